@@ -26,7 +26,7 @@ CREATE TABLE IF NOT EXISTS CalendarWeekShifts (
 -- (ExceptionDate is 'YYYY-MM-DD'); without shift rows the date is a day off.
 CREATE TABLE IF NOT EXISTS CalendarExceptions (
     CalendarID INTEGER NOT NULL REFERENCES Calendars (CalendarID) ON DELETE CASCADE,
-    ExceptionDate TEXT NOT NULL,
+    ExceptionDate TEXT NOT NULL CHECK (ExceptionDate GLOB '[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9]'),
     PRIMARY KEY (CalendarID, ExceptionDate)
 );
 
