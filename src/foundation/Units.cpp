@@ -1,0 +1,158 @@
+// Conversions between user units and internal units, the display of a
+// quantity, and identifiers made from GUIDs.
+
+#include "batchplant/foundation/Units.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "batchplant/platform/AmbientPressure.h"
+#include "batchplant/platform/Guid.h"
+#include "batchplant/platform/MessageBox.h"
+
+namespace batchplant {
+
+namespace {
+
+// Upper-cased name → row position. Rows go in in table order and an insert
+// of a name already present is ignored, so the first of two equal names
+// wins. Built on the first lookup (a function-local static, so a first
+// lookup from two threads at once is safe too) and kept for the life of the
+// process.
+const std::map<std::string, int>& unitIndex()
+{
+    static const std::map<std::string, int> index = [] {
+        std::map<std::string, int> m;
+        for (int i = 0; i < GetUnitCount(); ++i) {
+            CString key(GetUnitRow(i).name);
+            key.MakeUpper();
+            m.emplace(key.str(), i);
+        }
+        return m;
+    }();
+    return index;
+}
+
+// The offset of a row at the time of the call: gauge rows are measured from
+// the ambient pressure the host has set.
+double offsetOf(int row) { return IsGaugeUnit(row) ? GetAmbientPressure() : GetUnitRow(row).offset; }
+
+bool sameName(const CString& a, const char* b) { return a.CompareNoCase(CString(b)) == 0; }
+
+} // namespace
+
+int FindUnit(const CString& name)
+{
+    CString key(name);
+    key.MakeUpper();
+    const auto& index = unitIndex();
+    const auto it = index.find(key.str());
+    return it == index.end() ? -1 : it->second;
+}
+
+double ToInternalUnits(const CString& unit, double value, double molecularWeight, double molarDensity)
+{
+    if (value == kNoValue) return value;
+    // Relative amounts that have no row of their own pass through.
+    if (unit.IsEmpty() || sameName(unit, "Vessel-Volume") || sameName(unit, "Bed Volume") || sameName(unit, "% max"))
+        return value;
+
+    const int row = FindUnit(unit);
+    if (row < 0) {
+        AfxMessageBox(CString("Could not convert user units to internal units.  Unit String = \"") + unit + "\"",
+                      MB_OK);
+        return value;
+    }
+
+    const UnitRow& r = GetUnitRow(row);
+    double v = r.factor * value + offsetOf(row);
+    switch (r.kind) {
+    case kUnitMassBased:
+        if (molecularWeight > 0) v /= molecularWeight;
+        break;
+    case kUnitVolumeBased:
+        if (molarDensity > 0) v *= molarDensity;
+        break;
+    case kUnitPerMass:
+        if (molecularWeight > 0) v *= molecularWeight;
+        break;
+    case kUnitPerVolume:
+        if (molarDensity > 0) v /= molarDensity;
+        break;
+    default:
+        break;
+    }
+    return v;
+}
+
+double ToUserUnits(const CString& unit, double value, double molecularWeight, double molarDensity)
+{
+    if (value == kNoValue) return 0.0;
+    if (unit.IsEmpty() || sameName(unit, "Vessel-Volume")) return value;
+
+    const int row = FindUnit(unit);
+    if (row < 0) {
+        AfxMessageBox(CString("Could not convert internal units to user units.  Unit String = \"") + unit + "\"",
+                      MB_OK);
+        return 0.0;
+    }
+
+    const UnitRow& r = GetUnitRow(row);
+    double v = value;
+    switch (r.kind) {
+    case kUnitMassBased:
+        if (molecularWeight != 0) v *= molecularWeight;
+        break;
+    case kUnitVolumeBased:
+        if (molarDensity != 0) v /= molarDensity;
+        break;
+    case kUnitPerMass:
+        if (molecularWeight != 0) v /= molecularWeight;
+        break;
+    case kUnitPerVolume:
+        if (molarDensity != 0) v *= molarDensity;
+        break;
+    default:
+        break;
+    }
+    // Every row's factor is non-zero.
+    return (v - offsetOf(row)) / r.factor;
+}
+
+CString FormatQuantity(double internalValue, const CString& unit)
+{
+    return CString::Formatted("%.3f %s", ToUserUnits(unit, internalValue), unit);
+}
+
+CString CreateGuidString()
+{
+    GUID guid{};
+    const long failed = CoCreateGuid(&guid);
+
+    bool allZero = guid.Data1 == 0 && guid.Data2 == 0 && guid.Data3 == 0;
+    for (std::uint8_t b : guid.Data4)
+        allZero = allZero && b == 0;
+    // A generator that reports failure is not trusted even if it filled in
+    // some bytes: an identifier from it could repeat.
+    if (failed != 0 || allZero) {
+        AfxMessageBox(CString("System Error creating Globally Unique ID"), MB_OK);
+        return CString();
+    }
+
+    const std::uint8_t* d = guid.Data4;
+    return CString::Formatted("{%08lX-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X}\r\n",
+                              static_cast<unsigned long>(guid.Data1), static_cast<unsigned>(guid.Data2),
+                              static_cast<unsigned>(guid.Data3), static_cast<unsigned>(d[0]),
+                              static_cast<unsigned>(d[1]), static_cast<unsigned>(d[2]), static_cast<unsigned>(d[3]),
+                              static_cast<unsigned>(d[4]), static_cast<unsigned>(d[5]), static_cast<unsigned>(d[6]),
+                              static_cast<unsigned>(d[7]));
+}
+
+long CreateUniqueID()
+{
+    // The 32-bit hash read as a signed 32-bit value (two's complement).
+    return static_cast<long>(static_cast<std::int32_t>(HashKey(CreateGuidString())));
+}
+
+} // namespace batchplant
