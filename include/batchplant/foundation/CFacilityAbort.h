@@ -1,0 +1,17 @@
+#pragma once
+// Thrown when loading cannot go on (after the user has been told why). It
+// carries nothing: the host catches it and keeps what was loaded before.
+
+namespace batchplant {
+
+class CFacilityAbort {
+public:
+    CFacilityAbort() = default;
+    CFacilityAbort(const CFacilityAbort&) = default;
+    CFacilityAbort(CFacilityAbort&&) = default;
+    CFacilityAbort& operator=(const CFacilityAbort&) = default;
+    CFacilityAbort& operator=(CFacilityAbort&&) = default;
+    ~CFacilityAbort() = default;
+};
+
+} // namespace batchplant
