@@ -1,0 +1,172 @@
+// Working-time blocks of a calendar between two dates.
+
+#include <gtest/gtest.h>
+
+#include "CalendarTestUtil.h"
+
+namespace batchplant {
+namespace {
+
+using test::At;
+using test::Shift;
+using test::TimeList;
+using Strings = std::vector<std::string>;
+
+enum { Sunday, Monday, Tuesday, Wednesday, Thursday, Friday, Saturday };
+
+// The week of Monday 2024-01-01 to Sunday 2024-01-07.
+class WeekCalendar : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CSingleCalendar& c = calendar.Calendar(kID);
+        c.SetName("Plant week");
+        c.GetDay(Monday).Shifts().Add(Shift(14, 0, 22, 0)); // touching blocks, added out of order
+        c.GetDay(Monday).Shifts().Add(Shift(6, 0, 14, 0));
+        c.GetDay(Tuesday).Shifts().Add(Shift(22, 0, 6, 0)); // overnight into Wednesday
+        c.GetDay(Wednesday).Shifts().Add(Shift(6, 0, 14, 0));
+        c.GetDay(Thursday).Shifts().Add(Shift(8, 0, 12, 0)); // overlapping
+        c.GetDay(Thursday).Shifts().Add(Shift(10, 0, 16, 0));
+        c.GetDay(Friday).Shifts().Add(Shift(8, 0, 16, 0));
+        c.GetDay(Saturday).Shifts().Add(Shift(20, 0, 0, 0)); // ends at midnight
+        c.GetDay(Sunday).Shifts().Add(Shift(0, 0, 4, 0));
+        // A short Friday.
+        c.Exception(At(2024, 1, 5)).Add(Shift(9, 0, 11, 0));
+    }
+
+    static constexpr int kID = 7;
+    CCalendar calendar;
+};
+
+TEST_F(WeekCalendar, WholeWeekMergesTouchingAndOvernightBlocksAndHonoursTheException)
+{
+    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 1), At(2024, 1, 8)),
+              (Strings{"2024-01-01 06:00:00", "2024-01-01 22:00:00", //
+                       "2024-01-02 22:00:00", "2024-01-03 14:00:00", //
+                       "2024-01-04 08:00:00", "2024-01-04 16:00:00", //
+                       "2024-01-05 09:00:00", "2024-01-05 11:00:00", //
+                       "2024-01-06 20:00:00", "2024-01-07 04:00:00"}));
+}
+
+TEST_F(WeekCalendar, BlocksAreCutAtTheBounds)
+{
+    // Starts inside the overnight shift that began the day before.
+    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 3, 3), At(2024, 1, 4, 12)),
+              (Strings{"2024-01-03 03:00:00", "2024-01-03 14:00:00", "2024-01-04 08:00:00", "2024-01-04 12:00:00"}));
+    // Entirely inside one block.
+    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 2, 23, 30), At(2024, 1, 3, 1, 15)),
+              (Strings{"2024-01-02 23:30:00", "2024-01-03 01:15:00"}));
+    // Entirely between blocks.
+    EXPECT_TRUE(TimeList(calendar, kID, At(2024, 1, 4, 16), At(2024, 1, 5, 9)).empty());
+}
+
+TEST_F(WeekCalendar, BoundsOnBlockEdgesGiveNoEmptyBlocks)
+{
+    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 1, 22), At(2024, 1, 2, 22)), Strings{});
+    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 1, 6), At(2024, 1, 1, 22)),
+              (Strings{"2024-01-01 06:00:00", "2024-01-01 22:00:00"}));
+}
+
+TEST_F(WeekCalendar, ADayOffExceptionKeepsTheOvernightShiftOfTheDayBefore)
+{
+    calendar.Calendar(kID).Exception(At(2024, 1, 3)); // Wednesday off
+    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 2), At(2024, 1, 4)),
+              (Strings{"2024-01-02 22:00:00", "2024-01-03 06:00:00"}));
+}
+
+TEST_F(WeekCalendar, AnOvernightExceptionShiftRunsIntoTheNextDay)
+{
+    calendar.Calendar(kID).Exception(At(2024, 1, 6)).Add(Shift(22, 0, 2, 0));
+    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 6), At(2024, 1, 8)),
+              (Strings{"2024-01-06 22:00:00", "2024-01-07 04:00:00"}));
+}
+
+TEST_F(WeekCalendar, AppendsToWhatTheListHolds)
+{
+    List<COleDateTime> out;
+    out.Add(At(2000, 1, 1));
+    calendar.GetCalendarTimeList(kID, At(2024, 1, 5), At(2024, 1, 6), out);
+    EXPECT_EQ(test::Texts(out), (Strings{"2000-01-01 00:00:00", "2024-01-05 09:00:00", "2024-01-05 11:00:00"}));
+}
+
+TEST_F(WeekCalendar, ReversedEmptyAndInvalidRangesGiveNothing)
+{
+    EXPECT_TRUE(TimeList(calendar, kID, At(2024, 1, 8), At(2024, 1, 1)).empty());
+    EXPECT_TRUE(TimeList(calendar, kID, At(2024, 1, 1, 8), At(2024, 1, 1, 8)).empty());
+    COleDateTime bad = At(2024, 1, 1);
+    bad.SetStatus(COleDateTime::invalid);
+    EXPECT_TRUE(TimeList(calendar, kID, bad, At(2024, 1, 8)).empty());
+    EXPECT_TRUE(TimeList(calendar, kID, At(2024, 1, 1), bad).empty());
+    EXPECT_TRUE(TimeList(calendar, kID, At(2024, 1, 1), COleDateTime(1e300)).empty());
+    // Also for a calendar that does not exist.
+    EXPECT_TRUE(TimeList(calendar, 99, At(2024, 1, 8), At(2024, 1, 1)).empty());
+}
+
+TEST_F(WeekCalendar, MissingOrNoCalendarWorksAroundTheClock)
+{
+    const Strings whole{"2024-01-01 10:00:00", "2024-01-03 10:30:00"};
+    EXPECT_EQ(TimeList(calendar, 99, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30)), whole);
+    EXPECT_EQ(TimeList(calendar, -1, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30)), whole);
+    // Even when something created an entry under -1.
+    calendar.Calendar(-1);
+    EXPECT_EQ(TimeList(calendar, -1, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30)), whole);
+    // Looking up a missing id adds no calendar.
+    EXPECT_FALSE(calendar.Calendars().Contains(99));
+}
+
+TEST(CalendarTimeList, AnEmptyCalendarNeverWorks)
+{
+    CCalendar calendar;
+    calendar.Calendar(3).SetName("Idle");
+    EXPECT_TRUE(TimeList(calendar, 3, At(2024, 1, 1), At(2024, 2, 1)).empty());
+}
+
+TEST(CalendarTimeList, FullDayShiftsEveryDayGiveOneBlock)
+{
+    CCalendar calendar;
+    for (int d = 0; d < CSingleCalendar::kWeekDays; ++d)
+        calendar.Calendar(1).GetDay(d).Shifts().Add(Shift(0, 0, 0, 0)); // equal start and end: 24 hours
+    EXPECT_EQ(TimeList(calendar, 1, At(2024, 2, 27, 13), At(2024, 3, 2, 5)),
+              (Strings{"2024-02-27 13:00:00", "2024-03-02 05:00:00"}));
+}
+
+TEST(CalendarTimeList, UnsortedShiftsOfManyDaysComeOutInTimeOrder)
+{
+    CCalendar calendar;
+    CSingleCalendar& c = calendar.Calendar(2);
+    c.GetDay(Monday).Shifts().Add(Shift(18, 0, 19, 0));
+    c.GetDay(Monday).Shifts().Add(Shift(7, 0, 8, 0));
+    c.GetDay(Monday).Shifts().Add(Shift(12, 0, 13, 0));
+    c.GetDay(Monday).Shifts().Add(Shift(7, 30, 7, 45)); // inside another shift
+    EXPECT_EQ(TimeList(calendar, 2, At(2024, 1, 1), At(2024, 1, 9)),
+              (Strings{"2024-01-01 07:00:00", "2024-01-01 08:00:00", "2024-01-01 12:00:00", "2024-01-01 13:00:00",
+                       "2024-01-01 18:00:00", "2024-01-01 19:00:00", "2024-01-08 07:00:00", "2024-01-08 08:00:00",
+                       "2024-01-08 12:00:00", "2024-01-08 13:00:00", "2024-01-08 18:00:00", "2024-01-08 19:00:00"}));
+}
+
+TEST(CalendarTimeList, DatesBeforeTheEpochUseTheirOwnWeekdays)
+{
+    // 1899-12-29 was a Friday, 1899-12-30 a Saturday.
+    CCalendar calendar;
+    calendar.Calendar(4).GetDay(Friday).Shifts().Add(Shift(22, 0, 6, 0));
+    calendar.Calendar(4).GetDay(Saturday).Shifts().Add(Shift(6, 0, 7, 0));
+    EXPECT_EQ(TimeList(calendar, 4, At(1899, 12, 25), At(1900, 1, 2)),
+              (Strings{"1899-12-29 22:00:00", "1899-12-30 07:00:00"}));
+}
+
+TEST(CalendarTimeList, ShiftBoundariesCountByTimeOfDayOnly)
+{
+    CCalendar calendar;
+    // A host may store boundaries with any date part.
+    calendar.Calendar(5).GetDay(Monday).Shifts().Add(CWorkShift(At(2030, 6, 1, 9), At(1999, 2, 3, 17)));
+    CWorkShift broken(At(2030, 6, 1, 9), At(2030, 6, 1, 10));
+    COleDateTime bad = At(2030, 6, 1, 10);
+    bad.SetStatus(COleDateTime::invalid);
+    broken.SetEnd(bad);
+    calendar.Calendar(5).GetDay(Tuesday).Shifts().Add(broken); // works nothing
+    EXPECT_EQ(TimeList(calendar, 5, At(2024, 1, 1), At(2024, 1, 3)),
+              (Strings{"2024-01-01 09:00:00", "2024-01-01 17:00:00"}));
+}
+
+} // namespace
+} // namespace batchplant
