@@ -1,0 +1,781 @@
+// Tests of the unit table, the conversions, the quantity display and the
+// GUID-based identifiers.
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "batchplant/foundation/Units.h"
+#include "batchplant/platform/AmbientPressure.h"
+#include "batchplant/platform/Guid.h"
+
+namespace batchplant {
+namespace {
+
+std::string upper(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Sets the ambient pressure for one test and puts the old one back.
+class AmbientPressureScope {
+public:
+    explicit AmbientPressureScope(double pa) : old_(GetAmbientPressure()) { SetAmbientPressure(pa); }
+    ~AmbientPressureScope() { SetAmbientPressure(old_); }
+
+private:
+    double old_;
+};
+
+// Installs a GUID generator for one test and puts the system one back.
+class GuidScope {
+public:
+    explicit GuidScope(GuidGenerator g) : old_(SetGuidGenerator(std::move(g))) {}
+    ~GuidScope() { SetGuidGenerator(std::move(old_)); }
+
+private:
+    GuidGenerator old_;
+};
+
+GuidGenerator fixedGuid(GUID g, long result = 0)
+{
+    return [g, result](GUID* out) {
+        *out = g;
+        return result;
+    };
+}
+
+// ---------------------------------------------------------------- table ---
+
+TEST(UnitTable, HasTheRowsOfEachKindInOneBlockPerKind)
+{
+    ASSERT_EQ(GetUnitCount(), 582);
+    // Mass based, volume based, per mass, per volume, plain: one block each.
+    const int expectedKind[] = {1, 3, 4, 5, 2};
+    const int expectedCount[] = {36, 40, 57, 28, 421};
+    int row = 0;
+    for (int block = 0; block < 5; ++block) {
+        for (int n = 0; n < expectedCount[block]; ++n, ++row)
+            ASSERT_EQ(GetUnitRow(row).kind, expectedKind[block]) << "row " << row << " " << GetUnitRow(row).name;
+    }
+    EXPECT_EQ(row, 582);
+}
+
+TEST(UnitTable, EveryRowIsUsable)
+{
+    for (int i = 0; i < GetUnitCount(); ++i) {
+        const UnitRow& r = GetUnitRow(i);
+        ASSERT_NE(r.name, nullptr);
+        EXPECT_NE(std::string(r.name), "") << "row " << i;
+        EXPECT_TRUE(std::isfinite(r.factor) && r.factor > 0) << r.name;
+        EXPECT_TRUE(std::isfinite(r.offset)) << r.name;
+    }
+    // Only the two temperature scales with a shifted zero and the gauge
+    // pressures have an offset; rates and differences ("C/h", "F/min") do not.
+    std::set<std::string> withOffset;
+    for (int i = 0; i < GetUnitCount(); ++i)
+        if (GetUnitRow(i).offset != 0.0) withOffset.insert(GetUnitRow(i).name);
+    EXPECT_EQ(withOffset,
+              (std::set<std::string>{"C", "F", "psig", "mbar(g)", "bar(g)", "kg/sqcm(g)", "in-water(g)", "kPa(g)"}));
+}
+
+// The established order of the names, spelled out block by block.
+std::vector<std::string> expectedNames()
+{
+    std::vector<std::string> n = {
+        // mass based
+        "lb", "kg", "g", "mg", "kg/Cubic m", "g/cc", "g/liter", "lb/Cubic ft", "lb/gal", "kg/h", "kg/s", "lb/h", "lb/s",
+        "metric tonne", "kg/min", "lb/min", "kg/week", "lb/week", "g/Cubic m", "g/ml", "kg/liter", "lb/Imp gal",
+        "lb/US gal", "kg/sqm-h", "kg/sqm-min", "kg/sqm-s", "kg/sqm-week", "lb/sqft-h", "lb/sqft-min", "lb/sqft-s",
+        "lb/sqft-week", "SCMH", "g/h", "g/min", "g/s", "kg/kg",
+        // volume based
+        "liter", "gal", "cc", "Cubic ft", "Cubic m", "Cubic m/s", "Cubic ft/s", "Cubic m/h", "liter/h", "liter/s",
+        "gal/s", "gal/min", "gal/h", "Imp gal", "US gal", "ml", "liter/min", "Cubic ft/min", "Cubic m/min",
+        "Cubic ft/h", "gal/week", "liter/week", "Cubic ft/sqft-h", "Cubic ft/sqft-min", "Cubic ft/sqft-s",
+        "Cubic m/sqm-h", "Cubic m/sqm-min", "Cubic m/sqm-s", "gal/sqft-h", "gal/sqft-min", "gal/sqft-s", "liter/sqcm-h",
+        "liter/sqcm-min", "liter/sqcm-s", "liter/sqm-h", "liter/sqm-min", "liter/sqm-s", "Cubic m/sqcm-h",
+        "Cubic m/sqcm-min", "Cubic m/sqcm-s",
+        // per mass
+        "J/g", "J/kg", "KJ/kg", "Mega J/kg", "cal/g", "kcal/Kg", "BTU/lb", "USD/g", "USD/kg", "USD/lb", "J/kg-K",
+        "BTU/lb-R", "cal/g-K", "kcal/g-K", "PCU/lb-K", "KJ/kg-K", "kcal/kg-K"};
+    auto add = [&n](std::initializer_list<const char*> currencies, std::initializer_list<const char*> suffixes,
+                    bool alone = false) {
+        for (const char* c : currencies) {
+            for (const char* s : suffixes)
+                n.push_back(std::string(c) + s);
+            if (alone) n.push_back(c);
+        }
+    };
+    const auto perMass = {"/g", "/kg", "/lb"};
+    const auto perAmountEnergy = {"/gmole", "/kmole", "/lbmole", "/BTU", "/cal",
+                                  "/J",     "/kcal",  "/KJ",     "/kwh", "/ft-lb"};
+    const auto perTime = {"/day", "/h", "/min", "/month", "/s", "/week", "/year"};
+    add({"BFr", "DM", "FFr", "SFr", "GBP", "yen", "SEK"}, perMass);
+    n.push_back("PCU/lb");
+    add({"euro", "kyen", "INR", "Yuan", "RUB", "BRL"}, perMass);
+    // per volume
+    add({"USD", "BFr", "DM", "FFr", "SFr", "GBP", "yen", "SEK", "euro", "kyen", "INR", "Yuan", "RUB", "BRL"},
+        {"/gal", "/liter"});
+    // plain
+    for (const char* s : {"C",
+                          "F",
+                          "K",
+                          "R",
+                          "gmole",
+                          "lbmole",
+                          "kmole",
+                          "percent",
+                          "J",
+                          "KJ",
+                          "GJ",
+                          "cal",
+                          "BTU",
+                          "kwh",
+                          "ft-lb",
+                          "Square m",
+                          "Square cm",
+                          "Square Inch",
+                          "Square Ft",
+                          "kmole/Cubic m",
+                          "lbmole/Cubic ft",
+                          "gmole/Liter",
+                          "cm",
+                          "ft",
+                          "in",
+                          "m",
+                          "atm",
+                          "bar",
+                          "pa",
+                          "psi",
+                          "day",
+                          "h",
+                          "s",
+                          "min",
+                          "cp",
+                          "lb/ft-h",
+                          "poise",
+                          "BTU/lbmol",
+                          "cal/mole",
+                          "kcal/mole",
+                          "J/kmole",
+                          "J/mole",
+                          "kj/kmole",
+                          "GJ/kmole",
+                          "Bed Volume/h",
+                          "Bed Volume/s",
+                          "gmole/s",
+                          "lbmole/s",
+                          "kmole/s",
+                          "gmole/h",
+                          "kmole/h",
+                          "psia",
+                          "psig",
+                          "J/kmole-K",
+                          "BTU/lbmole-R",
+                          "cal/mole-K",
+                          "kcal/mole-K",
+                          "PCU/lbmole-K",
+                          "KJ/kmole-K",
+                          "bed volume",
+                          "acfm",
+                          "scfm",
+                          "in-water",
+                          "mm-water",
+                          "kg/sqcm",
+                          "torr",
+                          "mbar(a)",
+                          "mbar(g)",
+                          "month",
+                          "year",
+                          "mm-Hg",
+                          "in-Hg",
+                          "BTU/h",
+                          "J/h",
+                          "J/min",
+                          "J/s",
+                          "kcal/h",
+                          "kcal/min",
+                          "kcal/s",
+                          "KJ/h",
+                          "KJ/min",
+                          "KJ/s",
+                          "kw",
+                          "PCU/h",
+                          "watt",
+                          "Cubic m/kmole",
+                          "Cubic ft/lbmole",
+                          "Cc/gmole",
+                          "N-s/sqm",
+                          "watt/m-K",
+                          "BTU-ft/h-sqft-R",
+                          "kcal-m/h-sqm-K",
+                          "BTU-in/h-sqft-R",
+                          "cal-cm/s-sqcm-K",
+                          "kw/m-K"})
+        n.push_back(s);
+    add({"USD"}, perAmountEnergy);
+    for (const char* s :
+         {"J/sqm-s-K",    "KJ/sqm-s-K",   "J/sqm-h-K",    "KJ/sqm-h-K", "BTU/sqft-s-R", "BTU/sqft-h-R", "Rev/s",
+          "Rev/min",      "Rev/h",        "mm",           "Rad/s",      "Rad/min",      "Rad/h",        "cal/sqcm-s-K",
+          "kcal/sqm-s-K", "kcal/sqm-h-K", "PCU/sqft-h-K", "week",       "g-force",      "bar(g)",       "Radian",
+          "Degree",       "kcal",         "1/cm",         "1/ft",       "1/in",         "1/m",          "1/mm"})
+        n.push_back(s);
+    add({"BFr", "DM", "FFr", "SFr", "GBP", "yen", "SEK"}, perAmountEnergy);
+    for (const char* s : {"USD", "GBP", "DM", "BFr", "SFr", "FFr", "SEK", "yen", "BTU/sqft-s-F", "BTU/sqft-h-F", "C/h",
+                          "C/min", "F/h", "F/min", "kcal/kmole", "kcal/kmole-K"})
+        n.push_back(s);
+    add({"USD", "BFr", "DM", "FFr", "SEK", "SFr", "GBP", "yen"}, perTime);
+    for (const char* s : {"kg/sqcm(g)", "kPa", "PCU"})
+        n.push_back(s);
+    add({"euro"}, perAmountEnergy, true);
+    add({"euro"}, perTime);
+    for (const char* s : {"1/m",           "1/cm",          "1/in",     "1/ft",        "m/kg",
+                          "cm/gr",         "in/lb",         "ft/lb",    "HP",          "in-water(g)",
+                          "gmole/cc",      "gmole/Cubic m", "gmole/ml", "kmole/liter", "lbmole/Imp gal",
+                          "lbmole/US gal", "micron",        "/h",       "/min",        "/s",
+                          "kPa(g)"})
+        n.push_back(s);
+    add({"kyen"}, perAmountEnergy, true);
+    add({"kyen"}, perTime);
+    for (const char* s :
+         {"m/s", "m/h", "cm/s", "cm/h",      "in/s",   "in/h",  "ft/s", "ft/h",   "g/mol",  "lbmole/gal", "N",
+          "kN",  "kgf", "lbf",  "microinch", "kgf/cm", "kgf/m", "kN/m", "lbf/ft", "lbf/in", "N/cm",       "N/m"})
+        n.push_back(s);
+    for (const char* c : {"INR", "Yuan", "RUB"}) {
+        add({c}, perAmountEnergy, true);
+        add({c}, perTime);
+    }
+    add({"BRL"}, perAmountEnergy);
+    return n;
+}
+
+TEST(UnitTable, NamesStandInTheirEstablishedOrder)
+{
+    const std::vector<std::string> expected = expectedNames();
+    ASSERT_EQ(expected.size(), 582u);
+    for (int i = 0; i < GetUnitCount(); ++i)
+        EXPECT_EQ(GetUnitRow(i).name, expected[static_cast<std::size_t>(i)]) << "row " << i;
+}
+
+TEST(UnitTable, OutOfRangePositionsGiveAnEmptyRow)
+{
+    for (int bad : {-1, 582, 100000, -2147483647 - 1}) {
+        EXPECT_STREQ(GetUnitRow(bad).name, "");
+        EXPECT_EQ(GetUnitRow(bad).kind, 0);
+        EXPECT_EQ(GetUnitRow(bad).factor, 0.0);
+        EXPECT_FALSE(IsGaugeUnit(bad));
+    }
+}
+
+TEST(UnitTable, InternalUnitsHaveFactorOneAndNoOffset)
+{
+    for (const char* name : {"K", "pa", "s", "Cubic m", "kg", "kmole", "J", "J/s", "watt", "Cubic m/s", "kg/s",
+                             "kmole/s", "m", "Square m", "kg/Cubic m", "kmole/Cubic m", "J/kmole"}) {
+        const int row = FindUnit(name);
+        ASSERT_GE(row, 0) << name;
+        EXPECT_EQ(GetUnitRow(row).factor, 1.0) << name;
+        EXPECT_EQ(GetUnitRow(row).offset, 0.0) << name;
+    }
+}
+
+struct Telling {
+    const char* name;
+    int kind;
+    double factor;
+    double offset;
+};
+
+TEST(UnitTable, EstablishedRowsKeepTheirExactValues)
+{
+    const Telling rows[] = {
+        {"C", 2, 1.0, 273.15},
+        {"F", 2, 0.5555555555555556, 255.37222222222223},
+        {"K", 2, 1.0, 0.0},
+        {"R", 2, 0.5555555555555556, 0.0},
+        {"psig", 2, 6894.7573, 101325.0},
+        {"mbar(g)", 2, 100.0, 101325.0},
+        {"bar(g)", 2, 100000.0, 101325.0},
+        {"kg/sqcm(g)", 2, 98066.5, 101325.0},
+        {"in-water(g)", 2, 249.0889, 101325.0},
+        {"kPa(g)", 2, 1000.0, 101325.0},
+        {"psi", 2, 6894.7573, 0.0},
+        {"psia", 2, 6894.7573, 0.0},
+        {"atm", 2, 101325.0, 0.0},
+        {"bar", 2, 100000.0, 0.0},
+        {"torr", 2, 133.32237, 0.0},
+        {"mm-Hg", 2, 133.3223684, 0.0},
+        {"min", 2, 60.0, 0.0},
+        {"h", 2, 3600.0, 0.0},
+        {"day", 2, 86400.0, 0.0},
+        {"week", 2, 604800.0, 0.0},
+        {"month", 2, 2629800.0, 0.0},
+        {"year", 2, 31557600.0, 0.0},
+        {"liter", 3, 0.001, 0.0},
+        {"cc", 3, 1e-06, 0.0},
+        {"ml", 3, 1e-06, 0.0},
+        {"gal", 3, 0.003785411, 0.0},
+        {"US gal", 3, 0.003785411, 0.0},
+        {"Imp gal", 3, 0.004546087, 0.0},
+        {"Cubic ft", 3, 0.02831684, 0.0},
+        {"lb", 1, 0.4535924, 0.0},
+        {"g", 1, 0.001, 0.0},
+        {"mg", 1, 1e-06, 0.0},
+        {"metric tonne", 1, 1000.0, 0.0},
+        {"gmole", 2, 0.001, 0.0},
+        {"lbmole", 2, 0.4535924, 0.0},
+        {"KJ", 2, 1000.0, 0.0},
+        {"cal", 2, 4.1868, 0.0},
+        {"kcal", 2, 4186.8, 0.0},
+        {"BTU", 2, 1055.056, 0.0},
+        {"kwh", 2, 3600000.0, 0.0},
+        {"kw", 2, 1000.0, 0.0},
+        {"BTU/h", 2, 0.29307107, 0.0},
+        {"kg/h", 1, 0.0002777777778, 0.0},
+        {"Cubic m/h", 3, 0.0002777777778, 0.0},
+        {"Degree", 2, 0.017453292519944444, 0.0},
+        {"USD/liter", 5, 1000.0, 0.0},
+        {"percent", 2, 1.0, 0.0},
+        {"g/mol", 2, 1.0, 0.0},
+        {"bed volume", 2, 1.0, 0.0},
+    };
+    for (const Telling& t : rows) {
+        const int row = FindUnit(t.name);
+        ASSERT_GE(row, 0) << t.name;
+        const UnitRow& r = GetUnitRow(row);
+        EXPECT_STREQ(r.name, t.name);
+        EXPECT_EQ(r.kind, t.kind) << t.name;
+        EXPECT_EQ(r.factor, t.factor) << t.name;
+        EXPECT_EQ(r.offset, t.offset) << t.name;
+    }
+    // Every currency alone counts 1.
+    for (const char* c :
+         {"USD", "euro", "GBP", "DM", "BFr", "SFr", "FFr", "SEK", "yen", "kyen", "INR", "Yuan", "RUB"}) {
+        const int row = FindUnit(c);
+        ASSERT_GE(row, 0) << c;
+        EXPECT_EQ(GetUnitRow(row).kind, 2) << c;
+        EXPECT_EQ(GetUnitRow(row).factor, 1.0) << c;
+    }
+    EXPECT_EQ(FindUnit("BRL"), -1); // the real only comes as a price
+}
+
+// One unit in internal units, from reference values and physical
+// definitions worked out here independently of the table.
+struct Reference {
+    const char* name;
+    double internal;
+};
+
+TEST(UnitTable, DerivedFactorsMatchPhysicalDefinitions)
+{
+    // Definitions, reached on other paths than the table's where possible.
+    const double inch = 0.0254, foot = 12 * inch, lb = 0.45359237, gallon = 231 * inch * inch * inch;
+    const double impGallon = 4.54609e-3, grav = 9.80665, lbf = 4.4482216152605; // N, exact
+    const double btu = 2.326e3 * lb; // the IT BTU is defined by 1 BTU/lb = 2.326 kJ/kg
+    const double pcu = 1.8 * btu;    // pound-centigrade unit
+    const double twoPi = 2 * std::acos(-1.0);
+    const double gasR = 8.314462618;                                               // J/(mol K)
+    const double stdM3PerKmol = gasR * 288.15 / 101325.0 * 1000.0;                 // 15 °C, 1 atm
+    const double stdFt3PerKmol = gasR * (459.67 + 60.0) / 1.8 / 101325.0 * 1000.0; // 60 °F, 1 atm
+
+    const Reference refs[] = {
+        // mass based
+        {"g/cc", 1000.0},
+        {"g/liter", 1.0},
+        {"lb/Cubic ft", 16.018463373960138},
+        {"lb/gal", 119.82642731689663},
+        {"lb/US gal", 119.82642731689663},
+        {"lb/Imp gal", 99.776372663101},
+        {"lb/h", 1.2599788055555556e-4},
+        {"lb/min", 7.5598728333333e-3},
+        {"kg/week", 1.0 / (7 * 24 * 3600)},
+        {"g/ml", 1000.0},
+        {"kg/liter", 1000.0},
+        {"lb/sqft-s", 4.8824276363864},
+        {"lb/sqft-h", 4.8824276363864 / 3600},
+        {"kg/sqm-min", 1.0 / 60},
+        {"g/min", 1e-3 / 60},
+        {"SCMH", 1.0 / (stdM3PerKmol * 3600)},
+        // volume based
+        {"Cubic ft/s", 0.028316846592},
+        {"Cubic ft/min", 4.719474432e-4},
+        {"gal/min", 6.30901964e-5},
+        {"gal/h", 1.05150327333e-6},
+        {"liter/h", 2.77777777778e-7},
+        {"gal/week", gallon / (7 * 86400)},
+        {"Cubic ft/sqft-h", foot / 3600},
+        {"gal/sqft-min", 231.0 / 144.0 * inch / 60},
+        {"liter/sqcm-s", 10.0},
+        {"Cubic m/sqcm-h", 1e4 / 3600},
+        // per mass
+        {"J/g", 1000.0},
+        {"cal/g", 4186.8},
+        {"BTU/lb", 2326.0},
+        {"BTU/lb-R", 4186.8},
+        {"PCU/lb-K", 4186.8},
+        {"PCU/lb", 4186.8},
+        {"kcal/g-K", 4186800.0},
+        {"Mega J/kg", 1e6},
+        {"USD/lb", 2.2046226218487757},
+        {"euro/g", 1000.0},
+        {"kyen/lb", 1 / lb},
+        // per volume
+        {"USD/gal", 264.17205235814845},
+        {"RUB/gal", 1 / gallon},
+        {"kyen/liter", 1000.0},
+        // plain
+        {"ft-lb", 1.3558179483314004},
+        {"Square Inch", 6.4516e-4},
+        {"Square Ft", 0.09290304},
+        {"lbmole/Cubic ft", 16.018463373960138},
+        {"lb/ft-h", 4.1337887369e-4},
+        {"cp", 1e-3},
+        {"BTU/lbmol", 2326.0},
+        {"cal/mole", 4186.8},
+        {"BTU/lbmole-R", 4186.8},
+        {"PCU/lbmole-K", 4186.8},
+        {"acfm", 4.719474432e-4},
+        {"scfm", foot * foot * foot / stdFt3PerKmol / 60},
+        {"in-water", 249.08891},
+        {"mm-water", grav},
+        {"kg/sqcm", 98066.5},
+        {"in-Hg", 3386.38864},
+        {"kcal/h", 1.163},
+        {"PCU/h", pcu / 3600},
+        {"Cubic ft/lbmole", 0.062427960576145},
+        {"Cc/gmole", 1e-3},
+        {"BTU-ft/h-sqft-R", 1.730734666},
+        {"BTU-in/h-sqft-R", 0.1442278888},
+        {"cal-cm/s-sqcm-K", 418.68},
+        {"USD/BTU", 1 / btu},
+        {"USD/kwh", 1 / 3.6e6},
+        {"USD/ft-lb", 0.7375621492772654},
+        {"BTU/sqft-h-R", 5.678263337},
+        {"BTU/sqft-s-F", 5.678263337 * 3600},
+        {"KJ/sqm-h-K", 1 / 3.6},
+        {"Rev/min", twoPi / 60},
+        {"cal/sqcm-s-K", 41868.0},
+        {"PCU/sqft-h-K", 5.678263337},
+        {"g-force", grav},
+        {"1/in", 39.37007874015748},
+        {"1/mm", 1000.0},
+        {"DM/lbmole", 2.2046226218487757},
+        {"SEK/kcal", 1 / 4186.8},
+        {"C/h", 1.0 / 3600},
+        {"F/min", 1.0 / 108},
+        {"kcal/kmole", 4186.8},
+        {"USD/month", 1 / 2629800.0},
+        {"yen/week", 1 / 604800.0},
+        {"kPa", 1000.0},
+        {"PCU", 1899.100534716},
+        {"HP", 745.69987158227022},
+        {"gmole/cc", 1000.0},
+        {"lbmole/Imp gal", lb / impGallon},
+        {"micron", 1e-6},
+        {"/min", 1.0 / 60},
+        {"in/h", inch / 3600},
+        {"lbmole/gal", 119.82642731689663},
+        {"lbf", lbf},
+        {"kgf/cm", 980.665},
+        {"lbf/ft", 14.593902937206364},
+        {"lbf/in", 175.12683524647636},
+        {"microinch", 2.54e-8},
+        {"in/lb", inch / lb},
+        {"cm/gr", 10.0},
+        {"Yuan/kwh", 1 / 3.6e6},
+        {"BRL/ft-lb", 1 / (foot * lbf)},
+        {"INR/year", 1 / (365.25 * 86400)},
+        {"GJ/kmole", 1e9},
+    };
+    EXPECT_GE(std::size(refs), 60u);
+    for (const Reference& ref : refs) {
+        ASSERT_GE(FindUnit(ref.name), 0) << ref.name;
+        const double got = ToInternalUnits(ref.name, 1.0);
+        EXPECT_NEAR(got, ref.internal, 2e-8 * std::fabs(ref.internal)) << ref.name;
+    }
+}
+
+// --------------------------------------------------------------- lookup ---
+
+TEST(FindUnit, IgnoresCaseButNotBlanks)
+{
+    EXPECT_EQ(FindUnit("c"), FindUnit("C"));
+    EXPECT_EQ(FindUnit("CUBIC FT"), FindUnit("Cubic ft"));
+    EXPECT_STREQ(GetUnitRow(FindUnit("kJ")).name, "KJ");
+    EXPECT_EQ(FindUnit(" C"), -1);
+    EXPECT_EQ(FindUnit("C "), -1);
+    EXPECT_EQ(FindUnit(""), -1);
+    EXPECT_EQ(FindUnit("% max"), -1);
+    EXPECT_EQ(FindUnit("Vessel-Volume"), -1);
+    EXPECT_EQ(FindUnit("Cubic\xC2\xA0"
+                       "ft"),
+              -1); // a no-break space is not a blank
+}
+
+TEST(FindUnit, FindsTheFirstOfEqualNames)
+{
+    // Brute force against the index: every row's name leads to the first row
+    // whose name is the same without regard to case.
+    std::set<int> duplicates;
+    for (int i = 0; i < GetUnitCount(); ++i) {
+        const std::string key = upper(GetUnitRow(i).name);
+        int first = i;
+        for (int j = 0; j < i; ++j)
+            if (upper(GetUnitRow(j).name) == key) {
+                first = j;
+                break;
+            }
+        EXPECT_EQ(FindUnit(GetUnitRow(i).name), first) << GetUnitRow(i).name;
+        EXPECT_EQ(FindUnit(CString(GetUnitRow(i).name).MakeLower()), first) << GetUnitRow(i).name;
+        if (first != i) duplicates.insert(first);
+    }
+    // Only the four reciprocal lengths stand twice.
+    std::set<std::string> names;
+    for (int d : duplicates)
+        names.insert(GetUnitRow(d).name);
+    EXPECT_EQ(names, (std::set<std::string>{"1/m", "1/cm", "1/in", "1/ft"}));
+
+    // "1/ft" takes the established factor of its first row.
+    EXPECT_EQ(ToInternalUnits("1/ft", 1.0), 3.2808399);
+    EXPECT_NEAR(ToUserUnits("1/ft", 3.2808399), 1.0, 1e-15);
+}
+
+// ---------------------------------------------------------- conversions ---
+
+TEST(Conversion, TemperatureScales)
+{
+    test::MessageRecorder boxes;
+    EXPECT_DOUBLE_EQ(ToInternalUnits("c", 25.0), 298.15);
+    EXPECT_NEAR(ToInternalUnits("F", 100.0), 310.92777777777775, 1e-9);
+    EXPECT_NEAR(ToUserUnits("F", ToInternalUnits("F", 100.0)), 100.0, 1e-12);
+    EXPECT_NEAR(ToUserUnits("C", ToInternalUnits("F", -40.0)), -40.0, 1e-12);
+    EXPECT_NEAR(ToUserUnits("R", 273.15), 491.67, 1e-9);
+    EXPECT_NEAR(ToUserUnits("F", 0.0), -459.67, 1e-9);
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST(Conversion, GaugeUnitsFollowTheAmbientPressureAtEachCall)
+{
+    test::MessageRecorder boxes;
+    {
+        AmbientPressureScope standard(101325.0);
+        EXPECT_DOUBLE_EQ(ToInternalUnits("psig", 0.0), 101325.0);
+        EXPECT_DOUBLE_EQ(ToUserUnits("bar(g)", 101325.0), 0.0);
+        EXPECT_NEAR(ToInternalUnits("bar(g)", 1.0), 201325.0, 1e-9);
+    }
+    {
+        AmbientPressureScope highland(90000.0);
+        EXPECT_DOUBLE_EQ(ToInternalUnits("psig", 0.0), 90000.0);
+        EXPECT_NEAR(ToUserUnits("kPa(g)", 100000.0), 10.0, 1e-9);
+        EXPECT_NEAR(ToInternalUnits("mbar(g)", 50.0), 95000.0, 1e-9);
+        EXPECT_NEAR(ToInternalUnits("kg/sqcm(g)", 1.0), 90000.0 + 98066.5, 1e-9);
+        EXPECT_NEAR(ToInternalUnits("in-water(g)", 2.0), 90000.0 + 2 * 249.0889, 1e-9);
+        // Absolute units do not move with it.
+        EXPECT_DOUBLE_EQ(ToInternalUnits("psia", 0.0), 0.0);
+        EXPECT_DOUBLE_EQ(ToInternalUnits("bar", 1.0), 100000.0);
+        SetAmbientPressure(80000.0); // changed by the host between two calls
+        EXPECT_DOUBLE_EQ(ToInternalUnits("PSIG", 0.0), 80000.0);
+    }
+    int gauges = 0;
+    std::set<std::string> names;
+    for (int i = 0; i < GetUnitCount(); ++i)
+        if (IsGaugeUnit(i)) {
+            ++gauges;
+            names.insert(GetUnitRow(i).name);
+        }
+    EXPECT_EQ(gauges, 6);
+    EXPECT_EQ(names, (std::set<std::string>{"psig", "mbar(g)", "bar(g)", "kg/sqcm(g)", "in-water(g)", "kPa(g)"}));
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST(Conversion, EveryRowRoundTrips)
+{
+    test::MessageRecorder boxes;
+    AmbientPressureScope ambient(97000.0);
+    const double values[] = {0.0, 1.0, -3.5, 1234.5678};
+    const double bases[][2] = {{1.0, 1.0}, {18.015, 55.3}, {0.0, 0.0}, {-2.0, -4.0}};
+    for (int i = 0; i < GetUnitCount(); ++i) {
+        const CString name(GetUnitRow(i).name);
+        for (double v : values)
+            for (const auto& b : bases) {
+                const double back = ToUserUnits(name, ToInternalUnits(name, v, b[0], b[1]), b[0], b[1]);
+                // Negative bases are used outward only, so they do not round trip.
+                if (b[0] < 0) continue;
+                EXPECT_NEAR(back, v, 1e-9 * (1 + std::fabs(v))) << name.str() << " " << v;
+            }
+    }
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST(Conversion, BasisStepsFollowTheKind)
+{
+    const double mw = 18.0, md = 50.0;
+    // mass based: kg → kmole
+    EXPECT_DOUBLE_EQ(ToInternalUnits("kg", 36.0, mw, md), 2.0);
+    EXPECT_DOUBLE_EQ(ToUserUnits("kg", 2.0, mw, md), 36.0);
+    // volume based: m³ → kmole
+    EXPECT_DOUBLE_EQ(ToInternalUnits("Cubic m", 2.0, mw, md), 100.0);
+    EXPECT_DOUBLE_EQ(ToUserUnits("liter", 100.0, mw, md), 2000.0);
+    // per mass: J/kg → J/kmole
+    EXPECT_DOUBLE_EQ(ToInternalUnits("J/kg", 10.0, mw, md), 180.0);
+    EXPECT_DOUBLE_EQ(ToUserUnits("KJ/kg", 180000.0, mw, md), 10.0);
+    // per volume: USD/m³ → USD/kmole
+    EXPECT_DOUBLE_EQ(ToInternalUnits("USD/liter", 1.0, mw, md), 20.0);
+    EXPECT_DOUBLE_EQ(ToUserUnits("euro/liter", 20.0, mw, md), 1.0);
+    // plain: no basis step
+    EXPECT_DOUBLE_EQ(ToInternalUnits("kmole", 3.0, mw, md), 3.0);
+
+    // Inward the guards are "greater than 0", outward "not 0".
+    EXPECT_DOUBLE_EQ(ToInternalUnits("kg", 36.0, 0.0, 0.0), 36.0);
+    EXPECT_DOUBLE_EQ(ToInternalUnits("kg", 36.0, -2.0, 0.0), 36.0);
+    EXPECT_DOUBLE_EQ(ToInternalUnits("Cubic m", 2.0, 0.0, -1.0), 2.0);
+    EXPECT_DOUBLE_EQ(ToUserUnits("kg", 36.0, 0.0, 0.0), 36.0);
+    EXPECT_DOUBLE_EQ(ToUserUnits("kg", 36.0, -2.0, 0.0), -72.0);
+    EXPECT_DOUBLE_EQ(ToUserUnits("Cubic m", 2.0, 0.0, -4.0), -0.5);
+}
+
+TEST(Conversion, PassThroughNamesAndTheNoValueMark)
+{
+    test::MessageRecorder boxes;
+    EXPECT_EQ(ToInternalUnits("", 12.5), 12.5);
+    EXPECT_EQ(ToUserUnits("", 12.5), 12.5);
+    EXPECT_EQ(ToInternalUnits("vessel-volume", 0.4), 0.4);
+    EXPECT_EQ(ToUserUnits("VESSEL-VOLUME", 0.4), 0.4);
+    EXPECT_EQ(ToInternalUnits("Bed Volume", 7.0), 7.0);
+    EXPECT_EQ(ToInternalUnits("BED VOLUME", 7.0), 7.0);
+    EXPECT_EQ(ToUserUnits("Bed Volume", 7.0), 7.0); // the row "bed volume"
+    EXPECT_EQ(ToInternalUnits("% max", 55.0), 55.0);
+    for (const char* unit : {"C", "psig", "kg", "nonsense", ""}) {
+        EXPECT_EQ(ToInternalUnits(unit, kNoValue), kNoValue) << unit;
+        EXPECT_EQ(ToUserUnits(unit, kNoValue), 0.0) << unit;
+    }
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST(Conversion, UnknownUnitsShowTheirMessage)
+{
+    test::MessageRecorder boxes;
+    EXPECT_EQ(ToInternalUnits("furlong", 3.0), 3.0);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.texts()[0], "Could not convert user units to internal units.  Unit String = \"furlong\"");
+    EXPECT_EQ(boxes.types()[0], MB_OK);
+
+    boxes.clear();
+    EXPECT_EQ(ToUserUnits("% max", 3.0), 0.0);
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.texts()[0], "Could not convert internal units to user units.  Unit String = \"% max\"");
+
+    boxes.clear();
+    EXPECT_EQ(ToInternalUnits(" C ", 25.0), 25.0);
+    EXPECT_EQ(ToUserUnits(" C ", 298.15), 0.0);
+    ASSERT_EQ(boxes.count(), 2u);
+    EXPECT_EQ(boxes.texts()[0], "Could not convert user units to internal units.  Unit String = \" C \"");
+    EXPECT_EQ(boxes.texts()[1], "Could not convert internal units to user units.  Unit String = \" C \"");
+}
+
+TEST(Conversion, FormatQuantityShowsThreeDecimalsAndTheNameAsGiven)
+{
+    test::MessageRecorder boxes;
+    EXPECT_EQ(FormatQuantity(ToInternalUnits("F", 100.0), "C").str(), "37.778 C");
+    EXPECT_EQ(FormatQuantity(298.15, "c").str(), "25.000 c");
+    EXPECT_EQ(FormatQuantity(0.5, "liter").str(), "500.000 liter");
+    EXPECT_EQ(FormatQuantity(kNoValue, "kg").str(), "0.000 kg");
+    EXPECT_EQ(FormatQuantity(-1.0, "").str(), "-1.000 ");
+    EXPECT_EQ(boxes.count(), 0u);
+    EXPECT_EQ(FormatQuantity(2.0, "parsec").str(), "0.000 parsec");
+    EXPECT_EQ(boxes.count(), 1u);
+}
+
+// ---------------------------------------------------------- identifiers ---
+
+// MFC's HashKey over the text, worked out here from its definition.
+std::int32_t expectedId(const std::string& ascii)
+{
+    std::uint32_t h = 0;
+    for (unsigned char c : ascii)
+        h = h * 33u + c;
+    return static_cast<std::int32_t>(h);
+}
+
+TEST(Identifiers, GuidStringHasTheFixedFormat)
+{
+    test::MessageRecorder boxes;
+    const std::regex form("^\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9a-f]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}\r\n$");
+    const std::string a = CreateGuidString().str();
+    const std::string b = CreateGuidString().str();
+    EXPECT_TRUE(std::regex_match(a, form)) << a;
+    EXPECT_TRUE(std::regex_match(b, form)) << b;
+    EXPECT_NE(a, b);
+    EXPECT_EQ(boxes.count(), 0u);
+
+    GUID g;
+    g.Data1 = 0x0A1B2C3D;
+    g.Data2 = 0xBEEF;
+    g.Data3 = 0xCAFE;
+    const std::uint8_t tail[8] = {0x00, 0x01, 0xAB, 0xCD, 0xEF, 0x10, 0x9F, 0xFF};
+    std::copy(std::begin(tail), std::end(tail), g.Data4);
+    GuidScope fixed(fixedGuid(g));
+    EXPECT_EQ(CreateGuidString().str(), "{0A1B2C3D-BEEF-cafe-0001-ABCDEF109FFF}\r\n");
+}
+
+TEST(Identifiers, UniqueIdIsTheHashOfTheGuidText)
+{
+    test::MessageRecorder boxes;
+    GUID g;
+    g.Data1 = 0x12345678;
+    g.Data2 = 0x9ABC;
+    g.Data3 = 0xDEF0;
+    const std::uint8_t tail[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    std::copy(std::begin(tail), std::end(tail), g.Data4);
+    {
+        GuidScope fixed(fixedGuid(g));
+        EXPECT_EQ(CreateUniqueID(), expectedId("{12345678-9ABC-def0-0102-030405060708}\r\n"));
+    }
+
+    // Hashes with the top bit set come out negative, within 32 bits.
+    bool sawNegative = false;
+    for (std::uint32_t d1 = 0; d1 < 64 && !sawNegative; ++d1) {
+        g.Data1 = d1;
+        GuidScope fixed(fixedGuid(g));
+        const std::string text = CreateGuidString().str();
+        const long id = CreateUniqueID();
+        EXPECT_EQ(id, expectedId(text));
+        EXPECT_GE(id, INT32_MIN);
+        EXPECT_LE(id, INT32_MAX);
+        sawNegative = id < 0;
+    }
+    EXPECT_TRUE(sawNegative);
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST(Identifiers, FailedGuidGivesMessageEmptyTextAndZero)
+{
+    test::MessageRecorder boxes;
+    {
+        GuidScope zero(fixedGuid(GUID{}));
+        EXPECT_EQ(CreateGuidString().str(), "");
+        EXPECT_EQ(CreateUniqueID(), 0);
+    }
+    ASSERT_EQ(boxes.count(), 2u);
+    EXPECT_EQ(boxes.texts()[0], "System Error creating Globally Unique ID");
+    EXPECT_EQ(boxes.texts()[1], "System Error creating Globally Unique ID");
+
+    // A generator that reports failure is not used even when it wrote bytes.
+    boxes.clear();
+    GUID partial;
+    partial.Data1 = 0x1234;
+    GuidScope failing(fixedGuid(partial, -1));
+    EXPECT_EQ(CreateGuidString().str(), "");
+    EXPECT_EQ(boxes.count(), 1u);
+}
+
+} // namespace
+} // namespace batchplant
