@@ -1,0 +1,356 @@
+// Reading and writing the calendar tables on a database built in the test.
+
+#include <fstream>
+#include <iterator>
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include "CalendarTestUtil.h"
+#include "TestSupport.h"
+#include "calendar/CalendarStore.h"
+
+namespace batchplant {
+namespace {
+
+using test::At;
+using test::Shift;
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// An SQLite connection to a file in a fresh directory.
+class Database {
+public:
+    explicit Database(const std::filesystem::path& path, int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
+    {
+        if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) ADD_FAILURE() << sqlite3_errmsg(db);
+    }
+    ~Database() { sqlite3_close(db); }
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    sqlite3* handle() const { return db; }
+    void exec(const std::string& sql) const
+    {
+        char* message = nullptr;
+        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+            ADD_FAILURE() << sql << ": " << (message ? message : "");
+        }
+        sqlite3_free(message);
+    }
+    // The rows of a query, one text per row, columns joined by '|'.
+    std::vector<std::string> rows(const std::string& sql) const
+    {
+        std::vector<std::string> out;
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+            ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
+            return out;
+        }
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            std::string row;
+            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+                if (c) row += '|';
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+                row += text ? text : "NULL";
+            }
+            out.push_back(row);
+        }
+        sqlite3_finalize(stmt);
+        return out;
+    }
+
+private:
+    sqlite3* db = nullptr;
+};
+
+// Two calendars: a day-shift week with a holiday and a short day, and a
+// night-shift calendar with an overnight exception.
+Hash<int, CSingleCalendar> SampleCalendars()
+{
+    Hash<int, CSingleCalendar> calendars;
+    CSingleCalendar& day = calendars[3];
+    day.SetName("Früh- und Spätschicht");
+    for (int d = 1; d <= 5; ++d) {
+        day.GetDay(d).Shifts().Add(Shift(14, 0, 22, 0));
+        day.GetDay(d).Shifts().Add(Shift(6, 0, 14, 0)); // order kept as added
+    }
+    day.Exception(At(2024, 12, 25)); // day off
+    day.Exception(At(2024, 12, 24)).Add(Shift(6, 0, 12, 0));
+    CSingleCalendar& night = calendars[11];
+    night.SetName("Nights");
+    night.GetDay(0).Shifts().Add(Shift(22, 0, 6, 0));
+    night.GetDay(6).Shifts().Add(CWorkShift(CWorkShift::TimeOfDay(0), CWorkShift::TimeOfDay(0)));
+    night.Exception(At(2025, 1, 1)).Add(Shift(23, 30, 7, 15));
+    night.Exception(At(2025, 1, 1)).Add(Shift(12, 0, 13, 0));
+    calendars[20].SetName("Empty");
+    return calendars;
+}
+
+std::string Describe(const CMultiWorkShift& shifts)
+{
+    std::string out;
+    for (int i = 0; i < shifts.Number(); ++i)
+        out += std::to_string(CWorkShift::SecondOfDay(shifts.StartAt(i))) + "-" +
+               std::to_string(CWorkShift::SecondOfDay(shifts.EndAt(i))) + ";";
+    return out;
+}
+
+// Everything a calendar holds that the tables keep, as text.
+std::string Describe(const Hash<int, CSingleCalendar>& calendars)
+{
+    std::string out;
+    for (int c = 0; c < calendars.GetCount(); ++c) {
+        const CSingleCalendar& calendar = calendars.GetAt(c);
+        out += std::to_string(calendars.GetKeyAt(c)) + " '" + calendar.GetName().str() + "'\n";
+        for (int d = 0; d < CSingleCalendar::kWeekDays; ++d)
+            out += "  day " + std::to_string(d) + ": " + Describe(calendar.GetDay(d).Shifts()) + "\n";
+        for (int e = 0; e < calendar.Exceptions().GetCount(); ++e)
+            out += "  on " + calendar.Exceptions().GetKeyAt(e).ToIso().str() + ": " +
+                   Describe(calendar.Exceptions().GetAt(e)) + "\n";
+    }
+    return out;
+}
+
+class CalendarStore : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    std::filesystem::path path = dir.file("results.db");
+};
+
+TEST(CalendarSchema, EmbeddedTextMatchesTheSchemaFile)
+{
+    EXPECT_EQ(std::string(calendar_store::kSchemaSql), ReadFile(BATCHPLANT_SOURCE_DIR "/schema/calendar.sql"));
+}
+
+TEST_F(CalendarStore, SaveThenLoadGivesBackEveryCalendar)
+{
+    const Hash<int, CSingleCalendar> saved = SampleCalendars();
+    CString error;
+    {
+        Database db(path);
+        db.exec("CREATE TABLE EquipmentSummary (EquipmentID INTEGER, CalendarID INTEGER)");
+        ASSERT_TRUE(calendar_store::Save(db.handle(), saved, error)) << error.str();
+    }
+    Database db(path);
+    Hash<int, CSingleCalendar> loaded;
+    ASSERT_TRUE(calendar_store::Load(db.handle(), loaded, error)) << error.str();
+    EXPECT_EQ(Describe(loaded), Describe(saved));
+    EXPECT_NE(Describe(loaded).find("day 1: 50400-79200;21600-50400;"), std::string::npos);
+    for (int c = 0; c < loaded.GetCount(); ++c)
+        EXPECT_FALSE(loaded.GetAt(c).IsModified());
+    // Other tables are left alone.
+    EXPECT_EQ(db.rows("SELECT count(*) FROM EquipmentSummary"), std::vector<std::string>{"0"});
+}
+
+TEST_F(CalendarStore, RowsFollowTheDocumentedLayout)
+{
+    CString error;
+    Database db(path);
+    ASSERT_TRUE(calendar_store::Save(db.handle(), SampleCalendars(), error)) << error.str();
+    EXPECT_EQ(db.rows("SELECT CalendarID, Name FROM Calendars ORDER BY 1"),
+              (std::vector<std::string>{"3|Früh- und Spätschicht", "11|Nights", "20|Empty"}));
+    EXPECT_EQ(db.rows("SELECT DayOfWeek, ShiftNo, StartSecond, EndSecond FROM CalendarWeekShifts "
+                      "WHERE CalendarID = 11 ORDER BY 1, 2"),
+              (std::vector<std::string>{"0|0|79200|21600", "6|0|0|0"}));
+    EXPECT_EQ(db.rows("SELECT count(*) FROM CalendarWeekShifts WHERE CalendarID = 3"), std::vector<std::string>{"10"});
+    EXPECT_EQ(db.rows("SELECT CalendarID, ExceptionDate FROM CalendarExceptions ORDER BY 1, 2"),
+              (std::vector<std::string>{"3|2024-12-24", "3|2024-12-25", "11|2025-01-01"}));
+    EXPECT_EQ(
+        db.rows("SELECT ExceptionDate, ShiftNo, StartSecond, EndSecond FROM CalendarExceptionShifts "
+                "ORDER BY CalendarID, 1, 2"),
+        (std::vector<std::string>{"2024-12-24|0|21600|43200", "2025-01-01|0|84600|26100", "2025-01-01|1|43200|46800"}));
+}
+
+TEST_F(CalendarStore, SavingReplacesWhatTheTablesHeld)
+{
+    CString error;
+    Database db(path);
+    ASSERT_TRUE(calendar_store::Save(db.handle(), SampleCalendars(), error)) << error.str();
+    Hash<int, CSingleCalendar> fewer;
+    fewer[5].SetName("Only");
+    fewer[5].GetDay(2).Shifts().Add(Shift(7, 0, 15, 0));
+    ASSERT_TRUE(calendar_store::Save(db.handle(), fewer, error)) << error.str();
+    Hash<int, CSingleCalendar> loaded = SampleCalendars(); // replaced wholesale
+    ASSERT_TRUE(calendar_store::Load(db.handle(), loaded, error)) << error.str();
+    EXPECT_EQ(Describe(loaded), Describe(fewer));
+    EXPECT_EQ(db.rows("SELECT count(*) FROM CalendarExceptions"), std::vector<std::string>{"0"});
+}
+
+TEST_F(CalendarStore, LoadKeepsShiftOrderByShiftNumber)
+{
+    Database db(path);
+    db.exec(calendar_store::kSchemaSql);
+    db.exec("INSERT INTO Calendars VALUES (1, 'A');"
+            "INSERT INTO CalendarWeekShifts VALUES (1, 2, 5, 3600, 7200);"
+            "INSERT INTO CalendarWeekShifts VALUES (1, 2, 0, 36000, 39600);"
+            "INSERT INTO CalendarWeekShifts VALUES (1, 2, 2, 0, 60);");
+    Hash<int, CSingleCalendar> loaded;
+    CString error;
+    ASSERT_TRUE(calendar_store::Load(db.handle(), loaded, error)) << error.str();
+    EXPECT_EQ(Describe(loaded[1].GetDay(2).Shifts()), "36000-39600;0-60;3600-7200;");
+}
+
+TEST_F(CalendarStore, ADatabaseWithoutCalendarTablesHasNoCalendars)
+{
+    Database db(path);
+    db.exec("CREATE TABLE EquipmentSummary (EquipmentID INTEGER, CalendarID INTEGER)");
+    Hash<int, CSingleCalendar> loaded = SampleCalendars();
+    CString error;
+    EXPECT_TRUE(calendar_store::Load(db.handle(), loaded, error)) << error.str();
+    EXPECT_EQ(loaded.GetCount(), 0);
+}
+
+TEST_F(CalendarStore, SavingCreatesMissingCalendarTables)
+{
+    Database db(path);
+    CString error;
+    ASSERT_TRUE(calendar_store::Save(db.handle(), SampleCalendars(), error)) << error.str();
+    EXPECT_EQ(
+        db.rows("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"),
+        (std::vector<std::string>{"CalendarExceptionShifts", "CalendarExceptions", "CalendarWeekShifts", "Calendars"}));
+}
+
+TEST_F(CalendarStore, AFailureMidwayLeavesTheFileAsItWasAndNamesTheError)
+{
+    CString error;
+    {
+        Database db(path);
+        ASSERT_TRUE(calendar_store::Save(db.handle(), SampleCalendars(), error)) << error.str();
+        db.exec("CREATE TRIGGER no_exception_shifts BEFORE INSERT ON CalendarExceptionShifts "
+                "BEGIN SELECT RAISE(ABORT, 'exception shifts are locked'); END;");
+    }
+    const std::string before = ReadFile(path);
+    Hash<int, CSingleCalendar> changed = SampleCalendars();
+    changed[3].SetName("Renamed");
+    changed[4].GetDay(1).Shifts().Add(Shift(1, 0, 2, 0));
+    {
+        Database db(path);
+        EXPECT_FALSE(calendar_store::Save(db.handle(), changed, error));
+        EXPECT_NE(error.str().find("exception shifts are locked"), std::string::npos) << error.str();
+        // The connection is usable and outside any transaction afterwards.
+        EXPECT_TRUE(sqlite3_get_autocommit(db.handle()));
+        Hash<int, CSingleCalendar> loaded;
+        ASSERT_TRUE(calendar_store::Load(db.handle(), loaded, error)) << error.str();
+        EXPECT_EQ(Describe(loaded), Describe(SampleCalendars()));
+    }
+    EXPECT_EQ(ReadFile(path), before);
+}
+
+TEST_F(CalendarStore, AReadOnlyDatabaseIsNotChanged)
+{
+    CString error;
+    {
+        Database db(path);
+        ASSERT_TRUE(calendar_store::Save(db.handle(), SampleCalendars(), error)) << error.str();
+    }
+    const std::string before = ReadFile(path);
+    {
+        Database db(path, SQLITE_OPEN_READONLY);
+        Hash<int, CSingleCalendar> changed;
+        changed[1].SetName("New");
+        EXPECT_FALSE(calendar_store::Save(db.handle(), changed, error));
+        EXPECT_NE(error.str().find("readonly"), std::string::npos) << error.str();
+        EXPECT_TRUE(sqlite3_get_autocommit(db.handle()));
+    }
+    EXPECT_EQ(ReadFile(path), before);
+}
+
+TEST_F(CalendarStore, WhatTheTablesCannotHoldIsRefusedBeforeWriting)
+{
+    Database db(path);
+    CString error;
+    {
+        Hash<int, CSingleCalendar> calendars = SampleCalendars();
+        calendars[-1];
+        EXPECT_FALSE(calendar_store::Save(db.handle(), calendars, error));
+        EXPECT_EQ(error, "Calendar -1 cannot be saved: calendar ids must be greater than 0.");
+    }
+    {
+        Hash<int, CSingleCalendar> calendars = SampleCalendars();
+        COleDateTime bad = At(2024, 1, 1, 8);
+        bad.SetStatus(COleDateTime::invalid);
+        calendars[11].GetDay(3).Shifts().Add(CWorkShift(CWorkShift::TimeOfDay(0), bad));
+        EXPECT_FALSE(calendar_store::Save(db.handle(), calendars, error));
+        EXPECT_EQ(error, "Calendar 11: shift 0 of Wednesday has an invalid end time.");
+    }
+    {
+        Hash<int, CSingleCalendar> calendars = SampleCalendars();
+        calendars[3].Exceptions()[At(2024, 7, 4, 12)];
+        EXPECT_FALSE(calendar_store::Save(db.handle(), calendars, error));
+        EXPECT_EQ(error, "Calendar 3: the exception keyed 2024-07-04T12:00:00 is not a valid date at midnight.");
+    }
+    EXPECT_TRUE(db.rows("SELECT name FROM sqlite_master").empty());
+    EXPECT_FALSE(calendar_store::Save(nullptr, SampleCalendars(), error));
+    EXPECT_EQ(error, "no database is open.");
+}
+
+// Tables without the schema's checks, as a converted or hand-made file may
+// have them, with one bad row each.
+struct BadRows {
+    const char* rows;
+    const char* expected;
+};
+
+class CalendarStoreBadRows : public CalendarStore, public ::testing::WithParamInterface<BadRows> {};
+
+TEST_P(CalendarStoreBadRows, AreRefusedByNameAndLeaveTheCalendarsAlone)
+{
+    Database db(path);
+    db.exec("CREATE TABLE Calendars (CalendarID, Name);"
+            "CREATE TABLE CalendarWeekShifts (CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond);"
+            "CREATE TABLE CalendarExceptions (CalendarID, ExceptionDate);"
+            "CREATE TABLE CalendarExceptionShifts (CalendarID, ExceptionDate, ShiftNo, StartSecond, EndSecond);"
+            "INSERT INTO Calendars VALUES (1, 'A');");
+    db.exec(GetParam().rows);
+    Hash<int, CSingleCalendar> calendars = SampleCalendars();
+    CString error;
+    EXPECT_FALSE(calendar_store::Load(db.handle(), calendars, error));
+    EXPECT_EQ(error, GetParam().expected);
+    EXPECT_EQ(Describe(calendars), Describe(SampleCalendars()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CalendarStoreBadRows,
+    ::testing::Values(
+        BadRows{"INSERT INTO Calendars VALUES (0, 'Zero')",
+                "Calendars.CalendarID holds '0', not a whole number from 1 to 2147483647."},
+        BadRows{"INSERT INTO Calendars VALUES (NULL, 'None')",
+                "Calendars.CalendarID holds 'null', not a whole number from 1 to 2147483647."},
+        BadRows{"INSERT INTO Calendars VALUES (1, 'Again')", "Calendars holds calendar 1 more than once."},
+        BadRows{"INSERT INTO CalendarWeekShifts VALUES (1, 7, 0, 0, 60)",
+                "CalendarWeekShifts.DayOfWeek holds '7', not a whole number from 0 to 6."},
+        BadRows{"INSERT INTO CalendarWeekShifts VALUES (1, 1, 0, 'eight', 60)",
+                "CalendarWeekShifts.StartSecond holds 'eight', not a whole number from 0 to 86399."},
+        BadRows{"INSERT INTO CalendarWeekShifts VALUES (1, 1, 0, 0, 86400)",
+                "CalendarWeekShifts.EndSecond holds '86400', not a whole number from 0 to 86399."},
+        BadRows{"INSERT INTO CalendarWeekShifts VALUES (1, 1, 0, 0.5, 60)",
+                "CalendarWeekShifts.StartSecond holds '0.5', not a whole number from 0 to 86399."},
+        BadRows{"INSERT INTO CalendarWeekShifts VALUES (9, 1, 0, 0, 60)",
+                "CalendarWeekShifts names calendar 9, which is not in Calendars."},
+        BadRows{"INSERT INTO CalendarExceptions VALUES (1, '2024-02-30')",
+                "CalendarExceptions.ExceptionDate of calendar 1 holds '2024-02-30', not a date written YYYY-MM-DD."},
+        BadRows{"INSERT INTO CalendarExceptions VALUES (1, '2024-03-01 08:00')",
+                "CalendarExceptions.ExceptionDate of calendar 1 holds '2024-03-01 08:00', not a date written "
+                "YYYY-MM-DD."},
+        BadRows{"INSERT INTO CalendarExceptions VALUES (1, '2024-03-01'), (1, '2024-03-01')",
+                "CalendarExceptions holds the exception of calendar 1 on 2024-03-01 more than once."},
+        BadRows{"INSERT INTO CalendarExceptionShifts VALUES (1, '2024-03-01', 0, 0, 60)",
+                "CalendarExceptionShifts holds a shift of calendar 1 on 2024-03-01, which has no row in "
+                "CalendarExceptions."},
+        BadRows{"DROP TABLE CalendarExceptions", "no such table: CalendarExceptions"}));
+
+TEST_F(CalendarStore, LoadingWithoutADatabaseIsAnError)
+{
+    Hash<int, CSingleCalendar> calendars;
+    CString error;
+    EXPECT_FALSE(calendar_store::Load(nullptr, calendars, error));
+    EXPECT_EQ(error, "no database is open.");
+}
+
+} // namespace
+} // namespace batchplant
