@@ -1,0 +1,258 @@
+#include "batchplant/procedure/CProcComponent.h"
+
+#include <cmath>
+
+namespace batchplant {
+
+namespace {
+
+struct ComponentUnitNames {
+    CString mass;
+    CString volume;
+    CString moles;
+    CString duty;
+    CString time;
+};
+
+// Function-local, so the names exist before any static initialiser of a host
+// asks for them.
+ComponentUnitNames& unitNames()
+{
+    static ComponentUnitNames names;
+    return names;
+}
+
+// A number of the contents table; the table never shows inf or NaN.
+CString formatAmount(double v)
+{
+    if (!std::isfinite(v)) return CString("N/A");
+    return CString::Formatted("%.4f", v);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// CProcComponent
+
+CProcComponent& CProcComponent::operator+=(const CProcComponent& other)
+{
+    mass += other.mass;
+    volume += other.volume;
+    moles += other.moles;
+    duty += other.duty;
+    startTime = other.startTime;
+    endTime = other.endTime;
+    name = other.name;
+    materialID = other.materialID;
+    streamID = other.streamID;
+    // Phases add up only when they are different phases; the same material
+    // seen again in a phase it already has keeps its set.
+    if ((phase & other.phase) == 0) phase = static_cast<PhaseType>(phase | other.phase);
+    return *this;
+}
+
+void CProcComponent::SetPhaseName(const CString& text)
+{
+    phaseName = text;
+    phase = GetPhaseNum(text);
+}
+
+CProcComponent::PhaseType CProcComponent::GetPhaseNum(const CString& phaseName)
+{
+    static const struct {
+        const char* name;
+        PhaseType bit;
+    } kPhases[] = {
+        {"gas", Gas}, {"liquid1", Liquid1}, {"liquid2", Liquid2}, {"solid", Solid}, {"cell1", Cell1}, {"cell2", Cell2},
+    };
+    for (const auto& p : kPhases) {
+        if (phaseName.CompareNoCase(p.name) == 0) return p.bit;
+    }
+    return NoPhase;
+}
+
+CString CProcComponent::GetAbbreviatedPhase() const
+{
+    static const struct {
+        int bit;
+        const char* letter;
+    } kLetters[] = {{Gas, "g"}, {Liquid1, "l"}, {Liquid2, "l"}, {Solid, "s"}, {Cell1, "c"}, {Cell2, "c"}};
+    CString text;
+    for (const auto& l : kLetters) {
+        if ((phase & l.bit) == 0) continue;
+        if (!text.IsEmpty()) text += "+";
+        text += l.letter;
+    }
+    return text;
+}
+
+CString CProcComponent::GetMassUOM() { return unitNames().mass; }
+void CProcComponent::SetMassUOM(const CString& uom) { unitNames().mass = uom; }
+CString CProcComponent::GetVolUOM() { return unitNames().volume; }
+void CProcComponent::SetVolUOM(const CString& uom) { unitNames().volume = uom; }
+CString CProcComponent::GetMolesUOM() { return unitNames().moles; }
+void CProcComponent::SetMolesUOM(const CString& uom) { unitNames().moles = uom; }
+CString CProcComponent::GetDutyUOM() { return unitNames().duty; }
+void CProcComponent::SetDutyUOM(const CString& uom) { unitNames().duty = uom; }
+CString CProcComponent::GetTimeUOM() { return unitNames().time; }
+void CProcComponent::SetTimeUOM(const CString& uom) { unitNames().time = uom; }
+
+void CProcComponent::ResetSharedTables() { unitNames() = ComponentUnitNames{}; }
+
+// ---------------------------------------------------------------------------
+// CProcComponents
+
+CProcComponents::CProcComponents(const CProcComponents& other) : showPhase(other.showPhase)
+{
+    for (int i = 0; i < other.Size(); ++i)
+        *this += other.list.GetAt(i);
+}
+
+CProcComponents& CProcComponents::operator=(const CProcComponents& other)
+{
+    if (this == &other) return *this;
+    // Copy first: `other` may be reached through one of our own elements' owner.
+    List<CProcComponent> copy;
+    for (int i = 0; i < other.Size(); ++i)
+        copy.Add(other.list.GetAt(i));
+    list.RemoveAll();
+    for (int i = 0; i < copy.GetCount(); ++i)
+        *this += copy.GetAt(i);
+    return *this;
+}
+
+CProcComponents& CProcComponents::operator+=(const CProcComponent& c)
+{
+    list.Add(c);
+    // The element just added is the tail; the owner must be the list that
+    // holds the copy, never the list the original came from.
+    list.GetAt(list.GetCount() - 1).SetOwner(this);
+    return *this;
+}
+
+void CProcComponents::GetTotal(CProcComponent& total) const
+{
+    for (int i = 0; i < Size(); ++i)
+        total += list.GetAt(i);
+}
+
+void CProcComponents::SortBy(Type /*type*/) { quickSort(0, Size() - 1); }
+
+void CProcComponents::quickSort(int lo, int hi)
+{
+    // The last element of the range is the pivot: heavier elements go to its
+    // left, lighter ones to its right. The smaller side is sorted by
+    // recursion and the larger one by the loop, so the depth stays
+    // logarithmic even for a list that comes in ascending order.
+    while (lo < hi) {
+        const double pivot = list.GetAt(hi).GetMass();
+        int left = lo;
+        int right = hi - 1;
+        for (;;) {
+            while (left < hi && list.GetAt(left).GetMass() > pivot)
+                ++left;
+            while (right > lo && list.GetAt(right).GetMass() < pivot)
+                --right;
+            if (left >= right) break;
+            list.Swap(left, right);
+            ++left;
+            --right;
+        }
+        list.Swap(left, hi);
+        if (left - lo < hi - left) {
+            quickSort(lo, left - 1);
+            lo = left + 1;
+        } else {
+            quickSort(left + 1, hi);
+            hi = left - 1;
+        }
+    }
+}
+
+CString CProcComponents::GetStringAt(int index, Type type, bool asRate) const
+{
+    if (index == -1) {
+        switch (type) {
+        case Mass:
+            return "Mass (" + CProcComponent::GetMassUOM() + ")";
+        case Volume:
+            return "Volume (" + CProcComponent::GetVolUOM() + ")";
+        case Moles:
+            return "Moles (" + CProcComponent::GetMolesUOM() + ")";
+        case Duty:
+            return "Duty (" + CProcComponent::GetDutyUOM() + ")";
+        case ComponentName:
+            return "Component";
+        }
+        return CString();
+    }
+    if (index == -2) {
+        const CString perTime = "/" + CProcComponent::GetTimeUOM() + ")";
+        switch (type) {
+        case Mass:
+            return "(" + CProcComponent::GetMassUOM() + perTime;
+        case Volume:
+            return "(" + CProcComponent::GetVolUOM() + perTime;
+        case Moles:
+            return "(" + CProcComponent::GetMolesUOM() + perTime;
+        case Duty:
+            return "(" + CProcComponent::GetDutyUOM() + perTime;
+        case ComponentName:
+            return "Flow rates";
+        }
+        return CString();
+    }
+    if (index < 0 || index >= Size()) return CString();
+
+    const CProcComponent& c = list.GetAt(index);
+    if (type == ComponentName) {
+        CString text = c.GetName();
+        if (showPhase) {
+            const CString abbreviation = c.GetAbbreviatedPhase();
+            if (!abbreviation.IsEmpty()) text += " (" + abbreviation + ")";
+        }
+        return text;
+    }
+
+    double value = 0.0;
+    switch (type) {
+    case Mass:
+        value = c.GetMass();
+        break;
+    case Volume:
+        value = c.GetVolume();
+        break;
+    case Moles:
+        value = c.GetMoles();
+        break;
+    case Duty:
+        value = c.GetDuty();
+        break;
+    default:
+        break;
+    }
+    if (asRate) {
+        const double span = c.GetEndTime() - c.GetStartTime();
+        // Written so that a NaN span also gives "N/A".
+        if (!(span > 0.0)) return CString("N/A");
+        value /= span;
+    }
+    return formatAmount(value);
+}
+
+CString CProcComponents::GetLongestString(Type type) const
+{
+    CString best = GetStringAt(-1, type, false);
+    int bestLength = best.GetLength();
+    for (int i = 0; i < Size(); ++i) {
+        CString text = GetStringAt(i, type, false);
+        const int length = text.GetLength();
+        if (length > bestLength) {
+            best = std::move(text);
+            bestLength = length;
+        }
+    }
+    return best;
+}
+
+} // namespace batchplant

@@ -1,0 +1,455 @@
+#include "batchplant/procedure/CProcedure.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <unordered_map>
+
+#include "batchplant/foundation/Units.h"
+
+namespace batchplant {
+
+namespace {
+
+// Simulated seconds of a row time: converted, truncated toward zero and held
+// within the 32-bit range that process keys carry (a double outside the
+// range of the integer type would otherwise make the conversion undefined).
+long toSeconds(const CString& timeUOM, double value)
+{
+    const double seconds = ToInternalUnits(timeUOM, value, 1.0, 1.0);
+    if (std::isnan(seconds)) return 0;
+    constexpr double lo = std::numeric_limits<std::int32_t>::min();
+    constexpr double hi = std::numeric_limits<std::int32_t>::max();
+    if (seconds <= lo) return std::numeric_limits<std::int32_t>::min();
+    if (seconds >= hi) return std::numeric_limits<std::int32_t>::max();
+    return static_cast<long>(std::trunc(seconds));
+}
+
+constexpr long kLongMax = std::numeric_limits<long>::max();
+constexpr long kLongMin = std::numeric_limits<long>::min();
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Time index
+//
+// Two kinds of question are asked at animation speed:
+//  - which positions run at t (start < t <= end), in ascending position;
+//  - the last position before a bound whose unit has started or finished by t.
+// Positions are not sorted by start (CProcKey is only a partial order), so
+// the first is answered over the units sorted by start: the units with
+// start < t form a prefix, and a max-end segment tree over that order reports
+// those with end >= t in O((k + 1) log n). The second is answered by min
+// segment trees over positions, descending to the rightmost leaf <= t.
+
+struct CProcedure::TimeIndex {
+    int n = 0;
+    int leaves = 1; // power of two >= n
+    std::vector<long> start;
+    std::vector<long> end;
+    std::vector<double> vol;
+
+    std::vector<int> byStart;       // positions sorted by start (ties by position)
+    std::vector<long> sortedStart;  // start of byStart[k]
+    std::vector<long> maxEndTree;   // over byStart order
+    std::vector<long> minReachTree; // over positions: min(start, end), the unit counts for the volume at t >= it
+    std::vector<long> minEndTree;   // over positions: end
+
+    std::unordered_map<long, int> firstOfStream; // stream id -> lowest position
+
+    mutable std::vector<int> scratch;
+
+    explicit TimeIndex(const MultiHash<CProcKey, CProcUnit>& units)
+    {
+        n = units.GetCount();
+        while (leaves < n)
+            leaves *= 2;
+        start.resize(static_cast<std::size_t>(n));
+        end.resize(static_cast<std::size_t>(n));
+        vol.resize(static_cast<std::size_t>(n));
+        firstOfStream.reserve(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            const CProcUnit& u = units.GetAt(i);
+            start[static_cast<std::size_t>(i)] = u.GetStart();
+            end[static_cast<std::size_t>(i)] = u.GetEnd();
+            vol[static_cast<std::size_t>(i)] = u.GetVol();
+            firstOfStream.emplace(u.GetStreamID(), i); // keeps the first position
+        }
+
+        byStart.resize(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i)
+            byStart[static_cast<std::size_t>(i)] = i;
+        std::stable_sort(byStart.begin(), byStart.end(), [this](int a, int b) { return startOf(a) < startOf(b); });
+        sortedStart.resize(static_cast<std::size_t>(n));
+        for (int k = 0; k < n; ++k)
+            sortedStart[static_cast<std::size_t>(k)] = startOf(byStart[static_cast<std::size_t>(k)]);
+
+        maxEndTree.assign(2 * static_cast<std::size_t>(leaves), kLongMin);
+        minReachTree.assign(2 * static_cast<std::size_t>(leaves), kLongMax);
+        minEndTree.assign(2 * static_cast<std::size_t>(leaves), kLongMax);
+        for (int k = 0; k < n; ++k) {
+            const std::size_t leaf = static_cast<std::size_t>(leaves + k);
+            maxEndTree[leaf] = endOf(byStart[static_cast<std::size_t>(k)]);
+            minReachTree[leaf] = std::min(startOf(k), endOf(k));
+            minEndTree[leaf] = endOf(k);
+        }
+        for (std::size_t node = static_cast<std::size_t>(leaves) - 1; node >= 1; --node) {
+            maxEndTree[node] = std::max(maxEndTree[2 * node], maxEndTree[2 * node + 1]);
+            minReachTree[node] = std::min(minReachTree[2 * node], minReachTree[2 * node + 1]);
+            minEndTree[node] = std::min(minEndTree[2 * node], minEndTree[2 * node + 1]);
+        }
+    }
+
+    long startOf(int i) const { return start[static_cast<std::size_t>(i)]; }
+    long endOf(int i) const { return end[static_cast<std::size_t>(i)]; }
+    double volOf(int i) const { return vol[static_cast<std::size_t>(i)]; }
+
+    // Positions running at t, ascending.
+    void running(long t, std::vector<int>& out) const
+    {
+        out.clear();
+        const int k =
+            static_cast<int>(std::lower_bound(sortedStart.begin(), sortedStart.end(), t) - sortedStart.begin());
+        if (k > 0) collect(1, 0, leaves, k, t, out);
+        std::sort(out.begin(), out.end());
+    }
+
+    void collect(std::size_t node, int lo, int hi, int limit, long t, std::vector<int>& out) const
+    {
+        if (lo >= limit || maxEndTree[node] < t) return;
+        if (hi - lo == 1) {
+            out.push_back(byStart[static_cast<std::size_t>(lo)]);
+            return;
+        }
+        const int mid = lo + (hi - lo) / 2;
+        collect(2 * node, lo, mid, limit, t, out);
+        collect(2 * node + 1, mid, hi, limit, t, out);
+    }
+
+    // The highest position below `bound` whose leaf in `tree` is <= t, or -1.
+    int rightmostAtMost(const std::vector<long>& tree, int bound, long t) const
+    {
+        return rightmost(tree, 1, 0, leaves, bound, t);
+    }
+
+    int rightmost(const std::vector<long>& tree, std::size_t node, int lo, int hi, int bound, long t) const
+    {
+        if (lo >= bound || tree[node] > t) return -1;
+        if (hi - lo == 1) return lo;
+        const int mid = lo + (hi - lo) / 2;
+        const int right = rightmost(tree, 2 * node + 1, mid, hi, bound, t);
+        if (right >= 0) return right;
+        return rightmost(tree, 2 * node, lo, mid, bound, t);
+    }
+
+    // The level that a walk over positions 0 .. n-1 ends with (see GetVolume).
+    double volumeAt(long t) const
+    {
+        // Walk back over the units that count at t (started or finished) as
+        // long as they are still running; the first finished one fixes the
+        // level, from which the running ones are then replayed forward.
+        std::vector<int>& chain = scratch;
+        chain.clear();
+        double level = 0.0;
+        int bound = n;
+        for (;;) {
+            const int j = rightmostAtMost(minReachTree, bound, t);
+            if (j < 0) break;
+            if (t >= endOf(j)) {
+                level = volOf(j);
+                break;
+            }
+            chain.push_back(j);
+            bound = j;
+        }
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            const int j = *it;
+            // The base is the volume of the last unit before j that finished by t.
+            const int finished = rightmostAtMost(minEndTree, j, t);
+            const double base = finished >= 0 ? volOf(finished) : 0.0;
+            // start <= t < end here, so the span is positive.
+            level = level + (volOf(j) - base) * static_cast<double>(t - startOf(j)) /
+                                static_cast<double>(endOf(j) - startOf(j));
+        }
+        return level;
+    }
+};
+
+// ---------------------------------------------------------------------------
+
+CProcedure::CProcedure() = default;
+
+CProcedure::CProcedure(const CProcedure& other)
+    : upToDate(other.upToDate), stepProcList(other.stepProcList), units(other.units)
+{
+}
+
+CProcedure& CProcedure::operator=(const CProcedure& other)
+{
+    if (this == &other) return *this;
+    upToDate = other.upToDate;
+    stepProcList = other.stepProcList;
+    units = other.units;
+    index.reset();
+    return *this;
+}
+
+CProcedure::~CProcedure() = default;
+
+const CProcedure::TimeIndex& CProcedure::timeIndex() const
+{
+    if (!index) index = std::make_unique<TimeIndex>(units);
+    return *index;
+}
+
+void CProcedure::AddNewProc(long batchNum, long opID, long procID, long stepID, double startTime, double endTime,
+                            const CString& timeUOM, double vol, const CString& volUOM, double tempA, double tempB,
+                            const CString& tempUOM, double pressA, double pressB, const CString& pressUOM,
+                            const CString& primaryMaterial, const CString& stepName, const CString& stepVersion,
+                            const CString& op, const CString& opType, const CString& recText,
+                            const CString& unitProcName, long streamID, double flowRate, const CString& flowUOM)
+{
+    upToDate = false;
+    index.reset();
+
+    const long start = toSeconds(timeUOM, startTime);
+    const long end = toSeconds(timeUOM, endTime);
+    flowRate = ToInternalUnits(flowUOM, flowRate, 1.0, 1.0);
+    pressB = ToInternalUnits(pressUOM, pressB, 1.0, 1.0);
+    pressA = ToInternalUnits(pressUOM, pressA, 1.0, 1.0);
+    tempB = ToInternalUnits(tempUOM, tempB, 1.0, 1.0);
+    tempA = ToInternalUnits(tempUOM, tempA, 1.0, 1.0);
+    vol = ToInternalUnits(volUOM, vol, 1.0, 1.0);
+
+    // The multi-map adds a new entry for every key, equal keys included.
+    CProcUnit& unit = units[CProcKey(start, end)];
+    unit.assign(batchNum, opID, procID, stepID, start, end, timeUOM, vol, volUOM, tempA, tempB, tempUOM, pressA, pressB,
+                pressUOM, stepName, stepVersion, op, primaryMaterial, opType, recText, unitProcName, streamID, flowRate,
+                flowUOM);
+}
+
+void CProcedure::AddComponent(const CProcComponent& c)
+{
+    const TimeIndex& ix = timeIndex();
+    const auto it = ix.firstOfStream.find(c.GetStreamID());
+    if (it == ix.firstOfStream.end()) return;
+    units.GetAt(it->second).AddComponent(c);
+}
+
+// ---------------------------------------------------------------------------
+// Queries by position
+
+long CProcedure::GetStepIdAt(int i) const { return validPosition(i) ? units.GetAt(i).GetStepID() : 0; }
+long CProcedure::GetUnitProcIdAt(int i) const { return validPosition(i) ? units.GetAt(i).GetProcID() : 0; }
+CString CProcedure::GetOpNameAt(int i) const { return validPosition(i) ? units.GetAt(i).GetOp() : CString(); }
+
+CString CProcedure::GetContentsAt(int i) const
+{
+    return validPosition(i) ? units.GetAt(i).GetPrimaryMaterialName() : CString();
+}
+
+CString CProcedure::GetOpNumberAt(int i) const
+{
+    return validPosition(i) ? CString::Formatted("%ld", units.GetAt(i).GetStreamID()) : CString();
+}
+
+CString CProcedure::GetStartTimeStrAt(int i) const
+{
+    return validPosition(i) ? units.GetAt(i).GetStartTimeStr() : CString();
+}
+
+CString CProcedure::GetEndTimeStrAt(int i) const
+{
+    return validPosition(i) ? units.GetAt(i).GetEndTimeStr() : CString();
+}
+
+CString CProcedure::GetTemperatureAStrAt(int i) const
+{
+    return validPosition(i) ? units.GetAt(i).GetTempAStr() : CString();
+}
+
+CString CProcedure::GetTemperatureBStrAt(int i) const
+{
+    return validPosition(i) ? units.GetAt(i).GetTempBStr() : CString();
+}
+
+CString CProcedure::GetPressureAStrAt(int i) const
+{
+    return validPosition(i) ? units.GetAt(i).GetPressureAStr() : CString();
+}
+
+CString CProcedure::GetPressureBStrAt(int i) const
+{
+    return validPosition(i) ? units.GetAt(i).GetPressureBStr() : CString();
+}
+
+CString CProcedure::GetFlowRateAt(int i, FlowRateType /*type*/) const
+{
+    return validPosition(i) ? units.GetAt(i).GetFlowRateStr() : CString();
+}
+
+// ---------------------------------------------------------------------------
+// Queries by time
+
+void CProcedure::runningAt(long t, std::vector<int>& out) const { timeIndex().running(t, out); }
+
+void CProcedure::getProcUnitsForTime(long t, Array<int>& out) const
+{
+    std::vector<int> positions;
+    runningAt(t, positions);
+    for (int p : positions)
+        out.Add(p);
+}
+
+int CProcedure::firstRunningAt(long t) const
+{
+    const TimeIndex& ix = timeIndex();
+    ix.running(t, ix.scratch);
+    return ix.scratch.empty() ? -1 : ix.scratch.front();
+}
+
+CString CProcedure::GetCurrentOp(long t) const
+{
+    const int first = firstRunningAt(t);
+    return first < 0 ? CString() : units.GetAt(first).GetOp();
+}
+
+CString CProcedure::GetCurrentOpType(long t) const
+{
+    const int first = firstRunningAt(t);
+    return first < 0 ? CString() : units.GetAt(first).OpType();
+}
+
+long CProcedure::GetCurrentBatchNum(long t) const
+{
+    const int first = firstRunningAt(t);
+    return first < 0 ? 0 : units.GetAt(first).GetBatchNum();
+}
+
+int CProcedure::Reacting(long t) const
+{
+    std::vector<int> positions;
+    runningAt(t, positions);
+    for (int p : positions) {
+        if (units.GetAt(p).OpType() == "React") return 1;
+    }
+    return 0;
+}
+
+CString CProcedure::PrintOps(long t) const
+{
+    std::vector<int> positions;
+    runningAt(t, positions);
+    CString text;
+    for (int p : positions) {
+        const CProcUnit& u = units.GetAt(p);
+        text += u.GetOp();
+        text += "\r\n";
+        text += u.GetRecText();
+        text += "\r\n";
+    }
+    return text;
+}
+
+double CProcedure::GetVolume(long t) const
+{
+    if (units.GetCount() == 0) return 0.0;
+    return timeIndex().volumeAt(t);
+}
+
+// ---------------------------------------------------------------------------
+// Whole timeline
+
+Array<long> CProcedure::GetTimeList() const
+{
+    const int n = units.GetCount();
+    Array<long> times(2 * n);
+    for (int i = 0; i < n; ++i) {
+        const CProcUnit& u = units.GetAt(i);
+        times.Add(u.GetStart());
+        times.Add(u.GetEnd());
+    }
+    return times;
+}
+
+Array<long> CProcedure::CalcInUseBlocks() const
+{
+    const int n = units.GetCount();
+    Array<long> blocks(2 * n);
+    for (int i = 1; i < n; ++i) {
+        const CProcUnit& before = units.GetAt(i - 1);
+        const CProcUnit& unit = units.GetAt(i);
+        if (unit.GetStart() > before.GetEnd() && before.GetVol() > 0.0) {
+            blocks.Add(before.GetEnd());
+            blocks.Add(unit.GetStart());
+        }
+    }
+    return blocks;
+}
+
+CString CProcedure::PrintProcs() const
+{
+    CString text;
+    for (int i = 0; i < units.GetCount(); ++i) {
+        const CProcUnit& u = units.GetAt(i);
+        text.AppendFormat("(%s) - (%s)   %s (%s) \r\n", FormatTime(u.GetStart()), FormatTime(u.GetEnd()), u.GetOp(),
+                          u.OpType());
+    }
+    return text;
+}
+
+CString CProcedure::FormatTime(long seconds)
+{
+    const long ss = seconds % 60;
+    const long totalMinutes = seconds / 60;
+    const long mm = totalMinutes % 60;
+    const long totalHours = totalMinutes / 60;
+    const long dd = totalHours / 24;
+    const long hh = totalHours % 24;
+    const CString minutes = CString::Formatted(mm < 10 ? "0%ld" : "%2ld", mm);
+    const CString secs = CString::Formatted(ss < 10 ? "0%ld" : "%2ld", ss);
+    return CString::Formatted("%ldd %2ld:%s:%s", dd, hh, minutes, secs);
+}
+
+// ---------------------------------------------------------------------------
+// Steps and unit procedures
+
+void CProcedure::update_sp_list()
+{
+    if (upToDate) return;
+    // Rebuilt from scratch, so the counters stay one per unit however often
+    // units are added between queries.
+    stepProcList.RemoveAll();
+    for (int i = 0; i < units.GetCount(); ++i) {
+        const CProcUnit& u = units.GetAt(i);
+        ++stepProcList[u.GetStepID()][u.GetProcID()];
+    }
+    upToDate = true;
+}
+
+bool CProcedure::ContainsStep(int step)
+{
+    update_sp_list();
+    return stepProcList.Contains(step);
+}
+
+bool CProcedure::ContainsStepAndProcedure(int step, int procedure)
+{
+    update_sp_list();
+    const Hash<long, long>* procedures = stepProcList.Lookup(step);
+    return procedures && procedures->Contains(procedure);
+}
+
+void CProcedure::AddToStepProcList(Hash<long, Hash<long, long>>& out)
+{
+    update_sp_list();
+    for (int s = 0; s < stepProcList.GetCount(); ++s) {
+        const long step = stepProcList.GetKeyAt(s);
+        const Hash<long, long>& procedures = stepProcList.GetAt(s);
+        for (int p = 0; p < procedures.GetCount(); ++p)
+            out[step][procedures.GetKeyAt(p)] += 1;
+    }
+}
+
+} // namespace batchplant
