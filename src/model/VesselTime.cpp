@@ -1,0 +1,69 @@
+// The vessel's look at a simulated time, taken from its procedure.
+
+#include "batchplant/model/Stream.h"
+#include "batchplant/model/Vessel.h"
+#include "batchplant/procedure/CProcedure.h"
+
+namespace batchplant {
+
+void Vessel::SetPropertiesByTime(long t)
+{
+    SetVolumeByTime(t);
+    m_currentTime = t;
+    const CString op = m_procedure ? m_procedure->GetCurrentOpType(t) : CString();
+    // Enabling the new state before disabling the old one is safe: each
+    // temporary colour is its own layer, so the order never leaves a stale
+    // colour behind.
+    if (op == "React")
+        EnableReact();
+    else
+        DisableReact();
+    if (op == "Heat")
+        EnableHeat();
+    else
+        DisableHeat();
+    if (op == "Cool")
+        EnableCool();
+    else
+        DisableCool();
+    m_active = op.IsEmpty() ? 0 : 1;
+}
+
+void Vessel::SetVolumeByTime(long t)
+{
+    if (m_capacity > 0.0 && m_procedure) SetVolume(m_procedure->GetVolume(t) / m_capacity);
+}
+
+void Vessel::SetVolume(double v)
+{
+    m_volumeFraction = v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
+    if (v > 1.0) {
+        m_overflowLevel = (v + 0.3) * m_radius;
+        m_overflowing = 1;
+    } else {
+        m_overflowing = 0;
+    }
+}
+
+int Vessel::IsActive() const
+{
+    if (!IsInventory()) return m_active;
+    for (int i = 0; i < m_processStreams.GetCount(); ++i) {
+        const Stream* s = m_processStreams.GetAt(i);
+        if (s && s->IsInUse()) return 1;
+    }
+    return 0;
+}
+
+void Vessel::set_conts_color()
+{
+    if (!m_procedure) return;
+    const long batch = m_procedure->GetCurrentBatchNum(m_currentTime);
+    if (batch <= 0) return;
+    const unsigned char* c = kBatchPalette[(batch - 1) % 9];
+    m_contentsColour[0] = c[0] / 255.0;
+    m_contentsColour[1] = c[1] / 255.0;
+    m_contentsColour[2] = c[2] / 255.0;
+}
+
+} // namespace batchplant

@@ -1,0 +1,258 @@
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ModelFixtures.h"
+
+namespace batchplant {
+namespace {
+
+using test::TestFacility;
+
+struct RecordingDocument : CDocument {
+    std::vector<bool> flags;
+    void SetModifiedFlag(bool modified) override { flags.push_back(modified); }
+};
+
+TEST(FacilityTest, FreshFacilityDefaults)
+{
+    Facility f;
+    EXPECT_EQ(f.GetNumFloors(), 0);
+    EXPECT_EQ(f.GetNumVessels(), 0);
+    EXPECT_EQ(f.GetNumConnectingStreams(), 0);
+    EXPECT_EQ(f.GetNumUniStreams(), 0);
+    EXPECT_EQ(f.GetNumUtilStreams(), 0);
+    EXPECT_EQ(f.GetNumVaporStreams(), 0);
+    EXPECT_EQ(f.GetNumDrawables(), 0);
+    EXPECT_EQ(f.IsModified(), 0);
+    EXPECT_EQ(f.IsPlan(), 0);
+    EXPECT_EQ(f.ShowVessels(), 1);
+    EXPECT_EQ(f.ShowPipes(), 1);
+    EXPECT_EQ(f.ShowStraightPipes(), 0);
+    EXPECT_EQ(f.ShowCrossFloorPipes(), 1);
+    EXPECT_EQ(f.ShowFloors(), 1);
+    EXPECT_EQ(f.ShowGlobalLabels(), 1);
+    EXPECT_EQ(f.GetFramesPerOp(), 5);
+    EXPECT_EQ(f.MultiSelectEnabled(), 0);
+    EXPECT_TRUE(f.GetName().IsEmpty());
+    EXPECT_TRUE(f.GetPlanName().IsEmpty());
+    EXPECT_EQ(f.GetCalendar(), nullptr);
+    EXPECT_EQ(f.SceneSelected(), 1);
+
+    // Start time: now, on the local clock.
+    const COleDateTime start = f.GetStartTime();
+    EXPECT_EQ(start.GetStatus(), COleDateTime::valid);
+    const double now = COleDateTime::GetCurrentTime().m_dt;
+    EXPECT_LE(start.m_dt, now);
+    EXPECT_GT(start.m_dt, now - 1.0); // within a day: taken at construction, not a fixed date
+    EXPECT_DOUBLE_EQ(f.GetSimulationTime().m_dt, 0.0);
+    EXPECT_EQ(f.GetSimulationTime().GetStatus(), COleDateTime::valid);
+}
+
+TEST(FacilityTest, CountsAndDrawablesCoverEveryCollection)
+{
+    TestFacility f;
+    Plane* floor = f.AddFloor(1);
+    Vessel* a = f.AddVessel(floor, 10, "A");
+    Vessel* b = f.AddVessel(floor, 20, "B");
+    f.Connect(a, b);
+    f.AddFeed(a);
+    f.AddUtility(b);
+    f.AddVapor(a, nullptr);
+    f.AddVapor(a, b);
+    EXPECT_EQ(f.GetNumFloors(), 1);
+    EXPECT_EQ(f.GetNumVessels(), 2);
+    EXPECT_EQ(f.GetNumConnectingStreams(), 1);
+    EXPECT_EQ(f.GetNumUniStreams(), 1);
+    EXPECT_EQ(f.GetNumUtilStreams(), 1);
+    EXPECT_EQ(f.GetNumVaporStreams(), 2);
+    EXPECT_EQ(f.GetNumDrawables(), 4); // uni, utility and vapor streams are not drawn items
+    EXPECT_EQ(f.vesselsMade, 2);
+    EXPECT_EQ(f.planesMade, 1);
+    EXPECT_EQ(f.streamsMade, 5);
+}
+
+TEST(FacilityTest, AccessByPositionIsCheckedEverywhere)
+{
+    TestFacility f;
+    Plane* floor = f.AddFloor(1);
+    Vessel* a = f.AddVessel(floor, 10, "A");
+    Vessel* b = f.AddVessel(floor, 20, "B", "Inventory Location");
+    Stream* s = f.Connect(a, b);
+    Stream* feed = f.AddFeed(a);
+
+    EXPECT_EQ(f.GetFloorByIndex(0), floor);
+    EXPECT_EQ(f.GetFloorByIndex(1), nullptr);
+    EXPECT_EQ(f.GetVesselByIndex(1), b);
+    EXPECT_EQ(f.GetVesselByIndex(-1), nullptr);
+    EXPECT_EQ(f.GetStreamByIndex(0), s);
+    EXPECT_EQ(f.GetStreamByIndex(-1), nullptr);
+    EXPECT_EQ(f.GetStreamByIndex(f.GetNumConnectingStreams()), nullptr);
+    EXPECT_EQ(f.GetUniStreamByIndex(0), feed);
+    EXPECT_EQ(f.GetUniStreamByIndex(1), nullptr);
+    EXPECT_EQ(f.GetUtilStreamByIndex(0), nullptr);
+    EXPECT_EQ(f.GetVaporStreamByIndex(-3), nullptr);
+    EXPECT_EQ(f.GetVesselName(0), CString("A"));
+    EXPECT_TRUE(f.GetVesselName(2).IsEmpty());
+    EXPECT_EQ(f.IsVesselInventory(-1), 1);
+    EXPECT_EQ(f.IsVesselInventory(2), 1);
+    EXPECT_EQ(f.IsVesselInventory(0), 0);
+    EXPECT_EQ(f.IsVesselInventory(1), 1);
+
+    // The unchecked twins: in range the element, out of range a null
+    // placeholder (a write to it changes no collection).
+    EXPECT_EQ(f.getPlane(0), floor);
+    EXPECT_EQ(f.getStream(0), s);
+    EXPECT_EQ(f.getLastStream(), s);
+    EXPECT_EQ(f.getLastUniStream(99), feed);
+    EXPECT_EQ(f.getLastPlane(), floor);
+    EXPECT_EQ(f.getPlane(5), nullptr);
+    f.getStream(7) = s;
+    EXPECT_EQ(f.getStream(7), nullptr);
+    EXPECT_EQ(f.GetNumConnectingStreams(), 1);
+    EXPECT_EQ(f.getUtilStream(0), nullptr);
+    EXPECT_EQ(f.getVaporStream(-1), nullptr);
+    EXPECT_EQ(f.getUniStream(1), nullptr);
+}
+
+TEST(FacilityTest, KeyedStreamsComeInAscendingKeyOrder)
+{
+    TestFacility f;
+    Plane* floor = f.AddFloor(1);
+    Vessel* a = f.AddVessel(floor, 30, "A");
+    Vessel* b = f.AddVessel(floor, 10, "B");
+    Stream* ua = f.AddUtility(a);
+    Stream* ub = f.AddUtility(b);
+    EXPECT_EQ(f.GetUtilStreamByIndex(0), ub); // key 10
+    EXPECT_EQ(f.GetUtilStreamByIndex(1), ua); // key 30
+    EXPECT_EQ(f.getUtilStream(1), ua);
+}
+
+TEST(FacilityTest, LookupsTakeTheFirstMatch)
+{
+    TestFacility f;
+    Plane* p1 = f.AddFloor(5, 0.0, 7);
+    Plane* p2 = f.AddFloor(5, 6.0, 8);
+    Vessel* first = f.AddVessel(p1, 10, "First");
+    Vessel* second = f.AddVessel(p2, 10, "Second");
+    Vessel* other = f.AddVessel(p2, 20, "Other");
+    Stream* s = f.Connect(first, other);
+    f.AddFeed(other);
+
+    EXPECT_EQ(f.FindVesselWithId(10), first);
+    EXPECT_EQ(f.FindVesselWithId(99), nullptr);
+    EXPECT_EQ(f.FindPlaneWithId(5), p1);
+    EXPECT_EQ(f.FindPlaneWithId(6), nullptr);
+    EXPECT_EQ(f.getFloorWithPlantID(8), p2);
+    EXPECT_EQ(f.getFloorWithPlantID(9), nullptr);
+    EXPECT_EQ(f.FindStreamWithVesselIds(10, 20), s);
+    EXPECT_EQ(f.FindStreamWithVesselIds(20, 10), nullptr);
+    (void)second;
+}
+
+TEST(FacilityTest, TwoKeyNumbersVesselPairsByPosition)
+{
+    TestFacility f;
+    EXPECT_EQ(f.TwoKey(20, 30), 0); // no vessels
+    Plane* floor = f.AddFloor(1);
+    f.AddVessel(floor, 10, "A");
+    f.AddVessel(floor, 20, "B");
+    f.AddVessel(floor, 30, "C");
+    EXPECT_EQ(f.TwoKey(20, 30), 2 * 3 + 3);
+    EXPECT_EQ(f.TwoKey(20, -1), 2);
+    EXPECT_EQ(f.TwoKey(-1, 30), 4 * 3 + 3);
+    EXPECT_EQ(f.TwoKey(99, 30), 3);
+    EXPECT_EQ(f.TwoKey(10, 10), 1 * 3 + 1);
+
+    // Repeated identifiers: the last vessel with it counts.
+    f.AddVessel(floor, 20, "B2");
+    EXPECT_EQ(f.TwoKey(20, -1), 4);
+    EXPECT_EQ(f.TwoKey(10, 20), 1 * 4 + 4);
+}
+
+TEST(FacilityTest, MarkModifiedTellsTheDocumentUnlessLoaded)
+{
+    TestFacility f;
+    RecordingDocument doc;
+    f.MarkModified(1);
+    EXPECT_EQ(f.IsModified(), 1);
+    f.SetDocument(&doc);
+    f.MarkModified(0);
+    EXPECT_EQ(f.IsModified(), 0);
+    ASSERT_EQ(doc.flags.size(), 1u);
+    EXPECT_FALSE(doc.flags[0]);
+
+    f.MarkLoadedFromDatabase();
+    f.MarkModified(1);
+    EXPECT_EQ(f.IsModified(), 0);
+    EXPECT_EQ(doc.flags.size(), 1u);
+}
+
+TEST(FacilityTest, FlagsAndNames)
+{
+    Facility f;
+    f.SetName("Plant A");
+    EXPECT_EQ(f.GetName(), CString("Plant A"));
+    f.EnableMultiSelect(1);
+    EXPECT_EQ(f.MultiSelectEnabled(), 1);
+    f.ZoomOnObjectMode(1);
+    EXPECT_EQ(f.IsZoomOnObjectMode(), 1);
+    f.ToggleShowVessels();
+    f.ToggleShowStraightPipes();
+    EXPECT_EQ(f.ShowVessels(), 0);
+    EXPECT_EQ(f.ShowStraightPipes(), 1);
+    f.ToggleShowVessels();
+    EXPECT_EQ(f.ShowVessels(), 1);
+    f.ShowCrossFloorPipes(0);
+    EXPECT_EQ(f.ShowCrossFloorPipes(), 0);
+    f.SetFramesPerOp(12);
+    EXPECT_EQ(f.GetFramesPerOp(), 12);
+}
+
+// A host facility that makes its own vessels, destroyed through a Facility
+// pointer: every vessel and floor goes with it (checked under the sanitizer
+// build, and by the destructor counter here).
+struct CountingVessel : Vessel {
+    explicit CountingVessel(int* destroyed) : destroyed_(destroyed) {}
+    ~CountingVessel() override { ++*destroyed_; }
+    int* destroyed_;
+};
+
+struct HostFacility : Facility {
+    int destroyedVessels = 0;
+    int* counter = nullptr;
+    Vessel* Make(Plane* floor)
+    {
+        Vessel* v = addVessel("Reactor");
+        m_vessels.Add(v);
+        v->Init(floor);
+        return v;
+    }
+    Plane* MakeFloor()
+    {
+        Plane* p = addPlane();
+        m_floors.Add(p);
+        return p;
+    }
+
+protected:
+    Vessel* addVessel(const CString&) override { return new CountingVessel(counter); }
+};
+
+TEST(FacilityTest, DestructionThroughBasePointerReleasesDerivedObjects)
+{
+    int destroyed = 0;
+    {
+        auto host = std::make_unique<HostFacility>();
+        host->counter = &destroyed;
+        Plane* floor = host->MakeFloor();
+        host->Make(floor);
+        host->Make(floor);
+        std::unique_ptr<Facility> owner(host.release());
+    }
+    EXPECT_EQ(destroyed, 2);
+}
+
+} // namespace
+} // namespace batchplant
