@@ -54,6 +54,15 @@ public:
     // Length in UTF-16 code units.
     int GetLength() const noexcept;
     bool IsEmpty() const noexcept { return text_.empty(); }
+    // Replaces the text with `bytes` bytes of UTF-8 at `utf8`, reusing the
+    // storage already held (row readers call this once per column and row).
+    void SetString(const char* utf8, std::size_t bytes)
+    {
+        if (utf8)
+            text_.assign(utf8, bytes);
+        else
+            text_.clear();
+    }
     void Empty() noexcept { text_.clear(); }
 
     // UTF-16 code unit at a position; 0 for a position outside the text.

@@ -1,0 +1,745 @@
+#include "batchplant/db/Dao.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+#include "batchplant/db/SqlDialect.h"
+
+namespace batchplant {
+
+namespace {
+
+bool iequals(const char* a, const std::string& b)
+{
+    if (!a) return false;
+    const std::size_t n = std::strlen(a);
+    if (n != b.size()) return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (std::toupper(x) != std::toupper(y)) return false;
+    }
+    return true;
+}
+
+std::string upperKey(const CString& s)
+{
+    std::string u = s.str();
+    for (char& c : u)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return u;
+}
+
+struct StmtCloser {
+    void operator()(sqlite3_stmt* st) const noexcept { sqlite3_finalize(st); }
+};
+using Stmt = std::unique_ptr<sqlite3_stmt, StmtCloser>;
+
+class DatabaseResolver : public SqlNameResolver {
+public:
+    explicit DatabaseResolver(CDaoDatabase& db) : db_(db) {}
+    const CDaoSavedQuery* FindSavedQuery(const CString& name) override { return db_.FindSavedQuery(name); }
+    bool HasTableOrView(const CString& name) override { return db_.HasTableOrView(name); }
+
+private:
+    CDaoDatabase& db_;
+};
+
+// A stored text as a number: an integer when the whole text is one, else a
+// finite real; surrounding blanks and a leading '+' are allowed, as in
+// SQLite's own conversion of numeric text.
+bool parseNumber(std::string_view text, bool& isInt, sqlite3_int64& i, double& d)
+{
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty()) return false;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    {
+        auto [p, ec] = std::from_chars(first, last, i);
+        if (ec == std::errc() && p == last) {
+            isInt = true;
+            d = static_cast<double>(i);
+            return true;
+        }
+    }
+    auto [p, ec] = std::from_chars(first, last, d);
+    if (ec != std::errc() || p != last || !std::isfinite(d)) return false;
+    isInt = false;
+    return true;
+}
+
+CString shortDouble(double d)
+{
+    char buf[64];
+    auto [p, ec] = std::to_chars(buf, buf + sizeof buf, d);
+    if (ec != std::errc()) return CString::Formatted("%.17g", d);
+    return CString(buf, static_cast<std::size_t>(p - buf));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- database
+
+CDaoDatabase::~CDaoDatabase() { Close(); }
+
+void CDaoDatabase::Open(const CString& name, bool exclusive, bool readOnly, const CString& /*connect*/)
+{
+    if (IsOpen()) Close();
+    if (name.IsEmpty()) throw CDaoException("Cannot open a database without a file name.");
+
+    sqlite3* db = nullptr;
+    // Never SQLITE_OPEN_CREATE: a path without a file is an error, not a new
+    // empty database. A read-only connection cannot change the file at all.
+    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const CString why = db ? CString(sqlite3_errmsg(db)) : CString(sqlite3_errstr(rc));
+        sqlite3_close(db);
+        throw CDaoException(CString::Formatted("Cannot open the database '%s': %s.", name, why), rc);
+    }
+    sqlite3_extended_result_codes(db, 1);
+    // Double quotes are identifiers only; the translated texts never rely on
+    // SQLite reading a double-quoted unknown name as a string.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    sqlite3_busy_timeout(db, 5000);
+
+    // SQLite reads the file lazily; read the schema now so that a file that
+    // is not a database, or is cut short, is reported here.
+    const char* check = exclusive ? "PRAGMA locking_mode=EXCLUSIVE; SELECT count(*) FROM sqlite_master;"
+                                  : "SELECT count(*) FROM sqlite_master;";
+    rc = sqlite3_exec(db, check, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        const CString why(sqlite3_errmsg(db));
+        sqlite3_close(db);
+        throw CDaoException(CString::Formatted("Cannot read the database '%s': %s.", name, why), rc);
+    }
+    m_db = db;
+    m_name = name;
+    m_readOnly = readOnly;
+    m_savedQueries.reset();
+}
+
+void CDaoDatabase::Close()
+{
+    while (!m_recordsets.empty())
+        m_recordsets.back()->Close();
+    if (m_db) {
+        // close_v2 lets a component that still holds statements of its own
+        // finalize them later instead of leaking the connection.
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+    m_savedQueries.reset();
+}
+
+void CDaoDatabase::ThrowError(const char* doing, int rc) const
+{
+    const CString why = m_db ? CString(sqlite3_errmsg(m_db)) : CString(sqlite3_errstr(rc));
+    throw CDaoException(CString::Formatted("%s: %s (database '%s').", doing, why, m_name), rc);
+}
+
+void CDaoDatabase::attach(CDaoRecordset* rs) { m_recordsets.push_back(rs); }
+
+void CDaoDatabase::detach(CDaoRecordset* rs)
+{
+    m_recordsets.erase(std::remove(m_recordsets.begin(), m_recordsets.end(), rs), m_recordsets.end());
+}
+
+bool CDaoDatabase::HasTableOrView(const CString& name)
+{
+    if (!m_db) return false;
+    sqlite3_stmt* raw = nullptr;
+    const int rc = sqlite3_prepare_v2(
+        m_db, "SELECT 1 FROM sqlite_master WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE", -1, &raw,
+        nullptr);
+    Stmt st(raw);
+    if (rc != SQLITE_OK) ThrowError("Cannot read the list of tables", rc);
+    sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.str().size()), SQLITE_TRANSIENT);
+    const int step = sqlite3_step(st.get());
+    if (step == SQLITE_ROW) return true;
+    if (step != SQLITE_DONE) ThrowError("Cannot read the list of tables", step);
+    return false;
+}
+
+void CDaoDatabase::loadSavedQueries()
+{
+    std::map<std::string, CDaoSavedQuery> queries;
+    if (HasTableOrView("SavedQueries")) {
+        sqlite3_stmt* raw = nullptr;
+        int rc = sqlite3_prepare_v2(m_db, "SELECT Name, SqlText, Parameters FROM SavedQueries", -1, &raw, nullptr);
+        Stmt st(raw);
+        if (rc != SQLITE_OK) ThrowError("Cannot read the saved queries", rc);
+        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+            auto text = [&](int col) {
+                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), col));
+                return p ? CString(p, static_cast<std::size_t>(sqlite3_column_bytes(st.get(), col))) : CString();
+            };
+            if (sqlite3_column_type(st.get(), 0) == SQLITE_NULL) continue;
+            CDaoSavedQuery q;
+            q.m_strName = text(0);
+            q.m_strSQL = text(1);
+            try {
+                q.m_parameters = ParseParameterList(text(2));
+            } catch (const CDaoException& e) {
+                throw CDaoException(CString::Formatted("Saved query '%s' has a bad parameter list: %s", q.m_strName,
+                                                       e.GetDescription()));
+            }
+            queries.emplace(upperKey(q.m_strName), std::move(q));
+        }
+        if (rc != SQLITE_DONE) ThrowError("Cannot read the saved queries", rc);
+    }
+    m_savedQueries = std::move(queries);
+}
+
+const CDaoSavedQuery* CDaoDatabase::FindSavedQuery(const CString& name)
+{
+    if (!m_db) return nullptr;
+    if (!m_savedQueries) loadSavedQueries();
+    const auto it = m_savedQueries->find(upperKey(name));
+    return it == m_savedQueries->end() ? nullptr : &it->second;
+}
+
+// ---------------------------------------------------------------- exchange
+
+void CDaoFieldExchange::Bind(Kind kind, const char* name, void* member)
+{
+    if (!m_prs || !name || !member || m_nFieldType == none) return;
+    std::string_view n(name);
+    if (n.size() >= 2 && n.front() == '[' && n.back() == ']') n = n.substr(1, n.size() - 2);
+    CDaoRecordset::Binding b{kind, CString(n), member};
+    (m_nFieldType == param ? m_prs->m_params : m_prs->m_fields).push_back(std::move(b));
+}
+
+void DFX_Text(CDaoFieldExchange* pFX, const char* name, CString& value, int, unsigned)
+{
+    if (pFX) pFX->Bind(CDaoFieldExchange::Kind::Text, name, &value);
+}
+void DFX_Long(CDaoFieldExchange* pFX, const char* name, long& value, unsigned)
+{
+    if (pFX) pFX->Bind(CDaoFieldExchange::Kind::Long, name, &value);
+}
+void DFX_Short(CDaoFieldExchange* pFX, const char* name, short& value, unsigned)
+{
+    if (pFX) pFX->Bind(CDaoFieldExchange::Kind::Short, name, &value);
+}
+void DFX_Double(CDaoFieldExchange* pFX, const char* name, double& value, unsigned)
+{
+    if (pFX) pFX->Bind(CDaoFieldExchange::Kind::Double, name, &value);
+}
+void DFX_DateTime(CDaoFieldExchange* pFX, const char* name, COleDateTime& value, unsigned)
+{
+    if (pFX) pFX->Bind(CDaoFieldExchange::Kind::DateTime, name, &value);
+}
+
+// ---------------------------------------------------------------- recordset
+
+CDaoRecordset::CDaoRecordset(CDaoDatabase* pDatabase) : m_pDatabase(pDatabase) {}
+
+CDaoRecordset::~CDaoRecordset() { Close(); }
+
+CString CDaoRecordset::GetDefaultDBName() { return CString(); }
+CString CDaoRecordset::GetDefaultSQL() { return CString(); }
+void CDaoRecordset::DoFieldExchange(CDaoFieldExchange*) {}
+
+void CDaoRecordset::ensureBindings()
+{
+    if (m_bound) return;
+    m_fields.clear();
+    m_params.clear();
+    CDaoFieldExchange fx(this);
+    DoFieldExchange(&fx);
+    m_bound = true;
+}
+
+void CDaoRecordset::Open(int /*nOpenType*/, const char* lpszSQL, int /*nOptions*/)
+{
+    Close();
+    if (!m_pDatabase || !m_pDatabase->IsOpen()) throw CDaoException("The recordset has no open database to run on.");
+    CDaoDatabase& db = *m_pDatabase;
+    ensureBindings();
+    if (static_cast<int>(m_fields.size()) != m_nFields || static_cast<int>(m_params.size()) != m_nParams)
+        throw CDaoException(CString::Formatted(
+            "The recordset binds %d columns and %d parameters but declares %d and %d.",
+            static_cast<int>(m_fields.size()), static_cast<int>(m_params.size()), m_nFields, m_nParams));
+
+    m_strSQL = lpszSQL ? CString(lpszSQL) : GetDefaultSQL();
+    if (m_strSQL.IsEmpty()) throw CDaoException("The recordset has no query text to run.");
+
+    std::vector<CString> names;
+    names.reserve(m_params.size());
+    for (const Binding& p : m_params)
+        names.push_back(p.name);
+    TranslatedSql tr;
+    try {
+        DatabaseResolver resolver(db);
+        tr = TranslateJetSql(m_strSQL, &resolver, names);
+    } catch (const CDaoException& e) {
+        if (e.GetErrorCode() != 0) throw; // the database's own failure already names the file
+        throw CDaoException(CString::Formatted("%s (database '%s')", e.GetDescription(), db.GetName()));
+    }
+    m_translated = std::move(tr.sql);
+
+    sqlite3_stmt* raw = nullptr;
+    const int rc =
+        sqlite3_prepare_v2(db.GetHandle(), m_translated.c_str(), static_cast<int>(m_translated.size()), &raw, nullptr);
+    Stmt st(raw);
+    if (rc != SQLITE_OK) db.ThrowError("The query cannot be run", rc);
+    if (!st) throw CDaoException("The recordset has no query text to run.");
+
+    const int columns = sqlite3_column_count(st.get());
+    for (Binding& b : m_fields) {
+        b.column = -1;
+        b.isNull = true;
+        for (int c = 0; c < columns && b.column < 0; ++c)
+            if (iequals(sqlite3_column_name(st.get(), c), b.name.str())) b.column = c;
+        if (b.column < 0)
+            throw CDaoException(CString::Formatted(
+                "Item not found in this collection: the query yields no column [%s] (database '%s').", b.name,
+                db.GetName()));
+    }
+    for (Binding& p : m_params) {
+        p.column = -1;
+        for (std::size_t i = 0; i < tr.parameters.size() && p.column < 0; ++i)
+            if (p.name.CompareNoCase(tr.parameters[i]) == 0) p.column = static_cast<int>(i) + 1;
+        if (p.column < 0)
+            throw CDaoException(CString::Formatted(
+                "Item not found in this collection: the query has no parameter [%s] (database '%s').", p.name,
+                db.GetName()));
+    }
+    for (const CString& name : tr.parameters) {
+        const bool bound = std::any_of(m_params.begin(), m_params.end(),
+                                       [&](const Binding& p) { return p.name.CompareNoCase(name) == 0; });
+        if (!bound)
+            throw CDaoException(CString::Formatted(
+                "Too few parameters: the query's parameter [%s] has no value (database '%s').", name, db.GetName()));
+    }
+
+    m_stmt = st.release();
+    m_openOn = &db;
+    db.attach(this);
+    try {
+        bindParameters();
+        resetCursor();
+        moveTo(0);
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void CDaoRecordset::Requery()
+{
+    if (!IsOpen()) throw CDaoException("The recordset is not open.");
+    bindParameters();
+    resetCursor();
+    moveTo(0);
+}
+
+void CDaoRecordset::Close()
+{
+    if (m_stmt) {
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+    }
+    detachFromDatabase();
+    m_pos = -1;
+    m_stmtRow = -1;
+    m_seen = 0;
+    m_total = -1;
+    m_bof = true;
+    m_eof = true;
+}
+
+void CDaoRecordset::detachFromDatabase() noexcept
+{
+    if (m_openOn) {
+        m_openOn->detach(this);
+        m_openOn = nullptr;
+    }
+}
+
+void CDaoRecordset::bindParameters()
+{
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+    for (const Binding& p : m_params) {
+        int rc = SQLITE_OK;
+        switch (p.kind) {
+        case CDaoFieldExchange::Kind::Text: {
+            const auto& s = static_cast<const CString*>(p.member)->str();
+            rc = sqlite3_bind_text(m_stmt, p.column, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        case CDaoFieldExchange::Kind::Long:
+            rc = sqlite3_bind_int64(m_stmt, p.column, *static_cast<const long*>(p.member));
+            break;
+        case CDaoFieldExchange::Kind::Short:
+            rc = sqlite3_bind_int(m_stmt, p.column, *static_cast<const short*>(p.member));
+            break;
+        case CDaoFieldExchange::Kind::Double:
+            rc = sqlite3_bind_double(m_stmt, p.column, *static_cast<const double*>(p.member));
+            break;
+        case CDaoFieldExchange::Kind::DateTime: {
+            const auto* dt = static_cast<const COleDateTime*>(p.member);
+            if (dt->GetStatus() == COleDateTime::valid) {
+                const CString iso = dt->ToIso();
+                rc = sqlite3_bind_text(m_stmt, p.column, iso.c_str(), static_cast<int>(iso.str().size()),
+                                       SQLITE_TRANSIENT);
+            } else {
+                rc = sqlite3_bind_null(m_stmt, p.column);
+            }
+            break;
+        }
+        }
+        if (rc != SQLITE_OK) m_openOn->ThrowError("Cannot set the query's parameters", rc);
+    }
+}
+
+void CDaoRecordset::resetCursor()
+{
+    sqlite3_reset(m_stmt);
+    m_pos = -1;
+    m_stmtRow = -1;
+    m_seen = 0;
+    m_total = -1;
+    m_bof = true;
+    m_eof = false;
+}
+
+bool CDaoRecordset::step()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW) {
+        ++m_stmtRow;
+        return true;
+    }
+    if (rc == SQLITE_DONE) {
+        // The statement no longer holds a row; the next move re-runs it.
+        m_total = m_stmtRow + 1;
+        m_stmtRow = LONG_MAX;
+        return false;
+    }
+    // The statement must be reset before it can run again; leave the cursor
+    // at the end so that a caller's loop stops.
+    m_stmtRow = LONG_MAX;
+    m_eof = true;
+    m_bof = false;
+    m_openOn->ThrowError("Reading the query's rows failed", rc);
+}
+
+void CDaoRecordset::moveTo(long target)
+{
+    if (target < 0) {
+        m_pos = -1;
+        m_bof = true;
+        m_eof = m_total == 0;
+        return;
+    }
+    if (m_total >= 0 && target >= m_total) {
+        m_pos = m_total;
+        m_eof = true;
+        m_bof = m_total == 0;
+        return;
+    }
+    if (target < m_stmtRow) {
+        sqlite3_reset(m_stmt);
+        m_stmtRow = -1;
+    }
+    while (m_stmtRow < target) {
+        if (!step()) {
+            m_seen = std::max(m_seen, m_total);
+            m_pos = m_total;
+            m_eof = true;
+            m_bof = m_total == 0;
+            return;
+        }
+    }
+    m_pos = target;
+    m_bof = false;
+    m_eof = false;
+    m_seen = std::max(m_seen, target + 1);
+    readRow();
+}
+
+void CDaoRecordset::readRow()
+{
+    for (Binding& b : m_fields)
+        readColumn(b);
+}
+
+void CDaoRecordset::conversionError(const Binding& b, const char* what)
+{
+    CString value;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, b.column));
+    if (text) {
+        std::string v(text, static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, b.column)));
+        if (v.size() > 60) v = v.substr(0, 60) + "...";
+        value = sqlite3_column_type(m_stmt, b.column) == SQLITE_TEXT ? CString("'" + v + "'") : CString(v);
+    }
+    CString origin;
+    const char* table = sqlite3_column_table_name(m_stmt, b.column);
+    const char* column = sqlite3_column_origin_name(m_stmt, b.column);
+    if (table && column) origin = CString::Formatted(" (%s.%s)", table, column);
+    throw CDaoException(CString::Formatted("Data type conversion error: column [%s]%s holds %s, %s (database '%s').",
+                                           b.name, origin, value, what, m_openOn->GetName()));
+}
+
+void CDaoRecordset::readColumn(Binding& b)
+{
+    sqlite3_stmt* st = m_stmt;
+    const int c = b.column;
+    const int type = sqlite3_column_type(st, c);
+    b.invalid = false;
+    if (type == SQLITE_NULL) {
+        b.isNull = true;
+        switch (b.kind) {
+        case CDaoFieldExchange::Kind::Text:
+            static_cast<CString*>(b.member)->Empty();
+            break;
+        case CDaoFieldExchange::Kind::Long:
+            *static_cast<long*>(b.member) = 0;
+            break;
+        case CDaoFieldExchange::Kind::Short:
+            *static_cast<short*>(b.member) = 0;
+            break;
+        case CDaoFieldExchange::Kind::Double:
+            *static_cast<double*>(b.member) = 0.0;
+            break;
+        case CDaoFieldExchange::Kind::DateTime: {
+            auto* dt = static_cast<COleDateTime*>(b.member);
+            dt->m_dt = 0.0;
+            dt->SetStatus(COleDateTime::null);
+            break;
+        }
+        }
+        return;
+    }
+    b.isNull = false;
+
+    if (b.kind == CDaoFieldExchange::Kind::Text) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+        static_cast<CString*>(b.member)->SetString(p, static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+        return;
+    }
+    if (b.kind == CDaoFieldExchange::Kind::DateTime) {
+        auto* dt = static_cast<COleDateTime*>(b.member);
+        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+            *dt = COleDateTime(sqlite3_column_double(st, c));
+        } else {
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+            CString text(p, static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+            if (!dt->ParseDateTime(text)) {
+                dt->m_dt = 0.0;
+                dt->SetStatus(COleDateTime::invalid);
+                b.invalid = true;
+            }
+        }
+        return;
+    }
+
+    // A number: an integer, a real or text holding one.
+    bool isInt = type == SQLITE_INTEGER;
+    sqlite3_int64 i = 0;
+    double d = 0.0;
+    if (type == SQLITE_INTEGER) {
+        i = sqlite3_column_int64(st, c);
+        d = static_cast<double>(i);
+    } else if (type == SQLITE_FLOAT) {
+        d = sqlite3_column_double(st, c);
+    } else {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+        const std::string_view text(p ? p : "", p ? static_cast<std::size_t>(sqlite3_column_bytes(st, c)) : 0);
+        if (!parseNumber(text, isInt, i, d)) conversionError(b, "which is not a number");
+    }
+    switch (b.kind) {
+    case CDaoFieldExchange::Kind::Double:
+        *static_cast<double*>(b.member) = d;
+        break;
+    case CDaoFieldExchange::Kind::Long: {
+        if (isInt ? (i < INT32_MIN || i > INT32_MAX) : !(d > -2147483649.0 && d < 2147483648.0))
+            conversionError(b, "which does not fit a 32-bit whole number");
+        *static_cast<long*>(b.member) = isInt ? static_cast<long>(i) : static_cast<long>(std::trunc(d));
+        break;
+    }
+    case CDaoFieldExchange::Kind::Short: {
+        if (isInt ? (i < INT16_MIN || i > INT16_MAX) : !(d > -32769.0 && d < 32768.0))
+            conversionError(b, "which does not fit a 16-bit whole number");
+        *static_cast<short*>(b.member) = isInt ? static_cast<short>(i) : static_cast<short>(std::trunc(d));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void CDaoRecordset::MoveFirst()
+{
+    if (IsOpen()) moveTo(0);
+}
+
+void CDaoRecordset::MoveNext()
+{
+    if (IsOpen() && !m_eof) moveTo(m_pos + 1);
+}
+
+void CDaoRecordset::MovePrev()
+{
+    if (IsOpen() && !m_bof) moveTo(m_pos - 1);
+}
+
+void CDaoRecordset::MoveLast()
+{
+    if (!IsOpen()) return;
+    if (m_total < 0) {
+        // Step to the end without reading rows, to learn the count.
+        if (m_stmtRow == LONG_MAX) {
+            sqlite3_reset(m_stmt);
+            m_stmtRow = -1;
+        }
+        while (step()) {
+        }
+        m_seen = std::max(m_seen, m_total);
+    }
+    moveTo(m_total - 1);
+    if (m_total == 0) {
+        m_eof = true;
+        m_bof = true;
+    }
+}
+
+long CDaoRecordset::GetRecordCount() const noexcept
+{
+    if (!IsOpen()) return 0;
+    return m_total >= 0 ? m_total : m_seen;
+}
+
+bool CDaoRecordset::IsFieldNull(const void* member) const
+{
+    for (const Binding& b : m_fields)
+        if (b.member == member) return b.isNull;
+    return false;
+}
+
+int CDaoRecordset::GetBoundFieldCount()
+{
+    ensureBindings();
+    return static_cast<int>(m_fields.size());
+}
+
+void CDaoRecordset::GetFieldInfo(int nIndex, CDaoFieldInfo& info)
+{
+    ensureBindings();
+    info = CDaoFieldInfo();
+    if (nIndex < 0 || nIndex >= static_cast<int>(m_fields.size())) return;
+    const Binding& b = m_fields[static_cast<std::size_t>(nIndex)];
+    info.m_strName = b.name;
+    switch (b.kind) {
+    case CDaoFieldExchange::Kind::Text:
+        info.m_nType = dbText;
+        break;
+    case CDaoFieldExchange::Kind::Long:
+        info.m_nType = dbLong;
+        break;
+    case CDaoFieldExchange::Kind::Short:
+        info.m_nType = dbInteger;
+        break;
+    case CDaoFieldExchange::Kind::Double:
+        info.m_nType = dbDouble;
+        break;
+    case CDaoFieldExchange::Kind::DateTime:
+        info.m_nType = dbDate;
+        break;
+    }
+}
+
+bool CDaoRecordset::IsFieldNullAt(int nIndex)
+{
+    ensureBindings();
+    if (nIndex < 0 || nIndex >= static_cast<int>(m_fields.size())) return true;
+    return m_fields[static_cast<std::size_t>(nIndex)].isNull;
+}
+
+CString CDaoRecordset::GetFieldText(int nIndex)
+{
+    ensureBindings();
+    if (nIndex < 0 || nIndex >= static_cast<int>(m_fields.size())) return CString();
+    const Binding& b = m_fields[static_cast<std::size_t>(nIndex)];
+    if (b.isNull) return CString();
+    switch (b.kind) {
+    case CDaoFieldExchange::Kind::Text:
+        return *static_cast<const CString*>(b.member);
+    case CDaoFieldExchange::Kind::Long:
+        return CString::Formatted("%ld", *static_cast<const long*>(b.member));
+    case CDaoFieldExchange::Kind::Short:
+        return CString::Formatted("%d", *static_cast<const short*>(b.member));
+    case CDaoFieldExchange::Kind::Double:
+        return shortDouble(*static_cast<const double*>(b.member));
+    case CDaoFieldExchange::Kind::DateTime: {
+        const auto* dt = static_cast<const COleDateTime*>(b.member);
+        if (b.invalid || dt->GetStatus() != COleDateTime::valid) return CString("invalid");
+        return dt->ToIso();
+    }
+    }
+    return CString();
+}
+
+std::vector<CString> CDaoRecordset::GetParamNames()
+{
+    ensureBindings();
+    std::vector<CString> names;
+    for (const Binding& p : m_params)
+        names.push_back(p.name);
+    return names;
+}
+
+void CDaoRecordset::SetParamValue(const CString& name, const CString& value)
+{
+    ensureBindings();
+    const auto it = std::find_if(m_params.begin(), m_params.end(),
+                                 [&](const Binding& p) { return p.name.CompareNoCase(name) == 0; });
+    if (it == m_params.end()) throw CDaoException(CString::Formatted("The recordset has no parameter [%s].", name));
+    bool isInt = false;
+    sqlite3_int64 i = 0;
+    double d = 0.0;
+    switch (it->kind) {
+    case CDaoFieldExchange::Kind::Text:
+        *static_cast<CString*>(it->member) = value;
+        return;
+    case CDaoFieldExchange::Kind::DateTime: {
+        COleDateTime dt;
+        if (!dt.ParseDateTime(value))
+            throw CDaoException(CString::Formatted("Parameter [%s] needs a date, not '%s'.", it->name, value));
+        *static_cast<COleDateTime*>(it->member) = dt;
+        return;
+    }
+    case CDaoFieldExchange::Kind::Double:
+        if (!parseNumber(value.str(), isInt, i, d))
+            throw CDaoException(CString::Formatted("Parameter [%s] needs a number, not '%s'.", it->name, value));
+        *static_cast<double*>(it->member) = d;
+        return;
+    case CDaoFieldExchange::Kind::Long:
+        if (!parseNumber(value.str(), isInt, i, d) || !isInt || i < INT32_MIN || i > INT32_MAX)
+            throw CDaoException(
+                CString::Formatted("Parameter [%s] needs a 32-bit whole number, not '%s'.", it->name, value));
+        *static_cast<long*>(it->member) = static_cast<long>(i);
+        return;
+    case CDaoFieldExchange::Kind::Short:
+        if (!parseNumber(value.str(), isInt, i, d) || !isInt || i < INT16_MIN || i > INT16_MAX)
+            throw CDaoException(
+                CString::Formatted("Parameter [%s] needs a 16-bit whole number, not '%s'.", it->name, value));
+        *static_cast<short*>(it->member) = static_cast<short>(i);
+        return;
+    }
+}
+
+} // namespace batchplant

@@ -1,0 +1,294 @@
+#include "batchplant/db/StreamRecordsets.h"
+
+namespace batchplant {
+
+CDaoStreamSet::CDaoStreamSet(CDaoDatabase* pDatabase)
+    : CDaoRecordset(pDatabase), m_StreamID(0), m_BatchNumber(0), m_UnitProcedureID(0), m_StepID(0), m_OperationID(0),
+      m_StartTime(0.0), m_EndTime(0.0), m_FromEquipmentID(0), m_ToEquipmentID(0), m_Temperature(0.0), m_Pressure(0.0),
+      m_VolumetricFlowRate(0.0), m_Mass(0.0), m_Volume(0.0), m_Moles(0.0), m_StreamCategoryID(0)
+{
+    m_nFields = 30;
+    m_nParams = 0;
+    m_nDefaultType = dbOpenDynaset;
+}
+
+CDaoStreamSet::~CDaoStreamSet() = default;
+
+CString CDaoStreamSet::GetDefaultDBName() { return CString("batchplant/CDaoStreamSet.db"); }
+
+CString CDaoStreamSet::GetDefaultSQL()
+{
+    return R"sql(SELECT ss.StreamID, ss.BatchNumber, ss.StepID, ss.UnitProcedureID, ss.UnitProcedureName, ss.OperationID, ss.OperationName AS OpName, ss.UserLabel,tr.OperationName AS OpType, ss.MaterialName AS PrimaryMaterial, ss.StartTime, ss.StartTimeUOM,ss.EndTime, ss.EndTimeUOM,ss.FromEquipmentID, ss.ToEquipmentID,  ss.Temperature, ss.TemperatureUOM,ss.Pressure, ss.PressureUOM, ss.VolumetricFlowRate, ss.VolumetricFlowRateUOM,ss.Mass, ss.MassUOM,ss.Volume, ss.VolumeUOM, ss.Moles, ss.MolesUOM, ss.StreamCategoryID,tr.RecipeText FROM StreamSummary AS ss INNER JOIN TextRecipe AS tr ON tr.OperationID = ss.OperationID ORDER BY FromEquipmentID, ToEquipmentID,  StreamID, IconLocation )sql";
+}
+
+void CDaoStreamSet::DoFieldExchange(CDaoFieldExchange* pFX)
+{
+    if (!pFX) return;
+    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
+    DFX_Long(pFX, "[StreamID]", m_StreamID);
+    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
+    DFX_Text(pFX, "[OpName]", m_OpName);
+    DFX_Text(pFX, "[UserLabel]", m_UserLabel);
+    DFX_Text(pFX, "[UnitProcedureName]", m_UnitProcedureName);
+    DFX_Long(pFX, "[UnitProcedureID]", m_UnitProcedureID);
+    DFX_Long(pFX, "[StepID]", m_StepID);
+    DFX_Long(pFX, "[OperationID]", m_OperationID);
+    DFX_Text(pFX, "[OpType]", m_OpType);
+    DFX_Text(pFX, "[PrimaryMaterial]", m_PrimaryMaterial);
+    DFX_Double(pFX, "[StartTime]", m_StartTime);
+    DFX_Text(pFX, "[StartTimeUOM]", m_StartTimeUOM);
+    DFX_Double(pFX, "[EndTime]", m_EndTime);
+    DFX_Text(pFX, "[EndTimeUOM]", m_EndTimeUOM);
+    DFX_Long(pFX, "[FromEquipmentID]", m_FromEquipmentID);
+    DFX_Long(pFX, "[ToEquipmentID]", m_ToEquipmentID);
+    DFX_Double(pFX, "[Temperature]", m_Temperature);
+    DFX_Text(pFX, "[TemperatureUOM]", m_TemperatureUOM);
+    DFX_Double(pFX, "[Pressure]", m_Pressure);
+    DFX_Text(pFX, "[PressureUOM]", m_PressureUOM);
+    DFX_Double(pFX, "[VolumetricFlowRate]", m_VolumetricFlowRate);
+    DFX_Text(pFX, "[VolumetricFlowRateUOM]", m_VolumetricFlowRateUOM);
+    DFX_Double(pFX, "[Mass]", m_Mass);
+    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
+    DFX_Double(pFX, "[Volume]", m_Volume);
+    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
+    DFX_Double(pFX, "[Moles]", m_Moles);
+    DFX_Text(pFX, "[MolesUOM]", m_MolesUOM);
+    DFX_Text(pFX, "[RecipeText]", m_RecipeText);
+    DFX_Long(pFX, "[StreamCategoryID]", m_StreamCategoryID);
+}
+
+bool CDaoStreamSet::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
+
+void CDaoStreamSet::CloseIfOpen()
+{
+    if (IsOpen()) Close();
+}
+
+CDaoUtilitySummary::CDaoUtilitySummary(CDaoDatabase* pDatabase)
+    : CDaoRecordset(pDatabase), m_StreamID(0), m_BatchNumber(0), m_StepID(0), m_UnitProcedureID(0), m_OperationID(0),
+      m_StartTime(0.0), m_EndTime(0.0), m_ToEquipmentID(0), m_InletTemperature(0.0), m_OutletTemperature(0.0),
+      m_InletPressure(0.0), m_OutletPressure(0.0), m_Moles(0.0), m_Volume(0.0), m_VolumetricFlowRate(0.0), m_Mass(0.0),
+      m_HeatDuty(0.0), m_StreamCategoryID(0)
+{
+    m_nFields = 33;
+    m_nParams = 0;
+    m_nDefaultType = dbOpenDynaset;
+}
+
+CDaoUtilitySummary::~CDaoUtilitySummary() = default;
+
+CString CDaoUtilitySummary::GetDefaultDBName() { return CString("batchplant/CDaoUtilitySummary.db"); }
+
+CString CDaoUtilitySummary::GetDefaultSQL()
+{
+    return R"sql(SELECT us.UtilityID AS StreamID, us.UtilityName, us.BatchNumber, us.StepID, us.UnitProcedureID, us.UnitProcedureName, us.OperationID, us.OperationName AS OpName, us.UserLabel, tr.OperationName AS OpType, us.StartTime, us.StartTimeUOM, us.EndTime, us.EndTimeUOM, us.EquipmentID AS ToEquipmentID, us.InletTemperature, us.InletTemperatureUOM AS TemperatureUOM, us.OutletTemperature, us.InletPressure, us.InletPressureUOM AS PressureUOM, us.OutletPressure, us.Moles, us.MolesUOM, us.Volume, us.VolumeUOM, us.VolumetricFlowRate, us.VolumetricFlowRateUOM, us.Mass, us.MassUOM, us.HeatDuty, us.HeatDutyUOM, us.StreamCategoryID, us.UtilityName AS PrimaryMaterial FROM UtilitySummary AS us INNER JOIN TextRecipe AS tr ON tr.OperationID = us.OperationID;)sql";
+}
+
+void CDaoUtilitySummary::DoFieldExchange(CDaoFieldExchange* pFX)
+{
+    if (!pFX) return;
+    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
+    DFX_Long(pFX, "[StreamID]", m_StreamID);
+    DFX_Text(pFX, "[UtilityName]", m_UtilityName);
+    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
+    DFX_Long(pFX, "[StepID]", m_StepID);
+    DFX_Long(pFX, "[UnitProcedureID]", m_UnitProcedureID);
+    DFX_Text(pFX, "[UnitProcedureName]", m_UnitProcedureName);
+    DFX_Long(pFX, "[OperationID]", m_OperationID);
+    DFX_Text(pFX, "[OpName]", m_OpName);
+    DFX_Text(pFX, "[UserLabel]", m_UserLabel);
+    DFX_Text(pFX, "[OpType]", m_OpType);
+    DFX_Double(pFX, "[StartTime]", m_StartTime);
+    DFX_Text(pFX, "[StartTimeUOM]", m_StartTimeUOM);
+    DFX_Double(pFX, "[EndTime]", m_EndTime);
+    DFX_Text(pFX, "[EndTimeUOM]", m_EndTimeUOM);
+    DFX_Long(pFX, "[ToEquipmentID]", m_ToEquipmentID);
+    DFX_Double(pFX, "[InletTemperature]", m_InletTemperature);
+    DFX_Text(pFX, "[TemperatureUOM]", m_TemperatureUOM);
+    DFX_Double(pFX, "[OutletTemperature]", m_OutletTemperature);
+    DFX_Double(pFX, "[InletPressure]", m_InletPressure);
+    DFX_Text(pFX, "[PressureUOM]", m_PressureUOM);
+    DFX_Double(pFX, "[OutletPressure]", m_OutletPressure);
+    DFX_Double(pFX, "[Moles]", m_Moles);
+    DFX_Text(pFX, "[MolesUOM]", m_MolesUOM);
+    DFX_Double(pFX, "[Volume]", m_Volume);
+    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
+    DFX_Double(pFX, "[VolumetricFlowRate]", m_VolumetricFlowRate);
+    DFX_Text(pFX, "[VolumetricFlowRateUOM]", m_VolumetricFlowRateUOM);
+    DFX_Double(pFX, "[Mass]", m_Mass);
+    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
+    DFX_Double(pFX, "[HeatDuty]", m_HeatDuty);
+    DFX_Text(pFX, "[HeatDutyUOM]", m_HeatDutyUOM);
+    DFX_Long(pFX, "[StreamCategoryID]", m_StreamCategoryID);
+    DFX_Text(pFX, "[PrimaryMaterial]", m_PrimaryMaterial);
+}
+
+bool CDaoUtilitySummary::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
+
+void CDaoUtilitySummary::CloseIfOpen()
+{
+    if (IsOpen()) Close();
+}
+
+CDaoVaporSummary::CDaoVaporSummary(CDaoDatabase* pDatabase)
+    : CDaoRecordset(pDatabase), m_BatchNumber(0), m_EndTime(0.0), m_FromEquipmentID(0), m_ToEquipmentID(0), m_Mass(0.0),
+      m_Moles(0.0), m_OperationID(0), m_Pressure(0.0), m_StartTime(0.0), m_StepID(0), m_StreamCategoryID(0),
+      m_StreamID(0), m_Temperature(0.0), m_UnitProcedureID(0), m_Volume(0.0), m_VolumetricFlowRate(0.0)
+{
+    m_nFields = 28;
+    m_nParams = 0;
+    m_nDefaultType = dbOpenDynaset;
+}
+
+CDaoVaporSummary::~CDaoVaporSummary() = default;
+
+CString CDaoVaporSummary::GetDefaultDBName() { return CString("batchplant/CDaoVaporSummary.db"); }
+
+CString CDaoVaporSummary::GetDefaultSQL()
+{
+    return R"sql(SELECT aes.AirEmissionID AS StreamID, aes.BatchNumber, aes.StepID, aes.UnitProcedureID, aes.UnitProcedureName, aes.OperationID, aes.OperationName AS OpName, aes.UserLabel, tr.OperationName AS OpType, aes.StartTime, aes.StartTimeUOM, aes.EndTime, aes.EndTimeUOM, aes.FromEquipmentID, aes.ToEquipmentID, aes.Temperature, aes.TemperatureUOM,  aes.Pressure, aes.PressureUOM,  aes.Moles, aes.MolesUOM, aes.Volume, aes.VolumeUOM, aes.VolumetricFlowRate, aes.VolumetricFlowRateUOM, aes.Mass, aes.MassUOM,  aes.StreamCategoryID FROM AirEmissionSummary AS aes INNER JOIN TextRecipe AS tr ON tr.OperationID = aes.OperationID WHERE aes.Mass>0;)sql";
+}
+
+void CDaoVaporSummary::DoFieldExchange(CDaoFieldExchange* pFX)
+{
+    if (!pFX) return;
+    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
+    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
+    DFX_Double(pFX, "[EndTime]", m_EndTime);
+    DFX_Text(pFX, "[EndTimeUOM]", m_EndTimeUOM);
+    DFX_Long(pFX, "[FromEquipmentID]", m_FromEquipmentID);
+    DFX_Long(pFX, "[ToEquipmentID]", m_ToEquipmentID);
+    DFX_Double(pFX, "[Mass]", m_Mass);
+    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
+    DFX_Double(pFX, "[Moles]", m_Moles);
+    DFX_Text(pFX, "[MolesUOM]", m_MolesUOM);
+    DFX_Long(pFX, "[OperationID]", m_OperationID);
+    DFX_Text(pFX, "[OpName]", m_OpName);
+    DFX_Text(pFX, "[OpType]", m_OpType);
+    DFX_Double(pFX, "[Pressure]", m_Pressure);
+    DFX_Text(pFX, "[PressureUOM]", m_PressureUOM);
+    DFX_Double(pFX, "[StartTime]", m_StartTime);
+    DFX_Text(pFX, "[StartTimeUOM]", m_StartTimeUOM);
+    DFX_Long(pFX, "[StepID]", m_StepID);
+    DFX_Long(pFX, "[StreamCategoryID]", m_StreamCategoryID);
+    DFX_Long(pFX, "[StreamID]", m_StreamID);
+    DFX_Double(pFX, "[Temperature]", m_Temperature);
+    DFX_Text(pFX, "[TemperatureUOM]", m_TemperatureUOM);
+    DFX_Long(pFX, "[UnitProcedureID]", m_UnitProcedureID);
+    DFX_Text(pFX, "[UnitProcedureName]", m_UnitProcedureName);
+    DFX_Text(pFX, "[UserLabel]", m_UserLabel);
+    DFX_Double(pFX, "[Volume]", m_Volume);
+    DFX_Double(pFX, "[VolumetricFlowRate]", m_VolumetricFlowRate);
+    DFX_Text(pFX, "[VolumetricFlowRateUOM]", m_VolumetricFlowRateUOM);
+    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
+}
+
+bool CDaoVaporSummary::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
+
+void CDaoVaporSummary::CloseIfOpen()
+{
+    if (IsOpen()) Close();
+}
+
+CDaoBaseContents::CDaoBaseContents(CDaoDatabase* pDatabase)
+    : DaoRecordsetCommon(pDatabase), m_ToEquipmentID(0), m_FromEquipmentID(0), m_MaterialID(0), m_BatchNumber(0),
+      m_EndTime(0.0), m_Mass(0.0), m_MassFraction(0.0), m_MassPhaseFraction(0.0), m_MolarPhaseFraction(0.0),
+      m_MoleFraction(0.0), m_Moles(0.0), m_OperationID(0), m_StartTime(0.0), m_StreamID(0), m_UnitProcedureID(0),
+      m_Volume(0.0), m_VolumeFraction(0.0), m_VolumePhaseFraction(0.0), m_HeatDuty(0.0)
+{
+    m_nFields = 26;
+    m_nParams = 0;
+    m_nDefaultType = dbOpenDynaset;
+}
+
+CDaoBaseContents::~CDaoBaseContents() = default;
+
+CString CDaoBaseContents::GetDefaultDBName() { return CString("batchplant/CDaoBaseContents.db"); }
+
+CString CDaoBaseContents::GetDefaultSQL() { return GetContentsSQL(); }
+
+void CDaoBaseContents::DoFieldExchange(CDaoFieldExchange* pFX)
+{
+    if (!pFX) return;
+    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
+    DFX_Long(pFX, "[ToEquipmentID]", m_ToEquipmentID);
+    DFX_Long(pFX, "[FromEquipmentID]", m_FromEquipmentID);
+    DFX_Long(pFX, "[MaterialID]", m_MaterialID);
+    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
+    DFX_Double(pFX, "[EndTime]", m_EndTime);
+    DFX_Double(pFX, "[Mass]", m_Mass);
+    DFX_Double(pFX, "[MassFraction]", m_MassFraction);
+    DFX_Double(pFX, "[MassPhaseFraction]", m_MassPhaseFraction);
+    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
+    DFX_Text(pFX, "[MaterialName]", m_MaterialName);
+    DFX_Double(pFX, "[MolarPhaseFraction]", m_MolarPhaseFraction);
+    DFX_Double(pFX, "[MoleFraction]", m_MoleFraction);
+    DFX_Double(pFX, "[Moles]", m_Moles);
+    DFX_Text(pFX, "[MolesUOM]", m_MolesUOM);
+    DFX_Long(pFX, "[OperationID]", m_OperationID);
+    DFX_Text(pFX, "[Phase]", m_Phase);
+    DFX_Double(pFX, "[StartTime]", m_StartTime);
+    DFX_Long(pFX, "[StreamID]", m_StreamID);
+    DFX_Text(pFX, "[TimeUOM]", m_TimeUOM);
+    DFX_Long(pFX, "[UnitProcedureID]", m_UnitProcedureID);
+    DFX_Double(pFX, "[Volume]", m_Volume);
+    DFX_Double(pFX, "[VolumeFraction]", m_VolumeFraction);
+    DFX_Double(pFX, "[VolumePhaseFraction]", m_VolumePhaseFraction);
+    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
+    DFX_Double(pFX, "[HeatDuty]", m_HeatDuty);
+    DFX_Text(pFX, "[HeatDutyUOM]", m_HeatDutyUOM);
+}
+
+CDaoStreamContents::~CDaoStreamContents() = default;
+
+CString CDaoStreamContents::GetContentsSQL()
+{
+    return R"sql(SELECT DISTINCTROW ss.FromEquipmentID, ss.ToEquipmentID, ss.BatchNumber, puc.MaterialID, puc.MaterialName,  ss.StreamID, ss.UnitProcedureID, ss.OperationID, ss.StartTime, ss.EndTime, ss.EndTimeUOM AS TimeUOM, ss.Mass, ss.MassUOM, ss.Moles, ss.MolesUOM, ss.Volume, ss.VolumeUOM, 0.0 AS HeatDuty, "" AS HeatDutyUOM, tp.Phase, tp.MolarPhaseFraction, tp.MassPhaseFraction, tp.VolumePhaseFraction, pc.MassFraction, pc.MoleFraction, pc.VolumeFraction FROM (((StreamSummary AS ss )  LEFT JOIN ThermodynamicPhase AS tp ON tp.StreamID = ss.StreamID) LEFT JOIN PhaseComponents AS pc ON pc.PhaseID = tp.PhaseID) LEFT JOIN PureComponents AS puc ON puc.MaterialID = pc.ComponentID ORDER BY ss.StreamID, ss.EndTime;)sql";
+}
+
+CDaoUtilityContents::~CDaoUtilityContents() = default;
+
+CString CDaoUtilityContents::GetContentsSQL()
+{
+    return R"sql(SELECT DISTINCTROW us.EquipmentID AS ToEquipmentID, 0 AS FromEquipmentID, us.BatchNumber, pc.ComponentID AS MaterialID, us.UtilityName AS MaterialName,  us.UtilityID AS StreamID, us.UnitProcedureID, us.OperationID, us.StartTime, us.EndTime, us.EndTimeUOM AS TimeUOM,  us.Mass, us.MassUOM, us.Moles, us.MolesUOM, us.Volume, us.VolumeUOM, us.HeatDuty, us.HeatDutyUOM, tp.Phase, tp.MolarPhaseFraction, tp.MassPhaseFraction, tp.VolumePhaseFraction, pc.MassFraction, pc.MoleFraction, pc.VolumeFraction FROM (((UtilitySummary AS us )  LEFT JOIN ThermodynamicPhase AS tp ON tp.UtilityID = us.UtilityID) LEFT JOIN PhaseComponents AS pc ON pc.PhaseID = tp.PhaseID)  LEFT JOIN PureComponents AS puc ON puc.MaterialID = pc.ComponentID ORDER BY us.UtilityID, us.EndTime;)sql";
+}
+
+CDaoVaporContents::~CDaoVaporContents() = default;
+
+CString CDaoVaporContents::GetContentsSQL()
+{
+    return R"sql(SELECT DISTINCTROW aes.FromEquipmentID, aes.ToEquipmentID, aes.BatchNumber, puc.MaterialID, puc.MaterialName,  aes.AirEmissionID AS StreamID, aes.UnitProcedureID, aes.OperationID, aes.StartTime, aes.EndTime, aes.EndTimeUOM AS TimeUOM, aes.Mass, aes.MassUOM, aes.Moles, aes.MolesUOM, aes.Volume, aes.VolumeUOM,0.0 AS HeatDuty, "" AS HeatDutyUOM, tp.Phase, tp.MolarPhaseFraction, tp.MassPhaseFraction, tp.VolumePhaseFraction, pc.MassFraction, pc.MoleFraction, pc.VolumeFraction FROM (((AirEmissionSummary AS aes )  LEFT JOIN ThermodynamicPhase AS tp ON tp.AirEmissionID = aes.AirEmissionID) LEFT JOIN PhaseComponents AS pc ON pc.PhaseID = tp.PhaseID) LEFT JOIN PureComponents AS puc ON puc.MaterialID = pc.ComponentID WHERE aes.Mass>0 ORDER BY aes.AirEmissionID, aes.EndTime;)sql";
+}
+
+CDaoBufferTankContents::CDaoBufferTankContents(CDaoDatabase* pDatabase)
+    : DaoRecordsetCommon(pDatabase), m_CompositeContentsID(0), m_EquipmentID(0), m_Time(0.0), m_Moles(0.0),
+      m_Volume(0.0), m_Mass(0.0)
+{
+    m_nFields = 10;
+    m_nParams = 0;
+    m_nDefaultType = dbOpenDynaset;
+}
+
+CDaoBufferTankContents::~CDaoBufferTankContents() = default;
+
+CString CDaoBufferTankContents::GetDefaultDBName() { return CString("batchplant/CDaoBufferTankContents.db"); }
+
+CString CDaoBufferTankContents::GetDefaultSQL() { return R"sql([CompositeContents])sql"; }
+
+void CDaoBufferTankContents::DoFieldExchange(CDaoFieldExchange* pFX)
+{
+    if (!pFX) return;
+    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
+    DFX_Long(pFX, "[CompositeContentsID]", m_CompositeContentsID);
+    DFX_Long(pFX, "[EquipmentID]", m_EquipmentID);
+    DFX_Double(pFX, "[Time]", m_Time);
+    DFX_Text(pFX, "[TimeUOM]", m_TimeUOM);
+    DFX_Double(pFX, "[Moles]", m_Moles);
+    DFX_Text(pFX, "[MolesUOM]", m_MolesUOM);
+    DFX_Double(pFX, "[Volume]", m_Volume);
+    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
+    DFX_Double(pFX, "[Mass]", m_Mass);
+    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
+}
+
+} // namespace batchplant

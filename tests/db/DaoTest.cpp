@@ -1,0 +1,618 @@
+// The data-access layer: opening files, the cursor, value conversion, null
+// columns, saved queries with parameters, and what happens with bad input.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <memory>
+
+#include "DbFixture.h"
+#include "batchplant/db/Dao.h"
+
+using namespace batchplant;
+using batchplant::test::FixtureDb;
+
+namespace {
+
+// A recordset over the table t of the fixtures below.
+class TestSet : public CDaoRecordset {
+public:
+    explicit TestSet(CDaoDatabase* db = nullptr) : CDaoRecordset(db)
+    {
+        m_nFields = 5;
+        m_nParams = 0;
+    }
+    long m_id = 0;
+    CString m_name;
+    double m_qty = 0.0;
+    COleDateTime m_at;
+    short m_small = 0;
+    CString GetDefaultSQL() override { return "SELECT id, name, qty, at, small FROM t ORDER BY id"; }
+    void DoFieldExchange(CDaoFieldExchange* pFX) override
+    {
+        pFX->SetFieldType(CDaoFieldExchange::outputColumn);
+        DFX_Long(pFX, "[id]", m_id);
+        DFX_Text(pFX, "[name]", m_name);
+        DFX_Double(pFX, "[qty]", m_qty);
+        DFX_DateTime(pFX, "[at]", m_at);
+        DFX_Short(pFX, "[small]", m_small);
+    }
+};
+
+// A recordset with one parameter, run on a saved query.
+class ParamSet : public CDaoRecordset {
+public:
+    explicit ParamSet(CString sql = "[QryByMin]") : sql_(std::move(sql))
+    {
+        m_nFields = 1;
+        m_nParams = 1;
+    }
+    long m_id = 0;
+    long m_minId = 0;
+    CString GetDefaultSQL() override { return sql_; }
+    void DoFieldExchange(CDaoFieldExchange* pFX) override
+    {
+        pFX->SetFieldType(CDaoFieldExchange::outputColumn);
+        DFX_Long(pFX, "[id]", m_id);
+        pFX->SetFieldType(CDaoFieldExchange::param);
+        DFX_Long(pFX, "minId", m_minId);
+    }
+
+private:
+    CString sql_;
+};
+
+// t with three ordinary rows.
+void fillThreeRows(FixtureDb& f)
+{
+    f.exec("CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, qty REAL, at TEXT, small INTEGER);"
+           "INSERT INTO t VALUES (1, 'one', 1.5, '2024-01-15T08:30:00', 7);"
+           "INSERT INTO t VALUES (2, 'two', NULL, NULL, NULL);"
+           "INSERT INTO t VALUES (3, 'three', 3.25, '2024-03-01 00:00:00', -2);");
+}
+
+std::string describe(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const CDaoException& e) {
+        return e.GetDescription().str();
+    }
+    return "no exception";
+}
+
+testing::AssertionResult mentions(const std::string& text, std::initializer_list<std::string> parts)
+{
+    for (const std::string& p : parts)
+        if (text.find(p) == std::string::npos)
+            return testing::AssertionFailure() << "'" << text << "' does not mention '" << p << "'";
+    return testing::AssertionSuccess();
+}
+
+} // namespace
+
+// ------------------------------------------------------------ opening files
+
+TEST(DaoDatabase, MissingFileIsReportedAndNotCreated)
+{
+    test::TempDir dir;
+    const auto path = dir.file("nothing-here.db");
+    for (bool readOnly : {true, false}) {
+        CDaoDatabase db;
+        const std::string msg = describe([&] { db.Open(CString(path.string()), false, readOnly); });
+        EXPECT_TRUE(mentions(msg, {path.string(), "unable to open"}));
+        EXPECT_FALSE(db.IsOpen());
+        EXPECT_FALSE(std::filesystem::exists(path));
+    }
+    CDaoDatabase db;
+    EXPECT_THROW(db.Open(CString()), CDaoException);
+}
+
+TEST(DaoDatabase, AFileThatIsNotADatabaseIsReportedAtOpen)
+{
+    test::TempDir dir;
+    const auto path = dir.file("notes.db");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "This is a text file, long enough to have something where a database header would be.\n";
+        for (int i = 0; i < 200; ++i)
+            out << "line " << i << " of plain text\n";
+    }
+    CDaoDatabase db;
+    const std::string msg = describe([&] { db.Open(CString(path.string()), false, true); });
+    EXPECT_TRUE(mentions(msg, {path.string(), "not a database"}));
+    EXPECT_FALSE(db.IsOpen());
+}
+
+TEST(DaoDatabase, ATruncatedFileIsReportedAtOpen)
+{
+    FixtureDb f(false);
+    f.exec("CREATE TABLE big(id INTEGER PRIMARY KEY, payload TEXT);"
+           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+           "INSERT INTO big SELECT i, printf('%0200d', i) FROM n;");
+    f.finish();
+    const auto size = std::filesystem::file_size(f.path());
+    ASSERT_GT(size, 100000u);
+    std::filesystem::resize_file(f.path(), size / 2);
+
+    CDaoDatabase db;
+    const std::string msg = describe([&] { db.Open(CString(f.pathString()), false, true); });
+    EXPECT_TRUE(mentions(msg, {f.pathString(), "malformed"}));
+    EXPECT_FALSE(db.IsOpen());
+}
+
+TEST(DaoDatabase, ReadOnlyOpenCannotWrite)
+{
+    FixtureDb f(false);
+    fillThreeRows(f);
+    f.finish();
+    CDaoDatabase db;
+    db.Open(CString(f.pathString()), false, true);
+    ASSERT_TRUE(db.IsOpen());
+    EXPECT_FALSE(db.CanUpdate());
+    EXPECT_EQ(db.GetName(), CString(f.pathString()));
+    ASSERT_NE(db.GetHandle(), nullptr);
+    EXPECT_NE(sqlite3_exec(db.GetHandle(), "DELETE FROM t", nullptr, nullptr, nullptr), SQLITE_OK);
+    db.Close();
+    EXPECT_FALSE(db.IsOpen());
+    EXPECT_EQ(db.GetHandle(), nullptr);
+
+    // A read-write open lets a component write its own tables through the handle.
+    db.Open(CString(f.pathString()), false, false);
+    EXPECT_TRUE(db.CanUpdate());
+    EXPECT_EQ(sqlite3_exec(db.GetHandle(), "CREATE TABLE mine(x)", nullptr, nullptr, nullptr), SQLITE_OK);
+    // An exclusive open still reads.
+    db.Open(CString(f.pathString()), true, true);
+    TestSet rs(&db);
+    rs.Open();
+    EXPECT_EQ(rs.m_id, 1);
+}
+
+TEST(DaoDatabase, ReadingNeverChangesTheFile)
+{
+    FixtureDb f(false);
+    fillThreeRows(f);
+    f.finish();
+    const auto before = test::fileChecksum(f.path());
+    for (bool readOnly : {true, false}) {
+        CDaoDatabase db;
+        db.Open(CString(f.pathString()), false, readOnly);
+        TestSet rs(&db);
+        rs.Open();
+        while (!rs.IsEOF())
+            rs.MoveNext();
+        rs.MoveFirst();
+        rs.Requery();
+    }
+    EXPECT_EQ(test::fileChecksum(f.path()), before);
+}
+
+// ------------------------------------------------------------ the cursor
+
+TEST(DaoRecordset, WalksForwardAndBackLikeADynaset)
+{
+    FixtureDb f(false);
+    fillThreeRows(f);
+    CDaoDatabase db;
+    db.Open(CString(f.pathString()), false, true);
+    TestSet rs(&db);
+    EXPECT_TRUE(rs.IsBOF());
+    EXPECT_TRUE(rs.IsEOF());
+    rs.Open();
+    ASSERT_TRUE(rs.IsOpen());
+    EXPECT_FALSE(rs.IsBOF());
+    EXPECT_FALSE(rs.IsEOF());
+    EXPECT_EQ(rs.m_id, 1);
+    EXPECT_EQ(rs.GetRecordCount(), 1);
+
+    rs.MoveNext();
+    EXPECT_EQ(rs.m_id, 2);
+    rs.MoveNext();
+    EXPECT_EQ(rs.m_id, 3);
+    EXPECT_EQ(rs.GetRecordCount(), 3);
+    rs.MoveNext();
+    EXPECT_TRUE(rs.IsEOF());
+    EXPECT_FALSE(rs.IsBOF());
+    EXPECT_EQ(rs.GetRecordCount(), 3);
+    rs.MoveNext(); // nowhere to go
+    EXPECT_TRUE(rs.IsEOF());
+
+    rs.MovePrev();
+    EXPECT_FALSE(rs.IsEOF());
+    EXPECT_EQ(rs.m_id, 3);
+    EXPECT_EQ(rs.m_name, CString("three"));
+    rs.MovePrev();
+    EXPECT_EQ(rs.m_id, 2);
+    EXPECT_TRUE(rs.IsFieldNull(&rs.m_qty));
+    rs.MovePrev();
+    EXPECT_EQ(rs.m_id, 1);
+    EXPECT_FALSE(rs.IsFieldNull(&rs.m_qty));
+    rs.MovePrev();
+    EXPECT_TRUE(rs.IsBOF());
+    EXPECT_FALSE(rs.IsEOF());
+    rs.MovePrev(); // nowhere to go
+    EXPECT_TRUE(rs.IsBOF());
+    rs.MoveNext();
+    EXPECT_FALSE(rs.IsBOF());
+    EXPECT_EQ(rs.m_id, 1);
+
+    rs.MoveLast();
+    EXPECT_EQ(rs.m_id, 3);
+    rs.MoveFirst();
+    EXPECT_EQ(rs.m_id, 1);
+    EXPECT_EQ(rs.m_name, CString("one"));
+    EXPECT_EQ(rs.GetRecordCount(), 3);
+}
+
+TEST(DaoRecordset, MoveLastOnAFreshQueryCountsAllRows)
+{
+    FixtureDb f(false);
+    fillThreeRows(f);
+    CDaoDatabase db;
+    db.Open(CString(f.pathString()), false, true);
+    TestSet rs(&db);
+    rs.Open();
+    EXPECT_EQ(rs.GetRecordCount(), 1);
+    rs.MoveLast();
+    EXPECT_EQ(rs.m_id, 3);
+    EXPECT_EQ(rs.GetRecordCount(), 3);
+    rs.MovePrev();
+    EXPECT_EQ(rs.m_id, 2);
+}
+
+TEST(DaoRecordset, AnEmptyQueryIsAtBothEnds)
+{
+    FixtureDb f(false);
+    fillThreeRows(f);
+    CDaoDatabase db;
+    db.Open(CString(f.pathString()), false, true);
+    TestSet rs(&db);
+    rs.Open(dbOpenDynaset, "SELECT id, name, qty, at, small FROM t WHERE id > 100");
+    EXPECT_TRUE(rs.IsOpen());
+    EXPECT_TRUE(rs.IsBOF());
+    EXPECT_TRUE(rs.IsEOF());
+    EXPECT_EQ(rs.GetRecordCount(), 0);
+    rs.MoveFirst();
+    rs.MoveNext();
+    rs.MovePrev();
+    rs.MoveLast();
+    EXPECT_TRUE(rs.IsBOF());
+    EXPECT_TRUE(rs.IsEOF());
+    EXPECT_EQ(rs.GetRecordCount(), 0);
+}
+
+TEST(DaoRecordset, AClosedRecordsetIsHarmless)
+{
+    TestSet rs;
+    EXPECT_FALSE(rs.IsOpen());
+    rs.MoveFirst();
+    rs.MoveNext();
+    rs.MovePrev();
+    rs.MoveLast();
+    rs.Close();
+    EXPECT_TRUE(rs.IsEOF());
+    EXPECT_EQ(rs.GetRecordCount(), 0);
+    EXPECT_TRUE(mentions(describe([&] { rs.Open(); }), {"no open database"}));
+    EXPECT_TRUE(mentions(describe([&] { rs.Requery(); }), {"not open"}));
+}
+
+TEST(DaoRecordset, RequeryStartsAgainFromTheFirstRow)
+{
+    FixtureDb f(false);
+    fillThreeRows(f);
+    CDaoDatabase db;
+    db.Open(CString(f.pathString()), false, true);
+    TestSet rs(&db);
+    rs.Open();
+    rs.MoveNext();
+    rs.MoveNext();
+    rs.MoveNext();
+    ASSERT_TRUE(rs.IsEOF());
+    rs.Requery();
+    EXPECT_FALSE(rs.IsEOF());
+    EXPECT_EQ(rs.m_id, 1);
+    EXPECT_EQ(rs.GetRecordCount(), 1);
+}
+
+TEST(DaoRecordset, ClosingTheDatabaseClosesItsRecordsets)
+{
+    FixtureDb f(false);
+    fillThreeRows(f);
+    TestSet outlives;
+    {
+        CDaoDatabase db;
+        db.Open(CString(f.pathString()), false, true);
+        TestSet rs(&db);
+        rs.Open();
+        outlives.m_pDatabase = &db;
+        outlives.Open();
+        db.Close();
+        EXPECT_FALSE(rs.IsOpen());
+        EXPECT_FALSE(outlives.IsOpen());
+        db.Open(CString(f.pathString()), false, true);
+        outlives.Open();
+        EXPECT_TRUE(outlives.IsOpen());
+    } // the database goes first, then (later) the recordset; neither touches the other afterwards
+    EXPECT_FALSE(outlives.IsOpen());
+    outlives.MoveNext();
+    EXPECT_TRUE(outlives.IsEOF());
+}
+
+// ------------------------------------------------------------ values
+
+TEST(DaoRecordset, ValuesAreConvertedTheUsualWay)
+{
+    FixtureDb f(false);
+    f.exec("CREATE TABLE t(id, name, qty, at, small);"
+           "INSERT INTO t VALUES (1.9, 12, '  42 ', 45000.5, '+7');"
+           "INSERT INTO t VALUES (-1.9, 1.5, 2, '2024-01-15 08:30', 3.99);"
+           "INSERT INTO t VALUES ('17', x'414243', '1e3', 'next tuesday', ' -32768 ');");
+    CDaoDatabase db;
+    db.Open(CString(f.pathString()), false, true);
+    TestSet rs(&db);
+    rs.Open(dbOpenSnapshot, "SELECT * FROM t");
+    EXPECT_EQ(rs.m_id, 1);
+    EXPECT_EQ(rs.m_name, CString("12"));
+    EXPECT_DOUBLE_EQ(rs.m_qty, 42.0);
+    EXPECT_EQ(rs.m_at.GetStatus(), COleDateTime::valid);
+    EXPECT_DOUBLE_EQ(rs.m_at.m_dt, 45000.5);
+    EXPECT_EQ(rs.m_small, 7);
+    rs.MoveNext();
+    EXPECT_EQ(rs.m_id, -1);
+    EXPECT_EQ(rs.m_name, CString("1.5"));
+    EXPECT_DOUBLE_EQ(rs.m_qty, 2.0);
+    EXPECT_EQ(rs.m_at.GetStatus(), COleDateTime::valid);
+    EXPECT_EQ(rs.m_at.GetHour(), 8);
+    EXPECT_EQ(rs.m_at.GetMinute(), 30);
+    EXPECT_EQ(rs.m_small, 3);
+    rs.MoveNext();
+    EXPECT_EQ(rs.m_id, 17);
+    EXPECT_EQ(rs.m_name, CString("ABC"));
+    EXPECT_DOUBLE_EQ(rs.m_qty, 1000.0);
+    // A date that does not parse is invalid, not an error, and not null.
+    EXPECT_EQ(rs.m_at.GetStatus(), COleDateTime::invalid);
+    EXPECT_FALSE(rs.IsFieldNull(&rs.m_at));
+    EXPECT_EQ(rs.m_small, -32768);
+}
+
+TEST(DaoRecordset, NullColumnsAreReportedAsNull)
+{
+    FixtureDb f(false);
+    fillThreeRows(f);
+    CDaoDatabase db;
+    db.Open(CString(f.pathString()), false, true);
+    TestSet rs(&db);
+    rs.Open();
+    EXPECT_FALSE(rs.IsFieldNull(&rs.m_qty));
+    EXPECT_FALSE(rs.IsFieldNull(&rs.m_at));
+    rs.MoveNext();
+    EXPECT_FALSE(rs.IsFieldNull(&rs.m_id));
+    EXPECT_FALSE(rs.IsFieldNull(&rs.m_name));
+    EXPECT_TRUE(rs.IsFieldNull(&rs.m_qty));
+    EXPECT_TRUE(rs.IsFieldNull(&rs.m_at));
+    EXPECT_TRUE(rs.IsFieldNull(&rs.m_small));
+    EXPECT_DOUBLE_EQ(rs.m_qty, 0.0);
+    EXPECT_EQ(rs.m_small, 0);
+    EXPECT_EQ(rs.m_at.GetStatus(), COleDateTime::null);
+    // An address that is not a bound member.
+    long unrelated = 0;
+    EXPECT_FALSE(rs.IsFieldNull(&unrelated));
+    rs.MoveNext();
+    EXPECT_FALSE(rs.IsFieldNull(&rs.m_qty));
+    EXPECT_DOUBLE_EQ(rs.m_qty, 3.25);
+}
+
+TEST(DaoRecordset, TextInANumericColumnNamesTheColumnAndValue)
+{
+    FixtureDb f(false);
+    f.exec("CREATE TABLE t(id INTEGER, name TEXT, qty REAL, at TEXT, small INTEGER);"
+           "INSERT INTO t VALUES (1, 'a', 1.0, NULL, 1);"
+           "INSERT INTO t VALUES (2, 'b', 'lots', NULL, 1);");
+    CDaoDatabase db;
+    db.Open(CString(f.pathString()), false, true);
+    TestSet rs(&db);
+    rs.Open(); // the first row is fine
+    EXPECT_EQ(rs.m_id, 1);
+    const std::string msg = describe([&] { rs.MoveNext(); });
+    EXPECT_TRUE(mentions(msg, {"[qty]", "t.qty", "'lots'", "not a number", f.pathString()}));
+
+    // On the first row the open itself fails and leaves the recordset closed.
+    TestSet first(&db);
+    const std::string msg2 =
+        describe([&] { first.Open(dbOpenDynaset, "SELECT id, name, qty, at, small FROM t ORDER BY id DESC"); });
+    EXPECT_TRUE(mentions(msg2, {"[qty]", "'lots'"}));
+    EXPECT_FALSE(first.IsOpen());
+}
+
+TEST(DaoRecordset, NumbersOutsideTheMemberRangeAreRefused)
+{
+    FixtureDb f(false);
+    f.exec("CREATE TABLE t(id, name, qty, at, small);"
+           "INSERT INTO t VALUES (3000000000, 'a', 1, NULL, 1);"
+           "INSERT INTO t VALUES (1, 'a', 1, NULL, 40000);");
+    CDaoDatabase db;
+    db.Open(CString(f.pathString()), false, true);
+    TestSet rs(&db);
+    EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "SELECT * FROM t WHERE small = 1"); }),
+                         {"[id]", "3000000000", "32-bit"}));
+    EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "SELECT * FROM t WHERE id = 1"); }),
+                         {"[small]", "40000", "16-bit"}));
+}
+
+TEST(DaoRecordset, MissingTablesAndColumnsAreNamed)
+{
+    FixtureDb f(false);
+    fillThreeRows(f);
+    CDaoDatabase db;
+    db.Open(CString(f.pathString()), false, true);
+    TestSet rs(&db);
+    EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "SELECT * FROM nowhere"); }),
+                         {"no such table: nowhere", f.pathString()}));
+    EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "SELECT id, name, qty, at FROM t"); }),
+                         {"[small]", "Item not found", f.pathString()}));
+    EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "SELECT id, name, qty, at, tiny FROM t"); }),
+                         {"no such column: tiny"}));
+    EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "[t2]"); }),
+                         {"Cannot find the input table or query 't2'", f.pathString()}));
+    EXPECT_FALSE(rs.IsOpen());
+}
+
+TEST(DaoRecordset, FieldInfoAndTextsDescribeTheBoundColumns)
+{
+    FixtureDb f(false);
+    fillThreeRows(f);
+    f.exec("INSERT INTO t VALUES (4, 'a,\"b\"', 0.1, 'soon', 0)");
+    CDaoDatabase db;
+    db.Open(CString(f.pathString()), false, true);
+    TestSet rs(&db);
+    ASSERT_EQ(rs.GetBoundFieldCount(), 5);
+    CDaoFieldInfo info;
+    const std::pair<const char*, short> expected[] = {
+        {"id", dbLong}, {"name", dbText}, {"qty", dbDouble}, {"at", dbDate}, {"small", dbInteger}};
+    for (int i = 0; i < 5; ++i) {
+        rs.GetFieldInfo(i, info);
+        EXPECT_EQ(info.m_strName, CString(expected[i].first));
+        EXPECT_EQ(info.m_nType, expected[i].second);
+    }
+    rs.GetFieldInfo(5, info);
+    EXPECT_TRUE(info.m_strName.IsEmpty());
+
+    rs.Open();
+    EXPECT_EQ(rs.GetFieldText(0), CString("1"));
+    EXPECT_EQ(rs.GetFieldText(2), CString("1.5"));
+    EXPECT_EQ(rs.GetFieldText(3), CString("2024-01-15T08:30:00"));
+    EXPECT_EQ(rs.GetFieldText(4), CString("7"));
+    EXPECT_EQ(rs.GetFieldText(-1), CString());
+    EXPECT_EQ(rs.GetFieldText(9), CString());
+    rs.MoveNext();
+    EXPECT_EQ(rs.GetFieldText(2), CString());
+    EXPECT_TRUE(rs.IsFieldNullAt(2));
+    rs.MoveNext();
+    rs.MoveNext();
+    EXPECT_EQ(rs.GetFieldText(1), CString("a,\"b\""));
+    EXPECT_EQ(rs.GetFieldText(2), CString("0.1"));
+    EXPECT_EQ(rs.GetFieldText(3), CString("invalid"));
+}
+
+TEST(DaoRecordset, DeclaredCountsMustMatchTheBindings)
+{
+    FixtureDb f(false);
+    fillThreeRows(f);
+    CDaoDatabase db;
+    db.Open(CString(f.pathString()), false, true);
+    TestSet rs(&db);
+    rs.m_nFields = 4;
+    EXPECT_TRUE(mentions(describe([&] { rs.Open(); }), {"binds 5 columns", "declares 4"}));
+}
+
+// ------------------------------------------------------------ saved queries
+
+class SavedQueryTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        fillThreeRows(f);
+        f.exec("CREATE TABLE SavedQueries(Name TEXT PRIMARY KEY, SqlText TEXT NOT NULL, Parameters TEXT);"
+               "INSERT INTO SavedQueries VALUES ('QryByMin', 'SELECT id FROM t WHERE id >= [minId] ORDER BY id;', "
+               "'minId Long');"
+               "INSERT INTO SavedQueries VALUES ('QryNested', 'SELECT q.id FROM [QryByMin] AS q WHERE q.id < 3', "
+               "NULL);"
+               "INSERT INTO SavedQueries VALUES ('QryNoParam', 'SELECT id FROM t', NULL);"
+               "INSERT INTO SavedQueries VALUES ('QryTwoParams', 'SELECT id FROM t WHERE id >= [minId] AND id <= "
+               "[maxId]', 'minId Long, maxId Long');"
+               "INSERT INTO SavedQueries VALUES ('QryBroken', 'SELECT id FROM t WHERE name = \"unclosed', NULL);"
+               "INSERT INTO SavedQueries VALUES ('QryBadList', 'SELECT 1', '1 Long');");
+        db.Open(CString(f.pathString()), false, true);
+    }
+    FixtureDb f{false};
+    CDaoDatabase db;
+};
+
+TEST_F(SavedQueryTest, ASavedQueryRunsWithItsParameterBoundByName)
+{
+    // The bad parameter list of another saved query is reported when the list is read.
+    EXPECT_TRUE(mentions(describe([&] { db.FindSavedQuery(CString("QryByMin")); }), {"QryBadList"}));
+    f.exec("DELETE FROM SavedQueries WHERE Name = 'QryBadList'");
+    db.Open(CString(f.pathString()), false, true);
+
+    const CDaoSavedQuery* q = db.FindSavedQuery(CString("qrybymin"));
+    ASSERT_NE(q, nullptr);
+    ASSERT_EQ(q->m_parameters.size(), 1u);
+    EXPECT_EQ(q->m_parameters[0], CString("minId"));
+    EXPECT_EQ(db.FindSavedQuery(CString("QryElse")), nullptr);
+
+    ParamSet rs;
+    rs.m_pDatabase = &db;
+    rs.m_minId = 2;
+    rs.Open();
+    EXPECT_EQ(rs.m_id, 2);
+    rs.MoveNext();
+    EXPECT_EQ(rs.m_id, 3);
+    rs.MoveNext();
+    EXPECT_TRUE(rs.IsEOF());
+    // A new parameter value takes effect on Requery.
+    rs.m_minId = 3;
+    rs.Requery();
+    EXPECT_EQ(rs.m_id, 3);
+    EXPECT_EQ(rs.GetRecordCount(), 1);
+    rs.MovePrev();
+    rs.MoveNext();
+    EXPECT_EQ(rs.m_id, 3);
+
+    ParamSet nested("[QryNested]");
+    nested.m_pDatabase = &db;
+    nested.m_minId = 1;
+    nested.Open();
+    EXPECT_EQ(nested.m_id, 1);
+    nested.MoveNext();
+    EXPECT_EQ(nested.m_id, 2);
+    nested.MoveNext();
+    EXPECT_TRUE(nested.IsEOF());
+}
+
+TEST_F(SavedQueryTest, MismatchedParametersAndBadSavedQueriesAreNamed)
+{
+    f.exec("DELETE FROM SavedQueries WHERE Name = 'QryBadList'");
+    db.Open(CString(f.pathString()), false, true);
+    ParamSet noParam("[QryNoParam]");
+    noParam.m_pDatabase = &db;
+    EXPECT_TRUE(mentions(describe([&] { noParam.Open(); }), {"no parameter [minId]"}));
+    ParamSet two("[QryTwoParams]");
+    two.m_pDatabase = &db;
+    EXPECT_TRUE(mentions(describe([&] { two.Open(); }), {"Too few parameters", "[maxId]"}));
+    ParamSet broken("[QryBroken]");
+    broken.m_pDatabase = &db;
+    EXPECT_TRUE(mentions(describe([&] { broken.Open(); }), {"In saved query 'QryBroken'", "unterminated"}));
+    ParamSet missing("[QryPhaseComponents]");
+    missing.m_pDatabase = &db;
+    EXPECT_TRUE(mentions(describe([&] { missing.Open(); }),
+                         {"Cannot find the input table or query 'QryPhaseComponents'", f.pathString()}));
+}
+
+TEST_F(SavedQueryTest, ParametersCanBeSetFromText)
+{
+    ParamSet rs;
+    ASSERT_EQ(rs.GetParamNames().size(), 1u);
+    EXPECT_EQ(rs.GetParamNames()[0], CString("minId"));
+    rs.SetParamValue(CString("MINID"), CString("3"));
+    EXPECT_EQ(rs.m_minId, 3);
+    EXPECT_TRUE(mentions(describe([&] { rs.SetParamValue(CString("minId"), CString("3.5")); }), {"whole number"}));
+    EXPECT_TRUE(mentions(describe([&] { rs.SetParamValue(CString("minId"), CString("x")); }), {"'x'"}));
+    EXPECT_TRUE(mentions(describe([&] { rs.SetParamValue(CString("other"), CString("1")); }), {"[other]"}));
+    EXPECT_EQ(rs.m_minId, 3);
+}
+
+TEST(DaoDatabase, ADatabaseWithoutSavedQueriesHasNone)
+{
+    FixtureDb f(false);
+    fillThreeRows(f);
+    CDaoDatabase db;
+    EXPECT_EQ(db.FindSavedQuery(CString("Anything")), nullptr); // closed
+    db.Open(CString(f.pathString()), false, true);
+    EXPECT_EQ(db.FindSavedQuery(CString("QryPhaseComponents")), nullptr);
+    EXPECT_TRUE(db.HasTableOrView(CString("T")));
+    EXPECT_FALSE(db.HasTableOrView(CString("SavedQueries")));
+}
