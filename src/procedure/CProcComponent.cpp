@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "batchplant/db/StreamRecordsets.h"
+
 namespace batchplant {
 
 namespace {
@@ -84,6 +86,39 @@ CString CProcComponent::GetAbbreviatedPhase() const
         text += l.letter;
     }
     return text;
+}
+
+void CProcComponent::LoadFromDB(CDaoBaseContents& rs, Hash<CTripleIntKey, Hash<CTripleIntKey, CProcComponent>>& out)
+{
+    // The unit names come from the row the caller's open left current; an
+    // amount's unit is kept when that row names none, the time unit always.
+    if (!rs.m_MassUOM.IsEmpty()) SetMassUOM(rs.m_MassUOM);
+    if (!rs.m_VolumeUOM.IsEmpty()) SetVolUOM(rs.m_VolumeUOM);
+    if (!rs.m_MolesUOM.IsEmpty()) SetMolesUOM(rs.m_MolesUOM);
+    if (!rs.m_HeatDutyUOM.IsEmpty()) SetDutyUOM(rs.m_HeatDutyUOM);
+    SetTimeUOM(rs.m_TimeUOM);
+
+    // An equipment end that is 0 or null is outside the plant.
+    const auto equipment = [&rs](const long& id) { return (id == 0 || rs.IsFieldNull(&id)) ? -1L : id; };
+
+    for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
+        const CTripleIntKey outer(equipment(rs.m_FromEquipmentID), equipment(rs.m_ToEquipmentID), 0);
+        const PhaseType phase = GetPhaseNum(rs.m_Phase);
+        const CTripleIntKey inner(rs.m_StreamID, rs.m_MaterialID, phase);
+
+        CProcComponent& c = out[outer][inner];
+        c.mass = rs.m_MassPhaseFraction * rs.m_Mass * rs.m_MassFraction;
+        c.volume = rs.m_Volume * rs.m_VolumePhaseFraction * rs.m_VolumeFraction;
+        c.moles = rs.m_MolarPhaseFraction * rs.m_Moles * rs.m_MoleFraction;
+        c.duty = rs.m_HeatDuty;
+        c.materialID = static_cast<int>(rs.m_MaterialID);
+        c.streamID = rs.m_StreamID;
+        c.name = rs.m_MaterialName;
+        c.phaseName = rs.m_Phase;
+        c.phase = phase;
+        c.startTime = rs.m_StartTime;
+        c.endTime = rs.m_EndTime;
+    }
 }
 
 CString CProcComponent::GetMassUOM() { return unitNames().mass; }

@@ -6,6 +6,8 @@
 #include <limits>
 #include <unordered_map>
 
+#include "batchplant/db/EquipmentRecordsets.h"
+#include "batchplant/db/StreamRecordsets.h"
 #include "batchplant/foundation/Units.h"
 
 namespace batchplant {
@@ -227,6 +229,48 @@ void CProcedure::AddNewProc(long batchNum, long opID, long procID, long stepID, 
     unit.assign(batchNum, opID, procID, stepID, start, end, timeUOM, vol, volUOM, tempA, tempB, tempUOM, pressA, pressB,
                 pressUOM, stepName, stepVersion, op, primaryMaterial, opType, recText, unitProcName, streamID, flowRate,
                 flowUOM);
+}
+
+// The row forms. A null column reads as 0 or the empty text (the data-access
+// layer leaves those in the members), which is what every argument wants.
+
+void CProcedure::AddNewProc(CDaoEquipConts& row)
+{
+    const CString op = CString::Formatted("%ld.%ld %s", row.m_ProcSeqNum, row.m_OpSeqNum, row.m_OpName);
+    AddNewProc(row.m_BatchNumber, row.m_OperationID, row.m_UnitProcedureID, row.m_StepID, row.m_StartTime,
+               row.m_EndTime, row.m_EndTimeUOM, row.m_Volume, row.m_VolumeUOM, row.m_Temperature, 0.0,
+               row.m_TemperatureUOM, 0.0, 0.0, CString(), CString(), row.m_StepName, row.m_StepVersionName, op,
+               row.m_OpType, row.m_RecipeText, row.m_UnitProcedureName, -1, 0.0, CString());
+}
+
+void CProcedure::AddNewProc(CDaoStreamSet& row)
+{
+    const CString& op = row.m_UserLabel.IsEmpty() ? row.m_OpName : row.m_UserLabel;
+    AddNewProc(row.m_BatchNumber, row.m_OperationID, row.m_UnitProcedureID, row.m_StepID, row.m_StartTime,
+               row.m_EndTime, row.m_EndTimeUOM, row.m_Volume, row.m_VolumeUOM, row.m_Temperature, 0.0,
+               row.m_TemperatureUOM, row.m_Pressure, 0.0, row.m_PressureUOM, row.m_PrimaryMaterial, CString(),
+               CString(), op, row.m_OpType, row.m_RecipeText, row.m_UnitProcedureName, row.m_StreamID,
+               row.m_VolumetricFlowRate, row.m_VolumetricFlowRateUOM);
+}
+
+void CProcedure::AddNewProc(CDaoUtilitySummary& row)
+{
+    const CString& op = row.m_UserLabel.IsEmpty() ? row.m_UtilityName : row.m_UserLabel;
+    AddNewProc(row.m_BatchNumber, row.m_OperationID, row.m_UnitProcedureID, row.m_StepID, row.m_StartTime,
+               row.m_EndTime, row.m_EndTimeUOM, row.m_Volume, row.m_VolumeUOM, row.m_InletTemperature,
+               row.m_OutletTemperature, row.m_TemperatureUOM, row.m_InletPressure, row.m_OutletPressure,
+               row.m_PressureUOM, CString(), CString(), CString(), op, row.m_OpType, CString(), row.m_UnitProcedureName,
+               row.m_StreamID, row.m_VolumetricFlowRate, row.m_VolumetricFlowRateUOM);
+}
+
+void CProcedure::AddNewProc(CDaoVaporSummary& row)
+{
+    const CString& op = row.m_UserLabel.IsEmpty() ? row.m_OpName : row.m_UserLabel;
+    AddNewProc(row.m_BatchNumber, row.m_OperationID, row.m_UnitProcedureID, row.m_StepID, row.m_StartTime,
+               row.m_EndTime, row.m_EndTimeUOM, row.m_Volume, row.m_VolumeUOM, row.m_Temperature, 0.0,
+               row.m_TemperatureUOM, row.m_Pressure, 0.0, row.m_PressureUOM, CString(), CString(), CString(), op,
+               row.m_OpType, CString(), row.m_UnitProcedureName, row.m_StreamID, row.m_VolumetricFlowRate,
+               row.m_VolumetricFlowRateUOM);
 }
 
 void CProcedure::AddComponent(const CProcComponent& c)
