@@ -1,0 +1,178 @@
+// The facility's calendars on a results database opened through the data
+// access layer.
+
+#include <fstream>
+#include <iterator>
+
+#include <gtest/gtest.h>
+
+#include "CalendarTestUtil.h"
+#include "TestSupport.h"
+#include "batchplant/db/Dao.h"
+#include "calendar/CalendarStore.h"
+
+namespace batchplant {
+namespace {
+
+using test::At;
+using test::Shift;
+using test::TimeList;
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Exec(CDaoDatabase& db, const char* sql)
+{
+    char* message = nullptr;
+    if (sqlite3_exec(db.GetHandle(), sql, nullptr, nullptr, &message) != SQLITE_OK)
+        ADD_FAILURE() << sql << ": " << (message ? message : "");
+    sqlite3_free(message);
+}
+
+// A results file with the calendar tables and one calendar: weekdays
+// 06:00-14:00, a night shift on Fridays and Christmas off.
+class FacilityCalendar : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+        sqlite3_exec(raw, calendar_store::kSchemaSql, nullptr, nullptr, nullptr);
+        sqlite3_exec(raw,
+                     "INSERT INTO Calendars VALUES (2, 'Days');"
+                     "INSERT INTO CalendarWeekShifts VALUES (2, 1, 0, 21600, 50400), (2, 2, 0, 21600, 50400),"
+                     " (2, 3, 0, 21600, 50400), (2, 4, 0, 21600, 50400), (2, 5, 0, 21600, 50400),"
+                     " (2, 5, 1, 79200, 21600);"
+                     "INSERT INTO CalendarExceptions VALUES (2, '2024-12-25');",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(raw);
+    }
+
+    test::TempDir dir;
+    std::filesystem::path path = dir.file("results.db");
+    test::MessageRecorder messages;
+};
+
+TEST_F(FacilityCalendar, LoadsEveryCalendarAndAnswersTimeLists)
+{
+    CDaoDatabase db;
+    db.Open(path.string().c_str(), false, true);
+    CFacilityCalendar calendar(&db);
+    EXPECT_EQ(calendar.GetDatabase(), &db);
+    ASSERT_TRUE(calendar.LoadCalendars());
+    EXPECT_EQ(messages.count(), 0u);
+    ASSERT_EQ(calendar.GetNumCalendars(), 1);
+    EXPECT_EQ(calendar.Calendar(2).GetName(), "Days");
+    // Tuesday 24th to Saturday 28 December 2024; Friday's night shift runs into Saturday.
+    EXPECT_EQ(TimeList(calendar, 2, At(2024, 12, 24), At(2024, 12, 28, 12)),
+              (std::vector<std::string>{"2024-12-24 06:00:00", "2024-12-24 14:00:00", "2024-12-26 06:00:00",
+                                        "2024-12-26 14:00:00", "2024-12-27 06:00:00", "2024-12-27 14:00:00",
+                                        "2024-12-27 22:00:00", "2024-12-28 06:00:00"}));
+}
+
+TEST_F(FacilityCalendar, SavedChangesLoadInAFreshCalendar)
+{
+    {
+        CDaoDatabase db;
+        db.Open(path.string().c_str());
+        CFacilityCalendar calendar(&db);
+        ASSERT_TRUE(calendar.LoadCalendars());
+        calendar.Calendar(2).Exception(At(2024, 12, 31)).Add(Shift(6, 0, 10, 0));
+        calendar.Calendar(2).SetModified(true);
+        calendar.Calendar(8).SetName("Weekends");
+        calendar.Calendar(8).GetDay(0).Shifts().Add(Shift(0, 0, 0, 0));
+        calendar.Calendar(8).SetModified(true);
+        ASSERT_TRUE(calendar.SaveCalendars());
+        EXPECT_EQ(messages.count(), 0u);
+        EXPECT_FALSE(calendar.Calendar(2).IsModified());
+        EXPECT_FALSE(calendar.Calendar(8).IsModified());
+    }
+    CDaoDatabase db;
+    db.Open(path.string().c_str(), false, true);
+    CFacilityCalendar calendar(&db);
+    ASSERT_TRUE(calendar.LoadCalendars());
+    ASSERT_EQ(calendar.GetNumCalendars(), 2);
+    EXPECT_EQ(calendar.Calendar(8).GetName(), "Weekends");
+    EXPECT_EQ(TimeList(calendar, 2, At(2024, 12, 31), At(2025, 1, 1)),
+              (std::vector<std::string>{"2024-12-31 06:00:00", "2024-12-31 10:00:00"}));
+    EXPECT_EQ(TimeList(calendar, 8, At(2024, 12, 28), At(2024, 12, 31)),
+              (std::vector<std::string>{"2024-12-29 00:00:00", "2024-12-30 00:00:00"}));
+}
+
+TEST_F(FacilityCalendar, AFailedSaveShowsTheDatabaseErrorAndChangesNothing)
+{
+    const std::string before = ReadFile(path);
+    {
+        CDaoDatabase db;
+        db.Open(path.string().c_str(), false, true); // read-only
+        CFacilityCalendar calendar(&db);
+        ASSERT_TRUE(calendar.LoadCalendars());
+        calendar.Calendar(2).SetName("Changed");
+        calendar.Calendar(2).SetModified(true);
+        EXPECT_FALSE(calendar.SaveCalendars());
+        ASSERT_EQ(messages.count(), 1u);
+        EXPECT_EQ(messages.texts()[0].rfind("The calendars could not be saved: ", 0), 0u) << messages.texts()[0];
+        EXPECT_NE(messages.texts()[0].find("readonly"), std::string::npos) << messages.texts()[0];
+        EXPECT_TRUE(calendar.Calendar(2).IsModified());
+        EXPECT_EQ(calendar.Calendar(2).GetName(), "Changed");
+    }
+    EXPECT_EQ(ReadFile(path), before);
+}
+
+TEST_F(FacilityCalendar, AFailedLoadShowsWhyAndKeepsNoCalendar)
+{
+    {
+        CDaoDatabase db;
+        db.Open(path.string().c_str());
+        Exec(db, "INSERT INTO CalendarExceptionShifts VALUES (2, '2024-12-26', 0, 0, 60)");
+    }
+    CDaoDatabase db;
+    db.Open(path.string().c_str(), false, true);
+    CFacilityCalendar calendar(&db);
+    calendar.Calendar(5);
+    EXPECT_FALSE(calendar.LoadCalendars());
+    EXPECT_EQ(calendar.GetNumCalendars(), 0);
+    ASSERT_EQ(messages.count(), 1u);
+    EXPECT_EQ(messages.texts()[0], "The calendars could not be read: CalendarExceptionShifts holds a shift of "
+                                   "calendar 2 on 2024-12-26, which has no row in CalendarExceptions.");
+    // Without calendars everything works around the clock.
+    EXPECT_EQ(TimeList(calendar, 2, At(2024, 12, 24), At(2024, 12, 25)),
+              (std::vector<std::string>{"2024-12-24 00:00:00", "2024-12-25 00:00:00"}));
+}
+
+TEST_F(FacilityCalendar, WithoutAnOpenDatabaseLoadingAndSavingFailWithAMessage)
+{
+    CFacilityCalendar none(nullptr);
+    EXPECT_FALSE(none.LoadCalendars());
+    EXPECT_FALSE(none.SaveCalendars());
+    CDaoDatabase closed;
+    CFacilityCalendar onClosed(&closed);
+    EXPECT_FALSE(onClosed.LoadCalendars());
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{"The calendars could not be read: no database is open.",
+                                                          "The calendars could not be saved: no database is open.",
+                                                          "The calendars could not be read: no database is open."}));
+}
+
+TEST_F(FacilityCalendar, CopiesHoldTheirOwnCalendarsOnTheSameDatabase)
+{
+    CDaoDatabase db;
+    db.Open(path.string().c_str(), false, true);
+    auto* original = new CFacilityCalendar(&db);
+    ASSERT_TRUE(original->LoadCalendars());
+    CFacilityCalendar copy(*original);
+    original->Calendar(2).GetDay(1).Shifts().RemoveAll();
+    // Deleted through the base, as a facility does.
+    delete static_cast<CCalendar*>(original);
+    EXPECT_EQ(copy.GetDatabase(), &db);
+    EXPECT_EQ(copy.Calendar(2).GetDay(1).Shifts().Number(), 1);
+    CFacilityCalendar assigned(nullptr);
+    assigned = copy;
+    EXPECT_EQ(assigned.GetDatabase(), &db);
+    EXPECT_EQ(assigned.GetNumCalendars(), 1);
+}
+
+} // namespace
+} // namespace batchplant
