@@ -158,9 +158,13 @@ protected:
 
     h_tree* linkNode(const K& key, h_tree* node)
     {
-        // The recorded path must be the one of a FindNode that found no
-        // entry, with the tree untouched since, and lead to a free slot;
-        // otherwise search again so that no subtree is ever overwritten.
+        if (!node) {
+            node = new h_tree(key);
+            OnNewNode(node);
+        }
+        // The recorded path must come from a FindNode that found no entry,
+        // with the tree untouched since, and lead to a free slot; otherwise
+        // search again, so that no subtree is ever overwritten.
         if (!pathFresh || (root && !freeSlot(key))) {
             if (h_tree* found = FindNode(key)) {
                 delete node;
@@ -168,10 +172,6 @@ protected:
             }
         }
         pathFresh = false;
-        if (!node) {
-            node = new h_tree(key);
-            OnNewNode(node);
-        }
         ++count;
         indexValid = false;
         if (!root) {

@@ -1,0 +1,396 @@
+// Hash and MultiHash: key order, positional access, copies, and the shape of
+// the tree after many insertions (checked against the standard containers).
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "batchplant/foundation/Hash.h"
+#include "batchplant/foundation/Keys.h"
+#include "batchplant/platform/COleDateTime.h"
+#include "batchplant/platform/CString.h"
+
+using namespace batchplant;
+
+namespace {
+
+// Looks at the tree itself to check the red-black rules.
+template <class Base> struct TreeProbe : Base {
+    using Node = typename Base::h_tree;
+
+    // Black height of the subtree, or -1 when a rule is broken below it.
+    static int blackHeight(const Node* x)
+    {
+        if (!x) return 1;
+        if (x->red && ((x->left && x->left->red) || (x->right && x->right->red))) return -1;
+        int l = blackHeight(x->left);
+        int r = blackHeight(x->right);
+        if (l < 0 || r < 0 || l != r) return -1;
+        return l + (x->red ? 0 : 1);
+    }
+    static int countNodes(const Node* x) { return x ? 1 + countNodes(x->left) + countNodes(x->right) : 0; }
+
+    bool isRedBlack() const { return (!this->root || !this->root->red) && blackHeight(this->root) > 0; }
+    int nodeCount() const { return countNodes(this->root); }
+};
+
+using LongProbe = TreeProbe<Hash<long, long>>;
+using MultiLongProbe = TreeProbe<MultiHash<long, long>>;
+
+template <class H> void expectBalanced(const H& h)
+{
+    const double bound = 2.0 * std::log2(static_cast<double>(h.GetCount()) + 1.0);
+    EXPECT_LE(h.GetDepth(), static_cast<int>(std::floor(bound))) << "count " << h.GetCount();
+}
+
+} // namespace
+
+TEST(Hash, SubscriptAddsMissingKeyAndReturnsExistingOne)
+{
+    Hash<long, CString> h;
+    EXPECT_EQ(h.GetCount(), 0);
+    EXPECT_TRUE(h[7].IsEmpty());
+    EXPECT_EQ(h.GetCount(), 1);
+    h[7] = "seven";
+    CString* first = &h[7];
+    EXPECT_EQ(h.GetCount(), 1);
+    EXPECT_EQ(*first, CString("seven"));
+    h[9] = "nine";
+    EXPECT_EQ(&h[7], first) << "a node must not move when others are added";
+    EXPECT_EQ(h.GetCount(), 2);
+}
+
+TEST(Hash, PositionsFollowAscendingKeys)
+{
+    Hash<long, long> h;
+    h[5] = 50;
+    h[1] = 10;
+    h[3] = 30;
+    ASSERT_EQ(h.GetCount(), 3);
+    EXPECT_EQ(h.GetKeyAt(0), 1);
+    EXPECT_EQ(h.GetKeyAt(1), 3);
+    EXPECT_EQ(h.GetKeyAt(2), 5);
+    EXPECT_EQ(h.GetAt(0), 10);
+    EXPECT_EQ(h.GetAt(2), 50);
+    // The index is stale after an insertion and must be rebuilt.
+    h[2] = 20;
+    h[-4] = -40;
+    std::vector<long> keys;
+    for (int i = 0; i < h.GetCount(); ++i)
+        keys.push_back(h.GetKeyAt(i));
+    EXPECT_EQ(keys, (std::vector<long>{-4, 1, 2, 3, 5}));
+    EXPECT_EQ(h.GetAt(2), 20);
+}
+
+TEST(Hash, ContainsAndLookupNeverAdd)
+{
+    Hash<long, long> h;
+    EXPECT_FALSE(h.Contains(1));
+    EXPECT_EQ(h.Lookup(1), nullptr);
+    h[1] = 11;
+    h[2] = 22;
+    EXPECT_TRUE(h.Contains(1));
+    EXPECT_FALSE(h.Contains(3));
+    ASSERT_NE(h.Lookup(2), nullptr);
+    EXPECT_EQ(*h.Lookup(2), 22);
+    const Hash<long, long>& c = h;
+    EXPECT_EQ(c.Lookup(3), nullptr);
+    EXPECT_EQ(h.GetCount(), 2);
+}
+
+TEST(Hash, BadPositionYieldsDefaultPlaceholder)
+{
+    Hash<long, CString> h;
+    EXPECT_TRUE(h.GetAt(0).IsEmpty());
+    h[4] = "four";
+    EXPECT_TRUE(h.GetAt(-1).IsEmpty());
+    EXPECT_EQ(h.GetKeyAt(1), 0L);
+    h.GetAt(5) = "scribble";
+    EXPECT_TRUE(h.GetAt(1).IsEmpty()) << "the placeholder is reset on each bad access";
+    EXPECT_EQ(h.GetCount(), 1);
+    EXPECT_EQ(h.GetAt(0), CString("four"));
+}
+
+TEST(Hash, RemoveAllReturnsToEmpty)
+{
+    Hash<long, long> h;
+    for (long k = 0; k < 100; ++k)
+        h[k] = k;
+    (void)h.GetAt(3); // build the index, which must be dropped too
+    h.RemoveAll();
+    EXPECT_EQ(h.GetCount(), 0);
+    EXPECT_FALSE(h.Contains(3));
+    EXPECT_EQ(h.GetDepth(), 0);
+    h[42] = 1;
+    EXPECT_EQ(h.GetCount(), 1);
+    EXPECT_EQ(h.GetKeyAt(0), 42);
+}
+
+TEST(Hash, CopyIsDeepAndIndependent)
+{
+    Hash<long, Hash<long, CString>> h;
+    h[2][20] = "b";
+    h[1][10] = "a";
+    h[1][11] = "a2";
+    Hash<long, Hash<long, CString>> copy(h);
+    ASSERT_EQ(copy.GetCount(), 2);
+    EXPECT_EQ(copy.GetKeyAt(0), 1);
+    EXPECT_EQ(copy.GetAt(0).GetCount(), 2);
+    EXPECT_EQ(copy.GetAt(0).GetAt(1), CString("a2"));
+    copy[1][10] = "changed";
+    copy[3];
+    EXPECT_EQ(h[1][10], CString("a"));
+    EXPECT_EQ(h.GetCount(), 2);
+
+    Hash<long, Hash<long, CString>> assigned;
+    assigned[99];
+    assigned = h;
+    ASSERT_EQ(assigned.GetCount(), 2);
+    EXPECT_FALSE(assigned.Contains(99));
+    EXPECT_EQ(assigned.GetAt(1).GetAt(0), CString("b"));
+}
+
+TEST(Hash, SelfAssignmentLeavesEntriesUnchanged)
+{
+    Hash<long, long> h;
+    for (long k : {5, 1, 3, 9})
+        h[k] = k * 10;
+    Hash<long, long>& alias = h;
+    h = alias;
+    ASSERT_EQ(h.GetCount(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(h.GetAt(i), h.GetKeyAt(i) * 10);
+    h[7] = 70; // still a working tree
+    EXPECT_EQ(h.GetCount(), 5);
+}
+
+TEST(Hash, MoveLeavesSourceEmpty)
+{
+    Hash<long, long> h;
+    h[1] = 1;
+    h[2] = 2;
+    (void)h.GetAt(0);
+    Hash<long, long> moved(std::move(h));
+    EXPECT_EQ(moved.GetCount(), 2);
+    EXPECT_EQ(moved.GetAt(1), 2);
+    EXPECT_EQ(h.GetCount(), 0); // NOLINT(bugprone-use-after-move): moved-from state is specified here
+    h[5] = 5;
+    EXPECT_EQ(h.GetKeyAt(0), 5);
+    moved = std::move(h);
+    EXPECT_EQ(moved.GetCount(), 1);
+    EXPECT_EQ(moved.GetKeyAt(0), 5);
+}
+
+TEST(Hash, OnNewNodeSeesEveryCreatedNode)
+{
+    struct Counting : Hash<long, long> {
+        int created = 0;
+        void OnNewNode(h_tree* node) override
+        {
+            ++created;
+            node->value = -1; // set-up before the node is linked
+        }
+    };
+    Counting h;
+    h[3];
+    h[1];
+    h[3];
+    EXPECT_EQ(h.created, 2);
+    EXPECT_EQ(h.GetAt(0), -1);
+    EXPECT_EQ(h.GetAt(1), -1);
+}
+
+TEST(Hash, DateKeysOrderByPointInTime)
+{
+    // Before the epoch the day number and the time of day run in opposite
+    // directions: -1.25 is 29 Dec 1899 06:00, -1.5 is the same day at noon.
+    Hash<COleDateTime, int> h;
+    h[COleDateTime(2.0)] = 4;
+    h[COleDateTime(-1.5)] = 2;
+    h[COleDateTime(0.25)] = 3;
+    h[COleDateTime(-1.25)] = 1;
+    h[COleDateTime(-1.25)] = 1;
+    ASSERT_EQ(h.GetCount(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(h.GetAt(i), i + 1);
+}
+
+TEST(Hash, TripleKeysOrderLexicographically)
+{
+    Hash<CTripleIntKey, int> h;
+    h[CTripleIntKey(1, 3, 0)] = 3;
+    h[CTripleIntKey(1, 2, 3)] = 2;
+    h[CTripleIntKey(-1, 9, 9)] = 0;
+    h[CTripleIntKey(1, 2, 2)] = 1;
+    ASSERT_EQ(h.GetCount(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(h.GetAt(i), i);
+    EXPECT_TRUE(h.GetKeyAt(1) == CTripleIntKey(1, 2, 2));
+}
+
+TEST(Hash, RandomInsertionsMatchStdMap)
+{
+    std::mt19937 rng(12345);
+    for (int range : {50, 5000, 1000000}) {
+        LongProbe h;
+        std::map<long, long> ref;
+        std::uniform_int_distribution<long> key(-range, range);
+        for (int step = 0; step < 20000; ++step) {
+            long k = key(rng);
+            h[k] += step;
+            ref[k] += step;
+            if (step % 4999 == 0) {
+                ASSERT_TRUE(h.isRedBlack());
+                ASSERT_EQ(h.GetCount(), static_cast<int>(ref.size()));
+            }
+        }
+        // Lookups restructure the tree on the way down; it must stay valid.
+        for (int step = 0; step < 2000; ++step) {
+            long k = key(rng);
+            EXPECT_EQ(h.Contains(k), ref.count(k) == 1);
+            if (ref.count(k)) {
+                EXPECT_EQ(h[k], ref[k]);
+            }
+        }
+        ASSERT_EQ(h.GetCount(), static_cast<int>(ref.size()));
+        EXPECT_EQ(h.nodeCount(), h.GetCount());
+        EXPECT_TRUE(h.isRedBlack());
+        expectBalanced(h);
+        int i = 0;
+        for (const auto& [k, v] : ref) {
+            ASSERT_EQ(h.GetKeyAt(i), k) << "position " << i;
+            ASSERT_EQ(h.GetAt(i), v);
+            ++i;
+        }
+    }
+}
+
+TEST(Hash, AscendingAndDescendingRunsStayBalanced)
+{
+    LongProbe up;
+    LongProbe down;
+    for (long k = 0; k < 100000; ++k) {
+        up[k] = k;
+        down[-k] = k;
+    }
+    EXPECT_TRUE(up.isRedBlack());
+    EXPECT_TRUE(down.isRedBlack());
+    expectBalanced(up);
+    expectBalanced(down);
+    EXPECT_EQ(up.GetKeyAt(99999), 99999);
+    EXPECT_EQ(down.GetKeyAt(0), -99999);
+}
+
+TEST(MultiHash, RepeatedKeysKeepEveryEntryNewestFirst)
+{
+    MultiHash<CProcKey, int> m;
+    m[CProcKey(0, 100)] = 1;
+    m[CProcKey(0, 100)] = 2;
+    ASSERT_EQ(m.GetCount(), 2);
+    EXPECT_EQ(m.GetAt(0), 2);
+    EXPECT_EQ(m.GetAt(1), 1);
+}
+
+TEST(MultiHash, RandomInsertionsMatchStdMultimap)
+{
+    std::mt19937 rng(777);
+    MultiLongProbe m;
+    std::multimap<long, long> ref;
+    std::uniform_int_distribution<long> key(0, 300);
+    for (long serial = 0; serial < 30000; ++serial) {
+        long k = key(rng);
+        m[k] = serial;
+        // Newest first among equal keys: place it before the equal range.
+        ref.emplace_hint(ref.lower_bound(k), k, serial);
+    }
+    ASSERT_EQ(m.GetCount(), static_cast<int>(ref.size()));
+    EXPECT_TRUE(m.isRedBlack());
+    expectBalanced(m);
+    int i = 0;
+    for (const auto& [k, v] : ref) {
+        ASSERT_EQ(m.GetKeyAt(i), k) << "position " << i;
+        ASSERT_EQ(m.GetAt(i), v) << "position " << i;
+        ++i;
+    }
+}
+
+TEST(MultiHash, CopyKeepsRepeatedKeysAndTheirOrder)
+{
+    MultiHash<long, int> m;
+    for (int n = 0; n < 5; ++n)
+        m[7] = n;
+    m[3] = 100;
+    MultiHash<long, int> copy(m);
+    ASSERT_EQ(copy.GetCount(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(copy.GetKeyAt(i), m.GetKeyAt(i));
+        EXPECT_EQ(copy.GetAt(i), m.GetAt(i));
+    }
+    // The copy is still a multimap.
+    copy[7] = 9;
+    EXPECT_EQ(copy.GetCount(), 7);
+    EXPECT_EQ(copy.GetAt(1), 9);
+
+    MultiHash<long, int> assigned;
+    assigned = m;
+    EXPECT_EQ(assigned.GetCount(), 6);
+    EXPECT_EQ(assigned.GetAt(1), 4);
+}
+
+TEST(ProcKeyMaps, OverlappingIntervalsOrderByInsertion)
+{
+    // Disjoint intervals sort by time.
+    Hash<CProcKey, int> h;
+    h[CProcKey(100, 200)] = 2;
+    h[CProcKey(0, 100)] = 1;
+    EXPECT_EQ(h.GetAt(0), 1);
+
+    // (10, 50) and (20, 40) are each greater than the other, so the order of
+    // the two depends on which came first; both stay reachable either way.
+    Hash<CProcKey, int> ab;
+    ab[CProcKey(10, 50)] = 1;
+    ab[CProcKey(20, 40)] = 2;
+    Hash<CProcKey, int> ba;
+    ba[CProcKey(20, 40)] = 2;
+    ba[CProcKey(10, 50)] = 1;
+    ASSERT_EQ(ab.GetCount(), 2);
+    ASSERT_EQ(ba.GetCount(), 2);
+    EXPECT_NE(ab.GetAt(0), ba.GetAt(0));
+    EXPECT_TRUE(ab.Contains(CProcKey(20, 40)));
+    EXPECT_TRUE(ba.Contains(CProcKey(10, 50)));
+}
+
+TEST(ProcKeyMaps, InconsistentOrderNeverBreaksTheTree)
+{
+    // Random intervals compare inconsistently with each other; the trees
+    // must still hold every entry exactly once and stay balanced.
+    std::mt19937 rng(4242);
+    std::uniform_int_distribution<long> t(0, 500);
+    TreeProbe<MultiHash<CProcKey, int>> m;
+    TreeProbe<Hash<CProcKey, int>> h;
+    const int n = 20000;
+    for (int serial = 0; serial < n; ++serial) {
+        long a = t(rng), b = t(rng);
+        CProcKey key(std::min(a, b), std::max(a, b));
+        m[key] = serial;
+        h[key] = serial;
+        if (serial % 97 == 0) (void)h.Contains(key);
+    }
+    ASSERT_EQ(m.GetCount(), n);
+    EXPECT_EQ(m.nodeCount(), n);
+    EXPECT_TRUE(m.isRedBlack());
+    expectBalanced(m);
+    std::set<int> seen;
+    for (int i = 0; i < m.GetCount(); ++i)
+        seen.insert(m.GetAt(i));
+    EXPECT_EQ(static_cast<int>(seen.size()), n);
+
+    EXPECT_EQ(h.nodeCount(), h.GetCount());
+    EXPECT_TRUE(h.isRedBlack());
+    expectBalanced(h);
+}
