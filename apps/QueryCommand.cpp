@@ -33,7 +33,8 @@ int runQuery(const std::string& dbPath, const std::string& recordsetName, const 
              bool list)
 {
     if (list) {
-        for (const RecordsetCatalogEntry& e : RecordsetCatalog()) std::printf("%s\n", e.name);
+        for (const RecordsetCatalogEntry& e : RecordsetCatalog())
+            std::printf("%s\n", e.name);
         return kOk;
     }
     if (dbPath.empty() || recordsetName.empty()) {

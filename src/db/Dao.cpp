@@ -142,6 +142,11 @@ void CDaoDatabase::Close()
     m_savedQueries.reset();
 }
 
+bool CDaoDatabase::CanUpdate() const noexcept
+{
+    return m_db != nullptr && !m_readOnly && sqlite3_db_readonly(m_db, "main") == 0;
+}
+
 void CDaoDatabase::ThrowError(const char* doing, int rc) const
 {
     const CString why = m_db ? CString(sqlite3_errmsg(m_db)) : CString(sqlite3_errstr(rc));

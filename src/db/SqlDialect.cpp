@@ -360,6 +360,113 @@ bool endsTableReference(const Token& t)
     return std::find(std::begin(words), std::end(words), std::string_view(u)) != std::end(words);
 }
 
+std::size_t matchingParen(const std::vector<Token>& toks, std::size_t open, std::size_t end)
+{
+    int depth = 0;
+    for (std::size_t k = open; k < end; ++k) {
+        if (toks[k].kind == Tok::LParen) ++depth;
+        if (toks[k].kind == Tok::RParen && --depth == 0) return k;
+    }
+    return end;
+}
+
+bool endsFromClause(const Token& t)
+{
+    if (t.kind != Tok::Word) return false;
+    static constexpr std::string_view words[] = {"WHERE", "GROUP",  "ORDER",     "HAVING",
+                                                 "UNION", "EXCEPT", "INTERSECT", "LIMIT"};
+    const std::string u = upper(t.text);
+    return std::find(std::begin(words), std::end(words), std::string_view(u)) != std::end(words);
+}
+
+// Jet ignores DISTINCTROW when a query reads one table, or outputs columns
+// of every table it reads (its rows are then distinct source records
+// already). `first` is the token after DISTINCTROW; the select list and the
+// FROM clause of that SELECT are examined. Where some table contributes no
+// column, Jet drops rows that repeat the output tables' records, which
+// DISTINCT over the output columns stands in for.
+bool distinctRowIsIgnored(const std::vector<Token>& toks, std::size_t first, std::size_t end)
+{
+    std::vector<std::string> qualifiers;
+    bool star = false;
+    int depth = 0;
+    std::size_t k = first;
+    for (; k < end; ++k) {
+        const Token& t = toks[k];
+        if (t.kind == Tok::LParen) {
+            ++depth;
+        } else if (t.kind == Tok::RParen) {
+            if (depth == 0) return false;
+            --depth;
+        } else if (depth == 0 && t.kind == Tok::Word && iequals(t.text, "FROM")) {
+            break;
+        } else if ((t.kind == Tok::Word || t.kind == Tok::Name) && toks[k + 1].kind == Tok::Dot) {
+            qualifiers.push_back(upper(t.text));
+        } else if (t.kind == Tok::Op && t.text == "*" && depth == 0 && (k == first || toks[k - 1].kind == Tok::Comma)) {
+            star = true;
+        }
+    }
+    if (k >= end) return false;
+
+    std::vector<std::string> tables;
+    bool expectTable = true;
+    depth = 0;
+    for (++k; k < end; ++k) {
+        const Token& t = toks[k];
+        if (t.kind == Tok::RParen) {
+            if (depth == 0) break;
+            --depth;
+            expectTable = false;
+            continue;
+        }
+        if (depth == 0 && endsFromClause(t)) break;
+        if (t.kind == Tok::LParen) {
+            const bool subquery = toks[k + 1].kind == Tok::Word && iequals(toks[k + 1].text, "SELECT");
+            if (expectTable && !subquery) {
+                ++depth; // a parenthesised group of joins
+                continue;
+            }
+            k = matchingParen(toks, k, end);
+            if (k >= end) return false;
+            if (!expectTable) continue; // an ON condition
+            // A subquery counts as a table known by its alias.
+            std::string alias;
+            if (toks[k + 1].kind == Tok::Word && iequals(toks[k + 1].text, "AS")) {
+                alias = toks[k + 2].text;
+                k += 2;
+            } else if (toks[k + 1].kind == Tok::Name ||
+                       (toks[k + 1].kind == Tok::Word && !endsTableReference(toks[k + 1]))) {
+                alias = toks[k + 1].text;
+                k += 1;
+            }
+            tables.push_back(upper(alias));
+            expectTable = false;
+            continue;
+        }
+        if (t.kind == Tok::Comma || (t.kind == Tok::Word && iequals(t.text, "JOIN"))) {
+            expectTable = true;
+            continue;
+        }
+        if (expectTable && (t.kind == Tok::Word || t.kind == Tok::Name)) {
+            std::string alias = t.text;
+            const Token& next = toks[k + 1];
+            if (next.kind == Tok::Word && iequals(next.text, "AS") && k + 2 < end) {
+                alias = toks[k + 2].text;
+                k += 2;
+            } else if (next.kind == Tok::Name || (next.kind == Tok::Word && !endsTableReference(next))) {
+                alias = next.text;
+                k += 1;
+            }
+            tables.push_back(upper(alias));
+            expectTable = false;
+        }
+    }
+    if (tables.size() <= 1 || star) return true;
+    return std::all_of(tables.begin(), tables.end(), [&](const std::string& table) {
+        return std::find(qualifiers.begin(), qualifiers.end(), table) != qualifiers.end();
+    });
+}
+
 bool containsName(const std::vector<CString>& names, std::string_view name)
 {
     return std::any_of(names.begin(), names.end(), [&](const CString& n) { return iequals(n.str(), name); });
@@ -439,7 +546,7 @@ public:
             case Tok::Word: {
                 const std::string u = upper(t.text);
                 if (u == "DISTINCTROW") {
-                    put(out, "DISTINCT", t.kind);
+                    if (!distinctRowIsIgnored(toks, i + 1, end)) put(out, "DISTINCT", t.kind);
                     break;
                 }
                 if (u == "SELECT") f.from = false;

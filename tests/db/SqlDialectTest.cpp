@@ -133,13 +133,27 @@ std::string errorOf(const std::string& jet, SqlNameResolver* r = nullptr)
 
 } // namespace
 
-TEST(SqlDialect, DistinctRowBecomesDistinctOnlyAsAKeyword)
+TEST(SqlDialect, DistinctRowRemovesRepeatsOnlyWhereJetDoes)
 {
     Sqlite db;
-    const std::string sql = tr("SELECT DISTINCTROW name FROM t WHERE id < 3");
-    EXPECT_EQ(sql.find("DISTINCTROW"), std::string::npos) << sql;
-    EXPECT_NE(sql.find("DISTINCT"), std::string::npos);
-    EXPECT_EQ(db.run(sql), "Alpha;beta");
+    sqlite3_exec(db.db,
+                 "CREATE TABLE o(id INTEGER, t_id INTEGER, what TEXT);"
+                 "INSERT INTO o VALUES (1, 1, 'x'), (2, 1, 'x'), (3, 2, 'y');",
+                 nullptr, nullptr, nullptr);
+    // Columns of one table only: each of its records once, however many orders it has.
+    EXPECT_EQ(db.run(tr("SELECT DISTINCTROW t.name FROM t INNER JOIN o ON o.t_id = t.id ORDER BY t.name")),
+              "Alpha;beta");
+    // Columns of every table: the joined records are distinct already, so equal-looking rows stay.
+    const std::string all = tr("SELECT DISTINCTROW t.name, o.what FROM (t INNER JOIN o ON (o.t_id = t.id)) ORDER BY 1");
+    EXPECT_EQ(all.find("DISTINCT"), std::string::npos) << all;
+    EXPECT_EQ(db.run(all), "Alpha|x;Alpha|x;beta|y");
+    EXPECT_EQ(db.run(tr("SELECT DISTINCTROW tt.name, oo.what FROM t AS tt, o oo WHERE oo.t_id = tt.id ORDER BY 1")),
+              "Alpha|x;Alpha|x;beta|y");
+    // One table read: ignored.
+    EXPECT_EQ(tr("SELECT DISTINCTROW what FROM o").find("DISTINCT"), std::string::npos);
+    EXPECT_EQ(db.run(tr("SELECT DISTINCTROW what FROM o ORDER BY what")), "x;x;y");
+    // Unqualified columns over two tables cannot be told apart: repeats are removed.
+    EXPECT_EQ(db.run(tr("SELECT DISTINCTROW what FROM o INNER JOIN t ON o.t_id = t.id ORDER BY what")), "x;y");
     // A bracketed name that happens to read DISTINCTROW is a name.
     EXPECT_NE(tr("SELECT [DISTINCTROW] FROM t").find("\"DISTINCTROW\""), std::string::npos);
 }

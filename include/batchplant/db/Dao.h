@@ -87,7 +87,8 @@ public:
     virtual void Close();
 
     bool IsOpen() const noexcept { return m_db != nullptr; }
-    bool CanUpdate() const noexcept { return m_db != nullptr && !m_readOnly; }
+    // False for a read-only open and for a file the process may not write.
+    bool CanUpdate() const noexcept;
     CString GetName() const { return m_name; }
     // The connection, for components that keep tables of their own in the
     // results database (calendars); null when closed.

@@ -3,7 +3,8 @@
 // in to SQLite's. The translator tokenizes the text and rewrites it token by
 // token:
 //
-// - DISTINCTROW becomes DISTINCT;
+// - DISTINCTROW is dropped where Jet ignores it (one table read, or columns
+//   output from every table read) and becomes DISTINCT elsewhere;
 // - "double-quoted" and 'single-quoted' texts become single-quoted string
 //   literals (Jet compares text without regard to case, so a literal that is
 //   an operand of a comparison gets COLLATE NOCASE);
