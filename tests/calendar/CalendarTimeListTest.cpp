@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "CalendarOracle.h"
 #include "CalendarTestUtil.h"
 
 namespace batchplant {
@@ -166,6 +169,41 @@ TEST(CalendarTimeList, ShiftBoundariesCountByTimeOfDayOnly)
     calendar.Calendar(5).GetDay(Tuesday).Shifts().Add(broken); // works nothing
     EXPECT_EQ(TimeList(calendar, 5, At(2024, 1, 1), At(2024, 1, 3)),
               (Strings{"2024-01-01 09:00:00", "2024-01-01 17:00:00"}));
+}
+
+} // namespace
+} // namespace batchplant
+
+namespace batchplant {
+namespace {
+
+// Random calendars at a quarter-hour grain, checked minute by minute.
+TEST(CalendarTimeList, RandomCalendarsAgreeWithAMinuteByMinuteReading)
+{
+    std::mt19937 random(20240101u);
+    auto below = [&](unsigned n) { return static_cast<int>(random() % n); };
+    const long long firstDay = 45292; // Monday 2024-01-01
+    for (int round = 0; round < 60; ++round) {
+        CCalendar calendar;
+        CSingleCalendar& c = calendar.Calendar(1);
+        for (int d = 0; d < CSingleCalendar::kWeekDays; ++d)
+            for (int n = below(4); n > 0; --n)
+                c.GetDay(d).Shifts().Add(Shift(below(24), 15 * below(4), below(24), 15 * below(4)));
+        for (int n = below(5); n > 0; --n) {
+            CMultiWorkShift& shifts =
+                c.Exception(COleDateTime::FromLinearDays(static_cast<double>(firstDay + below(21))));
+            for (int k = below(3); k > 0; --k)
+                shifts.Add(Shift(below(24), 15 * below(4), below(24), 15 * below(4)));
+        }
+        const long long from = (firstDay + below(7)) * 86400 + 60 * below(1440);
+        const long long to = from + 60 * (1 + below(14 * 1440));
+        List<COleDateTime> out;
+        calendar.GetCalendarTimeList(1, COleDateTime::FromLinearDays(from / 86400.0),
+                                     COleDateTime::FromLinearDays(to / 86400.0), out);
+        SCOPED_TRACE(round);
+        test::ExpectMatchesOracle(c, from, to, out);
+        if (HasFatalFailure()) return;
+    }
 }
 
 } // namespace
