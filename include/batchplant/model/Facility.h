@@ -25,6 +25,7 @@ class Plane;
 class Vessel;
 class Stream;
 class CDaoDatabase;
+class CDaoEquipmentSet;
 class CFacilityCalendar;
 class AnimTimeline;
 struct AngleRecord;
@@ -178,6 +179,14 @@ public:
     // with the texts untouched.
     int GetInfoForBox(int item, CString& name, CString& procedures, CString& capacity) const;
 
+    // Loading (3-D view)
+    // Loads the plan, steps, equipment, process, utility and vapor streams,
+    // their contents and the calendars from an open results database;
+    // `second` is not used. Nothing for a null database. A facility that
+    // already holds a loaded model refuses with a message and is left as it
+    // is. CFacilityAbort (no steps) and database errors reach the caller.
+    void ReadVisioDatabase(CDaoDatabase* db, CDaoDatabase* second = nullptr);
+
 protected:
     // Factory operations: a host overrides them to create its own classes.
     // The caller puts the result into the right collection.
@@ -221,6 +230,29 @@ protected:
     void loadStepSummary(CDaoDatabase* db);
     // Replaces the calendar with the database's calendars.
     void loadCalendars(CDaoDatabase* db);
+
+    // Loaders of equipment, streams and contents (3-D view); each opens one
+    // query on `db` and walks it once.
+    void loadEquipmentSet(CDaoDatabase* db);
+    void loadBasicEquipConts(CDaoDatabase* db);
+    // Process streams among the vessels from position firstVessel on.
+    void loadStreamSet(CDaoDatabase* db, int firstVessel);
+    void loadUtilityStreams(CDaoDatabase* db);
+    void loadVaporStreams(CDaoDatabase* db);
+    void loadStreamContents(CDaoDatabase* db);
+    void loadUtilityContents(CDaoDatabase* db);
+    void loadVaporContents(CDaoDatabase* db);
+    // Loaders of the schedule view: equipment and its own operations, with
+    // buffer tanks created only when they have operations.
+    void loadEquipmentSetForGanttChart(CDaoDatabase* db);
+    void loadBasicEquipContsForGanttChart(CDaoDatabase* db);
+    void loadBufferTankEquipAndContents(CDaoDatabase* db);
+    // Creates the vessel of an equipment row on the floor of its plant
+    // (created when the plant has none yet) and appends it to the vessels.
+    Vessel* addVesselFromRow(CDaoEquipmentSet& row);
+    // Whether a load has already put steps, vessels or calendars here; a
+    // second load is then refused (with a message when `tell`).
+    bool holdsLoadedModel(bool tell) const;
 
     // Fires the selection event into the 3-D control, if one is attached.
     void fireSelectionEvent(short kind);

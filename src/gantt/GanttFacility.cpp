@@ -1,0 +1,133 @@
+// The facility of the Gantt chart: loading the schedule-relevant part of a
+// results database and answering the chart's schedule questions.
+
+#include "batchplant/gantt/GanttFacility.h"
+
+#include <cstdint>
+
+#include "batchplant/calendar/Calendar.h"
+#include "batchplant/db/Dao.h"
+#if __has_include("batchplant/gantt/Composite.h")
+#include "batchplant/gantt/Composite.h"
+#define BATCHPLANT_HAVE_COMPOSITE 1
+#endif
+#include "batchplant/model/Vessel.h"
+#include "batchplant/procedure/CProcUnit.h"
+#include "batchplant/procedure/CProcedure.h"
+
+namespace batchplant {
+
+GanttFacility::GanttFacility() { init(); }
+
+GanttFacility::GanttFacility(CDocument* doc)
+{
+    SetDocument(doc);
+    init();
+}
+
+GanttFacility::~GanttFacility() { deallocate(); }
+
+void GanttFacility::init()
+{
+    for (CompositeStream*& entry : compStreams)
+        entry = nullptr;
+}
+
+void GanttFacility::deallocate()
+{
+    for (CompositeStream*& entry : compStreams) {
+#ifdef BATCHPLANT_HAVE_COMPOSITE
+        delete entry;
+#endif
+        entry = nullptr;
+    }
+}
+
+bool GanttFacility::ReadGanttDatabase(const CString& path)
+{
+    // Refused before the file is touched; the path stays as it was.
+    if (holdsLoadedModel(true)) return false;
+    CDaoDatabase db;
+    try {
+        // Loading never writes the results database.
+        db.Open(path, false, true);
+        ReadGanttDatabase(&db);
+        db.Close();
+    } catch (const CDaoException&) {
+        // Nothing is shown; what was loaded before the error stays.
+        db.Close();
+        return false;
+    }
+    // Kept only for a database that loaded: the composite profiles are read
+    // from it later.
+    databasePath = path;
+    return true;
+}
+
+void GanttFacility::ReadGanttDatabase(CDaoDatabase* db)
+{
+    if (!db) return;
+    if (holdsLoadedModel(true)) return;
+    // Unlike the 3-D load, the loaded-from-database flag stays unset, so the
+    // floors created here mark the facility modified.
+    loadPlanSummary(db);
+    loadStepSummary(db);
+    loadEquipmentSetForGanttChart(db);
+    loadBasicEquipContsForGanttChart(db);
+    loadBufferTankEquipAndContents(db);
+    loadCalendars(db);
+}
+
+int GanttFacility::GetNumSchedVessels() const { return GetNumVessels(); }
+
+int GanttFacility::GetNumTimeBlocks(int v) const
+{
+    const Vessel* vessel = GetVesselByIndex(v);
+    if (!vessel || !vessel->GetProc()) return 0;
+    return vessel->GetProc()->GetNumProcs();
+}
+
+int GanttFacility::GetScheduleInfo(int v, int b, CString& stepName, CString& stepVersion, CString& op, long& stepID,
+                                   long& opID, CString& recText, long& start, long& end, short& batch,
+                                   bool& empty) const
+{
+    const int blocks = GetNumTimeBlocks(v);
+    if (blocks == 0 || b < 0 || b >= blocks) return 0;
+    const CProcUnit& unit = GetVesselByIndex(v)->GetProc()->GetProcUnit(b);
+    stepName = unit.GetStepName();
+    stepVersion = unit.GetStepVersion();
+    op = unit.GetOp();
+    stepID = unit.GetStepID();
+    opID = unit.GetOpID();
+    recText = unit.GetRecText();
+    start = unit.GetStart();
+    end = unit.GetEnd();
+    // The chart takes a 16-bit batch number: the low 16 bits.
+    batch = static_cast<short>(static_cast<std::uint16_t>(static_cast<unsigned long>(unit.GetBatchNum()) & 0xFFFFu));
+    empty = unit.IsEmpty();
+    return 1;
+}
+
+Array<long> GanttFacility::GetInUseBlocks(int v) const
+{
+    // A position out of range has no blocks (an empty array).
+    const Vessel* vessel = GetVesselByIndex(v);
+    if (!vessel || !vessel->GetProc()) return Array<long>();
+    return vessel->GetProc()->CalcInUseBlocks();
+}
+
+void GanttFacility::GetCalendarBlocks(int v, COleDateTime from, COleDateTime to, List<COleDateTime>& out) const
+{
+    // A position out of range counts as no vessel: `out` stays as it is.
+    GetCalendarBlocks(GetVesselByIndex(v), from, to, out);
+}
+
+void GanttFacility::GetCalendarBlocks(Vessel* vessel, COleDateTime from, COleDateTime to, List<COleDateTime>& out) const
+{
+    if (!m_calendar || !vessel) return;
+    m_calendar->GetCalendarTimeList(vessel->GetCalendarID(), from, to, out);
+}
+
+int GanttFacility::GetStepOrder(int step) const { return Facility::GetStepOrder(step); }
+
+} // namespace batchplant
