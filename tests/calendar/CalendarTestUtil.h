@@ -34,4 +34,29 @@ inline std::vector<std::string> TimeList(const CCalendar& calendar, int id, COle
     return Texts(out);
 }
 
+inline std::string Describe(const CMultiWorkShift& shifts)
+{
+    std::string out;
+    for (int i = 0; i < shifts.Number(); ++i)
+        out += std::to_string(CWorkShift::SecondOfDay(shifts.StartAt(i))) + "-" +
+               std::to_string(CWorkShift::SecondOfDay(shifts.EndAt(i))) + ";";
+    return out;
+}
+
+// Everything a calendar holds that the tables keep, as text.
+inline std::string Describe(const Hash<int, CSingleCalendar>& calendars)
+{
+    std::string out;
+    for (int c = 0; c < calendars.GetCount(); ++c) {
+        const CSingleCalendar& calendar = calendars.GetAt(c);
+        out += std::to_string(calendars.GetKeyAt(c)) + " '" + calendar.GetName().str() + "'\n";
+        for (int d = 0; d < CSingleCalendar::kWeekDays; ++d)
+            out += "  day " + std::to_string(d) + ": " + Describe(calendar.GetDay(d).Shifts()) + "\n";
+        for (int e = 0; e < calendar.Exceptions().GetCount(); ++e)
+            out += "  on " + calendar.Exceptions().GetKeyAt(e).ToIso().str() + ": " +
+                   Describe(calendar.Exceptions().GetAt(e)) + "\n";
+    }
+    return out;
+}
+
 } // namespace batchplant::test

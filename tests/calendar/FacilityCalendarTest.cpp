@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
