@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ModelFixtures.h"
+#include "batchplant/procedure/CProcedure.h"
 
 namespace batchplant {
 namespace {
@@ -187,6 +188,35 @@ TEST(FacilityTest, MarkModifiedTellsTheDocumentUnlessLoaded)
     f.MarkModified(1);
     EXPECT_EQ(f.IsModified(), 0);
     EXPECT_EQ(doc.flags.size(), 1u);
+}
+
+void addUnit(Vessel* v, long step, long unitProc, long start, const char* unitProcName)
+{
+    v->GetProc()->AddNewProc(1, 500 + start, unitProc, step, static_cast<double>(start), start + 10.0, "s", 0.0, "",
+                             0.0, 0.0, "", 0.0, 0.0, "", "", "Step", "", "Op", "Charge", "", unitProcName, -1, 0.0, "");
+}
+
+TEST(FacilityTest, StepProcListCountsVesselsPerPairAndAppends)
+{
+    TestFacility f;
+    Plane* floor = f.AddFloor(1);
+    Vessel* a = f.AddVessel(floor, 10, "A");
+    Vessel* b = f.AddVessel(floor, 20, "B");
+    addUnit(a, 5, 6, 0, "Charging");
+    addUnit(a, 5, 6, 20, "Charging"); // same pair twice in one vessel: counted once
+    addUnit(a, 5, 7, 40, "Heating");
+    addUnit(b, 5, 6, 0, "Charging");
+
+    Hash<long, Hash<long, long>> list;
+    list[9][9] = 4; // not cleared
+    f.GetStepProcList(list);
+    EXPECT_EQ(list[5][6], 2);
+    EXPECT_EQ(list[5][7], 1);
+    EXPECT_EQ(list[9][9], 4);
+    f.GetStepProcList(list);
+    EXPECT_EQ(list[5][6], 4);
+
+    EXPECT_EQ(f.GetProcedureName(5, 7), CString("Heating"));
 }
 
 TEST(FacilityTest, FlagsAndNames)

@@ -141,7 +141,7 @@ TEST(StreamTest, PathEndPointsByKind)
     EXPECT_DOUBLE_EQ(e.z2, e.z1 + 2.0); // rises
     EXPECT_DOUBLE_EQ(e.x1, e.x2);
 
-    Stream unset; // no vessels: outputs left as they were
+    TestStream unset; // no vessels: outputs left as they were
     e = endpoints(&unset);
     EXPECT_DOUBLE_EQ(e.x1, -99);
 }

@@ -4,6 +4,7 @@
 
 #include "ModelFixtures.h"
 #include "TestSupport.h"
+#include "batchplant/db/EquipmentRecordsets.h"
 #include "batchplant/procedure/CProcedure.h"
 
 namespace batchplant {
@@ -97,6 +98,56 @@ TEST(VesselTest, SizeFollowsCapacityAtUnchangedProportions)
     v.set_size();
     EXPECT_NEAR(v.GetHeight() / v.GetRadius(), 2.0, 1e-12);
     EXPECT_NEAR(cylinderVolume(v), 10.0, 10.0 * 1e-3); // exponent 0.3333, not 1/3
+}
+
+void fillEquipmentRow(CDaoEquipmentSet& row, long id, const char* type, double capacity, const char* unit)
+{
+    row.m_EquipmentID = id;
+    row.m_EquipmentClassID = 12;
+    row.m_PlantID = 3;
+    row.m_PlantName = "South";
+    row.m_CalendarID = 8;
+    row.m_Class = "Reactor";
+    row.m_QLTag = "R-101";
+    row.m_Capacity = capacity;
+    row.m_CapacityUOM = unit;
+    row.m_EquipmentType = type;
+}
+
+TEST(VesselTest, EquipmentRowGivesIdentityAndSize)
+{
+    Plane floor;
+    Vessel v;
+    v.Init(&floor);
+    CDaoEquipmentSet row;
+    fillEquipmentRow(row, 42, "Batch", 2000.0, "liter");
+    v.SetDBParams(row);
+    EXPECT_EQ(v.GetID(), 42);
+    EXPECT_EQ(v.GetClassID(), 12);
+    EXPECT_EQ(v.GetPlantID(), 3);
+    EXPECT_EQ(v.GetPlantName(), CString("South"));
+    EXPECT_EQ(v.GetCalendarID(), 8);
+    EXPECT_EQ(v.GetClass(), CString("Reactor"));
+    EXPECT_EQ(v.GetName(), CString("R-101"));
+    EXPECT_DOUBLE_EQ(v.Capacity(), 2.0);
+    EXPECT_EQ(v.GetCapacity(), CString("2000.000 liter"));
+    EXPECT_NEAR(v.GetHeight() / v.GetRadius(), 2.0, 1e-12);
+    EXPECT_NEAR(cylinderVolume(v), 2.0, 2.0 * 1e-3);
+}
+
+TEST(VesselTest, ContinuousEquipmentIsDrawnAsSixHundredLitres)
+{
+    Plane floor;
+    Vessel v;
+    v.Init(&floor);
+    CDaoEquipmentSet row;
+    fillEquipmentRow(row, 7, "continuous", 50.0, "Cubic m"); // type compared ignoring case
+    v.SetDBParams(row);
+    EXPECT_DOUBLE_EQ(v.Capacity(), 0.001);
+    EXPECT_EQ(v.GetCapacity(), CString("1.000 liter"));
+    EXPECT_NEAR(v.GetRadius(), 0.457, 1e-3);
+    EXPECT_NEAR(v.GetHeight(), 0.914, 2e-3);
+    EXPECT_NEAR(cylinderVolume(v), 0.6, 0.6 * 1e-3);
 }
 
 TEST(VesselTest, ChangeSizeChangesProportionsButKeepsVolume)
