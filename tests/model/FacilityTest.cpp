@@ -219,27 +219,6 @@ TEST(FacilityTest, StepProcListCountsVesselsPerPairAndAppends)
     EXPECT_EQ(f.GetProcedureName(5, 7), CString("Heating"));
 }
 
-TEST(FacilityTest, FlagsAndNames)
-{
-    Facility f;
-    f.SetName("Plant A");
-    EXPECT_EQ(f.GetName(), CString("Plant A"));
-    f.EnableMultiSelect(1);
-    EXPECT_EQ(f.MultiSelectEnabled(), 1);
-    f.ZoomOnObjectMode(1);
-    EXPECT_EQ(f.IsZoomOnObjectMode(), 1);
-    f.ToggleShowVessels();
-    f.ToggleShowStraightPipes();
-    EXPECT_EQ(f.ShowVessels(), 0);
-    EXPECT_EQ(f.ShowStraightPipes(), 1);
-    f.ToggleShowVessels();
-    EXPECT_EQ(f.ShowVessels(), 1);
-    f.ShowCrossFloorPipes(0);
-    EXPECT_EQ(f.ShowCrossFloorPipes(), 0);
-    f.SetFramesPerOp(12);
-    EXPECT_EQ(f.GetFramesPerOp(), 12);
-}
-
 // A host facility that makes its own vessels, destroyed through a Facility
 // pointer: every vessel and floor goes with it (checked under the sanitizer
 // build, and by the destructor counter here).

@@ -367,15 +367,6 @@ TEST(VesselTest, DebugNameListsCodes)
     EXPECT_EQ(v.GetDebugName(), CString("A  65\r\nB  66\r\n\r\nA  65   0\r\nB  66   0\r\n"));
 }
 
-TEST(VesselTest, CapacityTextIsInItsOwnUnit)
-{
-    Plane floor;
-    TestVessel v;
-    v.Init(&floor);
-    // No unit: the value passes unchanged.
-    EXPECT_EQ(v.GetCapacity(), CString("0.785 "));
-}
-
 // --- Streams and neighbours -----------------------------------------------------
 
 TEST(VesselTest, UniqueNeighboursCountEachNeighbourOnce)
