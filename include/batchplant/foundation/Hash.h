@@ -53,11 +53,10 @@ public:
     Hash(Hash&& other) noexcept { takeFrom(other); }
     Hash& operator=(const Hash& other)
     {
-        // Copy first, so that assigning a hash to itself (or to one of its
-        // own values) leaves it unchanged.
-        Hash copy(other);
-        RemoveAll();
-        takeFrom(copy);
+        if (this != &other) {
+            RemoveAll();
+            cloneFrom(other);
+        }
         return *this;
     }
     Hash& operator=(Hash&& other) noexcept
@@ -281,6 +280,9 @@ private:
     {
         if (i < 0 || i >= count) return placeholderNode();
         if (!indexValid) rebuildIndex();
+        // The walk finds `count` nodes; the check keeps a bad position
+        // harmless even if a derived class broke that.
+        if (static_cast<std::size_t>(i) >= index.size()) return placeholderNode();
         return index[static_cast<std::size_t>(i)];
     }
 
@@ -325,7 +327,8 @@ private:
 
     // Copies the source's tree node for node (same shape and colours), so the
     // copy has exactly the source's entries in the source's order, repeated
-    // keys of a MultiHash included.
+    // keys of a MultiHash included. Each new node goes through OnNewNode and
+    // then takes the source's value.
     void cloneFrom(const Hash& other)
     {
         root = cloneTree(other.root);
