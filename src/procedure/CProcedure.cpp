@@ -373,9 +373,9 @@ long CProcedure::GetCurrentBatchNum(long t) const
 
 int CProcedure::Reacting(long t) const
 {
-    std::vector<int> positions;
-    runningAt(t, positions);
-    for (int p : positions) {
+    const TimeIndex& ix = timeIndex();
+    ix.running(t, ix.scratch);
+    for (int p : ix.scratch) {
         if (units.GetAt(p).OpType() == "React") return 1;
     }
     return 0;
@@ -383,10 +383,10 @@ int CProcedure::Reacting(long t) const
 
 CString CProcedure::PrintOps(long t) const
 {
-    std::vector<int> positions;
-    runningAt(t, positions);
+    const TimeIndex& ix = timeIndex();
+    ix.running(t, ix.scratch);
     CString text;
-    for (int p : positions) {
+    for (int p : ix.scratch) {
         const CProcUnit& u = units.GetAt(p);
         text += u.GetOp();
         text += "\r\n";

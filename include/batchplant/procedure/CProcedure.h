@@ -92,6 +92,7 @@ public:
     // The unit's stream id as decimal text ("-1" for equipment).
     CString GetOpNumberAt(int i) const;
     CProcComponents& GetProcComponentsAt(int i) { return units.GetAt(i).GetComponents(); }
+    const CProcComponents& GetProcComponentsAt(int i) const { return units.GetAt(i).GetComponents(); }
     CString GetStartTimeStrAt(int i) const;
     CString GetEndTimeStrAt(int i) const;
     CString GetTemperatureAStrAt(int i) const;

@@ -1,0 +1,140 @@
+// `batchplant procedure DB TAG [--at TIME]` on the generated sample database.
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "SampleDatabase.h"
+#include "TestSupport.h"
+#include "batchplant/db/EquipmentRecordsets.h"
+#include "batchplant/foundation/Units.h"
+#include "batchplant/procedure/CProcedure.h"
+
+namespace batchplant {
+namespace {
+
+test::CommandResult procedure(const std::string& args)
+{
+    return test::runCommand(std::string(BATCHPLANT_CLI) + " procedure " + args);
+}
+
+std::string sample() { return "'" + test::SampleDatabasePath().string() + "'"; }
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+// The tag, id and capacity unit of the first equipment that has operations,
+// and its procedure as the library builds it.
+struct SampleVessel {
+    CString tag;
+    CString capacityUOM;
+    CProcedure proc;
+};
+
+const SampleVessel& firstVessel()
+{
+    static const SampleVessel vessel = [] {
+        SampleVessel v;
+        CDaoDatabase db;
+        db.Open(CString(test::SampleDatabasePath().string()), false, true);
+        CDaoEquipConts rows(&db);
+        rows.Open();
+        const long id = rows.m_EquipmentID;
+        for (; !rows.IsEOF(); rows.MoveNext()) {
+            if (rows.m_EquipmentID == id) v.proc.AddNewProc(rows);
+        }
+        CDaoEquipmentSet eq(&db);
+        eq.Open();
+        for (; !eq.IsEOF(); eq.MoveNext()) {
+            if (eq.m_EquipmentID == id) {
+                v.tag = eq.m_QLTag;
+                v.capacityUOM = eq.m_CapacityUOM;
+                break;
+            }
+        }
+        return v;
+    }();
+    return vessel;
+}
+
+TEST(ProcedureCommand, PrintsOneLinePerOperation)
+{
+    const SampleVessel& v = firstVessel();
+    ASSERT_FALSE(v.tag.IsEmpty());
+    const test::CommandResult r = procedure(sample() + " '" + v.tag.str() + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> out = lines(r.out);
+    ASSERT_EQ(static_cast<int>(out.size()), v.proc.GetNumProcs());
+    const std::regex line(R"(^\(\d+d [ \d]\d:\d\d:\d\d\) - \(\d+d [ \d]\d:\d\d:\d\d\)   .+ \(.*\) $)");
+    for (const std::string& l : out)
+        EXPECT_TRUE(std::regex_match(l, line)) << l;
+    EXPECT_EQ(r.out.find('\r'), std::string::npos) << "terminal line ends";
+    EXPECT_NE(out[0].find(v.proc.GetOpNameAt(0).str()), std::string::npos);
+}
+
+TEST(ProcedureCommand, AtShowsTheRunningOperationsAndTheVolumeInTheCapacityUnit)
+{
+    const SampleVessel& v = firstVessel();
+    const CProcUnit& unit = v.proc.GetProcUnit(v.proc.GetNumProcs() / 2);
+    const long t = unit.GetStart() + 1; // inside that unit
+    const test::CommandResult r = procedure(sample() + " '" + v.tag.str() + "' --at " + std::to_string(t));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string expected = "\nRunning at " + CProcedure::FormatTime(t).str() + ":\n";
+    const std::size_t at = r.out.find(expected);
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const std::string tail = r.out.substr(at + expected.size());
+    EXPECT_NE(tail.find(unit.GetOp().str() + "\n"), std::string::npos) << tail;
+    const std::string volume = "Volume: " + FormatQuantity(v.proc.GetVolume(t), v.capacityUOM).str() + "\n";
+    EXPECT_NE(tail.find(volume), std::string::npos) << tail;
+    EXPECT_NE(tail.find(" " + v.capacityUOM.str() + "\n"), std::string::npos);
+}
+
+TEST(ProcedureCommand, TimesAcceptUnitsAndPlainSeconds)
+{
+    const std::string base = sample() + " '" + firstVessel().tag.str() + "' --at ";
+    const test::CommandResult hours = procedure(base + "5h");
+    const test::CommandResult minutes = procedure(base + "300min");
+    const test::CommandResult secs = procedure(base + "18000");
+    const test::CommandResult spaced = procedure(base + "'18000 s'");
+    ASSERT_EQ(hours.exitCode, 0) << hours.err;
+    EXPECT_NE(hours.out.find("Running at 0d  5:00:00:"), std::string::npos);
+    EXPECT_EQ(minutes.out, hours.out);
+    EXPECT_EQ(secs.out, hours.out);
+    EXPECT_EQ(spaced.out, hours.out);
+
+    const test::CommandResult before = procedure(base + "0");
+    ASSERT_EQ(before.exitCode, 0);
+    EXPECT_NE(before.out.find("(nothing)\nVolume: 0.000 "), std::string::npos) << before.out;
+}
+
+TEST(ProcedureCommand, BadInputIsRefusedWithExitCode2)
+{
+    const test::CommandResult unknown = procedure(sample() + " NO-SUCH-TAG");
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("NO-SUCH-TAG"), std::string::npos);
+    EXPECT_EQ(unknown.out, "");
+
+    test::TempDir dir;
+    const test::CommandResult missing = procedure("'" + dir.file("none.db").string() + "' R-101");
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("none.db"), std::string::npos) << missing.err;
+
+    const std::string base = sample() + " '" + firstVessel().tag.str() + "' --at ";
+    for (const char* bad : {"5parsec", "abc", "5kg", "''", "1e300h"}) {
+        const test::CommandResult r = procedure(base + bad);
+        EXPECT_EQ(r.exitCode, 2) << bad;
+        EXPECT_NE(r.err.find("bad time"), std::string::npos) << bad << ": " << r.err;
+    }
+}
+
+} // namespace
+} // namespace batchplant
