@@ -220,19 +220,6 @@ TEST(Hash, DateKeysOrderByPointInTime)
         EXPECT_EQ(h.GetAt(i), i + 1);
 }
 
-TEST(Hash, TripleKeysOrderLexicographically)
-{
-    Hash<CTripleIntKey, int> h;
-    h[CTripleIntKey(1, 3, 0)] = 3;
-    h[CTripleIntKey(1, 2, 3)] = 2;
-    h[CTripleIntKey(-1, 9, 9)] = 0;
-    h[CTripleIntKey(1, 2, 2)] = 1;
-    ASSERT_EQ(h.GetCount(), 4);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(h.GetAt(i), i);
-    EXPECT_TRUE(h.GetKeyAt(1) == CTripleIntKey(1, 2, 2));
-}
-
 TEST(Hash, RandomInsertionsMatchStdMap)
 {
     std::mt19937 rng(12345);

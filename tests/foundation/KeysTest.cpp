@@ -64,17 +64,6 @@ TEST(Keys, LongArgumentsSaturateAtThirtyTwoBits)
     }
 }
 
-TEST(CFacilityAbort, IsAnEmptyCopyableException)
-{
-    static_assert(std::is_empty_v<CFacilityAbort>);
-    static_assert(std::is_copy_assignable_v<CFacilityAbort> && std::is_move_assignable_v<CFacilityAbort>);
-    bool caught = false;
-    try {
-        throw CFacilityAbort();
-    } catch (const CFacilityAbort& e) {
-        CFacilityAbort copy;
-        copy = e;
-        caught = true;
-    }
-    EXPECT_TRUE(caught);
-}
+// The hosts catch and copy the abort; it carries no data.
+static_assert(std::is_empty_v<CFacilityAbort>);
+static_assert(std::is_copy_assignable_v<CFacilityAbort> && std::is_move_assignable_v<CFacilityAbort>);
