@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
@@ -103,24 +104,50 @@ TEST_F(FacilityCalendar, SavedChangesLoadInAFreshCalendar)
               (std::vector<std::string>{"2024-12-29 00:00:00", "2024-12-30 00:00:00"}));
 }
 
-TEST_F(FacilityCalendar, AFailedSaveShowsTheDatabaseErrorAndChangesNothing)
+TEST_F(FacilityCalendar, AWriteProtectedFileIsNotChanged)
 {
+    namespace fs = std::filesystem;
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     const std::string before = ReadFile(path);
     {
         CDaoDatabase db;
-        db.Open(path.string().c_str(), false, true); // read-only
+        db.Open(path.string().c_str(), false, true);
         CFacilityCalendar calendar(&db);
         ASSERT_TRUE(calendar.LoadCalendars());
         calendar.Calendar(2).SetName("Changed");
         calendar.Calendar(2).SetModified(true);
         EXPECT_FALSE(calendar.SaveCalendars());
-        ASSERT_EQ(messages.count(), 1u);
-        EXPECT_EQ(messages.texts()[0].rfind("The calendars could not be saved: ", 0), 0u) << messages.texts()[0];
-        EXPECT_NE(messages.texts()[0].find("readonly"), std::string::npos) << messages.texts()[0];
+        EXPECT_EQ(messages.texts(), std::vector<std::string>{"The calendars could not be saved: the database '" +
+                                                             fs::absolute(path).string() + "' is write-protected."});
         EXPECT_TRUE(calendar.Calendar(2).IsModified());
         EXPECT_EQ(calendar.Calendar(2).GetName(), "Changed");
     }
     EXPECT_EQ(ReadFile(path), before);
+}
+
+TEST_F(FacilityCalendar, WorksOnAfterTheHostClosedAndDestroyedItsDatabase)
+{
+    auto db = std::make_unique<CDaoDatabase>();
+    db->Open(path.string().c_str(), false, true); // the host only reads
+    CFacilityCalendar calendar(db.get());
+    ASSERT_TRUE(calendar.LoadCalendars());
+    db->Close();
+    db.reset();
+    EXPECT_EQ(calendar.GetDatabaseName(), std::filesystem::absolute(path).string());
+
+    calendar.Calendar(2).SetName("Saved later");
+    ASSERT_TRUE(calendar.SaveCalendars());
+    ASSERT_TRUE(calendar.LoadCalendars());
+    EXPECT_EQ(calendar.Calendar(2).GetName(), "Saved later");
+    EXPECT_EQ(messages.count(), 0u);
+
+    std::filesystem::remove(path);
+    EXPECT_FALSE(calendar.LoadCalendars());
+    EXPECT_EQ(calendar.GetNumCalendars(), 0);
+    ASSERT_EQ(messages.count(), 1u);
+    EXPECT_EQ(messages.texts()[0].rfind("The calendars could not be read: Cannot open the database", 0), 0u)
+        << messages.texts()[0];
 }
 
 TEST_F(FacilityCalendar, AFailedLoadShowsWhyAndKeepsNoCalendar)

@@ -72,8 +72,10 @@ private:
     void update_cells();
 };
 
-// The calendars of one results database. The database is not owned; it must
-// stay open while calendars are loaded or saved.
+// The calendars of one results database. The database given at construction
+// names the file; loading and saving open a connection of their own to that
+// file, so the calendars can still be read and saved after the host has
+// closed or destroyed its database object.
 class CFacilityCalendar : public CCalendar {
 public:
     explicit CFacilityCalendar(CDaoDatabase* db);
@@ -81,21 +83,28 @@ public:
     CFacilityCalendar& operator=(const CFacilityCalendar&) = default;
     ~CFacilityCalendar() override;
 
+    // The database given at construction, as given (not owned; the host may
+    // have closed or destroyed it since).
     CDaoDatabase* GetDatabase() const { return database; }
+    // The file the calendars are read from and written to; empty when no
+    // open database was given.
+    const CString& GetDatabaseName() const { return databaseName; }
 
 protected:
     // Replaces the calendars in memory with those of the database. On a
-    // database error the user is told the database's error text, no calendar
-    // is kept and the result is false. A database without calendar tables
-    // has no calendars.
+    // failure the user is told why (the database's error text, or the table,
+    // column and value of a bad row), no calendar is kept and the result is
+    // false. A database without calendar tables has no calendars.
     bool loadCalendars() override;
     // Writes every calendar back in one transaction, replacing the tables'
-    // rows; on any failure the file stays as it was, the user is told why and
-    // the result is false. Afterwards no calendar is marked modified.
+    // rows; on any failure (a write-protected file included) the file stays
+    // as it was, the user is told why and the result is false. Afterwards no
+    // calendar is marked modified.
     bool saveCalendars() override;
 
 private:
     CDaoDatabase* database;
+    CString databaseName;
 };
 
 } // namespace batchplant
