@@ -27,6 +27,9 @@ void checkPaths(const ImportOptions& o)
     std::error_code ec;
     if (!fs::exists(o.input, ec)) throw ReadError("cannot read '" + o.input + "': no such file");
     if (fs::is_directory(o.input, ec)) throw ReadError("cannot read '" + o.input + "': it is a directory");
+    const fs::path outDir = fs::path(o.output).has_parent_path() ? fs::path(o.output).parent_path() : fs::path(".");
+    if (!fs::is_directory(outDir, ec))
+        throw ReadError("the output's directory '" + outDir.string() + "' does not exist");
     if (fs::exists(o.output, ec)) {
         // The input is never written to, whatever the options say.
         if (fs::equivalent(o.input, o.output, ec))

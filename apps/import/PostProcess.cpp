@@ -184,6 +184,25 @@ int installSavedQueries(Database& out, const Database& schema, const std::vector
         names += (i ? ", " : "") + quoteName(ours->columns[i]);
         marks += i ? ", ?" : "?";
     }
+    // The file's other saved queries cannot come along either; say which.
+    std::vector<std::string> notCarried;
+    {
+        Statement all(schema, "SELECT " + quoteName(ours->columns[nameColumn]) + " FROM " + quoteName(ours->name));
+        std::set<std::string> ourNames;
+        while (all.step())
+            ourNames.insert(lower(all.text(0)));
+        for (const std::string& q : fileQueries)
+            if (!ourNames.count(lower(q))) notCarried.push_back(q);
+    }
+    if (!notCarried.empty()) {
+        constexpr std::size_t kNamed = 10;
+        std::vector<std::string> named(notCarried.begin(),
+                                       notCarried.begin() + static_cast<long>(std::min(kNamed, notCarried.size())));
+        report.note("the file's " + std::to_string(notCarried.size()) +
+                    " saved queries are not carried over (Jet keeps them compiled, not as text): " + joined(named) +
+                    (notCarried.size() > kNamed ? ", ..." : ""));
+    }
+
     Statement rows(schema, "SELECT " + names + " FROM " + quoteName(ours->name));
     Statement present(out, "SELECT 1 FROM " + quoteName(theirs->name) + " WHERE " +
                                quoteName(ours->columns[nameColumn]) + " = ? COLLATE NOCASE");
