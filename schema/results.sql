@@ -288,11 +288,14 @@ CREATE TABLE ThermodynamicPhase (
     MolarPhaseFraction REAL,
     VolumePhaseFraction REAL
 );
-CREATE INDEX ThermodynamicPhase_Contents ON ThermodynamicPhase (ContentsID);
-CREATE INDEX ThermodynamicPhase_Stream ON ThermodynamicPhase (StreamID);
-CREATE INDEX ThermodynamicPhase_Utility ON ThermodynamicPhase (UtilityID);
-CREATE INDEX ThermodynamicPhase_AirEmission ON ThermodynamicPhase (AirEmissionID);
-CREATE INDEX ThermodynamicPhase_Composite ON ThermodynamicPhase (CompositeContentsID);
+-- Each owner index holds only the rows of its owner kind; a join on
+-- "tp.StreamID = …" implies StreamID IS NOT NULL, so SQLite uses it.
+CREATE INDEX ThermodynamicPhase_Contents ON ThermodynamicPhase (ContentsID) WHERE ContentsID IS NOT NULL;
+CREATE INDEX ThermodynamicPhase_Stream ON ThermodynamicPhase (StreamID) WHERE StreamID IS NOT NULL;
+CREATE INDEX ThermodynamicPhase_Utility ON ThermodynamicPhase (UtilityID) WHERE UtilityID IS NOT NULL;
+CREATE INDEX ThermodynamicPhase_AirEmission ON ThermodynamicPhase (AirEmissionID) WHERE AirEmissionID IS NOT NULL;
+CREATE INDEX ThermodynamicPhase_Composite ON ThermodynamicPhase (CompositeContentsID)
+    WHERE CompositeContentsID IS NOT NULL;
 
 -- Components of a phase; the three fractions are the component's share of the phase.
 CREATE TABLE PhaseComponents (
