@@ -36,6 +36,10 @@ public:
     enum AnimDirection : int { Forward = 0, Backward = 1 };
     // Corners of the background gradient, usable as bit flags.
     enum BackCorner : int { Corner1 = 1, Corner2 = 2, Corner4 = 4, Corner8 = 8 };
+    // Side of the parent on which the layout wizard puts a child: Incoming
+    // children feed the parent (the -Y side), Outgoing ones are fed by it
+    // (the +Y side).
+    enum StreamDir : int { Incoming = 0, Outgoing = 1 };
 
     Facility();
     // Virtual: a GanttFacility (or a host's own facility) is destroyed whole
@@ -92,6 +96,8 @@ public:
     void ZoomOnObjectMode(int mode) { m_zoomOnObject = mode; }
     int IsZoomOnObjectMode() const { return m_zoomOnObject; }
     void DebugPrint() {}
+    // Runs Plane::FindVesselClusters on the first floor, if there is one.
+    void DebugVesselCrawl();
     int GetFramesPerOp() const { return m_framesPerOp; }
     void SetFramesPerOp(int n) { m_framesPerOp = static_cast<short>(n); }
     // The equipment calendars; null until the first load.
@@ -187,7 +193,31 @@ public:
     // is. CFacilityAbort (no steps) and database errors reach the caller.
     void ReadVisioDatabase(CDaoDatabase* db, CDaoDatabase* second = nullptr);
 
+    // Layout
+    // Lays out the floor's vessels afresh with the layout wizard: clears their
+    // placement, places them, marks the facility modified. Nothing for null.
+    void LayoutFloor(Plane* p);
+    // One iteration of the force-directed arrangement on the selected floor.
+    void IncrementVesselPositions();
+    // Computes the force requests on every floor without moving anything.
+    void DistributeSelectedFloor();
+
 protected:
+    // The layout wizard (see LayoutFloor). Vessel indices are positions in
+    // the facility's vessel list.
+    void CalculateLayout(Plane* p);
+    // Places the most connected candidate at the floor's centre; its index,
+    // or -1 when no vessel of the floor is left to place.
+    int SetCenter(Plane* p);
+    void PlaceChildVessels(int i, int depth, Plane* p);
+    int AllChildVesselsAssigned(int i, Plane* p);
+    void AssignVesselPosition(int n, int* streams, int i, int depth, StreamDir side);
+    // Finds n free directions around vessel i, records them, and returns
+    // `out` (which must hold n values), or null on failure.
+    double* GetAngleList(int i, int tag, double* out, int n, StreamDir side);
+    void MoveInventoryLocations();
+    void SelectUnplacedVessels(Plane* p);
+
     // Factory operations: a host overrides them to create its own classes.
     // The caller puts the result into the right collection.
     virtual Vessel* addVessel(const CString& name);
@@ -277,6 +307,7 @@ protected:
     // The layout wizard's angle records: null outside CalculateLayout, which
     // creates and releases them.
     AngleRecord* m_angleRecords = nullptr;
+    int m_angleRecordCount = 0;
     CDocument* m_document = nullptr;
     COleDateTime m_startTime;
     COleDateTime m_simulationTime;

@@ -14,6 +14,7 @@
 namespace batchplant {
 
 class Vessel;
+struct Vector;
 
 class Plane {
 public:
@@ -116,12 +117,27 @@ public:
     void SetAttractiveOrder(short order) { m_attractiveOrder = order; }
     short GetRepulsiveOrder() const { return m_repulsiveOrder; }
     void SetRepulsiveOrder(short order) { m_repulsiveOrder = order; }
+    // Computes every registered vessel's displacement request.
+    void DistributeVessels();
+    // Moves every registered vessel by its request (pinned ones stay).
+    void MoveVesselsByForce();
+    // Crawls from every neighbour of every vessel and keeps nothing; changes
+    // no state.
+    void FindVesselClusters();
+    // Marks v's connected group on this floor: marks has one entry per
+    // registered vessel, indexed like the floor's list.
+    void CrawlThroughConnections(Vessel* v, short* marks);
 
 protected:
     void init();
     // Fits the rectangle around the vessels that are shown (visible or
     // active), with a margin of 1.0, and sets the grid count.
     void set_boundaries();
+    // The force terms on a vessel from the other visible vessels of the floor.
+    void setVesselForce(int i);
+    Vector getAttractiveForce(Vessel* v);
+    Vector getRepulsiveForce(Vessel* v);
+    Vector getLeftRightForce(Vessel* v);
 
     int m_id = 0;
     double m_height = 0.0;

@@ -196,6 +196,9 @@ public:
         m_force.y += v.y;
     }
     const Vector& GetForceVector() const { return m_force; }
+    // Moves by a fifth of the request, at most five radii per axis; a pinned
+    // vessel stays.
+    void MoveByForce();
 
     // Time-driven state
     void SetVolumeByTime(long t);
