@@ -1,0 +1,349 @@
+// The schedule view: loading with the buffer tank rules, the refused second
+// load, failures of ReadGanttDatabase, the schedule queries and the whole
+// sample.
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../model/LoadingFixtures.h"
+#include "SampleDatabase.h"
+#include "TestSupport.h"
+#include "batchplant/db/Dao.h"
+#include "batchplant/foundation/CFacilityAbort.h"
+#include "batchplant/gantt/GanttFacility.h"
+#include "batchplant/model/Plane.h"
+#include "batchplant/model/Vessel.h"
+#include "batchplant/procedure/CProcedure.h"
+
+namespace batchplant {
+namespace {
+
+using test::kNull;
+using test::MessageRecorder;
+using test::ResultsDb;
+
+const char* const kNoOperations = "Failed to open database at equipmentConts";
+const char* const kAlreadyLoaded = "The facility already holds a loaded model.";
+
+struct RecordingDocument : CDocument {
+    std::vector<bool> flags;
+    void SetModifiedFlag(bool modified) override { flags.push_back(modified); }
+};
+
+// The outputs of GetScheduleInfo, so that a test can see what changed.
+struct BlockInfo {
+    CString stepName = "unset", stepVersion = "unset", op = "unset", recText = "unset";
+    long stepID = -7, opID = -7, start = -7, end = -7;
+    short batch = -7;
+    bool empty = false;
+
+    int read(const GanttFacility& f, int v, int b)
+    {
+        return f.GetScheduleInfo(v, b, stepName, stepVersion, op, stepID, opID, recText, start, end, batch, empty);
+    }
+    bool untouched() const
+    {
+        return stepName == CString("unset") && stepVersion == CString("unset") && op == CString("unset") &&
+               recText == CString("unset") && stepID == -7 && opID == -7 && start == -7 && end == -7 && batch == -7 &&
+               !empty;
+    }
+};
+
+class GanttLoadingTest : public ::testing::Test {
+protected:
+    void SetUp() override { db.AddBasics(); }
+
+    bool load() { return f.ReadGanttDatabase(CString(db.path().c_str())); }
+
+    ResultsDb db;
+    GanttFacility f;
+    MessageRecorder messages;
+};
+
+TEST_F(GanttLoadingTest, BufferTanksComeLastAndOnlyWithOperations)
+{
+    db.AddEquipment(1, "BT-1", "Buffer Tank");
+    db.AddEquipment(2, "R-101", "Reactor");
+    db.AddEquipment(3, "BT-2", "Buffer Tank"); // no operations: never created
+    db.AddOperation(2, "Hold");
+    db.AddSchedule(1, 1, 2, 2.0, 5.0, 300.0);
+    db.AddSchedule(1, 2, 2, 6.0, 9.0, 300.0);
+    db.AddSchedule(2, 1, 1, 0.0, 2.0, 300.0);
+    RecordingDocument document;
+    f.SetDocument(&document);
+    ASSERT_TRUE(load());
+    EXPECT_TRUE(messages.texts().empty());
+
+    ASSERT_EQ(f.GetNumSchedVessels(), 2);
+    EXPECT_EQ(f.GetVesselByIndex(0)->GetName(), CString("R-101"));
+    EXPECT_EQ(f.GetVesselByIndex(1)->GetName(), CString("BT-1"));
+    EXPECT_EQ(f.GetNumTimeBlocks(0), 1);
+    EXPECT_EQ(f.GetNumTimeBlocks(1), 2);
+    ASSERT_EQ(f.GetNumFloors(), 1);
+    EXPECT_EQ(f.GetVesselByIndex(1)->GetFloor(), f.GetFloorByIndex(0));
+    EXPECT_EQ(f.GetFloorByIndex(0)->GetPlantID(), 1);
+
+    // The schedule load leaves the loaded-from-database flag unset: the new
+    // floor marked the facility modified and told the document.
+    EXPECT_EQ(f.IsModified(), 1);
+    EXPECT_EQ(document.flags, (std::vector<bool>{true}));
+    EXPECT_EQ(f.GetDatabasePath(), CString(db.path().c_str()));
+    EXPECT_NE(f.GetCalendar(), nullptr);
+}
+
+TEST_F(GanttLoadingTest, ATankOnItsOwnPlantGetsItsOwnFloor)
+{
+    db.AddPlant(2, "Tank farm");
+    db.AddEquipment(1, "R-101", "Reactor", 1);
+    db.AddEquipment(2, "BT-1", "Buffer Tank", 2);
+    db.AddSchedule(1, 1, 1, 0.0, 1.0);
+    db.AddSchedule(2, 1, 1, 1.0, 2.0);
+    ASSERT_TRUE(load());
+    ASSERT_EQ(f.GetNumFloors(), 2);
+    EXPECT_EQ(f.GetVesselByIndex(1)->GetFloor()->GetPlantName(), CString("Tank farm"));
+}
+
+TEST_F(GanttLoadingTest, BufferTankClassIsMatchedExactly)
+{
+    db.AddEquipment(1, "BT-1", "buffer tank");
+    db.AddEquipment(2, "R-101", "Reactor");
+    db.AddSchedule(2, 1, 1, 0.0, 1.0);
+    ASSERT_TRUE(load());
+    // Not a buffer tank: loaded in row order like any vessel, even without
+    // operations.
+    ASSERT_EQ(f.GetNumSchedVessels(), 2);
+    EXPECT_EQ(f.GetVesselByIndex(0)->GetName(), CString("BT-1"));
+    EXPECT_EQ(f.GetNumTimeBlocks(0), 0);
+}
+
+TEST_F(GanttLoadingTest, EmptyOperationsAreReportedByBothLoaders)
+{
+    db.AddEquipment(1, "R-101", "Reactor");
+    db.AddEquipment(2, "BT-1", "Buffer Tank");
+    ASSERT_TRUE(load());
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{kNoOperations, kNoOperations}));
+    EXPECT_EQ(f.GetNumSchedVessels(), 1);
+}
+
+TEST_F(GanttLoadingTest, ASecondLoadIsRefusedAndKeepsThePath)
+{
+    db.AddEquipment(1, "R-101", "Reactor");
+    db.AddSchedule(1, 1, 1, 0.0, 1.0);
+    ASSERT_TRUE(load());
+    ResultsDb other;
+    other.AddBasics();
+    other.AddEquipment(5, "R-501", "Reactor");
+    other.AddSchedule(5, 1, 1, 0.0, 1.0);
+
+    EXPECT_FALSE(f.ReadGanttDatabase(CString(other.path().c_str())));
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{kAlreadyLoaded}));
+    EXPECT_EQ(f.GetDatabasePath(), CString(db.path().c_str()));
+    EXPECT_EQ(f.GetNumSchedVessels(), 1);
+    EXPECT_EQ(f.GetNumSteps(), 1);
+
+    CDaoDatabase open;
+    open.Open(other.path().c_str(), false, true);
+    f.ReadGanttDatabase(&open);
+    EXPECT_EQ(messages.count(), 2u);
+    EXPECT_EQ(f.GetNumSchedVessels(), 1);
+}
+
+TEST_F(GanttLoadingTest, AMissingFileFailsSilentlyAndKeepsThePath)
+{
+    test::TempDir dir;
+    EXPECT_FALSE(f.ReadGanttDatabase(CString(dir.file("missing.db").string().c_str())));
+    EXPECT_FALSE(f.ReadGanttDatabase(CString()));
+    EXPECT_TRUE(messages.texts().empty());
+    EXPECT_TRUE(f.GetDatabasePath().IsEmpty());
+    EXPECT_EQ(f.GetCalendar(), nullptr);
+    // Nothing was loaded, so a good file still loads.
+    db.AddEquipment(1, "R-101", "Reactor");
+    db.AddSchedule(1, 1, 1, 0.0, 1.0);
+    EXPECT_TRUE(load());
+    EXPECT_EQ(f.GetNumSchedVessels(), 1);
+}
+
+TEST_F(GanttLoadingTest, ADatabaseErrorWhileLoadingGivesFalseWithoutAMessage)
+{
+    db.AddEquipment(1, "R-101", "Reactor");
+    db.AddSchedule(1, 1, 1, 0.0, 1.0);
+    db.Exec("INSERT INTO EquipmentSchedule (EquipmentID, BatchNumber, StepID, UnitProcedureID, OperationID, "
+            "StartTime, EndTime, TimeUOM) VALUES (1, 'second', 1, 1, 1, 1.0, 2.0, 'h');");
+    EXPECT_FALSE(load());
+    EXPECT_TRUE(messages.texts().empty());
+    EXPECT_TRUE(f.GetDatabasePath().IsEmpty());
+    EXPECT_EQ(f.GetNumSchedVessels(), 1); // loaded before the error
+}
+
+TEST_F(GanttLoadingTest, NoStepsAbortReachesTheCaller)
+{
+    db.Exec("DELETE FROM StepSummary;");
+    db.AddEquipment(1, "R-101", "Reactor");
+    EXPECT_THROW(load(), CFacilityAbort);
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{"There were no results found for this step"}));
+    EXPECT_EQ(f.GetNumSchedVessels(), 0);
+    EXPECT_TRUE(f.GetDatabasePath().IsEmpty());
+}
+
+TEST_F(GanttLoadingTest, NullDatabaseChangesNothing)
+{
+    f.ReadGanttDatabase(static_cast<CDaoDatabase*>(nullptr));
+    EXPECT_TRUE(messages.texts().empty());
+    EXPECT_EQ(f.GetNumSteps(), 0);
+    EXPECT_EQ(f.GetCalendar(), nullptr);
+}
+
+TEST_F(GanttLoadingTest, ScheduleInfoOfABlockAndOfBadPositions)
+{
+    db.AddEquipment(1, "R-101", "Reactor");
+    db.AddOperation(2, "React");
+    db.AddSchedule(1, 70000, 2, 1.5, 4.0, 250.0); // a batch number beyond 16 bits
+    db.AddSchedule(1, 3, 1, 5.0, 6.0, 0.0);
+    ASSERT_TRUE(load());
+    ASSERT_EQ(f.GetNumTimeBlocks(0), 2);
+    EXPECT_EQ(f.GetNumTimeBlocks(-1), 0);
+    EXPECT_EQ(f.GetNumTimeBlocks(f.GetNumSchedVessels()), 0);
+
+    BlockInfo info;
+    ASSERT_EQ(info.read(f, 0, 0), 1);
+    EXPECT_EQ(info.stepName, CString("Reaction"));
+    EXPECT_EQ(info.stepID, 1);
+    EXPECT_EQ(info.opID, 2);
+    EXPECT_EQ(info.op, CString("1.2 React"));
+    EXPECT_EQ(info.recText, CString("Recipe of React"));
+    EXPECT_EQ(info.start, 5400);
+    EXPECT_EQ(info.end, 4 * 3600);
+    EXPECT_EQ(info.batch, static_cast<short>(70000 - 65536));
+    EXPECT_FALSE(info.empty);
+    ASSERT_EQ(info.read(f, 0, 1), 1);
+    EXPECT_EQ(info.batch, 3);
+    EXPECT_TRUE(info.empty); // volume 0
+
+    for (const auto& [v, b] : std::vector<std::pair<int, int>>{{0, -1}, {0, 2}, {-1, 0}, {1, 0}}) {
+        BlockInfo untouched;
+        EXPECT_EQ(untouched.read(f, v, b), 0) << v << ", " << b;
+        EXPECT_TRUE(untouched.untouched()) << v << ", " << b;
+    }
+    EXPECT_EQ(f.GetStepOrder(1), 1);
+    EXPECT_EQ(f.GetStepOrder(5), 0);
+}
+
+TEST_F(GanttLoadingTest, InUseBlocksAreTheGapsAfterAUnitHoldingMaterial)
+{
+    db.AddEquipment(1, "R-101", "Reactor");
+    db.AddSchedule(1, 1, 1, 0.0, 1.0, 100.0); // holds material, then a gap
+    db.AddSchedule(1, 2, 1, 2.0, 3.0, 0.0);   // empty, then a gap
+    db.AddSchedule(1, 3, 1, 4.0, 5.0, 50.0);
+    ASSERT_TRUE(load());
+    const Array<long> blocks = f.GetInUseBlocks(0);
+    ASSERT_EQ(blocks.GetSize(), 2);
+    EXPECT_EQ(blocks[0], 3600);
+    EXPECT_EQ(blocks[1], 7200);
+    EXPECT_EQ(f.GetInUseBlocks(-1).GetSize(), 0);
+    EXPECT_EQ(f.GetInUseBlocks(1).GetSize(), 0);
+}
+
+TEST_F(GanttLoadingTest, CalendarBlocksOfAVesselsCalendar)
+{
+    // Calendar 1 works Mondays 06:00 to 14:00.
+    db.Exec("INSERT INTO Calendars (CalendarID, Name) VALUES (1, 'Day shift');");
+    db.Exec("INSERT INTO CalendarWeekShifts (CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond) VALUES "
+            "(1, 1, 0, 21600, 50400);");
+    db.AddEquipment(1, "R-101", "Reactor", 1, 1);
+    db.AddSchedule(1, 1, 1, 0.0, 1.0);
+
+    const COleDateTime monday(2024, 1, 1, 0, 0, 0);
+    const COleDateTime tuesday(2024, 1, 2, 0, 0, 0);
+    List<COleDateTime> out;
+    // Before loading there is no calendar: nothing is appended.
+    f.GetCalendarBlocks(0, monday, tuesday, out);
+    EXPECT_EQ(out.GetCount(), 0);
+
+    ASSERT_TRUE(load());
+    out.Add(COleDateTime(2000, 1, 1, 0, 0, 0)); // appended to, never cleared
+    f.GetCalendarBlocks(0, monday, tuesday, out);
+    ASSERT_EQ(out.GetCount(), 3);
+    EXPECT_EQ(out.GetAt(1).ToIso(), CString("2024-01-01T06:00:00"));
+    EXPECT_EQ(out.GetAt(2).ToIso(), CString("2024-01-01T14:00:00"));
+
+    f.GetCalendarBlocks(static_cast<Vessel*>(nullptr), monday, tuesday, out);
+    f.GetCalendarBlocks(1, monday, tuesday, out); // no such vessel
+    f.GetCalendarBlocks(-1, monday, tuesday, out);
+    EXPECT_EQ(out.GetCount(), 3);
+}
+
+// ---------------------------------------------------------------------------
+// The generated sample.
+
+TEST(GanttSampleTest, TheScheduleHoldsWhatTheDatabaseHolds)
+{
+    const std::string path = test::SampleDatabasePath().string();
+    test::SqlFile sql(path, true);
+    MessageRecorder messages;
+    GanttFacility f;
+    ASSERT_TRUE(f.ReadGanttDatabase(CString(path.c_str())));
+    EXPECT_TRUE(messages.texts().empty());
+    EXPECT_EQ(f.GetDatabasePath(), CString(path.c_str()));
+
+    const std::string ops = " FROM EquipmentSchedule AS es JOIN TextRecipe AS tr ON tr.OperationID = es.OperationID "
+                            "AND tr.StepID = es.StepID JOIN StepSummary AS ss ON ss.StepID = es.StepID ";
+    // Every piece of equipment but the buffer tanks without operations.
+    const long tanksWithoutOps =
+        sql.Count("SELECT COUNT(*) FROM EquipmentSummary AS e WHERE e.Category = 'Buffer Tank' AND NOT EXISTS "
+                  "(SELECT 1" +
+                  ops + "WHERE es.EquipmentID = e.EquipmentID)");
+    EXPECT_EQ(f.GetNumSchedVessels(), sql.Count("SELECT COUNT(*) FROM EquipmentSummary") - tanksWithoutOps);
+    EXPECT_EQ(f.GetNumFloors(), sql.Count("SELECT COUNT(DISTINCT PlantID) FROM EquipmentSummary"));
+    ASSERT_GT(sql.Count("SELECT COUNT(*) FROM EquipmentSummary WHERE Category = 'Buffer Tank'"), 0);
+
+    // The window of each step that has a start time: from that start for its
+    // campaign time (days), in seconds from the plan's start.
+    const double planStart = sql.Number("SELECT julianday(StartDateTime) FROM PPlan");
+    std::map<long, std::pair<double, double>> windows;
+    for (int i = 0; i < f.GetNumSteps(); ++i) {
+        const std::string step = std::to_string(f.GetStepByIndex(i).GetStepID());
+        if (sql.Count("SELECT COUNT(*) FROM StepSummary WHERE StartDateTime IS NOT NULL AND StepID = " + step) == 0)
+            continue;
+        const double start =
+            (sql.Number("SELECT julianday(StartDateTime) FROM StepSummary WHERE StepID = " + step) - planStart) *
+            86400.0;
+        windows[f.GetStepByIndex(i).GetStepID()] = {
+            start, start + sql.Number("SELECT CampaignTime FROM StepSummary WHERE StepID = " + step) * 86400.0};
+    }
+    ASSERT_FALSE(windows.empty());
+
+    int blocks = 0;
+    for (int v = 0; v < f.GetNumSchedVessels(); ++v) {
+        const Vessel* vessel = f.GetVesselByIndex(v);
+        EXPECT_EQ(f.GetNumTimeBlocks(v),
+                  sql.Count("SELECT COUNT(*)" + ops + "WHERE es.EquipmentID = " + std::to_string(vessel->GetID())))
+            << vessel->GetName().str();
+        for (int b = 0; b < f.GetNumTimeBlocks(v); ++b, ++blocks) {
+            BlockInfo info;
+            ASSERT_EQ(info.read(f, v, b), 1);
+            EXPECT_LE(0, info.start);
+            EXPECT_LE(info.start, info.end);
+            EXPECT_EQ(info.stepName, f.GetStepName(static_cast<int>(info.stepID)));
+            const auto window = windows.find(info.stepID);
+            if (window == windows.end()) continue;
+            // A second of slack for the truncation to whole seconds.
+            EXPECT_GE(info.start, window->second.first - 1.0) << vessel->GetName().str() << " block " << b;
+            EXPECT_LE(info.end, window->second.second + 1.0) << vessel->GetName().str() << " block " << b;
+        }
+    }
+    EXPECT_EQ(blocks, sql.Count("SELECT COUNT(*)" + ops));
+
+    // A second load is refused and leaves everything as it was.
+    const int vessels = f.GetNumSchedVessels();
+    EXPECT_FALSE(f.ReadGanttDatabase(CString(path.c_str())));
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{kAlreadyLoaded}));
+    EXPECT_EQ(f.GetNumSchedVessels(), vessels);
+    EXPECT_EQ(f.GetNumTimeBlocks(0), f.GetVesselByIndex(0)->GetProc()->GetNumProcs());
+}
+
+} // namespace
+} // namespace batchplant
