@@ -1,5 +1,7 @@
 // The vessel's look at a simulated time, taken from its procedure.
 
+#include <cmath>
+
 #include "batchplant/model/Stream.h"
 #include "batchplant/model/Vessel.h"
 #include "batchplant/procedure/CProcedure.h"
@@ -36,9 +38,14 @@ void Vessel::SetVolumeByTime(long t)
 
 void Vessel::SetVolume(double v)
 {
+    // A level that is not a number (infinite volumes in a database give
+    // inf - inf) shows as empty instead of reaching the drawing.
+    if (std::isnan(v)) v = 0.0;
     m_volumeFraction = v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
     if (v > 1.0) {
-        m_overflowLevel = (v + 0.3) * m_radius;
+        // An overflow beyond any finite level keeps the last finite level.
+        const double level = (v + 0.3) * m_radius;
+        if (std::isfinite(level)) m_overflowLevel = level;
         m_overflowing = 1;
     } else {
         m_overflowing = 0;

@@ -185,6 +185,34 @@ public:
     // with the texts untouched.
     int GetInfoForBox(int item, CString& name, CString& procedures, CString& capacity) const;
 
+    // Animation clock over simulated seconds from the run's start. Without
+    // a timeline (before the first InitAnim) the setting operations do
+    // nothing, GetAnimationTime gives 0, and Animate and AnimBoundaryReached
+    // give 1.
+    // Builds the timeline from the vessels' and connecting streams' operation
+    // times once; later calls do nothing.
+    void InitAnim();
+    // InitAnim(), then the direction of Animate and AnimBoundaryReached.
+    void InitAnim(AnimDirection direction);
+    AnimDirection GetAnimDirection() const { return m_animDirection; }
+    // One frame step in the current direction; time and last time come back.
+    // 1 when the clock now stands on a time point.
+    int Animate(int& time, int& lastTime);
+    // 1 when the next step in the current direction would leave the timeline.
+    int AnimBoundaryReached() const;
+    // Moves the clock to t and sets every vessel and stream to t.
+    void SetAnimationTime(long t);
+    // Moves the clock to the fraction r (0..1) of the last time; vessels and
+    // streams are left as they are.
+    void SetRelativeAnimationTime(double r);
+    // Sets every vessel and stream to time 0 and the clock to 0.
+    void ResetTime();
+    long GetAnimationTime();
+    // Clears the selections and sets everything to the clock's time, which
+    // comes back in `time`; appends to `ops` every running operation text of
+    // the vessels that is not in it yet.
+    void SetCurrentAnimationParams(long& time, CString& ops);
+
     // Loading (3-D view)
     // Loads the plan, steps, equipment, process, utility and vapor streams,
     // their contents and the calendars from an open results database;
@@ -283,6 +311,10 @@ protected:
     // Whether a load has already put steps, vessels or calendars here; a
     // second load is then refused (with a message when `tell`).
     bool holdsLoadedModel(bool tell) const;
+
+    // Stream::SetPropertiesByTime on the connecting, uni, utility and vapor
+    // streams, in that order.
+    void setStreamTimes(int t);
 
     // Fires the selection event into the 3-D control, if one is attached.
     void fireSelectionEvent(short kind);

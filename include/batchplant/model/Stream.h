@@ -97,6 +97,25 @@ public:
     double GetSegmentStart() const { return m_segmentStart; }
     double GetSegmentEnd() const { return m_segmentEnd; }
     double GetPathLength() const { return m_pathLength; }
+    int GetFlowFrames() const { return m_flowFrames; }
+    long GetCurrentTime() const { return m_currentTime; }
+    // Colour of the material drawn moving in the pipe, as fractions.
+    void GetContentsColor(double& r, double& g, double& b, double& a) const;
+
+    // Time-driven state
+    // Sets the running transfer's text and switches the flow on or off from
+    // what the procedure runs at t.
+    void SetPropertiesByTime(long t);
+    // Starts the flow (frame count 0), or counts one more frame of a flow
+    // already running.
+    void EnableFlow();
+    void DisableFlow() { m_flowing = 0; }
+    // Slug position, limited to -1.0 .. 2.0 (a NaN gives -1.0).
+    void SetFlow(double position);
+    // Slug length as a fraction of the path, limited to 0.0 .. 1.0 (a NaN
+    // gives 0.0), then the position as SetFlow(position).
+    void SetFlow(double position, double fraction);
+    void IncrementFlowPos(double d) { SetFlow(m_flowPosition + d); }
 
 protected:
     void init();
@@ -104,6 +123,12 @@ protected:
     // Start point (x1, y1, z1) and end point (x2, y2, z2) of the drawn path;
     // left as they are for a kind without a path or a missing vessel.
     void get_ves_coords(double* x1, double* y1, double* z1, double* x2, double* y2, double* z2) const;
+    // Places the slug on the path: path length and segment start and end
+    // from the flow position and fraction.
+    void setflow();
+    // Contents colour of the batch running now; vapor streams green, utility
+    // streams white.
+    void set_conts_color();
 
     StreamType m_kind = Connecting;
     long m_currentTime = 0;
