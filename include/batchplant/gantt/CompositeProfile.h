@@ -1,0 +1,287 @@
+#pragma once
+// One entry of a composite profile, and the three operations that build a
+// profile (a Hash keyed by simulated time in whole seconds):
+//
+// - AddInterval(t0, t1, v): the rate v applies on [t0, t1). Entries are
+//   made at t0 and t1 (each a copy of the latest entry before it, all zero
+//   when there is none) and v is added to every entry from t0 up to but not
+//   including t1, so the entry at t1 keeps what applied there before. With
+//   t0 not less than t1 the profile is left as it is.
+// - AddLevel(t0, t1, v): an amount present at t1. When t1 > t0 an entry is
+//   made at t0 if absent (a copy of the latest entry before it, or zero) and
+//   v is added to the entry at t1 (made zero if absent). Otherwise the entry
+//   at t1 becomes v unless it already exists.
+// - SetPoint(t0, t1, v): a value at t1. t1 == 0 sets the entry at 0. With
+//   t0 < t1 an entry is made at t0 from the latest one before it (when there
+//   is one) and the entry at t1 becomes v. Otherwise nothing happens.
+//
+// The free functions apply one operation to a Hash directly; each costs a
+// pass over the hash. ProfileBuilder applies a whole run of them in about
+// n log n: interval additions are gathered and laid onto the entries in one
+// sweep (a segment tree over the entry times) the next time the entries are
+// needed, so long overlapping intervals do not cost a pass each. Both give
+// the same entries; the builder may sum the rates that cover an entry in a
+// different order (rounding only).
+
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
+#include <map>
+#include <vector>
+
+#include "batchplant/foundation/Hash.h"
+
+namespace batchplant {
+
+// One profile entry. Adding entries adds every field; the 16-bit fields wrap.
+struct CompVals {
+    short batch = 0;
+    short operators = 0;
+    double mass = 0.0;
+    double volume = 0.0;
+    double moles = 0.0;
+    double duty = 0.0;
+
+    CompVals& operator+=(const CompVals& o)
+    {
+        batch = static_cast<short>(batch + o.batch);
+        operators = static_cast<short>(operators + o.operators);
+        mass += o.mass;
+        volume += o.volume;
+        moles += o.moles;
+        duty += o.duty;
+        return *this;
+    }
+    friend CompVals operator+(CompVals a, const CompVals& b) { return a += b; }
+    friend bool operator==(const CompVals&, const CompVals&) = default;
+};
+
+namespace detail {
+// Position of the last key below `t` (or -1), by binary search over the
+// hash's positions.
+template <class V> int LastKeyBefore(const Hash<long, V>& h, long t)
+{
+    int lo = 0, hi = h.GetCount(); // first position whose key is >= t
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (h.GetKeyAt(mid) < t)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo - 1;
+}
+
+// Makes an entry at t when there is none: a copy of the latest entry
+// before t, or a zero value when `zeroWhenFirst` and there is none.
+template <class V> void EnsureEntry(Hash<long, V>& h, long t, bool zeroWhenFirst)
+{
+    if (h.Contains(t)) return;
+    const int before = LastKeyBefore(h, t);
+    if (before >= 0) {
+        const V copy = h.GetAt(before);
+        h[t] = copy;
+    } else if (zeroWhenFirst) {
+        h[t] = V{};
+    }
+}
+} // namespace detail
+
+template <class V> void AddInterval(Hash<long, V>& h, long t0, long t1, const V& v)
+{
+    if (!(t0 < t1)) return;
+    detail::EnsureEntry(h, t0, true);
+    detail::EnsureEntry(h, t1, true);
+    for (int i = detail::LastKeyBefore(h, t0) + 1; i < h.GetCount() && h.GetKeyAt(i) < t1; ++i)
+        h.GetAt(i) += v;
+}
+
+template <class V> void AddLevel(Hash<long, V>& h, long t0, long t1, const V& v)
+{
+    if (t1 > t0) {
+        detail::EnsureEntry(h, t0, true);
+        h[t1] += v;
+    } else if (!h.Contains(t1)) {
+        h[t1] = v;
+    }
+}
+
+template <class V> void SetPoint(Hash<long, V>& h, long t0, long t1, const V& v)
+{
+    if (t1 == 0) {
+        h[0] = v;
+    } else if (t0 < t1) {
+        detail::EnsureEntry(h, t0, false);
+        h[t1] = v;
+    }
+}
+
+// Builds a profile from a run of the three operations; Store writes the
+// result into a Hash. See the top of this file.
+template <class V> class ProfileBuilder {
+public:
+    // Starts from the entries of `h` (replacing what the builder held).
+    void Load(const Hash<long, V>& h)
+    {
+        Clear();
+        for (int i = 0; i < h.GetCount(); ++i)
+            points.emplace_hint(points.end(), h.GetKeyAt(i), Entry{h.GetAt(i), false});
+    }
+
+    void Clear()
+    {
+        points.clear();
+        pending.clear();
+    }
+
+    bool IsEmpty() const { return points.empty() && pending.empty(); }
+
+    void AddInterval(long t0, long t1, const V& v)
+    {
+        if (t0 < t1) pending.push_back(Pending{t0, t1, v});
+    }
+
+    void AddLevel(long t0, long t1, const V& v)
+    {
+        flush();
+        if (t1 > t0) {
+            ensureEntry(t0, true);
+            Entry& e = points[t1];
+            e.value += v;
+            e.dirty = true;
+        } else if (points.find(t1) == points.end()) {
+            points[t1] = Entry{v, true};
+        }
+    }
+
+    void SetPoint(long t0, long t1, const V& v)
+    {
+        flush();
+        if (t1 == 0) {
+            points[0] = Entry{v, true};
+        } else if (t0 < t1) {
+            ensureEntry(t0, false);
+            points[t1] = Entry{v, true};
+        }
+    }
+
+    // Writes every entry made or changed since the last Load or Store into
+    // `h`; entries of `h` that the builder did not touch are left alone.
+    void Store(Hash<long, V>& h)
+    {
+        flush();
+        for (auto& [t, e] : points) {
+            if (!e.dirty) continue;
+            h[t] = e.value;
+            e.dirty = false;
+        }
+    }
+
+    // The entries as they stand, in time order.
+    std::vector<std::pair<long, V>> Entries()
+    {
+        flush();
+        std::vector<std::pair<long, V>> out;
+        out.reserve(points.size());
+        for (const auto& [t, e] : points)
+            out.emplace_back(t, e.value);
+        return out;
+    }
+
+private:
+    struct Entry {
+        V value{};
+        bool dirty = false;
+    };
+    struct Pending {
+        long t0;
+        long t1;
+        V v;
+    };
+
+    void ensureEntry(long t, bool zeroWhenFirst)
+    {
+        auto at = points.lower_bound(t);
+        if (at != points.end() && at->first == t) return;
+        if (at != points.begin()) {
+            const V copy = std::prev(at)->second.value;
+            points.emplace_hint(at, t, Entry{copy, true});
+        } else if (zeroWhenFirst) {
+            points.emplace_hint(at, t, Entry{V{}, true});
+        }
+    }
+
+    // Lays the gathered intervals onto the entries. Every interval end
+    // becomes an entry holding what applied there before (the step value of
+    // the existing entries); then each entry gets the sum of the intervals
+    // that cover it, from a range-add segment tree over the sorted times.
+    void flush()
+    {
+        if (pending.empty()) return;
+        std::vector<long> times;
+        times.reserve(points.size() + 2 * pending.size());
+        for (const auto& [t, e] : points)
+            times.push_back(t);
+        for (const Pending& p : pending) {
+            times.push_back(p.t0);
+            times.push_back(p.t1);
+        }
+        std::sort(times.begin(), times.end());
+        times.erase(std::unique(times.begin(), times.end()), times.end());
+
+        const std::size_t n = times.size();
+        std::vector<V> tag(2 * n);
+        std::vector<unsigned char> covered(2 * n, 0);
+        auto pos = [&](long t) {
+            return static_cast<std::size_t>(std::lower_bound(times.begin(), times.end(), t) - times.begin());
+        };
+        for (const Pending& p : pending) {
+            for (std::size_t l = pos(p.t0) + n, r = pos(p.t1) + n; l < r; l >>= 1, r >>= 1) {
+                if (l & 1) {
+                    tag[l] += p.v;
+                    covered[l] = 1;
+                    ++l;
+                }
+                if (r & 1) {
+                    --r;
+                    tag[r] += p.v;
+                    covered[r] = 1;
+                }
+            }
+        }
+        for (std::size_t i = 1; i < n; ++i) {
+            if (!covered[i]) continue;
+            for (std::size_t c = 2 * i; c <= 2 * i + 1; ++c) {
+                tag[c] += tag[i];
+                covered[c] = 1;
+            }
+        }
+
+        std::map<long, Entry> merged;
+        auto old = points.begin();
+        V step{}; // step value of the existing entries at the current time
+        for (std::size_t i = 0; i < n; ++i) {
+            const long t = times[i];
+            Entry e;
+            if (old != points.end() && old->first == t) {
+                e = old->second;
+                step = e.value;
+                ++old;
+            } else {
+                e = Entry{step, true};
+            }
+            if (covered[n + i]) {
+                e.value += tag[n + i];
+                e.dirty = true;
+            }
+            merged.emplace_hint(merged.end(), t, e);
+        }
+        points.swap(merged);
+        pending.clear();
+    }
+
+    std::map<long, Entry> points;
+    std::vector<Pending> pending;
+};
+
+} // namespace batchplant

@@ -1,0 +1,789 @@
+// Composite profiles: grouping the rows of the composite queries into
+// groups and components, and turning each row into profile entries.
+
+#include "batchplant/gantt/Composite.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <string>
+
+#include "batchplant/db/CompositeRecordsets.h"
+#include "batchplant/db/EquipmentRecordsets.h"
+#include "batchplant/db/StreamRecordsets.h"
+#include "batchplant/foundation/Units.h"
+
+namespace batchplant {
+
+namespace {
+
+bool IsGas(const CString& phase) { return phase.CompareNoCase(CString("gas")) == 0; }
+
+bool ContainsInventory(const CString& category) { return category.Find(CString("Inventory")) >= 0; }
+
+// Whole number toward zero, kept inside the target's range (NaN gives 0), so
+// that a wild database value cannot make the conversion undefined.
+template <class Int> Int TruncateTo(double value)
+{
+    if (std::isnan(value)) return 0;
+    constexpr double lo = static_cast<double>(std::numeric_limits<Int>::min());
+    constexpr double hi = static_cast<double>(std::numeric_limits<Int>::max());
+    const double t = std::trunc(value);
+    if (t <= lo) return std::numeric_limits<Int>::min();
+    if (t >= hi) return std::numeric_limits<Int>::max();
+    return static_cast<Int>(t);
+}
+
+// The low 16 bits of a batch number.
+short Low16(long value) { return static_cast<short>(static_cast<std::uint16_t>(static_cast<unsigned long>(value))); }
+
+bool ValidSlot(int slot) { return slot >= 0 && slot < CompositeComponent::kNumSlots; }
+
+// The level-kind volume: the recorded volume, limited to the vessel's
+// capacity when it goes beyond the usable share of it. Both are compared in
+// internal units because the capacity and the volume may be given in
+// different units. A capacity of 0 (unknown, or a blank row) sets no limit;
+// a fill factor of 0 or less counts as 1.
+double LevelVolume(double volumeInternal, double capacityInternal, double maxFillFactor)
+{
+    if (!(capacityInternal > 0.0)) return volumeInternal;
+    const double fill = maxFillFactor > 0.0 ? maxFillFactor : 1.0;
+    return capacityInternal * fill > volumeInternal ? volumeInternal : capacityInternal;
+}
+
+} // namespace
+
+long UtilityGroupID(const CString& utilityName)
+{
+    std::uint32_t product = 1;
+    for (char16_t unit : utilityName.ToUtf16())
+        product *= static_cast<std::uint32_t>(unit);
+    return static_cast<long>(static_cast<std::int32_t>(product));
+}
+
+// ---------------------------------------------------------------------------
+// CompContentsRow
+
+CompContentsRow CompContentsRow::From(const CDaoEquipmentContents& rs)
+{
+    CompContentsRow r;
+    r.batch = rs.m_BatchNumber;
+    r.startTime = rs.m_StartTime;
+    r.endTime = rs.m_EndTime;
+    r.timeUOM = rs.m_TimeUOM;
+    r.phase = rs.m_Phase;
+    r.mass = rs.m_Mass;
+    r.volume = rs.m_Volume;
+    r.moles = rs.m_Moles;
+    r.massUOM = rs.m_MassUOM;
+    r.volumeUOM = rs.m_VolumeUOM;
+    r.molesUOM = rs.m_MolesUOM;
+    r.massPhaseFraction = rs.m_MassPhaseFraction;
+    r.volumePhaseFraction = rs.m_VolumePhaseFraction;
+    r.molarPhaseFraction = rs.m_MolarPhaseFraction;
+    r.massFraction = rs.m_MassFraction;
+    r.volumeFraction = rs.m_VolumeFraction;
+    r.moleFraction = rs.m_MoleFraction;
+    r.capacity = rs.m_Capacity;
+    r.capacityUOM = rs.m_CapacityUOM;
+    r.maxFillFactor = rs.m_MaxFillFactor;
+    return r;
+}
+
+CompContentsRow CompContentsRow::Blank(const CompContentsRow& row)
+{
+    CompContentsRow r;
+    r.startTime = row.startTime;
+    r.endTime = row.endTime;
+    r.timeUOM = row.timeUOM;
+    return r;
+}
+
+// ---------------------------------------------------------------------------
+// CompositeComponent
+
+CompositeComponent::CompositeComponent(long componentID, const CString& componentName)
+    : name(componentName), id(componentID)
+{
+}
+
+const Hash<long, CompVals>& CompositeComponent::GetValues() const
+{
+    settle();
+    return values;
+}
+
+CString CompositeComponent::GetUnitName(int slot) const { return ValidSlot(slot) ? unitNames[slot] : CString(); }
+
+double CompositeComponent::GetFactor(int slot) const { return ValidSlot(slot) ? factors[slot] : -1.0; }
+
+double CompositeComponent::GetOffset(int slot) const { return ValidSlot(slot) ? offsets[slot] : 0.0; }
+
+void CompositeComponent::SetUnit(const CString& unitName, int slot)
+{
+    if (!ValidSlot(slot) || unitName.IsEmpty() || factors[slot] > -1.0) return;
+    offsets[slot] = ToInternalUnits(unitName, 0.0, 1.0, 1.0);
+    factors[slot] = ToInternalUnits(unitName, 1.0, 1.0, 1.0) - offsets[slot];
+    unitNames[slot] = unitName;
+}
+
+double CompositeComponent::amountFactor(int slot) const { return factors[slot] > -1.0 ? factors[slot] : 1.0; }
+
+long CompositeComponent::toSeconds(double value) const { return TruncateTo<long>(value * amountFactor(TimeSlot)); }
+
+ProfileBuilder<CompVals>& CompositeComponent::builder()
+{
+    // Further operations after a read start again from the written entries.
+    if (!building) {
+        pending.Load(values);
+        building = true;
+    }
+    return pending;
+}
+
+void CompositeComponent::settle() const
+{
+    if (!building) return;
+    pending.Store(values);
+    pending.Clear();
+    building = false;
+}
+
+void CompositeComponent::AddInterval(long t0, long t1, const CompVals& v) { builder().AddInterval(t0, t1, v); }
+
+void CompositeComponent::AddLevel(long t0, long t1, const CompVals& v) { builder().AddLevel(t0, t1, v); }
+
+void CompositeComponent::SetPoint(long t0, long t1, const CompVals& v) { builder().SetPoint(t0, t1, v); }
+
+void CompositeComponent::AddStreamRecord(const CDaoCompositeStream& row, CompType rowType)
+{
+    SetUnit(row.m_EndTimeUOM, TimeSlot);
+    SetUnit(row.m_MassUOM, MassSlot);
+    SetUnit(row.m_VolumeUOM, VolumeSlot);
+    SetUnit(row.m_MolesUOM, MolesSlot);
+    type = rowType;
+    const long t0 = toSeconds(row.m_StartTime);
+    const long t1 = toSeconds(row.m_EndTime);
+    if (!(t0 < t1)) return;
+    const double dt = static_cast<double>(t1) - static_cast<double>(t0);
+    CompVals v;
+    v.batch = Low16(row.m_BatchNumber);
+    v.mass = row.m_Mass * row.m_MassPhaseFraction * row.m_MassFraction * amountFactor(MassSlot) / dt;
+    v.volume = row.m_Volume * row.m_VolumePhaseFraction * row.m_VolumeFraction * amountFactor(VolumeSlot) / dt;
+    v.moles = row.m_Moles * row.m_MolarPhaseFraction * row.m_MoleFraction * amountFactor(MolesSlot) / dt;
+    // In the inventory profile what leaves a location for the process counts
+    // positive, what goes into a location (or out of the plant) negative.
+    if (rowType == Inventory && (row.m_ToType.IsEmpty() || ContainsInventory(row.m_ToType))) {
+        v.mass = -v.mass;
+        v.volume = -v.volume;
+        v.moles = -v.moles;
+        v.duty = -v.duty;
+    }
+    AddInterval(t0, t1, v);
+}
+
+void CompositeComponent::AddVaporRecord(const CDaoCompVapor& row)
+{
+    SetUnit(row.m_TimeUOM, TimeSlot);
+    SetUnit(row.m_MassUOM, MassSlot);
+    SetUnit(row.m_VolumeUOM, VolumeSlot);
+    SetUnit(row.m_MolesUOM, MolesSlot);
+    type = VaporEmissions;
+    const long t0 = toSeconds(row.m_StartTime);
+    const long t1 = toSeconds(row.m_EndTime);
+    if (!(t0 < t1)) return;
+    const double dt = static_cast<double>(t1) - static_cast<double>(t0);
+    CompVals v;
+    v.batch = Low16(row.m_BatchNumber);
+    v.mass = row.m_Mass * row.m_MassPhaseFraction * row.m_MassFraction * amountFactor(MassSlot) / dt;
+    v.volume = row.m_Volume * row.m_VolumePhaseFraction * row.m_VolumeFraction * amountFactor(VolumeSlot) / dt;
+    v.moles = row.m_Moles * row.m_MolarPhaseFraction * row.m_MoleFraction * amountFactor(MolesSlot) / dt;
+    AddInterval(t0, t1, v);
+}
+
+void CompositeComponent::AddUtilityRecord(const DaoUtilityComposite& row)
+{
+    SetUnit(row.m_TimeUOM, TimeSlot);
+    SetUnit(row.m_MassUOM, MassSlot);
+    SetUnit(row.m_VolumeUOM, VolumeSlot);
+    SetUnit(row.m_HeatDutyUOM, DutySlot);
+    type = Utilities;
+    const long t0 = toSeconds(row.m_StartTime);
+    const long t1 = toSeconds(row.m_EndTime);
+    if (!(t0 < t1)) return;
+    const double dt = static_cast<double>(t1) - static_cast<double>(t0);
+    CompVals v;
+    v.batch = Low16(row.m_BatchNumber);
+    v.mass = row.m_Mass * amountFactor(MassSlot) / dt;
+    v.volume = row.m_Volume * amountFactor(VolumeSlot) / dt;
+    // Heating and cooling both load the utility.
+    v.duty = std::fabs(row.m_HeatDuty * amountFactor(DutySlot) / dt);
+    AddInterval(t0, t1, v);
+}
+
+void CompositeComponent::AddLaborRecord(const CDaoCompositeLabor& row)
+{
+    SetUnit(row.m_TimeUOM, TimeSlot);
+    factors[OperatorsSlot] = factors[TimeSlot];
+    unitNames[OperatorsSlot] = "operators";
+    type = Labor;
+    const long t0 = toSeconds(row.m_StartTime);
+    const long t1 = toSeconds(row.m_EndTime);
+    if (!(t0 < t1)) return;
+    CompVals v;
+    v.batch = Low16(row.m_BatchNumber);
+    // Only whole operators count: 2.7 is 2.
+    v.operators = TruncateTo<short>(row.m_NumberOfOperators);
+    AddInterval(t0, t1, v);
+}
+
+void CompositeComponent::AddContentsRecord(const CompContentsRow& row)
+{
+    if (IsGas(row.phase)) return;
+    SetUnit(row.timeUOM, TimeSlot);
+    SetUnit(row.massUOM, MassSlot);
+    SetUnit(row.volumeUOM, VolumeSlot);
+    SetUnit(row.molesUOM, MolesSlot);
+    type = Contents;
+    if (!row.capacityUOM.IsEmpty() && capacityFactor <= -1.0) {
+        capacityOffset = ToInternalUnits(row.capacityUOM, 0.0, 1.0, 1.0);
+        capacityFactor = ToInternalUnits(row.capacityUOM, 1.0, 1.0, 1.0) - capacityOffset;
+        capacityUnit = row.capacityUOM;
+    }
+    const double capacity = row.capacityUOM.IsEmpty()
+                                ? row.capacity
+                                : row.capacity * (capacityFactor > -1.0 ? capacityFactor : 1.0) + capacityOffset;
+    const long t0 = toSeconds(row.startTime);
+    const long t1 = toSeconds(row.endTime);
+    CompVals v;
+    v.batch = Low16(row.batch);
+    v.mass = row.mass * row.massPhaseFraction * row.massFraction * amountFactor(MassSlot);
+    v.volume = LevelVolume(row.volume * amountFactor(VolumeSlot), capacity, row.maxFillFactor) *
+               row.volumePhaseFraction * row.volumeFraction;
+    v.moles = row.moles * row.molarPhaseFraction * row.moleFraction * amountFactor(MolesSlot);
+    AddLevel(t0, t1, v);
+}
+
+void CompositeComponent::AddPropertyRecord(const CDaoEquipmentProperties& row, long groupID)
+{
+    isProperty = 1;
+    type = Properties;
+    const double* value = nullptr;
+    CString unit;
+    switch (groupID) {
+    case 0:
+        value = &row.m_Temperature;
+        unit = row.m_TemperatureUOM;
+        break;
+    case 1:
+        value = &row.m_Pressure;
+        unit = row.m_PressureUOM;
+        break;
+    case 2:
+        value = &row.m_AverageMolecularWeight;
+        unit = "g/mol";
+        break;
+    case 3:
+        value = &row.m_AverageViscosity;
+        unit = row.m_AverageViscosityUOM;
+        break;
+    case 4:
+        value = &row.m_AverageHeatCapacity;
+        unit = row.m_AverageHeatCapacityUOM;
+        break;
+    case 5:
+        value = &row.m_AverageDensity;
+        unit = row.m_AverageDensityUOM;
+        break;
+    default:
+        return; // not a property group
+    }
+    if (row.IsFieldNull(&row.m_EndTime) || row.IsFieldNull(value)) return;
+    SetUnit(unit, MassSlot);
+    if (!row.IsFieldNull(&row.m_EndTimeUOM)) SetUnit(row.m_EndTimeUOM, TimeSlot);
+    const long t1 = toSeconds(row.m_EndTime);
+    const long t0 = row.IsFieldNull(&row.m_StartTime)
+                        ? t1
+                        : TruncateTo<long>(ToInternalUnits(row.m_StartTimeUOM, row.m_StartTime, 1.0, 1.0));
+    CompVals v;
+    v.mass = amountFactor(MassSlot) * *value + offsets[MassSlot];
+    SetPoint(t0, t1, v);
+}
+
+void CompositeComponent::AddBufferTankRecord(const CompTankRow& tank, double massPhaseFraction,
+                                             double volumePhaseFraction, double molarPhaseFraction, double massFraction,
+                                             double volumeFraction, double moleFraction, long batch)
+{
+    SetUnit(tank.timeUOM, TimeSlot);
+    SetUnit(tank.massUOM, MassSlot);
+    SetUnit(tank.volumeUOM, VolumeSlot);
+    SetUnit(tank.molesUOM, MolesSlot);
+    type = BufferTanks;
+    const long t1 = toSeconds(tank.time);
+    // The first row of the query has no row before it: its interval is empty.
+    const long t0 = tank.before ? toSeconds(*tank.before) : t1;
+    CompVals v;
+    v.batch = Low16(batch);
+    v.mass = tank.mass * massPhaseFraction * massFraction * amountFactor(MassSlot);
+    v.volume = LevelVolume(tank.volume * amountFactor(VolumeSlot), tank.capacity, tank.maxFillFactor) *
+               volumePhaseFraction * volumeFraction;
+    v.moles = tank.moles * molarPhaseFraction * moleFraction * amountFactor(MolesSlot);
+    AddLevel(t0, t1, v);
+}
+
+void CompositeComponent::GetList(Hash<long, double>& list, CompositeSetting setting) const
+{
+    const Hash<long, CompVals>& profile = GetValues();
+    const int bits = static_cast<int>(setting);
+    const int n = profile.GetCount();
+
+    if (type == Contents || type == BufferTanks) {
+        double CompVals::*field = nullptr;
+        if (bits & Mass)
+            field = &CompVals::mass;
+        else if (bits & Volume)
+            field = &CompVals::volume;
+        else if (bits & Moles)
+            field = &CompVals::moles;
+        if (!field) return;
+        for (int i = 0; i < n; ++i)
+            list[profile.GetKeyAt(i)] += profile.GetAt(i).*field;
+        return;
+    }
+    if (isProperty) {
+        for (int i = 0; i < n; ++i)
+            list[profile.GetKeyAt(i)] = profile.GetAt(i).mass;
+        return;
+    }
+
+    auto pick = [bits](const CompVals& v, double& out) {
+        if (bits & Mass)
+            out = v.mass;
+        else if (bits & Volume)
+            out = v.volume;
+        else if (bits & Moles)
+            out = v.moles;
+        else if (bits & Duty)
+            out = v.duty;
+        else if (bits & Operators)
+            out = static_cast<double>(v.operators);
+        else
+            return false;
+        return true;
+    };
+    double probe = 0.0;
+    if (n < 2 || !pick(CompVals{}, probe)) return;
+    // Entry i's rate applies from its time to the next entry's; summed into
+    // what the list already holds in one sweep.
+    ProfileBuilder<double> sum;
+    sum.Load(list);
+    for (int i = 0; i + 1 < n; ++i) {
+        double rate = 0.0;
+        pick(profile.GetAt(i), rate);
+        sum.AddInterval(profile.GetKeyAt(i), profile.GetKeyAt(i + 1), rate);
+    }
+    sum.Store(list);
+}
+
+void CompositeComponent::GetUnits(CompositeSetting setting, CString& timeUnit, double& timeFactor, CString& valueUnit,
+                                  double& valueFactor, double& valueOffset) const
+{
+    const int bits = static_cast<int>(setting);
+    timeUnit = unitNames[TimeSlot];
+    timeFactor = factors[TimeSlot];
+    int slot;
+    if (isProperty || (bits & Mass))
+        slot = MassSlot;
+    else if (bits & Moles)
+        slot = MolesSlot;
+    else if (bits & Volume)
+        slot = VolumeSlot;
+    else if (bits & Duty)
+        slot = DutySlot;
+    else if (bits & Operators) {
+        valueFactor = 1.0;
+        valueUnit = "operators";
+        return;
+    } else {
+        return;
+    }
+    valueUnit = unitNames[slot];
+    valueFactor = factors[slot];
+    valueOffset = offsets[slot];
+    if (bits & PerTime) {
+        valueFactor = valueFactor / timeFactor;
+        valueUnit = valueUnit + "/" + timeUnit;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// CompositeVessel
+
+CompositeVessel::CompositeVessel(long vesselID, const CString& vesselName) : name(vesselName), id(vesselID) {}
+
+CompositeVessel::~CompositeVessel()
+{
+    for (int i = 0; i < components.GetCount(); ++i)
+        delete components.GetAt(i);
+    components.RemoveAll();
+}
+
+CompositeComponent* CompositeVessel::FindComponent(long componentID) const
+{
+    CompositeComponent* const* found = components.Lookup(componentID);
+    return found ? *found : nullptr;
+}
+
+CompositeComponent* CompositeVessel::NewComponent(long componentID)
+{
+    CompositeComponent*& slot = components[componentID];
+    if (!slot) slot = new CompositeComponent(componentID);
+    return slot;
+}
+
+void CompositeVessel::AddStreamRecord(const CDaoCompositeStream& row, CompType rowType)
+{
+    // Cleaning streams are not material movements of the campaign.
+    if (row.m_StreamCategoryID == -5) return;
+    CompositeComponent* component = FindComponent(row.m_MaterialID);
+    if (!component) {
+        component = NewComponent(row.m_MaterialID);
+        component->SetName(row.m_MaterialName);
+        component->SetCategory(row.m_StreamCategoryID);
+    }
+    component->AddStreamRecord(row, rowType);
+}
+
+void CompositeVessel::AddVaporRecord(const CDaoCompVapor& row)
+{
+    CompositeComponent* component = FindComponent(row.m_MaterialID);
+    if (!component) {
+        component = NewComponent(row.m_MaterialID);
+        component->SetName(row.m_MaterialName);
+    }
+    component->AddVaporRecord(row);
+}
+
+void CompositeVessel::AddUtilityRecord(const DaoUtilityComposite& row)
+{
+    const bool unspecified = row.m_EquipmentName.IsEmpty();
+    const long componentID = unspecified ? -1 : row.m_EquipmentID;
+    CompositeComponent* component = FindComponent(componentID);
+    if (!component) {
+        component = NewComponent(componentID);
+        component->SetName(unspecified ? CString("Unspecified Equipment") : row.m_EquipmentName);
+    }
+    component->AddUtilityRecord(row);
+}
+
+void CompositeVessel::AddLaborRecord(const CDaoCompositeLabor& row)
+{
+    const long componentID = row.m_LaborGradeID == 0 ? -1 : row.m_LaborGradeID;
+    CompositeComponent* component = FindComponent(componentID);
+    if (!component) {
+        component = NewComponent(componentID);
+        component->SetName(row.m_LaborGrade);
+    }
+    component->AddLaborRecord(row);
+}
+
+void CompositeVessel::AddContentsRecord(const CDaoEquipmentContents& row)
+{
+    // An operation without contents comes as a row without a material: it
+    // still sets the vessel's other materials to 0, but names no material.
+    if (row.IsFieldNull(&row.m_MaterialID)) {
+        const CompContentsRow blank = CompContentsRow::Blank(CompContentsRow::From(row));
+        for (int i = 0; i < components.GetCount(); ++i)
+            components.GetAt(i)->AddContentsRecord(blank);
+        return;
+    }
+    AddContentsRecord(CompContentsRow::From(row), row.m_MaterialID, row.m_MaterialName);
+}
+
+void CompositeVessel::AddContentsRecord(const CompContentsRow& row, long materialID, const CString& materialName)
+{
+    // A material the vessel's contents lack at this operation's end is at 0.
+    const CompContentsRow blank = CompContentsRow::Blank(row);
+    for (int i = 0; i < components.GetCount(); ++i)
+        components.GetAt(i)->AddContentsRecord(blank);
+    CompositeComponent* component = FindComponent(materialID);
+    if (!component) {
+        if (IsGas(row.phase)) return;
+        component = NewComponent(materialID);
+        component->SetName(materialName);
+    }
+    component->AddContentsRecord(row);
+}
+
+void CompositeVessel::AddPropertyRecord(const CDaoEquipmentProperties& row)
+{
+    if (row.IsFieldNull(&row.m_EndTime)) return;
+    CompositeComponent* component = FindComponent(row.m_EquipmentID);
+    if (!component) {
+        component = NewComponent(row.m_EquipmentID);
+        component->SetName(row.m_EquipmentName);
+        component->SetPropertyGroup(this);
+    }
+    component->AddPropertyRecord(row, id);
+}
+
+void CompositeVessel::AddBufferTankRecord(const CompTankRow& tank, long componentID, const CString& materialName,
+                                          double massPhaseFraction, double volumePhaseFraction,
+                                          double molarPhaseFraction, double massFraction, double volumeFraction,
+                                          double moleFraction, long batch)
+{
+    CompositeComponent* component = FindComponent(componentID);
+    if (!component) {
+        component = NewComponent(componentID);
+        component->SetName(materialName);
+    }
+    component->AddBufferTankRecord(tank, massPhaseFraction, volumePhaseFraction, molarPhaseFraction, massFraction,
+                                   volumeFraction, moleFraction, batch);
+}
+
+// ---------------------------------------------------------------------------
+// CompositeStream
+
+// What the buffer tank rows need of the equipment and its contents, read
+// once: the group of each tank, its capacity, and per tank and material the
+// name and the operations' intervals with their batch numbers.
+struct CompositeStream::TankIndex {
+    struct Group {
+        long id;
+        CString name;
+    };
+    struct Capacity {
+        double capacity;
+        CString unit;
+        double maxFillFactor;
+    };
+    struct Span {
+        double start; // seconds
+        double end;   // seconds
+        long batch;
+    };
+    struct Material {
+        CString name;
+        std::vector<Span> spans;    // by start time
+        std::vector<double> maxEnd; // running maximum of the ends
+    };
+
+    bool haveEquipment = false;
+    std::map<long, Group> groups;
+    std::map<long, Capacity> capacities;
+    std::map<std::pair<long, long>, Material> materials;
+    std::map<std::string, double> timeFactors;
+
+    // Seconds per unit of time, converted once per unit name.
+    double secondsPer(const CString& unit)
+    {
+        auto [at, added] = timeFactors.try_emplace(unit.str(), 1.0);
+        if (added && !unit.IsEmpty())
+            at->second = ToInternalUnits(unit, 1.0, 1.0, 1.0) - ToInternalUnits(unit, 0.0, 1.0, 1.0);
+        return at->second;
+    }
+
+    // The batch of the first operation of the tank whose interval holds
+    // `seconds` (ends included), 0 when none does. The contents query comes
+    // ordered by start time, so the first by start is the first in query
+    // order; the running maximum of the ends finds it by bisection.
+    long batchAt(const Material& m, double seconds) const
+    {
+        const auto at = std::lower_bound(m.maxEnd.begin(), m.maxEnd.end(), seconds);
+        if (at == m.maxEnd.end()) return 0;
+        const Span& span = m.spans[static_cast<std::size_t>(at - m.maxEnd.begin())];
+        return span.start <= seconds ? span.batch : 0;
+    }
+};
+
+CompositeStream::CompositeStream() = default;
+
+CompositeStream::~CompositeStream()
+{
+    for (int i = 0; i < vessels.GetCount(); ++i)
+        delete vessels.GetAt(i);
+    vessels.RemoveAll();
+}
+
+CompositeVessel* CompositeStream::FindVessel(long vesselID) const
+{
+    CompositeVessel* const* found = vessels.Lookup(vesselID);
+    return found ? *found : nullptr;
+}
+
+CompositeVessel* CompositeStream::FindOrAddVessel(long vesselID, const CString& name)
+{
+    CompositeVessel*& slot = vessels[vesselID];
+    if (!slot) slot = new CompositeVessel(vesselID, name);
+    return slot;
+}
+
+void CompositeStream::AddRecord(const CDaoRecordset& row, CompType type)
+{
+    switch (type) {
+    case Inputs:
+    case Outputs:
+    case Inventory: {
+        const auto* rs = dynamic_cast<const CDaoCompositeStream*>(&row);
+        if (!rs) return;
+        long groupID;
+        CString groupName;
+        // A stream counts for the inventory location at its source, else at
+        // its destination; a missing end is outside the plant.
+        if ((type == Inputs || type == Inventory) && (rs->m_FromType.IsEmpty() || ContainsInventory(rs->m_FromType))) {
+            groupID = rs->m_FromEquipmentID;
+            groupName = rs->m_FromEqName;
+        } else if ((type == Outputs || type == Inventory) &&
+                   (rs->m_ToType.IsEmpty() || ContainsInventory(rs->m_ToType))) {
+            groupID = rs->m_ToEquipmentID;
+            groupName = rs->m_ToEqName;
+        } else {
+            return;
+        }
+        if (groupName.IsEmpty()) groupID = -1;
+        FindOrAddVessel(groupID, groupName)->AddStreamRecord(*rs, type);
+        return;
+    }
+    case Utilities: {
+        const auto* rs = dynamic_cast<const DaoUtilityComposite*>(&row);
+        if (!rs || rs->m_UtilityName.IsEmpty()) return;
+        FindOrAddVessel(UtilityGroupID(rs->m_UtilityName), rs->m_UtilityName)->AddUtilityRecord(*rs);
+        return;
+    }
+    case Labor: {
+        const auto* rs = dynamic_cast<const CDaoCompositeLabor*>(&row);
+        if (!rs) return;
+        FindOrAddVessel(1, CString("Categories"))->AddLaborRecord(*rs);
+        return;
+    }
+    case VaporEmissions: {
+        const auto* rs = dynamic_cast<const CDaoCompVapor*>(&row);
+        if (!rs) return;
+        // An emission without a source vessel is grouped under -1.
+        const bool noSource = rs->IsFieldNull(&rs->m_FromEquipmentID) || rs->m_FromEquipmentID == 0;
+        FindOrAddVessel(noSource ? -1 : rs->m_FromEquipmentID, rs->m_FromEqName)->AddVaporRecord(*rs);
+        return;
+    }
+    case Contents: {
+        const auto* rs = dynamic_cast<const CDaoEquipmentContents*>(&row);
+        if (!rs || rs->m_EquipmentName.IsEmpty()) return;
+        FindOrAddVessel(rs->m_EquipmentID, rs->m_EquipmentName)->AddContentsRecord(*rs);
+        return;
+    }
+    case Properties: {
+        const auto* rs = dynamic_cast<const CDaoEquipmentProperties*>(&row);
+        if (!rs) return;
+        static const char* const kNames[] = {"Temperature", "Pressure",       "Avg. Mol. Wt.",
+                                             "Avg. Visc.",  "Avg. Heat Cap.", "Avg. Density"};
+        for (long group = 0; group < 6; ++group)
+            FindOrAddVessel(group, CString(kNames[group]))->AddPropertyRecord(*rs);
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+CompositeStream::TankIndex& CompositeStream::tankIndex(CDaoDatabase* db, CDaoEquipmentContents& contents)
+{
+    if (tanks) return *tanks;
+    tanks = std::make_unique<TankIndex>();
+    TankIndex& index = *tanks;
+
+    CDaoEquipmentSet equipment(db);
+    if (equipment.OpenOnDatabase(db) && !equipment.IsEOF()) {
+        index.haveEquipment = true;
+        for (; !equipment.IsEOF(); equipment.MoveNext()) {
+            const CString& cls = equipment.m_Class;
+            if (cls.CompareNoCase(CString("Inventory Location")) == 0 ||
+                cls.CompareNoCase(CString("Inventory Location - Vapor")) == 0)
+                continue;
+            index.groups.try_emplace(equipment.m_EquipmentID,
+                                     TankIndex::Group{equipment.m_EquipmentID, equipment.m_QLTag});
+        }
+    }
+    equipment.CloseIfOpen();
+
+    if (contents.IsOpen()) {
+        for (contents.MoveFirst(); !contents.IsEOF(); contents.MoveNext()) {
+            index.capacities.try_emplace(
+                contents.m_EquipmentID,
+                TankIndex::Capacity{contents.m_Capacity, contents.m_CapacityUOM, contents.m_MaxFillFactor});
+            TankIndex::Material& m = index.materials[{contents.m_EquipmentID, contents.m_MaterialID}];
+            if (m.spans.empty()) m.name = contents.m_MaterialName;
+            const double per = index.secondsPer(contents.m_TimeUOM);
+            m.spans.push_back({contents.m_StartTime * per, contents.m_EndTime * per, contents.m_BatchNumber});
+        }
+    }
+    for (auto& [key, m] : index.materials) {
+        std::stable_sort(m.spans.begin(), m.spans.end(),
+                         [](const TankIndex::Span& a, const TankIndex::Span& b) { return a.start < b.start; });
+        m.maxEnd.reserve(m.spans.size());
+        for (const TankIndex::Span& s : m.spans)
+            m.maxEnd.push_back(m.maxEnd.empty() ? s.end : std::max(m.maxEnd.back(), s.end));
+    }
+    return index;
+}
+
+void CompositeStream::AddBufferTankRecord(CDaoDatabase* db, const CDaoBufferTankContents& tankRow,
+                                          CDaoThermodynamicPhase& phases, CDaoPhaseComponents& phaseComponents,
+                                          CDaoEquipmentContents& contents, CompType type)
+{
+    const std::optional<double> before = previousTankTime;
+    previousTankTime = tankRow.m_Time;
+    if (type != BufferTanks) return;
+
+    if (!phases.OpenForComposite(db, tankRow.m_CompositeContentsID) || phases.IsEOF()) {
+        phases.CloseIfOpen();
+        return;
+    }
+    TankIndex& index = tankIndex(db, contents);
+    const auto group = index.groups.find(tankRow.m_EquipmentID);
+    if (!index.haveEquipment || group == index.groups.end()) {
+        phases.CloseIfOpen();
+        return;
+    }
+    CompositeVessel* vessel = FindOrAddVessel(group->second.id, group->second.name);
+
+    CompTankRow tank;
+    tank.time = tankRow.m_Time;
+    tank.before = before;
+    tank.timeUOM = tankRow.m_TimeUOM;
+    tank.mass = tankRow.m_Mass;
+    tank.volume = tankRow.m_Volume;
+    tank.moles = tankRow.m_Moles;
+    tank.massUOM = tankRow.m_MassUOM;
+    tank.volumeUOM = tankRow.m_VolumeUOM;
+    tank.molesUOM = tankRow.m_MolesUOM;
+    if (const auto cap = index.capacities.find(tankRow.m_EquipmentID); cap != index.capacities.end()) {
+        // In internal units, to be compared with the converted volume.
+        const CString& unit = cap->second.unit;
+        tank.capacity = unit.IsEmpty() ? cap->second.capacity : ToInternalUnits(unit, cap->second.capacity, 1.0, 1.0);
+        tank.maxFillFactor = cap->second.maxFillFactor;
+    }
+    const double tankSeconds = tankRow.m_Time * index.secondsPer(tankRow.m_TimeUOM);
+
+    for (; !phases.IsEOF(); phases.MoveNext()) {
+        if (IsGas(phases.m_Phase)) continue;
+        if (!phaseComponents.OpenForPhase(db, phases.m_PhaseID) || phaseComponents.IsEOF()) break;
+        for (; !phaseComponents.IsEOF(); phaseComponents.MoveNext()) {
+            const long material = phaseComponents.m_ComponentID;
+            CString name;
+            long batch = 0;
+            if (const auto m = index.materials.find({tankRow.m_EquipmentID, material}); m != index.materials.end()) {
+                name = m->second.name;
+                batch = index.batchAt(m->second, tankSeconds);
+            }
+            vessel->AddBufferTankRecord(tank, material, name, phases.m_MassPhaseFraction, phases.m_VolumePhaseFraction,
+                                        phases.m_MolarPhaseFraction, phaseComponents.m_MassFraction,
+                                        phaseComponents.m_VolumeFraction, phaseComponents.m_MoleFraction, batch);
+        }
+        phaseComponents.CloseIfOpen();
+    }
+    phases.CloseIfOpen();
+    phaseComponents.CloseIfOpen();
+}
+
+} // namespace batchplant

@@ -1,0 +1,146 @@
+// The composite profiles of the Gantt facility: loaded per type from the
+// results database on the first request that names the type, then kept.
+
+#include <memory>
+
+#include "batchplant/db/CompositeRecordsets.h"
+#include "batchplant/db/Dao.h"
+#include "batchplant/db/EquipmentRecordsets.h"
+#include "batchplant/db/StreamRecordsets.h"
+#include "batchplant/gantt/Composite.h"
+#include "batchplant/gantt/GanttFacility.h"
+#include "batchplant/platform/HostInterfaces.h"
+
+namespace batchplant {
+
+namespace {
+
+bool ValidType(int type) { return type >= 0 && type < kNumCompTypes; }
+
+// Every row of one query into a new stream; null when the query fails or
+// has no rows.
+template <class Recordset> CompositeStream* LoadRows(CDaoDatabase* db, CompType type)
+{
+    Recordset rs(db);
+    if (!rs.OpenOnDatabase(db) || rs.IsEOF()) {
+        rs.CloseIfOpen();
+        return nullptr;
+    }
+    auto stream = std::make_unique<CompositeStream>();
+    for (; !rs.IsEOF(); rs.MoveNext())
+        stream->AddRecord(rs, type);
+    rs.CloseIfOpen();
+    return stream.release();
+}
+
+CompositeStream* LoadBufferTanks(CDaoDatabase* db)
+{
+    CDaoBufferTankContents tanks(db);
+    CDaoThermodynamicPhase phases(db);
+    CDaoPhaseComponents phaseComponents(db);
+    CDaoEquipmentContents contents(db);
+    if (!tanks.OpenOnDatabase(db) || tanks.IsEOF() || !contents.OpenOnDatabase(db) || contents.IsEOF()) {
+        tanks.CloseIfOpen();
+        contents.CloseIfOpen();
+        return nullptr;
+    }
+    auto stream = std::make_unique<CompositeStream>();
+    for (; !tanks.IsEOF(); tanks.MoveNext())
+        stream->AddBufferTankRecord(db, tanks, phases, phaseComponents, contents, BufferTanks);
+    tanks.CloseIfOpen();
+    phases.CloseIfOpen();
+    phaseComponents.CloseIfOpen();
+    contents.CloseIfOpen();
+    return stream.release();
+}
+
+} // namespace
+
+CompositeStream* GanttFacility::getCompStream(CompType type)
+{
+    if (!ValidType(type)) return nullptr;
+    if (compStreams[type] || databasePath.IsEmpty()) return compStreams[type];
+    CWaitCursor wait;
+    CDaoDatabase db;
+    try {
+        // The profiles only read the database.
+        db.Open(databasePath, false, true);
+        compStreams[type] = loadCompositeStream(&db, type);
+        db.Close();
+    } catch (const CDaoException&) {
+        // Nothing is shown; the entry stays null so that the next request
+        // tries again.
+        db.Close();
+        return nullptr;
+    }
+    return compStreams[type];
+}
+
+CompositeStream* GanttFacility::loadCompositeStream(CDaoDatabase* db, CompType type)
+{
+    if (!db) return nullptr;
+    switch (type) {
+    case Inputs:
+    case Outputs:
+    case Inventory:
+        return LoadRows<CDaoCompositeStream>(db, type);
+    case BufferTanks:
+        return LoadBufferTanks(db);
+    case Utilities:
+        return LoadRows<DaoUtilityComposite>(db, type);
+    case Labor:
+        return LoadRows<CDaoCompositeLabor>(db, type);
+    case VaporEmissions:
+        return LoadRows<CDaoCompVapor>(db, type);
+    case Contents:
+        return LoadRows<CDaoEquipmentContents>(db, type);
+    case Properties:
+        return LoadRows<CDaoEquipmentProperties>(db, type);
+    default:
+        return nullptr;
+    }
+}
+
+void GanttFacility::GetCompositeVessels(Array<long>& ids, Array<CString>& names, CompType type)
+{
+    const CompositeStream* stream = getCompStream(type);
+    if (!stream) return;
+    const Hash<long, CompositeVessel*>& groups = stream->GetVessels();
+    for (int i = 0; i < groups.GetCount(); ++i) {
+        ids.Add(groups.GetKeyAt(i));
+        names.Add(groups.GetAt(i)->GetName());
+    }
+}
+
+void GanttFacility::GetCompositeComponents(int vesselID, Array<long>& ids, Array<CString>& names, CompType type)
+{
+    const CompositeStream* stream = getCompStream(type);
+    const CompositeVessel* group = stream ? stream->FindVessel(vesselID) : nullptr;
+    if (!group) return;
+    const Hash<long, CompositeComponent*>& components = group->GetComponents();
+    for (int i = 0; i < components.GetCount(); ++i) {
+        ids.Add(components.GetKeyAt(i));
+        names.Add(components.GetAt(i)->GetName());
+    }
+}
+
+void GanttFacility::GetCompositeList(Hash<long, double>& list, long vesselID, long componentID, CompType type,
+                                     CompositeSetting setting)
+{
+    const CompositeStream* stream = getCompStream(type);
+    const CompositeVessel* group = stream ? stream->FindVessel(vesselID) : nullptr;
+    const CompositeComponent* component = group ? group->FindComponent(componentID) : nullptr;
+    if (component) component->GetList(list, setting);
+}
+
+void GanttFacility::GetCompositeUnits(CompType type, long vesselID, long componentID, CompositeSetting setting,
+                                      CString& timeUnit, double& timeFactor, CString& valueUnit, double& valueFactor,
+                                      double& valueOffset)
+{
+    const CompositeStream* stream = getCompStream(type);
+    const CompositeVessel* group = stream ? stream->FindVessel(vesselID) : nullptr;
+    const CompositeComponent* component = group ? group->FindComponent(componentID) : nullptr;
+    if (component) component->GetUnits(setting, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
+}
+
+} // namespace batchplant

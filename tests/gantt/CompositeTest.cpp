@@ -1,0 +1,578 @@
+// Composite profiles: the three profile operations and their fast builder,
+// units and lists of a component, the grouping and value rules per type on
+// small databases, lazy loading, and the profiles of the generated sample
+// checked against the database with SQL of the test's own.
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../model/LoadingFixtures.h"
+#include "SampleDatabase.h"
+#include "TestSupport.h"
+#include "batchplant/gantt/Composite.h"
+#include "batchplant/gantt/GanttFacility.h"
+#include "batchplant/platform/HostInterfaces.h"
+
+namespace batchplant {
+namespace {
+
+using test::kNull;
+using test::MessageRecorder;
+using test::ResultsDb;
+using test::SqlFile;
+
+CompVals Rate(double mass, short batch = 0)
+{
+    CompVals v;
+    v.mass = mass;
+    v.batch = batch;
+    return v;
+}
+
+std::vector<std::pair<long, double>> Masses(const Hash<long, CompVals>& h)
+{
+    std::vector<std::pair<long, double>> out;
+    for (int i = 0; i < h.GetCount(); ++i)
+        out.emplace_back(h.GetKeyAt(i), h.GetAt(i).mass);
+    return out;
+}
+
+std::vector<std::pair<long, double>> Entries(const Hash<long, double>& h)
+{
+    std::vector<std::pair<long, double>> out;
+    for (int i = 0; i < h.GetCount(); ++i)
+        out.emplace_back(h.GetKeyAt(i), h.GetAt(i));
+    return out;
+}
+
+using Points = std::vector<std::pair<long, double>>;
+
+// ---------------------------------------------------------------------------
+// Profile operations
+
+TEST(CompositeProfileOps, OverlappingIntervalsSumWithEntriesAtAllFourEnds)
+{
+    Hash<long, CompVals> h;
+    AddInterval(h, 0, 10, Rate(1.0, 1));
+    AddInterval(h, 5, 15, Rate(2.0, 2));
+    EXPECT_EQ(Masses(h), (Points{{0, 1.0}, {5, 3.0}, {10, 2.0}, {15, 0.0}}));
+    EXPECT_EQ(h.GetAt(1).batch, 3); // batch numbers add like the amounts
+    // An empty or reversed interval changes nothing.
+    AddInterval(h, 7, 7, Rate(5.0));
+    AddInterval(h, 9, 3, Rate(5.0));
+    EXPECT_EQ(Masses(h), (Points{{0, 1.0}, {5, 3.0}, {10, 2.0}, {15, 0.0}}));
+    // An interval inside one step splits it and keeps the rest.
+    AddInterval(h, 11, 12, Rate(4.0));
+    EXPECT_EQ(Masses(h), (Points{{0, 1.0}, {5, 3.0}, {10, 2.0}, {11, 6.0}, {12, 2.0}, {15, 0.0}}));
+}
+
+TEST(CompositeProfileOps, AddLevelAndSetPoint)
+{
+    Hash<long, CompVals> h;
+    AddLevel(h, 10, 20, Rate(5.0)); // zero at 10, 5 at 20
+    AddLevel(h, 10, 20, Rate(1.0)); // same end: added
+    AddLevel(h, 30, 40, Rate(2.0)); // 30 copies the level before it
+    AddLevel(h, 50, 50, Rate(7.0)); // no entry at 50: it becomes 7
+    AddLevel(h, 60, 40, Rate(9.0)); // entry at 40 exists: nothing
+    EXPECT_EQ(Masses(h), (Points{{10, 0.0}, {20, 6.0}, {30, 6.0}, {40, 2.0}, {50, 7.0}}));
+
+    Hash<long, CompVals> p;
+    SetPoint(p, 5, 10, Rate(1.0));  // nothing before 5: no entry made there
+    SetPoint(p, 15, 20, Rate(2.0)); // 15 copies 10
+    SetPoint(p, 15, 20, Rate(3.0)); // replaces
+    SetPoint(p, 30, 25, Rate(4.0)); // reversed: nothing
+    SetPoint(p, 99, 0, Rate(8.0));  // t1 == 0 always sets the entry at 0
+    EXPECT_EQ(Masses(p), (Points{{0, 8.0}, {10, 1.0}, {15, 1.0}, {20, 3.0}}));
+}
+
+// The builder lays a whole run of operations onto a profile at once; it must
+// give the entries the one-at-a-time operations give.
+TEST(CompositeProfileOps, BuilderMatchesOneAtATimeOperations)
+{
+    std::mt19937 random(7);
+    std::uniform_int_distribution<long> time(0, 60);
+    std::uniform_int_distribution<int> kind(0, 9);
+    std::uniform_real_distribution<double> amount(-5.0, 5.0);
+    for (int round = 0; round < 200; ++round) {
+        Hash<long, double> reference;
+        for (int i = 0; i < round % 5; ++i)
+            reference[time(random)] = amount(random);
+        Hash<long, double> built = reference;
+        ProfileBuilder<double> builder;
+        builder.Load(built);
+        for (int op = 0; op < 40; ++op) {
+            const long t0 = time(random), t1 = time(random);
+            const double v = amount(random);
+            const int k = kind(random);
+            if (k < 7) {
+                AddInterval(reference, t0, t1, v);
+                builder.AddInterval(t0, t1, v);
+            } else if (k < 9) {
+                AddLevel(reference, t0, t1, v);
+                builder.AddLevel(t0, t1, v);
+            } else {
+                SetPoint(reference, t0, t1, v);
+                builder.SetPoint(t0, t1, v);
+            }
+        }
+        builder.Store(built);
+        ASSERT_EQ(built.GetCount(), reference.GetCount()) << "round " << round;
+        for (int i = 0; i < built.GetCount(); ++i) {
+            ASSERT_EQ(built.GetKeyAt(i), reference.GetKeyAt(i)) << "round " << round;
+            ASSERT_NEAR(built.GetAt(i), reference.GetAt(i), 1e-9) << "round " << round << " t " << built.GetKeyAt(i);
+        }
+    }
+}
+
+TEST(CompositeProfileOps, BuilderLeavesUncoveredEntriesExactlyZero)
+{
+    ProfileBuilder<double> builder;
+    builder.AddInterval(0, 10, 0.1);
+    builder.AddInterval(0, 10, 0.2);
+    builder.AddInterval(3, 10, -0.3);
+    builder.AddInterval(20, 30, 0.7);
+    const auto entries = builder.Entries();
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[2], (std::pair<long, double>{10, 0.0})); // no rate covers it: no rounding rest
+    EXPECT_EQ(entries[4], (std::pair<long, double>{30, 0.0}));
+}
+
+// ---------------------------------------------------------------------------
+// Units and lists of one component
+
+TEST(CompositeComponentTest, UnitsPerTimeAndSlotOrder)
+{
+    CompositeComponent c(4, "Water");
+    c.SetUnit("h", CompositeComponent::TimeSlot);
+    c.SetUnit("min", CompositeComponent::TimeSlot); // the first unit of a slot stays
+    c.SetUnit("kg", CompositeComponent::MassSlot);
+    c.SetUnit("liter", CompositeComponent::VolumeSlot);
+    c.SetUnit("kmole", CompositeComponent::MolesSlot);
+    c.SetUnit("C", CompositeComponent::DutySlot);
+    EXPECT_EQ(c.GetUnitName(CompositeComponent::TimeSlot), CString("h"));
+    EXPECT_DOUBLE_EQ(c.GetFactor(CompositeComponent::TimeSlot), 3600.0);
+    EXPECT_DOUBLE_EQ(c.GetOffset(CompositeComponent::DutySlot), 273.15);
+
+    CString timeUnit, valueUnit = "untouched";
+    double timeFactor = 0, valueFactor = 0, valueOffset = 42;
+    c.GetUnits(Mass | PerTime, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
+    EXPECT_EQ(valueUnit, CString("kg/h"));
+    EXPECT_DOUBLE_EQ(valueFactor, 1.0 / 3600.0);
+    EXPECT_DOUBLE_EQ(valueOffset, 0.0);
+    c.GetUnits(Volume | Moles, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
+    EXPECT_EQ(valueUnit, CString("kmole")); // moles are tested before volume
+    valueOffset = 42;
+    c.GetUnits(Operators, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
+    EXPECT_EQ(valueUnit, CString("operators"));
+    EXPECT_DOUBLE_EQ(valueFactor, 1.0);
+    EXPECT_DOUBLE_EQ(valueOffset, 42.0);
+    valueUnit = "untouched";
+    c.GetUnits(PerTime, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
+    EXPECT_EQ(valueUnit, CString("untouched"));
+}
+
+TEST(CompositeComponentTest, UnknownUnitIsShownAndCountsAsFactorOne)
+{
+    MessageRecorder messages;
+    CompositeComponent c;
+    c.SetUnit("furlongs", CompositeComponent::MassSlot);
+    EXPECT_EQ(messages.texts().size(), 2u);
+    EXPECT_DOUBLE_EQ(c.GetFactor(CompositeComponent::MassSlot), 1.0);
+    EXPECT_DOUBLE_EQ(c.GetOffset(CompositeComponent::MassSlot), 0.0);
+}
+
+TEST(CompositeComponentTest, RateListsOfTwoComponentsSum)
+{
+    CompositeComponent a, b;
+    a.AddInterval(0, 10, Rate(1.0));
+    b.AddInterval(5, 20, Rate(2.0));
+    Hash<long, double> list;
+    a.GetList(list, Mass);
+    b.GetList(list, Mass);
+    EXPECT_EQ(Entries(list), (Points{{0, 1.0}, {5, 3.0}, {10, 2.0}, {20, 0.0}}));
+    Hash<long, double> none;
+    a.GetList(none, PerTime); // no quantity chosen
+    CompositeComponent single;
+    single.AddLevel(3, 3, Rate(1.0)); // one entry, a rate kind: nothing to draw
+    single.GetList(none, Mass);
+    EXPECT_EQ(none.GetCount(), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Loading from small databases
+
+// A facility whose profiles come from a database path set by the test,
+// without loading the schedule itself.
+struct ProfileFacility : GanttFacility {
+    explicit ProfileFacility(const std::string& path) { databasePath = path.c_str(); }
+    bool Has(CompType type) const { return compStreams[type] != nullptr; }
+    CompositeStream* Stream(CompType type) const { return compStreams[type]; }
+};
+
+class CompositeLoadingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        db.AddBasics();
+        db.AddEquipment(1, "INV-1", "Inventory Location");
+        db.AddEquipment(2, "R-101", "Reactor");
+        db.AddEquipment(3, "INV-2", "Inventory Location");
+    }
+    void Phase(long phaseID, const std::string& owner, long ownerID, long material,
+               const std::string& phase = "Liquid1")
+    {
+        db.Exec("INSERT OR IGNORE INTO PureComponents (MaterialID, MaterialName) VALUES (" + std::to_string(material) +
+                ", 'Material " + std::to_string(material) + "');");
+        db.Exec("INSERT INTO ThermodynamicPhase (PhaseID, Phase, " + owner +
+                ", MassPhaseFraction, MolarPhaseFraction, VolumePhaseFraction) VALUES (" + std::to_string(phaseID) +
+                ", '" + phase + "', " + std::to_string(ownerID) + ", 1, 1, 1);");
+        db.Exec("INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) "
+                "VALUES (" +
+                std::to_string(phaseID) + ", " + std::to_string(material) + ", 1, 1, 1);");
+    }
+    Points List(ProfileFacility& f, CompType type, long group, long component, CompositeSetting setting)
+    {
+        Hash<long, double> list;
+        f.GetCompositeList(list, group, component, type, setting);
+        return Entries(list);
+    }
+    std::vector<long> Groups(ProfileFacility& f, CompType type, std::vector<std::string>* names = nullptr)
+    {
+        Array<long> ids;
+        Array<CString> texts;
+        f.GetCompositeVessels(ids, texts, type);
+        std::vector<long> out;
+        for (int i = 0; i < ids.GetSize(); ++i) {
+            out.push_back(ids[i]);
+            if (names) names->push_back(texts[i].str());
+        }
+        return out;
+    }
+    std::vector<long> Components(ProfileFacility& f, CompType type, long group,
+                                 std::vector<std::string>* names = nullptr)
+    {
+        Array<long> ids;
+        Array<CString> texts;
+        f.GetCompositeComponents(static_cast<int>(group), ids, texts, type);
+        std::vector<long> out;
+        for (int i = 0; i < ids.GetSize(); ++i) {
+            out.push_back(ids[i]);
+            if (names) names->push_back(texts[i].str());
+        }
+        return out;
+    }
+
+    ResultsDb db;
+    MessageRecorder messages;
+};
+
+TEST_F(CompositeLoadingTest, StreamsGroupByInventoryLocationWithSignsAndOutsideGroup)
+{
+    db.AddStream(1, 1, 2, 2, 0.0, 10.0);     // INV-1 -> reactor, 100 kg over 10 min
+    db.AddStream(2, 1, 2, 2, 5.0, 15.0);     // overlapping, same material
+    db.AddStream(3, 2, 3, 3, 20.0, 30.0);    // reactor -> INV-2
+    db.AddStream(4, kNull, 2, 2, 0.0, 10.0); // from outside the plant
+    db.AddStream(5, 1, 2, -5, 0.0, 10.0);    // cleaning: ignored even with phases
+    db.AddStream(6, 2, 2, 1, 0.0, 10.0);     // between process vessels: not delivered
+    for (long s = 1; s <= 6; ++s)
+        Phase(s, "StreamID", s, s == 3 ? 8 : 7);
+    ProfileFacility f(db.path());
+
+    std::vector<std::string> names;
+    EXPECT_EQ(Groups(f, Inputs, &names), (std::vector<long>{-1, 1}));
+    EXPECT_EQ(names, (std::vector<std::string>{"", "INV-1"}));
+    EXPECT_EQ(Components(f, Inputs, 1), (std::vector<long>{7}));
+    const double r = 100.0 / 600.0; // kg/s
+    const Points overlap = List(f, Inputs, 1, 7, Mass);
+    ASSERT_EQ(overlap.size(), 4u);
+    EXPECT_EQ(overlap[0].first, 0);
+    EXPECT_DOUBLE_EQ(overlap[0].second, r);
+    EXPECT_EQ(overlap[1].first, 300);
+    EXPECT_DOUBLE_EQ(overlap[1].second, 2 * r);
+    EXPECT_EQ(overlap[2].first, 600);
+    EXPECT_DOUBLE_EQ(overlap[2].second, r);
+    EXPECT_EQ(overlap[3], (std::pair<long, double>{900, 0.0}));
+
+    EXPECT_EQ(Groups(f, Outputs), (std::vector<long>{3}));
+    EXPECT_EQ(Groups(f, Inventory), (std::vector<long>{-1, 1, 3}));
+    const Points into = List(f, Inventory, 3, 8, Mass);
+    ASSERT_EQ(into.size(), 2u);
+    EXPECT_DOUBLE_EQ(into[0].second, -r); // into a location: negative
+    const Points out = List(f, Inventory, 1, 7, Mass);
+    EXPECT_GT(out[0].second, 0.0); // out of a location to the process: positive
+
+    CString timeUnit, valueUnit;
+    double timeFactor = 0, valueFactor = 0, valueOffset = 0;
+    f.GetCompositeUnits(Inputs, 1, 7, Mass | PerTime, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
+    EXPECT_EQ(valueUnit, CString("kg/min"));
+    EXPECT_DOUBLE_EQ(valueFactor, 1.0 / 60.0);
+}
+
+TEST_F(CompositeLoadingTest, UtilitiesGroupByNameAndChargeUnspecifiedEquipment)
+{
+    db.AddUtility(1, 2, 0.0, 10.0);     // Steam for R-101, 500 KJ
+    db.AddUtility(2, kNull, 0.0, 10.0); // Steam for no equipment
+    db.Exec("UPDATE UtilitySummary SET HeatDuty = -500 WHERE UtilityID = 2;");
+    Phase(1, "UtilityID", 1, 50);
+    Phase(2, "UtilityID", 2, 50);
+    ProfileFacility f(db.path());
+    std::vector<std::string> names;
+    // "Steam": 83 * 116 * 101 * 97 * 109 in 32 bits.
+    const long steam = static_cast<long>(static_cast<std::int32_t>(83u * 116u * 101u * 97u * 109u));
+    EXPECT_EQ(Groups(f, Utilities), (std::vector<long>{steam}));
+    EXPECT_EQ(Components(f, Utilities, steam, &names), (std::vector<long>{-1, 2}));
+    EXPECT_EQ(names, (std::vector<std::string>{"Unspecified Equipment", "R-101"}));
+    const Points duty = List(f, Utilities, steam, -1, Duty);
+    ASSERT_FALSE(duty.empty());
+    EXPECT_DOUBLE_EQ(duty[0].second, 500.0 * 1000.0 / 600.0); // cooling counts positive too, in W
+}
+
+TEST_F(CompositeLoadingTest, LaborCountsWholeOperatorsPerGrade)
+{
+    db.Exec("INSERT INTO LaborCategory (LaborGradeID, LaborGrade) VALUES (4, 'Operator');");
+    db.Exec("INSERT INTO LaborSummary (StepID, BatchNumber, UnitProcedureID, OperationID, LaborGradeID, StartTime, "
+            "EndTime, EndTimeUOM, NumberOfOperators) VALUES (1, 1, 1, 1, 4, 0, 1, 'h', 2.7), "
+            "(1, 1, 1, 1, 4, 0.5, 2, 'h', 1.5), (1, 1, 1, 1, 0, 0, 1, 'h', 0.5);");
+    ProfileFacility f(db.path());
+    std::vector<std::string> names;
+    EXPECT_EQ(Groups(f, Labor, &names), (std::vector<long>{1}));
+    EXPECT_EQ(names, (std::vector<std::string>{"Categories"}));
+    EXPECT_EQ(Components(f, Labor, 1), (std::vector<long>{-1, 4}));
+    EXPECT_EQ(List(f, Labor, 1, 4, Operators), (Points{{0, 2.0}, {1800, 3.0}, {3600, 1.0}, {7200, 0.0}}));
+    EXPECT_EQ(List(f, Labor, 1, -1, Operators), (Points{{0, 0.0}, {3600, 0.0}}));
+}
+
+TEST_F(CompositeLoadingTest, VaporEmissionsPerSourceVessel)
+{
+    db.AddVapor(1, 2, kNull, 6.0, 0.0, 10.0);
+    db.AddVapor(2, kNull, kNull, 6.0, 0.0, 10.0);
+    db.AddVapor(3, 2, kNull, 6.0, 0.0, 10.0);
+    db.Exec("UPDATE AirEmissionSummary SET AirEmissionControl = 'After Condenser' WHERE AirEmissionID = 3;");
+    for (long a = 1; a <= 3; ++a)
+        Phase(a, "AirEmissionID", a, 9, "Vapor");
+    ProfileFacility f(db.path());
+    EXPECT_EQ(Groups(f, VaporEmissions), (std::vector<long>{-1, 2}));
+    const Points rate = List(f, VaporEmissions, 2, 9, Mass);
+    ASSERT_EQ(rate.size(), 2u);
+    EXPECT_DOUBLE_EQ(rate[0].second, 6.0 / 600.0); // the emission after the condenser is not counted
+}
+
+TEST_F(CompositeLoadingTest, ContentsLevelsSkipGasAndDropMissingMaterialsToZero)
+{
+    // Two operations of the reactor: the first holds materials 7 (liquid) and
+    // 9 (gas only), the second only material 8.
+    db.AddOperation(2, "Charge");
+    db.AddSchedule(2, 1, 1, 0.0, 1.0);
+    db.AddSchedule(2, 1, 2, 1.0, 2.0);
+    db.Exec(
+        "INSERT INTO EquipmentContents (ContentsID, EquipmentID, BatchNumber, StepID, UnitProcedureID, "
+        "OperationID, Time, TimeUOM, Volume, VolumeUOM, Mass, MassUOM) VALUES "
+        "(1, 2, 1, 1, 1, 1, 1.0, 'h', 100, 'liter', 50, 'kg'), (2, 2, 1, 1, 1, 2, 2.0, 'h', 2000, 'liter', 80, 'kg');");
+    Phase(1, "ContentsID", 1, 7);
+    Phase(2, "ContentsID", 1, 9, "Gas");
+    Phase(3, "ContentsID", 2, 8);
+    ProfileFacility f(db.path());
+    EXPECT_EQ(Components(f, Contents, 2), (std::vector<long>{7, 8}));
+    EXPECT_EQ(List(f, Contents, 2, 7, Mass), (Points{{0, 0.0}, {3600, 50.0}, {7200, 0.0}}));
+    EXPECT_EQ(List(f, Contents, 2, 8, Mass), (Points{{3600, 0.0}, {7200, 80.0}}));
+    // 100 liter fits the 1000 liter reactor; 2000 liter overflows it and shows its capacity.
+    const Points volume = List(f, Contents, 2, 8, Volume);
+    EXPECT_NEAR(volume[1].second, 1.0, 1e-12);
+    EXPECT_NEAR(List(f, Contents, 2, 7, Volume)[1].second, 0.1, 1e-12);
+}
+
+TEST_F(CompositeLoadingTest, BufferTankLevelsPerPhaseComponentWithBatch)
+{
+    db.AddEquipment(5, "BT-1", "Buffer Tank");
+    db.AddSchedule(5, 4, 1, 0.0, 2.0, 10.0); // batch 4 in the tank from 0 h to 2 h
+    db.Exec("UPDATE EquipmentContents SET ContentsID = 40 WHERE EquipmentID = 5;");
+    Phase(40, "ContentsID", 40, 7);
+    db.Exec(
+        "INSERT INTO CompositeContents (CompositeContentsID, EquipmentID, Time, TimeUOM, Mass, MassUOM, Volume, "
+        "VolumeUOM) VALUES (1, 5, 1.0, 'h', 200, 'kg', 0.2, 'Cubic m'), (2, 5, 3.0, 'h', 100, 'kg', 0.1, 'Cubic m');");
+    db.Exec("INSERT INTO ThermodynamicPhase (PhaseID, Phase, CompositeContentsID, MassPhaseFraction, "
+            "MolarPhaseFraction, VolumePhaseFraction) VALUES (60, 'Liquid1', 1, 0.5, 1, 1), (61, 'Gas', 1, 0.5, 1, 1), "
+            "(62, 'Liquid1', 2, 1, 1, 1);");
+    db.Exec("INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) VALUES "
+            "(60, 7, 1, 1, 1), (61, 7, 1, 1, 1), (62, 7, 1, 1, 1);");
+    ProfileFacility f(db.path());
+    std::vector<std::string> names;
+    EXPECT_EQ(Groups(f, BufferTanks, &names), (std::vector<long>{5}));
+    EXPECT_EQ(names, (std::vector<std::string>{"BT-1"}));
+    EXPECT_EQ(Components(f, BufferTanks, 5, &names), (std::vector<long>{7}));
+    EXPECT_EQ(names.back(), "Material 7");
+    // Gas phase left out: 200 kg x 0.5 at 1 h, then 100 kg at 3 h.
+    EXPECT_EQ(List(f, BufferTanks, 5, 7, Mass), (Points{{3600, 100.0}, {10800, 100.0}}));
+    // The tank's operation holds batch 4 from 0 h to 2 h: the row at 1 h
+    // carries it, the row at 3 h does not.
+    const CompositeComponent* material = f.Stream(BufferTanks)->FindVessel(5)->FindComponent(7);
+    ASSERT_NE(material, nullptr);
+    EXPECT_EQ(material->GetValues().Lookup(3600)->batch, 4);
+    EXPECT_EQ(material->GetValues().Lookup(10800)->batch, 0);
+    EXPECT_EQ(material->GetType(), BufferTanks);
+}
+
+TEST_F(CompositeLoadingTest, LazyLoadingOncePerTypeBehindTheWaitCursor)
+{
+    db.AddStream(1, 1, 2, 2, 0.0, 10.0);
+    Phase(1, "StreamID", 1, 7);
+    int begun = 0, ended = 0;
+    const WaitCursorHooks previous = SetWaitCursorHooks({[&] { ++begun; }, [&] { ++ended; }});
+    ProfileFacility f(db.path());
+    EXPECT_FALSE(f.Has(Inputs));
+    Groups(f, Inputs);
+    Groups(f, Inputs);
+    Components(f, Inputs, 1);
+    EXPECT_TRUE(f.Has(Inputs));
+    EXPECT_EQ(begun, 1);
+    EXPECT_EQ(ended, 1);
+    // A type without rows has no profiles and is tried again on each request.
+    EXPECT_TRUE(Groups(f, Labor).empty());
+    EXPECT_TRUE(Groups(f, Labor).empty());
+    EXPECT_FALSE(f.Has(Labor));
+    EXPECT_EQ(begun, 3);
+    EXPECT_EQ(ended, 3);
+    // Types outside 0 to 8 do nothing at all.
+    EXPECT_TRUE(Groups(f, static_cast<CompType>(9)).empty());
+    EXPECT_TRUE(Groups(f, static_cast<CompType>(-1)).empty());
+    EXPECT_EQ(begun, 3);
+    SetWaitCursorHooks(previous);
+    EXPECT_TRUE(messages.texts().empty());
+}
+
+TEST(CompositeWithoutDatabase, EmptyPathOrMissingFileBuildsNothing)
+{
+    MessageRecorder messages;
+    GanttFacility empty;
+    Array<long> ids;
+    Array<CString> names;
+    Hash<long, double> list;
+    list[5] = 1.0;
+    for (int type = 0; type < kNumCompTypes; ++type) {
+        empty.GetCompositeVessels(ids, names, static_cast<CompType>(type));
+        empty.GetCompositeList(list, 1, 1, static_cast<CompType>(type), Mass);
+    }
+    EXPECT_EQ(ids.GetSize(), 0);
+    EXPECT_EQ(Entries(list), (Points{{5, 1.0}}));
+    ProfileFacility missing("/nonexistent/dir/results.db");
+    missing.GetCompositeVessels(ids, names, Labor);
+    EXPECT_EQ(ids.GetSize(), 0);
+    EXPECT_FALSE(missing.Has(Labor));
+    EXPECT_TRUE(messages.texts().empty());
+}
+
+// ---------------------------------------------------------------------------
+// The generated sample
+
+class CompositeSampleTest : public ::testing::Test {
+protected:
+    CompositeSampleTest() : f(test::SampleDatabasePath().string()), sql(test::SampleDatabasePath().string(), true) {}
+    ProfileFacility f;
+    SqlFile sql;
+    MessageRecorder messages;
+};
+
+TEST_F(CompositeSampleTest, EveryTypeHasGroupsAndComponents)
+{
+    for (int type = 0; type < kNumCompTypes; ++type) {
+        Array<long> ids;
+        Array<CString> names;
+        f.GetCompositeVessels(ids, names, static_cast<CompType>(type));
+        EXPECT_GT(ids.GetSize(), 0) << CompTypeName(type);
+        for (int g = 0; g < ids.GetSize(); ++g) {
+            if (g > 0) {
+                EXPECT_LT(ids[g - 1], ids[g]);
+            }
+            Array<long> components;
+            Array<CString> componentNames;
+            f.GetCompositeComponents(static_cast<int>(ids[g]), components, componentNames, static_cast<CompType>(type));
+            EXPECT_GT(components.GetSize(), 0) << CompTypeName(type) << " group " << ids[g];
+        }
+    }
+    const long locations =
+        sql.Count("SELECT COUNT(DISTINCT es.EquipmentID) FROM EquipmentSummary es JOIN StreamSummary ss "
+                  "ON ss.FromEquipmentID = es.EquipmentID WHERE es.Category LIKE 'Inventory%' "
+                  "AND ss.StreamCategoryID <> -5");
+    Array<long> inputs;
+    Array<CString> names;
+    f.GetCompositeVessels(inputs, names, Inputs);
+    EXPECT_GE(inputs.GetSize(), locations);
+    EXPECT_TRUE(messages.texts().empty());
+}
+
+// What an inventory location gives out over the run, less what it takes in,
+// equals the summed mass of its streams.
+TEST_F(CompositeSampleTest, InventoryProfilesBalanceAgainstStreamMass)
+{
+    ASSERT_EQ(sql.Count("SELECT COUNT(*) FROM StreamSummary WHERE EndTimeUOM <> 'min' OR MassUOM <> 'kg'"), 0);
+    Array<long> groups;
+    Array<CString> names;
+    f.GetCompositeVessels(groups, names, Inventory);
+    int checked = 0;
+    for (int g = 0; g < groups.GetSize(); ++g) {
+        const long location = groups[g];
+        if (location < 0) continue;
+        Array<long> components;
+        Array<CString> componentNames;
+        f.GetCompositeComponents(static_cast<int>(location), components, componentNames, Inventory);
+        Hash<long, double> list;
+        for (int c = 0; c < components.GetSize(); ++c)
+            f.GetCompositeList(list, location, components[c], Inventory, Mass);
+        double integral = 0.0;
+        for (int i = 0; i + 1 < list.GetCount(); ++i)
+            integral += list.GetAt(i) * static_cast<double>(list.GetKeyAt(i + 1) - list.GetKeyAt(i));
+        EXPECT_EQ(list.GetAt(list.GetCount() - 1), 0.0);
+        const std::string id = std::to_string(location);
+        const double expected = sql.Number(
+            "SELECT SUM(CASE WHEN ss.FromEquipmentID = " + id +
+            " AND esto.Category IS NOT NULL AND instr(esto.Category, 'Inventory') = 0 THEN 1 ELSE -1 END "
+            "* ss.Mass * tp.MassPhaseFraction * pc.MassFraction) "
+            "FROM StreamSummary ss LEFT JOIN EquipmentSummary esfrom ON esfrom.EquipmentID = ss.FromEquipmentID "
+            "LEFT JOIN EquipmentSummary esto ON esto.EquipmentID = ss.ToEquipmentID "
+            "JOIN ThermodynamicPhase tp ON tp.StreamID = ss.StreamID JOIN PhaseComponents pc ON pc.PhaseID = "
+            "tp.PhaseID "
+            "WHERE ss.StreamCategoryID <> -5 AND CAST(ss.StartTime * 60 AS INTEGER) < CAST(ss.EndTime * 60 AS INTEGER) "
+            "AND (ss.FromEquipmentID = " +
+            id + " OR (ss.ToEquipmentID = " + id +
+            " AND esfrom.Category IS NOT NULL AND instr(esfrom.Category, 'Inventory') = 0))");
+        ASSERT_NE(expected, 0.0) << "location " << location;
+        EXPECT_NEAR(integral, expected, 1e-9 * std::fabs(expected) + 1e-6) << "location " << location;
+        ++checked;
+    }
+    EXPECT_GT(checked, 0);
+}
+
+// Operators count in whole numbers: each grade's operator-seconds equal the
+// truncated counts times the row intervals.
+TEST_F(CompositeSampleTest, LaborCountsTruncate)
+{
+    ASSERT_EQ(sql.Count("SELECT COUNT(*) FROM LaborSummary WHERE EndTimeUOM <> 'h'"), 0);
+    Array<long> grades;
+    Array<CString> names;
+    f.GetCompositeComponents(1, grades, names, Labor);
+    ASSERT_GT(grades.GetSize(), 0);
+    for (int g = 0; g < grades.GetSize(); ++g) {
+        Hash<long, double> list;
+        f.GetCompositeList(list, 1, grades[g], Labor, Operators);
+        double integral = 0.0;
+        for (int i = 0; i + 1 < list.GetCount(); ++i) {
+            EXPECT_EQ(list.GetAt(i), std::trunc(list.GetAt(i)));
+            integral += list.GetAt(i) * static_cast<double>(list.GetKeyAt(i + 1) - list.GetKeyAt(i));
+        }
+        const std::string grade = grades[g] == -1 ? "0" : std::to_string(grades[g]);
+        const std::string span = "(CAST(EndTime * 3600 AS INTEGER) - CAST(StartTime * 3600 AS INTEGER))";
+        const double whole = sql.Number("SELECT SUM(CAST(NumberOfOperators AS INTEGER) * " + span +
+                                        ") FROM LaborSummary WHERE LaborGradeID = " + grade);
+        EXPECT_DOUBLE_EQ(integral, whole) << "grade " << grades[g];
+    }
+    // The sample has fractional counts, so truncation is visible in the totals.
+    EXPECT_GT(sql.Number("SELECT SUM(NumberOfOperators - CAST(NumberOfOperators AS INTEGER)) FROM LaborSummary"), 0.0);
+}
+
+} // namespace
+} // namespace batchplant
