@@ -53,10 +53,116 @@ void Vessel::MoveByForce()
 
 // --- Plane --------------------------------------------------------------
 
+namespace {
+
+// What the force terms read of the floor's vessels, taken once per
+// distribution: the positions do not change until the moves, and a
+// vessel's visibility takes a look at its class and streams.
+struct Body {
+    Vessel* vessel;
+    double x, y, radius, capacityRoot;
+    bool visible;
+};
+
+struct Field {
+    std::vector<Body> bodies;
+    std::unordered_map<const Vessel*, bool> visibleByVessel; // registered vessels only
+
+    explicit Field(const List<Vessel*>& vessels)
+    {
+        bodies.reserve(static_cast<std::size_t>(vessels.GetCount()));
+        for (int k = 0; k < vessels.GetCount(); ++k) {
+            Vessel* u = vessels.GetAt(k);
+            if (!u) continue;
+            const bool visible = u->IsVisible();
+            bodies.push_back({u, u->GetRelX(), u->GetRelY(), u->GetRadius(), capacityRoot(u), visible});
+            visibleByVessel.emplace(u, visible);
+        }
+    }
+};
+
+Vector attraction(const Vessel* v, const Field& field, double strength, short order)
+{
+    Vector f;
+    const double x = v->GetRelX();
+    const double y = v->GetRelY();
+    for (const Body& u : field.bodies) {
+        if (u.vessel == v || !u.visible) continue;
+        const double dx = u.x - x;
+        const double dy = u.y - y;
+        const double d = std::sqrt(dx * dx + dy * dy);
+        if (!(d > kCoincident)) continue;
+        double pull = strength * 0.1 / d;
+        if (v->IsConnectingVessel(u.vessel)) pull = std::pow(d, order) * strength / 100.0;
+        const double g = pull / d;
+        f.x -= g * dx;
+        f.y -= g * dy;
+    }
+    return f;
+}
+
+Vector repulsion(const Vessel* v, const Field& field, double strength, short order)
+{
+    Vector f;
+    const double x = v->GetRelX();
+    const double y = v->GetRelY();
+    const double cv = capacityRoot(v);
+    const double rv = v->GetRadius();
+    for (const Body& u : field.bodies) {
+        if (u.vessel == v || !u.visible) continue;
+        const double dx = u.x - x;
+        const double dy = u.y - y;
+        const double d = std::sqrt(dx * dx + dy * dy);
+        // With a positive order d^order falls to 0 with d and the window
+        // below leaves out coincident vessels by itself. With an order of 0
+        // or below it no longer does (d^0 is 1 at any distance), so such
+        // pairs are left out here, as for attraction, rather than divided
+        // by a zero distance.
+        if (order <= 0 && !(d > kCoincident)) continue;
+        const double p = std::pow(d, order);
+        const double s = u.radius + rv;
+        if (!(s / 100.0 < p && p < s * 10.0)) continue;
+        const double push = strength * cv * u.capacityRoot / p / d;
+        f.x += push * dx;
+        f.y += push * dy;
+    }
+    return f;
+}
+
+Vector leftRight(const Vessel* v, const Field& field, double strength, int registered)
+{
+    Vector f;
+    if (registered == 0) return f;
+    std::int16_t in = 0;
+    std::int16_t out = 0;
+    for (int j = 0; j < v->GetNumStreams(); ++j) {
+        const Stream* s = v->GetStreamByIndex(j);
+        const Vessel* u = s ? s->GetOtherVessel(v) : nullptr;
+        if (!u) continue;
+        const auto it = field.visibleByVessel.find(u);
+        if (it == field.visibleByVessel.end() || !it->second) continue;
+        if (u == s->GetInputVessel()) ++in;
+        if (u == s->GetOutputVessel()) ++out;
+    }
+    const auto shift = static_cast<std::int16_t>(out - in);
+    f.y = shift * strength * 10.0 / registered;
+    return f;
+}
+
+} // namespace
+
 void Plane::DistributeVessels()
 {
-    for (int i = 0; i < m_vessels.GetCount(); ++i)
-        setVesselForce(i);
+    // The same as setVesselForce for every vessel in order, reading the
+    // floor once.
+    const Field field(m_vessels);
+    for (int i = 0; i < m_vessels.GetCount(); ++i) {
+        Vessel* v = m_vessels.GetAt(i);
+        if (!v) continue;
+        v->SetForceVector(repulsion(v, field, m_repulsiveForce, m_repulsiveOrder));
+        v->IncForceVector(attraction(v, field, m_attractiveForce, m_attractiveOrder));
+        v->IncForceVector(leftRight(v, field, m_lrForce, m_vessels.GetCount()));
+    }
 }
 
 void Plane::MoveVesselsByForce()
@@ -76,73 +182,17 @@ void Plane::setVesselForce(int i)
 
 Vector Plane::getAttractiveForce(Vessel* v)
 {
-    Vector f;
-    if (!v) return f;
-    const double x = v->GetRelX();
-    const double y = v->GetRelY();
-    for (int k = 0; k < m_vessels.GetCount(); ++k) {
-        const Vessel* u = m_vessels.GetAt(k);
-        if (!u || u == v || !u->IsVisible()) continue;
-        const double dx = u->GetRelX() - x;
-        const double dy = u->GetRelY() - y;
-        const double d = std::sqrt(dx * dx + dy * dy);
-        if (!(d > kCoincident)) continue;
-        double strength = m_attractiveForce * 0.1 / d;
-        if (v->IsConnectingVessel(u)) strength = std::pow(d, m_attractiveOrder) * m_attractiveForce / 100.0;
-        const double g = strength / d;
-        f.x -= g * dx;
-        f.y -= g * dy;
-    }
-    return f;
+    return v ? attraction(v, Field(m_vessels), m_attractiveForce, m_attractiveOrder) : Vector{};
 }
 
 Vector Plane::getRepulsiveForce(Vessel* v)
 {
-    Vector f;
-    if (!v) return f;
-    const double x = v->GetRelX();
-    const double y = v->GetRelY();
-    const double cv = capacityRoot(v);
-    for (int k = 0; k < m_vessels.GetCount(); ++k) {
-        const Vessel* u = m_vessels.GetAt(k);
-        if (!u || u == v || !u->IsVisible()) continue;
-        const double dx = u->GetRelX() - x;
-        const double dy = u->GetRelY() - y;
-        const double d = std::sqrt(dx * dx + dy * dy);
-        // With a positive order d^order falls to 0 with d and the window
-        // below leaves out coincident vessels by itself. With an order of 0
-        // or below it no longer does (d^0 is 1 at any distance), so such
-        // pairs are left out here, as for attraction, rather than divided
-        // by a zero distance.
-        if (m_repulsiveOrder <= 0 && !(d > kCoincident)) continue;
-        const double p = std::pow(d, m_repulsiveOrder);
-        const double s = u->GetRadius() + v->GetRadius();
-        if (!(s / 100.0 < p && p < s * 10.0)) continue;
-        const double strength = m_repulsiveForce * cv * capacityRoot(u) / p / d;
-        f.x += strength * dx;
-        f.y += strength * dy;
-    }
-    return f;
+    return v ? repulsion(v, Field(m_vessels), m_repulsiveForce, m_repulsiveOrder) : Vector{};
 }
 
 Vector Plane::getLeftRightForce(Vessel* v)
 {
-    Vector f;
-    const int n = m_vessels.GetCount();
-    if (!v || n == 0) return f;
-    std::int16_t in = 0;
-    std::int16_t out = 0;
-    for (int j = 0; j < v->GetNumStreams(); ++j) {
-        const Stream* s = v->GetStreamByIndex(j);
-        if (!s) continue;
-        Vessel* u = s->GetOtherVessel(v);
-        if (!u || !FindVessel(u) || !u->IsVisible()) continue;
-        if (u == s->GetInputVessel()) ++in;
-        if (u == s->GetOutputVessel()) ++out;
-    }
-    const auto shift = static_cast<std::int16_t>(out - in);
-    f.y = shift * m_lrForce * 10.0 / n;
-    return f;
+    return v ? leftRight(v, Field(m_vessels), m_lrForce, m_vessels.GetCount()) : Vector{};
 }
 
 void Plane::CrawlThroughConnections(Vessel* v, short* marks)
