@@ -1,0 +1,147 @@
+// `batchplant report DB -o DIR` loads a results database into both views and
+// writes DIR/index.html: one self-contained page with the plant summary, the
+// Gantt chart and the composite profiles, all inline.
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <system_error>
+
+#include "Command.h"
+#include "render/GanttSvg.h"
+#include "render/Html.h"
+#include "render/Load.h"
+#include "render/Profiles.h"
+#include "render/Summary.h"
+#include "batchplant/gantt/GanttFacility.h"
+#include "batchplant/model/Facility.h"
+
+namespace batchplant::cli {
+namespace {
+
+struct ReportOptions {
+    std::string db;
+    std::string output;
+};
+
+// The profiles the page shows, and how each is read.
+struct ProfileSpec {
+    CompType type;
+    CompositeSetting setting;
+    SeriesBy by;
+    const char* caption;
+};
+
+constexpr ProfileSpec kProfiles[] = {
+    {Labor, Operators, SeriesBy::Component, "Operators at work per labor grade"},
+    {Utilities, Duty | PerTime, SeriesBy::Group, "Heat duty per utility"},
+    {Inventory, Mass | PerTime, SeriesBy::ComponentName,
+     "Net mass rate out of the inventory locations per material (positive: to the process)"},
+    {VaporEmissions, Mass | PerTime, SeriesBy::Group, "Vapor emissions per source"},
+    {BufferTanks, Mass, SeriesBy::Group, "Buffer tank contents"},
+};
+
+constexpr const char* kStyle = R"(
+body { font-family: Helvetica, Arial, sans-serif; margin: 0; color: #222; background: #F3F4F7; }
+header { background: #1F3A5F; color: #FFF; padding: 18px 28px; }
+header h1 { margin: 0; font-size: 22px; }
+header p { margin: 4px 0 0; color: #C9D6EA; }
+main { padding: 10px 28px 40px; }
+section { background: #FFF; border-radius: 6px; box-shadow: 0 1px 3px rgba(0,0,0,0.12); margin: 18px 0; padding: 8px 20px 16px; }
+h2 { font-size: 18px; border-bottom: 1px solid #E1E4EA; padding-bottom: 6px; }
+h3 { font-size: 15px; margin: 16px 0 6px; }
+h4 { font-size: 13px; margin: 6px 0; }
+table { border-collapse: collapse; font-size: 12px; }
+th, td { padding: 3px 10px; border-bottom: 1px solid #ECEEF2; text-align: left; }
+th { background: #F0F2F6; }
+td.num, th.num { text-align: right; }
+dl.facts { display: grid; grid-template-columns: max-content auto; gap: 4px 16px; font-size: 13px; }
+dl.facts dt { font-weight: bold; }
+dl.facts dd { margin: 0; }
+.floors { display: flex; flex-wrap: wrap; gap: 18px; }
+.floor { border: 1px solid #E1E4EA; border-radius: 4px; padding: 4px 10px 10px; }
+.chart { overflow-x: auto; }
+p.caption { font-size: 12px; color: #555; margin: 4px 0 8px; }
+)";
+
+std::string renderPage(const PlantSummary& summary, GanttFacility& schedule, int& bars)
+{
+    std::ostringstream page;
+    page << "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n"
+         << "<meta charset=\"utf-8\"/>\n<title>Run report: " << XmlEscape(summary.planName) << "</title>\n"
+         << "<style>" << kStyle << "</style>\n</head>\n<body>\n";
+    page << "<header><h1>Run report: " << XmlEscape(summary.planName.empty() ? "(unnamed plan)" : summary.planName)
+         << "</h1><p>Run start " << XmlEscape(summary.startTime) << " \u00B7 " << summary.steps.size()
+         << " steps \u00B7 " << summary.vessels << " pieces of equipment</p></header>\n<main>\n";
+    page << SummaryHtml(summary);
+
+    bars = 0;
+    for (int v = 0; v < schedule.GetNumSchedVessels(); ++v)
+        bars += schedule.GetNumTimeBlocks(v);
+    GanttSvgOptions gantt;
+    gantt.standalone = false;
+    page << "<section id=\"gantt\"><h2>Schedule</h2>\n<p class=\"caption\">One row per piece of equipment, one bar per "
+            "operation coloured by batch; pale bars are operations on an empty vessel, grey-blue stretches the time a "
+            "vessel holds material between operations, shaded areas non-working calendar time. Hover a bar for its "
+            "details.</p>\n<div class=\"chart\">\n"
+         << RenderGanttSvg(schedule, gantt) << "</div></section>\n";
+
+    const long end = RunEndSeconds(schedule);
+    page << "<section id=\"profiles\"><h2>Resource profiles</h2>\n";
+    for (const ProfileSpec& spec : kProfiles) {
+        const ProfileChart chart = BuildProfileChart(schedule, spec.type, spec.setting, spec.by);
+        page << "<h3>" << XmlEscape(CompTypeName(spec.type)) << "</h3>\n<p class=\"caption\">"
+             << XmlEscape(spec.caption) << "</p>\n<div class=\"chart\">\n";
+        // The chart's time axis runs to the end of the schedule in the profile's time unit.
+        const double endInUnit = static_cast<double>(end) / chart.timeFactor;
+        page << RenderProfileSvg(chart, endInUnit, false) << "</div>\n";
+    }
+    page << "</section>\n</main>\n</body>\n</html>\n";
+    return page.str();
+}
+
+int runReport(const ReportOptions& o)
+{
+    LoadedRun run;
+    if (const int rc = LoadRun("report", o.db, true, true, run); rc != kOk) return rc;
+
+    std::error_code ec;
+    std::filesystem::create_directories(o.output, ec);
+    if (ec || !std::filesystem::is_directory(o.output)) {
+        std::fprintf(stderr, "batchplant report: cannot create the directory %s%s%s\n", o.output.c_str(),
+                     ec ? ": " : "", ec ? ec.message().c_str() : "");
+        return kFailure;
+    }
+    const PlantSummary summary = SummarizePlant(*run.plant);
+    int bars = 0;
+    const std::string html = renderPage(summary, *run.schedule, bars);
+    const std::filesystem::path file = std::filesystem::path(o.output) / "index.html";
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    if (out) out << html;
+    if (out) out.close();
+    if (!out) {
+        std::fprintf(stderr, "batchplant report: cannot write %s\n", file.string().c_str());
+        return kFailure;
+    }
+    std::printf("Plan %s: %zu steps, %d pieces of equipment, %d operations\n",
+                summary.planName.empty() ? "(unnamed)" : summary.planName.c_str(), summary.steps.size(),
+                summary.vessels, bars);
+    std::printf("Report written to %s\n", file.string().c_str());
+    return kOk;
+}
+
+const bool registered = registerCommand(
+    "report", "Write a self-contained HTML report of a run: plant summary, Gantt chart and resource profiles",
+    [](CLI::App& sub) {
+        auto o = std::make_shared<ReportOptions>();
+        sub.add_option("db", o->db, "The results database")->required();
+        sub.add_option("-o,--output", o->output, "The directory to write index.html into (created if absent)")
+            ->required();
+        return Runner([o] { return runReport(*o); });
+    });
+
+} // namespace
+} // namespace batchplant::cli

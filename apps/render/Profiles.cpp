@@ -1,0 +1,248 @@
+#include "Profiles.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <sstream>
+
+#include "Html.h"
+#include "batchplant/foundation/Array.h"
+#include "batchplant/foundation/Hash.h"
+#include "batchplant/gantt/GanttFacility.h"
+
+namespace batchplant::cli {
+namespace {
+
+struct Units {
+    std::string time, value;
+    double timeFactor = 1.0, valueFactor = 1.0, valueOffset = 0.0;
+};
+
+Units unitsOf(GanttFacility& facility, CompType type, long group, long component, CompositeSetting setting)
+{
+    CString timeUnit, valueUnit;
+    Units u;
+    facility.GetCompositeUnits(type, group, component, setting, timeUnit, u.timeFactor, valueUnit, u.valueFactor,
+                               u.valueOffset);
+    u.time = timeUnit.str().empty() ? "s" : timeUnit.str();
+    u.value = valueUnit.str();
+    // A zero or unusable factor would make every value infinite; show internal units instead.
+    if (!std::isfinite(u.timeFactor) || u.timeFactor == 0.0) {
+        u.timeFactor = 1.0;
+        u.time = "s";
+    }
+    if (!std::isfinite(u.valueFactor) || u.valueFactor == 0.0) u.valueFactor = 1.0;
+    if (!std::isfinite(u.valueOffset)) u.valueOffset = 0.0;
+    return u;
+}
+
+std::vector<std::pair<double, double>> toPoints(const Hash<long, double>& list, const Units& u)
+{
+    std::vector<std::pair<double, double>> points;
+    points.reserve(list.GetCount());
+    for (int i = 0; i < list.GetCount(); ++i)
+        points.emplace_back(static_cast<double>(list.GetKeyAt(i)) / u.timeFactor,
+                            (list.GetAt(i) - u.valueOffset) / u.valueFactor);
+    return points;
+}
+
+// Settings without the PerTime bit for the list: it only changes the units.
+CompositeSetting listSetting(CompositeSetting s)
+{
+    return static_cast<CompositeSetting>(static_cast<int>(s) & ~static_cast<int>(PerTime));
+}
+
+// At most `limit` bytes of `text`, cut on a character boundary with an
+// ellipsis when shortened, so a long UTF-8 name never ends in half a character.
+std::string shorten(const std::string& text, size_t limit)
+{
+    if (text.size() <= limit) return text;
+    size_t cut = limit - 3;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return text.substr(0, cut) + "\u2026";
+}
+
+} // namespace
+
+ProfileChart BuildProfileChart(GanttFacility& facility, CompType type, CompositeSetting setting, SeriesBy by)
+{
+    ProfileChart chart;
+    chart.title = CompTypeName(type);
+    Array<long> groups;
+    Array<CString> groupNames;
+    facility.GetCompositeVessels(groups, groupNames, type);
+    std::map<std::string, Hash<long, double>> lists; // by series name
+    std::vector<std::string> order;
+    bool haveUnits = false;
+    Units units;
+    for (int g = 0; g < groups.GetSize(); ++g) {
+        Array<long> comps;
+        Array<CString> compNames;
+        facility.GetCompositeComponents(static_cast<int>(groups[g]), comps, compNames, type);
+        for (int c = 0; c < comps.GetSize(); ++c) {
+            std::string name;
+            switch (by) {
+            case SeriesBy::Group:
+                name = groupNames[g].str();
+                break;
+            case SeriesBy::ComponentName:
+                name = compNames[c].str();
+                break;
+            case SeriesBy::Component:
+                name = compNames[c].str();
+                if (groups.GetSize() > 1) name = groupNames[g].str() + " / " + name;
+                break;
+            }
+            if (name.empty()) name = "(outside the plant)";
+            if (!lists.count(name)) order.push_back(name);
+            facility.GetCompositeList(lists[name], groups[g], comps[c], type, listSetting(setting));
+            if (!haveUnits) {
+                units = unitsOf(facility, type, groups[g], comps[c], setting);
+                haveUnits = true;
+            }
+        }
+    }
+    chart.timeUnit = units.time;
+    chart.timeFactor = units.timeFactor;
+    chart.valueUnit = units.value;
+    for (const std::string& name : order)
+        if (lists[name].GetCount() > 0) chart.series.push_back({name, toPoints(lists[name], units)});
+    return chart;
+}
+
+bool BuildProfileSum(GanttFacility& facility, CompType type, CompositeSetting setting, std::optional<long> group,
+                     std::optional<long> component, ProfileChart& chart, std::string& error)
+{
+    chart = ProfileChart{};
+    chart.title = CompTypeName(type);
+    Array<long> groups;
+    Array<CString> groupNames;
+    facility.GetCompositeVessels(groups, groupNames, type);
+    Hash<long, double> sum;
+    bool groupFound = !group, componentFound = !component, haveUnits = false;
+    Units units;
+    std::string label;
+    for (int g = 0; g < groups.GetSize(); ++g) {
+        if (group && groups[g] != *group) continue;
+        groupFound = true;
+        Array<long> comps;
+        Array<CString> compNames;
+        facility.GetCompositeComponents(static_cast<int>(groups[g]), comps, compNames, type);
+        for (int c = 0; c < comps.GetSize(); ++c) {
+            if (component && comps[c] != *component) continue;
+            componentFound = true;
+            facility.GetCompositeList(sum, groups[g], comps[c], type, listSetting(setting));
+            if (!haveUnits) {
+                units = unitsOf(facility, type, groups[g], comps[c], setting);
+                haveUnits = true;
+            }
+            if (group) label = groupNames[g].str();
+            if (component) label += (label.empty() ? "" : " / ") + compNames[c].str();
+        }
+    }
+    if (!groupFound) {
+        error = "no " + std::string(CompTypeName(type)) + " group with id " + std::to_string(*group);
+        return false;
+    }
+    if (!componentFound) {
+        error = "no " + std::string(CompTypeName(type)) + " component with id " + std::to_string(*component) +
+                (group ? " in group " + std::to_string(*group) : std::string());
+        return false;
+    }
+    chart.timeUnit = units.time;
+    chart.timeFactor = units.timeFactor;
+    chart.valueUnit = units.value;
+    if (sum.GetCount() > 0) chart.series.push_back({label.empty() ? "Total" : label, toPoints(sum, units)});
+    return true;
+}
+
+std::string RenderProfileSvg(const ProfileChart& chart, double endTime, bool standalone, int width)
+{
+    constexpr int left = 80, right = 210, top = 30, plotHeight = 200, bottom = 40;
+    const int plotWidth = std::max(width - left - right, 100);
+    const int height = top + plotHeight + bottom;
+    double tMax = std::isfinite(endTime) ? endTime : 0.0, vMin = 0.0, vMax = 0.0;
+    for (const auto& s : chart.series)
+        for (const auto& [t, v] : s.points) {
+            if (std::isfinite(t)) tMax = std::max(tMax, t);
+            if (std::isfinite(v)) {
+                vMin = std::min(vMin, v);
+                vMax = std::max(vMax, v);
+            }
+        }
+    if (tMax <= 0.0) tMax = 1.0;
+    if (vMax - vMin <= 0.0) vMax = vMin + 1.0;
+    const double pad = (vMax - vMin) * 0.05;
+    if (vMax > 0.0) vMax += pad;
+    if (vMin < 0.0) vMin -= pad;
+    auto xOf = [&](double t) { return left + std::clamp(t / tMax, 0.0, 1.0) * plotWidth; };
+    auto yOf = [&](double v) {
+        if (!std::isfinite(v)) v = 0.0;
+        return top + (vMax - v) / (vMax - vMin) * plotHeight;
+    };
+
+    std::ostringstream out;
+    if (standalone) out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"profile\" width=\"" << left + plotWidth + right
+        << "\" height=\"" << height << "\" viewBox=\"0 0 " << left + plotWidth + right << ' ' << height
+        << "\" font-family=\"Helvetica, Arial, sans-serif\" font-size=\"11\">\n";
+    out << "<rect x=\"0\" y=\"0\" width=\"" << left + plotWidth + right << "\" height=\"" << height
+        << "\" fill=\"#FFFFFF\"/>\n";
+    out << "<text x=\"" << left << "\" y=\"18\" font-size=\"13\" font-weight=\"bold\" fill=\"#222\">"
+        << XmlEscape(chart.title) << (chart.valueUnit.empty() ? "" : " (" + XmlEscape(chart.valueUnit) + ")")
+        << "</text>\n";
+    // Value grid and labels.
+    for (int i = 0; i <= 4; ++i) {
+        const double v = vMin + (vMax - vMin) * i / 4.0;
+        const double y = yOf(v);
+        out << "<line x1=\"" << left << "\" y1=\"" << FormatNumber(y) << "\" x2=\"" << left + plotWidth << "\" y2=\""
+            << FormatNumber(y) << "\" stroke=\"#E4E4E4\"/><text x=\"" << left - 6 << "\" y=\"" << FormatNumber(y + 4)
+            << "\" text-anchor=\"end\" fill=\"#444\">" << FormatNumber(v, 4) << "</text>\n";
+    }
+    for (int i = 0; i <= 10; ++i) {
+        const double t = tMax * i / 10.0;
+        out << "<text x=\"" << FormatNumber(xOf(t)) << "\" y=\"" << top + plotHeight + 16
+            << "\" text-anchor=\"middle\" fill=\"#444\">" << FormatNumber(t, 4) << "</text>\n";
+    }
+    out << "<text x=\"" << left + plotWidth / 2 << "\" y=\"" << top + plotHeight + 34
+        << "\" text-anchor=\"middle\" fill=\"#222\">Time (" << XmlEscape(chart.timeUnit) << ")</text>\n";
+    out << "<rect x=\"" << left << "\" y=\"" << top << "\" width=\"" << plotWidth << "\" height=\"" << plotHeight
+        << "\" fill=\"none\" stroke=\"#999\"/>\n";
+    if (vMin < 0.0)
+        out << "<line x1=\"" << left << "\" y1=\"" << FormatNumber(yOf(0)) << "\" x2=\"" << left + plotWidth
+            << "\" y2=\"" << FormatNumber(yOf(0)) << "\" stroke=\"#777\"/>\n";
+
+    static const char* const colours[] = {"#1F77B4", "#D62728", "#2CA02C", "#FF7F0E", "#9467BD",
+                                          "#8C564B", "#E377C2", "#17BECF", "#7F7F7F", "#BCBD22"};
+    constexpr int maxLegend = 14;
+    for (size_t i = 0; i < chart.series.size(); ++i) {
+        const ProfileSeries& s = chart.series[i];
+        const char* colour = colours[i % 10];
+        std::ostringstream d;
+        double lastY = yOf(0.0);
+        d << "M" << FormatNumber(xOf(s.points.empty() ? 0.0 : s.points.front().first)) << ' ' << FormatNumber(lastY);
+        for (const auto& [t, v] : s.points) {
+            d << " H" << FormatNumber(xOf(t));
+            lastY = yOf(v);
+            d << " V" << FormatNumber(lastY);
+        }
+        d << " H" << FormatNumber(xOf(tMax));
+        out << "<path class=\"series\" d=\"" << d.str() << "\" fill=\"none\" stroke=\"" << colour
+            << "\" stroke-width=\"1.5\"><title>" << XmlEscape(s.name) << "</title></path>\n";
+        if (static_cast<int>(i) < maxLegend)
+            out << "<rect x=\"" << left + plotWidth + 12 << "\" y=\"" << top + 4 + 14 * i
+                << "\" width=\"10\" height=\"10\" fill=\"" << colour << "\"/><text x=\"" << left + plotWidth + 26
+                << "\" y=\"" << top + 13 + 14 * i << "\">" << XmlEscape(shorten(s.name, 28)) << "</text>\n";
+    }
+    if (static_cast<int>(chart.series.size()) > maxLegend)
+        out << "<text x=\"" << left + plotWidth + 12 << "\" y=\"" << top + 13 + 14 * maxLegend << "\">and "
+            << chart.series.size() - maxLegend << " more</text>\n";
+    if (chart.series.empty())
+        out << "<text x=\"" << left + plotWidth / 2 << "\" y=\"" << top + plotHeight / 2
+            << "\" text-anchor=\"middle\" fill=\"#888\">No data</text>\n";
+    out << "</svg>\n";
+    return out.str();
+}
+
+} // namespace batchplant::cli
