@@ -1,0 +1,40 @@
+#pragma once
+// Top views of a facility's floors as SVG, the still picture of what the
+// 3-D host animates: each floor a rectangle, each shown vessel a circle of
+// its radius filled from the bottom to its volume fraction in its contents
+// colour, its shell in its current colour (heating orange, cooling blue,
+// selected red) with a dashed ring while a reaction runs, connecting pipes
+// as lines with an arrow towards the vessel fed (flowing ones thick and
+// blue), and the vessels' tags.
+//
+// Kept out of the library: the hosts draw for themselves. Used by the plan
+// and report commands.
+
+#include <string>
+
+namespace batchplant {
+class Facility;
+class Plane;
+} // namespace batchplant
+
+namespace batchplant::cli {
+
+struct PlanSvgOptions {
+    // Pixels per unit of length; reduced for floors too wide for maxWidth.
+    double scale = 40.0;
+    double maxWidth = 1600.0;
+    // A caption under the floor titles (e.g. the simulated time); none if
+    // empty.
+    std::string caption;
+};
+
+// One floor as an <svg> element with its width and height set; with
+// `standalone`, as a whole document (XML declaration and namespace).
+std::string RenderFloorSvg(const Facility& facility, const Plane& floor, const PlanSvgOptions& options,
+                           bool standalone = true);
+
+// Every floor of the facility, one below the other, with a legend, as one
+// document. A facility without floors gives a document saying so.
+std::string RenderPlanSvg(const Facility& facility, const PlanSvgOptions& options = {});
+
+} // namespace batchplant::cli
