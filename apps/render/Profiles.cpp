@@ -94,7 +94,8 @@ ProfileChart BuildProfileChart(GanttFacility& facility, CompType type, Composite
                 if (groups.GetSize() > 1) name = groupNames[g].str() + " / " + name;
                 break;
             }
-            if (name.empty()) name = "(outside the plant)";
+            if (name.empty())
+                name = (type == Inputs || type == Outputs || type == Inventory) ? "(outside the plant)" : "(unnamed)";
             if (!lists.count(name)) order.push_back(name);
             facility.GetCompositeList(lists[name], groups[g], comps[c], type, listSetting(setting));
             if (!haveUnits) {
@@ -200,10 +201,17 @@ std::string RenderProfileSvg(const ProfileChart& chart, double endTime, bool sta
             << FormatNumber(y) << "\" stroke=\"#E4E4E4\"/><text x=\"" << left - 6 << "\" y=\"" << FormatNumber(y + 4)
             << "\" text-anchor=\"end\" fill=\"#444\">" << FormatNumber(v, 4) << "</text>\n";
     }
-    for (int i = 0; i <= 10; ++i) {
-        const double t = tMax * i / 10.0;
+    // Time ticks at a round step of 1, 2 or 5 times a power of ten.
+    const double rough = tMax / 10.0;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
+    const double step = rough / magnitude <= 1.0   ? magnitude
+                        : rough / magnitude <= 2.0 ? 2.0 * magnitude
+                        : rough / magnitude <= 5.0 ? 5.0 * magnitude
+                                                   : 10.0 * magnitude;
+    for (int i = 0; i * step <= tMax * (1.0 + 1e-9) && i <= 100; ++i) {
+        const double t = i * step;
         out << "<text x=\"" << FormatNumber(xOf(t)) << "\" y=\"" << top + plotHeight + 16
-            << "\" text-anchor=\"middle\" fill=\"#444\">" << FormatNumber(t, 4) << "</text>\n";
+            << "\" text-anchor=\"middle\" fill=\"#444\">" << FormatNumber(t, 6) << "</text>\n";
     }
     out << "<text x=\"" << left + plotWidth / 2 << "\" y=\"" << top + plotHeight + 34
         << "\" text-anchor=\"middle\" fill=\"#222\">Time (" << XmlEscape(chart.timeUnit) << ")</text>\n";

@@ -1,0 +1,512 @@
+// Tests of `batchplant report`, `gantt`, `profile` and `summary`, run as a
+// separate process on the generated sample database. The pages are parsed as
+// XML by a small checker here and compared with what the library reads.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "SampleDatabase.h"
+#include "TestSupport.h"
+#include "batchplant/db/Dao.h"
+#include "batchplant/foundation/Array.h"
+#include "batchplant/foundation/Hash.h"
+#include "batchplant/gantt/GanttFacility.h"
+#include "batchplant/model/Facility.h"
+#include "batchplant/model/Vessel.h"
+
+namespace batchplant {
+namespace {
+
+// A parsed XML element: name, attributes, direct text and children.
+struct Element {
+    std::string name;
+    std::map<std::string, std::string> attributes;
+    std::string text;
+    std::vector<Element> children;
+};
+
+// A strict little XML parser: one root, matching tags, quoted and unique
+// attributes, known entities only. Throws std::runtime_error on the first
+// fault.
+class XmlParser {
+public:
+    explicit XmlParser(std::string text) : s(std::move(text)) {}
+
+    Element parseDocument()
+    {
+        skipProlog();
+        if (!peek("<")) fail("no root element");
+        Element root = parseElement();
+        skipMisc();
+        if (pos != s.size()) fail("content after the root element");
+        return root;
+    }
+
+private:
+    std::string s;
+    size_t pos = 0;
+
+    [[noreturn]] void fail(const std::string& why) const
+    {
+        throw std::runtime_error(why + " at offset " + std::to_string(pos) + ": \"" + s.substr(pos, 40) + "\"");
+    }
+    bool peek(const char* t) const { return s.compare(pos, std::char_traits<char>::length(t), t) == 0; }
+    void skipSpace()
+    {
+        while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos])))
+            ++pos;
+    }
+    void skipPast(const char* end)
+    {
+        const size_t at = s.find(end, pos);
+        if (at == std::string::npos) fail(std::string("unterminated, no ") + end);
+        pos = at + std::char_traits<char>::length(end);
+    }
+    void skipMisc()
+    {
+        for (;;) {
+            skipSpace();
+            if (peek("<!--"))
+                skipPast("-->");
+            else if (peek("<?"))
+                skipPast("?>");
+            else
+                return;
+        }
+    }
+    void skipProlog()
+    {
+        skipMisc();
+        if (peek("<!DOCTYPE")) skipPast(">");
+        skipMisc();
+    }
+    std::string parseName()
+    {
+        const size_t start = pos;
+        while (pos < s.size() && (std::isalnum(static_cast<unsigned char>(s[pos])) || s[pos] == '-' || s[pos] == '_' ||
+                                  s[pos] == ':' || s[pos] == '.'))
+            ++pos;
+        if (pos == start) fail("expected a name");
+        return s.substr(start, pos - start);
+    }
+    std::string decode(const std::string& raw)
+    {
+        std::string out;
+        for (size_t i = 0; i < raw.size(); ++i) {
+            if (raw[i] == '<') fail("raw < in text or attribute");
+            if (raw[i] != '&') {
+                out += raw[i];
+                continue;
+            }
+            const size_t semi = raw.find(';', i);
+            if (semi == std::string::npos) fail("unterminated entity");
+            const std::string entity = raw.substr(i + 1, semi - i - 1);
+            if (entity == "amp")
+                out += '&';
+            else if (entity == "lt")
+                out += '<';
+            else if (entity == "gt")
+                out += '>';
+            else if (entity == "quot")
+                out += '"';
+            else if (entity == "apos")
+                out += '\'';
+            else if (entity.size() > 1 && entity[0] == '#') {
+                // A character reference; only ASCII ones are decoded, others stand as '?'.
+                const bool isHex = entity[1] == 'x';
+                const long code = std::strtol(entity.c_str() + (isHex ? 2 : 1), nullptr, isHex ? 16 : 10);
+                out += code > 0 && code < 128 ? static_cast<char>(code) : '?';
+            } else
+                fail("unknown entity &" + entity + ";");
+            i = semi;
+        }
+        return out;
+    }
+    Element parseElement()
+    {
+        ++pos; // '<'
+        Element e;
+        e.name = parseName();
+        for (;;) {
+            skipSpace();
+            if (peek("/>")) {
+                pos += 2;
+                return e;
+            }
+            if (peek(">")) {
+                ++pos;
+                break;
+            }
+            const std::string attr = parseName();
+            skipSpace();
+            if (!peek("=")) fail("attribute without value");
+            ++pos;
+            skipSpace();
+            if (pos >= s.size() || (s[pos] != '"' && s[pos] != '\'')) fail("unquoted attribute");
+            const char quote = s[pos++];
+            const size_t end = s.find(quote, pos);
+            if (end == std::string::npos) fail("unterminated attribute");
+            if (e.attributes.count(attr)) fail("repeated attribute " + attr);
+            e.attributes[attr] = decode(s.substr(pos, end - pos));
+            pos = end + 1;
+        }
+        for (;;) {
+            const size_t lt = s.find('<', pos);
+            if (lt == std::string::npos) fail("unterminated element " + e.name);
+            e.text += decode(s.substr(pos, lt - pos));
+            pos = lt;
+            if (peek("</")) {
+                pos += 2;
+                if (parseName() != e.name) fail("mismatched end tag for " + e.name);
+                skipSpace();
+                if (!peek(">")) fail("bad end tag");
+                ++pos;
+                return e;
+            }
+            if (peek("<!--")) {
+                skipPast("-->");
+                continue;
+            }
+            e.children.push_back(parseElement());
+        }
+    }
+};
+
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void collect(const Element& e, const std::string& name, const std::string& cls, std::vector<const Element*>& out)
+{
+    if (e.name == name) {
+        auto it = e.attributes.find("class");
+        if (cls.empty() || (it != e.attributes.end() && it->second == cls)) out.push_back(&e);
+    }
+    for (const Element& child : e.children)
+        collect(child, name, cls, out);
+}
+
+std::vector<const Element*> find(const Element& root, const std::string& name, const std::string& cls = "")
+{
+    std::vector<const Element*> out;
+    collect(root, name, cls, out);
+    return out;
+}
+
+std::string titleOf(const Element& e)
+{
+    for (const Element& child : e.children)
+        if (child.name == "title") return child.text;
+    return "";
+}
+
+bool anyAttribute(const Element& e, const std::string& attr)
+{
+    if (e.attributes.count(attr)) return true;
+    for (const Element& child : e.children)
+        if (anyAttribute(child, attr)) return true;
+    return false;
+}
+
+std::string hex(const unsigned char c[3])
+{
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "#%02X%02X%02X", c[0], c[1], c[2]);
+    return buffer;
+}
+
+test::CommandResult cli(const std::string& args) { return test::runCommand(std::string(BATCHPLANT_CLI) + " " + args); }
+
+std::string quoted(const std::filesystem::path& p) { return "\"" + p.string() + "\""; }
+
+struct ScheduleBlock {
+    std::string vessel, step, op;
+    short batch = 0;
+    bool empty = false;
+};
+
+std::vector<ScheduleBlock> scheduleOf(const GanttFacility& f)
+{
+    std::vector<ScheduleBlock> blocks;
+    for (int v = 0; v < f.GetNumSchedVessels(); ++v)
+        for (int b = 0; b < f.GetNumTimeBlocks(v); ++b) {
+            CString step, version, op, rec;
+            long stepID = 0, opID = 0, start = 0, end = 0;
+            ScheduleBlock block;
+            if (f.GetScheduleInfo(v, b, step, version, op, stepID, opID, rec, start, end, block.batch, block.empty)) {
+                block.vessel = f.GetVesselName(v).str();
+                block.step = step.str();
+                block.op = op.str();
+                blocks.push_back(block);
+            }
+        }
+    return blocks;
+}
+
+// Every bar, in document order, is the matching block of the schedule: same
+// vessel, step, operation and batch in its tooltip, filled with its batch's
+// palette colour unless the vessel is empty.
+void expectBarsMatchSchedule(const Element& root, const GanttFacility& f)
+{
+    const std::vector<const Element*> bars = find(root, "rect", "bar");
+    const std::vector<ScheduleBlock> blocks = scheduleOf(f);
+    ASSERT_GT(blocks.size(), 0u);
+    ASSERT_EQ(bars.size(), blocks.size());
+    for (size_t i = 0; i < bars.size(); ++i) {
+        const std::string title = titleOf(*bars[i]);
+        const ScheduleBlock& block = blocks[i];
+        EXPECT_NE(title.find(block.vessel), std::string::npos) << i << ": " << title;
+        EXPECT_NE(title.find("Step: " + block.step), std::string::npos) << i << ": " << title;
+        EXPECT_NE(title.find("Operation: " + block.op), std::string::npos) << i << ": " << title;
+        EXPECT_NE(title.find("Batch: " + std::to_string(block.batch) + "\n"), std::string::npos) << title;
+        EXPECT_NE(title.find("Start: "), std::string::npos);
+        EXPECT_NE(title.find("End: "), std::string::npos);
+        if (block.batch > 0 && !block.empty) {
+            EXPECT_EQ(bars[i]->attributes.at("fill"), hex(kBatchPalette[(block.batch - 1) % 9])) << title;
+        }
+    }
+}
+
+std::unique_ptr<GanttFacility> loadSchedule(const std::filesystem::path& db)
+{
+    auto f = std::make_unique<GanttFacility>();
+    EXPECT_TRUE(f->ReadGanttDatabase(CString(db.string())));
+    return f;
+}
+
+TEST(ReportCommand, WritesOneSelfContainedPageWithOneBarPerTimeBlock)
+{
+    test::TempDir dir;
+    const auto out = dir.file("report");
+    const auto r = cli("report " + quoted(test::SampleDatabasePath()) + " -o " + quoted(out));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto page = out / "index.html";
+    EXPECT_NE(r.out.find(page.string()), std::string::npos) << r.out;
+
+    Element root;
+    ASSERT_NO_THROW(root = XmlParser(readFile(page)).parseDocument());
+    EXPECT_EQ(root.name, "html");
+    // Nothing the page needs comes from elsewhere.
+    EXPECT_FALSE(anyAttribute(root, "src"));
+    EXPECT_FALSE(anyAttribute(root, "href"));
+    EXPECT_TRUE(find(root, "script").empty());
+    EXPECT_TRUE(find(root, "link").empty());
+    EXPECT_EQ(find(root, "style").size(), 1u);
+
+    const auto f = loadSchedule(test::SampleDatabasePath());
+    expectBarsMatchSchedule(root, *f);
+    // One row per scheduled vessel.
+    EXPECT_EQ(find(root, "g", "row").size(), static_cast<size_t>(f->GetNumSchedVessels()));
+    // The summary lists every step; the profiles are drawn as charts.
+    const std::string text = readFile(page);
+    for (int i = 0; i < f->GetNumSteps(); ++i)
+        EXPECT_NE(text.find(f->GetStepByIndex(i).GetStepName().str()), std::string::npos);
+    EXPECT_EQ(find(root, "svg", "profile").size(), 5u);
+    EXPECT_FALSE(find(root, "path", "series").empty());
+}
+
+TEST(ReportCommand, EscapesNamesFromTheDatabase)
+{
+    test::TempDir dir;
+    const auto db = test::CopySampleDatabase(dir.file("odd.db"));
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(db.string().c_str(), &handle), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(handle,
+                           "UPDATE PPlan SET PlanName = 'Plan <A> & \"B\"';"
+                           "UPDATE EquipmentSummary SET QLTag = 'R<1>&''x' WHERE EquipmentID = "
+                           "(SELECT MIN(EquipmentID) FROM EquipmentSummary);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(handle);
+
+    const auto r = cli("report " + quoted(db) + " -o " + quoted(dir.file("out")));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Element root;
+    ASSERT_NO_THROW(root = XmlParser(readFile(dir.file("out") / "index.html")).parseDocument());
+    const auto titles = find(root, "title");
+    ASSERT_FALSE(titles.empty());
+    EXPECT_NE(titles.front()->text.find("Plan <A> & \"B\""), std::string::npos) << titles.front()->text;
+    bool vesselNamed = false;
+    for (const Element* t : find(root, "text"))
+        vesselNamed = vesselNamed || t->text == "R<1>&'x";
+    EXPECT_TRUE(vesselNamed);
+}
+
+TEST(ReportCommand, BadInputAndFailedWrites)
+{
+    test::TempDir dir;
+    auto r = cli("report " + quoted(dir.file("missing.db")) + " -o " + quoted(dir.file("out")));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("missing.db"), std::string::npos) << r.err;
+
+    std::ofstream(dir.file("not-a-db")) << "hello";
+    r = cli("report " + quoted(dir.file("not-a-db")) + " -o " + quoted(dir.file("out")));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("not-a-db"), std::string::npos) << r.err;
+
+    // The output directory's place is taken by a file.
+    std::ofstream(dir.file("taken")) << "x";
+    r = cli("report " + quoted(test::SampleDatabasePath()) + " -o " + quoted(dir.file("taken")));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("taken"), std::string::npos) << r.err;
+
+    r = cli("gantt " + quoted(test::SampleDatabasePath()) + " -o " + quoted(dir.file("no/such/dir/g.svg")));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("g.svg"), std::string::npos) << r.err;
+}
+
+TEST(GanttCommand, WritesTheScheduleAsStandaloneSvg)
+{
+    test::TempDir dir;
+    const auto svg = dir.file("g.svg");
+    const auto r = cli("gantt " + quoted(test::SampleDatabasePath()) + " -o " + quoted(svg));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Element root;
+    ASSERT_NO_THROW(root = XmlParser(readFile(svg)).parseDocument());
+    EXPECT_EQ(root.name, "svg");
+    EXPECT_EQ(root.attributes["xmlns"], "http://www.w3.org/2000/svg");
+    const auto f = loadSchedule(test::SampleDatabasePath());
+    expectBarsMatchSchedule(root, *f);
+}
+
+std::vector<std::vector<std::string>> csvRows(const std::string& text)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        std::string cell;
+        while (std::getline(cells, cell, ','))
+            fields.push_back(cell);
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+TEST(ProfileCommand, LaborCsvIsTheSumOfEveryGradeInItsUnits)
+{
+    const auto r = cli("profile " + quoted(test::SampleDatabasePath()) + " --type labor --format csv");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto rows = csvRows(r.out);
+    ASSERT_GE(rows.size(), 2u) << r.out;
+    EXPECT_EQ(rows[0].size(), 2u);
+    EXPECT_EQ(rows[0][1], "value (operators)");
+
+    // The same profile read through the library.
+    auto f = loadSchedule(test::SampleDatabasePath());
+    Array<long> groups, comps;
+    Array<CString> groupNames, compNames;
+    f->GetCompositeVessels(groups, groupNames, Labor);
+    ASSERT_EQ(groups.GetSize(), 1);
+    f->GetCompositeComponents(static_cast<int>(groups[0]), comps, compNames, Labor);
+    ASSERT_GT(comps.GetSize(), 0);
+    Hash<long, double> sum;
+    for (int c = 0; c < comps.GetSize(); ++c)
+        f->GetCompositeList(sum, groups[0], comps[c], Labor, Operators);
+    CString timeUnit, valueUnit;
+    double timeFactor = 0, valueFactor = 0, valueOffset = 0;
+    f->GetCompositeUnits(Labor, groups[0], comps[0], Operators, timeUnit, timeFactor, valueUnit, valueFactor,
+                         valueOffset);
+    EXPECT_EQ(rows[0][0], "time (" + timeUnit.str() + ")");
+    ASSERT_EQ(static_cast<int>(rows.size()) - 1, sum.GetCount());
+    bool someoneWorks = false;
+    for (int i = 0; i < sum.GetCount(); ++i) {
+        ASSERT_EQ(rows[i + 1].size(), 2u);
+        const double t = std::stod(rows[i + 1][0]), v = std::stod(rows[i + 1][1]);
+        EXPECT_NEAR(t, sum.GetKeyAt(i) / timeFactor, 1e-6 * std::max(1.0, std::fabs(t)));
+        EXPECT_NEAR(v, sum.GetAt(i), 1e-9);
+        // Operator counts are whole and never negative.
+        EXPECT_EQ(v, std::floor(v));
+        EXPECT_GE(v, 0.0);
+        someoneWorks = someoneWorks || v > 0;
+    }
+    EXPECT_TRUE(someoneWorks);
+}
+
+TEST(ProfileCommand, PerTimeDividesByTheTimeUnitAndSvgParses)
+{
+    test::TempDir dir;
+    auto r = cli("profile " + quoted(test::SampleDatabasePath()) + " --type Inventory --setting mass --format csv");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto plain = csvRows(r.out);
+    r = cli("profile " + quoted(test::SampleDatabasePath()) + " --type Inventory --setting mass --per-time");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto perTime = csvRows(r.out);
+    ASSERT_EQ(plain.size(), perTime.size());
+    ASSERT_GE(plain.size(), 2u);
+    const std::string timeUnit = plain[0][0].substr(6, plain[0][0].size() - 7); // "time (h)" -> "h"
+    EXPECT_NE(perTime[0][1].find("/" + timeUnit + ")"), std::string::npos) << perTime[0][1];
+
+    const auto svg = dir.file("p.svg");
+    r = cli("profile " + quoted(test::SampleDatabasePath()) + " --type Utilities --format svg -o " + quoted(svg));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Element root;
+    ASSERT_NO_THROW(root = XmlParser(readFile(svg)).parseDocument());
+    EXPECT_EQ(find(root, "path", "series").size(), 1u);
+}
+
+TEST(ProfileCommand, UnknownTypeGroupComponentOrSettingIsBadInput)
+{
+    const std::string db = quoted(test::SampleDatabasePath());
+    auto r = cli("profile " + db + " --type Lavor");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("Lavor"), std::string::npos) << r.err;
+
+    r = cli("profile " + db + " --type Labor --group 987654");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("987654"), std::string::npos) << r.err;
+
+    r = cli("profile " + db + " --type Labor --component 987654");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("987654"), std::string::npos) << r.err;
+
+    r = cli("profile " + db + " --type Labor --setting weight");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("weight"), std::string::npos) << r.err;
+
+    r = cli("profile " + db + " --type Labor --format pdf");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("pdf"), std::string::npos) << r.err;
+}
+
+TEST(SummaryCommand, ListsPlanStepsFloorsAndStreams)
+{
+    const auto r = cli("summary " + quoted(test::SampleDatabasePath()));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Facility f;
+    CDaoDatabase db;
+    db.Open(CString(test::SampleDatabasePath().string()), false, true);
+    f.ReadVisioDatabase(&db);
+    EXPECT_NE(r.out.find("Plan: " + f.GetPlanName().str() + "\n"), std::string::npos) << r.out;
+    for (int i = 0; i < f.GetNumSteps(); ++i)
+        EXPECT_NE(r.out.find("  " + f.GetStepByIndex(i).GetStepName().str()), std::string::npos);
+    for (int i = 0; i < f.GetNumVessels(); ++i)
+        EXPECT_NE(r.out.find("    " + f.GetVesselName(i).str()), std::string::npos) << f.GetVesselName(i).str();
+    EXPECT_NE(r.out.find("Streams: " + std::to_string(f.GetNumConnectingStreams()) + " connecting"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(std::to_string(f.GetNumUtilStreams()) + " utility, " + std::to_string(f.GetNumVaporStreams()) +
+                         " vapor"),
+              std::string::npos);
+}
+
+} // namespace
+} // namespace batchplant
