@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -691,10 +692,12 @@ private:
 
     std::string parameterRef(std::string_view name)
     {
-        for (std::size_t i = 0; i < parameters.size(); ++i)
-            if (iequals(parameters[i].str(), name)) return "?" + std::to_string(i + 1);
-        parameters.emplace_back(std::string(name));
-        return "?" + std::to_string(parameters.size());
+        std::size_t number = 0;
+        while (number < parameters.size() && !iequals(parameters[number].str(), name)) ++number;
+        if (number == parameters.size()) parameters.emplace_back(std::string(name));
+        char ref[24];
+        std::snprintf(ref, sizeof ref, "?%zu", number + 1);
+        return ref;
     }
 
     // Writes tokens separated by one space, except around '.', inside

@@ -171,25 +171,6 @@ TEST(DaoDatabase, ReadOnlyOpenCannotWrite)
     EXPECT_EQ(rs.m_id, 1);
 }
 
-TEST(DaoDatabase, ReadingNeverChangesTheFile)
-{
-    FixtureDb f(false);
-    fillThreeRows(f);
-    f.finish();
-    const auto before = test::fileChecksum(f.path());
-    for (bool readOnly : {true, false}) {
-        CDaoDatabase db;
-        db.Open(CString(f.pathString()), false, readOnly);
-        TestSet rs(&db);
-        rs.Open();
-        while (!rs.IsEOF())
-            rs.MoveNext();
-        rs.MoveFirst();
-        rs.Requery();
-    }
-    EXPECT_EQ(test::fileChecksum(f.path()), before);
-}
-
 // ------------------------------------------------------------ the cursor
 
 TEST(DaoRecordset, WalksForwardAndBackLikeADynaset)

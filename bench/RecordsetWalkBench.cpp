@@ -1,0 +1,145 @@
+// Walking a query through the recordsets against walking the same SQL with
+// the bare SQLite API, and how much the process grows while a recordset walks
+// (it should not grow with the row count).
+//
+// The database is BATCHPLANT_BENCH_DB if set, otherwise a sample generated
+// once at scale BATCHPLANT_BENCH_SCALE (default 10; 100 gives over a million
+// stream rows).
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "batchplant/db/RecordsetCatalog.h"
+#include "batchplant/db/SampleGenerator.h"
+
+namespace {
+
+using namespace batchplant;
+
+// The resident set size in kB, from /proc/self/statm.
+long residentKb()
+{
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+const std::string& benchDatabase()
+{
+    static const std::string path = [] {
+        if (const char* p = std::getenv("BATCHPLANT_BENCH_DB")) return std::string(p);
+        int scale = 10;
+        if (const char* s = std::getenv("BATCHPLANT_BENCH_SCALE")) scale = std::max(1, std::atoi(s));
+        const auto dir = std::filesystem::temp_directory_path() / ("batchplant-bench-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        const auto file = dir / "sample.db";
+        SampleOptions options;
+        options.scale = scale;
+        GenerateSampleDatabase(file, options);
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(
+                std::filesystem::temp_directory_path() / ("batchplant-bench-" + std::to_string(::getpid())), ec);
+        });
+        return file.string();
+    }();
+    return path;
+}
+
+void BM_RecordsetWalk(benchmark::State& state, const char* name)
+{
+    CDaoDatabase db;
+    db.Open(CString(benchDatabase()), false, true);
+    long rows = 0;
+    long growth = 0;
+    for (auto _ : state) {
+        std::unique_ptr<CDaoRecordset> rs = CreateRecordset(CString(name));
+        const long start = residentKb();
+        if (!detail::OpenRecordsetOnDatabase(*rs, &db, false)) {
+            state.SkipWithError("the recordset does not open");
+            return;
+        }
+        rows = 0;
+        for (; !rs->IsEOF(); rs->MoveNext()) {
+            if ((++rows & 0xFFFF) == 0) growth = std::max(growth, residentKb() - start);
+        }
+        growth = std::max(growth, residentKb() - start);
+        benchmark::DoNotOptimize(rows);
+    }
+    state.counters["rows"] = static_cast<double>(rows);
+    state.counters["rows_per_s"] =
+        benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["rss_growth_kB"] = static_cast<double>(growth);
+}
+
+// The same SQL stepped with SQLite directly, every column read into a value
+// of its kind (text copied into a reused string), as a loader written
+// against the bare API would.
+void BM_RawWalk(benchmark::State& state, const char* name)
+{
+    CDaoDatabase db;
+    db.Open(CString(benchDatabase()), false, true);
+    std::unique_ptr<CDaoRecordset> probe = CreateRecordset(CString(name));
+    probe->m_pDatabase = &db;
+    probe->Open();
+    const std::string sql = probe->GetTranslatedSQL();
+    probe->Close();
+
+    long rows = 0;
+    for (auto _ : state) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db.GetHandle(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+            state.SkipWithError("prepare failed");
+            return;
+        }
+        const int n = sqlite3_column_count(st);
+        std::string text;
+        double sum = 0.0;
+        rows = 0;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            ++rows;
+            for (int c = 0; c < n; ++c) {
+                switch (sqlite3_column_type(st, c)) {
+                case SQLITE_INTEGER:
+                    sum += static_cast<double>(sqlite3_column_int64(st, c));
+                    break;
+                case SQLITE_FLOAT:
+                    sum += sqlite3_column_double(st, c);
+                    break;
+                case SQLITE_TEXT:
+                    text.assign(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                                static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+                    break;
+                default:
+                    break;
+                }
+            }
+        }
+        sqlite3_finalize(st);
+        benchmark::DoNotOptimize(sum);
+        benchmark::DoNotOptimize(text);
+    }
+    state.counters["rows"] = static_cast<double>(rows);
+    state.counters["rows_per_s"] =
+        benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK_CAPTURE(BM_RecordsetWalk, StreamSet, "CDaoStreamSet")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RawWalk, StreamSet, "CDaoStreamSet")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RecordsetWalk, StreamContents, "CDaoStreamContents")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RawWalk, StreamContents, "CDaoStreamContents")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RecordsetWalk, EquipConts, "CDaoEquipConts")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RawWalk, EquipConts, "CDaoEquipConts")->Unit(benchmark::kMillisecond);
+
+} // namespace
