@@ -693,7 +693,8 @@ private:
     std::string parameterRef(std::string_view name)
     {
         std::size_t number = 0;
-        while (number < parameters.size() && !iequals(parameters[number].str(), name)) ++number;
+        while (number < parameters.size() && !iequals(parameters[number].str(), name))
+            ++number;
         if (number == parameters.size()) parameters.emplace_back(std::string(name));
         char ref[24];
         std::snprintf(ref, sizeof ref, "?%zu", number + 1);
