@@ -11,6 +11,8 @@
 #include <system_error>
 
 #include "Command.h"
+#include "PlanLayout.h"
+#include "PlanSvg.h"
 #include "render/GanttSvg.h"
 #include "render/Html.h"
 #include "render/Load.h"
@@ -18,6 +20,8 @@
 #include "render/Summary.h"
 #include "batchplant/gantt/GanttFacility.h"
 #include "batchplant/model/Facility.h"
+#include "batchplant/model/Plane.h"
+#include "batchplant/procedure/CProcedure.h"
 
 namespace batchplant::cli {
 namespace {
@@ -67,7 +71,35 @@ dl.facts dd { margin: 0; }
 p.caption { font-size: 12px; color: #555; margin: 4px 0 8px; }
 )";
 
-std::string renderPage(const PlantSummary& summary, GanttFacility& schedule, int& bars)
+// Top views of every floor at a quarter, half and three quarters of the run,
+// laid out by the layout wizard.
+std::string renderPlanViews(PlanFacility& plant, long end)
+{
+    std::ostringstream out;
+    if (plant.GetNumFloors() == 0 || end <= 0) return out.str();
+    plant.LayOutAllFloors(0);
+    plant.InitAnim();
+    out << "<section id=\"plan\"><h2>Plant at work</h2>\n<p class=\"caption\">Each floor seen from above at three "
+           "instants: vessels filled to their level in the colour of the batch they hold, heating orange, cooling "
+           "blue, flowing pipes thick.</p>\n";
+    for (const int quarter : {1, 2, 3}) {
+        const long t = end / 4 * quarter;
+        plant.SetAnimationTime(t);
+        out << "<h3>" << XmlEscape(CProcedure::FormatTime(t).str()) << " into the run</h3>\n<div class=\"floors\">\n";
+        for (int f = 0; f < plant.GetNumFloors(); ++f) {
+            const Plane* floor = plant.GetFloorByIndex(f);
+            if (!floor) continue;
+            PlanSvgOptions options;
+            options.maxWidth = 640.0;
+            out << "<div class=\"chart\">" << RenderFloorSvg(plant, *floor, options, false) << "</div>\n";
+        }
+        out << "</div>\n";
+    }
+    out << "</section>\n";
+    return out.str();
+}
+
+std::string renderPage(const PlantSummary& summary, GanttFacility& schedule, PlanFacility& plant, int& bars)
 {
     std::ostringstream page;
     page << "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n"
@@ -99,7 +131,7 @@ std::string renderPage(const PlantSummary& summary, GanttFacility& schedule, int
         const double endInUnit = static_cast<double>(end) / chart.timeFactor;
         page << RenderProfileSvg(chart, endInUnit, false) << "</div>\n";
     }
-    page << "</section>\n</main>\n</body>\n</html>\n";
+    page << "</section>\n" << renderPlanViews(plant, end) << "</main>\n</body>\n</html>\n";
     return page.str();
 }
 
@@ -117,7 +149,7 @@ int runReport(const ReportOptions& o)
     }
     const PlantSummary summary = SummarizePlant(*run.plant);
     int bars = 0;
-    const std::string html = renderPage(summary, *run.schedule, bars);
+    const std::string html = renderPage(summary, *run.schedule, static_cast<PlanFacility&>(*run.plant), bars);
     const std::filesystem::path file = std::filesystem::path(o.output) / "index.html";
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     if (out) out << html;

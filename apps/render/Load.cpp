@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "../Command.h"
+#include "../PlanLayout.h"
 #include "batchplant/db/Dao.h"
 #include "batchplant/foundation/CFacilityAbort.h"
 #include "batchplant/gantt/GanttFacility.h"
@@ -35,7 +36,7 @@ int LoadRun(const std::string& command, const std::string& path, bool plant, boo
     try {
         if (plant) {
             if (tell) std::fprintf(stderr, "Loading equipment and streams from %s …\n", path.c_str());
-            auto facility = std::make_unique<Facility>();
+            auto facility = std::make_unique<PlanFacility>();
             CDaoDatabase db;
             db.Open(CString(path), false, true);
             facility->ReadVisioDatabase(&db);
