@@ -320,6 +320,12 @@ TEST(ReportCommand, WritesOneSelfContainedPageWithOneBarPerTimeBlock)
         EXPECT_NE(text.find(f->GetStepByIndex(i).GetStepName().str()), std::string::npos);
     EXPECT_EQ(find(root, "svg", "profile").size(), 5u);
     EXPECT_FALSE(find(root, "path", "series").empty());
+    // Top views of every floor at three instants.
+    const Element* plan = nullptr;
+    for (const Element* section : find(root, "section"))
+        if (section->attributes.count("id") && section->attributes.at("id") == "plan") plan = section;
+    ASSERT_NE(plan, nullptr);
+    EXPECT_EQ(find(*plan, "svg").size(), 3u * static_cast<size_t>(f->GetNumFloors()));
 }
 
 TEST(ReportCommand, EscapesNamesFromTheDatabase)
