@@ -7,10 +7,7 @@
 
 #include "batchplant/calendar/Calendar.h"
 #include "batchplant/db/Dao.h"
-#if __has_include("batchplant/gantt/Composite.h")
 #include "batchplant/gantt/Composite.h"
-#define BATCHPLANT_HAVE_COMPOSITE 1
-#endif
 #include "batchplant/model/Vessel.h"
 #include "batchplant/procedure/CProcUnit.h"
 #include "batchplant/procedure/CProcedure.h"
@@ -36,9 +33,7 @@ void GanttFacility::init()
 void GanttFacility::deallocate()
 {
     for (CompositeStream*& entry : compStreams) {
-#ifdef BATCHPLANT_HAVE_COMPOSITE
         delete entry;
-#endif
         entry = nullptr;
     }
 }
