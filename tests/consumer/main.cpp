@@ -19,7 +19,8 @@ int main()
         return 1;
     }
     long bars = 0;
-    for (int v = 0; v < gantt.GetNumSchedVessels(); ++v) bars += gantt.GetNumTimeBlocks(v);
+    for (int v = 0; v < gantt.GetNumSchedVessels(); ++v)
+        bars += gantt.GetNumTimeBlocks(v);
     std::printf("%d scheduled vessels, %ld time blocks\n", gantt.GetNumSchedVessels(), bars);
     fs::remove(db);
     return gantt.GetNumSchedVessels() > 0 && bars > 0 ? 0 : 1;
