@@ -167,7 +167,7 @@ TEST_F(ProcedureTest, VolumeInterpolatesWhileAUnitRunsAndHoldsAfterIt)
     EXPECT_DOUBLE_EQ(CProcedure().GetVolume(5), 0.0);
 }
 
-// The spec'd walk over all units in position order, kept here as the
+// The plain walk over all units in position order, kept here as the
 // reference that the procedure's indexed answers must match exactly.
 double walkVolume(const CProcedure& p, long t)
 {
