@@ -1,0 +1,307 @@
+// The viewer page: wires the 3-D view, the time controls, the Gantt chart
+// and the profile chart to the API of `batchplant serve`.
+
+import './style.css';
+import { api } from './api.js';
+import { PlantView } from './scene.js';
+import { GanttChart } from './gantt.js';
+import { ProfileChart } from './profile.js';
+import { formatIsoDate, formatElapsed } from './time.js';
+
+const $ = (id) => document.getElementById(id);
+
+const ui = {
+  status: $('status'),
+  title: $('run-title'),
+  slider: $('time-slider'),
+  date: $('clock-date'),
+  elapsed: $('clock-elapsed'),
+  speed: $('speed'),
+  operations: $('operations'),
+  info: $('info-box'),
+  visibility: $('visibility'),
+  layoutFloor: $('layout-floor'),
+};
+
+let model = null;
+let currentTime = 0;
+
+function showError(err) {
+  ui.status.textContent = err?.message || String(err);
+  ui.status.classList.add('error');
+  clearTimeout(showError.timer);
+  showError.timer = setTimeout(() => {
+    ui.status.textContent = '';
+    ui.status.classList.remove('error');
+  }, 8000);
+}
+
+const view = new PlantView($('scene'), { onPick: (item) => select(item).catch(showError) });
+const gantt = new GanttChart($('gantt'), { onTime: (t) => seek(t) });
+const profile = new ProfileChart(
+  $('profile'),
+  {
+    type: $('profile-type'),
+    group: $('profile-group'),
+    component: $('profile-component'),
+    quantity: $('profile-quantity'),
+    perTime: $('profile-pertime'),
+  },
+  { onTime: (t) => seek(t), onError: showError },
+);
+
+// ---- time -----------------------------------------------------------------
+
+function applyState(state) {
+  view.setState(state);
+  currentTime = state.time;
+  if (document.activeElement !== ui.slider || playing) ui.slider.value = String(state.time);
+  ui.date.textContent = formatIsoDate(state.date);
+  ui.elapsed.textContent = `${formatElapsed(state.time)} into the run`;
+  gantt.setTime(state.time);
+  profile.setTime(state.time);
+  const ops = state.operations || [];
+  ui.operations.replaceChildren(
+    ...(ops.length ? ops : ['Nothing runs at this time.']).map((text) => {
+      const li = document.createElement('li');
+      li.textContent = text;
+      if (!ops.length) li.className = 'none';
+      return li;
+    }),
+  );
+  document.body.dataset.time = String(state.time);
+}
+
+// Slider moves are coalesced: at most one state request is in flight, and
+// the latest wanted time follows when it returns.
+let wantedTime = null;
+let seeking = false;
+async function seek(t) {
+  stop();
+  wantedTime = Math.max(0, Math.min(Math.round(t), model ? model.run.end : t));
+  if (seeking) return;
+  seeking = true;
+  try {
+    while (wantedTime !== null) {
+      const next = wantedTime;
+      wantedTime = null;
+      applyState(await api.state(next));
+    }
+  } catch (err) {
+    showError(err);
+  } finally {
+    seeking = false;
+  }
+}
+
+ui.slider.addEventListener('input', () => seek(Number(ui.slider.value)));
+
+// Playback runs the library's clock: each tick asks the server for a few
+// frames in the chosen direction and draws the state it answers.
+let playing = null;
+function stop() {
+  playing = null;
+  document.body.dataset.playing = '';
+  for (const id of ['play-forward', 'play-backward']) $(id).classList.remove('on');
+}
+async function play(direction) {
+  if (playing === direction) return;
+  stop();
+  const run = {};
+  playing = direction;
+  play.current = run;
+  document.body.dataset.playing = direction;
+  $(direction === 'forward' ? 'play-forward' : 'play-backward').classList.add('on');
+  try {
+    // Start from the time shown, not wherever the clock was left.
+    await api.state(currentTime);
+    while (playing === direction && play.current === run) {
+      const started = performance.now();
+      const answer = await api.animate(direction, Number(ui.speed.value) || 1);
+      if (playing !== direction || play.current !== run) break;
+      applyState(answer.state);
+      if (answer.boundary) break;
+      const wait = Math.max(0, 90 - (performance.now() - started));
+      await new Promise((resolve) => setTimeout(resolve, wait));
+    }
+  } catch (err) {
+    showError(err);
+  }
+  if (play.current === run) stop();
+}
+$('play-forward').addEventListener('click', () => play('forward'));
+$('play-backward').addEventListener('click', () => play('backward'));
+$('pause').addEventListener('click', () => stop());
+
+// ---- selection ------------------------------------------------------------
+
+function infoBox(info) {
+  ui.info.classList.remove('empty');
+  const rows = [
+    ['Name', info.name],
+    ['Capacity', info.capacity],
+  ];
+  const frag = document.createDocumentFragment();
+  const dl = document.createElement('dl');
+  for (const [k, v] of rows) {
+    if (!v) continue;
+    const dt = document.createElement('dt');
+    dt.textContent = k;
+    const dd = document.createElement('dd');
+    dd.textContent = v;
+    if (k === 'Name') dd.className = 'info-name';
+    dl.append(dt, dd);
+  }
+  frag.appendChild(dl);
+  if (info.procedures) {
+    const h = document.createElement('h3');
+    h.textContent = 'Procedures';
+    const pre = document.createElement('pre');
+    pre.className = 'procedures';
+    pre.textContent = info.procedures;
+    frag.append(h, pre);
+  }
+  ui.info.replaceChildren(frag);
+}
+
+async function select(item) {
+  const answer = await api.select(item);
+  view.setSelection(answer.selected);
+  view.setColours(answer.colours);
+  gantt.setSelectedVesselIds((answer.selected.vessels || []).map((i) => model.vessels[i]?.id));
+  const single = answer.vesselSelected || answer.pipeSelected;
+  if (single && item > 0) {
+    infoBox(await api.info(item));
+  } else if (answer.floorSelected) {
+    const floor = model.floors.find((f) => f.item === item);
+    infoBox({ name: floor ? floor.name : 'Floor' });
+  } else {
+    ui.info.classList.add('empty');
+    ui.info.textContent = 'Click a vessel or a pipe to see its details.';
+  }
+  document.body.dataset.selectedItem = String(answer.item ?? item);
+  // Deselected items take back their own colours: draw the state again.
+  applyState(await api.state(currentTime));
+}
+
+// ---- visibility and layout ----------------------------------------------------
+
+const SWITCHES = [
+  ['vessels', 'Vessels'],
+  ['pipes', 'Pipes'],
+  ['floors', 'Floors'],
+  ['labels', 'Labels'],
+  ['crossFloorPipes', 'Pipes between floors'],
+  ['straightPipes', 'Straight pipes'],
+];
+
+function checkbox(label, checked, onChange) {
+  const l = document.createElement('label');
+  l.className = 'check';
+  const input = document.createElement('input');
+  input.type = 'checkbox';
+  input.checked = checked;
+  input.addEventListener('change', () => onChange(input.checked, input));
+  l.append(input, ` ${label}`);
+  return l;
+}
+
+function buildSwitches() {
+  const v = model.visibility || {};
+  const items = SWITCHES.map(([key, label]) =>
+    checkbox(label, !!v[key], async (on, input) => {
+      try {
+        const answer = await api.visibility({ [key]: on });
+        model.visibility = answer.visibility;
+        if (key === 'straightPipes') {
+          view.setModel(model);
+        } else {
+          view.applyVisibility(answer.visibility);
+        }
+      } catch (err) {
+        input.checked = !on;
+        showError(err);
+      }
+    }),
+  );
+  const floors = model.floors.map((f) =>
+    checkbox(f.name || `Floor ${f.index + 1}`, f.visible !== false, async (on, input) => {
+      try {
+        await api.visibility({ floor: f.index, visible: on });
+        view.setFloorVisible(f.index, on);
+      } catch (err) {
+        input.checked = !on;
+        showError(err);
+      }
+    }),
+  );
+  const sub = document.createElement('div');
+  sub.className = 'floor-switches';
+  sub.append(...floors);
+  ui.visibility.replaceChildren(...items, sub);
+  ui.layoutFloor.replaceChildren(
+    ...model.floors.map((f) => {
+      const o = document.createElement('option');
+      o.value = f.index;
+      o.textContent = f.name || `Floor ${f.index + 1}`;
+      return o;
+    }),
+  );
+}
+
+async function relayout(mode, iterations) {
+  if (!model.floors.length) return;
+  const floor = Number(ui.layoutFloor.value) || 0;
+  try {
+    await api.layout(mode, floor, iterations);
+    model = await api.model();
+    view.setModel(model);
+    applyState(await api.state(currentTime));
+    ui.layoutFloor.value = String(floor);
+  } catch (err) {
+    showError(err);
+  }
+}
+$('layout-wizard').addEventListener('click', () => relayout('wizard'));
+$('layout-force').addEventListener('click', () => relayout('force', 20));
+$('view-fit').addEventListener('click', () => view.fit());
+$('view-top').addEventListener('click', () => view.topView());
+
+// ---- start ------------------------------------------------------------------
+
+async function start() {
+  model = await api.model();
+  const run = model.run;
+  ui.title.replaceChildren();
+  const name = document.createElement('strong');
+  name.textContent = run.name || 'Production run';
+  const rest = document.createElement('span');
+  rest.textContent = [run.plan, `from ${formatIsoDate(run.start)}`].filter(Boolean).join(' · ');
+  ui.title.append(name, rest);
+  document.title = `${run.name || 'Run'} — batchplant viewer`;
+  ui.slider.max = String(run.end);
+  view.setModel(model);
+  buildSwitches();
+  const [state, schedule] = await Promise.all([api.state(0), api.gantt()]);
+  applyState(state);
+  gantt.setData(schedule);
+  gantt.setTime(state.time);
+  await profile.init(run);
+  profile.setTime(state.time);
+  document.body.dataset.ready = '1';
+}
+
+// Hooks for the end-to-end test and for poking at the page from the console.
+window.batchplantViewer = {
+  vesselLevel: (index) => view.vesselLevel(index),
+  project: (point) => view.project(point),
+  renderNow: () => view.renderNow(),
+  get time() {
+    return currentTime;
+  },
+};
+
+start().catch((err) => {
+  showError(err);
+  document.body.dataset.ready = 'error';
+});
