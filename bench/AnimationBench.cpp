@@ -1,24 +1,19 @@
 // Frames per second of the animation: one SetAnimationTime over every
-// vessel and stream of the sample run, at times spread over the whole run.
-// Samples at scale 1 and 10 are generated in a temporary directory; set
-// BATCHPLANT_BENCH_SCALE to add one more scale (100 is the size the 3-D host
-// must play at 1,000 frames per second). The counters show how the work
-// grows: units per vessel grow with the scale, the time per frame should
-// grow clearly less.
+// vessel and stream of the sample run, at times spread over the whole run,
+// at each scale. The counters show how the work grows: units per vessel grow
+// with the scale, the time per frame should grow clearly less (the 3-D host
+// must play scale 100 at 1,000 frames per second).
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "batchplant/animation/AnimTimeline.h"
 #include "batchplant/db/Dao.h"
-#include "batchplant/db/SampleGenerator.h"
 #include "batchplant/model/Facility.h"
 #include "batchplant/model/Stream.h"
 #include "batchplant/model/Vessel.h"
@@ -27,21 +22,7 @@
 namespace {
 
 using namespace batchplant;
-
-std::filesystem::path benchDir()
-{
-    static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() / ("batchplant-animbench-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(d);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(
-                std::filesystem::temp_directory_path() / ("batchplant-animbench-" + std::to_string(::getpid())), ec);
-        });
-        return d;
-    }();
-    return dir;
-}
+using namespace batchplant::bench;
 
 class BenchFacility : public Facility {
 public:
@@ -54,12 +35,8 @@ BenchFacility& facilityAt(int scale)
     static std::map<int, std::unique_ptr<BenchFacility>> loaded;
     auto& slot = loaded[scale];
     if (!slot) {
-        const auto file = benchDir() / ("sample-" + std::to_string(scale) + ".db");
-        SampleOptions options;
-        options.scale = scale;
-        GenerateSampleDatabase(file, options);
         CDaoDatabase db;
-        db.Open(CString(file.string()), false, true);
+        db.Open(CString(SamplePath(scale)), false, true);
         slot = std::make_unique<BenchFacility>();
         slot->ReadVisioDatabase(&db);
         slot->InitAnim();
@@ -96,17 +73,11 @@ void BM_SetAnimationTime(benchmark::State& state)
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-BENCHMARK(BM_SetAnimationTime)->Arg(1)->Arg(10)->Unit(benchmark::kMicrosecond);
-
-// One more scale on request.
-const bool extraScale = [] {
-    if (const char* s = std::getenv("BATCHPLANT_BENCH_SCALE")) {
-        const int scale = std::atoi(s);
-        if (scale > 0 && scale != 1 && scale != 10 && scale <= SampleOptions::kMaxScale)
-            benchmark::RegisterBenchmark("BM_SetAnimationTime", BM_SetAnimationTime)
-                ->Arg(scale)
-                ->Unit(benchmark::kMicrosecond);
-    }
+const bool registered = [] {
+    for (int scale : Scales())
+        benchmark::RegisterBenchmark("BM_SetAnimationTime", BM_SetAnimationTime)
+            ->Arg(scale)
+            ->Unit(benchmark::kMicrosecond);
     return true;
 }();
 

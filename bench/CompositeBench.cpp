@@ -1,46 +1,23 @@
-// Building each composite profile type from samples of growing size: read
-// off the growth between scale 1 and scale 10 (it should stay close to the
-// growth of the row count, not its square).
+// Building each composite profile type from samples of growing size: the
+// growth from scale 10 to scale 100 should stay close to the growth of the
+// row count (n log n at most), not its square. The labor and inventory
+// profiles are also measured against their floor: the statements building
+// them ran, replayed bare on SQLite (see LoadBench.cpp).
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
-#include "batchplant/db/SampleGenerator.h"
+#include "BenchSupport.h"
 #include "batchplant/gantt/Composite.h"
 #include "batchplant/gantt/GanttFacility.h"
 
 namespace {
 
 using namespace batchplant;
-
-std::filesystem::path benchDirectory()
-{
-    return std::filesystem::temp_directory_path() / ("batchplant-composite-bench-" + std::to_string(::getpid()));
-}
-
-// A sample of the given scale, generated once per process.
-const std::string& sampleAt(int scale)
-{
-    static std::map<int, std::string> samples;
-    auto found = samples.find(scale);
-    if (found != samples.end()) return found->second;
-    if (samples.empty())
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(benchDirectory(), ec);
-        });
-    std::filesystem::create_directories(benchDirectory());
-    const auto file = benchDirectory() / ("sample-" + std::to_string(scale) + ".db");
-    SampleOptions options;
-    options.scale = scale;
-    GenerateSampleDatabase(file, options);
-    return samples.emplace(scale, file.string()).first->second;
-}
+using namespace batchplant::bench;
 
 // A facility that reads its profiles from a sample without loading the
 // schedule, so that only the profile is measured.
@@ -60,30 +37,63 @@ struct ProfileOnly : GanttFacility {
     }
 };
 
+// Opens the database, builds the type's profiles and closes it, as the
+// first request for a profile does.
+long buildProfile(const std::string& path, CompType type)
+{
+    ProfileOnly facility(path);
+    Array<long> ids;
+    Array<CString> names;
+    facility.GetCompositeVessels(ids, names, type);
+    return facility.entries(type);
+}
+
 void BM_CompositeProfile(benchmark::State& state)
 {
     const auto type = static_cast<CompType>(state.range(0));
-    const std::string& path = sampleAt(static_cast<int>(state.range(1)));
+    const std::string& path = SamplePath(static_cast<int>(state.range(1)));
     long entries = 0;
     for (auto _ : state) {
-        ProfileOnly facility(path);
-        Array<long> ids;
-        Array<CString> names;
-        facility.GetCompositeVessels(ids, names, type);
-        entries = facility.entries(type);
+        entries = buildProfile(path, type);
         benchmark::DoNotOptimize(entries);
     }
     state.SetLabel(CompTypeName(type));
     state.counters["entries"] = static_cast<double>(entries);
 }
 
-void profileArguments(benchmark::internal::Benchmark* b)
+void BM_CompositeProfileFloor(benchmark::State& state)
 {
-    for (int type = 0; type < kNumCompTypes; ++type)
-        for (int scale : {1, 10})
-            b->Args({type, scale});
+    const auto type = static_cast<CompType>(state.range(0));
+    const int scale = static_cast<int>(state.range(1));
+    const std::string& path = SamplePath(scale);
+    static std::map<std::pair<int, int>, std::vector<std::string>> recorded;
+    auto& statements = recorded[{type, scale}];
+    if (statements.empty()) {
+        StatementRecorder recorder;
+        buildProfile(path, type);
+        statements = recorder.statements;
+    }
+    FloorCount count;
+    for (auto _ : state)
+        count = ReplayStatements(path, statements);
+    state.SetLabel(CompTypeName(type));
+    state.counters["rows"] = static_cast<double>(count.rows);
 }
 
-BENCHMARK(BM_CompositeProfile)->Apply(profileArguments)->Unit(benchmark::kMillisecond)->Iterations(1);
+const bool registered = [] {
+    for (int type = 0; type < kNumCompTypes; ++type)
+        for (int scale : Scales()) {
+            auto* b = benchmark::RegisterBenchmark("BM_CompositeProfile", BM_CompositeProfile);
+            b->Args({type, scale})->Unit(benchmark::kMillisecond);
+            if (scale >= 100) b->Iterations(2);
+        }
+    for (int type : {static_cast<int>(Labor), static_cast<int>(Inventory)})
+        for (int scale : Scales()) {
+            auto* b = benchmark::RegisterBenchmark("BM_CompositeProfileFloor", BM_CompositeProfileFloor);
+            b->Args({type, scale})->Unit(benchmark::kMillisecond);
+            if (scale >= 100) b->Iterations(2);
+        }
+    return true;
+}();
 
 } // namespace

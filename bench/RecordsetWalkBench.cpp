@@ -2,9 +2,8 @@
 // the bare SQLite API, and how much the process grows while a recordset walks
 // (it should not grow with the row count).
 //
-// The database is BATCHPLANT_BENCH_DB if set, otherwise a sample generated
-// once at scale BATCHPLANT_BENCH_SCALE (default 10; 100 gives over a million
-// stream rows).
+// The database is BATCHPLANT_BENCH_DB if set, otherwise the sample of the
+// largest scale measured (100 gives over a million stream rows).
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -17,8 +16,8 @@
 #include <memory>
 #include <string>
 
+#include "BenchSupport.h"
 #include "batchplant/db/RecordsetCatalog.h"
-#include "batchplant/db/SampleGenerator.h"
 
 namespace {
 
@@ -38,21 +37,8 @@ long residentKb()
 const std::string& benchDatabase()
 {
     static const std::string path = [] {
-        if (const char* p = std::getenv("BATCHPLANT_BENCH_DB")) return std::string(p);
-        int scale = 10;
-        if (const char* s = std::getenv("BATCHPLANT_BENCH_SCALE")) scale = std::max(1, std::atoi(s));
-        const auto dir = std::filesystem::temp_directory_path() / ("batchplant-bench-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        const auto file = dir / "sample.db";
-        SampleOptions options;
-        options.scale = scale;
-        GenerateSampleDatabase(file, options);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(
-                std::filesystem::temp_directory_path() / ("batchplant-bench-" + std::to_string(::getpid())), ec);
-        });
-        return file.string();
+        if (const char* p = std::getenv("BATCHPLANT_BENCH_DB"); p && *p) return std::string(p);
+        return bench::SamplePath(bench::Scales().back());
     }();
     return path;
 }

@@ -1,4 +1,270 @@
-// One entry point for all the benchmarks in this folder.
-#include <benchmark/benchmark.h>
+// One entry point for all the benchmarks in this folder. Besides Google
+// Benchmark's own flags it takes:
+//
+//   --table=FILE   after the run, print the summary table (benchmark, scale,
+//                  time, floor, ratio, target, met?) to stdout and write it
+//                  in Markdown, with a paragraph per target, to FILE (and
+//                  the plain table to FILE.txt);
+//   --memory       also measure the peak memory of the loads and the growth
+//                  of a recordset walk at the largest scale, each in a fresh
+//                  process (this program run with --memory-case), so that
+//                  the peaks are not mixed with one another or with the
+//                  benchmarks;
+//   --memory-case=plant|schedule|walk --db=PATH
+//                  the child side: runs one case and prints "key value"
+//                  lines.
+//
+// Ratios are of CPU time per iteration, which a machine shared with other
+// work disturbs less than wall time.
 
-BENCHMARK_MAIN();
+#include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "BenchSupport.h"
+#include "Summary.h"
+#include "batchplant/db/Dao.h"
+#include "batchplant/db/RecordsetCatalog.h"
+#include "batchplant/gantt/GanttFacility.h"
+#include "batchplant/model/Facility.h"
+#include "batchplant/model/Stream.h"
+#include "batchplant/model/Vessel.h"
+#include "batchplant/procedure/CProcedure.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace batchplant;
+using namespace batchplant::bench;
+
+// Keeps every run for the summary and shows them as the console does.
+class CollectingReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
+            Measured m;
+            m.seconds = run.cpu_accumulated_time / static_cast<double>(run.iterations);
+            for (const auto& [name, counter] : run.counters)
+                m.counters[name] = counter.value;
+            measured[run.benchmark_name()] = m;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, Measured> measured;
+};
+
+long sumUnits(const CProcedure* p) { return p ? p->GetNumProcs() : 0; }
+
+template <typename Streams> void countStreams(const Streams& streams, long& count, long& units)
+{
+    for (int i = 0; i < streams.GetCount(); ++i) {
+        ++count;
+        units += sumUnits(streams.GetAt(i)->GetProc());
+    }
+}
+
+class CountingFacility : public Facility {
+public:
+    void count(std::map<std::string, long>& out) const
+    {
+        long units = 0;
+        for (int i = 0; i < m_vessels.GetCount(); ++i)
+            units += sumUnits(m_vessels.GetAt(i)->GetProc());
+        long streams = 0, streamUnits = 0;
+        countStreams(m_streams, streams, streamUnits);
+        countStreams(m_uniStreams, streams, streamUnits);
+        countStreams(m_utilityStreams, streams, streamUnits);
+        countStreams(m_vaporStreams, streams, streamUnits);
+        out["vessels"] = m_vessels.GetCount();
+        out["units"] = units;
+        out["streams"] = streams;
+        out["stream_units"] = streamUnits;
+    }
+};
+
+// The child side of --memory: one case in a fresh process.
+int runMemoryCase(const std::string& name, const std::string& path)
+{
+    std::map<std::string, long> out;
+    const long before = ResidentKb();
+    out["rss_before_kb"] = before;
+    if (name == "plant" || name == "schedule") {
+        StatementRecorder recorder;
+        std::unique_ptr<Facility> keep;
+        if (name == "plant") {
+            auto facility = std::make_unique<CountingFacility>();
+            CDaoDatabase db;
+            db.Open(CString(path), false, true);
+            facility->ReadVisioDatabase(&db);
+            db.Close();
+            facility->count(out);
+            keep = std::move(facility);
+        } else {
+            auto facility = std::make_unique<GanttFacility>();
+            if (!facility->ReadGanttDatabase(CString(path))) {
+                std::fprintf(stderr, "cannot load the schedule of %s\n", path.c_str());
+                return 1;
+            }
+            long blocks = 0;
+            for (int v = 0; v < facility->GetNumSchedVessels(); ++v)
+                blocks += facility->GetNumTimeBlocks(v);
+            out["vessels"] = facility->GetNumSchedVessels();
+            out["time_blocks"] = blocks;
+            keep = std::move(facility);
+        }
+        out["rows"] = recorder.rows;
+        out["rss_after_kb"] = ResidentKb();
+        out["peak_kb"] = PeakResidentKb();
+    } else if (name == "walk") {
+        CDaoDatabase db;
+        db.Open(CString(path), false, true);
+        std::unique_ptr<CDaoRecordset> rs = CreateRecordset("CDaoStreamSet");
+        rs->m_pDatabase = &db;
+        rs->Open();
+        // The first stretch of rows fills SQLite's page cache; after it the
+        // walk must not grow at all.
+        long rows = 0;
+        long atTenth = 0;
+        std::vector<long> samples;
+        for (; !rs->IsEOF(); rs->MoveNext())
+            if ((++rows & 0x3FFF) == 0) samples.push_back(ResidentKb());
+        samples.push_back(ResidentKb());
+        atTenth = samples[samples.size() / 10];
+        long peak = 0;
+        for (long s : samples)
+            peak = std::max(peak, s);
+        out["rows"] = rows;
+        out["growth_kb"] = peak - before;
+        out["growth_after_tenth_kb"] = peak - atTenth;
+        out["peak_kb"] = PeakResidentKb();
+    } else {
+        std::fprintf(stderr, "unknown memory case %s\n", name.c_str());
+        return 2;
+    }
+    for (const auto& [key, value] : out)
+        std::printf("%s %ld\n", key.c_str(), value);
+    return 0;
+}
+
+// Runs this program with --memory-case in a fresh process and reads its
+// "key value" lines; empty when it fails.
+std::map<std::string, long> memoryCase(const std::string& name, const std::string& path)
+{
+    std::map<std::string, long> out;
+    int pipefd[2];
+    if (pipe(pipefd) != 0) return out;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipefd[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipefd[0]);
+    std::string self = "/proc/self/exe";
+    std::string caseArg = "--memory-case=" + name;
+    std::string dbArg = "--db=" + path;
+    char* argv[] = {self.data(), caseArg.data(), dbArg.data(), nullptr};
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipefd[1]);
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while (rc == 0 && (n = read(pipefd[0], buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
+    close(pipefd[0]);
+    int status = 0;
+    if (rc != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return out;
+    std::istringstream in(text);
+    std::string key;
+    long value;
+    while (in >> key >> value)
+        out[key] = value;
+    return out;
+}
+
+std::optional<std::string> flagValue(const char* arg, const char* flag)
+{
+    const std::size_t n = std::strlen(flag);
+    if (std::strncmp(arg, flag, n) == 0 && arg[n] == '=') return std::string(arg + n + 1);
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string table, memoryCaseName, db;
+    bool memory = false;
+    std::vector<char*> rest;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0) {
+            if (auto v = flagValue(argv[i], "--table")) {
+                table = *v;
+                continue;
+            }
+            if (auto v = flagValue(argv[i], "--memory-case")) {
+                memoryCaseName = *v;
+                continue;
+            }
+            if (auto v = flagValue(argv[i], "--db")) {
+                db = *v;
+                continue;
+            }
+            if (std::strcmp(argv[i], "--memory") == 0) {
+                memory = true;
+                continue;
+            }
+        }
+        rest.push_back(argv[i]);
+    }
+    try {
+        if (!memoryCaseName.empty()) return runMemoryCase(memoryCaseName, db);
+
+        int count = static_cast<int>(rest.size());
+        rest.push_back(nullptr);
+        benchmark::Initialize(&count, rest.data());
+        if (benchmark::ReportUnrecognizedArguments(count, rest.data())) return 1;
+        CollectingReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        benchmark::Shutdown();
+
+        MemoryFigures figures;
+        if (memory) {
+            figures.scale = Scales().back();
+            const std::string& path = SamplePath(figures.scale);
+            figures.plant = memoryCase("plant", path);
+            figures.schedule = memoryCase("schedule", path);
+            figures.walk = memoryCase("walk", path);
+        }
+        if (!table.empty()) {
+            const Summary summary = Summarize(reporter.measured, figures);
+            std::fputs(summary.text.c_str(), stdout);
+            for (const auto& [file, content] : {std::pair{table, &summary.markdown}, {table + ".txt", &summary.text}}) {
+                FILE* f = std::fopen(file.c_str(), "w");
+                bool written = f && std::fputs(content->c_str(), f) >= 0;
+                if (f) written = std::fclose(f) == 0 && written;
+                if (!written) {
+                    std::fprintf(stderr, "batchplant_bench: cannot write %s\n", file.c_str());
+                    return 1;
+                }
+            }
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "batchplant_bench: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,211 @@
+#include "BenchSupport.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <stdexcept>
+
+#include "batchplant/db/SampleGenerator.h"
+
+namespace batchplant::bench {
+
+namespace {
+
+std::vector<int> parseScales()
+{
+    std::vector<int> scales;
+    const char* text = std::getenv("BATCHPLANT_BENCH_SCALES");
+    std::stringstream in(text && *text ? text : "1,10");
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        const int scale = std::atoi(item.c_str());
+        if (scale >= 1 && scale <= SampleOptions::kMaxScale) scales.push_back(scale);
+    }
+    if (scales.empty()) scales = {1, 10};
+    return scales;
+}
+
+std::filesystem::path temporaryDirectory()
+{
+    return std::filesystem::temp_directory_path() / ("batchplant-bench-" + std::to_string(::getpid()));
+}
+
+StatementRecorder* activeRecorder = nullptr;
+
+int traceCallback(unsigned type, void*, void* p, void* x)
+{
+    StatementRecorder* recorder = activeRecorder;
+    if (!recorder) return 0;
+    if (type == SQLITE_TRACE_STMT) {
+        const char* text = static_cast<const char*>(x);
+        // Statements of triggers come as comments; they run inside their
+        // statement, which is replayed whole.
+        if (text && std::strncmp(text, "--", 2) == 0) return 0;
+        auto* stmt = static_cast<sqlite3_stmt*>(p);
+        if (char* expanded = sqlite3_expanded_sql(stmt)) {
+            recorder->statements.emplace_back(expanded);
+            sqlite3_free(expanded);
+        } else {
+            recorder->statements.emplace_back(sqlite3_sql(stmt));
+        }
+    } else if (type == SQLITE_TRACE_ROW) {
+        ++recorder->rows;
+    }
+    return 0;
+}
+
+int traceEveryConnection(sqlite3* db, char**, const void*)
+{
+    sqlite3_trace_v2(db, SQLITE_TRACE_STMT | SQLITE_TRACE_ROW, traceCallback, nullptr);
+    return SQLITE_OK;
+}
+
+using AutoExtension = void (*)();
+
+AutoExtension autoExtension()
+{
+    return reinterpret_cast<AutoExtension>(reinterpret_cast<void*>(&traceEveryConnection));
+}
+
+long statusKb(const char* field)
+{
+    long kb = 0;
+    if (FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        const std::size_t n = std::strlen(field);
+        while (std::fgets(line, sizeof line, f))
+            if (std::strncmp(line, field, n) == 0 && line[n] == ':') {
+                kb = std::atol(line + n + 1);
+                break;
+            }
+        std::fclose(f);
+    }
+    return kb;
+}
+
+} // namespace
+
+const std::vector<int>& Scales()
+{
+    static const std::vector<int> scales = parseScales();
+    return scales;
+}
+
+bool HasScale(int scale)
+{
+    for (int s : Scales())
+        if (s == scale) return true;
+    return false;
+}
+
+const std::string& SamplePath(int scale)
+{
+    static std::map<int, std::string> paths;
+    auto found = paths.find(scale);
+    if (found != paths.end()) return found->second;
+
+    std::filesystem::path dir;
+    if (const char* d = std::getenv("BATCHPLANT_BENCH_DATA"); d && *d) {
+        dir = d;
+    } else {
+        dir = temporaryDirectory();
+        static const bool cleanup = [] {
+            std::atexit([] {
+                std::error_code ec;
+                std::filesystem::remove_all(temporaryDirectory(), ec);
+            });
+            return true;
+        }();
+        (void)cleanup;
+    }
+    std::filesystem::create_directories(dir);
+    const auto file = dir / ("sample-" + std::to_string(scale) + ".db");
+    if (!std::filesystem::exists(file)) {
+        SampleOptions options;
+        options.scale = scale;
+        GenerateSampleDatabase(file, options);
+    }
+    return paths.emplace(scale, file.string()).first->second;
+}
+
+StatementRecorder::StatementRecorder()
+{
+    if (activeRecorder) throw std::logic_error("one statement recorder at a time");
+    activeRecorder = this;
+    sqlite3_auto_extension(autoExtension());
+}
+
+StatementRecorder::~StatementRecorder()
+{
+    sqlite3_cancel_auto_extension(autoExtension());
+    activeRecorder = nullptr;
+}
+
+FloorCount ReplayStatements(const std::string& path, const std::vector<std::string>& statements)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        throw std::runtime_error("cannot open " + path);
+    }
+    FloorCount count;
+    std::string text;
+    double sum = 0.0;
+    for (const std::string& sql : statements) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) != SQLITE_OK) {
+            const std::string why = sqlite3_errmsg(db);
+            sqlite3_close(db);
+            throw std::runtime_error("cannot prepare " + sql + ": " + why);
+        }
+        ++count.statements;
+        const int columns = sqlite3_column_count(st);
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            ++count.rows;
+            for (int c = 0; c < columns; ++c) {
+                switch (sqlite3_column_type(st, c)) {
+                case SQLITE_INTEGER:
+                    sum += static_cast<double>(sqlite3_column_int64(st, c));
+                    break;
+                case SQLITE_FLOAT:
+                    sum += sqlite3_column_double(st, c);
+                    break;
+                case SQLITE_TEXT:
+                    text.assign(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                                static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+                    break;
+                case SQLITE_BLOB:
+                    text.assign(static_cast<const char*>(sqlite3_column_blob(st, c)),
+                                static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+                    break;
+                default:
+                    break;
+                }
+            }
+            count.values += columns;
+        }
+        sqlite3_finalize(st);
+        if (rc != SQLITE_DONE) {
+            const std::string why = sqlite3_errmsg(db);
+            sqlite3_close(db);
+            throw std::runtime_error("cannot step " + sql + ": " + why);
+        }
+    }
+    sqlite3_close(db);
+    // Keep the reads from being optimised away.
+    volatile double sink = sum + static_cast<double>(text.size());
+    (void)sink;
+    return count;
+}
+
+long ResidentKb() { return statusKb("VmRSS"); }
+
+long PeakResidentKb() { return statusKb("VmHWM"); }
+
+} // namespace batchplant::bench

@@ -1,0 +1,54 @@
+#pragma once
+// What the benchmarks share: the sample databases by scale, the record of
+// the statements a piece of library code runs on SQLite (so that the same
+// statements can be replayed bare, as the floor a loader is measured
+// against), the resident-memory probes, and the figures the summary table
+// is made of.
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace batchplant::bench {
+
+// The scales to measure: BATCHPLANT_BENCH_SCALES ("1,10,100"), default 1 and 10.
+const std::vector<int>& Scales();
+bool HasScale(int scale);
+
+// The sample at `scale`: BATCHPLANT_BENCH_DATA/sample-<scale>.db when that
+// directory is set (the file is generated there when missing), otherwise a
+// file generated once in a temporary directory removed at exit.
+const std::string& SamplePath(int scale);
+
+// Records every statement run on a connection opened while it lives (the
+// SQL with its parameters written in, in the order of execution) and the
+// rows they returned. One recorder at a time.
+class StatementRecorder {
+public:
+    StatementRecorder();
+    ~StatementRecorder();
+    StatementRecorder(const StatementRecorder&) = delete;
+    StatementRecorder& operator=(const StatementRecorder&) = delete;
+
+    std::vector<std::string> statements;
+    long rows = 0;
+};
+
+// What a bare replay read.
+struct FloorCount {
+    long statements = 0;
+    long rows = 0;
+    long values = 0;
+};
+
+// Opens `path` read-only with the SQLite C API, prepares and steps every
+// statement to its end, reads every column of every row into a value of its
+// kind (text and blobs copied), and closes. Nothing is built. Throws
+// std::runtime_error when a statement fails.
+FloorCount ReplayStatements(const std::string& path, const std::vector<std::string>& statements);
+
+// Resident set of this process now, and its peak, in kB.
+long ResidentKb();
+long PeakResidentKb();
+
+} // namespace batchplant::bench
