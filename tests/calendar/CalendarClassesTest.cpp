@@ -209,59 +209,6 @@ TEST(SingleCalendar, WeekDayAgreesWithTheDatesOwnWeekday)
     EXPECT_EQ(CSingleCalendar::DateOf(COleDateTime(1e9)).GetStatus(), COleDateTime::invalid);
 }
 
-TEST(SingleCalendar, CopiesAreDeep)
-{
-    CSingleCalendar a;
-    a.SetName("Days");
-    a.SetModified(true);
-    a.SetUsed(true);
-    a.GetDay(2).Shifts().Add(Shift(6, 0, 14, 0));
-    a.Exception(At(2024, 5, 1));
-    CSingleCalendar b(a);
-    a.GetDay(2).Shifts().Add(Shift(14, 0, 22, 0));
-    a.Exception(At(2024, 12, 25));
-    a.SetName("Changed");
-    EXPECT_EQ(b.GetName(), "Days");
-    EXPECT_TRUE(b.IsModified());
-    EXPECT_TRUE(b.IsUsed());
-    EXPECT_EQ(b.GetDay(2).Shifts().Number(), 1);
-    EXPECT_EQ(b.Exceptions().GetCount(), 1);
-}
-
-TEST(Calendar, CalendarAddsMissingIdsAndCountsThem)
-{
-    CCalendar calendar;
-    EXPECT_EQ(calendar.GetNumCalendars(), 0);
-    calendar.Calendar(12).SetName("Twelve");
-    EXPECT_EQ(calendar.GetNumCalendars(), 1);
-    EXPECT_EQ(calendar.Calendar(12).GetName(), "Twelve");
-    EXPECT_EQ(calendar.GetNumCalendars(), 1);
-    EXPECT_TRUE(calendar.Calendar(40).GetName().IsEmpty());
-    EXPECT_EQ(calendar.GetNumCalendars(), 2);
-    // The base class keeps its calendars in memory only.
-    EXPECT_TRUE(calendar.LoadCalendars());
-    EXPECT_TRUE(calendar.SaveCalendars());
-    EXPECT_EQ(calendar.GetNumCalendars(), 2);
-}
-
-TEST(Calendar, StateFlags)
-{
-    CCalendar calendar;
-    EXPECT_EQ(calendar.GetCurrentCalendar(), -1);
-    EXPECT_FALSE(calendar.currentCalendarIsValid());
-    calendar.SetCurrentCalendar(3);
-    EXPECT_TRUE(calendar.currentCalendarIsValid());
-    EXPECT_TRUE(calendar.IsCalendarUpdateNeeded());
-    calendar.MarkCalendarUpdated(true);
-    EXPECT_FALSE(calendar.IsCalendarUpdateNeeded());
-    calendar.MarkCalendarUpdated(false);
-    EXPECT_TRUE(calendar.IsCalendarUpdateNeeded());
-    calendar.SetFocus(true);
-    EXPECT_TRUE(calendar.HasFocus());
-    // The current date starts as today, at midnight.
-    EXPECT_EQ(CWorkShift::SecondOfDay(calendar.GetCurrentDate()), 0);
-}
-
 TEST(Calendar, UpdateCellsFillsSixWeeksOfTheCurrentMonth)
 {
     CCalendar calendar;

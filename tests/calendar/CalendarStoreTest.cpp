@@ -181,16 +181,6 @@ TEST_F(CalendarStore, ADatabaseWithoutCalendarTablesHasNoCalendars)
     EXPECT_EQ(loaded.GetCount(), 0);
 }
 
-TEST_F(CalendarStore, SavingCreatesMissingCalendarTables)
-{
-    Database db(path);
-    CString error;
-    ASSERT_TRUE(calendar_store::Save(db.handle(), SampleCalendars(), error)) << error.str();
-    EXPECT_EQ(
-        db.rows("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"),
-        (std::vector<std::string>{"CalendarExceptionShifts", "CalendarExceptions", "CalendarWeekShifts", "Calendars"}));
-}
-
 TEST_F(CalendarStore, AFailureMidwayLeavesTheFileAsItWasAndNamesTheError)
 {
     CString error;
@@ -263,6 +253,10 @@ TEST_F(CalendarStore, WhatTheTablesCannotHoldIsRefusedBeforeWriting)
     EXPECT_TRUE(db.rows("SELECT name FROM sqlite_master").empty());
     EXPECT_FALSE(calendar_store::Save(nullptr, SampleCalendars(), error));
     EXPECT_EQ(error, "no database is open.");
+    error = "";
+    Hash<int, CSingleCalendar> none;
+    EXPECT_FALSE(calendar_store::Load(nullptr, none, error));
+    EXPECT_EQ(error, "no database is open.");
 }
 
 // Tables without the schema's checks, as a converted or hand-made file may
@@ -319,14 +313,6 @@ INSTANTIATE_TEST_SUITE_P(
                 "CalendarExceptionShifts holds a shift of calendar 1 on 2024-03-01, which has no row in "
                 "CalendarExceptions."},
         BadRows{"DROP TABLE CalendarExceptions", "no such table: CalendarExceptions"}));
-
-TEST_F(CalendarStore, LoadingWithoutADatabaseIsAnError)
-{
-    Hash<int, CSingleCalendar> calendars;
-    CString error;
-    EXPECT_FALSE(calendar_store::Load(nullptr, calendars, error));
-    EXPECT_EQ(error, "no database is open.");
-}
 
 } // namespace
 } // namespace batchplant

@@ -97,38 +97,6 @@ TEST_F(ProcedureRowsTest, EquipmentRowsBecomeLabelledUnitsWithoutPressureFlowOrS
     EXPECT_LE(times[0], times[2]);
 }
 
-TEST_F(ProcedureRowsTest, StreamRowsSetThePressureAndFlowUnitsAndEquipmentRowsClearThem)
-{
-    CDaoStreamSet streams(&db);
-    ASSERT_TRUE(streams.OpenOnDatabase(&db));
-    ASSERT_FALSE(streams.IsEOF());
-    ASSERT_FALSE(streams.m_PressureUOM.IsEmpty());
-    ASSERT_FALSE(streams.m_VolumetricFlowRateUOM.IsEmpty());
-
-    CProcedure stream;
-    stream.AddNewProc(streams);
-    const CProcUnit& u = stream.GetProcUnit(0);
-    EXPECT_EQ(u.GetStreamID(), streams.m_StreamID);
-    EXPECT_EQ(u.GetPrimaryMaterialName(), streams.m_PrimaryMaterial);
-    EXPECT_EQ(u.GetOp(), streams.m_UserLabel.IsEmpty() ? streams.m_OpName : streams.m_UserLabel);
-    EXPECT_NEAR(u.GetPressA(), ToInternalUnits(streams.m_PressureUOM, streams.m_Pressure), 1e-6);
-    EXPECT_NEAR(u.GetFlowRate(), ToInternalUnits(streams.m_VolumetricFlowRateUOM, streams.m_VolumetricFlowRate), 1e-12);
-    EXPECT_EQ(u.GetRecText(), streams.m_RecipeText);
-    EXPECT_EQ(CProcUnit::GetPressUOM(), streams.m_PressureUOM);
-    EXPECT_EQ(CProcUnit::GetFlowRateUOM(), streams.m_VolumetricFlowRateUOM);
-    EXPECT_EQ(stream.GetOpNumberAt(0), CString::Formatted("%ld", streams.m_StreamID));
-    const CString pressureText = stream.GetPressureAStrAt(0);
-    EXPECT_EQ(pressureText, CString::Formatted("%.3f %s", streams.m_Pressure, streams.m_PressureUOM.c_str()));
-
-    CDaoEquipConts equipment(&db);
-    ASSERT_TRUE(equipment.OpenOnDatabase(&db));
-    CProcedure vessel;
-    vessel.AddNewProc(equipment);
-    EXPECT_EQ(CProcUnit::GetPressUOM(), "");
-    EXPECT_EQ(CProcUnit::GetFlowRateUOM(), "");
-    EXPECT_NE(stream.GetPressureAStrAt(0), pressureText) << "the stream's text now shows the internal value";
-}
-
 TEST_F(ProcedureRowsTest, StreamRowWithoutUserLabelShowsTheOperationName)
 {
     CDaoStreamSet row;
@@ -291,55 +259,6 @@ TEST_F(ProcedureRowsTest, UtilityContentsComeFromOutsideThePlant)
     EXPECT_FALSE(CProcComponent::GetDutyUOM().IsEmpty());
     EXPECT_EQ(CProcComponents().GetStringAt(-2, CProcComponents::Duty, true),
               "(" + CProcComponent::GetDutyUOM() + "/" + CProcComponent::GetTimeUOM() + ")");
-}
-
-TEST_F(ProcedureRowsTest, ComponentsReachTheFirstUnitOfTheMatchingStream)
-{
-    // The streams from one source to one destination form one procedure; the
-    // contents of that pair are handed to it component by component.
-    CDaoStreamSet streams(&db);
-    ASSERT_TRUE(streams.OpenOnDatabase(&db));
-    const long from = streams.m_FromEquipmentID;
-    const long to = streams.m_ToEquipmentID;
-    const bool fromNull = streams.IsFieldNull(&streams.m_FromEquipmentID);
-    CProcedure p;
-    std::set<long> streamIDs;
-    for (; !streams.IsEOF(); streams.MoveNext()) {
-        if (streams.m_FromEquipmentID != from || streams.m_ToEquipmentID != to) continue;
-        p.AddNewProc(streams);
-        streamIDs.insert(streams.m_StreamID);
-    }
-    ASSERT_GT(p.GetNumProcs(), 1);
-
-    CDaoStreamContents rs(&db);
-    ASSERT_TRUE(rs.OpenOnDatabase(&db));
-    Hash<CTripleIntKey, Hash<CTripleIntKey, CProcComponent>> out;
-    CProcComponent::LoadFromDB(rs, out);
-    const CTripleIntKey key((fromNull || from == 0) ? -1 : from, to == 0 ? -1 : to, 0);
-    ASSERT_TRUE(out.Contains(key));
-    Hash<CTripleIntKey, CProcComponent>& components = out[key];
-    int matching = 0;
-    for (int i = 0; i < components.GetCount(); ++i) {
-        p.AddComponent(components.GetAt(i));
-        if (streamIDs.count(components.GetAt(i).GetStreamID())) ++matching;
-    }
-    ASSERT_GT(matching, 0);
-
-    int received = 0;
-    std::set<long> seen;
-    for (int i = 0; i < p.GetNumProcs(); ++i) {
-        const CProcUnit& u = p.GetProcUnit(i);
-        const bool first = seen.insert(u.GetStreamID()).second;
-        if (!first) {
-            EXPECT_EQ(u.GetNumComponents(), 0) << "only the first unit of a stream receives components";
-        }
-        for (int c = 0; c < u.GetNumComponents(); ++c) {
-            EXPECT_EQ(u.GetComponentAt(c).GetStreamID(), u.GetStreamID());
-            EXPECT_EQ(u.GetComponentAt(c).GetOwner(), &u.GetComponents());
-        }
-        received += u.GetNumComponents();
-    }
-    EXPECT_EQ(received, matching);
 }
 
 } // namespace
