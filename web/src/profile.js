@@ -72,9 +72,18 @@ export class ProfileChart {
     await this.loadComponents();
   }
 
+  // Components are listed per group; with all groups chosen the profile
+  // sums every component.
   async loadComponents() {
     const type = this.controls.type.value;
     const group = this.controls.group.value;
+    if (group === '') {
+      fillSelect(this.controls.component, [{ value: '', label: 'All components' }]);
+      this.controls.component.disabled = true;
+      await this.loadProfile();
+      return;
+    }
+    this.controls.component.disabled = false;
     try {
       const { components } = await api.compositeComponents(type, group);
       fillSelect(this.controls.component, [

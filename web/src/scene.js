@@ -173,14 +173,30 @@ export class PlantView {
     this.render();
   }
 
+  // A floor's rectangle as the model gives it; a floor whose corners are
+  // still unset (no area) is drawn under its vessels with a margin.
+  floorRect(floor) {
+    const [x1, y1, x2, y2] = floor.corner || [0, 0, 0, 0];
+    if (Math.abs(x2 - x1) > 1e-9 && Math.abs(y2 - y1) > 1e-9) return [x1, y1, x2, y2];
+    const on = this.model.vessels.filter((v) => v.floor === floor.index);
+    if (!on.length) return [floor.center[0] - 5, floor.center[1] - 5, floor.center[0] + 5, floor.center[1] + 5];
+    const margin = 2;
+    return [
+      Math.min(...on.map((v) => v.x - v.radius)) - margin,
+      Math.min(...on.map((v) => v.y - v.radius)) - margin,
+      Math.max(...on.map((v) => v.x + v.radius)) + margin,
+      Math.max(...on.map((v) => v.y + v.radius)) + margin,
+    ];
+  }
+
   addFloor(floor) {
-    const [x1, y1, x2, y2] = floor.corner;
+    const [x1, y1, x2, y2] = this.floorRect(floor);
     const width = Math.max(0.1, Math.abs(x2 - x1));
     const depth = Math.max(0.1, Math.abs(y2 - y1));
     const material = new THREE.MeshPhongMaterial({
       color: colour(floor.colour, '#8090a0'),
       transparent: true,
-      opacity: 0.28,
+      opacity: 0.16,
       depthWrite: false,
       side: THREE.DoubleSide,
     });
@@ -334,7 +350,7 @@ export class PlantView {
       o.fillMaterial.color.copy(colour(vs.contents, '#ff0000'));
       o.shellMaterial.color.copy(colour(vs.colour));
       o.rimMaterial.color.copy(colour(vs.colour));
-      o.shellMaterial.opacity = vs.active ? 0.42 : 0.26;
+      o.shellMaterial.opacity = vs.active ? 0.5 : 0.34;
       o.label.element.classList.toggle('active', !!vs.active);
     }
     for (const ss of state.streams || []) {
@@ -402,16 +418,38 @@ export class PlantView {
     return box;
   }
 
+  // Looks at the plant from above one long side and moves the camera as
+  // close as it can while every corner of the plant's box stays in view.
   fit() {
     const box = this.bounds();
     const centre = box.getCenter(new THREE.Vector3());
     const size = box.getSize(new THREE.Vector3());
-    const radius = Math.max(size.length() / 2, 1);
-    const distance = radius / Math.sin(THREE.MathUtils.degToRad(this.camera.fov / 2)) * 0.82;
-    const dir = new THREE.Vector3(0.9, 0.75, 1.1).normalize();
-    this.camera.position.copy(centre).addScaledVector(dir, distance);
-    this.camera.near = Math.max(0.05, distance / 200);
-    this.camera.far = distance * 20;
+    const dir = (size.z > size.x ? new THREE.Vector3(1.15, 0.8, 0.5) : new THREE.Vector3(0.5, 0.8, 1.15)).normalize();
+    const corners = [];
+    for (const x of [box.min.x, box.max.x])
+      for (const y of [box.min.y, box.max.y]) for (const z of [box.min.z, box.max.z]) corners.push(new THREE.Vector3(x, y, z));
+    const fits = (distance) => {
+      this.camera.position.copy(centre).addScaledVector(dir, distance);
+      this.camera.lookAt(centre);
+      this.camera.updateMatrixWorld();
+      return corners.every((c) => {
+        const p = c.clone().project(this.camera);
+        return Math.abs(p.x) < 0.92 && Math.abs(p.y) < 0.88 && p.z < 1;
+      });
+    };
+    let near = 0.5;
+    let far = Math.max(size.length() * 4, 10);
+    this.camera.near = 0.05;
+    this.camera.far = far * 10;
+    this.camera.updateProjectionMatrix();
+    for (let i = 0; i < 30; i += 1) {
+      const mid = (near + far) / 2;
+      if (fits(mid)) far = mid;
+      else near = mid;
+    }
+    this.camera.position.copy(centre).addScaledVector(dir, far);
+    this.camera.near = Math.max(0.05, far / 300);
+    this.camera.far = far * 20;
     this.camera.updateProjectionMatrix();
     this.controls.target.copy(centre);
     this.controls.update();
