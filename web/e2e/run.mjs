@@ -139,7 +139,7 @@ async function main() {
   const context = await chromium.launchPersistentContext(profileDir, {
     executablePath: CHROMIUM,
     headless: true,
-    viewport: { width: 1400, height: 900 },
+    viewport: { width: 1280, height: 880 },
     deviceScaleFactor: 1,
     args: [
       '--headless',
@@ -372,13 +372,13 @@ async function main() {
       await moveSlider(busiest.t);
       await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(() => r()))));
       const top = await page.locator('.timebar').boundingBox();
-      await page.screenshot({ path: path.join(shots, 'viewer-3d.png'), clip: { x: 0, y: 0, width: 1400, height: top.y + top.height + 12 } });
+      await page.screenshot({ path: path.join(shots, 'viewer-3d.png'), clip: { x: 0, y: 0, width: 1280, height: top.y + top.height + 12 } });
       const gantt = await page.locator('.chart-panel').first().boundingBox();
       const prof = await page.locator('.chart-panel').last().boundingBox();
       await page.screenshot({
         path: path.join(shots, 'viewer-gantt.png'),
         fullPage: true,
-        clip: { x: 0, y: gantt.y - 12, width: 1400, height: prof.y + prof.height - gantt.y + 24 },
+        clip: { x: 0, y: gantt.y - 12, width: 1280, height: prof.y + prof.height - gantt.y + 24 },
       });
       for (const f of ['viewer-3d.png', 'viewer-gantt.png']) assert(fs.statSync(path.join(shots, f)).size > 10_000, `${f} is nearly empty`);
     });
