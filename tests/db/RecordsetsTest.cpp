@@ -193,42 +193,6 @@ TEST(Recordsets, BindTheColumnsAsDescribed)
     EXPECT_NE(CreateRecordset(CString("cdaostreamset")), nullptr);
 }
 
-TEST(Recordsets, ConstructionSetsTheDefaults)
-{
-    CDaoEquipmentSet eq;
-    EXPECT_DOUBLE_EQ(eq.m_MaxFillFactor, 1.0);
-    EXPECT_DOUBLE_EQ(eq.m_Capacity, 0.0);
-    EXPECT_EQ(eq.m_EquipmentID, 0);
-    EXPECT_TRUE(eq.m_PlantName.IsEmpty());
-    EXPECT_FALSE(eq.IsOpen());
-    EXPECT_EQ(eq.m_pDatabase, nullptr);
-
-    CDaoEquipmentContents contents;
-    EXPECT_DOUBLE_EQ(contents.m_MaxFillFactor, 0.0);
-    CDaoPlanSummary plan;
-    EXPECT_EQ(plan.m_NumberOfBatches, 0);
-    EXPECT_EQ(plan.m_nParams, 0);
-
-    CDaoPhaseComponents pc;
-    EXPECT_EQ(pc.m_pid, 0);
-    EXPECT_EQ(pc.m_nParams, 1);
-    EXPECT_EQ(pc.GetParamNames(), std::vector<CString>{CString("pid")});
-    CDaoThermodynamicPhase tp;
-    EXPECT_EQ(tp.m_nParams, 3);
-    const std::vector<CString> order = {CString("sid"), CString("CompositeID"), CString("aid")};
-    EXPECT_EQ(tp.GetParamNames(), order);
-
-    DaoRecordsetCommon common;
-    EXPECT_EQ(common.m_nFields, 0);
-    EXPECT_EQ(common.m_nDefaultType, dbOpenDynaset);
-
-    // The contents classes supply only their text; the shared class returns it.
-    CDaoVaporContents vapor;
-    CDaoBaseContents& base = vapor;
-    EXPECT_EQ(base.GetDefaultSQL(), vapor.GetContentsSQL());
-    EXPECT_NE(CDaoStreamContents().GetContentsSQL(), vapor.GetContentsSQL());
-}
-
 TEST_F(RecordsetsOnFixture, EveryRecordsetOpensWithoutAMessage)
 {
     for (const RecordsetCatalogEntry& e : RecordsetCatalog()) {
