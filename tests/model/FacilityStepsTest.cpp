@@ -6,7 +6,6 @@
 #include <sqlite3.h>
 
 #include "ModelFixtures.h"
-#include "SampleDatabase.h"
 #include "TestSupport.h"
 #include "batchplant/calendar/Calendar.h"
 #include "batchplant/db/Dao.h"
@@ -239,74 +238,6 @@ TEST_F(StepLoadingTest, CalendarsAreReplacedOnEachLoad)
     ASSERT_NE(f.GetCalendar(), nullptr);
     EXPECT_EQ(f.GetCalendar()->GetNumCalendars(), 1); // freshly read
     EXPECT_EQ(messages.count(), 0u);
-}
-
-} // namespace
-} // namespace batchplant
-
-namespace batchplant {
-namespace {
-
-// Runs a query on the sample and returns the first column of every row.
-std::vector<std::string> column(const std::filesystem::path& path, const char* sql)
-{
-    std::vector<std::string> out;
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open_v2(path.string().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    sqlite3_stmt* stmt = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
-        const unsigned char* text = sqlite3_column_text(stmt, 0);
-        out.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return out;
-}
-
-TEST(SampleStepLoadingTest, PlanAndStepsOfTheGeneratedSample)
-{
-    const std::filesystem::path& path = test::SampleDatabasePath();
-    CDaoDatabase database;
-    database.Open(path.string().c_str(), false, true);
-    TestFacility f;
-    RecordingGanttControl gantt;
-    f.SetGanttChartCtrlCtrl(&gantt);
-    MessageRecorder messages;
-    f.loadPlanSummary(&database);
-    f.loadStepSummary(&database);
-    f.loadCalendars(&database);
-    EXPECT_EQ(messages.count(), 0u);
-
-    EXPECT_EQ(f.IsPlan(), 1);
-    const std::vector<std::string> starts = column(path, "SELECT StartDateTime FROM PPlan");
-    ASSERT_EQ(starts.size(), 1u);
-    EXPECT_EQ(f.GetStartTime().ToIso(), COleDateTime::FromIso(starts[0].c_str()).ToIso());
-    EXPECT_EQ(f.GetPlanName().str(), column(path, "SELECT PlanName FROM PPlan").at(0));
-    ASSERT_EQ(gantt.events.size(), 1u);
-    EXPECT_EQ(gantt.events[0].argument, 1);
-
-    const std::vector<std::string> ids = column(path, "SELECT StepID FROM StepSummary");
-    ASSERT_GT(ids.size(), 1u);
-    ASSERT_EQ(f.GetNumSteps(), static_cast<int>(ids.size()));
-    for (int i = 0; i < f.GetNumSteps(); ++i) {
-        const StepInfo step = f.GetStepByIndex(i);
-        const std::string id = std::to_string(step.GetStepID());
-        EXPECT_EQ(step.GetStepName().str(),
-                  column(path, ("SELECT StepName FROM StepSummary WHERE StepID = " + id).c_str()).at(0));
-        EXPECT_EQ(step.GetPlantName().str(),
-                  column(path, ("SELECT PlantName FROM FacilitySummary JOIN StepSummary USING (PlantID) "
-                                "WHERE StepID = " +
-                                id)
-                                   .c_str())
-                      .at(0));
-        EXPECT_EQ(f.GetStepOrder(static_cast<int>(step.GetStepID())), i + 1);
-        EXPECT_EQ(f.GetStepName(static_cast<int>(step.GetStepID())), step.GetStepName());
-    }
-
-    ASSERT_NE(f.GetCalendar(), nullptr);
-    EXPECT_GT(f.GetCalendar()->GetNumCalendars(), 0);
-    EXPECT_EQ(std::to_string(f.GetCalendar()->GetNumCalendars()), column(path, "SELECT COUNT(*) FROM Calendars").at(0));
 }
 
 } // namespace

@@ -26,20 +26,6 @@ TEST(PlaneTest, NameFallsBackToFloorNumber)
     EXPECT_EQ(p.GetName(), CString("Mezzanine"));
 }
 
-TEST(PlaneTest, DefaultsAndConstructorArguments)
-{
-    Plane p(4.5, 2.0);
-    EXPECT_DOUBLE_EQ(p.GetHeight(), 4.5);
-    EXPECT_DOUBLE_EQ(p.GetGrid(), 2.0);
-    EXPECT_EQ(p.GetColor(), (178 << 16) | (127 << 8)); // ochre 0.7, 0.5, 0.0 truncated
-    EXPECT_TRUE(p.IsVisible());
-    EXPECT_EQ(p.IsSelected(), 0);
-    EXPECT_EQ(p.IsEmpty(), 1);
-    EXPECT_EQ(p.GetAttractiveOrder(), 3);
-    EXPECT_EQ(p.GetRepulsiveOrder(), 2);
-    EXPECT_EQ(p.GetGridCount(), 1);
-}
-
 TEST(PlaneTest, IncrementCoordsMovesHeightOrRectangle)
 {
     Plane p;

@@ -358,15 +358,6 @@ TEST(VesselTest, NamesNeedAClass)
     EXPECT_EQ(v.IsInventory(), 0); // case-sensitive
 }
 
-TEST(VesselTest, DebugNameListsCodes)
-{
-    Plane floor;
-    TestVessel v;
-    v.Init(&floor);
-    v.SetIdentity(1, "Reactor", "AB");
-    EXPECT_EQ(v.GetDebugName(), CString("A  65\r\nB  66\r\n\r\nA  65   0\r\nB  66   0\r\n"));
-}
-
 // --- Streams and neighbours -----------------------------------------------------
 
 TEST(VesselTest, UniqueNeighboursCountEachNeighbourOnce)
