@@ -547,32 +547,5 @@ TEST_F(CompositeSampleTest, InventoryProfilesBalanceAgainstStreamMass)
     EXPECT_GT(checked, 0);
 }
 
-// Operators count in whole numbers: each grade's operator-seconds equal the
-// truncated counts times the row intervals.
-TEST_F(CompositeSampleTest, LaborCountsTruncate)
-{
-    ASSERT_EQ(sql.Count("SELECT COUNT(*) FROM LaborSummary WHERE EndTimeUOM <> 'h'"), 0);
-    Array<long> grades;
-    Array<CString> names;
-    f.GetCompositeComponents(1, grades, names, Labor);
-    ASSERT_GT(grades.GetSize(), 0);
-    for (int g = 0; g < grades.GetSize(); ++g) {
-        Hash<long, double> list;
-        f.GetCompositeList(list, 1, grades[g], Labor, Operators);
-        double integral = 0.0;
-        for (int i = 0; i + 1 < list.GetCount(); ++i) {
-            EXPECT_EQ(list.GetAt(i), std::trunc(list.GetAt(i)));
-            integral += list.GetAt(i) * static_cast<double>(list.GetKeyAt(i + 1) - list.GetKeyAt(i));
-        }
-        const std::string grade = grades[g] == -1 ? "0" : std::to_string(grades[g]);
-        const std::string span = "(CAST(EndTime * 3600 AS INTEGER) - CAST(StartTime * 3600 AS INTEGER))";
-        const double whole = sql.Number("SELECT SUM(CAST(NumberOfOperators AS INTEGER) * " + span +
-                                        ") FROM LaborSummary WHERE LaborGradeID = " + grade);
-        EXPECT_DOUBLE_EQ(integral, whole) << "grade " << grades[g];
-    }
-    // The sample has fractional counts, so truncation is visible in the totals.
-    EXPECT_GT(sql.Number("SELECT SUM(NumberOfOperators - CAST(NumberOfOperators AS INTEGER)) FROM LaborSummary"), 0.0);
-}
-
 } // namespace
 } // namespace batchplant

@@ -336,13 +336,6 @@ TEST(GanttSampleTest, TheScheduleHoldsWhatTheDatabaseHolds)
         }
     }
     EXPECT_EQ(blocks, sql.Count("SELECT COUNT(*)" + ops));
-
-    // A second load is refused and leaves everything as it was.
-    const int vessels = f.GetNumSchedVessels();
-    EXPECT_FALSE(f.ReadGanttDatabase(CString(path.c_str())));
-    EXPECT_EQ(messages.texts(), (std::vector<std::string>{kAlreadyLoaded}));
-    EXPECT_EQ(f.GetNumSchedVessels(), vessels);
-    EXPECT_EQ(f.GetNumTimeBlocks(0), f.GetVesselByIndex(0)->GetProc()->GetNumProcs());
 }
 
 } // namespace
