@@ -13,100 +13,10 @@
 
 #include "SampleDatabase.h"
 #include "TestSupport.h"
+#include "Xml.h"
 
 namespace batchplant::test {
 namespace {
-
-// A small well-formedness check: balanced tags, one root, quoted
-// attributes, no stray '<' or '&' in text. Returns "" or what is wrong.
-std::string xmlProblem(const std::string& x)
-{
-    std::vector<std::string> open;
-    bool rootSeen = false;
-    std::size_t i = 0;
-    auto isName = [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':';
-    };
-    auto entityAt = [&](std::size_t at) {
-        for (const char* e : {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"})
-            if (x.compare(at, std::string(e).size(), e) == 0) return true;
-        return false;
-    };
-    while (i < x.size()) {
-        if (x[i] == '&') {
-            if (!entityAt(i)) return "bad entity at " + std::to_string(i);
-            ++i;
-            continue;
-        }
-        if (x[i] != '<') {
-            if (open.empty() && !std::isspace(static_cast<unsigned char>(x[i])))
-                return "text outside the root at " + std::to_string(i);
-            ++i;
-            continue;
-        }
-        if (x.compare(i, 2, "<?") == 0) {
-            const std::size_t end = x.find("?>", i);
-            if (end == std::string::npos) return "unclosed declaration";
-            i = end + 2;
-            continue;
-        }
-        if (x.compare(i, 4, "<!--") == 0) {
-            const std::size_t end = x.find("-->", i);
-            if (end == std::string::npos) return "unclosed comment";
-            i = end + 3;
-            continue;
-        }
-        const bool closing = x.compare(i, 2, "</") == 0;
-        i += closing ? 2 : 1;
-        std::size_t start = i;
-        while (i < x.size() && isName(x[i]))
-            ++i;
-        const std::string name = x.substr(start, i - start);
-        if (name.empty()) return "tag without a name at " + std::to_string(start);
-        if (closing) {
-            while (i < x.size() && std::isspace(static_cast<unsigned char>(x[i])))
-                ++i;
-            if (i >= x.size() || x[i] != '>') return "bad closing tag " + name;
-            if (open.empty() || open.back() != name) return "</" + name + "> does not close the open element";
-            open.pop_back();
-            ++i;
-            continue;
-        }
-        if (open.empty() && rootSeen) return "second root element " + name;
-        // Attributes.
-        while (true) {
-            while (i < x.size() && std::isspace(static_cast<unsigned char>(x[i])))
-                ++i;
-            if (i >= x.size()) return "unclosed tag " + name;
-            if (x[i] == '>' || x.compare(i, 2, "/>") == 0) break;
-            start = i;
-            while (i < x.size() && isName(x[i]))
-                ++i;
-            if (i == start) return "bad attribute in " + name;
-            if (i >= x.size() || x[i] != '=') return "attribute without a value in " + name;
-            ++i;
-            if (i >= x.size() || (x[i] != '"' && x[i] != '\'')) return "unquoted attribute in " + name;
-            const char quote = x[i++];
-            const std::size_t end = x.find(quote, i);
-            if (end == std::string::npos) return "unclosed attribute in " + name;
-            for (std::size_t k = i; k < end; ++k) {
-                if (x[k] == '<') return "'<' in an attribute of " + name;
-                if (x[k] == '&' && !entityAt(k)) return "bad entity in an attribute of " + name;
-            }
-            i = end + 1;
-        }
-        rootSeen = true;
-        if (x[i] == '/') {
-            i += 2;
-        } else {
-            open.push_back(name);
-            ++i;
-        }
-    }
-    if (!open.empty()) return "unclosed element " + open.back();
-    if (!rootSeen) return "no root element";
-    return "";
-}
 
 std::size_t countOf(const std::string& text, const std::string& what)
 {
@@ -134,16 +44,6 @@ protected:
     TempDir dir;
     std::filesystem::path svg = dir.file("plan.svg");
 };
-
-TEST(XmlCheck, FindsWhatIsWrong)
-{
-    EXPECT_EQ(xmlProblem("<?xml version=\"1.0\"?>\n<a x=\"1\"><b/><c>t &amp; u</c></a>\n"), "");
-    EXPECT_NE(xmlProblem("<a><b></a></b>"), "");
-    EXPECT_NE(xmlProblem("<a x=1/>"), "");
-    EXPECT_NE(xmlProblem("<a>R & D</a>"), "");
-    EXPECT_NE(xmlProblem("<a/><b/>"), "");
-    EXPECT_NE(xmlProblem("<a>"), "");
-}
 
 TEST_F(PlanCommand, DrawsEveryFloorAndShownVessel)
 {
