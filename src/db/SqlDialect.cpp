@@ -20,6 +20,10 @@ struct Token {
 
 // Saved queries may refer to saved queries; this deep a chain is a mistake.
 constexpr std::size_t kMaxNesting = 32;
+// Saved queries put in per translation, counting every repeat: queries that
+// each read the next one twice need 2^depth of them, and the length limit
+// alone would still let that run to tens of thousands of translations.
+constexpr std::size_t kMaxInlined = 1024;
 
 [[noreturn]] void syntaxError(const std::string& what, std::size_t offset)
 {
@@ -468,6 +472,14 @@ bool distinctRowIsIgnored(const std::vector<Token>& toks, std::size_t first, std
     });
 }
 
+// Saved queries that each name the next more than once double the text at
+// every level; the translation stops at the limit instead of exhausting memory.
+[[noreturn]] void throwTooLong()
+{
+    throw CDaoException(CString::Formatted(
+        "The query is too long once its saved queries are put in: more than %zu characters.", kMaxTranslatedSqlLength));
+}
+
 bool containsName(const std::vector<CString>& names, std::string_view name)
 {
     return std::any_of(names.begin(), names.end(), [&](const CString& n) { return iequals(n.str(), name); });
@@ -513,8 +525,11 @@ public:
         // A lone name runs that saved query, table or view.
         if (end == k + 1 && (toks[k].kind == Tok::Word || toks[k].kind == Tok::Name)) {
             const std::string& name = toks[k].text;
-            if (std::string sub; inlineSavedQuery(name, known, stack, sub))
-                return "SELECT * FROM (" + sub + ") AS " + quoteIdent(name);
+            if (std::string sub; inlineSavedQuery(name, known, stack, sub)) {
+                std::string sql = "SELECT * FROM (" + sub + ") AS " + quoteIdent(name);
+                if (sql.size() > kMaxTranslatedSqlLength) throwTooLong();
+                return sql;
+            }
             if (resolver_ && !resolver_->HasTableOrView(CString(name)))
                 throw CDaoException(CString::Formatted("Cannot find the input table or query '%s'.", name.c_str()));
             return "SELECT * FROM " + quoteIdent(name);
@@ -657,6 +672,7 @@ public:
                 break;
             }
             prev = &t;
+            if (out.size() > kMaxTranslatedSqlLength) throwTooLong();
         }
         return out;
     }
@@ -673,6 +689,9 @@ private:
                 throw CDaoException(CString::Formatted("Saved query '%s' refers to itself.", name.c_str()));
         if (stack.size() >= kMaxNesting)
             throw CDaoException(CString::Formatted("Saved query '%s' is nested too deeply.", name.c_str()));
+        if (++inlined_ > kMaxInlined)
+            throw CDaoException(
+                CString::Formatted("The query puts in saved queries more than %zu times.", kMaxInlined));
         // The definition may go away while we recurse (a resolver may reload),
         // so take copies first.
         const CString text = def->m_strSQL;
@@ -716,6 +735,7 @@ private:
     }
 
     SqlNameResolver* resolver_;
+    std::size_t inlined_ = 0;
 };
 
 } // namespace

@@ -27,10 +27,14 @@
 // separated so that SQLite cannot read a comment into them. Host-parameter
 // characters (?, :, @, $) are not Jet and are refused, as are a second
 // statement after ';', unterminated literals, names or date literals,
-// control characters, Like patterns with # or character lists, and saved
-// queries that refer to themselves. Every refusal is a CDaoException whose
+// control characters, Like patterns with # or character lists, saved
+// queries that refer to themselves, and (since saved queries that each name
+// the next more than once grow exponentially when put in) a translation that
+// puts in saved queries more than 1024 times or grows longer than
+// kMaxTranslatedSqlLength bytes. Every refusal is a CDaoException whose
 // description says what is wrong and where.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -49,6 +53,9 @@ public:
     // Whether a table or view of that name exists.
     virtual bool HasTableOrView(const CString& name) = 0;
 };
+
+// The longest translated text; a longer one is refused before it is built.
+inline constexpr std::size_t kMaxTranslatedSqlLength = std::size_t{1} << 20;
 
 struct TranslatedSql {
     std::string sql;                 // SQLite text
