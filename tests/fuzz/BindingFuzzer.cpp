@@ -1,0 +1,222 @@
+// Fuzzes the recordset binding: the input fills a small results database
+// (the schema's tables, strict or without types and constraints) with values
+// of every storage class: NULLs, small and huge integers, NaN, ±inf, 1e308,
+// numbers as text, dates as text, invalid UTF-8, blobs. Then every recordset
+// of the catalog is opened on it and walked, reading every bound field, and
+// one column chosen by the input is read through a recordset binding it as
+// each of the five field kinds at once.
+//
+// A CDaoException (a conversion error, a query the data breaks) is fine.
+// Otherwise the binding's promises must hold: a null field reads as ""; a
+// whole-number field holds a value of its width; a date reads back as a date
+// or "invalid"; a double reads back as itself; the record count after a walk
+// to the end is the number of rows walked; a closed recordset is at BOF and
+// EOF.
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "FuzzSupport.h"
+#include "batchplant/db/RecordsetCatalog.h"
+#include "batchplant/platform/MessageBox.h"
+
+using namespace batchplant;
+using namespace batchplant::fuzz;
+
+namespace {
+
+// Binds one column as text, long, short, double and date-time together.
+class AnyColumnSet : public CDaoRecordset {
+public:
+    AnyColumnSet(CDaoDatabase* db, std::string column) : CDaoRecordset(db), column_(std::move(column))
+    {
+        m_nFields = 5;
+    }
+    void DoFieldExchange(CDaoFieldExchange* pFX) override
+    {
+        pFX->SetFieldType(CDaoFieldExchange::outputColumn);
+        const std::string name = "[" + column_ + "]";
+        DFX_Text(pFX, name.c_str(), m_text);
+        DFX_Long(pFX, name.c_str(), m_long);
+        DFX_Short(pFX, name.c_str(), m_short);
+        DFX_Double(pFX, name.c_str(), m_double);
+        DFX_DateTime(pFX, name.c_str(), m_date);
+    }
+    CString m_text;
+    long m_long = 0;
+    short m_short = 0;
+    double m_double = 0.0;
+    COleDateTime m_date;
+
+private:
+    std::string column_;
+};
+
+void CheckField(CDaoRecordset& rs, int i)
+{
+    CDaoFieldInfo info;
+    rs.GetFieldInfo(i, info);
+    const CString text = rs.GetFieldText(i);
+    if (rs.IsFieldNullAt(i)) {
+        Check(text.IsEmpty(), "a null field reads as text", text.str());
+        return;
+    }
+    const std::string& s = text.str();
+    switch (info.m_nType) {
+    case dbLong:
+    case dbInteger: {
+        errno = 0;
+        char* end = nullptr;
+        const long long v = std::strtoll(s.c_str(), &end, 10);
+        Check(errno == 0 && end && *end == '\0' && !s.empty(), "a whole-number field is not a whole number", s);
+        if (info.m_nType == dbLong)
+            Check(v >= INT32_MIN && v <= INT32_MAX, "a long field outside 32 bits", s);
+        else
+            Check(v >= INT16_MIN && v <= INT16_MAX, "a short field outside 16 bits", s);
+        break;
+    }
+    case dbDouble: {
+        Check(!s.empty(), "a double field reads as nothing");
+        // The shortest text that reads back the same: it must read back.
+        if (s != "inf" && s != "-inf" && s != "nan" && s != "-nan") {
+            char* end = nullptr;
+            const double d = std::strtod(s.c_str(), &end);
+            Check(end && *end == '\0', "a double field's text is not a number", s);
+            Check(std::isfinite(d), "a finite double's text reads back as infinite", s);
+        }
+        break;
+    }
+    case dbDate: {
+        if (s == "invalid") break;
+        COleDateTime dt;
+        Check(dt.ParseDateTime(text), "a date field's text does not read back as a date", s);
+        Check(dt.ToIso() == text, "a date field's text is not ISO-8601 as written", s);
+        break;
+    }
+    case dbText:
+        break;
+    default:
+        Fail("a bound field of unknown type");
+    }
+}
+
+// Walks the open recordset to its end (at most `maxRows` rows), reading
+// every field of every row.
+void Walk(CDaoRecordset& rs, FuzzedDataProvider& in, long maxRows)
+{
+    const int fields = rs.GetBoundFieldCount();
+    long rows = 0;
+    bool clean = true;
+    while (!rs.IsEOF() && rows < maxRows) {
+        Check(!rs.IsBOF(), "a recordset on a row reports BOF");
+        for (int i = 0; i < fields; ++i)
+            CheckField(rs, i);
+        ++rows;
+        try {
+            rs.MoveNext();
+        } catch (const CDaoException&) {
+            clean = false; // a value that does not convert; the cursor still moved
+        }
+    }
+    if (clean && rs.IsEOF()) Check(rs.GetRecordCount() == rows, "the record count is not the rows walked");
+    CheckField(rs, fields); // out of range: "" and no crash
+    CheckField(rs, -1);
+
+    // Some of the other moves, as the input says.
+    const int moves = in.ConsumeIntegralInRange<int>(0, 3);
+    for (int m = 0; m < moves; ++m) {
+        try {
+            switch (in.ConsumeIntegralInRange<int>(0, 4)) {
+            case 0:
+                rs.MoveFirst();
+                break;
+            case 1:
+                rs.MoveLast();
+                break;
+            case 2:
+                rs.MovePrev();
+                break;
+            case 3:
+                rs.MoveNext();
+                break;
+            default:
+                rs.Requery();
+                break;
+            }
+        } catch (const CDaoException&) {
+        }
+        if (!rs.IsEOF() && !rs.IsBOF())
+            for (int i = 0; i < fields; ++i)
+                CheckField(rs, i);
+    }
+}
+
+void OpenAndWalk(CDaoRecordset& rs, FuzzedDataProvider& in)
+{
+    for (const CString& name : rs.GetParamNames()) {
+        try {
+            rs.SetParamValue(name, CString(std::to_string(in.ConsumeIntegralInRange<int>(-1, 4))));
+        } catch (const CDaoException&) {
+            Fail("a small whole number is refused as a parameter value", name.str());
+        }
+    }
+    try {
+        rs.Open();
+    } catch (const CDaoException& e) {
+        Check(!rs.IsOpen(), "a recordset that failed to open is open", e.GetDescription().str());
+        Check(rs.IsBOF() && rs.IsEOF(), "a recordset that failed to open is not at BOF and EOF");
+        return;
+    }
+    Walk(rs, in, 200);
+    rs.Close();
+    Check(!rs.IsOpen() && rs.IsBOF() && rs.IsEOF(), "a closed recordset is not at BOF and EOF");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    InitSqliteForFuzzing();
+    SetMessageBoxHandler([](const CString&, unsigned type) { return DefaultMessageBoxAnswer(type); });
+    (void)InterestingWords();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size > 16 * 1024) return -1;
+    FuzzedDataProvider in(data, size);
+    MemoryResultsDb mem(in.ConsumeBool());
+    if (!mem.Ok()) Fail("cannot make the in-memory database");
+    // Which table and column the five-kind recordset reads.
+    const std::vector<TableShape>& tables = SchemaTables();
+    const TableShape& table = tables[in.ConsumeIntegralInRange<std::size_t>(0, tables.size() - 1)];
+    const std::string& column = table.columns[in.ConsumeIntegralInRange<std::size_t>(0, table.columns.size() - 1)];
+    mem.FillFrom(in, 40);
+
+    CDaoDatabase db;
+    try {
+        db.Open(CString(mem.Uri()), false, true);
+    } catch (const CDaoException& e) {
+        Fail("the in-memory database does not open", e.GetDescription().str());
+    }
+
+    AnyColumnSet any(&db, column);
+    try {
+        any.Open(AFX_DAO_USE_DEFAULT_TYPE, ("SELECT [" + column + "] FROM [" + table.name + "]").c_str());
+        Walk(any, in, 200);
+    } catch (const CDaoException&) {
+    }
+
+    for (const RecordsetCatalogEntry& entry : RecordsetCatalog()) {
+        std::unique_ptr<CDaoRecordset> rs = entry.create();
+        rs->m_pDatabase = &db;
+        OpenAndWalk(*rs, in);
+    }
+    db.Close();
+    return 0;
+}

@@ -1,0 +1,280 @@
+// Fuzzes the translation of query texts from the Jet dialect to SQLite's.
+//
+// Input: a query text alone, translated against the results schema's real
+// saved queries and tables (and once without any names); or, when the input
+// holds NUL bytes, NUL-separated parts: the query text, then saved queries as
+// (name, text, parameter list) triples, then optionally the caller's
+// parameter names as a list. An empty name stands for "Q<position>", so that
+// mutations easily make queries that refer to each other, to themselves, or
+// nest deeply.
+//
+// A refusal (CDaoException) is fine. A translation that claims success must
+// hold the translator's promises: the same result twice; UTF-8 out for UTF-8
+// in; no comment, statement separator, bracket or foreign host parameter
+// outside literals; host parameters ?1..?n, each used and named once; and,
+// where SQLite prepares it against the schema, exactly one statement with n
+// parameters. Prepared statements are stepped a little, read-only, with a
+// bound on SQLite's work.
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "batchplant/db/ResultsSchema.h"
+#include "batchplant/db/SqlDialect.h"
+
+using namespace batchplant;
+using namespace batchplant::fuzz;
+
+namespace {
+
+std::string upper(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// The results schema with its saved queries, read-only, for preparing.
+sqlite3* SchemaDb()
+{
+    static sqlite3* db = [] {
+        sqlite3* d = nullptr;
+        if (sqlite3_open(":memory:", &d) != SQLITE_OK) Fail("cannot open the schema database");
+        if (sqlite3_exec(d, ResultsSchemaSql(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            Fail("the results schema does not run", sqlite3_errmsg(d));
+        // As CDaoDatabase::Open sets it: double quotes are identifiers only.
+        sqlite3_db_config(d, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+        sqlite3_db_config(d, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+        sqlite3_exec(d, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
+        sqlite3_limit(d, SQLITE_LIMIT_LENGTH, 1 << 20);
+        sqlite3_limit(d, SQLITE_LIMIT_SQL_LENGTH, 1 << 22);
+        return d;
+    }();
+    return db;
+}
+
+// The real saved queries, read from the schema.
+const std::map<std::string, CDaoSavedQuery>& RealSavedQueries()
+{
+    static const std::map<std::string, CDaoSavedQuery> queries = [] {
+        std::map<std::string, CDaoSavedQuery> out;
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(SchemaDb(), "SELECT Name, SqlText, Parameters FROM SavedQueries", -1, &st, nullptr);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            CDaoSavedQuery q;
+            q.m_strName = CString(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+            q.m_strSQL = CString(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
+            const auto* params = reinterpret_cast<const char*>(sqlite3_column_text(st, 2));
+            q.m_parameters = ParseParameterList(CString(params ? params : ""));
+            out.emplace(upper(q.m_strName.str()), std::move(q));
+        }
+        sqlite3_finalize(st);
+        if (out.empty()) Fail("the schema has no saved queries");
+        return out;
+    }();
+    return queries;
+}
+
+class FuzzResolver : public SqlNameResolver {
+public:
+    std::map<std::string, CDaoSavedQuery> queries;
+
+    const CDaoSavedQuery* FindSavedQuery(const CString& name) override
+    {
+        const auto it = queries.find(upper(name.str()));
+        return it == queries.end() ? nullptr : &it->second;
+    }
+    bool HasTableOrView(const CString& name) override
+    {
+        for (const TableShape& t : SchemaTables())
+            if (EqualsNoCase(t.name, name.str())) return true;
+        return false;
+    }
+};
+
+// Scans the translated text outside its literals and quoted identifiers;
+// returns the host parameter numbers used.
+std::set<unsigned long> CheckLexically(const std::string& sql)
+{
+    std::set<unsigned long> used;
+    const std::size_t n = sql.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const char c = sql[i];
+        if (c == '\'' || c == '"') {
+            std::size_t j = i + 1;
+            while (true) {
+                if (j >= n) Fail("unterminated literal or quoted name in the translation", sql);
+                if (sql[j] == c) {
+                    if (j + 1 < n && sql[j + 1] == c) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            if (c == '"' && j == i + 1) Fail("empty quoted name in the translation", sql);
+            i = j + 1;
+            continue;
+        }
+        if (c == '\0') Fail("NUL in the translation", sql);
+        if (std::strchr("[]`#;:@$", c)) Fail("a character that is not SQLite's outside literals", sql);
+        if (c == '-' && i + 1 < n && sql[i + 1] == '-') Fail("a comment in the translation", sql);
+        if (c == '/' && i + 1 < n && sql[i + 1] == '*') Fail("a comment in the translation", sql);
+        if (c == '?') {
+            std::size_t j = i + 1;
+            unsigned long number = 0;
+            while (j < n && sql[j] >= '0' && sql[j] <= '9' && j - i < 10)
+                number = number * 10 + static_cast<unsigned long>(sql[j++] - '0');
+            if (j == i + 1 || number == 0) Fail("a host parameter that is not numbered", sql);
+            used.insert(number);
+            i = j;
+            continue;
+        }
+        ++i;
+    }
+    return used;
+}
+
+int StopAfterBudget(void* counter)
+{
+    return ++*static_cast<int*>(counter) > 200; // about 200 × 1000 VM steps
+}
+
+void PrepareAndStep(const TranslatedSql& tr)
+{
+    sqlite3* db = SchemaDb();
+    sqlite3_stmt* st = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, tr.sql.c_str(), static_cast<int>(tr.sql.size()), &st, &tail) != SQLITE_OK || !st) {
+        sqlite3_finalize(st);
+        return; // SQLite refuses the statement: a query error, reported when a recordset opens
+    }
+    for (const char* p = tail; p && *p; ++p)
+        if (*p != ' ' && *p != '\t' && *p != '\n' && *p != '\r')
+            Fail("the translation holds a second statement", tr.sql);
+    const int count = sqlite3_bind_parameter_count(st);
+    if (count != static_cast<int>(tr.parameters.size()))
+        Fail("SQLite counts other host parameters than the translator lists", tr.sql);
+    for (int k = 1; k <= count; ++k) {
+        const char* name = sqlite3_bind_parameter_name(st, k);
+        if (!name || std::string(name) != "?" + std::to_string(k))
+            Fail("a host parameter SQLite sees is not ?<number>", tr.sql);
+        sqlite3_bind_int(st, k, k);
+    }
+    int budget = 0;
+    sqlite3_progress_handler(db, 1000, &StopAfterBudget, &budget);
+    for (int rows = 0; rows < 64 && sqlite3_step(st) == SQLITE_ROW; ++rows) {
+        for (int c = 0; c < sqlite3_column_count(st); ++c)
+            (void)sqlite3_column_text(st, c);
+    }
+    sqlite3_progress_handler(db, 0, nullptr, nullptr);
+    sqlite3_finalize(st);
+}
+
+void CheckTranslation(const CString& text, SqlNameResolver* resolver, const std::vector<CString>& callerNames,
+                      bool utf8In)
+{
+    TranslatedSql tr;
+    try {
+        tr = TranslateJetSql(text, resolver, callerNames);
+    } catch (const CDaoException& e) {
+        Check(!e.GetDescription().IsEmpty(), "a refusal without a description");
+        return;
+    }
+    Check(!tr.sql.empty(), "an empty translation claimed as success");
+    Check(tr.sql.size() <= kMaxTranslatedSqlLength, "a translation larger than the translator's limit");
+    if (utf8In) Check(IsValidUtf8(tr.sql), "UTF-8 in, not UTF-8 out", tr.sql);
+
+    TranslatedSql again;
+    try {
+        again = TranslateJetSql(text, resolver, callerNames);
+    } catch (const CDaoException&) {
+        Fail("a second translation of the same text fails", text.str());
+    }
+    Check(again.sql == tr.sql, "the same text translates differently", tr.sql);
+    Check(again.parameters.size() == tr.parameters.size(), "the same text yields other parameters");
+
+    for (std::size_t a = 0; a < tr.parameters.size(); ++a) {
+        Check(!tr.parameters[a].IsEmpty(), "an empty parameter name");
+        for (std::size_t b = a + 1; b < tr.parameters.size(); ++b)
+            Check(!EqualsNoCase(tr.parameters[a].str(), tr.parameters[b].str()), "a parameter numbered twice",
+                  tr.parameters[a].str());
+    }
+    const std::set<unsigned long> used = CheckLexically(tr.sql);
+    Check(used.size() == tr.parameters.size() && (used.empty() || *used.rbegin() == tr.parameters.size()),
+          "host parameters used are not ?1..?n of the listed names", tr.sql);
+    PrepareAndStep(tr);
+}
+
+std::vector<std::string> SplitOnNul(const std::uint8_t* data, std::size_t size)
+{
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == 0)
+            parts.emplace_back();
+        else
+            parts.back() += static_cast<char>(data[i]);
+    }
+    return parts;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    InitSqliteForFuzzing();
+    (void)RealSavedQueries();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size > 64 * 1024) return -1;
+    const std::vector<std::string> parts = SplitOnNul(data, size);
+    bool utf8In = true;
+    for (const std::string& p : parts)
+        utf8In = utf8In && IsValidUtf8(p);
+    const CString text(parts[0]);
+
+    FuzzResolver resolver;
+    std::vector<CString> callerNames;
+    if (parts.size() == 1) {
+        resolver.queries = RealSavedQueries();
+        CheckTranslation(text, nullptr, {}, utf8In);
+        try {
+            (void)ParseParameterList(text);
+        } catch (const CDaoException&) {
+        }
+    } else {
+        std::size_t k = 1;
+        for (int index = 0; k + 1 < parts.size(); k += 3, ++index) {
+            CDaoSavedQuery q;
+            q.m_strName = parts[k].empty() ? CString("Q" + std::to_string(index)) : CString(parts[k]);
+            q.m_strSQL = CString(parts[k + 1]);
+            if (k + 2 < parts.size()) {
+                try {
+                    q.m_parameters = ParseParameterList(CString(parts[k + 2]));
+                } catch (const CDaoException&) {
+                }
+            }
+            resolver.queries.emplace(upper(q.m_strName.str()), std::move(q));
+        }
+        if (k + 1 == parts.size()) { // a part left over: the caller's names
+            try {
+                callerNames = ParseParameterList(CString(parts[k]));
+            } catch (const CDaoException&) {
+            }
+        }
+    }
+    CheckTranslation(text, &resolver, callerNames, utf8In);
+    return 0;
+}

@@ -1,0 +1,75 @@
+#pragma once
+// Helpers shared by the fuzzers: a failed check that libFuzzer reports as a
+// crash, UTF-8 validation, and small results databases held in memory whose
+// rows are drawn from the fuzzer's input.
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+namespace batchplant::fuzz {
+
+// Prints `what` with the offending text and aborts, so that libFuzzer keeps
+// the input as a crash.
+[[noreturn]] void Fail(const char* what, std::string_view detail = {});
+inline void Check(bool ok, const char* what, std::string_view detail = {})
+{
+    if (!ok) Fail(what, detail);
+}
+
+bool IsValidUtf8(std::string_view s);
+
+// Case-insensitive (ASCII) equality, as SQLite and the translator compare names.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// The results schema's tables and their columns, read once from a database
+// made from the library's compiled-in schema text.
+struct TableShape {
+    std::string name;
+    std::vector<std::string> columns;
+};
+const std::vector<TableShape>& SchemaTables();
+
+// Names worth drawing texts from: table, column and saved-query names, unit
+// names and the category words the queries compare against.
+const std::vector<std::string>& InterestingWords();
+
+// A results database in SQLite's shared in-memory file system (the memdb
+// VFS), so that the library can open it by name like a file. Built afresh
+// for each input; the builder's connection keeps it alive until destroyed.
+class MemoryResultsDb {
+public:
+    // Loose: the tables have the schema's names and columns but no types or
+    // constraints, so any value of any storage class lands in any column.
+    MemoryResultsDb(bool loose);
+    ~MemoryResultsDb();
+    MemoryResultsDb(const MemoryResultsDb&) = delete;
+    MemoryResultsDb& operator=(const MemoryResultsDb&) = delete;
+
+    // The name to pass to CDaoDatabase::Open.
+    const std::string& Uri() const { return uri_; }
+    sqlite3* Handle() const { return db_; }
+    bool Ok() const { return db_ != nullptr; }
+
+    // Inserts up to `maxRows` rows whose tables and values come from `in`.
+    // Rows that break a constraint of the strict schema are skipped.
+    void FillFrom(FuzzedDataProvider& in, int maxRows);
+
+private:
+    void bindValue(sqlite3_stmt* st, int index, FuzzedDataProvider& in);
+
+    sqlite3* db_ = nullptr;
+    std::string uri_;
+    std::vector<sqlite3_stmt*> inserts_;        // one per table of SchemaTables()
+    std::vector<sqlite3_stmt*> replaceInserts_; // INSERT OR REPLACE, same order
+};
+
+// Must run before anything else touches SQLite: lets Open take "file:" names.
+void InitSqliteForFuzzing();
+
+} // namespace batchplant::fuzz

@@ -1,0 +1,78 @@
+// Fuzzes the two loaders on small results databases drawn from the input
+// (see FuzzSupport.h): the 3-D view's ReadVisioDatabase and the schedule
+// view's ReadGanttDatabase with its composite profiles of every type. A load
+// may refuse (CDaoException, CFacilityAbort, a false result); it must not
+// crash, read or write out of bounds, hang or hit undefined behaviour, and
+// the loaded model must answer a few questions the same way.
+
+#include <memory>
+
+#include "FuzzSupport.h"
+#include "batchplant/db/Dao.h"
+#include "batchplant/foundation/CFacilityAbort.h"
+#include "batchplant/gantt/GanttFacility.h"
+#include "batchplant/model/Facility.h"
+#include "batchplant/platform/MessageBox.h"
+
+using namespace batchplant;
+using namespace batchplant::fuzz;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    InitSqliteForFuzzing();
+    SetMessageBoxHandler([](const CString&, unsigned type) { return DefaultMessageBoxAnswer(type); });
+    (void)InterestingWords();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size > 16 * 1024) return -1;
+    FuzzedDataProvider in(data, size);
+    MemoryResultsDb mem(in.ConsumeBool());
+    if (!mem.Ok()) Fail("cannot make the in-memory database");
+    const long when = in.ConsumeIntegralInRange<long>(-100000, 1000000);
+    mem.FillFrom(in, 60);
+
+    {
+        CDaoDatabase db;
+        db.Open(CString(mem.Uri()), false, true);
+        Facility plant;
+        try {
+            plant.ReadVisioDatabase(&db);
+            plant.SetAnimationTime(when);
+            plant.SetAnimationTime(0);
+        } catch (const CDaoException&) {
+        } catch (const CFacilityAbort&) {
+        }
+        Check(plant.GetNumVessels() >= 0 && plant.GetNumFloors() >= 0, "negative counts after a load");
+    }
+
+    GanttFacility schedule;
+    try {
+        if (schedule.ReadGanttDatabase(CString(mem.Uri()))) {
+            for (int v = 0; v < schedule.GetNumSchedVessels(); ++v) {
+                const int blocks = schedule.GetNumTimeBlocks(v);
+                for (int b = 0; b < blocks; ++b) {
+                    CString step, version, op, recipe;
+                    long stepID = 0, opID = 0, start = 0, end = 0;
+                    short batch = 0;
+                    bool empty = false;
+                    Check(schedule.GetScheduleInfo(v, b, step, version, op, stepID, opID, recipe, start, end, batch,
+                                                   empty) == 1,
+                          "a time block in range has no details");
+                }
+                (void)schedule.GetInUseBlocks(v);
+            }
+            for (int type = 0; type < kNumCompTypes; ++type) {
+                Array<long> ids;
+                Array<CString> names;
+                schedule.GetCompositeVessels(ids, names, static_cast<CompType>(type));
+                Check(ids.GetSize() == names.GetSize(), "composite groups and their names differ in number");
+            }
+        }
+    } catch (const CFacilityAbort&) {
+    } catch (const CDaoException&) {
+    }
+    return 0;
+}
