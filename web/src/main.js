@@ -286,6 +286,12 @@ async function start() {
   applyState(state);
   gantt.setData(schedule);
   gantt.setTime(state.time);
+  // The server keeps its selection across page loads: show it again.
+  const chosen = model.vessels.find((v) => v.selected) || model.streams.find((x) => x.selected && x.item);
+  if (chosen) {
+    gantt.setSelectedVesselIds(model.vessels.filter((v) => v.selected).map((v) => v.id));
+    infoBox(await api.info(chosen.item));
+  }
   await profile.init(run);
   profile.setTime(state.time);
   document.body.dataset.ready = '1';
