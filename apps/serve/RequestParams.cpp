@@ -62,6 +62,9 @@ long long RequiredQueryInteger(const Query& query, const std::string& name, long
 nlohmann::json ParseBodyObject(const std::string& body)
 {
     if (body.find_first_not_of(" \t\r\n") == std::string::npos) return nlohmann::json::object();
+    // The JSON parser takes a NUL byte for the end of its input; whatever
+    // followed would be silently ignored.
+    if (body.find('\0') != std::string::npos) throw ApiError(400, "the request body holds a NUL byte");
     nlohmann::json parsed = nlohmann::json::parse(body, nullptr, /*allow_exceptions=*/false);
     if (parsed.is_discarded()) throw ApiError(400, "the request body is not valid JSON");
     if (!parsed.is_object()) throw ApiError(400, "the request body must be a JSON object");

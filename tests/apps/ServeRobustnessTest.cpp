@@ -1,0 +1,305 @@
+// Tests of the viewer server against bad requests and concurrent clients on
+// loopback: every malformed request gets a 4xx with a JSON error, a few
+// hundred random bad requests (and raw garbage on the socket) leave it
+// answering, and clients asking for different times at once each get the
+// state of their own time.
+
+#ifdef BATCHPLANT_HAVE_VIEWER
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <random>
+#include <thread>
+
+#include "ServeTestSupport.h"
+
+namespace batchplant::test {
+namespace {
+
+using nlohmann::json;
+
+struct BadRequest {
+    const char* method;
+    std::string path;
+    std::string body;
+    int status; // expected; 0 means any 4xx
+};
+
+void expectJsonError(Answer a, const BadRequest& r)
+{
+    if (r.status)
+        EXPECT_EQ(a.status, r.status) << r.method << " " << r.path << " " << r.body.substr(0, 60) << ": " << a.raw;
+    else
+        EXPECT_TRUE(a.status >= 400 && a.status < 500) << r.method << " " << r.path << ": " << a.status;
+    ASSERT_TRUE(a.body.is_object()) << r.path << ": " << a.raw.substr(0, 200);
+    ASSERT_TRUE(a.body.contains("error") && a.body["error"].is_string()) << r.path;
+    EXPECT_FALSE(a.body["error"].get<std::string>().empty()) << r.path;
+    EXPECT_NE(a.contentType.find("application/json"), std::string::npos) << r.path;
+}
+
+Answer send(const BadRequest& r)
+{
+    auto c = client();
+    const std::string m = r.method;
+    if (m == "GET") return toAnswer(c.Get(r.path));
+    if (m == "POST") return toAnswer(c.Post(r.path, r.body, "application/json"));
+    if (m == "PUT") return toAnswer(c.Put(r.path, r.body, "application/json"));
+    if (m == "DELETE") return toAnswer(c.Delete(r.path));
+    return toAnswer(c.Patch(r.path, r.body, "application/json"));
+}
+
+std::vector<BadRequest> badRequests()
+{
+    return {
+        // Numbers: not numbers, not whole, not finite, out of range, repeated.
+        {"GET", "/api/state?t=abc", "", 400},
+        {"GET", "/api/state?t=NaN", "", 400},
+        {"GET", "/api/state?t=nan", "", 400},
+        {"GET", "/api/state?t=inf", "", 400},
+        {"GET", "/api/state?t=1e3", "", 400},
+        {"GET", "/api/state?t=1.5", "", 400},
+        {"GET", "/api/state?t=-1", "", 400},
+        {"GET", "/api/state?t=+5", "", 400},
+        {"GET", "/api/state?t=%205", "", 400},
+        {"GET", "/api/state?t=5%20", "", 400},
+        {"GET", "/api/state?t=0x10", "", 400},
+        {"GET", "/api/state?t=", "", 400},
+        {"GET", "/api/state?t=99999999999999999999999999", "", 400},
+        {"GET", "/api/state?t=2147483648", "", 400},
+        {"GET", "/api/state?t=1&t=2", "", 400},
+        {"GET", "/api/info", "", 400},
+        {"GET", "/api/info?item=0", "", 400},
+        {"GET", "/api/info?item=-3", "", 400},
+        {"GET", "/api/info?item=100000000", "", 400},
+        {"GET", "/api/composite/groups", "", 400},
+        {"GET", "/api/composite/groups?type=9", "", 400},
+        {"GET", "/api/composite/groups?type=-1", "", 400},
+        {"GET", "/api/composite/groups?type=Inputs", "", 400},
+        {"GET", "/api/composite/components?type=0", "", 400},
+        {"GET", "/api/composite/components?type=0&group=987654321", "", 404},
+        {"GET", "/api/composite/profile?type=0&quantity=weight", "", 400},
+        {"GET", "/api/composite/profile?type=0&perTime=2", "", 400},
+        {"GET", "/api/composite/profile?type=0&group=1.5", "", 400},
+        {"GET", "/api/composite/profile?type=0&component=99999999999", "", 400},
+        // Unknown paths and wrong methods.
+        {"GET", "/api/nothing", "", 404},
+        {"GET", "/api", "", 404},
+        {"GET", "/nothing.js", "", 404},
+        {"POST", "/api/model", "{}", 405},
+        {"GET", "/api/select", "", 405},
+        {"PUT", "/api/state", "{}", 405},
+        {"DELETE", "/api/floors", "", 405},
+        {"POST", "/api/nothing", "{}", 404},
+        // Bodies: not JSON, not an object, wrong kinds, out of range.
+        {"POST", "/api/select", "{", 400},
+        {"POST", "/api/select", "[]", 400},
+        {"POST", "/api/select", "\"item\"", 400},
+        {"POST", "/api/select", "{\"item\": NaN}", 400},
+        {"POST", "/api/select", "{}", 400},
+        {"POST", "/api/select", "{\"item\": -1}", 400},
+        {"POST", "/api/select", "{\"item\": 1.5}", 400},
+        {"POST", "/api/select", "{\"item\": \"1\"}", 400},
+        {"POST", "/api/select", "{\"item\": 1e300}", 400},
+        {"POST", "/api/select", "{\"item\": 18446744073709551615}", 400},
+        {"POST", "/api/select", "{\"item\": 100000000}", 400},
+        {"POST", "/api/select", "{\"item\": 1, \"multiSelect\": 1}", 400},
+        {"POST", "/api/select", std::string("{\"item\": 1}\0garbage", 20), 400},
+        {"POST", "/api/animate", "{\"direction\": \"sideways\"}", 400},
+        {"POST", "/api/animate", "{\"steps\": 0}", 400},
+        {"POST", "/api/animate", "{\"steps\": 1000000}", 400},
+        {"POST", "/api/visibility", "{\"floor\": 0}", 400},
+        {"POST", "/api/visibility", "{\"floor\": 9999, \"visible\": true}", 404},
+        {"POST", "/api/layout", "{\"mode\": \"spring\", \"floor\": 0}", 400},
+        {"POST", "/api/layout", "{\"mode\": \"force\"}", 400},
+        {"POST", "/api/layout", "{\"mode\": \"force\", \"floor\": 0, \"iterations\": 100000}", 400},
+        {"POST", "/api/floors", "{}", 400},
+        {"POST", "/api/floors", "{\"action\": \"explode\"}", 400},
+        {"POST", "/api/floors", "{\"action\": \"delete\", \"floor\": -1}", 400},
+        {"POST", "/api/floors", "{\"action\": \"moveUp\", \"vessels\": [\"a\"]}", 400},
+        {"POST", "/api/floors", "{\"action\": \"moveUp\", \"vessels\": 3}", 400},
+        {"POST", "/api/floors", "{\"action\": \"create\", \"name\": \"" + std::string(300, 'x') + "\"}", 400},
+        // Too large a body.
+        {"POST", "/api/select", "{\"item\": 1, \"pad\": \"" + std::string(100 * 1024, 'x') + "\"}", 413},
+        {"POST", "/api/select", std::string(70000, '['), 413},
+    };
+}
+
+TEST(ServeRobustness, EveryMalformedRequestGetsAJsonClientError)
+{
+    json before = get("/api/model").body;
+    for (const BadRequest& r : badRequests())
+        expectJsonError(send(r), r);
+    // None of them changed the model.
+    EXPECT_EQ(get("/api/model").body["counts"], before["counts"]);
+}
+
+// Raw bytes on a loopback socket, for what an HTTP client library would never
+// send; the answer (if any) is read and discarded.
+void sendRaw(int port, const std::string& bytes)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    timeval timeout{2, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+        (void)!::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        ::shutdown(fd, SHUT_WR);
+        char buffer[4096];
+        while (::recv(fd, buffer, sizeof buffer, 0) > 0) {
+        }
+    }
+    ::close(fd);
+}
+
+TEST(ServeRobustness, ABoundedLoopOfBadRequestsLeavesTheServerAnswering)
+{
+    const std::vector<BadRequest> bad = badRequests();
+    std::mt19937 random(20261206);
+    const std::string alphabet = "0123456789-+.eE aZ%&=?/\\\"{}[]:,\x01\xff";
+    auto junk = [&](std::size_t n) {
+        std::string s;
+        for (std::size_t i = 0; i < n; ++i)
+            s += alphabet[random() % alphabet.size()];
+        return s;
+    };
+    const char* paths[] = {
+        "/api/state?t=", "/api/info?item=", "/api/composite/profile?type=", "/api/composite/components?type=0&group="};
+    const char* posts[] = {"/api/select", "/api/animate", "/api/visibility", "/api/layout", "/api/floors"};
+    int answered = 0;
+    for (int i = 0; i < 300; ++i) {
+        Answer a;
+        switch (i % 4) {
+        case 0:
+            a = send(bad[random() % bad.size()]);
+            break;
+        case 1:
+            a = get(std::string(paths[random() % 4]) + httplib::detail::encode_query_param(junk(1 + random() % 12)));
+            break;
+        case 2:
+            a = post(posts[random() % 5], junk(random() % 64));
+            break;
+        default: {
+            // A JSON object whose fields hold random kinds of values.
+            json body;
+            for (const char* field : {"item", "steps", "floor", "iterations", "mode", "action", "vessels"}) {
+                switch (random() % 5) {
+                case 0:
+                    body[field] = static_cast<long long>(random()) - (1LL << 31);
+                    break;
+                case 1:
+                    body[field] = junk(5);
+                    break;
+                case 2:
+                    body[field] = json::array({static_cast<int>(random() % 1000) - 500});
+                    break;
+                case 3:
+                    body[field] = nullptr;
+                    break;
+                default:
+                    break;
+                }
+            }
+            a = post(posts[random() % 5], body);
+        }
+        }
+        // Random requests may happen to be valid; none may fail the server.
+        if (a.status > 0) ++answered;
+        EXPECT_TRUE(a.status > 0 && a.status < 500) << "request " << i << ": " << a.status << " " << a.raw;
+    }
+    EXPECT_EQ(answered, 300);
+
+    const int port = ServedSample::instance().port();
+    for (const std::string& raw :
+         {std::string("\r\n\r\n"), std::string("GARBAGE\r\n\r\n"), std::string("GET\r\n\r\n"),
+          std::string("GET /api/model HTTP/9.9\r\n\r\n"),
+          std::string("POST /api/select HTTP/1.1\r\nContent-Length: "
+                      "99999999999999999999\r\n\r\n{}"),
+          std::string("POST /api/select HTTP/1.1\r\nContent-Length: -5\r\n\r\n"),
+          std::string("GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n"),
+          std::string("GET /api/state?t=1 HTTP/1.1\r\nHost: x\r\n") + std::string(9000, 'h') + "\r\n\r\n",
+          std::string("POST /api/select HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n{}\r\n0\r\n\r\n"),
+          std::string(1000, '\0')})
+        sendRaw(port, raw);
+
+    Answer good = get("/api/state?t=60");
+    ASSERT_EQ(good.status, 200) << good.raw;
+    EXPECT_EQ(good.body["time"], 60);
+    EXPECT_EQ(get("/api/model").status, 200);
+}
+
+json withoutContents(json vessels)
+{
+    for (json& v : vessels)
+        v.erase("contents");
+    return vessels;
+}
+
+TEST(ServeRobustness, ConcurrentClientsEachGetTheStateOfTheirTime)
+{
+    const long end = get("/api/model").body["run"]["end"];
+    ASSERT_GT(end, 0);
+    // The answers one at a time first, as the reference.
+    constexpr int kTimes = 8;
+    std::vector<long> times;
+    std::vector<json> expected;
+    for (int k = 0; k < kTimes; ++k) {
+        times.push_back(end * k / (kTimes - 1));
+        Answer a = get("/api/state?t=" + std::to_string(times.back()));
+        ASSERT_EQ(a.status, 200);
+        expected.push_back(a.body);
+    }
+    std::vector<json> expectedVessels;
+    for (json& e : expected)
+        expectedVessels.push_back(withoutContents(e["vessels"]));
+    std::atomic<int> mismatches{0}, failures{0};
+    std::vector<std::thread> threads;
+    for (int th = 0; th < 4; ++th)
+        threads.emplace_back([&, th] {
+            auto c = client();
+            for (int i = 0; i < 25; ++i) {
+                const int k = (th * 3 + i) % kTimes;
+                Answer a = toAnswer(c.Get("/api/state?t=" + std::to_string(times[k])));
+                if (a.status != 200) ++failures;
+                // A vessel's level, flags and operation are a function of
+                // the time alone; its contents colour keeps the last batch's
+                // while idle and a stream's slug advances with every frame
+                // shown, so those depend on what was asked before.
+                else if (a.body["time"] != times[k] || withoutContents(a.body["vessels"]) != expectedVessels[k] ||
+                         a.body["operations"] != expected[k]["operations"])
+                    ++mismatches;
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(ServeRobustness, StopBeforeRunReturnsAtOnce)
+{
+    std::string error;
+    auto plant = serve::ViewerFacility::Load(SampleDatabasePath().string(), error);
+    ASSERT_TRUE(plant) << error;
+    auto schedule = std::make_unique<GanttFacility>();
+    ASSERT_TRUE(schedule->ReadGanttDatabase(CString(SampleDatabasePath().string())));
+    serve::ViewerServer server(std::make_unique<serve::ViewerApi>(std::move(plant), std::move(schedule)));
+    ASSERT_GT(server.Bind("127.0.0.1", 0), 0);
+    server.Stop();
+    EXPECT_TRUE(server.Run());
+}
+
+} // namespace
+} // namespace batchplant::test
+
+#endif // BATCHPLANT_HAVE_VIEWER
