@@ -37,16 +37,31 @@ export class GanttChart {
     }
   }
 
+  // The time axis stays on top in its own SVG while the rows scroll below.
   draw() {
     const data = this.data;
     const width = this.container.clientWidth;
     if (!data || width < 50) return;
+    const scrollTop = this.scroller ? this.scroller.scrollTop : 0;
     this.container.replaceChildren();
     const rows = data.rows || [];
-    const height = AXIS + rows.length * ROW + 6;
+    const height = rows.length * ROW + 4;
     const axis = new TimeAxis(data.start, data.end, PLOT_LEFT, width - PLOT_RIGHT_MARGIN);
     this.axis = axis;
-    const svg = svgEl('svg', { class: 'gantt', width, height, viewBox: `0 0 ${width} ${height}` }, this.container);
+    const ticks = axis.ticks();
+
+    const head = svgEl('svg', { class: 'gantt-head', width, height: AXIS, viewBox: `0 0 ${width} ${AXIS}` }, this.container);
+    for (const tick of ticks) {
+      svgEl('line', { class: tick.major ? 'grid major' : 'grid', x1: tick.x, x2: tick.x, y1: AXIS - 4, y2: AXIS }, head);
+      svgText(tick.label, { class: 'tick', x: tick.x + 3, y: AXIS - 9 }, head);
+    }
+    svgEl('line', { class: 'axis-line', x1: PLOT_LEFT, x2: width - PLOT_RIGHT_MARGIN, y1: AXIS - 0.5, y2: AXIS - 0.5 }, head);
+    this.headCursor = svgEl('line', { class: 'time-cursor', x1: 0, x2: 0, y1: 0, y2: AXIS }, head);
+
+    this.scroller = document.createElement('div');
+    this.scroller.className = 'gantt-scroll';
+    this.container.appendChild(this.scroller);
+    const svg = svgEl('svg', { class: 'gantt', width, height, viewBox: `0 0 ${width} ${height}` }, this.scroller);
     this.svg = svg;
 
     const defs = svgEl('defs', {}, svg);
@@ -54,12 +69,18 @@ export class GanttChart {
     svgEl('rect', { width: 6, height: 6, fill: '#eef1f5' }, hatch);
     svgEl('line', { x1: 0, y1: 0, x2: 0, y2: 6, stroke: '#c3cad4', 'stroke-width': 2 }, hatch);
 
-    // Rows: zebra background, label, non-working, in-use, blocks.
+    // Rows: zebra background, label, non-working, in-use, blocks; grid lines
+    // go between the backgrounds and the bars.
+    const bands = svgEl('g', { class: 'gantt-bands' }, svg);
+    const grid = svgEl('g', { class: 'gantt-grid' }, svg);
     const body = svgEl('g', { class: 'gantt-rows' }, svg);
+    for (const tick of ticks) {
+      svgEl('line', { class: tick.major ? 'grid major' : 'grid', x1: tick.x, x2: tick.x, y1: 0, y2: height }, grid);
+    }
     rows.forEach((row, r) => {
-      const y = AXIS + r * ROW;
+      const y = r * ROW;
+      svgEl('rect', { class: r % 2 ? 'gantt-band odd' : 'gantt-band', x: 0, y, width, height: ROW }, bands);
       const g = svgEl('g', { class: 'gantt-row', 'data-row': r }, body);
-      svgEl('rect', { class: r % 2 ? 'gantt-band odd' : 'gantt-band', x: 0, y, width, height: ROW }, g);
       const label = svgText(row.name, { class: 'gantt-row-label', x: 10, y: y + ROW / 2 + 4, 'data-id': row.id }, g);
       if (this.selectedIds.has(row.id)) label.classList.add('selected');
       for (const b of row.nonWorking || []) {
@@ -98,30 +119,24 @@ export class GanttChart {
       });
     });
 
-    // Axis on top with grid lines through the rows.
-    const grid = svgEl('g', { class: 'gantt-axis' }, svg);
-    svgEl('rect', { class: 'axis-bg', x: 0, y: 0, width, height: AXIS }, grid);
-    for (const tick of axis.ticks()) {
-      svgEl('line', { class: tick.major ? 'grid major' : 'grid', x1: tick.x, x2: tick.x, y1: AXIS - 4, y2: height }, grid);
-      svgText(tick.label, { class: 'tick', x: tick.x + 3, y: AXIS - 9 }, grid);
-    }
-    svgEl('line', { class: 'axis-line', x1: PLOT_LEFT, x2: width - PLOT_RIGHT_MARGIN, y1: AXIS, y2: AXIS }, grid);
-
     this.cursor = svgEl('line', { class: 'time-cursor', x1: 0, x2: 0, y1: 0, y2: height }, svg);
     this.placeCursor();
+    this.scroller.scrollTop = scrollTop;
 
-    svg.addEventListener('click', (e) => {
-      const rect = svg.getBoundingClientRect();
-      const x = e.clientX - rect.left;
-      if (x < PLOT_LEFT || !this.onTime) return;
-      this.onTime(axis.t(x));
-    });
+    for (const target of [head, svg]) {
+      target.addEventListener('click', (e) => {
+        const x = e.clientX - target.getBoundingClientRect().left;
+        if (x >= PLOT_LEFT && this.onTime) this.onTime(axis.t(x));
+      });
+    }
   }
 
   placeCursor() {
     if (!this.cursor || !this.axis) return;
     const x = this.axis.x(this.time);
-    this.cursor.setAttribute('x1', x);
-    this.cursor.setAttribute('x2', x);
+    for (const line of [this.cursor, this.headCursor]) {
+      line.setAttribute('x1', x);
+      line.setAttribute('x2', x);
+    }
   }
 }
