@@ -561,6 +561,10 @@ void CDaoRecordset::readColumn(Binding& b)
         d = static_cast<double>(i);
     } else if (type == SQLITE_FLOAT) {
         d = sqlite3_column_double(st, c);
+        // SQLite stores infinities (never NaN, which it turns into NULL); no
+        // quantity of a run is infinite, and one would reach sizes, levels
+        // and profiles unchecked.
+        if (!std::isfinite(d)) conversionError(b, "which is not a finite number");
     } else {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
         const std::string_view text(p ? p : "", p ? static_cast<std::size_t>(sqlite3_column_bytes(st, c)) : 0);

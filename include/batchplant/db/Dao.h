@@ -149,9 +149,9 @@ void DFX_DateTime(CDaoFieldExchange* pFX, const char* name, COleDateTime& value,
 // text columns take any stored value as text; long (32-bit), short (16-bit)
 // and double columns take integers and reals (reals truncated toward zero
 // for whole-number members) and text holding a number, and reject any other
-// text or an out-of-range value with a CDaoException naming the column and
-// the value; date-time columns take ISO-8601 text or a day count, and text
-// that does not parse gives an invalid COleDateTime. A null column leaves
+// text, an infinite real or an out-of-range value with a CDaoException naming
+// the column and the value; date-time columns take ISO-8601 text or a day
+// count, and text that does not parse gives an invalid COleDateTime. A null column leaves
 // "" / 0 / a COleDateTime with status null in its member and IsFieldNull
 // reports it.
 class CDaoRecordset {
