@@ -373,12 +373,8 @@ public:
     void move(const OpInst& o, int from, int to, Mixture m, int category, const char* label, int icon)
     {
         m.clean();
-        const double tempC = holdsMaterial(from) ? temp(from) : 20.0;
-        const double pressureBar = holdsMaterial(from) ? pressure(from) : kAtm;
-        if (holdsMaterial(from)) {
-            mix(from) -= m;
-            mix(from).clean();
-        }
+        double tempC, pressureBar;
+        takeOut(from, m, tempC, pressureBar);
         if (holdsMaterial(to)) {
             const double c0 = heatCapacity(mix(to)), c1 = heatCapacity(m);
             if (c0 + c1 > 0.0) temp(to) = (c0 * temp(to) + c1 * tempC) / (c0 + c1);
@@ -421,12 +417,8 @@ public:
     void vapor(const OpInst& o, int from, int to, Mixture gas, const char* control, const char* label)
     {
         gas.clean();
-        const double tempC = holdsMaterial(from) ? temp(from) : 20.0;
-        const double pressureBar = holdsMaterial(from) ? pressure(from) : kAtm;
-        if (holdsMaterial(from)) {
-            mix(from) -= gas;
-            mix(from).clean();
-        }
+        double tempC, pressureBar;
+        takeOut(from, gas, tempC, pressureBar);
         if (holdsMaterial(to)) mix(to) += gas;
         writeVapor(o, from, to, gas, control, label, tempC, pressureBar);
     }
@@ -494,6 +486,19 @@ public:
     long lastEnd() const { return lastEnd_; }
 
 private:
+    // Takes `m` out of `from` and gives the temperature and pressure it
+    // leaves at: those of the vessel, or 20 C and atmospheric pressure from
+    // outside the plant or an inventory location (which hold no contents).
+    void takeOut(int from, const Mixture& m, double& tempC, double& pressureBar)
+    {
+        tempC = holdsMaterial(from) ? temp(from) : 20.0;
+        pressureBar = holdsMaterial(from) ? pressure(from) : kAtm;
+        if (holdsMaterial(from)) {
+            mix(from) -= m;
+            mix(from).clean();
+        }
+    }
+
     void writeStream(const OpInst& o, int from, int to, const Mixture& m, int category, const char* label, int icon,
                      double tempC, double pressureBar)
     {
@@ -684,6 +689,20 @@ void refluxReaction(BatchBuilder& b, int reactorUp, int condenserUp, int reactor
     sampleOp.labor = {{3, 1.0}};
 }
 
+// Heats or cools a reactor under the reflux condenser: the utility takes the
+// heat, and the vapor line to the condenser reports a row with no mass.
+OpInst& heatUnderCondenser(BatchBuilder& b, int reactorUp, int reactor, const char* type, const char* text,
+                           long duration, double tempC, Utility u, const char* vaporLabel)
+{
+    OpInst& op = b.op(reactorUp, type, text, b.cursor(reactorUp), duration);
+    op.labor = {{1, 0.5}};
+    op.action = [reactor, tempC, u, vaporLabel](Sim& s, const OpInst& o) {
+        s.heatTo(o, reactor, tempC, u);
+        s.noVapor(o, reactor, CD101, "Before Condenser", vaporLabel);
+    };
+    return op;
+}
+
 // Step 1: amidation in R-101, crystallization in CR-101, filtration and
 // dissolution of the cake in NF-101, the solution held in BT-101.
 void planAmidation(BatchBuilder& b)
@@ -725,12 +744,7 @@ void planAmidation(BatchBuilder& b)
     amineOp.action = [amine](Sim& s, const OpInst& o) {
         s.move(o, INV101, R101, Mixture::pure(Benzylamine, Liquid1, amine), kFeed, "S-104", 4);
     };
-    OpInst& heat = b.op(uR, "Heat", "Heat to reflux (110 C).", b.cursor(uR), r.minutes(45, 70));
-    heat.labor = {{1, 0.5}};
-    heat.action = [](Sim& s, const OpInst& o) {
-        s.heatTo(o, R101, 110.0, Steam);
-        s.noVapor(o, R101, CD101, "Before Condenser", "V-101");
-    };
+    heatUnderCondenser(b, uR, R101, "Heat", "Heat to reflux (110 C).", r.minutes(45, 70), 110.0, Steam, "V-101");
     OpInst& dose = b.op(uR, "Charge", "Dose 1.05 eq of acetic anhydride over 60 to 90 min at reflux.", b.cursor(uR),
                         r.minutes(60, 90));
     dose.labor = {{1, 1.0}};
@@ -742,12 +756,7 @@ void planAmidation(BatchBuilder& b)
     };
     refluxReaction(b, uR, uC, R101, kAmidation, (finalConversion - doseConversion) / (1.0 - doseConversion),
                    b.cursor(uR), r.minutes(180, 300), "V-102", "S-106", 6, "V-103");
-    OpInst& cool = b.op(uR, "Cool", "Cool to 20 C.", b.cursor(uR), r.minutes(60, 90));
-    cool.labor = {{1, 0.5}};
-    cool.action = [](Sim& s, const OpInst& o) {
-        s.heatTo(o, R101, 20.0, CoolingWater);
-        s.noVapor(o, R101, CD101, "Before Condenser", "V-104");
-    };
+    heatUnderCondenser(b, uR, R101, "Cool", "Cool to 20 C.", r.minutes(60, 90), 20.0, CoolingWater, "V-104");
     OpInst& toCryst = b.op(uR, "Transfer", "Transfer the reaction mass to CR-101; vent the nitrogen.", b.cursor(uR),
                            r.minutes(30, 45));
     toCryst.labor = {{1, 1.0}};
@@ -853,20 +862,10 @@ void planCoupling(BatchBuilder& b)
     cat.action = [catalyst](Sim& s, const OpInst& o) {
         s.move(o, INV101, R102, Mixture::pure(PdCatalyst, Liquid1, catalyst), kFeed, "S-204", 4);
     };
-    OpInst& heat = b.op(uR, "Heat", "Heat to reflux (110 C).", b.cursor(uR), r.minutes(60, 80));
-    heat.labor = {{1, 0.5}};
-    heat.action = [](Sim& s, const OpInst& o) {
-        s.heatTo(o, R102, 110.0, Steam);
-        s.noVapor(o, R102, CD101, "Before Condenser", "V-201");
-    };
+    heatUnderCondenser(b, uR, R102, "Heat", "Heat to reflux (110 C).", r.minutes(60, 80), 110.0, Steam, "V-201");
     refluxReaction(b, uR, uC, R102, kCoupling, conversion, b.cursor(uR), r.minutes(360, 480), "V-202", "S-205", 5,
                    "V-203");
-    OpInst& cool = b.op(uR, "Cool", "Cool to 25 C.", b.cursor(uR), r.minutes(60, 90));
-    cool.labor = {{1, 0.5}};
-    cool.action = [](Sim& s, const OpInst& o) {
-        s.heatTo(o, R102, 25.0, CoolingWater);
-        s.noVapor(o, R102, CD101, "Before Condenser", "V-204");
-    };
+    heatUnderCondenser(b, uR, R102, "Cool", "Cool to 25 C.", r.minutes(60, 90), 25.0, CoolingWater, "V-204");
     OpInst& toQuench = b.op(uR, "Transfer", "Transfer the reaction mass to R-103; vent the nitrogen.", b.cursor(uR),
                             r.minutes(30, 45));
     toQuench.labor = {{1, 1.0}};
