@@ -196,6 +196,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<TableShape>& tables = SchemaTables();
     const TableShape& table = tables[in.ConsumeIntegralInRange<std::size_t>(0, tables.size() - 1)];
     const std::string& column = table.columns[in.ConsumeIntegralInRange<std::size_t>(0, table.columns.size() - 1)];
+    const std::uint32_t pick = in.ConsumeIntegral<std::uint32_t>() | in.ConsumeIntegral<std::uint32_t>();
+    if (in.ConsumeBool()) mem.AddSkeleton();
     mem.FillFrom(in, 40);
 
     CDaoDatabase db;
@@ -212,7 +214,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const CDaoException&) {
     }
 
+    // Each input opens the recordsets its mask picks (about three in four):
+    // fewer opens per input, more inputs per second.
+    std::size_t index = 0;
     for (const RecordsetCatalogEntry& entry : RecordsetCatalog()) {
+        if (!((pick >> (index++ % 32)) & 1u)) continue;
         std::unique_ptr<CDaoRecordset> rs = entry.create();
         rs->m_pDatabase = &db;
         OpenAndWalk(*rs, in);

@@ -56,6 +56,11 @@ public:
     sqlite3* Handle() const { return db_; }
     bool Ok() const { return db_ != nullptr; }
 
+    // Adds a small coherent run (a plant, two vessels, a plan, a step, one
+    // operation each with contents, streams, utility, vapor, buffer tank and
+    // labor rows), so that fuzzed rows added or replaced on top of it reach
+    // the loaders' deeper paths.
+    void AddSkeleton();
     // Inserts up to `maxRows` rows whose tables and values come from `in`.
     // Rows that break a constraint of the strict schema are skipped.
     void FillFrom(FuzzedDataProvider& in, int maxRows);

@@ -32,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemoryResultsDb mem(in.ConsumeBool());
     if (!mem.Ok()) Fail("cannot make the in-memory database");
     const long when = in.ConsumeIntegralInRange<long>(-100000, 1000000);
+    if (in.ConsumeBool()) mem.AddSkeleton();
     mem.FillFrom(in, 60);
 
     {
