@@ -85,13 +85,13 @@ const bool registered = [] {
         for (int scale : Scales()) {
             auto* b = benchmark::RegisterBenchmark("BM_CompositeProfile", BM_CompositeProfile);
             b->Args({type, scale})->Unit(benchmark::kMillisecond);
-            if (scale >= 100) b->Iterations(2);
+            if (scale >= 100) b->Iterations(1);
         }
     for (int type : {static_cast<int>(Labor), static_cast<int>(Inventory)})
         for (int scale : Scales()) {
             auto* b = benchmark::RegisterBenchmark("BM_CompositeProfileFloor", BM_CompositeProfileFloor);
             b->Args({type, scale})->Unit(benchmark::kMillisecond);
-            if (scale >= 100) b->Iterations(2);
+            if (scale >= 100) b->Iterations(1);
         }
     return true;
 }();

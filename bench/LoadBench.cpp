@@ -118,10 +118,10 @@ void BM_LoadScheduleFloor(benchmark::State& state) { runFloor(state, true); }
 
 const bool registered = [] {
     for (int scale : Scales()) {
-        // Few iterations at scale 100: one load takes seconds there.
+        // Two iterations at scale 100: one load takes seconds there.
         const auto tune = [scale](benchmark::internal::Benchmark* b) {
             b->Arg(scale)->Unit(benchmark::kMillisecond);
-            if (scale >= 100) b->Iterations(3);
+            if (scale >= 100) b->Iterations(2);
         };
         tune(benchmark::RegisterBenchmark("BM_LoadPlant", BM_LoadPlant));
         tune(benchmark::RegisterBenchmark("BM_LoadPlantFloor", BM_LoadPlantFloor));
