@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -212,6 +213,7 @@ struct ViewerServer::Impl {
 
 ViewerServer::ViewerServer(std::unique_ptr<ViewerApi> api) : m_impl(std::make_unique<Impl>())
 {
+    if (!api) throw std::invalid_argument("ViewerServer needs an API to serve");
     m_impl->api = std::move(api);
     for (const EmbeddedAsset& asset : ViewerAssets())
         m_impl->assets.emplace(asset.path, &asset);

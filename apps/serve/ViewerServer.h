@@ -6,6 +6,7 @@
 // Usage: Bind, then Run on some thread; Stop from any thread (also from a
 // signal-waiting thread, and also before Run starts) makes Run return.
 
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,6 +20,7 @@ public:
     // Largest request body accepted; larger ones get 413.
     static constexpr std::size_t kMaxBody = 64 * 1024;
 
+    // Throws std::invalid_argument for a null API.
     explicit ViewerServer(std::unique_ptr<ViewerApi> api);
     ~ViewerServer();
     ViewerServer(const ViewerServer&) = delete;

@@ -297,6 +297,8 @@ TEST(ServeRobustness, StopBeforeRunReturnsAtOnce)
     ASSERT_GT(server.Bind("127.0.0.1", 0), 0);
     server.Stop();
     EXPECT_TRUE(server.Run());
+
+    EXPECT_THROW(serve::ViewerServer{nullptr}, std::invalid_argument);
 }
 
 } // namespace
