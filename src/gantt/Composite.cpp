@@ -157,22 +157,35 @@ void CompositeComponent::AddLevel(long t0, long t1, const CompVals& v) { builder
 
 void CompositeComponent::SetPoint(long t0, long t1, const CompVals& v) { builder().SetPoint(t0, t1, v); }
 
-void CompositeComponent::AddStreamRecord(const CDaoCompositeStream& row, CompType rowType)
+void CompositeComponent::setAmountUnits(const CString& timeUOM, const CString& massUOM, const CString& volumeUOM,
+                                        const CString& molesUOM)
 {
-    SetUnit(row.m_EndTimeUOM, TimeSlot);
-    SetUnit(row.m_MassUOM, MassSlot);
-    SetUnit(row.m_VolumeUOM, VolumeSlot);
-    SetUnit(row.m_MolesUOM, MolesSlot);
-    type = rowType;
-    const long t0 = toSeconds(row.m_StartTime);
-    const long t1 = toSeconds(row.m_EndTime);
-    if (!(t0 < t1)) return;
+    SetUnit(timeUOM, TimeSlot);
+    SetUnit(massUOM, MassSlot);
+    SetUnit(volumeUOM, VolumeSlot);
+    SetUnit(molesUOM, MolesSlot);
+}
+
+template <class FlowRow> bool CompositeComponent::flowRates(const FlowRow& row, long& t0, long& t1, CompVals& v) const
+{
+    t0 = toSeconds(row.m_StartTime);
+    t1 = toSeconds(row.m_EndTime);
+    if (!(t0 < t1)) return false;
     const double dt = static_cast<double>(t1) - static_cast<double>(t0);
-    CompVals v;
     v.batch = Low16(row.m_BatchNumber);
     v.mass = row.m_Mass * row.m_MassPhaseFraction * row.m_MassFraction * amountFactor(MassSlot) / dt;
     v.volume = row.m_Volume * row.m_VolumePhaseFraction * row.m_VolumeFraction * amountFactor(VolumeSlot) / dt;
     v.moles = row.m_Moles * row.m_MolarPhaseFraction * row.m_MoleFraction * amountFactor(MolesSlot) / dt;
+    return true;
+}
+
+void CompositeComponent::AddStreamRecord(const CDaoCompositeStream& row, CompType rowType)
+{
+    setAmountUnits(row.m_EndTimeUOM, row.m_MassUOM, row.m_VolumeUOM, row.m_MolesUOM);
+    type = rowType;
+    long t0, t1;
+    CompVals v;
+    if (!flowRates(row, t0, t1, v)) return;
     // In the inventory profile what leaves a location for the process counts
     // positive, what goes into a location (or out of the plant) negative.
     if (rowType == Inventory && (row.m_ToType.IsEmpty() || ContainsInventory(row.m_ToType))) {
@@ -186,21 +199,11 @@ void CompositeComponent::AddStreamRecord(const CDaoCompositeStream& row, CompTyp
 
 void CompositeComponent::AddVaporRecord(const CDaoCompVapor& row)
 {
-    SetUnit(row.m_TimeUOM, TimeSlot);
-    SetUnit(row.m_MassUOM, MassSlot);
-    SetUnit(row.m_VolumeUOM, VolumeSlot);
-    SetUnit(row.m_MolesUOM, MolesSlot);
+    setAmountUnits(row.m_TimeUOM, row.m_MassUOM, row.m_VolumeUOM, row.m_MolesUOM);
     type = VaporEmissions;
-    const long t0 = toSeconds(row.m_StartTime);
-    const long t1 = toSeconds(row.m_EndTime);
-    if (!(t0 < t1)) return;
-    const double dt = static_cast<double>(t1) - static_cast<double>(t0);
+    long t0, t1;
     CompVals v;
-    v.batch = Low16(row.m_BatchNumber);
-    v.mass = row.m_Mass * row.m_MassPhaseFraction * row.m_MassFraction * amountFactor(MassSlot) / dt;
-    v.volume = row.m_Volume * row.m_VolumePhaseFraction * row.m_VolumeFraction * amountFactor(VolumeSlot) / dt;
-    v.moles = row.m_Moles * row.m_MolarPhaseFraction * row.m_MoleFraction * amountFactor(MolesSlot) / dt;
-    AddInterval(t0, t1, v);
+    if (flowRates(row, t0, t1, v)) AddInterval(t0, t1, v);
 }
 
 void CompositeComponent::AddUtilityRecord(const DaoUtilityComposite& row)
@@ -242,10 +245,7 @@ void CompositeComponent::AddLaborRecord(const CDaoCompositeLabor& row)
 void CompositeComponent::AddContentsRecord(const CompContentsRow& row)
 {
     if (IsGas(row.phase)) return;
-    SetUnit(row.timeUOM, TimeSlot);
-    SetUnit(row.massUOM, MassSlot);
-    SetUnit(row.volumeUOM, VolumeSlot);
-    SetUnit(row.molesUOM, MolesSlot);
+    setAmountUnits(row.timeUOM, row.massUOM, row.volumeUOM, row.molesUOM);
     type = Contents;
     if (!row.capacityUOM.IsEmpty() && capacityFactor <= -1.0) {
         capacityOffset = ToInternalUnits(row.capacityUOM, 0.0, 1.0, 1.0);
@@ -316,10 +316,7 @@ void CompositeComponent::AddBufferTankRecord(const CompTankRow& tank, double mas
                                              double volumePhaseFraction, double molarPhaseFraction, double massFraction,
                                              double volumeFraction, double moleFraction, long batch)
 {
-    SetUnit(tank.timeUOM, TimeSlot);
-    SetUnit(tank.massUOM, MassSlot);
-    SetUnit(tank.volumeUOM, VolumeSlot);
-    SetUnit(tank.molesUOM, MolesSlot);
+    setAmountUnits(tank.timeUOM, tank.massUOM, tank.volumeUOM, tank.molesUOM);
     type = BufferTanks;
     const long t1 = toSeconds(tank.time);
     // The first row of the query has no row before it: its interval is empty.

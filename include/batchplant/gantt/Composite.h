@@ -133,6 +133,13 @@ private:
     double amountFactor(int slot) const;
     ProfileBuilder<CompVals>& builder();
     void settle() const;
+    // Records the units of a row that carries material amounts.
+    void setAmountUnits(const CString& timeUOM, const CString& massUOM, const CString& volumeUOM,
+                        const CString& molesUOM);
+    // A stream or vapor row (the two share their column names) as the rate
+    // of one component's mass, volume and moles over its interval; false
+    // when the interval is empty.
+    template <class FlowRow> bool flowRates(const FlowRow& row, long& t0, long& t1, CompVals& v) const;
 
     CString name;
     long category = 0;
