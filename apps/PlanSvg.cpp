@@ -11,43 +11,10 @@
 #include "batchplant/model/Stream.h"
 #include "batchplant/model/Vessel.h"
 #include "batchplant/procedure/CProcedure.h"
+#include "render/Html.h"
 
 namespace batchplant::cli {
 namespace {
-
-// Text safe inside an XML element or attribute value.
-std::string escapeText(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        default:
-            // Control characters other than tab, newline and return are not
-            // allowed in XML 1.0 at all.
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
-                out += ' ';
-            else
-                out += c;
-        }
-    }
-    return out;
-}
 
 constexpr double kPad = 12.0;         // pixels around a floor's rectangle
 constexpr double kTitleHeight = 22.0; // floor title line
@@ -148,15 +115,15 @@ std::string floorBody(const Facility& facility, const Plane& floor, const FloorE
     auto sy = [&](double y) { return top + (e.maxY - finite(y)) * scale; };
 
     std::string out;
-    const std::string name = escapeText(floor.GetName().str());
+    const std::string name = XmlEscape(floor.GetName().str());
     std::string plant;
-    if (!e.vessels.empty()) plant = escapeText(e.vessels.front()->GetPlantName().str());
+    if (!e.vessels.empty()) plant = XmlEscape(e.vessels.front()->GetPlantName().str());
     out += "<text class=\"floor-title\" x=\"" + num(kPad) + "\" y=\"" + num(kPad + 14) + "\">" + name;
     if (!plant.empty()) out += " \xE2\x80\x94 " + plant;
     out += "</text>\n";
     if (!o.caption.empty())
         out += "<text class=\"caption\" x=\"" + num(kPad) + "\" y=\"" + num(kPad + kTitleHeight + 12) + "\">" +
-               escapeText(o.caption) + "</text>\n";
+               XmlEscape(o.caption) + "</text>\n";
 
     out += "<rect class=\"floor\" x=\"" + num(sx(e.minX)) + "\" y=\"" + num(sy(e.maxY)) + "\" width=\"" +
            num((e.maxX - e.minX) * scale) + "\" height=\"" + num((e.maxY - e.minY) * scale) + "\" fill=\"" +
@@ -179,7 +146,7 @@ std::string floorBody(const Facility& facility, const Plane& floor, const FloorE
                num(x2) + "," + num(y2) + "\"";
         if (s->IsSelected()) out += " stroke=\"#ff0000\"";
         out += " marker-mid=\"url(#" + idPrefix + (flowing ? "arrow-flowing" : "arrow") + ")\"><title>" +
-               escapeText(s->GetName().str()) + (flowing ? " (flowing)" : "") + "</title></polyline>\n";
+               XmlEscape(s->GetName().str()) + (flowing ? " (flowing)" : "") + "</title></polyline>\n";
     }
 
     int k = 0;
@@ -198,7 +165,7 @@ std::string floorBody(const Facility& facility, const Plane& floor, const FloorE
         if (v->IsCooling()) cls += " cooling";
         if (reacting) cls += " reacting";
         if (v->IsActive()) cls += " active";
-        out += "<g class=\"" + cls + "\"><title>" + escapeText(v->GetFullName().str());
+        out += "<g class=\"" + cls + "\"><title>" + XmlEscape(v->GetFullName().str());
         if (fill > 0.0) out += " \xE2\x80\x94 " + std::to_string(static_cast<int>(std::lround(fill * 100))) + "% full";
         out += "</title>\n";
         out += "<clipPath id=\"" + clip + "\"><circle cx=\"" + num(cx) + "\" cy=\"" + num(cy) + "\" r=\"" + num(r) +
@@ -221,7 +188,7 @@ std::string floorBody(const Facility& facility, const Plane& floor, const FloorE
             // background; it is drawn dark instead.
             const std::string ink = label == 0xFFFF00 ? std::string("#333333") : packedColour(label);
             out += "<text class=\"label\" x=\"" + num(cx) + "\" y=\"" + num(cy + r + 12) + "\" fill=\"" + ink + "\">" +
-                   escapeText(v->GetName().str()) + "</text>\n";
+                   XmlEscape(v->GetName().str()) + "</text>\n";
         }
         out += "</g>\n";
     }

@@ -11,7 +11,7 @@ std::string XmlEscape(const std::string& text)
 {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
+    for (const char c : text) {
         switch (c) {
         case '&':
             out += "&amp;";
@@ -26,10 +26,11 @@ std::string XmlEscape(const std::string& text)
             out += "&quot;";
             break;
         case '\'':
-            out += "&#39;";
+            out += "&apos;";
             break;
         default:
-            // Control characters other than tab and newline are not allowed in XML.
+            // Control characters other than tab, newline and return are not
+            // allowed in XML 1.0 at all.
             if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
                 out += ' ';
             else

@@ -7,8 +7,10 @@
 
 namespace batchplant::cli {
 
-// `text` with &, <, >, " and ' replaced by entities, so it is safe in element
-// content and in attribute values.
+// `text` with &, <, >, " and ' replaced by entities (&apos;, which XML and
+// HTML5 both know), so it is safe in element content and in attribute values
+// of the report page and of SVG; control characters XML 1.0 forbids become
+// spaces.
 std::string XmlEscape(const std::string& text);
 
 // A number in the shortest of %g form with `digits` significant digits;
