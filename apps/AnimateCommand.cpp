@@ -15,15 +15,14 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "Command.h"
+#include "render/TimeArg.h"
 #include "batchplant/animation/AnimTimeline.h"
 #include "batchplant/db/Dao.h"
 #include "batchplant/foundation/CFacilityAbort.h"
-#include "batchplant/foundation/Units.h"
 #include "batchplant/model/Facility.h"
 #include "batchplant/model/Stream.h"
 #include "batchplant/model/Vessel.h"
@@ -68,26 +67,6 @@ public:
 protected:
     Vessel* addVessel(const CString&) override { return new ShownVessel(); }
 };
-
-// "36h", "90 min", "3600s", "1.5day" or a plain number of seconds; only
-// time units. Truncated toward zero to whole seconds.
-std::optional<long> parseTime(const std::string& text)
-{
-    static const std::regex form(R"(^\s*([-+]?(?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][-+]?[0-9]+)?)\s*([A-Za-z]*)\s*$)");
-    std::smatch m;
-    if (!std::regex_match(text, m, form)) return std::nullopt;
-    const double value = std::stod(m[1].str());
-    const CString unit(m[2].str().empty() ? std::string("s") : m[2].str());
-    static const char* const kTimeUnits[] = {"s", "min", "h", "day", "week", "month", "year"};
-    bool known = false;
-    for (const char* name : kTimeUnits)
-        known = known || unit.CompareNoCase(name) == 0;
-    if (!known) return std::nullopt;
-    const double seconds = ToInternalUnits(unit, value);
-    // Simulated times are held in 32 bits of seconds.
-    if (!std::isfinite(seconds) || std::fabs(seconds) > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-    return static_cast<long>(std::trunc(seconds));
-}
 
 std::string hexColour(double r, double g, double b)
 {
@@ -184,7 +163,7 @@ int runAnimate(const AnimateOptions& o)
     }
     std::optional<long> at;
     if (o.hasAt) {
-        at = parseTime(o.at);
+        at = ParseTimeArg(o.at);
         if (!at) {
             std::fprintf(stderr,
                          "batchplant animate: bad time \"%s\": give a number of seconds or a number with a time unit "

@@ -8,18 +8,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <regex>
 #include <string>
 
 #include "Command.h"
+#include "render/TimeArg.h"
 #include "PlanLayout.h"
 #include "PlanSvg.h"
 #include "batchplant/db/Dao.h"
 #include "batchplant/foundation/CFacilityAbort.h"
-#include "batchplant/foundation/Units.h"
 #include "batchplant/procedure/CProcedure.h"
 
 namespace batchplant::cli {
@@ -35,25 +34,6 @@ struct PlanOptions {
     std::string layout = "wizard";
     bool hasAt = false;
 };
-
-// "36h", "90 min", "3600s", "1.5day" or a plain number of seconds; whole
-// seconds, truncated toward zero.
-std::optional<long> parseTime(const std::string& text)
-{
-    static const std::regex form(R"(^\s*([-+]?(?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][-+]?[0-9]+)?)\s*([A-Za-z]*)\s*$)");
-    std::smatch m;
-    if (!std::regex_match(text, m, form)) return std::nullopt;
-    const double value = std::stod(m[1].str());
-    const CString unit(m[2].str().empty() ? std::string("s") : m[2].str());
-    static const char* const kTimeUnits[] = {"s", "min", "h", "day", "week", "month", "year"};
-    bool known = false;
-    for (const char* name : kTimeUnits)
-        known = known || unit.CompareNoCase(name) == 0;
-    if (!known) return std::nullopt;
-    const double seconds = ToInternalUnits(unit, value);
-    if (!std::isfinite(seconds) || std::fabs(seconds) > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-    return static_cast<long>(std::trunc(seconds));
-}
 
 // "wizard" gives 0 iterations, "force" the default, "force:N" N (0 or more).
 std::optional<int> parseLayout(const std::string& text)
@@ -78,7 +58,7 @@ int runPlan(const PlanOptions& o)
     }
     std::optional<long> at;
     if (o.hasAt) {
-        at = parseTime(o.at);
+        at = ParseTimeArg(o.at);
         if (!at) {
             std::fprintf(stderr,
                          "batchplant plan: bad time \"%s\": give a number of seconds or a number with a time "

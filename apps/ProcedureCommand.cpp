@@ -7,13 +7,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <limits>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <string>
 
 #include "Command.h"
+#include "render/TimeArg.h"
 #include "batchplant/db/EquipmentRecordsets.h"
 #include "batchplant/foundation/Units.h"
 #include "batchplant/procedure/CProcedure.h"
@@ -40,26 +39,6 @@ std::string forTerminal(const CString& text)
     return out;
 }
 
-// "5h", "90 min", "3600s", "1.5day" or a plain number of seconds. Only time
-// units are accepted; the result is truncated toward zero to whole seconds.
-std::optional<long> parseTime(const std::string& text)
-{
-    static const std::regex form(R"(^\s*([-+]?(?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][-+]?[0-9]+)?)\s*([A-Za-z]*)\s*$)");
-    std::smatch m;
-    if (!std::regex_match(text, m, form)) return std::nullopt;
-    const double value = std::stod(m[1].str());
-    const CString unit(m[2].str().empty() ? std::string("s") : m[2].str());
-    static const char* const kTimeUnits[] = {"s", "min", "h", "day", "week", "month", "year"};
-    bool known = false;
-    for (const char* name : kTimeUnits)
-        known = known || unit.CompareNoCase(name) == 0;
-    if (!known) return std::nullopt;
-    const double seconds = ToInternalUnits(unit, value);
-    // Simulated times are held in 32 bits of seconds.
-    if (!std::isfinite(seconds) || std::fabs(seconds) > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-    return static_cast<long>(std::trunc(seconds));
-}
-
 struct Equipment {
     long id = 0;
     CString capacityUOM;
@@ -83,7 +62,7 @@ int runProcedure(const ProcedureOptions& o)
 {
     std::optional<long> at;
     if (o.hasAt) {
-        at = parseTime(o.at);
+        at = ParseTimeArg(o.at);
         if (!at) {
             std::fprintf(stderr,
                          "batchplant procedure: bad time \"%s\": give a number of seconds or a number with a time "
