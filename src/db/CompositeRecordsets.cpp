@@ -9,8 +9,6 @@ CDaoCompositeStream::CDaoCompositeStream(CDaoDatabase* pDatabase)
       m_MoleFraction(0.0), m_VolumeFraction(0.0)
 {
     m_nFields = 26;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoCompositeStream::~CDaoCompositeStream() = default;
@@ -60,8 +58,6 @@ CDaoCompVapor::CDaoCompVapor(CDaoDatabase* pDatabase)
       m_VolumePhaseFraction(0.0), m_MassFraction(0.0), m_MoleFraction(0.0), m_VolumeFraction(0.0)
 {
     m_nFields = 22;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoCompVapor::~CDaoCompVapor() = default;
@@ -106,8 +102,6 @@ CDaoCompositeLabor::CDaoCompositeLabor(CDaoDatabase* pDatabase)
       m_StartTime(0.0), m_EndTime(0.0), m_NumberOfOperators(0.0)
 {
     m_nFields = 9;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoCompositeLabor::~CDaoCompositeLabor() = default;
@@ -139,8 +133,6 @@ DaoUtilityComposite::DaoUtilityComposite(CDaoDatabase* pDatabase)
       m_StartTime(0.0), m_EndTime(0.0), m_Volume(0.0), m_Mass(0.0), m_HeatDuty(0.0)
 {
     m_nFields = 16;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 DaoUtilityComposite::~DaoUtilityComposite() = default;

@@ -26,6 +26,11 @@ bool OpenRecordsetOnDatabase(CDaoRecordset& rs, CDaoDatabase* db, bool report)
     }
 }
 
+void CloseRecordsetIfOpen(CDaoRecordset& rs)
+{
+    if (rs.IsOpen()) rs.Close();
+}
+
 } // namespace detail
 
 DaoRecordsetCommon::DaoRecordsetCommon(CDaoDatabase* pDatabase) : CDaoRecordset(pDatabase)
@@ -39,9 +44,6 @@ DaoRecordsetCommon::~DaoRecordsetCommon() = default;
 
 bool DaoRecordsetCommon::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
 
-void DaoRecordsetCommon::CloseIfOpen()
-{
-    if (IsOpen()) Close();
-}
+void DaoRecordsetCommon::CloseIfOpen() { detail::CloseRecordsetIfOpen(*this); }
 
 } // namespace batchplant

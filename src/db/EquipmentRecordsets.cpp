@@ -7,8 +7,6 @@ CDaoEquipmentSet::CDaoEquipmentSet(CDaoDatabase* pDatabase)
       m_MaxFillFactor(1.0)
 {
     m_nFields = 11;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoEquipmentSet::~CDaoEquipmentSet() = default;
@@ -44,17 +42,12 @@ void CDaoEquipmentSet::Open(int nOpenType, const char* lpszSQL, int nOptions)
 
 bool CDaoEquipmentSet::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
 
-void CDaoEquipmentSet::CloseIfOpen()
-{
-    if (IsOpen()) Close();
-}
+void CDaoEquipmentSet::CloseIfOpen() { detail::CloseRecordsetIfOpen(*this); }
 
 CDaoPlanSummary::CDaoPlanSummary(CDaoDatabase* pDatabase)
     : CDaoRecordset(pDatabase), m_PlanID(0), m_RequirementID(0), m_StepID(0), m_NumberOfBatches(0)
 {
     m_nFields = 6;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoPlanSummary::~CDaoPlanSummary() = default;
@@ -80,10 +73,7 @@ void CDaoPlanSummary::DoFieldExchange(CDaoFieldExchange* pFX)
 
 bool CDaoPlanSummary::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
 
-void CDaoPlanSummary::CloseIfOpen()
-{
-    if (IsOpen()) Close();
-}
+void CDaoPlanSummary::CloseIfOpen() { detail::CloseRecordsetIfOpen(*this); }
 
 CDaoStepSummary::CDaoStepSummary(CDaoDatabase* pDatabase)
     : CDaoRecordset(pDatabase), m_StepID(0), m_KeyInputIntermediateID(0), m_KeyOutputIntermediateID(0),
@@ -93,8 +83,6 @@ CDaoStepSummary::CDaoStepSummary(CDaoDatabase* pDatabase)
       m_MinimumBatchSize(0.0), m_PlantID(0)
 {
     m_nFields = 30;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoStepSummary::~CDaoStepSummary() = default;
@@ -144,18 +132,13 @@ void CDaoStepSummary::DoFieldExchange(CDaoFieldExchange* pFX)
 
 bool CDaoStepSummary::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, false); }
 
-void CDaoStepSummary::CloseIfOpen()
-{
-    if (IsOpen()) Close();
-}
+void CDaoStepSummary::CloseIfOpen() { detail::CloseRecordsetIfOpen(*this); }
 
 CDaoEquipConts::CDaoEquipConts(CDaoDatabase* pDatabase)
     : CDaoRecordset(pDatabase), m_BatchNumber(0), m_EquipmentID(0), m_StepID(0), m_UnitProcedureID(0), m_OperationID(0),
       m_OpSeqNum(0), m_ProcSeqNum(0), m_StartTime(0.0), m_EndTime(0.0), m_Volume(0.0), m_Temperature(0.0)
 {
     m_nFields = 20;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoEquipConts::~CDaoEquipConts() = default;
@@ -195,10 +178,7 @@ void CDaoEquipConts::DoFieldExchange(CDaoFieldExchange* pFX)
 
 bool CDaoEquipConts::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
 
-void CDaoEquipConts::CloseIfOpen()
-{
-    if (IsOpen()) Close();
-}
+void CDaoEquipConts::CloseIfOpen() { detail::CloseRecordsetIfOpen(*this); }
 
 CDaoEquipmentContents::CDaoEquipmentContents(CDaoDatabase* pDatabase)
     : DaoRecordsetCommon(pDatabase), m_BatchNumber(0), m_MaterialID(0), m_EquipmentID(0), m_UnitProcedureID(0),
@@ -207,8 +187,6 @@ CDaoEquipmentContents::CDaoEquipmentContents(CDaoDatabase* pDatabase)
       m_MolarPhaseFraction(0.0), m_Capacity(0.0), m_MaxFillFactor(0.0)
 {
     m_nFields = 26;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoEquipmentContents::~CDaoEquipmentContents() = default;
@@ -258,8 +236,6 @@ CDaoEquipmentProperties::CDaoEquipmentProperties(CDaoDatabase* pDatabase)
       m_AverageDensity(0.0)
 {
     m_nFields = 17;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoEquipmentProperties::~CDaoEquipmentProperties() = default;
@@ -300,7 +276,6 @@ CDaoPhaseComponents::CDaoPhaseComponents(CDaoDatabase* pDatabase)
 {
     m_nFields = 5;
     m_nParams = 1;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoPhaseComponents::~CDaoPhaseComponents() = default;
@@ -334,7 +309,6 @@ CDaoThermodynamicPhase::CDaoThermodynamicPhase(CDaoDatabase* pDatabase)
 {
     m_nFields = 6;
     m_nParams = 3;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoThermodynamicPhase::~CDaoThermodynamicPhase() = default;

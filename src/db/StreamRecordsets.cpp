@@ -8,8 +8,6 @@ CDaoStreamSet::CDaoStreamSet(CDaoDatabase* pDatabase)
       m_VolumetricFlowRate(0.0), m_Mass(0.0), m_Volume(0.0), m_Moles(0.0), m_StreamCategoryID(0)
 {
     m_nFields = 30;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoStreamSet::~CDaoStreamSet() = default;
@@ -59,10 +57,7 @@ void CDaoStreamSet::DoFieldExchange(CDaoFieldExchange* pFX)
 
 bool CDaoStreamSet::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
 
-void CDaoStreamSet::CloseIfOpen()
-{
-    if (IsOpen()) Close();
-}
+void CDaoStreamSet::CloseIfOpen() { detail::CloseRecordsetIfOpen(*this); }
 
 CDaoUtilitySummary::CDaoUtilitySummary(CDaoDatabase* pDatabase)
     : CDaoRecordset(pDatabase), m_StreamID(0), m_BatchNumber(0), m_StepID(0), m_UnitProcedureID(0), m_OperationID(0),
@@ -71,8 +66,6 @@ CDaoUtilitySummary::CDaoUtilitySummary(CDaoDatabase* pDatabase)
       m_HeatDuty(0.0), m_StreamCategoryID(0)
 {
     m_nFields = 33;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoUtilitySummary::~CDaoUtilitySummary() = default;
@@ -125,10 +118,7 @@ void CDaoUtilitySummary::DoFieldExchange(CDaoFieldExchange* pFX)
 
 bool CDaoUtilitySummary::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
 
-void CDaoUtilitySummary::CloseIfOpen()
-{
-    if (IsOpen()) Close();
-}
+void CDaoUtilitySummary::CloseIfOpen() { detail::CloseRecordsetIfOpen(*this); }
 
 CDaoVaporSummary::CDaoVaporSummary(CDaoDatabase* pDatabase)
     : CDaoRecordset(pDatabase), m_BatchNumber(0), m_EndTime(0.0), m_FromEquipmentID(0), m_ToEquipmentID(0), m_Mass(0.0),
@@ -136,8 +126,6 @@ CDaoVaporSummary::CDaoVaporSummary(CDaoDatabase* pDatabase)
       m_StreamID(0), m_Temperature(0.0), m_UnitProcedureID(0), m_Volume(0.0), m_VolumetricFlowRate(0.0)
 {
     m_nFields = 28;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoVaporSummary::~CDaoVaporSummary() = default;
@@ -185,10 +173,7 @@ void CDaoVaporSummary::DoFieldExchange(CDaoFieldExchange* pFX)
 
 bool CDaoVaporSummary::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
 
-void CDaoVaporSummary::CloseIfOpen()
-{
-    if (IsOpen()) Close();
-}
+void CDaoVaporSummary::CloseIfOpen() { detail::CloseRecordsetIfOpen(*this); }
 
 CDaoBaseContents::CDaoBaseContents(CDaoDatabase* pDatabase)
     : DaoRecordsetCommon(pDatabase), m_ToEquipmentID(0), m_FromEquipmentID(0), m_MaterialID(0), m_BatchNumber(0),
@@ -197,8 +182,6 @@ CDaoBaseContents::CDaoBaseContents(CDaoDatabase* pDatabase)
       m_Volume(0.0), m_VolumeFraction(0.0), m_VolumePhaseFraction(0.0), m_HeatDuty(0.0)
 {
     m_nFields = 26;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoBaseContents::~CDaoBaseContents() = default;
@@ -265,8 +248,6 @@ CDaoBufferTankContents::CDaoBufferTankContents(CDaoDatabase* pDatabase)
       m_Volume(0.0), m_Mass(0.0)
 {
     m_nFields = 10;
-    m_nParams = 0;
-    m_nDefaultType = dbOpenDynaset;
 }
 
 CDaoBufferTankContents::~CDaoBufferTankContents() = default;

@@ -1,6 +1,8 @@
 #pragma once
 // The shared base of the newer recordsets: no columns of its own, and the
-// two operations every recordset offers besides DAO's.
+// two operations every recordset offers besides DAO's. The older recordsets
+// derive straight from CDaoRecordset and forward their own copies of the two
+// to the functions in `detail`.
 
 #include "batchplant/db/Dao.h"
 
@@ -10,6 +12,8 @@ namespace detail {
 // OpenOnDatabase of every recordset class. With `report`, a database error's
 // description is shown in a message box; without it the failure is silent.
 bool OpenRecordsetOnDatabase(CDaoRecordset& rs, CDaoDatabase* db, bool report);
+// CloseIfOpen of every recordset class.
+void CloseRecordsetIfOpen(CDaoRecordset& rs);
 } // namespace detail
 
 class DaoRecordsetCommon : public CDaoRecordset {
