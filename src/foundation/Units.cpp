@@ -3,6 +3,7 @@
 
 #include "batchplant/foundation/Units.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -38,17 +39,46 @@ const std::map<std::string, int>& unitIndex()
 // the ambient pressure the host has set.
 double offsetOf(int row) { return IsGaugeUnit(row) ? GetAmbientPressure() : GetUnitRow(row).offset; }
 
-bool sameName(const CString& a, const char* b) { return a.CompareNoCase(CString(b)) == 0; }
+// CompareNoCase's rule (ASCII letters fold), without building a CString per
+// call: the loaders convert several values of every row.
+bool sameName(const CString& a, const char* b)
+{
+    const std::string& s = a.str();
+    std::size_t i = 0;
+    for (; i < s.size() && b[i] != '\0'; ++i) {
+        const auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+        if (upper(s[i]) != upper(b[i])) return false;
+    }
+    return i == s.size() && b[i] == '\0';
+}
 
 } // namespace
 
 int FindUnit(const CString& name)
 {
+    // A row converts values in a handful of units (time, volume, temperature,
+    // pressure, flow), the same ones row after row: the last few names looked
+    // up on this thread are answered without building a key.
+    struct Remembered {
+        std::string name;
+        int row = -1;
+    };
+    constexpr std::size_t kRemembered = 8;
+    thread_local Remembered remembered[kRemembered];
+    thread_local std::size_t used = 0;
+    thread_local std::size_t next = 0;
+    for (std::size_t i = 0; i < used; ++i)
+        if (remembered[i].name == name.str()) return remembered[i].row;
+
     CString key(name);
     key.MakeUpper();
     const auto& index = unitIndex();
     const auto it = index.find(key.str());
-    return it == index.end() ? -1 : it->second;
+    const int row = it == index.end() ? -1 : it->second;
+    remembered[next] = {name.str(), row};
+    next = (next + 1) % kRemembered;
+    used = std::max(used, next == 0 ? kRemembered : next);
+    return row;
 }
 
 double ToInternalUnits(const CString& unit, double value, double molecularWeight, double molarDensity)

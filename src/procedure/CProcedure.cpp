@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <unordered_map>
 
 #include "batchplant/db/EquipmentRecordsets.h"
@@ -236,7 +237,14 @@ void CProcedure::AddNewProc(long batchNum, long opID, long procID, long stepID, 
 
 void CProcedure::AddNewProc(CDaoEquipConts& row)
 {
-    const CString op = CString::Formatted("%ld.%ld %s", row.m_ProcSeqNum, row.m_OpSeqNum, row.m_OpName);
+    // "procedure.operation name", as %ld.%ld %s would write it (the name up to
+    // a NUL it may hold), without a printf per row.
+    std::string label = std::to_string(row.m_ProcSeqNum);
+    label += '.';
+    label += std::to_string(row.m_OpSeqNum);
+    label += ' ';
+    label += row.m_OpName.c_str();
+    const CString op(std::move(label));
     AddNewProc(row.m_BatchNumber, row.m_OperationID, row.m_UnitProcedureID, row.m_StepID, row.m_StartTime,
                row.m_EndTime, row.m_EndTimeUOM, row.m_Volume, row.m_VolumeUOM, row.m_Temperature, 0.0,
                row.m_TemperatureUOM, 0.0, 0.0, CString(), CString(), row.m_StepName, row.m_StepVersionName, op,
