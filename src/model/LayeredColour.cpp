@@ -23,6 +23,23 @@ void SplitPackedColour(int packed, int& r, int& g, int& b)
 
 bool IsColourInRange(int r, int g, int b) { return r >= 0 && r <= 255 && g >= 0 && g <= 255 && b >= 0 && b <= 255; }
 
+void SetColourBytes(unsigned char (&rgb)[3], int r, int g, int b)
+{
+    if (!IsColourInRange(r, g, b)) return;
+    rgb[0] = static_cast<unsigned char>(r);
+    rgb[1] = static_cast<unsigned char>(g);
+    rgb[2] = static_cast<unsigned char>(b);
+}
+
+void SetColourBytes(unsigned char (&rgb)[3], int packed)
+{
+    int r, g, b;
+    SplitPackedColour(packed, r, g, b);
+    SetColourBytes(rgb, r, g, b);
+}
+
+int PackColourBytes(const unsigned char (&rgb)[3]) { return (rgb[0] << 16) | (rgb[1] << 8) | rgb[2]; }
+
 void LayeredColour::Reset(double r, double g, double b)
 {
     count_ = 0;
@@ -100,6 +117,52 @@ bool LayeredColour::SetBelow(Layer layer, double r, double g, double b)
     if (at < 0) return false;
     below(at) = Rgb{r, g, b};
     return true;
+}
+
+void LayeredColour::Start(Layer layer, int& flag, double r, double g, double b)
+{
+    if (flag) return;
+    Push(layer, r, g, b);
+    flag = 1;
+}
+
+void LayeredColour::End(Layer layer, int& flag)
+{
+    if (!flag) return;
+    Remove(layer);
+    flag = 0;
+}
+
+void LayeredColour::ToggleSelected(int& selected)
+{
+    if (selected)
+        Deselect(selected);
+    else
+        Select(selected);
+}
+
+int LayeredColour::ObjectPacked(int selected) const { return selected ? BelowPacked(Highlight) : ShownPacked(); }
+
+void LayeredColour::SetObjectPacked(int selected, int packed)
+{
+    int r, g, b;
+    SplitPackedColour(packed, r, g, b);
+    if (selected)
+        SetBelow255(Highlight, r, g, b);
+    else
+        SetShown255(r, g, b);
+}
+
+void LayeredColour::SetShown255(int r, int g, int b)
+{
+    if (!IsColourInRange(r, g, b)) return;
+    SetShown(r / 255.0, g / 255.0, b / 255.0);
+}
+
+void LayeredColour::SetBelow255(Layer layer, int r, int g, int b)
+{
+    if (!IsColourInRange(r, g, b)) return;
+    SetBelow(layer, r / 255.0, g / 255.0, b / 255.0);
 }
 
 } // namespace batchplant

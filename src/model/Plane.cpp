@@ -184,53 +184,18 @@ void Plane::ReCenter()
     set_boundaries();
 }
 
-void Plane::EnableHighlight()
-{
-    if (m_highlighted) return;
-    m_colour.Push(LayeredColour::Highlight, 1.0, 0.0, 0.0);
-    m_highlighted = 1;
-}
+void Plane::EnableHighlight() { m_colour.Select(m_highlighted); }
 
-void Plane::DisableHighlight()
-{
-    if (!m_highlighted) return;
-    m_colour.Remove(LayeredColour::Highlight);
-    m_highlighted = 0;
-}
+void Plane::DisableHighlight() { m_colour.Deselect(m_highlighted); }
 
-void Plane::ToggleHighlight()
-{
-    if (m_highlighted)
-        DisableHighlight();
-    else
-        EnableHighlight();
-}
+void Plane::ToggleHighlight() { m_colour.ToggleSelected(m_highlighted); }
 
-int Plane::GetColor() const
-{
-    return m_highlighted ? m_colour.BelowPacked(LayeredColour::Highlight) : m_colour.ShownPacked();
-}
+int Plane::GetColor() const { return m_colour.ObjectPacked(m_highlighted); }
 
-void Plane::SetColor(int packed)
-{
-    int r, g, b;
-    SplitPackedColour(packed, r, g, b);
-    if (m_highlighted)
-        SetSaveCol(r, g, b);
-    else
-        SetCurrentCol(r, g, b);
-}
+void Plane::SetColor(int packed) { m_colour.SetObjectPacked(m_highlighted, packed); }
 
-void Plane::SetCurrentCol(int r, int g, int b)
-{
-    if (!IsColourInRange(r, g, b)) return;
-    m_colour.SetShown(r / 255.0, g / 255.0, b / 255.0);
-}
+void Plane::SetCurrentCol(int r, int g, int b) { m_colour.SetShown255(r, g, b); }
 
-void Plane::SetSaveCol(int r, int g, int b)
-{
-    if (!IsColourInRange(r, g, b)) return;
-    m_colour.SetBelow(LayeredColour::Highlight, r / 255.0, g / 255.0, b / 255.0);
-}
+void Plane::SetSaveCol(int r, int g, int b) { m_colour.SetBelow255(LayeredColour::Highlight, r, g, b); }
 
 } // namespace batchplant

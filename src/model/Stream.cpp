@@ -121,71 +121,25 @@ void Stream::IncrementRadius(double d)
     if (r > 0.01) m_radius = r;
 }
 
-void Stream::EnableHighlight()
-{
-    if (m_highlighted) return;
-    m_colour.Push(LayeredColour::Highlight, 1.0, 0.0, 0.0);
-    m_highlighted = 1;
-}
+void Stream::EnableHighlight() { m_colour.Select(m_highlighted); }
 
-void Stream::DisableHighlight()
-{
-    if (!m_highlighted) return;
-    m_colour.Remove(LayeredColour::Highlight);
-    m_highlighted = 0;
-}
+void Stream::DisableHighlight() { m_colour.Deselect(m_highlighted); }
 
-void Stream::ToggleHighlight()
-{
-    if (m_highlighted)
-        DisableHighlight();
-    else
-        EnableHighlight();
-}
+void Stream::ToggleHighlight() { m_colour.ToggleSelected(m_highlighted); }
 
-int Stream::GetColor() const
-{
-    return m_highlighted ? m_colour.BelowPacked(LayeredColour::Highlight) : m_colour.ShownPacked();
-}
+int Stream::GetColor() const { return m_colour.ObjectPacked(m_highlighted); }
 
-void Stream::SetColor(int packed)
-{
-    int r, g, b;
-    SplitPackedColour(packed, r, g, b);
-    if (m_highlighted)
-        SetSaveCol(r, g, b);
-    else
-        SetCurrentCol(r, g, b);
-}
+void Stream::SetColor(int packed) { m_colour.SetObjectPacked(m_highlighted, packed); }
 
-void Stream::SetCurrentCol(int r, int g, int b)
-{
-    if (!IsColourInRange(r, g, b)) return;
-    m_colour.SetShown(r / 255.0, g / 255.0, b / 255.0);
-}
+void Stream::SetCurrentCol(int r, int g, int b) { m_colour.SetShown255(r, g, b); }
 
-void Stream::SetSaveCol(int r, int g, int b)
-{
-    if (!IsColourInRange(r, g, b)) return;
-    m_colour.SetBelow(LayeredColour::Highlight, r / 255.0, g / 255.0, b / 255.0);
-}
+void Stream::SetSaveCol(int r, int g, int b) { m_colour.SetBelow255(LayeredColour::Highlight, r, g, b); }
 
-void Stream::SetLabelColor(int packed)
-{
-    int r, g, b;
-    SplitPackedColour(packed, r, g, b);
-    SetLabelColor(r, g, b);
-}
+void Stream::SetLabelColor(int packed) { SetColourBytes(m_labelColour, packed); }
 
-void Stream::SetLabelColor(int r, int g, int b)
-{
-    if (!IsColourInRange(r, g, b)) return;
-    m_labelColour[0] = static_cast<unsigned char>(r);
-    m_labelColour[1] = static_cast<unsigned char>(g);
-    m_labelColour[2] = static_cast<unsigned char>(b);
-}
+void Stream::SetLabelColor(int r, int g, int b) { SetColourBytes(m_labelColour, r, g, b); }
 
-int Stream::GetLabelColor() const { return (m_labelColour[0] << 16) | (m_labelColour[1] << 8) | m_labelColour[2]; }
+int Stream::GetLabelColor() const { return PackColourBytes(m_labelColour); }
 
 void Stream::GetCurrentColor(double& r, double& g, double& b, double& a) const
 {

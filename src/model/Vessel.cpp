@@ -346,99 +346,33 @@ int Vessel::PositionAssigned(const Plane* p) const
     return (m_positionAssigned || m_floor != p || !IsVisible() || !m_showConnections) ? 1 : 0;
 }
 
-void Vessel::EnableHighlight()
-{
-    if (m_highlighted) return;
-    m_colour.Push(LayeredColour::Highlight, 1.0, 0.0, 0.0);
-    m_highlighted = 1;
-}
+void Vessel::EnableHighlight() { m_colour.Select(m_highlighted); }
 
-void Vessel::DisableHighlight()
-{
-    if (!m_highlighted) return;
-    m_colour.Remove(LayeredColour::Highlight);
-    m_highlighted = 0;
-}
+void Vessel::DisableHighlight() { m_colour.Deselect(m_highlighted); }
 
-void Vessel::ToggleHighlight()
-{
-    if (m_highlighted)
-        DisableHighlight();
-    else
-        EnableHighlight();
-}
+void Vessel::ToggleHighlight() { m_colour.ToggleSelected(m_highlighted); }
 
-void Vessel::EnableHeat()
-{
-    if (m_heating) return;
-    m_colour.Push(LayeredColour::Heat, 1.0, 0.5, 0.0);
-    m_heating = 1;
-}
+void Vessel::EnableHeat() { m_colour.Start(LayeredColour::Heat, m_heating, 1.0, 0.5, 0.0); }
 
-void Vessel::DisableHeat()
-{
-    if (!m_heating) return;
-    m_colour.Remove(LayeredColour::Heat);
-    m_heating = 0;
-}
+void Vessel::DisableHeat() { m_colour.End(LayeredColour::Heat, m_heating); }
 
-void Vessel::EnableCool()
-{
-    if (m_cooling) return;
-    m_colour.Push(LayeredColour::Cool, 0.5, 0.5, 1.0);
-    m_cooling = 1;
-}
+void Vessel::EnableCool() { m_colour.Start(LayeredColour::Cool, m_cooling, 0.5, 0.5, 1.0); }
 
-void Vessel::DisableCool()
-{
-    if (!m_cooling) return;
-    m_colour.Remove(LayeredColour::Cool);
-    m_cooling = 0;
-}
+void Vessel::DisableCool() { m_colour.End(LayeredColour::Cool, m_cooling); }
 
-int Vessel::GetColor() const
-{
-    return m_highlighted ? m_colour.BelowPacked(LayeredColour::Highlight) : m_colour.ShownPacked();
-}
+int Vessel::GetColor() const { return m_colour.ObjectPacked(m_highlighted); }
 
-void Vessel::SetColor(int packed)
-{
-    int r, g, b;
-    SplitPackedColour(packed, r, g, b);
-    if (m_highlighted)
-        SetSaveCol(r, g, b);
-    else
-        SetCurrentCol(r, g, b);
-}
+void Vessel::SetColor(int packed) { m_colour.SetObjectPacked(m_highlighted, packed); }
 
-void Vessel::SetCurrentCol(int r, int g, int b)
-{
-    if (!IsColourInRange(r, g, b)) return;
-    m_colour.SetShown(r / 255.0, g / 255.0, b / 255.0);
-}
+void Vessel::SetCurrentCol(int r, int g, int b) { m_colour.SetShown255(r, g, b); }
 
-void Vessel::SetSaveCol(int r, int g, int b)
-{
-    if (!IsColourInRange(r, g, b)) return;
-    m_colour.SetBelow(LayeredColour::Highlight, r / 255.0, g / 255.0, b / 255.0);
-}
+void Vessel::SetSaveCol(int r, int g, int b) { m_colour.SetBelow255(LayeredColour::Highlight, r, g, b); }
 
-void Vessel::SetLabelColor(int packed)
-{
-    int r, g, b;
-    SplitPackedColour(packed, r, g, b);
-    SetLabelColor(r, g, b);
-}
+void Vessel::SetLabelColor(int packed) { SetColourBytes(m_labelColour, packed); }
 
-void Vessel::SetLabelColor(int r, int g, int b)
-{
-    if (!IsColourInRange(r, g, b)) return;
-    m_labelColour[0] = static_cast<unsigned char>(r);
-    m_labelColour[1] = static_cast<unsigned char>(g);
-    m_labelColour[2] = static_cast<unsigned char>(b);
-}
+void Vessel::SetLabelColor(int r, int g, int b) { SetColourBytes(m_labelColour, r, g, b); }
 
-int Vessel::GetLabelColor() const { return (m_labelColour[0] << 16) | (m_labelColour[1] << 8) | m_labelColour[2]; }
+int Vessel::GetLabelColor() const { return PackColourBytes(m_labelColour); }
 
 void Vessel::GetCurrentColor(double& r, double& g, double& b, double& a) const
 {

@@ -30,6 +30,12 @@ void SplitPackedColour(int packed, int& r, int& g, int& b);
 // True when each of r, g, b lies in 0..255.
 bool IsColourInRange(int r, int g, int b);
 
+// A colour kept as three bytes 0..255 (the labels'). The setters change
+// nothing when a channel is out of range.
+void SetColourBytes(unsigned char (&rgb)[3], int r, int g, int b);
+void SetColourBytes(unsigned char (&rgb)[3], int packed);
+int PackColourBytes(const unsigned char (&rgb)[3]);
+
 class LayeredColour {
 public:
     enum Layer : int { Highlight = 0, Heat = 1, Cool = 2 };
@@ -66,6 +72,28 @@ public:
     bool SetBelow(Layer layer, double r, double g, double b);
 
     void SetBase(double r, double g, double b);
+
+    // A layer switched by its owner's flag (1 while in force): Start lays it
+    // and sets the flag, End removes it and clears the flag; each does
+    // nothing when the flag already says so.
+    void Start(Layer layer, int& flag, double r, double g, double b);
+    void End(Layer layer, int& flag);
+
+    // Selection as the drawn objects keep it, with their `selected` flag:
+    // a selected object shows the fixed red highlight.
+    void Select(int& selected) { Start(Highlight, selected, 1.0, 0.0, 0.0); }
+    void Deselect(int& selected) { End(Highlight, selected); }
+    void ToggleSelected(int& selected);
+    // The object's colour as it reports it: while selected, the colour that
+    // shows again once deselected; otherwise the colour shown.
+    int ObjectPacked(int selected) const;
+    // Sets that colour from a packed value; a channel out of 0..255 changes
+    // nothing.
+    void SetObjectPacked(int selected, int packed);
+    // SetShown and SetBelow with channels 0..255; a channel out of range
+    // changes nothing.
+    void SetShown255(int r, int g, int b);
+    void SetBelow255(Layer layer, int r, int g, int b);
 
 private:
     struct Rgb {
