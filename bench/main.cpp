@@ -60,7 +60,10 @@ public:
             m.seconds = run.cpu_accumulated_time / static_cast<double>(run.iterations);
             for (const auto& [name, counter] : run.counters)
                 m.counters[name] = counter.value;
-            measured[run.benchmark_name()] = m;
+            // Keyed without the "/iterations:N" that a fixed iteration count adds.
+            std::string name = run.run_name.function_name;
+            if (!run.run_name.args.empty()) name += "/" + run.run_name.args;
+            measured[name] = m;
         }
         ConsoleReporter::ReportRuns(runs);
     }
