@@ -64,6 +64,11 @@ bool parseSetting(const std::string& text, CompositeSetting& setting)
     return false;
 }
 
+bool isRateKind(CompType type)
+{
+    return type == Inputs || type == Outputs || type == Inventory || type == Utilities || type == VaporEmissions;
+}
+
 // The quantity a type shows unless told otherwise.
 CompositeSetting defaultSetting(CompType type)
 {
@@ -115,7 +120,9 @@ int runProfile(const ProfileOptions& o)
                      o.setting.c_str());
         return kBadInput;
     }
-    if (o.perTime) setting = setting | PerTime;
+    // Rate kinds hold an amount per second of the run; shown without the time
+    // unit their values would carry a plain mass unit and read as amounts.
+    if (o.perTime || isRateKind(type)) setting = setting | PerTime;
     if (o.format != "csv" && o.format != "svg") {
         std::fprintf(stderr, "batchplant profile: unknown format \"%s\": give csv or svg\n", o.format.c_str());
         return kBadInput;
@@ -160,7 +167,9 @@ const bool registered =
         CLI::Option* component =
             sub.add_option("--component", o->component, "Only the component with this id (default: all)");
         sub.add_option("--setting", o->setting, "mass, volume, moles, duty or operators (default by type)");
-        sub.add_flag("--per-time", o->perTime, "Show the value per time unit");
+        sub.add_flag("--per-time", o->perTime,
+                     "Show the value per time unit (always so for the rate kinds: Inputs, Outputs, Inventory, "
+                     "Utilities, VaporEmissions)");
         sub.add_option("--format", o->format, "csv (default) or svg");
         sub.add_option("-o,--output", o->output, "The file to write (default: standard output)");
         return Runner([o, group, component] {

@@ -281,19 +281,25 @@ TEST(ProfileCommand, LaborCsvIsTheSumOfEveryGradeInItsUnits)
     EXPECT_TRUE(someoneWorks);
 }
 
-TEST(ProfileCommand, PerTimeDividesByTheTimeUnitAndSvgParses)
+TEST(ProfileCommand, RateKindsShowValuesPerTimeAndSvgParses)
 {
     test::TempDir dir;
+    // A rate kind holds amounts per second of the run: without the flag it is
+    // still shown per time unit, so a plain mass unit never labels a rate.
     auto r = cli("profile " + quoted(test::SampleDatabasePath()) + " --type Inventory --setting mass --format csv");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto plain = csvRows(r.out);
     r = cli("profile " + quoted(test::SampleDatabasePath()) + " --type Inventory --setting mass --per-time");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto perTime = csvRows(r.out);
-    ASSERT_EQ(plain.size(), perTime.size());
     ASSERT_GE(plain.size(), 2u);
+    EXPECT_EQ(plain, perTime);
     const std::string timeUnit = plain[0][0].substr(6, plain[0][0].size() - 7); // "time (h)" -> "h"
-    EXPECT_NE(perTime[0][1].find("/" + timeUnit + ")"), std::string::npos) << perTime[0][1];
+    EXPECT_NE(plain[0][1].find("/" + timeUnit + ")"), std::string::npos) << plain[0][1];
+    // A level kind keeps its amount unit.
+    r = cli("profile " + quoted(test::SampleDatabasePath()) + " --type BufferTanks --setting mass");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(csvRows(r.out)[0][1].find('/'), std::string::npos) << r.out;
 
     const auto svg = dir.file("p.svg");
     r = cli("profile " + quoted(test::SampleDatabasePath()) + " --type Utilities --format svg -o " + quoted(svg));
