@@ -585,8 +585,12 @@ json ViewerApi::Gantt()
 json ViewerApi::CompositeTypes()
 {
     json types = json::array();
-    for (int t = 0; t < kNumCompTypes; ++t)
-        types.push_back({{"type", t}, {"name", CompTypeName(t)}});
+    // The rate kinds hold amounts per second of the run: the page shows them
+    // per time unit unless told otherwise.
+    for (int t = 0; t < kNumCompTypes; ++t) {
+        const bool rate = t == Inputs || t == Outputs || t == Inventory || t == Utilities || t == VaporEmissions;
+        types.push_back({{"type", t}, {"name", CompTypeName(t)}, {"rate", rate}});
+    }
     return {{"types", std::move(types)}};
 }
 

@@ -43,6 +43,7 @@ export class ProfileChart {
     this.onError = onError || (() => {});
     this.run = null;
     this.profile = null;
+    this.rateTypes = new Set();
     this.time = 0;
     this.requestId = 0;
     new ResizeObserver(() => this.draw()).observe(container);
@@ -57,10 +58,17 @@ export class ProfileChart {
     this.run = run;
     const { types } = await api.compositeTypes();
     fillSelect(this.controls.type, types.map((t) => ({ value: t.type, label: t.name })));
+    this.rateTypes = new Set(types.filter((t) => t.rate).map((t) => String(t.type)));
     await this.loadGroups();
   }
 
+  // Rates are shown per time unit by default; levels and values as they are.
+  defaultPerTime() {
+    this.controls.perTime.checked = this.rateTypes.has(this.controls.type.value);
+  }
+
   async loadGroups() {
+    this.defaultPerTime();
     const type = this.controls.type.value;
     try {
       const { groups } = await api.compositeGroups(type);
@@ -159,7 +167,8 @@ export class ProfileChart {
         svgEl('line', { class: 'grid', x1: PLOT_LEFT, x2: width - PLOT_RIGHT_MARGIN, y1: y(v), y2: y(v) }, svg);
         svgText(formatValue(v), { class: 'tick value', x: PLOT_LEFT - 8, y: y(v) + 4 }, svg);
       }
-      const unit = this.profile.valueUnit ? `${this.profile.valueUnit}${unitSuffix(this.controls.perTime.checked, this.profile.timeUnit)}` : '';
+      // The server's unit already carries "/time" when the values are per time.
+      const unit = this.profile.valueUnit || '';
       svgText(unit, { class: 'unit', x: 10, y: TOP + 10 }, svg);
 
       // Each value holds from its time to the next point's time; the last
@@ -205,6 +214,3 @@ export class ProfileChart {
   }
 }
 
-function unitSuffix(perTime, timeUnit) {
-  return perTime && timeUnit ? `/${timeUnit}` : '';
-}
