@@ -146,8 +146,7 @@ ProfileBuilder<CompVals>& CompositeComponent::builder()
 void CompositeComponent::settle() const
 {
     if (!building) return;
-    pending.Store(values);
-    pending.Clear();
+    pending.StoreAndClear(values);
     building = false;
 }
 

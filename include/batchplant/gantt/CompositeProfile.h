@@ -177,6 +177,25 @@ public:
         }
     }
 
+    // Store, then Clear. When the builder holds nothing but intervals (the
+    // rate profiles, built from an empty profile) their sums go straight
+    // into `h` without being kept as entries first.
+    void StoreAndClear(Hash<long, V>& h)
+    {
+        if (points.empty() && !pending.empty()) {
+            const Sweep s = sweep();
+            const std::size_t n = s.times.size();
+            for (std::size_t i = 0; i < n; ++i) {
+                V value{};
+                if (s.covered[n + i]) value += s.tag[n + i];
+                h[s.times[i]] = value;
+            }
+        } else {
+            Store(h);
+        }
+        Clear();
+    }
+
     // The entries as they stand, in time order.
     std::vector<std::pair<long, V>> Entries()
     {
@@ -218,7 +237,45 @@ private:
     void flush()
     {
         if (pending.empty()) return;
+        const Sweep s = sweep();
+        const std::size_t n = s.times.size();
+        std::map<long, Entry> merged;
+        auto old = points.begin();
+        V step{}; // step value of the existing entries at the current time
+        for (std::size_t i = 0; i < n; ++i) {
+            const long t = s.times[i];
+            Entry e;
+            if (old != points.end() && old->first == t) {
+                e = old->second;
+                step = e.value;
+                ++old;
+            } else {
+                e = Entry{step, true};
+            }
+            if (s.covered[n + i]) {
+                e.value += s.tag[n + i];
+                e.dirty = true;
+            }
+            merged.emplace_hint(merged.end(), t, e);
+        }
+        points.swap(merged);
+        pending.clear();
+    }
+
+    // The sorted times of the entries and of the pending interval ends, and
+    // for each the sum of the pending intervals that cover it: times[i] is
+    // covered when covered[n + i] is set, and its sum is tag[n + i].
+    struct Sweep {
         std::vector<long> times;
+        std::vector<V> tag;
+        std::vector<unsigned char> covered;
+    };
+    Sweep sweep() const
+    {
+        Sweep s;
+        std::vector<long>& times = s.times;
+        std::vector<V>& tag = s.tag;
+        std::vector<unsigned char>& covered = s.covered;
         times.reserve(points.size() + 2 * pending.size());
         for (const auto& [t, e] : points)
             times.push_back(t);
@@ -230,8 +287,8 @@ private:
         times.erase(std::unique(times.begin(), times.end()), times.end());
 
         const std::size_t n = times.size();
-        std::vector<V> tag(2 * n);
-        std::vector<unsigned char> covered(2 * n, 0);
+        tag.assign(2 * n, V{});
+        covered.assign(2 * n, 0);
         auto pos = [&](long t) {
             return static_cast<std::size_t>(std::lower_bound(times.begin(), times.end(), t) - times.begin());
         };
@@ -256,28 +313,7 @@ private:
                 covered[c] = 1;
             }
         }
-
-        std::map<long, Entry> merged;
-        auto old = points.begin();
-        V step{}; // step value of the existing entries at the current time
-        for (std::size_t i = 0; i < n; ++i) {
-            const long t = times[i];
-            Entry e;
-            if (old != points.end() && old->first == t) {
-                e = old->second;
-                step = e.value;
-                ++old;
-            } else {
-                e = Entry{step, true};
-            }
-            if (covered[n + i]) {
-                e.value += tag[n + i];
-                e.dirty = true;
-            }
-            merged.emplace_hint(merged.end(), t, e);
-        }
-        points.swap(merged);
-        pending.clear();
+        return s;
     }
 
     std::map<long, Entry> points;
