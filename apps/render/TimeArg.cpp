@@ -1,6 +1,7 @@
 #include "TimeArg.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <limits>
 #include <regex>
@@ -15,7 +16,9 @@ std::optional<long> ParseTimeArg(const std::string& text)
     static const std::regex form(R"(^\s*([-+]?(?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][-+]?[0-9]+)?)\s*([A-Za-z]*)\s*$)");
     std::smatch m;
     if (!std::regex_match(text, m, form)) return std::nullopt;
-    const double value = std::stod(m[1].str());
+    // strtod, not stod: a value out of double's range gives infinity, which
+    // the range check below refuses, instead of an exception.
+    const double value = std::strtod(m[1].str().c_str(), nullptr);
     const CString unit(m[2].str().empty() ? std::string("s") : m[2].str());
     static const char* const kTimeUnits[] = {"s", "min", "h", "day", "week", "month", "year"};
     bool known = false;

@@ -102,6 +102,10 @@ TEST_F(PlanCommand, RefusesBadArgumentsAndFiles)
     r = plan("--at 3parsecs");
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("bad time \"3parsecs\""), std::string::npos) << r.err;
+    // Beyond double's range: refused as a bad time, not thrown out of the parser.
+    r = plan("--at 1e999h");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("bad time \"1e999h\""), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(svg));
 
     r = runCommand(std::string(BATCHPLANT_CLI) + " plan \"" + dir.file("missing.db").string() + "\" -o \"" +
