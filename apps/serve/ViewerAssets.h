@@ -8,13 +8,13 @@
 namespace batchplant {
 
 struct EmbeddedAsset {
-    std::string_view path;         // URL path below the site root, e.g. "/index.html", "/assets/index-3f2a.js"
-    std::string_view contentType;  // e.g. "text/html; charset=utf-8"
-    std::string_view data;         // the file's bytes
+    std::string_view path;        // URL path below the site root, e.g. "/index.html", "/assets/index-3f2a.js"
+    std::string_view contentType; // e.g. "text/html; charset=utf-8"
+    std::string_view data;        // the file's bytes
 };
 
 // Every file of the built page. When the page could not be built (no npm at
 // build time) this holds a single "/index.html" that says so.
 const std::vector<EmbeddedAsset>& ViewerAssets();
 
-}  // namespace batchplant
+} // namespace batchplant
