@@ -146,6 +146,30 @@ StatementRecorder::~StatementRecorder()
     activeRecorder = nullptr;
 }
 
+void ReadRowBare(sqlite3_stmt* st, int columns, double& sum, std::string& text)
+{
+    for (int c = 0; c < columns; ++c) {
+        switch (sqlite3_column_type(st, c)) {
+        case SQLITE_INTEGER:
+            sum += static_cast<double>(sqlite3_column_int64(st, c));
+            break;
+        case SQLITE_FLOAT:
+            sum += sqlite3_column_double(st, c);
+            break;
+        case SQLITE_TEXT:
+            text.assign(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                        static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+            break;
+        case SQLITE_BLOB:
+            text.assign(static_cast<const char*>(sqlite3_column_blob(st, c)),
+                        static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+            break;
+        default:
+            break;
+        }
+    }
+}
+
 FloorCount ReplayStatements(const std::string& path, const std::vector<std::string>& statements)
 {
     sqlite3* db = nullptr;
@@ -168,26 +192,7 @@ FloorCount ReplayStatements(const std::string& path, const std::vector<std::stri
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             ++count.rows;
-            for (int c = 0; c < columns; ++c) {
-                switch (sqlite3_column_type(st, c)) {
-                case SQLITE_INTEGER:
-                    sum += static_cast<double>(sqlite3_column_int64(st, c));
-                    break;
-                case SQLITE_FLOAT:
-                    sum += sqlite3_column_double(st, c);
-                    break;
-                case SQLITE_TEXT:
-                    text.assign(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
-                                static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
-                    break;
-                case SQLITE_BLOB:
-                    text.assign(static_cast<const char*>(sqlite3_column_blob(st, c)),
-                                static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
-                    break;
-                default:
-                    break;
-                }
-            }
+            ReadRowBare(st, columns, sum, text);
             count.values += columns;
         }
         sqlite3_finalize(st);

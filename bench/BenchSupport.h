@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+struct sqlite3_stmt;
+
 namespace batchplant::bench {
 
 // The scales to measure: BATCHPLANT_BENCH_SCALES ("1,10,100"), default 1 and 10.
@@ -46,6 +48,11 @@ struct FloorCount {
 // kind (text and blobs copied), and closes. Nothing is built. Throws
 // std::runtime_error when a statement fails.
 FloorCount ReplayStatements(const std::string& path, const std::vector<std::string>& statements);
+
+// Reads every column of the row `st` stands on into a value of its kind:
+// numbers summed into `sum`, text and blobs copied into `text`. The floor's
+// unit of work.
+void ReadRowBare(sqlite3_stmt* st, int columns, double& sum, std::string& text);
 
 // Resident set of this process now, and its peak, in kB.
 long ResidentKb();

@@ -95,22 +95,7 @@ void BM_RawWalk(benchmark::State& state, const char* name)
         rows = 0;
         while (sqlite3_step(st) == SQLITE_ROW) {
             ++rows;
-            for (int c = 0; c < n; ++c) {
-                switch (sqlite3_column_type(st, c)) {
-                case SQLITE_INTEGER:
-                    sum += static_cast<double>(sqlite3_column_int64(st, c));
-                    break;
-                case SQLITE_FLOAT:
-                    sum += sqlite3_column_double(st, c);
-                    break;
-                case SQLITE_TEXT:
-                    text.assign(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
-                                static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
-                    break;
-                default:
-                    break;
-                }
-            }
+            bench::ReadRowBare(st, n, sum, text);
         }
         sqlite3_finalize(st);
         benchmark::DoNotOptimize(sum);
