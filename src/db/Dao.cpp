@@ -396,8 +396,8 @@ void CDaoRecordset::bindParameters()
             break;
         case CDaoFieldExchange::Kind::DateTime: {
             const auto* dt = static_cast<const COleDateTime*>(p.member);
-            if (dt->GetStatus() == COleDateTime::valid) {
-                const CString iso = dt->ToIso();
+            const CString iso = dt->GetStatus() == COleDateTime::valid ? dt->ToIso() : CString();
+            if (!iso.IsEmpty()) {
                 rc = sqlite3_bind_text(m_stmt, p.column, iso.c_str(), static_cast<int>(iso.str().size()),
                                        SQLITE_TRANSIENT);
             } else {
@@ -539,7 +539,14 @@ void CDaoRecordset::readColumn(Binding& b)
     if (b.kind == CDaoFieldExchange::Kind::DateTime) {
         auto* dt = static_cast<COleDateTime*>(b.member);
         if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+            // Days since 1899-12-30; outside years 100 to 9999 (or infinite)
+            // the number has no date, and reads as an unreadable one.
             *dt = COleDateTime(sqlite3_column_double(st, c));
+            if (dt->GetYear() < 0) {
+                dt->m_dt = 0.0;
+                dt->SetStatus(COleDateTime::invalid);
+                b.invalid = true;
+            }
         } else {
             const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
             CString text(p, static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
@@ -695,8 +702,8 @@ CString CDaoRecordset::GetFieldText(int nIndex)
         return shortDouble(*static_cast<const double*>(b.member));
     case CDaoFieldExchange::Kind::DateTime: {
         const auto* dt = static_cast<const COleDateTime*>(b.member);
-        if (b.invalid || dt->GetStatus() != COleDateTime::valid) return CString("invalid");
-        return dt->ToIso();
+        const CString iso = b.invalid || dt->GetStatus() != COleDateTime::valid ? CString() : dt->ToIso();
+        return iso.IsEmpty() ? CString("invalid") : iso;
     }
     }
     return CString();

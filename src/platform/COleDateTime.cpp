@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 namespace batchplant {
 
@@ -109,6 +110,9 @@ bool COleDateTime::split(Fields& f) const
         --dayNum;
     }
     civilFromDays(dayNum + kEpoch, f.year, f.month, f.day);
+    // Rounding can carry a value just inside the range into year 10000; only
+    // four-digit years have a text that reads back.
+    if (f.year < 100 || f.year > 9999) return false;
     f.hour = static_cast<int>(rem / 3600);
     f.minute = static_cast<int>((rem % 3600) / 60);
     f.second = static_cast<int>(rem % 60);
@@ -149,6 +153,24 @@ CString COleDateTime::Format(const char* fmt) const
     t.tm_sec = f.second;
     t.tm_wday = f.dayOfWeek - 1;
     t.tm_yday = f.dayOfYear - 1;
+    // strftime writes the year 100 as "100"; the text of a date must read
+    // back, so %Y is always written with four digits.
+    std::string pattern;
+    for (const char* p = fmt; *p; ++p) {
+        if (p[0] == '%' && p[1] == 'Y') {
+            char year[8];
+            std::snprintf(year, sizeof year, "%04d", f.year);
+            pattern += year;
+            ++p;
+        } else if (p[0] == '%' && p[1] != '\0') {
+            pattern += p[0];
+            pattern += p[1];
+            ++p;
+        } else {
+            pattern += *p;
+        }
+    }
+    fmt = pattern.c_str();
     char buf[256];
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
@@ -166,36 +188,42 @@ bool COleDateTime::ParseDateTime(const CString& text)
     CString t = text;
     t.Trim();
     const std::string& s = t.str();
+    std::size_t at = 0;
+    // Exactly `width` decimal digits at `at` (no sign, no blanks).
+    const auto digits = [&](std::size_t width, int& out) {
+        if (s.size() - at < width) return false;
+        out = 0;
+        for (std::size_t k = 0; k < width; ++k) {
+            const char c = s[at + k];
+            if (c < '0' || c > '9') return false;
+            out = out * 10 + (c - '0');
+        }
+        at += width;
+        return true;
+    };
+    const auto literal = [&](char c) {
+        if (at >= s.size() || s[at] != c) return false;
+        ++at;
+        return true;
+    };
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, se = 0;
     double fracSec = 0.0;
-    int used = 0;
-    bool ok = false;
-    if (std::sscanf(s.c_str(), "%4d-%2d-%2d%n", &y, &mo, &d, &used) == 3 && used == 10) {
-        if (s.size() == 10) {
-            ok = true;
-        } else if (s[10] == 'T' || s[10] == ' ') {
-            int used2 = 0;
-            const char* rest = s.c_str() + 11;
-            if (std::sscanf(rest, "%2d:%2d%n", &h, &mi, &used2) == 2 && used2 == 5) {
-                rest += used2;
-                if (*rest == ':') {
-                    int used3 = 0;
-                    if (std::sscanf(rest + 1, "%2d%n", &se, &used3) == 1 && used3 == 2) {
-                        rest += 3;
-                        if (*rest == '.') {
-                            int used4 = 0;
-                            double f = 0;
-                            if (std::sscanf(rest, "%lf%n", &f, &used4) == 1) {
-                                fracSec = f;
-                                rest += used4;
-                            }
-                        }
-                        ok = (*rest == '\0' || *rest == 'Z');
-                    }
-                } else {
-                    ok = (*rest == '\0' || *rest == 'Z');
-                }
+    bool ok = digits(4, y) && literal('-') && digits(2, mo) && literal('-') && digits(2, d);
+    if (ok && at < s.size()) {
+        ok = (literal('T') || literal(' ')) && digits(2, h) && literal(':') && digits(2, mi);
+        if (ok && literal(':')) {
+            ok = digits(2, se);
+            if (ok && literal('.')) {
+                double scale = 0.1;
+                const std::size_t first = at;
+                for (; at < s.size() && s[at] >= '0' && s[at] <= '9'; ++at, scale /= 10)
+                    fracSec += (s[at] - '0') * scale;
+                ok = at > first;
             }
+        }
+        if (ok) {
+            literal('Z');
+            ok = at == s.size();
         }
     }
     if (!ok || SetDateTime(y, mo, d, h, mi, se) != 0) {
@@ -203,7 +231,15 @@ bool COleDateTime::ParseDateTime(const CString& text)
         m_status = invalid;
         return false;
     }
-    if (fracSec > 0.0) *this = FromLinearDays(ToLinearDays() + fracSec / 86400.0);
+    if (fracSec > 0.0) {
+        *this = FromLinearDays(ToLinearDays() + fracSec / 86400.0);
+        // 9999-12-31T23:59:59.9 rounds into year 10000.
+        if (GetYear() < 0) {
+            m_dt = 0.0;
+            m_status = invalid;
+            return false;
+        }
+    }
     return true;
 }
 

@@ -11,7 +11,7 @@
 // whole-number field holds a value of its width; a date reads back as a date
 // or "invalid"; a double reads back as itself; the record count after a walk
 // to the end is the number of rows walked; a closed recordset is at BOF and
-// EOF.
+// EOF. Every field's text reads back to the value bound.
 
 #include <cerrno>
 #include <climits>
@@ -104,22 +104,46 @@ void CheckField(CDaoRecordset& rs, int i)
     }
 }
 
+// The five members bound to one column hold the values their texts say: a
+// whole number or double reads back exactly, a date to within the half
+// second its text rounds to.
+void CheckValues(AnyColumnSet& rs)
+{
+    if (rs.IsFieldNullAt(0)) return;
+    const std::string l = rs.GetFieldText(1).str(), h = rs.GetFieldText(2).str(), d = rs.GetFieldText(3).str();
+    Check(std::strtol(l.c_str(), nullptr, 10) == rs.m_long, "a long field's text is not its value", l);
+    Check(std::strtol(h.c_str(), nullptr, 10) == rs.m_short, "a short field's text is not its value", h);
+    const double back = std::strtod(d.c_str(), nullptr);
+    Check(back == rs.m_double || (std::isnan(back) && std::isnan(rs.m_double)), "a double field's text is not its value",
+          d);
+    const CString date = rs.GetFieldText(4);
+    if (date == CString("invalid")) {
+        Check(rs.m_date.GetStatus() == COleDateTime::invalid, "a date reads as \"invalid\" but is not", date.str());
+    } else {
+        const double apart = std::fabs((COleDateTime::FromIso(date) - rs.m_date).GetTotalSeconds());
+        Check(apart <= 0.5 + 1e-6, "a date field's text is not its value", date.str());
+    }
+}
+
 // Walks the open recordset to its end (at most `maxRows` rows), reading
 // every field of every row.
 void Walk(CDaoRecordset& rs, FuzzedDataProvider& in, long maxRows)
 {
     const int fields = rs.GetBoundFieldCount();
+    auto* any = dynamic_cast<AnyColumnSet*>(&rs);
     long rows = 0;
-    bool clean = true;
+    bool clean = true, rowClean = true;
     while (!rs.IsEOF() && rows < maxRows) {
         Check(!rs.IsBOF(), "a recordset on a row reports BOF");
         for (int i = 0; i < fields; ++i)
             CheckField(rs, i);
+        if (any && rowClean) CheckValues(*any);
         ++rows;
         try {
             rs.MoveNext();
+            rowClean = true;
         } catch (const CDaoException&) {
-            clean = false; // a value that does not convert; the cursor still moved
+            clean = rowClean = false; // a value that does not convert; the cursor still moved
         }
     }
     if (clean && rs.IsEOF()) Check(rs.GetRecordCount() == rows, "the record count is not the rows walked");

@@ -32,6 +32,7 @@ TEST(COleDateTime, SplitsIntoFieldsAndBack)
     EXPECT_EQ(t.GetDayOfWeek(), 1); // a Sunday
     EXPECT_EQ(t.GetDayOfYear(), 31 + 28 + 15);
     EXPECT_EQ(t.ToIso().str(), "2026-03-15T13:45:30");
+    EXPECT_EQ(COleDateTime(100, 1, 1, 0, 0, 0).Format("%Y-%m-%d %%Y").str(), "0100-01-01 %Y");
 }
 
 TEST(COleDateTime, RejectsImpossibleFields)
@@ -59,7 +60,8 @@ TEST(COleDateTime, ParsesIsoTextAndRefusesTheRest)
     EXPECT_EQ(t.GetHour(), 0);
     EXPECT_TRUE(t.ParseDateTime("2026-01-05T08:00:00.5"));
     EXPECT_NEAR(t.m_dt, COleDateTime(2026, 1, 5, 8, 0, 0).m_dt + 0.5 / 86400, 1e-9);
-    for (const char* bad : {"", "yesterday", "2026-1-5", "2026-02-30", "2026-01-05T25:00", "2026-01-05Tjunk"}) {
+    for (const char* bad : {"", "yesterday", "2026-1-5", "2026-02-30", "2026-01-05T25:00", "2026-01-05Tjunk",
+                            "2026- 1- 5", "+026-01-05", "2026-01-05T08:00:00.5e3", "9999-12-31T23:59:59.9"}) {
         COleDateTime b;
         EXPECT_FALSE(b.ParseDateTime(bad)) << bad;
         EXPECT_EQ(b.GetStatus(), COleDateTime::invalid) << bad;
