@@ -50,12 +50,14 @@ int serve(const ServeOptions& o)
 
     serve::ViewerServer server(std::make_unique<serve::ViewerApi>(std::move(plant), std::move(schedule)));
     const int port = server.Bind(o.host, o.port);
+    const bool v6 = o.host.find(':') != std::string::npos;
+    const std::string host = v6 ? "[" + o.host + "]" : o.host;
     if (port < 0) {
-        std::fprintf(stderr, "batchplant serve: cannot listen on %s port %d\n", o.host.c_str(), o.port);
+        std::fprintf(stderr, "batchplant serve: cannot listen on %s:%d: %s\n", host.c_str(), o.port,
+                     server.BindError().c_str());
         return kFailure;
     }
-    const bool v6 = o.host.find(':') != std::string::npos;
-    std::printf("batchplant serve: http://%s%s%s:%d/\n", v6 ? "[" : "", o.host.c_str(), v6 ? "]" : "", port);
+    std::printf("batchplant serve: http://%s:%d/\n", host.c_str(), port);
     std::fflush(stdout);
 
     std::thread waiter([&server, stopSignals] {

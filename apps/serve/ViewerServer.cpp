@@ -2,7 +2,13 @@
 
 #include <httplib.h>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -113,6 +119,7 @@ struct ViewerServer::Impl {
     httplib::Server http;
     std::map<std::string_view, const EmbeddedAsset*> assets;
     bool bound = false;
+    std::string bindError;
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> inRun{false};
 
@@ -208,6 +215,22 @@ struct ViewerServer::Impl {
             sendError(res, 500, "internal error");
         });
         http.set_payload_max_length(kMaxBody);
+
+        // Without TCP_NODELAY an answer written in two pieces waits for the
+        // browser's delayed acknowledgement of the first: 40 ms on every
+        // kept-alive request. Only SO_REUSEADDR, so a restart binds at once
+        // while a second server on a port in use is refused (SO_REUSEPORT, the
+        // library's default, would let the two split the requests).
+        http.set_tcp_nodelay(true);
+        // The library's default closes a kept-alive connection after five
+        // requests; a playing page sends sixty a second. An idle connection
+        // still gives its worker back after the keep-alive timeout.
+        http.set_keep_alive_max_count(1000000);
+        http.set_socket_options([](int sock) {
+            const int yes = 1;
+            setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+            setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        });
     }
 };
 
@@ -225,13 +248,29 @@ ViewerServer::~ViewerServer() { Stop(); }
 int ViewerServer::Bind(const std::string& host, int port)
 {
     int bound = -1;
+    errno = 0;
     if (port == 0)
         bound = m_impl->http.bind_to_any_port(host);
     else if (m_impl->http.bind_to_port(host, port))
         bound = port;
     m_impl->bound = bound > 0;
+    const int why = errno;
+    if (m_impl->bound)
+        m_impl->bindError.clear();
+    else if (why == EADDRINUSE)
+        m_impl->bindError = "address in use";
+    else if (why == EACCES)
+        m_impl->bindError = "permission denied";
+    else if (why == EADDRNOTAVAIL)
+        m_impl->bindError = "no such address on this machine";
+    else if (why != 0 && why != EINVAL)
+        m_impl->bindError = std::strerror(why);
+    else // the host did not resolve to an address
+        m_impl->bindError = "not an address this machine can listen on";
     return m_impl->bound ? bound : -1;
 }
+
+const std::string& ViewerServer::BindError() const { return m_impl->bindError; }
 
 bool ViewerServer::Run()
 {

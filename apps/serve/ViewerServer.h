@@ -27,8 +27,11 @@ public:
     ViewerServer& operator=(const ViewerServer&) = delete;
 
     // Binds to host:port; port 0 takes any free port. The bound port, or -1
-    // when the address cannot be bound.
+    // when the address cannot be bound (BindError says why). A port another
+    // process listens on is refused, never shared.
     int Bind(const std::string& host, int port);
+    // Why the last Bind failed, as "address in use"; empty after a success.
+    const std::string& BindError() const;
     // Serves until Stop (true, also for a Stop before serving began). False
     // when not bound or when listening fails.
     bool Run();

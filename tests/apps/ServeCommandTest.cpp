@@ -1,6 +1,6 @@
 // Tests of `batchplant serve` as a process: it prints the address it listens
 // on (the real port for --port 0), answers there, and exits 0 on SIGTERM and
-// SIGINT; a database it cannot read or a bad port is refused.
+// SIGINT; a database it cannot read, a bad port or a port in use is refused.
 
 #ifdef BATCHPLANT_HAVE_VIEWER
 
@@ -103,6 +103,13 @@ TEST(ServeCommand, PrintsItsAddressAnswersAndStopsOnSignals)
         ASSERT_TRUE(model);
         EXPECT_EQ(model->status, 200);
         EXPECT_GT(nlohmann::json::parse(model->body)["counts"]["vessels"].get<int>(), 0);
+        // A second server on the port in use is refused, not let in to share it.
+        const CommandResult twice = runCommand(std::string(BATCHPLANT_CLI) + " serve " +
+                                               SampleDatabasePath().string() + " --port " + std::to_string(port));
+        EXPECT_EQ(twice.exitCode, 1);
+        EXPECT_NE(twice.err.find("cannot listen on 127.0.0.1:" + std::to_string(port) + ": address in use\n"),
+                  std::string::npos)
+            << twice.err;
         const auto page = c.Get("/");
         ASSERT_TRUE(page);
         EXPECT_EQ(page->status, 200);

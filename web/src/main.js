@@ -96,33 +96,44 @@ async function seek(t) {
 
 ui.slider.addEventListener('input', () => seek(Number(ui.slider.value)));
 
-// Playback runs the library's clock: each tick asks the server for a few
-// frames in the chosen direction and draws the state it answers.
+// Playback runs the library's clock on the display's: each display frame
+// asks for the clock frames due since the last request (the speed is clock
+// frames per sixtieth of a second) and draws the state answered. At most one
+// request is in flight; when the server is slower than the display, display
+// frames are skipped, never requests queued, and the clock still keeps pace.
+const FRAME_MS = 1000 / 60;
+// A hidden tab gets no frames; on its return the clock goes on from where it
+// was rather than leaping over what was not shown.
+const MAX_CATCH_UP = 10;
 let playing = null;
 function stop() {
   playing = null;
   document.body.dataset.playing = '';
   for (const id of ['play-forward', 'play-backward']) $(id).classList.remove('on');
 }
+const nextFrame = () => new Promise((resolve) => requestAnimationFrame(resolve));
 async function play(direction) {
   if (playing === direction) return;
   stop();
   const run = {};
   playing = direction;
   play.current = run;
+  const live = () => playing === direction && play.current === run;
   document.body.dataset.playing = direction;
   $(direction === 'forward' ? 'play-forward' : 'play-backward').classList.add('on');
   try {
     // Start from the time shown, not wherever the clock was left.
     await api.state(currentTime);
-    while (playing === direction && play.current === run) {
-      const started = performance.now();
-      const answer = await api.animate(direction, Number(ui.speed.value) || 1);
-      if (playing !== direction || play.current !== run) break;
+    let last = performance.now();
+    while (live()) {
+      const now = await nextFrame();
+      if (!live()) break;
+      const due = Math.min(MAX_CATCH_UP, Math.max(1, Math.round((now - last) / FRAME_MS)));
+      last = now;
+      const answer = await api.animate(direction, due * (Number(ui.speed.value) || 1));
+      if (!live()) break;
       applyState(answer.state);
       if (answer.boundary) break;
-      const wait = Math.max(0, 90 - (performance.now() - started));
-      await new Promise((resolve) => setTimeout(resolve, wait));
     }
   } catch (err) {
     showError(err);
