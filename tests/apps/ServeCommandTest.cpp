@@ -104,8 +104,8 @@ TEST(ServeCommand, PrintsItsAddressAnswersAndStopsOnSignals)
         EXPECT_EQ(model->status, 200);
         EXPECT_GT(nlohmann::json::parse(model->body)["counts"]["vessels"].get<int>(), 0);
         // A second server on the port in use is refused, not let in to share it.
-        const CommandResult twice = runCommand(std::string(BATCHPLANT_CLI) + " serve " +
-                                               SampleDatabasePath().string() + " --port " + std::to_string(port));
+        const CommandResult twice = runCommand(std::string(BATCHPLANT_CLI) + " serve " + SampleDatabasePath().string() +
+                                               " --port " + std::to_string(port));
         EXPECT_EQ(twice.exitCode, 1);
         EXPECT_NE(twice.err.find("cannot listen on 127.0.0.1:" + std::to_string(port) + ": address in use\n"),
                   std::string::npos)

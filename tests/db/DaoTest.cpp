@@ -341,14 +341,18 @@ TEST(DaoRecordset, ValuesAreConvertedTheUsualWay)
 // back to the value (to the second it is rounded to).
 TEST(DaoRecordset, EveryDateTextReadsBackToItsValue)
 {
-    const std::pair<const char*, const char*> cells[] = {
-        {"'2024-01-15 08:30'", "2024-01-15T08:30:00"}, {"'0100-01-01'", "0100-01-01T00:00:00"},
-        {"45000.25", "2023-03-15T06:00:00"},          {"-657434", "0100-01-01T00:00:00"},
-        {"''", "invalid"},                             {"1e12", "invalid"},
-        {"2958465.9999999", "invalid"},                {"'9999-12-31T23:59:59.9'", "invalid"},
-        {"'2024- 1- 1'", "invalid"},                   {"'2024-01-01T00:00:00.5e3'", "invalid"},
-        {"'-024-01-01'", "invalid"},
-        {"'next tuesday'", "invalid"}};
+    const std::pair<const char*, const char*> cells[] = {{"'2024-01-15 08:30'", "2024-01-15T08:30:00"},
+                                                         {"'0100-01-01'", "0100-01-01T00:00:00"},
+                                                         {"45000.25", "2023-03-15T06:00:00"},
+                                                         {"-657434", "0100-01-01T00:00:00"},
+                                                         {"''", "invalid"},
+                                                         {"1e12", "invalid"},
+                                                         {"2958465.9999999", "invalid"},
+                                                         {"'9999-12-31T23:59:59.9'", "invalid"},
+                                                         {"'2024- 1- 1'", "invalid"},
+                                                         {"'2024-01-01T00:00:00.5e3'", "invalid"},
+                                                         {"'-024-01-01'", "invalid"},
+                                                         {"'next tuesday'", "invalid"}};
     for (const auto& [stored, text] : cells) {
         FixtureDb f(false);
         f.exec(std::string("CREATE TABLE t(id, name, qty, at, small); INSERT INTO t VALUES (1, '', 0, ") + stored +

@@ -114,8 +114,8 @@ void CheckValues(AnyColumnSet& rs)
     Check(std::strtol(l.c_str(), nullptr, 10) == rs.m_long, "a long field's text is not its value", l);
     Check(std::strtol(h.c_str(), nullptr, 10) == rs.m_short, "a short field's text is not its value", h);
     const double back = std::strtod(d.c_str(), nullptr);
-    Check(back == rs.m_double || (std::isnan(back) && std::isnan(rs.m_double)), "a double field's text is not its value",
-          d);
+    Check(back == rs.m_double || (std::isnan(back) && std::isnan(rs.m_double)),
+          "a double field's text is not its value", d);
     const CString date = rs.GetFieldText(4);
     if (date == CString("invalid")) {
         Check(rs.m_date.GetStatus() == COleDateTime::invalid, "a date reads as \"invalid\" but is not", date.str());

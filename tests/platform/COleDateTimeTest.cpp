@@ -35,8 +35,8 @@ TEST(COleDateTime, SplitsIntoFieldsAndBack)
 
 TEST(COleDateTime, RejectsImpossibleFields)
 {
-    for (const auto& [y, mo, d, h, valid] : {std::tuple{2025, 2, 29, 0, false}, {2024, 2, 29, 0, true},
-                                             {2024, 13, 1, 0, false}, {2024, 1, 1, 24, false}})
+    for (const auto& [y, mo, d, h, valid] :
+         {std::tuple{2025, 2, 29, 0, false}, {2024, 2, 29, 0, true}, {2024, 13, 1, 0, false}, {2024, 1, 1, 24, false}})
         EXPECT_EQ(COleDateTime(y, mo, d, h, 0, 0).GetStatus() == COleDateTime::valid, valid) << y << mo << d << h;
     COleDateTime bad(2024, 1, 1, 0, 60, 0);
     EXPECT_EQ(bad.GetYear(), -1);
