@@ -251,10 +251,10 @@ async function main() {
     const { vessel, t1, t2 } = best;
     const s1 = await moveSlider(t1);
     const level1 = await page.evaluate((v) => window.batchplantViewer.vesselLevel(v), vessel);
-    const cursor1 = Number(await page.getAttribute('svg.gantt .time-cursor', 'x1'));
+    const cursor1 = Number(await page.getAttribute('#gantt .time-cursor', 'data-x'));
     const s2 = await moveSlider(t2);
     const level2 = await page.evaluate((v) => window.batchplantViewer.vesselLevel(v), vessel);
-    const cursor2 = Number(await page.getAttribute('svg.gantt .time-cursor', 'x1'));
+    const cursor2 = Number(await page.getAttribute('#gantt .time-cursor', 'data-x'));
     const name = model.vessels[vessel].name;
     assert(Math.abs(level1 - s1.vessels[vessel].volume) < 1e-6, `${name} at ${t1}: drawn ${level1}, API ${s1.vessels[vessel].volume}`);
     assert(Math.abs(level2 - s2.vessels[vessel].volume) < 1e-6, `${name} at ${t2}: drawn ${level2}, API ${s2.vessels[vessel].volume}`);
@@ -274,7 +274,7 @@ async function main() {
     const x = box.x + box.width * 0.4;
     await page.mouse.click(x, box.y + 10);
     await page.waitForFunction((t) => Number(document.body.dataset.time) !== t, before);
-    const cursor = Number(await page.getAttribute('svg.gantt .time-cursor', 'x1'));
+    const cursor = Number(await page.getAttribute('#gantt .time-cursor', 'data-x'));
     assert(Math.abs(box.x + cursor - x) < 2, `cursor at ${box.x + cursor}, clicked at ${x}`);
     const slider = Number(await page.inputValue('#time-slider'));
     assert(slider === (await pageTime()), `slider ${slider} but page time ${await pageTime()}`);

@@ -4,7 +4,7 @@
 // Clicking the chart moves the time there.
 
 import { TimeAxis, formatElapsed } from './time.js';
-import { svgEl, svgText, svgTitle, PLOT_LEFT, PLOT_RIGHT_MARGIN } from './svg.js';
+import { svgEl, svgText, svgTitle, cursorOverlay, moveOverlay, PLOT_LEFT, PLOT_RIGHT_MARGIN } from './svg.js';
 
 const ROW = 22;
 const AXIS = 26;
@@ -56,7 +56,6 @@ export class GanttChart {
       svgText(tick.label, { class: 'tick', x: tick.x + 3, y: AXIS - 9 }, head);
     }
     svgEl('line', { class: 'axis-line', x1: PLOT_LEFT, x2: width - PLOT_RIGHT_MARGIN, y1: AXIS - 0.5, y2: AXIS - 0.5 }, head);
-    this.headCursor = svgEl('line', { class: 'time-cursor', x1: 0, x2: 0, y1: 0, y2: AXIS }, head);
 
     this.scroller = document.createElement('div');
     this.scroller.className = 'gantt-scroll';
@@ -119,7 +118,8 @@ export class GanttChart {
       });
     });
 
-    this.cursor = svgEl('line', { class: 'time-cursor', x1: 0, x2: 0, y1: 0, y2: height }, svg);
+    // Over the axis and the visible rows alike.
+    this.cursor = cursorOverlay(this.container);
     this.placeCursor();
     this.scroller.scrollTop = scrollTop;
 
@@ -133,10 +133,6 @@ export class GanttChart {
 
   placeCursor() {
     if (!this.cursor || !this.axis) return;
-    const x = this.axis.x(this.time);
-    for (const line of [this.cursor, this.headCursor]) {
-      line.setAttribute('x1', x);
-      line.setAttribute('x2', x);
-    }
+    moveOverlay(this.cursor, this.axis.x(this.time));
   }
 }

@@ -4,7 +4,7 @@
 
 import { api } from './api.js';
 import { TimeAxis, formatElapsed } from './time.js';
-import { svgEl, svgText, svgTitle, PLOT_LEFT, PLOT_RIGHT_MARGIN } from './svg.js';
+import { svgEl, svgText, svgTitle, PLOT_LEFT, PLOT_RIGHT_MARGIN, cursorOverlay, moveOverlay } from './svg.js';
 
 const HEIGHT = 210;
 const TOP = 14;
@@ -185,8 +185,10 @@ export class ProfileChart {
       svgTitle(`${this.controls.type.selectedOptions[0]?.textContent || ''} — ${this.profile.quantity}`, line);
     }
 
-    this.cursor = svgEl('line', { class: 'time-cursor', x1: 0, x2: 0, y1: 0, y2: bottom }, svg);
-    this.readout = svgText('', { class: 'readout', x: 0, y: TOP + 2 }, svg);
+    this.cursor = cursorOverlay(this.container);
+    this.cursor.style.height = `${bottom}px`;
+    this.readout = cursorOverlay(this.container, 'readout');
+    this.readout.style.top = `${TOP - 10}px`;
     this.placeCursor();
     svg.addEventListener('click', (e) => {
       const x = e.clientX - svg.getBoundingClientRect().left;
@@ -194,23 +196,26 @@ export class ProfileChart {
     });
   }
 
-  // The value at the cursor: the last point at or before the time.
+  // The value at the cursor: the last point at or before the time (points
+  // come in time order; a binary search keeps a playing frame cheap).
   placeCursor() {
     if (!this.cursor || !this.axis) return;
     const x = this.axis.x(this.time);
-    this.cursor.setAttribute('x1', x);
-    this.cursor.setAttribute('x2', x);
+    moveOverlay(this.cursor, x);
     const points = this.profile?.points || [];
-    let value = null;
-    for (const p of points) {
-      if (p.t <= this.time) value = p.value;
-      else break;
+    let lo = 0;
+    let hi = points.length;
+    while (lo < hi) {
+      const mid = (lo + hi) >> 1;
+      if (points[mid].t <= this.time) lo = mid + 1;
+      else hi = mid;
     }
+    const value = lo > 0 ? points[lo - 1].value : null;
     this.readout.textContent = value === null ? '' : `${formatValue(Number(value))} ${this.profile.valueUnit || ''} at ${formatElapsed(this.time)}`;
     const w = this.svg.clientWidth || this.container.clientWidth;
     const right = x > w - 220;
-    this.readout.setAttribute('x', right ? x - 6 : x + 6);
-    this.readout.setAttribute('text-anchor', right ? 'end' : 'start');
+    this.readout.classList.toggle('left-of', right);
+    moveOverlay(this.readout, right ? x - 6 : x + 6);
   }
 }
 
