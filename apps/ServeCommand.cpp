@@ -1,6 +1,7 @@
 // `batchplant serve DB [--port N] [--host 127.0.0.1]` serves the viewer: the
 // page and its JSON API over the loaded run, until SIGINT or SIGTERM.
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -24,16 +25,42 @@ struct ServeOptions {
     int port = 8080;
 };
 
+// Loading a year's run takes tens of seconds: say what is happening and
+// how long it took, on stderr, so stdout keeps only the address.
+class Step {
+public:
+    explicit Step(const char* what) : m_start(std::chrono::steady_clock::now())
+    {
+        std::fprintf(stderr, "batchplant serve: %s …", what);
+        std::fflush(stderr);
+    }
+    void Done()
+    {
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - m_start;
+        std::fprintf(stderr, " %.1f s\n", took.count());
+    }
+
+private:
+    std::chrono::steady_clock::time_point m_start;
+};
+
+bool isLoopback(const std::string& host) { return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0; }
+
 int serve(const ServeOptions& o)
 {
     std::string error;
+    Step loadPlant("loading the plant and its animation");
     std::unique_ptr<serve::ViewerFacility> plant = serve::ViewerFacility::Load(o.db, error);
+    loadPlant.Done();
     if (!plant) {
         std::fprintf(stderr, "batchplant serve: %s\n", error.c_str());
         return kBadInput;
     }
+    Step loadSchedule("loading the schedule and its profiles");
     auto schedule = std::make_unique<GanttFacility>();
-    if (!schedule->ReadGanttDatabase(CString(o.db))) {
+    const bool read = schedule->ReadGanttDatabase(CString(o.db));
+    loadSchedule.Done();
+    if (!read) {
         std::fprintf(stderr, "batchplant serve: cannot read the schedule from %s: not a readable results database\n",
                      o.db.c_str());
         return kBadInput;
@@ -57,6 +84,11 @@ int serve(const ServeOptions& o)
                      server.BindError().c_str());
         return kFailure;
     }
+    if (!isLoopback(o.host))
+        std::fprintf(stderr,
+                     "batchplant serve: warning: listening on %s, not on this machine only: anyone who can reach "
+                     "it can read this run and change the view\n",
+                     host.c_str());
     std::printf("batchplant serve: http://%s:%d/\n", host.c_str(), port);
     std::fflush(stdout);
 

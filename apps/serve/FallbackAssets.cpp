@@ -8,12 +8,14 @@ namespace batchplant {
 const std::vector<EmbeddedAsset>& ViewerAssets()
 {
     static const std::vector<EmbeddedAsset> assets = {
-        {"/index.html", "text/html; charset=utf-8",
+        {"/index.html",
+         "text/html; charset=utf-8",
          "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>batchplant viewer</title></head>\n"
          "<body><h1>batchplant viewer</h1>\n"
          "<p>The viewer page was not built into this program (npm was not found when it was built). "
          "The JSON API under <a href=\"/api/model\">/api/</a> is served all the same.</p>\n"
-         "</body></html>\n"},
+         "</body></html>\n",
+         {}},
     };
     return assets;
 }

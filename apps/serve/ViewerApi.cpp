@@ -9,6 +9,7 @@
 #include "../render/GanttSvg.h"
 #include "../render/Html.h"
 #include "../render/Profiles.h"
+#include "../render/TimeWindow.h"
 #include "ViewerFacility.h"
 #include "batchplant/foundation/Array.h"
 #include "batchplant/foundation/List.h"
@@ -193,8 +194,7 @@ json ViewerApi::Model()
                               {"visible", v->IsVisible()},
                               {"inventory", isTrue(v->IsInventory())},
                               {"selected", isTrue(v->IsSelected())},
-                              {"capacity", text(v->GetCapacity())},
-                              {"procedures", text(v->PrintProcs())}});
+                              {"capacity", text(v->GetCapacity())}});
     }
 
     json streams = json::array();
@@ -514,22 +514,98 @@ json ViewerApi::Floors(const json& body)
     return model;
 }
 
-json ViewerApi::Gantt()
+cli::TimeWindow ViewerApi::window(const Query& query) const
 {
+    cli::TimeWindow w;
+    w.from = static_cast<long>(QueryInteger(query, "from", 0, INT_MAX).value_or(0));
+    w.to = static_cast<long>(QueryInteger(query, "to", 0, INT_MAX).value_or(std::max(m_runEnd, w.from + 1L)));
+    w.px = static_cast<int>(QueryInteger(query, "px", 1, 8192).value_or(1600));
+    if (w.from >= w.to)
+        throw ApiError(400, "parameter from (" + std::to_string(w.from) + ") must be less than to (" +
+                                std::to_string(w.to) + ")");
+    return w;
+}
+
+const std::vector<ViewerApi::RowTimes>& ViewerApi::rowTimes()
+{
+    // The times of every block are read once; the texts only for the blocks
+    // an answer shows as they are.
+    if (m_rowTimes.empty() && m_schedule->GetNumSchedVessels() > 0) {
+        const GanttFacility& g = *m_schedule;
+        m_rowTimes.resize(static_cast<std::size_t>(g.GetNumSchedVessels()));
+        for (int v = 0; v < g.GetNumSchedVessels(); ++v) {
+            RowTimes& row = m_rowTimes[static_cast<std::size_t>(v)];
+            for (int b = 0; b < g.GetNumTimeBlocks(v); ++b) {
+                CString step, version, op, rec;
+                long stepID = 0, opID = 0, from = 0, to = 0;
+                short batch = 0;
+                bool empty = false;
+                if (!g.GetScheduleInfo(v, b, step, version, op, stepID, opID, rec, from, to, batch, empty)) continue;
+                row.blocks.push_back({from, to, batch, empty});
+                row.index.push_back(b);
+            }
+            // The merge walks blocks by their start.
+            std::vector<std::size_t> order(row.blocks.size());
+            for (std::size_t i = 0; i < order.size(); ++i)
+                order[i] = i;
+            std::stable_sort(order.begin(), order.end(),
+                             [&](std::size_t x, std::size_t y) { return row.blocks[x].start < row.blocks[y].start; });
+            RowTimes sorted;
+            for (std::size_t i : order) {
+                sorted.blocks.push_back(row.blocks[i]);
+                sorted.index.push_back(row.index[i]);
+            }
+            row.blocks = std::move(sorted.blocks);
+            row.index = std::move(sorted.index);
+            const Array<long> held = g.GetInUseBlocks(v);
+            for (int i = 0; i + 1 < held.GetSize(); i += 2)
+                row.inUse.push_back({held[i], held[i + 1], 1});
+            std::stable_sort(row.inUse.begin(), row.inUse.end(),
+                             [](const cli::LodStretch& x, const cli::LodStretch& y) { return x.start < y.start; });
+        }
+    }
+    return m_rowTimes;
+}
+
+json ViewerApi::Gantt(const Query& query)
+{
+    const cli::TimeWindow w = window(query);
     const GanttFacility& g = *m_schedule;
     const COleDateTime start = g.GetStartTime();
     const bool haveStart = start.GetStatus() == COleDateTime::valid;
     const long span = m_runEnd > 0 ? m_runEnd : 3600;
+    const std::vector<RowTimes>& times = rowTimes();
+    auto stretches = [](const std::vector<cli::LodStretch>& merged) {
+        json out = json::array();
+        for (const cli::LodStretch& s : merged) {
+            json entry = {{"start", s.start}, {"end", s.end}};
+            if (s.count > 1) entry["count"] = s.count;
+            out.push_back(std::move(entry));
+        }
+        return out;
+    };
     json rows = json::array();
     for (int v = 0; v < g.GetNumSchedVessels(); ++v) {
         const Vessel* vessel = g.GetVesselByIndex(v);
+        const RowTimes& row = times[static_cast<std::size_t>(v)];
         json blocks = json::array();
-        for (int b = 0; b < g.GetNumTimeBlocks(v); ++b) {
+        for (const cli::LodEntry& e : cli::MergeBlocks(row.blocks, w)) {
+            if (e.count > 1) {
+                // Coloured by its batch when it holds one, neutral otherwise.
+                const int colour = e.batches.size() == 1 ? cli::BatchColour(e.batches.front()) : 0x8C8C8C;
+                blocks.push_back({{"start", e.start},
+                                  {"end", e.end},
+                                  {"count", e.count},
+                                  {"batches", e.batches},
+                                  {"empty", e.empty},
+                                  {"colour", cli::HexColour(e.empty ? cli::Lighten(colour, 0.55) : colour)}});
+                continue;
+            }
             CString step, version, op, rec;
             long stepID = 0, opID = 0, from = 0, to = 0;
             short batch = 0;
             bool empty = false;
-            if (!g.GetScheduleInfo(v, b, step, version, op, stepID, opID, rec, from, to, batch, empty)) continue;
+            g.GetScheduleInfo(v, row.index[e.first], step, version, op, stepID, opID, rec, from, to, batch, empty);
             // Coloured as the Gantt chart of the report draws it.
             const int colour = cli::BatchColour(batch);
             blocks.push_back({{"start", from},
@@ -544,42 +620,45 @@ json ViewerApi::Gantt()
                               {"empty", empty},
                               {"colour", cli::HexColour(empty ? cli::Lighten(colour, 0.55) : colour)}});
         }
-        json inUse = json::array();
-        const Array<long> held = g.GetInUseBlocks(v);
-        for (int i = 0; i + 1 < held.GetSize(); i += 2)
-            inUse.push_back({{"start", held[i]}, {"end", held[i + 1]}});
 
         // Non-working time: the complement of the calendar's working blocks
-        // within the run.
-        json nonWorking = json::array();
-        if (vessel && haveStart && g.GetCalendar()) {
-            COleDateTime to = start;
-            to.m_dt = start.m_dt + static_cast<double>(span) / 86400.0;
+        // within the run, asked of the calendar for the window only.
+        std::vector<cli::LodStretch> nonWorking;
+        const long lo = std::min(w.from, span), hi = std::min(w.to, span);
+        if (vessel && haveStart && g.GetCalendar() && hi > lo) {
+            COleDateTime a = start, b = start;
+            a.m_dt = start.m_dt + static_cast<double>(lo) / 86400.0;
+            b.m_dt = start.m_dt + static_cast<double>(hi) / 86400.0;
             List<COleDateTime> working;
-            g.GetCalendarBlocks(v, start, to, working);
+            g.GetCalendarBlocks(v, a, b, working);
             if (working.GetCount() >= 2) {
-                long cursor = 0;
+                long cursor = lo;
                 auto add = [&](long from, long until) {
-                    if (until > from) nonWorking.push_back({{"start", from}, {"end", until}});
+                    if (until > from) nonWorking.push_back({from, until, 1});
                 };
                 for (int i = 0; i + 1 < working.GetCount(); i += 2) {
-                    const long a = std::lround((working.GetAt(i).m_dt - start.m_dt) * 86400.0);
-                    const long b = std::lround((working.GetAt(i + 1).m_dt - start.m_dt) * 86400.0);
-                    add(cursor, std::min(a, span));
-                    cursor = std::max(cursor, b);
+                    const long x = std::lround((working.GetAt(i).m_dt - start.m_dt) * 86400.0);
+                    const long y = std::lround((working.GetAt(i + 1).m_dt - start.m_dt) * 86400.0);
+                    add(cursor, std::min(x, hi));
+                    cursor = std::max(cursor, y);
                 }
-                add(cursor, span);
+                add(cursor, hi);
             }
         }
         rows.push_back({{"index", v},
                         {"id", vessel ? json(vessel->GetID()) : json(nullptr)},
                         {"name", vessel ? text(vessel->GetName()) : std::string()},
                         {"blocks", std::move(blocks)},
-                        {"inUse", std::move(inUse)},
-                        {"nonWorking", std::move(nonWorking)}});
+                        {"inUse", stretches(cli::MergeStretches(row.inUse, w))},
+                        {"nonWorking", stretches(cli::MergeStretches(nonWorking, w))}});
     }
     const std::string startIso = haveStart ? text(start.ToIso()) : std::string();
-    return {{"start", startIso.empty() ? json(nullptr) : json(startIso)}, {"end", m_runEnd}, {"rows", std::move(rows)}};
+    return {{"start", startIso.empty() ? json(nullptr) : json(startIso)},
+            {"end", m_runEnd},
+            {"from", w.from},
+            {"to", w.to},
+            {"px", w.px},
+            {"rows", std::move(rows)}};
 }
 
 json ViewerApi::CompositeTypes()
@@ -642,29 +721,78 @@ json ViewerApi::CompositeProfile(const Query& query)
     const bool perTime = QueryInteger(query, "perTime", 0, 1).value_or(0) == 1;
     if (perTime) setting = *setting | PerTime;
 
-    cli::ProfileChart chart;
-    std::string error;
+    const cli::TimeWindow w = window(query);
     const std::optional<long> g = group ? std::optional<long>(static_cast<long>(*group)) : std::nullopt;
-    const std::optional<long> c = component ? std::optional<long>(static_cast<long>(*component)) : std::nullopt;
-    if (!cli::BuildProfileSum(*m_schedule, type, *setting, g, c, chart, error)) throw ApiError(404, error);
-
-    json points = json::array();
-    if (!chart.series.empty())
-        for (const auto& [t, value] : chart.series.front().points) {
-            const double seconds = t * chart.timeFactor;
-            points.push_back({{"t", std::isfinite(seconds) ? json(std::llround(seconds)) : json(nullptr)},
-                              {"value", number(value)}});
+    // Each profile in seconds, as the library's sum of the selection.
+    std::string timeUnit = "s", valueUnit;
+    double timeFactor = 1.0;
+    auto profile = [&](std::optional<long> c) {
+        cli::ProfileChart chart;
+        std::string error;
+        if (!cli::BuildProfileSum(*m_schedule, type, *setting, g, c, chart, error)) throw ApiError(404, error);
+        timeUnit = chart.timeUnit;
+        valueUnit = chart.valueUnit;
+        timeFactor = chart.timeFactor;
+        std::vector<std::pair<double, double>> points;
+        if (!chart.series.empty())
+            for (const auto& [t, value] : chart.series.front().points)
+                points.emplace_back(t * chart.timeFactor, value);
+        return points;
+    };
+    auto pointsOf = [&](const std::vector<std::pair<double, double>>& steps) {
+        json points = json::array();
+        for (const cli::ColumnPoint& p : cli::DownsampleSteps(steps, w)) {
+            if (!std::isfinite(p.t)) continue;
+            json point = {{"t", std::llround(p.t)}, {"value", number(p.value)}};
+            if (p.min != p.max) {
+                point["min"] = number(p.min);
+                point["max"] = number(p.max);
+            }
+            points.push_back(std::move(point));
         }
-    return {{"type", static_cast<int>(type)},
-            {"name", CompTypeName(type)},
-            {"group", group ? json(*group) : json(nullptr)},
-            {"component", component ? json(*component) : json(nullptr)},
-            {"quantity", quantity},
-            {"perTime", perTime},
-            {"timeUnit", chart.timeUnit},
-            {"valueUnit", chart.valueUnit},
-            {"timeFactor", number(chart.timeFactor)},
-            {"points", std::move(points)}};
+        return points;
+    };
+
+    json answer = {{"type", static_cast<int>(type)},
+                   {"name", CompTypeName(type)},
+                   {"group", group ? json(*group) : json(nullptr)},
+                   {"component", component ? json(*component) : json(nullptr)},
+                   {"quantity", quantity},
+                   {"perTime", perTime},
+                   {"from", w.from},
+                   {"to", w.to},
+                   {"px", w.px}};
+    const std::optional<std::string> list = QueryValue(query, "components");
+    if (!list) {
+        answer["points"] =
+            pointsOf(profile(component ? std::optional<long>(static_cast<long>(*component)) : std::nullopt));
+    } else {
+        if (!group || component) throw ApiError(400, "parameter components needs a group and no component");
+        Array<long> ids;
+        Array<CString> names;
+        m_schedule->GetCompositeComponents(static_cast<int>(*group), ids, names, type);
+        json series = json::array();
+        std::vector<std::pair<double, double>> sum;
+        std::size_t from = 0;
+        while (from <= list->size()) {
+            const std::size_t comma = std::min(list->find(',', from), list->size());
+            const long long id = ParseInteger(list->substr(from, comma - from), "components", INT_MIN, INT_MAX);
+            from = comma + 1;
+            std::string name;
+            for (int i = 0; i < ids.GetSize() && i < names.GetSize(); ++i)
+                if (ids[i] == id) name = text(names[i]);
+            const std::vector<std::pair<double, double>> steps = profile(static_cast<long>(id));
+            sum = cli::AddSteps(sum, steps);
+            series.push_back({{"component", id}, {"name", name}, {"points", pointsOf(steps)}});
+            if (series.size() > 64) throw ApiError(400, "parameter components names more than 64 components");
+        }
+        answer["points"] = pointsOf(sum);
+        answer["series"] = std::move(series);
+    }
+    answer["timeUnit"] = timeUnit;
+    answer["valueUnit"] = valueUnit;
+    answer["timeFactor"] = number(timeFactor);
+    return answer;
 }
 
 } // namespace batchplant::serve

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../render/TimeWindow.h"
 #include "RequestParams.h"
 #include "batchplant/platform/HostInterfaces.h"
 
@@ -44,7 +45,7 @@ public:
     nlohmann::json Visibility(const nlohmann::json& body);
     nlohmann::json Layout(const nlohmann::json& body);
     nlohmann::json Floors(const nlohmann::json& body);
-    nlohmann::json Gantt();
+    nlohmann::json Gantt(const Query& query);
     nlohmann::json CompositeTypes();
     nlohmann::json CompositeGroups(const Query& query);
     nlohmann::json CompositeComponents(const Query& query);
@@ -77,6 +78,17 @@ private:
     };
     std::vector<StreamEntry> allStreams() const;
 
+    // Each row's blocks (ascending start, with their index in the library)
+    // and in-use stretches, read once for the level-of-detail answers.
+    struct RowTimes {
+        std::vector<cli::LodBlock> blocks;
+        std::vector<int> index;
+        std::vector<cli::LodStretch> inUse;
+    };
+    const std::vector<RowTimes>& rowTimes();
+    // The window of a schedule or profile request: from, to, px.
+    cli::TimeWindow window(const Query& query) const;
+
     nlohmann::json stateAt(long time);
     nlohmann::json visibilityFlags() const;
     nlohmann::json vesselPositions() const;
@@ -89,6 +101,7 @@ private:
     std::unique_ptr<GanttFacility> m_schedule;
     EventLog m_events;
     long m_runEnd = 0;
+    std::vector<RowTimes> m_rowTimes;
 };
 
 } // namespace batchplant::serve

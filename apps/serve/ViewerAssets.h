@@ -11,6 +11,7 @@ struct EmbeddedAsset {
     std::string_view path;        // URL path below the site root, e.g. "/index.html", "/assets/index-3f2a.js"
     std::string_view contentType; // e.g. "text/html; charset=utf-8"
     std::string_view data;        // the file's bytes
+    std::string_view gzip;        // the same, gzip-compressed when the page was built; empty when not worth it
 };
 
 // Every file of the built page. When the page could not be built (no npm at

@@ -2,11 +2,15 @@
 
 #include <httplib.h>
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -55,13 +59,88 @@ std::string shown(const std::string& path)
     return path.size() > 80 ? out + "..." : out;
 }
 
-void sendJson(httplib::Response& res, int status, const json& body)
+// Answers above this size go compressed to a client on another machine
+// that asks for gzip; below it, or on loopback, compressing costs more than
+// sending.
+constexpr std::size_t kGzipAbove = 64 * 1024;
+
+bool onLoopback(const httplib::Request& req)
+{
+    const std::string& a = req.remote_addr;
+    return a.rfind("127.", 0) == 0 || a == "::1" || a.rfind("::ffff:127.", 0) == 0;
+}
+
+bool acceptsGzip(const httplib::Request& req)
+{
+    return req.get_header_value("Accept-Encoding").find("gzip") != std::string::npos;
+}
+
+// gzip at the fastest level: an answer of a few megabytes in milliseconds.
+std::string gzipFast(const std::string& data)
+{
+    z_stream z{};
+    if (deflateInit2(&z, 1, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+    std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const int done = deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return done == Z_STREAM_END ? out : std::string();
+}
+
+// The library compresses every body whose type is exactly one of a few it
+// knows (with Brotli at its slowest level when asked for "br"); the charset
+// parameter keeps it from doing so, and this server decides itself.
+constexpr const char* kJsonType = "application/json; charset=utf-8";
+
+void sendJson(httplib::Response& res, int status, const json& body, const httplib::Request* req = nullptr)
 {
     res.status = status;
     // Names read from a database need not be valid UTF-8; such bytes are
     // replaced rather than failing the whole answer.
-    res.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
+    std::string text = body.dump(-1, ' ', false, json::error_handler_t::replace);
+    if (req && text.size() > kGzipAbove && !onLoopback(*req) && acceptsGzip(*req)) {
+        std::string packed = gzipFast(text);
+        if (!packed.empty()) {
+            text = std::move(packed);
+            res.set_header("Content-Encoding", "gzip");
+        }
+    }
+    if (req) res.set_header("Vary", "Accept-Encoding");
+    res.set_content(std::move(text), kJsonType);
     res.set_header("Cache-Control", "no-store");
+}
+
+// Whether a Host header names this server: the address it is bound to,
+// localhost or a loopback address (any IP address when bound to all), so
+// that a page served from another name cannot reach it by rebinding that
+// name to this machine. Browsers always send Host; tools may not.
+bool hostAllowed(const std::string& header, const std::string& bound)
+{
+    if (header.empty()) return true;
+    std::string name = header;
+    if (name.front() == '[') {
+        const std::size_t close = name.find(']');
+        if (close == std::string::npos) return false;
+        const std::string rest = name.substr(close + 1);
+        if (!rest.empty() && (rest[0] != ':' || rest.find_first_not_of("0123456789", 1) != std::string::npos))
+            return false;
+        name = name.substr(1, close - 1);
+    } else if (const std::size_t colon = name.find(':'); colon != std::string::npos) {
+        if (name.find_first_not_of("0123456789", colon + 1) != std::string::npos) return false;
+        name = name.substr(0, colon);
+    }
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name == "localhost" || name == "127.0.0.1" || name == "::1" || name == bound) return true;
+    if (bound == "0.0.0.0" || bound == "::") {
+        unsigned char address[16];
+        return inet_pton(AF_INET, name.c_str(), address) == 1 || inet_pton(AF_INET6, name.c_str(), address) == 1;
+    }
+    return false;
 }
 
 void sendError(httplib::Response& res, int status, const std::string& message)
@@ -119,13 +198,14 @@ struct ViewerServer::Impl {
     httplib::Server http;
     std::map<std::string_view, const EmbeddedAsset*> assets;
     bool bound = false;
+    std::string boundHost; // as Host headers spell it, without brackets
     std::string bindError;
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> inRun{false};
 
     // Runs one API operation under the model lock and answers its JSON or
     // its error.
-    void answer(httplib::Response& res, const std::function<json()>& work)
+    void answer(const httplib::Request& req, httplib::Response& res, const std::function<json()>& work)
     {
         try {
             json body;
@@ -135,7 +215,7 @@ struct ViewerServer::Impl {
                 body = work();
                 if (!capture.messages.empty() && body.is_object()) body["messages"] = capture.messages;
             }
-            sendJson(res, 200, body);
+            sendJson(res, 200, body, &req);
         } catch (const ApiError& e) {
             sendError(res, e.Status(), e.what());
         } catch (const std::exception& e) {
@@ -148,14 +228,14 @@ struct ViewerServer::Impl {
     void get(const std::string& path, std::function<json(const httplib::Request&)> work)
     {
         http.Get(path, [this, work](const httplib::Request& req, httplib::Response& res) {
-            answer(res, [&] { return work(req); });
+            answer(req, res, [&] { return work(req); });
         });
     }
 
     void post(const std::string& path, std::function<json(const json&)> work)
     {
         http.Post(path, [this, work](const httplib::Request& req, httplib::Response& res) {
-            answer(res, [&] { return work(ParseBodyObject(req.body)); });
+            answer(req, res, [&] { return work(ParseBodyObject(req.body)); });
         });
     }
 
@@ -174,10 +254,19 @@ struct ViewerServer::Impl {
         const std::string path = req.path == "/" ? std::string("/index.html") : req.path;
         const auto it = assets.find(path);
         if (it == assets.end()) return sendError(res, 404, "no such path: " + shown(req.path));
+        // Sent as stored, compressed when the page was built: the library
+        // would otherwise compress every file again on every request.
         const EmbeddedAsset& asset = *it->second;
+        const bool packed = !asset.gzip.empty() && acceptsGzip(req);
+        const std::string_view bytes = packed ? asset.gzip : asset.data;
         res.status = 200;
-        res.set_content(asset.data.data(), asset.data.size(), std::string(asset.contentType).c_str());
+        if (packed) res.set_header("Content-Encoding", "gzip");
+        if (!asset.gzip.empty()) res.set_header("Vary", "Accept-Encoding");
         res.set_header("Cache-Control", "no-cache");
+        res.set_content_provider(bytes.size(), std::string(asset.contentType),
+                                 [bytes](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                     return sink.write(bytes.data() + offset, std::min(length, bytes.size() - offset));
+                                 });
     }
 
     void routes()
@@ -186,7 +275,7 @@ struct ViewerServer::Impl {
         get("/api/model", [&a](const httplib::Request&) { return a.Model(); });
         get("/api/state", [&a](const httplib::Request& req) { return a.State(req.params); });
         get("/api/info", [&a](const httplib::Request& req) { return a.Info(req.params); });
-        get("/api/gantt", [&a](const httplib::Request&) { return a.Gantt(); });
+        get("/api/gantt", [&a](const httplib::Request& req) { return a.Gantt(req.params); });
         get("/api/composite/types", [&a](const httplib::Request&) { return a.CompositeTypes(); });
         get("/api/composite/groups", [&a](const httplib::Request& req) { return a.CompositeGroups(req.params); });
         get("/api/composite/components",
@@ -215,6 +304,27 @@ struct ViewerServer::Impl {
             sendError(res, 500, "internal error");
         });
         http.set_payload_max_length(kMaxBody);
+
+        // Only this server's own page may use it: not a page that reached it
+        // by another name (DNS rebinding), nor a cross-site form or script
+        // that changes the view.
+        http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+            const std::string hostHeader = req.get_header_value("Host");
+            if (!hostAllowed(hostHeader, boundHost)) {
+                sendError(res, 403,
+                          "Host " + shown(hostHeader) + " is not this server's address; open the viewer at " +
+                              boundHost + " or localhost");
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            if (req.method != "GET" && req.method != "HEAD" && req.has_header("Origin") &&
+                req.get_header_value("Origin") != "http://" + hostHeader) {
+                sendError(res, 403,
+                          "a request from " + shown(req.get_header_value("Origin")) +
+                              " is refused: only the viewer's own page may change the view");
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
 
         // Without TCP_NODELAY an answer written in two pieces waits for the
         // browser's delayed acknowledgement of the first: 40 ms on every
@@ -255,6 +365,9 @@ int ViewerServer::Bind(const std::string& host, int port)
         bound = port;
     m_impl->bound = bound > 0;
     const int why = errno;
+    m_impl->boundHost = host;
+    for (char& c : m_impl->boundHost)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (m_impl->bound)
         m_impl->bindError.clear();
     else if (why == EADDRINUSE)

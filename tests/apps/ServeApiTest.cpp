@@ -304,37 +304,65 @@ TEST(ServeApi, FloorsAreCreatedDeletedAndVesselsMoved)
 TEST(ServeApi, GanttRowsAndBlocksMatchTheScheduleView)
 {
     const GanttFacility& g = referenceSchedule();
-    Answer a = get("/api/gantt");
-    ASSERT_EQ(a.status, 200) << a.raw.substr(0, 200);
-    ASSERT_EQ(a.body["rows"].size(), static_cast<std::size_t>(g.GetNumSchedVessels()));
-    int blocks = 0;
-    for (int v = 0; v < g.GetNumSchedVessels(); ++v) {
-        json& row = a.body["rows"][v];
-        EXPECT_EQ(row["name"], g.GetVesselByIndex(v)->GetName().str());
-        ASSERT_EQ(row["blocks"].size(), static_cast<std::size_t>(g.GetNumTimeBlocks(v)));
-        for (int b = 0; b < g.GetNumTimeBlocks(v); ++b, ++blocks) {
-            CString step, version, op, rec;
-            long stepID = 0, opID = 0, start = 0, end = 0;
-            short batch = 0;
-            bool empty = false;
-            ASSERT_TRUE(g.GetScheduleInfo(v, b, step, version, op, stepID, opID, rec, start, end, batch, empty));
-            json& block = row["blocks"][b];
-            EXPECT_EQ(block["start"], start);
-            EXPECT_EQ(block["end"], end);
-            EXPECT_EQ(block["batch"], batch);
-            EXPECT_EQ(block["operation"], op.str());
-            EXPECT_EQ(block["step"], step.str());
-            EXPECT_TRUE(isHexColour(block["colour"]));
+    auto blockAt = [&](int v, int b) {
+        CString step, version, op, rec;
+        long stepID = 0, opID = 0, start = 0, end = 0;
+        short batch = 0;
+        bool empty = false;
+        EXPECT_TRUE(g.GetScheduleInfo(v, b, step, version, op, stepID, opID, rec, start, end, batch, empty));
+        return json{{"start", start}, {"end", end}, {"batch", batch}, {"operation", op.str()}, {"step", step.str()}};
+    };
+    const long end = model()["run"]["end"].get<long>();
+    // The whole run at the default width, and a day zoomed in: each entry is
+    // the next of the row's blocks as they are, or a span of the next
+    // `count` of them; together they are every block in the window.
+    for (const std::string& window :
+         {std::string(), "?from=" + std::to_string(end / 2) + "&to=" + std::to_string(end / 2 + 86400) + "&px=4000"}) {
+        Answer a = get("/api/gantt" + window);
+        ASSERT_EQ(a.status, 200) << a.raw.substr(0, 200);
+        ASSERT_EQ(a.body["rows"].size(), static_cast<std::size_t>(g.GetNumSchedVessels()));
+        const long from = a.body["from"], to = a.body["to"];
+        int exact = 0, spans = 0;
+        for (int v = 0; v < g.GetNumSchedVessels(); ++v) {
+            json& row = a.body["rows"][v];
+            EXPECT_EQ(row["name"], g.GetVesselByIndex(v)->GetName().str());
+            int b = 0;
+            auto skipOutside = [&] {
+                while (b < g.GetNumTimeBlocks(v) && (blockAt(v, b)["end"] < from || blockAt(v, b)["start"] > to))
+                    ++b;
+            };
+            for (json& entry : row["blocks"]) {
+                skipOutside();
+                ASSERT_LT(b, g.GetNumTimeBlocks(v)) << entry.dump();
+                EXPECT_TRUE(isHexColour(entry["colour"]));
+                if (!entry.contains("count")) {
+                    for (const char* key : {"start", "end", "batch", "operation", "step"})
+                        EXPECT_EQ(entry[key], blockAt(v, b)[key]) << key;
+                    ++b, ++exact;
+                    continue;
+                }
+                EXPECT_EQ(entry["start"], blockAt(v, b)["start"]);
+                std::set<int> batches;
+                long until = 0;
+                for (int n = 0; n < entry["count"].get<int>(); ++n, ++b) {
+                    batches.insert(blockAt(v, b)["batch"].get<int>());
+                    until = std::max(until, blockAt(v, b)["end"].get<long>());
+                }
+                EXPECT_EQ(entry["end"], until);
+                EXPECT_EQ(entry["batches"], json(batches));
+                ++spans;
+            }
+            skipOutside();
+            EXPECT_EQ(b, g.GetNumTimeBlocks(v)) << "row " << v << " misses blocks in " << window;
+            for (json nw : row["nonWorking"]) {
+                EXPECT_LT(nw["start"].get<long>(), nw["end"].get<long>());
+                EXPECT_GE(nw["start"].get<long>(), 0);
+                EXPECT_LE(nw["end"].get<long>(), end);
+            }
         }
-        const Array<long> inUse = g.GetInUseBlocks(v);
-        EXPECT_EQ(row["inUse"].size(), static_cast<std::size_t>(inUse.GetSize() / 2));
-        for (json nw : row["nonWorking"]) {
-            EXPECT_LT(nw["start"].get<long>(), nw["end"].get<long>());
-            EXPECT_GE(nw["start"].get<long>(), 0);
-            EXPECT_LE(nw["end"].get<long>(), a.body["end"].get<long>());
-        }
+        EXPECT_GT(exact, 0) << window;
+        EXPECT_EQ(spans > 0, window.empty()) << "spans only where blocks are narrower than a pixel";
     }
-    EXPECT_GT(blocks, 0);
 }
 
 TEST(ServeApi, EveryProfileTypeAnswersOrSaysWhy)
@@ -397,9 +425,20 @@ TEST(ServeApi, EveryProfileTypeAnswersOrSaysWhy)
         for (int i = 0; i < compIds.GetSize(); ++i)
             EXPECT_EQ(comps.body["components"][i]["id"], compIds[i]);
         if (compIds.GetSize() > 0) {
-            Answer one = get("/api/composite/profile?type=" + std::to_string(t) + "&group=" + std::to_string(group) +
-                             "&component=" + std::to_string(compIds[0]));
+            const std::string base =
+                "/api/composite/profile?type=" + std::to_string(t) + "&group=" + std::to_string(group);
+            Answer one = get(base + "&component=" + std::to_string(compIds[0]));
             EXPECT_EQ(one.status, 200) << one.raw;
+            // Several components at once: one series each, their sum in points.
+            std::string list;
+            for (int i = 0; i < std::min(3, compIds.GetSize()); ++i)
+                list += (i ? "," : "") + std::to_string(compIds[i]);
+            Answer several = get(base + "&components=" + list + "&px=200");
+            ASSERT_EQ(several.status, 200) << several.raw;
+            ASSERT_EQ(several.body["series"].size(), static_cast<std::size_t>(std::min(3, compIds.GetSize())));
+            EXPECT_EQ(several.body["series"][0]["points"].size() > 0, one.body["points"].size() > 0);
+            for (const json& series : several.body["series"])
+                EXPECT_LE(series["points"].size(), 200u);
         }
         // A group that does not exist is named in the error.
         Answer missing = get("/api/composite/profile?type=" + std::to_string(t) + "&group=987654321");

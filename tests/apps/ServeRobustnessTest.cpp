@@ -88,6 +88,13 @@ std::vector<BadRequest> badRequests()
         {"GET", "/api/composite/profile?type=0&perTime=2", "", 400},
         {"GET", "/api/composite/profile?type=0&group=1.5", "", 400},
         {"GET", "/api/composite/profile?type=0&component=99999999999", "", 400},
+        {"GET", "/api/composite/profile?type=0&components=1,2", "", 400},
+        {"GET", "/api/composite/profile?type=0&group=1&components=1,,2", "", 0},
+        {"GET", "/api/gantt?from=10&to=10", "", 400},
+        {"GET", "/api/gantt?from=-1", "", 400},
+        {"GET", "/api/gantt?px=0", "", 400},
+        {"GET", "/api/gantt?px=9000", "", 400},
+        {"GET", "/api/gantt?to=2147483648", "", 400},
         // Unknown paths and wrong methods.
         {"GET", "/api/nothing", "", 404},
         {"GET", "/api", "", 404},
@@ -138,6 +145,48 @@ TEST(ServeRobustness, EveryMalformedRequestGetsAJsonClientError)
         expectJsonError(send(r), r);
     // None of them changed the model.
     EXPECT_EQ(get("/api/model").body["counts"], before["counts"]);
+}
+
+TEST(ServeRobustness, OnlyThePagesOwnRequestsAreServed)
+{
+    const std::string self = "127.0.0.1:" + std::to_string(ServedSample::instance().port());
+    struct Case {
+        const char* method;
+        std::string host, origin;
+        int status;
+    };
+    for (const Case& c : std::vector<Case>{{"GET", self, "", 200},
+                                           {"GET", "localhost:8080", "", 200},
+                                           {"GET", "[::1]", "", 200},
+                                           {"GET", "rebound.example:8080", "", 403},
+                                           {"GET", "127.0.0.1.rebound.example", "", 403},
+                                           {"GET", "127.0.0.1:80x", "", 403},
+                                           {"POST", self, "http://" + self, 200},
+                                           {"POST", self, "", 200},
+                                           {"POST", self, "http://attacker.example", 403},
+                                           {"POST", self, "null", 403}}) {
+        auto client = batchplant::test::client();
+        httplib::Headers headers = {{"Host", c.host}};
+        if (!c.origin.empty()) headers.emplace("Origin", c.origin);
+        const Answer a = toAnswer(std::string(c.method) == "GET"
+                                      ? client.Get("/api/composite/types", headers)
+                                      : client.Post("/api/select", headers, "{\"item\": 0}", "application/json"));
+        EXPECT_EQ(a.status, c.status) << c.method << " Host " << c.host << " Origin " << c.origin << ": " << a.raw;
+        if (c.status == 403) {
+            EXPECT_TRUE(a.body["error"].is_string()) << a.raw;
+        }
+    }
+    // Answers are never compressed per request on loopback; the page's
+    // files come as compressed when they were built.
+    auto client = batchplant::test::client();
+    client.set_decompress(false);
+    const httplib::Headers br = {{"Accept-Encoding", "br, gzip"}};
+    const auto gantt = client.Get("/api/gantt", br);
+    ASSERT_TRUE(gantt);
+    EXPECT_EQ(gantt->get_header_value("Content-Encoding"), "");
+    const auto page = client.Get("/", br);
+    ASSERT_TRUE(page);
+    EXPECT_NE(page->get_header_value("Content-Encoding"), "br");
 }
 
 // Raw bytes on a loopback socket, for what an HTTP client library would never
