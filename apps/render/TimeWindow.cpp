@@ -23,13 +23,16 @@ std::vector<LodEntry> MergeBlocks(const std::vector<LodBlock>& blocks, const Tim
             out.push_back({b.start, b.end, i, 1, {}, b.empty});
             continue;
         }
-        // A span a pixel wide closes, unless the next operation is of its
-        // one batch: a batch's many short operations in a row read as one bar.
+        // A span a pixel wide closes, unless the next operation keeps its
+        // colour: of its one batch (a batch's many short operations read as
+        // one bar), or joining a span of several batches (drawn in one
+        // neutral colour) that is not yet kSpanPixels wide.
         if (open) {
             const LodEntry& span = out.back();
-            const bool sameBatch = span.batches.size() == 1 && span.batches.front() == b.batch;
-            if (window.Visible(static_cast<long long>(b.start) - span.end) ||
-                (window.Visible(static_cast<long long>(span.end) - span.start) && !sameBatch))
+            const long long width = static_cast<long long>(span.end) - span.start;
+            const bool keepsColour =
+                span.batches.size() == 1 ? span.batches.front() == b.batch : !window.Visible(width / kSpanPixels);
+            if (window.Visible(static_cast<long long>(b.start) - span.end) || (window.Visible(width) && !keepsColour))
                 close();
         }
         if (!open) {

@@ -27,6 +27,10 @@ struct TimeWindow {
     bool Intersects(long start, long end) const { return start <= to && end >= from; }
 };
 
+// The widest a span of several batches grows (it is drawn in one neutral
+// colour, so joining neighbours changes nothing on screen).
+constexpr long long kSpanPixels = 8;
+
 // One operation of a row as the merge sees it.
 struct LodBlock {
     long start = 0;
@@ -50,8 +54,9 @@ struct LodEntry {
 // The blocks (ascending start) that intersect the window: one at least a
 // pixel wide as it is; a run of narrower ones as a span that closes before a
 // gap of a pixel or more, before a wide block, and once it is a pixel wide
-// unless the next block is of its one batch. A span left holding one block
-// is that block. At most about 2·px entries
+// unless the next block keeps its colour: of its one batch, or joining a
+// span of several batches not yet kSpanPixels wide. A span left holding one
+// block is that block. At most about 2·px entries
 // for blocks that do not overlap, whatever their number.
 std::vector<LodEntry> MergeBlocks(const std::vector<LodBlock>& blocks, const TimeWindow& window);
 

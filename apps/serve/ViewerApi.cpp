@@ -726,18 +726,28 @@ json ViewerApi::CompositeProfile(const Query& query)
     // Each profile in seconds, as the library's sum of the selection.
     std::string timeUnit = "s", valueUnit;
     double timeFactor = 1.0;
-    auto profile = [&](std::optional<long> c) {
-        cli::ProfileChart chart;
-        std::string error;
-        if (!cli::BuildProfileSum(*m_schedule, type, *setting, g, c, chart, error)) throw ApiError(404, error);
-        timeUnit = chart.timeUnit;
-        valueUnit = chart.valueUnit;
-        timeFactor = chart.timeFactor;
-        std::vector<std::pair<double, double>> points;
-        if (!chart.series.empty())
-            for (const auto& [t, value] : chart.series.front().points)
-                points.emplace_back(t * chart.timeFactor, value);
-        return points;
+    // Summing a profile over a year's run takes seconds, and the page asks
+    // for the same one again on every zoom and pan: the sums are kept.
+    auto profile = [&](std::optional<long> c) -> const std::vector<std::pair<double, double>>& {
+        const ProfileKey key{static_cast<int>(type), static_cast<int>(*setting),
+                             g.has_value(),          g.value_or(0),
+                             c.has_value(),          c.value_or(0)};
+        auto found = m_profiles.find(key);
+        if (found == m_profiles.end()) {
+            cli::ProfileChart chart;
+            std::string error;
+            if (!cli::BuildProfileSum(*m_schedule, type, *setting, g, c, chart, error)) throw ApiError(404, error);
+            CachedProfile sum{{}, chart.timeUnit, chart.valueUnit, chart.timeFactor};
+            if (!chart.series.empty())
+                for (const auto& [t, value] : chart.series.front().points)
+                    sum.points.emplace_back(t * chart.timeFactor, value);
+            if (m_profiles.size() >= kProfilesKept) m_profiles.clear();
+            found = m_profiles.emplace(key, std::move(sum)).first;
+        }
+        timeUnit = found->second.timeUnit;
+        valueUnit = found->second.valueUnit;
+        timeFactor = found->second.timeFactor;
+        return found->second.points;
     };
     auto pointsOf = [&](const std::vector<std::pair<double, double>>& steps) {
         json points = json::array();

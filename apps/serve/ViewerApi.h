@@ -9,7 +9,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <map>
 #include <memory>
+#include <tuple>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -102,6 +105,16 @@ private:
     EventLog m_events;
     long m_runEnd = 0;
     std::vector<RowTimes> m_rowTimes;
+    // Profile sums by type, setting, group and component (each with whether
+    // it is given), in seconds; at most kProfilesKept.
+    using ProfileKey = std::tuple<int, int, bool, long, bool, long>;
+    struct CachedProfile {
+        std::vector<std::pair<double, double>> points;
+        std::string timeUnit, valueUnit;
+        double timeFactor = 1.0;
+    };
+    static constexpr std::size_t kProfilesKept = 64;
+    std::map<ProfileKey, CachedProfile> m_profiles;
 };
 
 } // namespace batchplant::serve
