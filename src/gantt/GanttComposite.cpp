@@ -2,6 +2,9 @@
 // results database on the first request that names the type, then kept.
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
 
 #include "batchplant/db/CompositeRecordsets.h"
 #include "batchplant/db/Dao.h"
@@ -29,6 +32,34 @@ template <class Recordset> CompositeStream* LoadRows(CDaoDatabase* db, CompType 
     auto stream = std::make_unique<CompositeStream>();
     for (; !rs.IsEOF(); rs.MoveNext())
         stream->AddRecord(rs, type);
+    rs.CloseIfOpen();
+    return stream.release();
+}
+
+// The utility query has a row per component of the utility's material (its
+// UtilityID column is the component's), each repeating the whole use. The
+// rows of one use come together (the query orders by the use) and agree in
+// batch, step, operation, equipment, utility, times and amounts: each use is
+// counted once, whatever its material's composition.
+CompositeStream* LoadUtilityUses(CDaoDatabase* db)
+{
+    DaoUtilityComposite rs(db);
+    if (!rs.OpenOnDatabase(db) || rs.IsEOF()) {
+        rs.CloseIfOpen();
+        return nullptr;
+    }
+    auto stream = std::make_unique<CompositeStream>();
+    auto useOf = [](const DaoUtilityComposite& r) {
+        return std::make_tuple(r.m_BatchNumber, r.m_StepID, r.m_OperationID, r.m_EquipmentID, r.m_UtilityName.str(),
+                               r.m_StartTime, r.m_EndTime, r.m_Mass, r.m_Volume, r.m_HeatDuty);
+    };
+    std::optional<decltype(useOf(rs))> last;
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+        auto use = useOf(rs);
+        if (last && *last == use) continue;
+        last = std::move(use);
+        stream->AddRecord(rs, Utilities);
+    }
     rs.CloseIfOpen();
     return stream.release();
 }
@@ -87,7 +118,7 @@ CompositeStream* GanttFacility::loadCompositeStream(CDaoDatabase* db, CompType t
     case BufferTanks:
         return LoadBufferTanks(db);
     case Utilities:
-        return LoadRows<DaoUtilityComposite>(db, type);
+        return LoadUtilityUses(db);
     case Labor:
         return LoadRows<CDaoCompositeLabor>(db, type);
     case VaporEmissions:

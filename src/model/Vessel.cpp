@@ -87,7 +87,9 @@ void Vessel::SetDBParams(CDaoEquipmentSet& row)
     m_classID = row.m_EquipmentClassID;
     m_plantID = row.m_PlantID;
     m_plantName = row.m_PlantName;
-    m_calendarID = row.m_CalendarID;
+    // The table has NULL (read as 0) for equipment without a calendar; a
+    // vessel says so with -1, as a default-built one does.
+    m_calendarID = row.m_CalendarID > 0 ? row.m_CalendarID : -1;
     m_class = row.m_Class;
     m_tag = row.m_QLTag;
     m_capacityUnit = row.m_CapacityUOM;

@@ -320,6 +320,9 @@ TEST_F(CompositeLoadingTest, UtilitiesGroupByNameAndChargeUnspecifiedEquipment)
     db.Exec("UPDATE UtilitySummary SET HeatDuty = -500 WHERE UtilityID = 2;");
     Phase(1, "UtilityID", 1, 50);
     Phase(2, "UtilityID", 2, 50);
+    // Materials of two and three components: each use still counts once.
+    db.Exec("INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) "
+            "VALUES (1, 51, 0.5, 0.5, 0.5), (2, 51, 0.3, 0.3, 0.3), (2, 52, 0.2, 0.2, 0.2);");
     ProfileFacility f(db.path());
     std::vector<std::string> names;
     // "Steam": 83 * 116 * 101 * 97 * 109 in 32 bits.
@@ -330,6 +333,7 @@ TEST_F(CompositeLoadingTest, UtilitiesGroupByNameAndChargeUnspecifiedEquipment)
     const Points duty = List(f, Utilities, steam, -1, Duty);
     ASSERT_FALSE(duty.empty());
     EXPECT_DOUBLE_EQ(duty[0].second, 500.0 * 1000.0 / 600.0); // cooling counts positive too, in W
+    EXPECT_DOUBLE_EQ(List(f, Utilities, steam, 2, Duty)[0].second, 500.0 * 1000.0 / 600.0);
 }
 
 TEST_F(CompositeLoadingTest, LaborCountsWholeOperatorsPerGrade)
