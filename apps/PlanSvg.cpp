@@ -91,6 +91,8 @@ double scaleFor(const FloorExtent& e, const PlanSvgOptions& o)
     const double width = e.maxX - e.minX;
     double scale = o.scale > 0.0 && std::isfinite(o.scale) ? o.scale : 40.0;
     if (o.maxWidth > 0.0 && width * scale > o.maxWidth) scale = std::max(1.0, o.maxWidth / width);
+    const double height = e.maxY - e.minY;
+    if (o.maxHeight > 0.0 && height * scale > o.maxHeight) scale = std::max(0.05, o.maxHeight / height);
     return scale;
 }
 
@@ -266,7 +268,7 @@ std::string RenderFloorSvg(const Facility& facility, const Plane& floor, const P
     const FloorExtent e = extentOf(floor);
     const double scale = scaleFor(e, options);
     const FloorSize size = sizeOf(e, scale, options);
-    const std::string prefix = "f" + std::to_string(floor.GetID()) + "-";
+    const std::string prefix = options.idPrefix.empty() ? "f" + std::to_string(floor.GetID()) + "-" : options.idPrefix;
     std::string out = standalone ? kXmlHeader : "";
     out += svgOpen(size.width, size.height, standalone);
     if (standalone) out += kStyle;

@@ -23,6 +23,11 @@ struct PlanSvgOptions {
     // Pixels per unit of length; reduced for floors too wide for maxWidth.
     double scale = 40.0;
     double maxWidth = 1600.0;
+    // And for floors too deep for maxHeight (0: no limit).
+    double maxHeight = 0.0;
+    // Prefix of the ids inside the drawing; by default from the floor's id.
+    // A page that holds one floor several times gives each its own.
+    std::string idPrefix;
     // A caption under the floor titles (e.g. the simulated time); none if
     // empty.
     std::string caption;

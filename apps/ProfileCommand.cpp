@@ -3,6 +3,7 @@
 // [-o FILE]` writes one composite profile of a run (the selected components
 // summed) as CSV or as an SVG step chart.
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -12,6 +13,7 @@
 
 #include "Command.h"
 #include "render/Html.h"
+#include "render/GanttSvg.h"
 #include "render/Load.h"
 #include "render/Profiles.h"
 #include "batchplant/gantt/GanttFacility.h"
@@ -137,7 +139,10 @@ int runProfile(const ProfileOptions& o)
         std::fprintf(stderr, "batchplant profile: %s in %s\n", error.c_str(), o.db.c_str());
         return kBadInput;
     }
-    const std::string text = o.format == "csv" ? renderCsv(chart) : RenderProfileSvg(chart, 0.0, true);
+    ChartFrame frame;
+    frame.start = run.schedule->GetStartTime();
+    frame.to = std::max(RunEndSeconds(*run.schedule), 1L);
+    const std::string text = o.format == "csv" ? renderCsv(chart) : RenderProfileSvg(chart, frame, true);
     if (o.output.empty()) {
         if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
             std::fprintf(stderr, "batchplant profile: cannot write to standard output\n");

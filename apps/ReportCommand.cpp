@@ -2,6 +2,7 @@
 // writes DIR/index.html: one self-contained page with the plant summary, the
 // Gantt chart and the composite profiles, all inline.
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,8 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "Command.h"
 #include "PlanLayout.h"
@@ -18,6 +21,7 @@
 #include "render/Load.h"
 #include "render/Profiles.h"
 #include "render/Summary.h"
+#include "render/TimeAxis.h"
 #include "batchplant/gantt/GanttFacility.h"
 #include "batchplant/model/Facility.h"
 #include "batchplant/model/Plane.h"
@@ -47,6 +51,10 @@ constexpr ProfileSpec kProfiles[] = {
     {VaporEmissions, Mass | PerTime, SeriesBy::Group, "Vapor emissions per source"},
     {BufferTanks, Mass, SeriesBy::Group, "Buffer tank contents"},
 };
+
+constexpr long kWeek = 7 * 86400;
+// Series a profile shows before the rest are summed as "others".
+constexpr std::size_t kMostSeries = 8;
 
 constexpr const char* kStyle = R"(
 body { font-family: Helvetica, Arial, sans-serif; margin: 0; color: #222; background: #F3F4F7; }
@@ -89,8 +97,12 @@ std::string renderPlanViews(PlanFacility& plant, long end)
         for (int f = 0; f < plant.GetNumFloors(); ++f) {
             const Plane* floor = plant.GetFloorByIndex(f);
             if (!floor) continue;
+            // A floor fits the screen beside its neighbours, and each of its
+            // three drawings has ids of its own.
             PlanSvgOptions options;
             options.maxWidth = 640.0;
+            options.maxHeight = 600.0;
+            options.idPrefix = "q" + std::to_string(quarter) + "f" + std::to_string(f) + "-";
             out << "<div class=\"chart\">" << RenderFloorSvg(plant, *floor, options, false) << "</div>\n";
         }
         out << "</div>\n";
@@ -113,25 +125,44 @@ std::string renderPage(const PlantSummary& summary, GanttFacility& schedule, Pla
     bars = 0;
     for (int v = 0; v < schedule.GetNumSchedVessels(); ++v)
         bars += schedule.GetNumTimeBlocks(v);
-    GanttSvgOptions gantt;
-    gantt.standalone = false;
-    page << "<section id=\"gantt\"><h2>Schedule</h2>\n<p class=\"caption\">One row per piece of equipment, one bar per "
-            "operation coloured by batch; pale bars are operations on an empty vessel, grey-blue stretches the time a "
-            "vessel holds material between operations, shaded areas non-working calendar time. Hover a bar for its "
-            "details.</p>\n<div class=\"chart\">\n"
-         << RenderGanttSvg(schedule, gantt) << "</div></section>\n";
-
     const long end = RunEndSeconds(schedule);
-    page << "<section id=\"profiles\"><h2>Resource profiles</h2>\n";
-    for (const ProfileSpec& spec : kProfiles) {
-        const ProfileChart chart = BuildProfileChart(schedule, spec.type, spec.setting, spec.by);
-        page << "<h3>" << XmlEscape(CompTypeName(spec.type)) << "</h3>\n<p class=\"caption\">"
-             << XmlEscape(spec.caption) << "</p>\n<div class=\"chart\">\n";
-        // The chart's time axis runs to the end of the schedule in the profile's time unit.
-        const double endInUnit = static_cast<double>(end) / chart.timeFactor;
-        page << RenderProfileSvg(chart, endInUnit, false) << "</div>\n";
+    // The whole run, and its busiest week at full detail where the run is
+    // long enough for the two to differ.
+    ChartFrame whole;
+    whole.start = schedule.GetStartTime();
+    whole.to = std::max(end, 1L);
+    std::vector<std::pair<std::string, ChartFrame>> views = {{"The whole run", whole}};
+    if (end > 3 * kWeek) {
+        ChartFrame week = whole;
+        week.from = std::min(BusiestWindow(schedule, kWeek), end - kWeek);
+        week.to = week.from + kWeek;
+        views.push_back({"The busiest week", week});
     }
-    page << "</section>\n" << renderPlanViews(plant, end) << "</main>\n</body>\n</html>\n";
+    std::vector<ProfileChart> charts;
+    for (const ProfileSpec& spec : kProfiles) {
+        charts.push_back(BuildProfileChart(schedule, spec.type, spec.setting, spec.by));
+        KeepLargestSeries(charts.back(), kMostSeries);
+    }
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        const auto& [title, frame] = views[i];
+        const std::string id = i == 0 ? "gantt" : "gantt-week";
+        page << "<section id=\"" << id << "\"><h2>" << title << "</h2>\n<p class=\"caption\">One row per piece of "
+             << "equipment, one bar per operation coloured by batch; operations narrower than a pixel are merged "
+             << "into spans (grey where they hold several batches). Pale bars are operations on an empty vessel, "
+             << "grey-blue stretches the time a vessel holds material between operations, shaded areas "
+             << "non-working calendar time. The profiles below share the schedule's time axis. Hover a bar for "
+             << "its details.</p>\n<div class=\"chart\">\n";
+        GanttSvgOptions gantt;
+        gantt.standalone = false;
+        gantt.from = frame.from;
+        gantt.to = frame.to;
+        page << RenderGanttSvg(schedule, gantt);
+        for (std::size_t c = 0; c < charts.size(); ++c)
+            page << "<p class=\"caption\">" << XmlEscape(kProfiles[c].caption) << "</p>\n"
+                 << RenderProfileSvg(charts[c], frame, false);
+        page << "</div></section>\n";
+    }
+    page << renderPlanViews(plant, end) << "</main>\n</body>\n</html>\n";
     return page.str();
 }
 

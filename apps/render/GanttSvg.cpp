@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
+#include <numeric>
 #include <sstream>
 
 #include "Html.h"
+#include "TimeAxis.h"
 #include "batchplant/gantt/GanttFacility.h"
 #include "batchplant/model/Vessel.h"
 
@@ -15,17 +16,21 @@ namespace {
 constexpr int kLabelWidth = 210;
 constexpr int kRowHeight = 22;
 constexpr int kTop = 46;
-constexpr int kLegendHeight = 34;
+constexpr int kLegendHeight = 52;
+// Spans of several batches: one neutral colour, never a batch's.
+constexpr int kMixedColour = 0x8C8C8C;
 
-// A tick spacing giving at most about twelve ticks over `span` seconds.
-long tickStep(long span)
+// "batches 3–5" or "batches 3, 7, 9" for a span's tooltip.
+std::string batchList(const std::vector<short>& batches)
 {
-    static const long steps[] = {60,       300,       900,   1800,      3600,      2 * 3600,   3 * 3600,
-                                 6 * 3600, 12 * 3600, 86400, 2 * 86400, 7 * 86400, 14 * 86400, 28 * 86400};
-    for (long s : steps)
-        if (span / s <= 12) return s;
-    const long weeks = span / (12 * 7 * 86400) + 1;
-    return weeks * 7 * 86400;
+    if (batches.empty()) return "";
+    const bool consecutive = batches.back() - batches.front() + 1 == static_cast<int>(batches.size());
+    if (batches.size() == 1) return "batch " + std::to_string(batches.front());
+    if (consecutive) return "batches " + std::to_string(batches.front()) + "\u2013" + std::to_string(batches.back());
+    std::string out = "batches ";
+    for (std::size_t i = 0; i < batches.size() && i < 12; ++i)
+        out += (i ? ", " : "") + std::to_string(batches[i]);
+    return batches.size() > 12 ? out + " \u2026" : out;
 }
 
 } // namespace
@@ -49,17 +54,98 @@ long RunEndSeconds(const GanttFacility& facility)
     return end;
 }
 
+RowBlocks ReadRowBlocks(const GanttFacility& facility, int row)
+{
+    std::vector<std::pair<LodBlock, int>> read;
+    for (int b = 0; b < facility.GetNumTimeBlocks(row); ++b) {
+        CString step, version, op, rec;
+        long stepID = 0, opID = 0, from = 0, to = 0;
+        short batch = 0;
+        bool empty = false;
+        if (facility.GetScheduleInfo(row, b, step, version, op, stepID, opID, rec, from, to, batch, empty))
+            read.push_back({{from, to, batch, empty}, b});
+    }
+    std::stable_sort(read.begin(), read.end(),
+                     [](const auto& x, const auto& y) { return x.first.start < y.first.start; });
+    RowBlocks out;
+    for (const auto& [block, index] : read) {
+        out.blocks.push_back(block);
+        out.index.push_back(index);
+    }
+    const Array<long> held = facility.GetInUseBlocks(row);
+    for (int i = 0; i + 1 < held.GetSize(); i += 2)
+        out.inUse.push_back({held[i], held[i + 1], 1});
+    std::stable_sort(out.inUse.begin(), out.inUse.end(),
+                     [](const LodStretch& x, const LodStretch& y) { return x.start < y.start; });
+    return out;
+}
+
+std::vector<LodStretch> NonWorkingStretches(const GanttFacility& facility, int row, long from, long to, long span)
+{
+    std::vector<LodStretch> out;
+    const COleDateTime start = facility.GetStartTime();
+    const long lo = std::min(from, span), hi = std::min(to, span);
+    if (!facility.GetVesselByIndex(row) || start.GetStatus() != COleDateTime::valid || !facility.GetCalendar() ||
+        hi <= lo)
+        return out;
+    COleDateTime a = start, b = start;
+    a.m_dt = start.m_dt + static_cast<double>(lo) / 86400.0;
+    b.m_dt = start.m_dt + static_cast<double>(hi) / 86400.0;
+    List<COleDateTime> working;
+    facility.GetCalendarBlocks(row, a, b, working);
+    if (working.GetCount() < 2) return out;
+    long cursor = lo;
+    auto add = [&](long x, long y) {
+        if (y > x) out.push_back({x, y, 1});
+    };
+    for (int i = 0; i + 1 < working.GetCount(); i += 2) {
+        const long x = std::lround((working.GetAt(i).m_dt - start.m_dt) * 86400.0);
+        const long y = std::lround((working.GetAt(i + 1).m_dt - start.m_dt) * 86400.0);
+        add(cursor, std::min(x, hi));
+        cursor = std::max(cursor, y);
+    }
+    add(cursor, hi);
+    return out;
+}
+
+long BusiestWindow(const GanttFacility& facility, long length)
+{
+    std::vector<long> starts;
+    for (int v = 0; v < facility.GetNumSchedVessels(); ++v)
+        for (const LodBlock& b : ReadRowBlocks(facility, v).blocks)
+            starts.push_back(b.start);
+    std::sort(starts.begin(), starts.end());
+    std::size_t best = 0, bestCount = 0;
+    for (std::size_t i = 0, j = 0; i < starts.size(); ++i) {
+        while (j < starts.size() && starts[j] < starts[i] + length)
+            ++j;
+        if (j - i > bestCount) {
+            bestCount = j - i;
+            best = i;
+        }
+    }
+    return starts.empty() ? 0 : starts[best];
+}
+
 std::string RenderGanttSvg(const GanttFacility& facility, const GanttSvgOptions& options)
 {
     const int rows = facility.GetNumSchedVessels();
-    const int width = std::max(options.width, kLabelWidth + 200);
-    const int plotWidth = width - kLabelWidth - 20;
-    const int height = kTop + std::max(rows, 1) * kRowHeight + 30 + kLegendHeight;
     const long end = RunEndSeconds(facility);
     const long span = end > 0 ? end : 3600;
-    const double scale = static_cast<double>(plotWidth) / static_cast<double>(span);
-    auto xOf = [&](long t) { return kLabelWidth + static_cast<double>(std::clamp(t, 0L, span)) * scale; };
-    const COleDateTime start = facility.GetStartTime();
+    ChartFrame frame;
+    frame.start = facility.GetStartTime();
+    frame.width = std::max(options.width, kLabelWidth + 200);
+    frame.left = kLabelWidth;
+    frame.from = std::clamp(options.from, 0L, span);
+    frame.to = options.to < 0 ? span : std::max(options.to, frame.from + 1);
+    const int width = frame.width;
+    const int plotWidth = frame.PlotWidth();
+    const int height = kTop + std::max(rows, 1) * kRowHeight + 30 + kLegendHeight;
+    const TimeWindow window = frame.Window();
+    auto x = [&](long t) { return frame.X(static_cast<double>(t)); };
+    // Every mark at least a visible sliver wide.
+    auto widthOf = [&](long a, long b, double least) { return FormatNumber(std::max(x(b) - x(a), least)); };
+    const COleDateTime& start = frame.start;
 
     std::ostringstream out;
     if (options.standalone) out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -68,20 +154,10 @@ std::string RenderGanttSvg(const GanttFacility& facility, const GanttSvgOptions&
     out << "<rect x=\"0\" y=\"0\" width=\"" << width << "\" height=\"" << height << "\" fill=\"#FFFFFF\"/>\n";
     out << "<text x=\"" << kLabelWidth
         << "\" y=\"16\" font-size=\"13\" font-weight=\"bold\" fill=\"#222\">Schedule from "
-        << XmlEscape(FormatRunTime(start, 0)) << " to " << XmlEscape(FormatRunTime(start, end)) << "</text>\n";
-
-    // Time axis with grid lines.
-    const long step = tickStep(span);
+        << XmlEscape(FormatRunTime(start, frame.from)) << " to " << XmlEscape(FormatRunTime(start, frame.to))
+        << "</text>\n";
     const int plotBottom = kTop + std::max(rows, 1) * kRowHeight;
-    out << "<g class=\"axis\" font-size=\"10\" fill=\"#444\">\n";
-    for (long t = 0; t <= span; t += step) {
-        const double x = xOf(t);
-        out << "<line x1=\"" << FormatNumber(x) << "\" y1=\"" << kTop - 4 << "\" x2=\"" << FormatNumber(x) << "\" y2=\""
-            << plotBottom << "\" stroke=\"#DDD\"/>";
-        out << "<text x=\"" << FormatNumber(x) << "\" y=\"" << kTop - 8 << "\" text-anchor=\"middle\">"
-            << XmlEscape(FormatRunTime(start, t)) << "</text>\n";
-    }
-    out << "</g>\n";
+    out << DateAxisSvg(frame, kTop - 4, plotBottom, true);
 
     for (int v = 0; v < rows; ++v) {
         const int y = kTop + v * kRowHeight;
@@ -94,57 +170,46 @@ std::string RenderGanttSvg(const GanttFacility& facility, const GanttSvgOptions&
         out << "<text x=\"" << kLabelWidth - 6 << "\" y=\"" << y + 15
             << "\" font-size=\"11\" text-anchor=\"end\" fill=\"#222\">" << XmlEscape(name) << "</text>\n";
 
-        // Non-working time: the complement of the calendar's working blocks.
-        if (vessel && start.GetStatus() == COleDateTime::valid && facility.GetCalendar()) {
-            COleDateTime to = start;
-            to.m_dt = start.m_dt + static_cast<double>(span) / 86400.0;
-            List<COleDateTime> blocks;
-            facility.GetCalendarBlocks(v, start, to, blocks);
-            long cursor = 0;
-            auto shade = [&](long from, long until) {
-                if (until <= from) return;
-                out << "<rect class=\"offshift\" x=\"" << FormatNumber(xOf(from)) << "\" y=\"" << y << "\" width=\""
-                    << FormatNumber(xOf(until) - xOf(from)) << "\" height=\"" << kRowHeight
-                    << "\" fill=\"#C8CCD4\" fill-opacity=\"0.55\"><title>Non-working time</title></rect>\n";
-            };
-            if (blocks.GetCount() >= 2) {
-                for (int i = 0; i + 1 < blocks.GetCount(); i += 2) {
-                    const long a = std::lround((blocks.GetAt(i).m_dt - start.m_dt) * 86400.0);
-                    const long b = std::lround((blocks.GetAt(i + 1).m_dt - start.m_dt) * 86400.0);
-                    shade(cursor, a);
-                    cursor = std::max(cursor, b);
-                }
-                shade(cursor, span);
+        for (const LodStretch& s : MergeStretches(NonWorkingStretches(facility, v, frame.from, frame.to, span), window))
+            out << "<rect class=\"offshift\" x=\"" << FormatNumber(x(s.start)) << "\" y=\"" << y << "\" width=\""
+                << widthOf(s.start, s.end, 0.5) << "\" height=\"" << kRowHeight
+                << "\" fill=\"#C8CCD4\" fill-opacity=\"0.55\"><title>Non-working time</title></rect>\n";
+
+        const RowBlocks row = ReadRowBlocks(facility, v);
+        for (const LodStretch& s : MergeStretches(row.inUse, window))
+            out << "<rect class=\"inuse\" x=\"" << FormatNumber(x(s.start)) << "\" y=\"" << y + 6 << "\" width=\""
+                << widthOf(s.start, s.end, 1.0) << "\" height=\"" << kRowHeight - 12 << "\" fill=\"#B9C3D6\"><title>"
+                << XmlEscape(name) << " holds material " << XmlEscape(FormatRunTime(start, s.start)) << " to "
+                << XmlEscape(FormatRunTime(start, s.end)) << "</title></rect>\n";
+
+        for (const LodEntry& e : MergeBlocks(row.blocks, window)) {
+            const double x0 = x(e.start), x1 = x(e.end);
+            if (e.count > 1) {
+                const int colour = e.batches.size() == 1 ? BatchColour(e.batches.front()) : kMixedColour;
+                out << "<rect class=\"span\" x=\"" << FormatNumber(x0) << "\" y=\"" << y + 3 << "\" width=\""
+                    << widthOf(e.start, e.end, 1.0) << "\" height=\"" << kRowHeight - 6 << "\" fill=\""
+                    << HexColour(e.empty ? Lighten(colour, 0.55) : colour) << "\"><title>" << XmlEscape(name) << "\n"
+                    << e.count << " operations, " << batchList(e.batches)
+                    << "\nFrom: " << XmlEscape(FormatRunTime(start, e.start))
+                    << "\nTo: " << XmlEscape(FormatRunTime(start, e.end)) << "</title></rect>\n";
+                continue;
             }
-        }
-
-        const Array<long> inUse = facility.GetInUseBlocks(v);
-        for (int i = 0; i + 1 < inUse.GetSize(); i += 2) {
-            const double x0 = xOf(inUse[i]), x1 = xOf(inUse[i + 1]);
-            out << "<rect class=\"inuse\" x=\"" << FormatNumber(x0) << "\" y=\"" << y + 6 << "\" width=\""
-                << FormatNumber(std::max(x1 - x0, 0.5)) << "\" height=\"" << kRowHeight - 12
-                << "\" fill=\"#B9C3D6\"><title>" << XmlEscape(name) << " holds material "
-                << XmlEscape(FormatRunTime(start, inUse[i])) << " to " << XmlEscape(FormatRunTime(start, inUse[i + 1]))
-                << "</title></rect>\n";
-        }
-
-        for (int b = 0; b < facility.GetNumTimeBlocks(v); ++b) {
             CString step, version, op, rec;
-            long stepID = 0, opID = 0, s = 0, e = 0;
+            long stepID = 0, opID = 0, s = 0, t = 0;
             short batch = 0;
             bool empty = false;
-            if (!facility.GetScheduleInfo(v, b, step, version, op, stepID, opID, rec, s, e, batch, empty)) continue;
+            facility.GetScheduleInfo(v, row.index[e.first], step, version, op, stepID, opID, rec, s, t, batch, empty);
             const int colour = BatchColour(batch);
-            const double x0 = xOf(s), x1 = xOf(e);
             std::string stepText = step.str();
             if (!version.str().empty()) stepText += " (" + version.str() + ")";
             out << "<rect class=\"bar\" x=\"" << FormatNumber(x0) << "\" y=\"" << y + 3 << "\" width=\""
-                << FormatNumber(std::max(x1 - x0, 0.8)) << "\" height=\"" << kRowHeight - 6 << "\" fill=\""
-                << HexColour(empty ? Lighten(colour, 0.55) : colour) << "\" stroke=\""
-                << "#333333"
-                << "\" stroke-width=\"0.5\"><title>" << XmlEscape(name) << "\nStep: " << XmlEscape(stepText)
+                << widthOf(e.start, e.end, 1.0) << "\" height=\"" << kRowHeight - 6 << "\" fill=\""
+                << HexColour(empty ? Lighten(colour, 0.55) : colour) << '"';
+            // Outlines only where the bar is wide enough to keep its colour.
+            if (x1 - x0 >= 4.0) out << " stroke=\"#333333\" stroke-width=\"0.5\"";
+            out << "><title>" << XmlEscape(name) << "\nStep: " << XmlEscape(stepText)
                 << "\nOperation: " << XmlEscape(op.str()) << "\nBatch: " << batch
-                << "\nStart: " << XmlEscape(FormatRunTime(start, s)) << "\nEnd: " << XmlEscape(FormatRunTime(start, e))
+                << "\nStart: " << XmlEscape(FormatRunTime(start, s)) << "\nEnd: " << XmlEscape(FormatRunTime(start, t))
                 << (empty ? "\n(empty vessel)" : "") << "</title></rect>\n";
         }
         out << "</g>\n";
@@ -152,21 +217,28 @@ std::string RenderGanttSvg(const GanttFacility& facility, const GanttSvgOptions&
     out << "<line x1=\"" << kLabelWidth << "\" y1=\"" << plotBottom << "\" x2=\"" << kLabelWidth + plotWidth
         << "\" y2=\"" << plotBottom << "\" stroke=\"#888\"/>\n";
 
-    // Legend: the batch palette, in-use and non-working time.
+    // Legend: the nine batch colours, which repeat, spans of several
+    // batches, in-use and non-working time.
     const int ly = plotBottom + 22;
     out << "<g class=\"legend\" font-size=\"11\" fill=\"#333\">\n";
-    int x = kLabelWidth;
+    int lx = kLabelWidth;
+    out << "<text x=\"" << lx << "\" y=\"" << ly << "\">Batch</text>\n";
+    lx += 38;
     for (int batch = 1; batch <= 9; ++batch) {
-        out << "<rect x=\"" << x << "\" y=\"" << ly - 10 << "\" width=\"12\" height=\"12\" fill=\""
-            << HexColour(BatchColour(batch)) << "\"/><text x=\"" << x + 16 << "\" y=\"" << ly << "\">Batch " << batch
+        out << "<rect x=\"" << lx << "\" y=\"" << ly - 10 << "\" width=\"12\" height=\"12\" fill=\""
+            << HexColour(BatchColour(batch)) << "\"/><text x=\"" << lx + 15 << "\" y=\"" << ly << "\">" << batch
             << "</text>\n";
-        x += 70;
+        lx += 30;
     }
-    out << "<rect x=\"" << x << "\" y=\"" << ly - 10 << "\" width=\"12\" height=\"12\" fill=\"#B9C3D6\"/><text x=\""
-        << x + 16 << "\" y=\"" << ly << "\">In use, idle</text>\n";
-    x += 100;
-    out << "<rect x=\"" << x << "\" y=\"" << ly - 10 << "\" width=\"12\" height=\"12\" fill=\"#C8CCD4\"/><text x=\""
-        << x + 16 << "\" y=\"" << ly << "\">Non-working time</text>\n";
+    out << "<text x=\"" << lx + 4 << "\" y=\"" << ly
+        << "\">colours repeat every nine batches: batch 10 has batch 1\u2019s</text>\n";
+    auto swatch = [&](int sx, const char* fill, const char* text) {
+        out << "<rect x=\"" << sx << "\" y=\"" << ly + 8 << "\" width=\"12\" height=\"12\" fill=\"" << fill
+            << "\"/><text x=\"" << sx + 16 << "\" y=\"" << ly + 18 << "\">" << text << "</text>\n";
+    };
+    swatch(kLabelWidth, HexColour(kMixedColour).c_str(), "Several batches within a pixel");
+    swatch(kLabelWidth + 210, "#B9C3D6", "In use, idle");
+    swatch(kLabelWidth + 320, "#C8CCD4", "Non-working time");
     out << "</g>\n</svg>\n";
     return out.str();
 }

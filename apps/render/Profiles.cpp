@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "Html.h"
+#include "TimeAxis.h"
+#include "TimeWindow.h"
 #include "batchplant/foundation/Array.h"
 #include "batchplant/foundation/Hash.h"
 #include "batchplant/gantt/GanttFacility.h"
@@ -158,63 +160,72 @@ bool BuildProfileSum(GanttFacility& facility, CompType type, CompositeSetting se
     return true;
 }
 
-std::string RenderProfileSvg(const ProfileChart& chart, double endTime, bool standalone, int width)
+void KeepLargestSeries(ProfileChart& chart, std::size_t most)
 {
-    constexpr int left = 80, right = 210, top = 30, plotHeight = 200, bottom = 40;
-    const int plotWidth = std::max(width - left - right, 100);
-    const int height = top + plotHeight + bottom;
-    double tMax = std::isfinite(endTime) ? endTime : 0.0, vMin = 0.0, vMax = 0.0;
+    if (chart.series.size() <= most || most < 2) return;
+    auto peak = [](const ProfileSeries& s) {
+        double p = 0.0;
+        for (const auto& point : s.points)
+            if (std::isfinite(point.second)) p = std::max(p, std::abs(point.second));
+        return p;
+    };
+    std::stable_sort(chart.series.begin(), chart.series.end(),
+                     [&](const ProfileSeries& x, const ProfileSeries& y) { return peak(x) > peak(y); });
+    ProfileSeries others{std::to_string(chart.series.size() - most + 1) + " others", {}};
+    for (std::size_t i = most - 1; i < chart.series.size(); ++i)
+        others.points = AddSteps(others.points, chart.series[i].points);
+    chart.series.resize(most - 1);
+    chart.series.push_back(std::move(others));
+}
+
+std::string RenderProfileSvg(const ProfileChart& chart, const ChartFrame& frame, bool standalone)
+{
+    constexpr int top = 30, plotHeight = 200, axisHeight = 22, legendRow = 16, legendColumn = 260;
+    const int plotWidth = frame.PlotWidth();
+    const int perRow = std::max(1, plotWidth / legendColumn);
+    const int legendRows = static_cast<int>((chart.series.size() + perRow - 1) / perRow);
+    const int height = top + plotHeight + axisHeight + 8 + legendRows * legendRow + 8;
+    const double factor = chart.timeFactor > 0.0 && std::isfinite(chart.timeFactor) ? chart.timeFactor : 1.0;
+    // Values over the window only, so a close look is scaled to what it shows.
+    double vMin = 0.0, vMax = 0.0;
     for (const auto& s : chart.series)
-        for (const auto& [t, v] : s.points) {
-            if (std::isfinite(t)) tMax = std::max(tMax, t);
-            if (std::isfinite(v)) {
-                vMin = std::min(vMin, v);
-                vMax = std::max(vMax, v);
-            }
+        for (std::size_t i = 0; i < s.points.size(); ++i) {
+            const double t0 = s.points[i].first * factor;
+            const double t1 = i + 1 < s.points.size() ? s.points[i + 1].first * factor : t0;
+            const double v = s.points[i].second;
+            if (!std::isfinite(v) || t1 < frame.from || t0 > frame.to) continue;
+            vMin = std::min(vMin, v);
+            vMax = std::max(vMax, v);
         }
-    if (tMax <= 0.0) tMax = 1.0;
     if (vMax - vMin <= 0.0) vMax = vMin + 1.0;
-    const double pad = (vMax - vMin) * 0.05;
-    if (vMax > 0.0) vMax += pad;
-    if (vMin < 0.0) vMin -= pad;
-    auto xOf = [&](double t) { return left + std::clamp(t / tMax, 0.0, 1.0) * plotWidth; };
+    const std::vector<double> ticks = NiceTicks(vMin, vMax, 5);
+    if (!ticks.empty()) {
+        vMin = std::min(vMin, ticks.front());
+        vMax = std::max(vMax, ticks.back());
+    }
+    auto xOf = [&](double t) { return frame.X(t * factor); };
     auto yOf = [&](double v) {
         if (!std::isfinite(v)) v = 0.0;
         return top + (vMax - v) / (vMax - vMin) * plotHeight;
     };
+    const int left = frame.left;
 
     std::ostringstream out;
     if (standalone) out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"profile\" width=\"" << left + plotWidth + right
-        << "\" height=\"" << height << "\" viewBox=\"0 0 " << left + plotWidth + right << ' ' << height
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"profile\" width=\"" << frame.width << "\" height=\""
+        << height << "\" viewBox=\"0 0 " << frame.width << ' ' << height
         << "\" font-family=\"Helvetica, Arial, sans-serif\" font-size=\"11\">\n";
-    out << "<rect x=\"0\" y=\"0\" width=\"" << left + plotWidth + right << "\" height=\"" << height
-        << "\" fill=\"#FFFFFF\"/>\n";
+    out << "<rect x=\"0\" y=\"0\" width=\"" << frame.width << "\" height=\"" << height << "\" fill=\"#FFFFFF\"/>\n";
     out << "<text x=\"" << left << "\" y=\"18\" font-size=\"13\" font-weight=\"bold\" fill=\"#222\">"
         << XmlEscape(chart.title) << (chart.valueUnit.empty() ? "" : " (" + XmlEscape(chart.valueUnit) + ")")
         << "</text>\n";
-    // Value grid and labels.
-    for (int i = 0; i <= 4; ++i) {
-        const double v = vMin + (vMax - vMin) * i / 4.0;
+    for (double v : ticks) {
         const double y = yOf(v);
         out << "<line x1=\"" << left << "\" y1=\"" << FormatNumber(y) << "\" x2=\"" << left + plotWidth << "\" y2=\""
             << FormatNumber(y) << "\" stroke=\"#E4E4E4\"/><text x=\"" << left - 6 << "\" y=\"" << FormatNumber(y + 4)
-            << "\" text-anchor=\"end\" fill=\"#444\">" << FormatNumber(v, 4) << "</text>\n";
+            << "\" text-anchor=\"end\" fill=\"#444\">" << FormatNumber(v, 6) << "</text>\n";
     }
-    // Time ticks at a round step of 1, 2 or 5 times a power of ten.
-    const double rough = tMax / 10.0;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
-    const double step = rough / magnitude <= 1.0   ? magnitude
-                        : rough / magnitude <= 2.0 ? 2.0 * magnitude
-                        : rough / magnitude <= 5.0 ? 5.0 * magnitude
-                                                   : 10.0 * magnitude;
-    for (int i = 0; i * step <= tMax * (1.0 + 1e-9) && i <= 100; ++i) {
-        const double t = i * step;
-        out << "<text x=\"" << FormatNumber(xOf(t)) << "\" y=\"" << top + plotHeight + 16
-            << "\" text-anchor=\"middle\" fill=\"#444\">" << FormatNumber(t, 6) << "</text>\n";
-    }
-    out << "<text x=\"" << left + plotWidth / 2 << "\" y=\"" << top + plotHeight + 34
-        << "\" text-anchor=\"middle\" fill=\"#222\">Time (" << XmlEscape(chart.timeUnit) << ")</text>\n";
+    out << DateAxisSvg(frame, top, top + plotHeight, false);
     out << "<rect x=\"" << left << "\" y=\"" << top << "\" width=\"" << plotWidth << "\" height=\"" << plotHeight
         << "\" fill=\"none\" stroke=\"#999\"/>\n";
     if (vMin < 0.0)
@@ -223,29 +234,41 @@ std::string RenderProfileSvg(const ProfileChart& chart, double endTime, bool sta
 
     static const char* const colours[] = {"#1F77B4", "#D62728", "#2CA02C", "#FF7F0E", "#9467BD",
                                           "#8C564B", "#E377C2", "#17BECF", "#7F7F7F", "#BCBD22"};
-    constexpr int maxLegend = 14;
+    const TimeWindow window = frame.Window();
+    const int legendTop = top + plotHeight + axisHeight + 8;
     for (size_t i = 0; i < chart.series.size(); ++i) {
         const ProfileSeries& s = chart.series[i];
         const char* colour = colours[i % 10];
-        std::ostringstream d;
-        double lastY = yOf(0.0);
-        d << "M" << FormatNumber(xOf(s.points.empty() ? 0.0 : s.points.front().first)) << ' ' << FormatNumber(lastY);
-        for (const auto& [t, v] : s.points) {
-            d << " H" << FormatNumber(xOf(t));
-            lastY = yOf(v);
-            d << " V" << FormatNumber(lastY);
+        // One point per pixel column at most, keeping each column's extremes.
+        std::vector<std::pair<double, double>> seconds;
+        seconds.reserve(s.points.size());
+        for (const auto& [t, v] : s.points)
+            seconds.emplace_back(t * factor, v);
+        std::ostringstream d, band;
+        bool started = false;
+        for (const ColumnPoint& p : DownsampleSteps(seconds, window)) {
+            const double px = xOf(p.t / factor);
+            if (!started) {
+                d << "M" << FormatNumber(px) << ' ' << FormatNumber(yOf(p.value));
+                started = true;
+            } else {
+                d << " H" << FormatNumber(px) << " V" << FormatNumber(yOf(p.value));
+            }
+            if (p.min != p.max)
+                band << "M" << FormatNumber(px) << ' ' << FormatNumber(yOf(p.min)) << " V" << FormatNumber(yOf(p.max));
         }
-        d << " H" << FormatNumber(xOf(tMax));
+        if (started) d << " H" << FormatNumber(left + plotWidth);
         out << "<path class=\"series\" d=\"" << d.str() << "\" fill=\"none\" stroke=\"" << colour
             << "\" stroke-width=\"1.5\"><title>" << XmlEscape(s.name) << "</title></path>\n";
-        if (static_cast<int>(i) < maxLegend)
-            out << "<rect x=\"" << left + plotWidth + 12 << "\" y=\"" << top + 4 + 14 * i
-                << "\" width=\"10\" height=\"10\" fill=\"" << colour << "\"/><text x=\"" << left + plotWidth + 26
-                << "\" y=\"" << top + 13 + 14 * i << "\">" << XmlEscape(shorten(s.name, 28)) << "</text>\n";
+        if (!band.str().empty())
+            out << "<path class=\"range\" d=\"" << band.str() << "\" stroke=\"" << colour
+                << "\" stroke-opacity=\"0.5\"/>\n";
+        const int lx = left + static_cast<int>(i % perRow) * legendColumn;
+        const int ly = legendTop + static_cast<int>(i / perRow) * legendRow;
+        out << "<rect x=\"" << lx << "\" y=\"" << ly << "\" width=\"10\" height=\"10\" fill=\"" << colour
+            << "\"/><text x=\"" << lx + 14 << "\" y=\"" << ly + 9 << "\">" << XmlEscape(shorten(s.name, 38))
+            << "</text>\n";
     }
-    if (static_cast<int>(chart.series.size()) > maxLegend)
-        out << "<text x=\"" << left + plotWidth + 12 << "\" y=\"" << top + 13 + 14 * maxLegend << "\">and "
-            << chart.series.size() - maxLegend << " more</text>\n";
     if (chart.series.empty())
         out << "<text x=\"" << left + plotWidth / 2 << "\" y=\"" << top + plotHeight / 2
             << "\" text-anchor=\"middle\" fill=\"#888\">No data</text>\n";

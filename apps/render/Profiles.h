@@ -2,11 +2,13 @@
 // Composite profiles of a loaded run turned into chartable series in the
 // profile's own units, and drawn as SVG step charts.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "TimeAxis.h"
 #include "batchplant/gantt/CompositeTypes.h"
 
 namespace batchplant {
@@ -49,7 +51,12 @@ ProfileChart BuildProfileChart(GanttFacility& facility, CompType type, Composite
 bool BuildProfileSum(GanttFacility& facility, CompType type, CompositeSetting setting, std::optional<long> group,
                      std::optional<long> component, ProfileChart& chart, std::string& error);
 
-// A step chart; `standalone` adds the XML declaration for a .svg file.
-std::string RenderProfileSvg(const ProfileChart& chart, double endTime, bool standalone, int width = 1300);
+// At most `most` series: the largest (by their peak) and the sum of the rest
+// as "N others", so that no material goes unaccounted for.
+void KeepLargestSeries(ProfileChart& chart, std::size_t most);
+
+// A step chart over the frame's window, on the same axis as the Gantt
+// chart; `standalone` adds the XML declaration for a .svg file.
+std::string RenderProfileSvg(const ProfileChart& chart, const ChartFrame& frame, bool standalone);
 
 } // namespace batchplant::cli

@@ -526,44 +526,13 @@ cli::TimeWindow ViewerApi::window(const Query& query) const
     return w;
 }
 
-const std::vector<ViewerApi::RowTimes>& ViewerApi::rowTimes()
+const std::vector<cli::RowBlocks>& ViewerApi::rowTimes()
 {
     // The times of every block are read once; the texts only for the blocks
     // an answer shows as they are.
-    if (m_rowTimes.empty() && m_schedule->GetNumSchedVessels() > 0) {
-        const GanttFacility& g = *m_schedule;
-        m_rowTimes.resize(static_cast<std::size_t>(g.GetNumSchedVessels()));
-        for (int v = 0; v < g.GetNumSchedVessels(); ++v) {
-            RowTimes& row = m_rowTimes[static_cast<std::size_t>(v)];
-            for (int b = 0; b < g.GetNumTimeBlocks(v); ++b) {
-                CString step, version, op, rec;
-                long stepID = 0, opID = 0, from = 0, to = 0;
-                short batch = 0;
-                bool empty = false;
-                if (!g.GetScheduleInfo(v, b, step, version, op, stepID, opID, rec, from, to, batch, empty)) continue;
-                row.blocks.push_back({from, to, batch, empty});
-                row.index.push_back(b);
-            }
-            // The merge walks blocks by their start.
-            std::vector<std::size_t> order(row.blocks.size());
-            for (std::size_t i = 0; i < order.size(); ++i)
-                order[i] = i;
-            std::stable_sort(order.begin(), order.end(),
-                             [&](std::size_t x, std::size_t y) { return row.blocks[x].start < row.blocks[y].start; });
-            RowTimes sorted;
-            for (std::size_t i : order) {
-                sorted.blocks.push_back(row.blocks[i]);
-                sorted.index.push_back(row.index[i]);
-            }
-            row.blocks = std::move(sorted.blocks);
-            row.index = std::move(sorted.index);
-            const Array<long> held = g.GetInUseBlocks(v);
-            for (int i = 0; i + 1 < held.GetSize(); i += 2)
-                row.inUse.push_back({held[i], held[i + 1], 1});
-            std::stable_sort(row.inUse.begin(), row.inUse.end(),
-                             [](const cli::LodStretch& x, const cli::LodStretch& y) { return x.start < y.start; });
-        }
-    }
+    if (m_rowTimes.empty())
+        for (int v = 0; v < m_schedule->GetNumSchedVessels(); ++v)
+            m_rowTimes.push_back(cli::ReadRowBlocks(*m_schedule, v));
     return m_rowTimes;
 }
 
@@ -574,7 +543,7 @@ json ViewerApi::Gantt(const Query& query)
     const COleDateTime start = g.GetStartTime();
     const bool haveStart = start.GetStatus() == COleDateTime::valid;
     const long span = m_runEnd > 0 ? m_runEnd : 3600;
-    const std::vector<RowTimes>& times = rowTimes();
+    const std::vector<cli::RowBlocks>& times = rowTimes();
     auto stretches = [](const std::vector<cli::LodStretch>& merged) {
         json out = json::array();
         for (const cli::LodStretch& s : merged) {
@@ -587,7 +556,7 @@ json ViewerApi::Gantt(const Query& query)
     json rows = json::array();
     for (int v = 0; v < g.GetNumSchedVessels(); ++v) {
         const Vessel* vessel = g.GetVesselByIndex(v);
-        const RowTimes& row = times[static_cast<std::size_t>(v)];
+        const cli::RowBlocks& row = times[static_cast<std::size_t>(v)];
         json blocks = json::array();
         for (const cli::LodEntry& e : cli::MergeBlocks(row.blocks, w)) {
             if (e.count > 1) {
@@ -621,30 +590,7 @@ json ViewerApi::Gantt(const Query& query)
                               {"colour", cli::HexColour(empty ? cli::Lighten(colour, 0.55) : colour)}});
         }
 
-        // Non-working time: the complement of the calendar's working blocks
-        // within the run, asked of the calendar for the window only.
-        std::vector<cli::LodStretch> nonWorking;
-        const long lo = std::min(w.from, span), hi = std::min(w.to, span);
-        if (vessel && haveStart && g.GetCalendar() && hi > lo) {
-            COleDateTime a = start, b = start;
-            a.m_dt = start.m_dt + static_cast<double>(lo) / 86400.0;
-            b.m_dt = start.m_dt + static_cast<double>(hi) / 86400.0;
-            List<COleDateTime> working;
-            g.GetCalendarBlocks(v, a, b, working);
-            if (working.GetCount() >= 2) {
-                long cursor = lo;
-                auto add = [&](long from, long until) {
-                    if (until > from) nonWorking.push_back({from, until, 1});
-                };
-                for (int i = 0; i + 1 < working.GetCount(); i += 2) {
-                    const long x = std::lround((working.GetAt(i).m_dt - start.m_dt) * 86400.0);
-                    const long y = std::lround((working.GetAt(i + 1).m_dt - start.m_dt) * 86400.0);
-                    add(cursor, std::min(x, hi));
-                    cursor = std::max(cursor, y);
-                }
-                add(cursor, hi);
-            }
-        }
+        const std::vector<cli::LodStretch> nonWorking = cli::NonWorkingStretches(g, v, w.from, w.to, span);
         rows.push_back({{"index", v},
                         {"id", vessel ? json(vessel->GetID()) : json(nullptr)},
                         {"name", vessel ? text(vessel->GetName()) : std::string()},

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "../render/GanttSvg.h"
 #include "../render/TimeWindow.h"
 #include "RequestParams.h"
 #include "batchplant/platform/HostInterfaces.h"
@@ -81,14 +82,9 @@ private:
     };
     std::vector<StreamEntry> allStreams() const;
 
-    // Each row's blocks (ascending start, with their index in the library)
-    // and in-use stretches, read once for the level-of-detail answers.
-    struct RowTimes {
-        std::vector<cli::LodBlock> blocks;
-        std::vector<int> index;
-        std::vector<cli::LodStretch> inUse;
-    };
-    const std::vector<RowTimes>& rowTimes();
+    // Each row's blocks and in-use stretches, read once for the
+    // level-of-detail answers.
+    const std::vector<cli::RowBlocks>& rowTimes();
     // The window of a schedule or profile request: from, to, px.
     cli::TimeWindow window(const Query& query) const;
 
@@ -104,7 +100,7 @@ private:
     std::unique_ptr<GanttFacility> m_schedule;
     EventLog m_events;
     long m_runEnd = 0;
-    std::vector<RowTimes> m_rowTimes;
+    std::vector<cli::RowBlocks> m_rowTimes;
     // Profile sums by type, setting, group and component (each with whether
     // it is given), in seconds; at most kProfilesKept.
     using ProfileKey = std::tuple<int, int, bool, long, bool, long>;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -71,50 +72,67 @@ std::string quoted(const std::filesystem::path& p) { return "\"" + p.string() + 
 
 struct ScheduleBlock {
     std::string vessel, step, op;
+    long start = 0;
     short batch = 0;
     bool empty = false;
 };
 
-std::vector<ScheduleBlock> scheduleOf(const GanttFacility& f)
+// A row's operations in the order of their start, as the chart draws them.
+std::vector<ScheduleBlock> scheduleOf(const GanttFacility& f, int v)
 {
     std::vector<ScheduleBlock> blocks;
-    for (int v = 0; v < f.GetNumSchedVessels(); ++v)
-        for (int b = 0; b < f.GetNumTimeBlocks(v); ++b) {
-            CString step, version, op, rec;
-            long stepID = 0, opID = 0, start = 0, end = 0;
-            ScheduleBlock block;
-            if (f.GetScheduleInfo(v, b, step, version, op, stepID, opID, rec, start, end, block.batch, block.empty)) {
-                block.vessel = f.GetVesselName(v).str();
-                block.step = step.str();
-                block.op = op.str();
-                blocks.push_back(block);
-            }
+    for (int b = 0; b < f.GetNumTimeBlocks(v); ++b) {
+        CString step, version, op, rec;
+        long stepID = 0, opID = 0, end = 0;
+        ScheduleBlock block;
+        if (f.GetScheduleInfo(v, b, step, version, op, stepID, opID, rec, block.start, end, block.batch, block.empty)) {
+            block.vessel = f.GetVesselName(v).str();
+            block.step = step.str();
+            block.op = op.str();
+            blocks.push_back(block);
         }
+    }
+    std::stable_sort(blocks.begin(), blocks.end(),
+                     [](const ScheduleBlock& x, const ScheduleBlock& y) { return x.start < y.start; });
     return blocks;
 }
 
-// Every bar, in document order, is the matching block of the schedule: same
-// vessel, step, operation and batch in its tooltip, filled with its batch's
-// palette colour unless the vessel is empty.
-void expectBarsMatchSchedule(const Element& root, const GanttFacility& f)
+// In each row of a chart of the whole run, in document order, a bar is the
+// row's next operation (same vessel, step, operation and batch in its
+// tooltip, filled with its batch's palette colour unless the vessel is
+// empty) and a span the next "N operations"; together they are every one.
+void expectBarsMatchSchedule(const Element& gantt, const GanttFacility& f)
 {
-    const std::vector<const Element*> bars = find(root, "rect", "bar");
-    const std::vector<ScheduleBlock> blocks = scheduleOf(f);
-    ASSERT_GT(blocks.size(), 0u);
-    ASSERT_EQ(bars.size(), blocks.size());
-    for (size_t i = 0; i < bars.size(); ++i) {
-        const std::string title = titleOf(*bars[i]);
-        const ScheduleBlock& block = blocks[i];
-        EXPECT_NE(title.find(block.vessel), std::string::npos) << i << ": " << title;
-        EXPECT_NE(title.find("Step: " + block.step), std::string::npos) << i << ": " << title;
-        EXPECT_NE(title.find("Operation: " + block.op), std::string::npos) << i << ": " << title;
-        EXPECT_NE(title.find("Batch: " + std::to_string(block.batch) + "\n"), std::string::npos) << title;
-        EXPECT_NE(title.find("Start: "), std::string::npos);
-        EXPECT_NE(title.find("End: "), std::string::npos);
-        if (block.batch > 0 && !block.empty) {
-            EXPECT_EQ(bars[i]->attributes.at("fill"), hex(kBatchPalette[(block.batch - 1) % 9])) << title;
+    const std::vector<const Element*> rows = find(gantt, "g", "row");
+    ASSERT_EQ(rows.size(), static_cast<size_t>(f.GetNumSchedVessels()));
+    size_t bars = 0, all = 0;
+    for (int v = 0; v < f.GetNumSchedVessels(); ++v) {
+        const std::vector<ScheduleBlock> blocks = scheduleOf(f, v);
+        all += blocks.size();
+        size_t next = 0;
+        for (const Element& rect : rows[v]->children) {
+            const std::string cls = rect.attributes.count("class") ? rect.attributes.at("class") : "";
+            const std::string title = titleOf(rect);
+            if (cls == "span") {
+                next += std::stoul(title.substr(title.find('\n') + 1));
+                continue;
+            }
+            if (cls != "bar") continue;
+            ASSERT_LT(next, blocks.size()) << title;
+            const ScheduleBlock& block = blocks[next++];
+            ++bars;
+            EXPECT_NE(title.find(block.vessel), std::string::npos) << next << ": " << title;
+            EXPECT_NE(title.find("Step: " + block.step), std::string::npos) << next << ": " << title;
+            EXPECT_NE(title.find("Operation: " + block.op), std::string::npos) << next << ": " << title;
+            EXPECT_NE(title.find("Batch: " + std::to_string(block.batch) + "\n"), std::string::npos) << title;
+            if (block.batch > 0 && !block.empty) {
+                EXPECT_EQ(rect.attributes.at("fill"), hex(kBatchPalette[(block.batch - 1) % 9])) << title;
+            }
         }
+        EXPECT_EQ(next, blocks.size()) << "row " << v;
     }
+    EXPECT_GT(bars, 0u);
+    EXPECT_GT(all, bars) << "the whole run at 1300 px merges the shortest operations";
 }
 
 std::unique_ptr<GanttFacility> loadSchedule(const std::filesystem::path& db)
@@ -124,7 +142,7 @@ std::unique_ptr<GanttFacility> loadSchedule(const std::filesystem::path& db)
     return f;
 }
 
-TEST(ReportCommand, WritesOneSelfContainedPageWithOneBarPerTimeBlock)
+TEST(ReportCommand, WritesOneSelfContainedReproduciblePageOfEveryOperation)
 {
     test::TempDir dir;
     const auto out = dir.file("report");
@@ -144,14 +162,19 @@ TEST(ReportCommand, WritesOneSelfContainedPageWithOneBarPerTimeBlock)
     EXPECT_EQ(find(root, "style").size(), 1u);
 
     const auto f = loadSchedule(test::SampleDatabasePath());
-    expectBarsMatchSchedule(root, *f);
-    // One row per scheduled vessel.
-    EXPECT_EQ(find(root, "g", "row").size(), static_cast<size_t>(f->GetNumSchedVessels()));
+    // The whole run, then its busiest week, each with the five profiles on
+    // its axis; the same database gives the same page.
+    const auto charts = find(root, "svg", "gantt");
+    ASSERT_EQ(charts.size(), 2u);
+    expectBarsMatchSchedule(*charts[0], *f);
+    EXPECT_EQ(find(*charts[1], "rect", "span").size(), 0u) << "a week of the sample is drawn at full detail";
+    const auto again = cli("report " + quoted(test::SampleDatabasePath()) + " -o " + quoted(dir.file("again")));
+    EXPECT_EQ(readFile(dir.file("again") / "index.html"), readFile(page));
     // The summary lists every step; the profiles are drawn as charts.
     const std::string text = readFile(page);
     for (int i = 0; i < f->GetNumSteps(); ++i)
         EXPECT_NE(text.find(f->GetStepByIndex(i).GetStepName().str()), std::string::npos);
-    EXPECT_EQ(find(root, "svg", "profile").size(), 5u);
+    EXPECT_EQ(find(root, "svg", "profile").size(), 10u);
     EXPECT_FALSE(find(root, "path", "series").empty());
     // Top views of every floor at three instants.
     const Element* plan = nullptr;

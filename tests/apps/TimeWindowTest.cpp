@@ -8,6 +8,7 @@
 #include <random>
 #include <set>
 
+#include "render/TimeAxis.h"
 #include "render/TimeWindow.h"
 
 namespace batchplant::cli {
@@ -125,6 +126,29 @@ TEST(TimeWindow, StepProfilesKeepWhatEachColumnShows)
 
     // Sums hold each series' value until its next point.
     EXPECT_EQ(AddSteps({{0, 1}, {10, 2}}, {{5, 10}, {10, 20}}), (Steps{{0, 1}, {5, 11}, {10, 22}}));
+}
+
+TEST(TimeAxis, TicksFallOnRoundDatesAndValues)
+{
+    ChartFrame frame;
+    frame.start.SetDateTime(2024, 4, 1, 6, 0, 0);
+    struct Case {
+        long span;
+        std::vector<std::string> first; // the first labels
+    };
+    for (const Case& c :
+         {Case{654L * 86400, {"Jul 2024", "Oct", "Jan 2025"}}, Case{7L * 86400, {"2 Apr 2024", "3 Apr"}},
+          Case{6L * 3600, {"1 Apr 2024 06:00", "07:00"}}, Case{30L * 365 * 86400, {"2025", "2030"}}}) {
+        frame.to = c.span;
+        const std::vector<AxisTick> ticks = DateTicks(frame);
+        ASSERT_GE(ticks.size(), c.first.size()) << c.span;
+        for (std::size_t i = 0; i < c.first.size(); ++i)
+            EXPECT_EQ(ticks[i].label, c.first[i]) << c.span;
+        for (std::size_t i = 1; i < ticks.size(); ++i)
+            EXPECT_GE(frame.X(ticks[i].t) - frame.X(ticks[i - 1].t), 60.0) << ticks[i].label;
+    }
+    EXPECT_EQ(NiceTicks(0, 4.725, 5), (std::vector<double>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(NiceTicks(-20, 45, 5), (std::vector<double>{-20, 0, 20, 40, 60}));
 }
 
 } // namespace
