@@ -65,6 +65,29 @@ std::string shorten(const std::string& text, size_t limit)
     return text.substr(0, cut) + "\u2026";
 }
 
+// Adds one component's profile to a sum. The library sums rates itself (as
+// a sweep over intervals); a level holds until the component's own next
+// entry, so levels of several components add as step functions.
+void addProfile(Hash<long, double>& sum, GanttFacility& facility, long group, long component, CompType type,
+                CompositeSetting setting)
+{
+    if (type != Contents && type != BufferTanks && type != Properties) {
+        facility.GetCompositeList(sum, group, component, type, setting);
+        return;
+    }
+    Hash<long, double> one;
+    facility.GetCompositeList(one, group, component, type, setting);
+    std::vector<std::pair<double, double>> a, b;
+    for (int i = 0; i < sum.GetCount(); ++i)
+        a.emplace_back(static_cast<double>(sum.GetKeyAt(i)), sum.GetAt(i));
+    for (int i = 0; i < one.GetCount(); ++i)
+        b.emplace_back(static_cast<double>(one.GetKeyAt(i)), one.GetAt(i));
+    Hash<long, double> total;
+    for (const auto& [t, v] : type == Properties ? HighestSteps(a, b) : AddSteps(a, b))
+        total[static_cast<long>(t)] = v;
+    sum = std::move(total);
+}
+
 } // namespace
 
 ProfileChart BuildProfileChart(GanttFacility& facility, CompType type, CompositeSetting setting, SeriesBy by)
@@ -99,7 +122,7 @@ ProfileChart BuildProfileChart(GanttFacility& facility, CompType type, Composite
             if (name.empty())
                 name = (type == Inputs || type == Outputs || type == Inventory) ? "(outside the plant)" : "(unnamed)";
             if (!lists.count(name)) order.push_back(name);
-            facility.GetCompositeList(lists[name], groups[g], comps[c], type, listSetting(setting));
+            addProfile(lists[name], facility, groups[g], comps[c], type, listSetting(setting));
             if (!haveUnits) {
                 units = unitsOf(facility, type, groups[g], comps[c], setting);
                 haveUnits = true;
@@ -122,6 +145,9 @@ bool BuildProfileSum(GanttFacility& facility, CompType type, CompositeSetting se
     Array<long> groups;
     Array<CString> groupNames;
     facility.GetCompositeVessels(groups, groupNames, type);
+    // Properties of different kinds never add up: one group at a time, the
+    // first (temperature) unless one is named.
+    if (type == Properties && !group && groups.GetSize() > 0) group = groups[0];
     Hash<long, double> sum;
     bool groupFound = !group, componentFound = !component, haveUnits = false;
     Units units;
@@ -135,7 +161,7 @@ bool BuildProfileSum(GanttFacility& facility, CompType type, CompositeSetting se
         for (int c = 0; c < comps.GetSize(); ++c) {
             if (component && comps[c] != *component) continue;
             componentFound = true;
-            facility.GetCompositeList(sum, groups[g], comps[c], type, listSetting(setting));
+            addProfile(sum, facility, groups[g], comps[c], type, listSetting(setting));
             if (!haveUnits) {
                 units = unitsOf(facility, type, groups[g], comps[c], setting);
                 haveUnits = true;

@@ -118,21 +118,40 @@ std::vector<ColumnPoint> DownsampleSteps(const std::vector<std::pair<double, dou
     return out;
 }
 
-std::vector<std::pair<double, double>> AddSteps(const std::vector<std::pair<double, double>>& a,
-                                                const std::vector<std::pair<double, double>>& b)
+namespace {
+
+template <class Combine>
+std::vector<std::pair<double, double>> mergeSteps(const std::vector<std::pair<double, double>>& a,
+                                                  const std::vector<std::pair<double, double>>& b, Combine combine)
 {
     std::vector<std::pair<double, double>> out;
     std::size_t i = 0, j = 0;
-    double va = 0, vb = 0;
     while (i < a.size() || j < b.size()) {
         const double t = j == b.size() || (i < a.size() && a[i].first <= b[j].first) ? a[i].first : b[j].first;
-        for (; i < a.size() && a[i].first == t; ++i)
-            va = a[i].second;
-        for (; j < b.size() && b[j].first == t; ++j)
-            vb = b[j].second;
-        out.emplace_back(t, va + vb);
+        for (; i < a.size() && a[i].first == t; ++i) {
+        }
+        for (; j < b.size() && b[j].first == t; ++j) {
+        }
+        // The value each holds at t: its last point at or before t, if any.
+        const double* va = i > 0 ? &a[i - 1].second : nullptr;
+        const double* vb = j > 0 ? &b[j - 1].second : nullptr;
+        out.emplace_back(t, combine(va, vb));
     }
     return out;
+}
+
+} // namespace
+
+std::vector<std::pair<double, double>> HighestSteps(const std::vector<std::pair<double, double>>& a,
+                                                    const std::vector<std::pair<double, double>>& b)
+{
+    return mergeSteps(a, b, [](const double* x, const double* y) { return x && y ? std::max(*x, *y) : x ? *x : *y; });
+}
+
+std::vector<std::pair<double, double>> AddSteps(const std::vector<std::pair<double, double>>& a,
+                                                const std::vector<std::pair<double, double>>& b)
+{
+    return mergeSteps(a, b, [](const double* x, const double* y) { return (x ? *x : 0.0) + (y ? *y : 0.0); });
 }
 
 } // namespace batchplant::cli

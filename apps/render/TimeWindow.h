@@ -94,4 +94,10 @@ std::vector<ColumnPoint> DownsampleSteps(const std::vector<std::pair<double, dou
 std::vector<std::pair<double, double>> AddSteps(const std::vector<std::pair<double, double>>& a,
                                                 const std::vector<std::pair<double, double>>& b);
 
+// The higher of two step series where either has a value (a series has none
+// before its first point), for properties such as temperatures, which never
+// add up across vessels.
+std::vector<std::pair<double, double>> HighestSteps(const std::vector<std::pair<double, double>>& a,
+                                                    const std::vector<std::pair<double, double>>& b);
+
 } // namespace batchplant::cli

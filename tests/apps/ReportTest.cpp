@@ -323,6 +323,16 @@ TEST(ProfileCommand, RateKindsShowValuesPerTimeAndSvgParses)
     r = cli("profile " + quoted(test::SampleDatabasePath()) + " --type BufferTanks --setting mass");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(csvRows(r.out)[0][1].find('/'), std::string::npos) << r.out;
+    // Properties: one group (temperature unless named), the hottest vessel
+    // at each time, never the sum of different properties or of vessels.
+    r = cli("profile " + quoted(test::SampleDatabasePath()) + " --type Properties");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    double hottest = -1e300;
+    for (const auto& row : csvRows(r.out))
+        if (row.size() == 2 && row[0].find("time") == std::string::npos) hottest = std::max(hottest, std::stod(row[1]));
+    EXPECT_EQ(csvRows(r.out)[0][1], "value (C)");
+    EXPECT_GT(hottest, 20.0);
+    EXPECT_LT(hottest, 250.0);
 
     const auto svg = dir.file("p.svg");
     r = cli("profile " + quoted(test::SampleDatabasePath()) + " --type Utilities --format svg -o " + quoted(svg));

@@ -126,6 +126,8 @@ TEST(TimeWindow, StepProfilesKeepWhatEachColumnShows)
 
     // Sums hold each series' value until its next point.
     EXPECT_EQ(AddSteps({{0, 1}, {10, 2}}, {{5, 10}, {10, 20}}), (Steps{{0, 1}, {5, 11}, {10, 22}}));
+    // Properties take the higher where both hold a value, not a sum.
+    EXPECT_EQ(HighestSteps({{0, 1}, {10, 5}}, {{5, 3}}), (Steps{{0, 1}, {5, 3}, {10, 5}}));
 }
 
 TEST(TimeAxis, TicksFallOnRoundDatesAndValues)
