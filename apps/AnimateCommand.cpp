@@ -161,17 +161,6 @@ int runAnimate(const AnimateOptions& o)
         std::fprintf(stderr, "batchplant animate: give exactly one of --at TIME and --frame N\n");
         return kBadInput;
     }
-    std::optional<long> at;
-    if (o.hasAt) {
-        at = ParseTimeArg(o.at);
-        if (!at) {
-            std::fprintf(stderr,
-                         "batchplant animate: bad time \"%s\": give a number of seconds or a number with a time unit "
-                         "(s, min, h, day, week, month, year), e.g. 36h or 90min\n",
-                         o.at.c_str());
-            return kBadInput;
-        }
-    }
     if (o.hasFrame && o.frame < 0) {
         std::fprintf(stderr, "batchplant animate: bad frame %ld: give 0 or more\n", o.frame);
         return kBadInput;
@@ -197,6 +186,15 @@ int runAnimate(const AnimateOptions& o)
 
     facility.SetFramesPerOp(o.framesPerOp);
     facility.InitAnim(Facility::Forward);
+    std::optional<long> at;
+    if (o.hasAt) {
+        std::string error;
+        at = RunTimeArg(o.at, facility.GetStartTime(), facility.GetLastTime(), error);
+        if (!at) {
+            std::fprintf(stderr, "batchplant animate: %s\n", error.c_str());
+            return kBadInput;
+        }
+    }
     long time = 0;
     if (at) {
         facility.SetAnimationTime(*at);

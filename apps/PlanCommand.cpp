@@ -56,18 +56,6 @@ int runPlan(const PlanOptions& o)
                      o.layout.c_str(), kMaxForceIterations);
         return kBadInput;
     }
-    std::optional<long> at;
-    if (o.hasAt) {
-        at = ParseTimeArg(o.at);
-        if (!at) {
-            std::fprintf(stderr,
-                         "batchplant plan: bad time \"%s\": give a number of seconds or a number with a time "
-                         "unit (s, min, h, day, week, month, year), e.g. 36h\n",
-                         o.at.c_str());
-            return kBadInput;
-        }
-    }
-
     auto facility = std::make_unique<PlanFacility>();
     try {
         CDaoDatabase db;
@@ -81,6 +69,16 @@ int runPlan(const PlanOptions& o)
         return kBadInput;
     }
 
+    std::optional<long> at;
+    if (o.hasAt) {
+        std::string error;
+        facility->InitAnim();
+        at = RunTimeArg(o.at, facility->GetStartTime(), facility->GetLastTime(), error);
+        if (!at) {
+            std::fprintf(stderr, "batchplant plan: %s\n", error.c_str());
+            return kBadInput;
+        }
+    }
     facility->LayOutAllFloors(*iterations);
 
     PlanSvgOptions svg;

@@ -77,6 +77,14 @@ TEST_F(AnimateCommandTest, AtATimeEachVesselShowsWhatTheLibrarySets)
     const auto r = runCommand(cli() + " animate " + sample() + " --at " + std::to_string(hours) + "h");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Time " + std::to_string(t) + " s"), std::string::npos) << r.out;
+    // A date of the run, and days with decimals, name instants too.
+    COleDateTime at = f.GetStartTime();
+    at.m_dt += static_cast<double>(t) / 86400.0;
+    char date[32];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02dT%02d:%02d", at.GetYear(), at.GetMonth(), at.GetDay(), at.GetHour(),
+                  at.GetMinute());
+    EXPECT_EQ(runCommand(cli() + " animate " + sample() + " --at " + date).out.substr(0, 40), r.out.substr(0, 40));
+    EXPECT_NE(runCommand(cli() + " animate " + sample() + " --at 1.5d").out.find("Time 129600 s"), std::string::npos);
 
     f.SetAnimationTime(t);
     const auto shown = blocks(r.out);
@@ -155,6 +163,8 @@ TEST_F(AnimateCommandTest, BadArgumentsAreRefusedWithAReason)
     };
     for (const Case& c : std::vector<Case>{
              {sample() + " --at 5parsec", "bad time \"5parsec\""},
+             {sample() + " --at 99999h", "is outside the run: give 0 to "},
+             {sample() + " --at -1s", "is outside the run"},
              {sample(), "exactly one of --at TIME and --frame N"},
              {sample() + " --at 1h --frame 2", "exactly one of --at TIME and --frame N"},
              {sample() + " --frame -3", "bad frame -3"},
