@@ -4,9 +4,11 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Command.h"
+#include "render/UnitQuantity.h"
 #include "batchplant/foundation/Units.h"
 
 namespace batchplant::cli {
@@ -17,6 +19,7 @@ struct UnitsOptions {
     double value = 0.0;
     std::string from;
     std::string to;
+    int digits = 3;
 };
 
 int listUnits()
@@ -43,8 +46,20 @@ bool checkUnit(const char* role, const std::string& name)
 int convert(const UnitsOptions& o)
 {
     if (!checkUnit("source", o.from) || !checkUnit("target", o.to)) return kBadInput;
+    // Both units go through the internal unit of their kind, so a mass would
+    // "convert" to a temperature without a word: refused here.
+    const std::optional<Dimension> from = UnitDimension(o.from), to = UnitDimension(o.to);
+    if (from && to && *from != *to) {
+        std::fprintf(stderr, "batchplant units: cannot convert %s (%s) to %s (%s): they measure different quantities\n",
+                     o.from.c_str(), QuantityName(*from).c_str(), o.to.c_str(), QuantityName(*to).c_str());
+        return kBadInput;
+    }
     const double internal = ToInternalUnits(CString(o.from), o.value);
-    std::printf("%s\n", FormatQuantity(internal, CString(o.to)).c_str());
+    if (o.digits == 3)
+        std::printf("%s\n", FormatQuantity(internal, CString(o.to)).c_str());
+    else
+        std::printf("%.*f %s\n", o.digits, ToUserUnits(CString(o.to), internal),
+                    GetUnitRow(FindUnit(CString(o.to))).name);
     return kOk;
 }
 
@@ -55,7 +70,8 @@ const bool registered =
             sub.add_flag("-l,--list", o->list, "Print the unit table: position, name, kind, factor, offset");
         CLI::Option* value = sub.add_option("value", o->value, "The value to convert");
         CLI::Option* from = sub.add_option("from", o->from, "Its unit, e.g. F or \"Cubic ft\" (any case)");
-        CLI::Option* to = sub.add_option("to", o->to, "The unit to convert it to");
+        CLI::Option* to = sub.add_option("to", o->to, "The unit to convert it to, of the same quantity");
+        sub.add_option("--digits", o->digits, "Decimals shown")->capture_default_str()->check(CLI::Range(0, 15));
         list->excludes(value)->excludes(from)->excludes(to);
         return Runner([o, value, from, to] {
             if (o->list) return listUnits();

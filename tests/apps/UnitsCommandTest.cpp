@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "batchplant/foundation/Units.h"
+#include "render/UnitQuantity.h"
 
 namespace batchplant {
 namespace {
@@ -46,6 +47,11 @@ TEST(UnitsCommand, ConvertsThroughTheInternalUnit)
     r = units("2 'bar(g)' psig"); // both measured from the same ambient pressure
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "29.008 psig\n");
+
+    r = units("1.5 h min --digits 5");
+    EXPECT_EQ(r.out, "90.00000 min\n") << r.err;
+    // Different quantities are named, not converted through the kind's unit.
+    EXPECT_NE(units("1 kg C").err.find("kg (mass) to C (temperature)"), std::string::npos);
 }
 
 TEST(UnitsCommand, ListPrintsEveryRowLosslessly)
@@ -64,6 +70,8 @@ TEST(UnitsCommand, ListPrintsEveryRowLosslessly)
         // Read back, the printed numbers are the table's exactly.
         EXPECT_EQ(std::strtod(f[3].c_str(), nullptr), row.factor) << lines[i];
         EXPECT_EQ(std::strtod(f[4].c_str(), nullptr), row.offset) << lines[i];
+        // The command can tell what every unit measures.
+        EXPECT_TRUE(cli::UnitDimension(row.name)) << row.name;
     }
     EXPECT_EQ(lines[0], "0\tlb\t1\t0.45359240000000001\t0");
 }
@@ -84,7 +92,8 @@ TEST(UnitsCommand, UnknownUnitIsBadInput)
 
 TEST(UnitsCommand, MissingOrConflictingArgumentsAreBadInput)
 {
-    for (const char* args : {"", "1", "1 C", "abc C F", "--list 1 C F", "1 C F extra"}) {
+    for (const char* args :
+         {"", "1", "1 C", "abc C F", "--list 1 C F", "1 C F extra", "1 kg C", "1 kg/h kg", "1 C F --digits 99"}) {
         const auto r = units(args);
         EXPECT_EQ(r.exitCode, 2) << "args: " << args;
         EXPECT_EQ(r.out, "") << "args: " << args;
