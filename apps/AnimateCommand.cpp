@@ -227,10 +227,11 @@ const bool registered = registerCommand(
     "animate", "Set the animation clock of a results database and print each vessel's state then", [](CLI::App& sub) {
         auto o = std::make_shared<AnimateOptions>();
         sub.add_option("db", o->db, "The results database")->required();
-        CLI::Option* at =
-            sub.add_option("--at", o->at, "A simulated time: seconds, or with a unit (36h, 90min, 3600s)");
+        CLI::Option* at = sub.add_option(
+            "--at", o->at,
+            "A time of the run: seconds, a number with a unit (36h, 1.5d) or a date and time (2024-04-02T18:00)");
         CLI::Option* frame = sub.add_option("--frame", o->frame, "Step the clock N frames forward from the start");
-        sub.add_option("--frames-per-op", o->framesPerOp, "Frames per operation interval (default 5)");
+        sub.add_option("--frames-per-op", o->framesPerOp, "Frames per operation interval")->capture_default_str();
         return Runner([o, at, frame] {
             o->hasAt = at->count() > 0;
             o->hasFrame = frame->count() > 0;

@@ -45,7 +45,7 @@ const bool registered = registerCommand("gantt", "Draw the schedule of a run as 
     auto o = std::make_shared<GanttOptions>();
     sub.add_option("db", o->db, "The results database")->required();
     sub.add_option("-o,--output", o->output, "The SVG file to write")->required();
-    sub.add_option("--width", o->width, "Width of the drawing in pixels (default 1300)");
+    sub.add_option("--width", o->width, "Width of the drawing in pixels")->capture_default_str();
     return Runner([o] { return runGantt(*o); });
 });
 

@@ -18,21 +18,21 @@ namespace {
 Runner setupImport(CLI::App& sub)
 {
     auto o = std::make_shared<importer::ImportOptions>();
-    sub.add_option("RESULTS", o->input, "the Jet/Access results file (.mdb, .accdb); never changed")->required();
-    sub.add_option("OUT", o->output, "the SQLite results database to write")->required();
-    sub.add_flag("-f,--force", o->force, "replace OUT if it exists");
+    sub.add_option("RESULTS", o->input, "The Jet/Access results file (.mdb, .accdb); never changed")->required();
+    sub.add_option("OUT", o->output, "The SQLite results database to write")->required();
+    sub.add_flag("-f,--force", o->force, "Replace OUT if it exists");
     sub.add_flag("--from-sqlite", o->fromSqlite,
                  "RESULTS is already a SQLite results database: copy it and only add the indexes, saved queries and "
                  "calendar tables, and check it");
     sub.add_option("--stall-seconds", o->stallSeconds,
-                   "give up on a damaged file when the Jet reader makes no progress for this long (0: never)")
+                   "Give up on a damaged file when the Jet reader makes no progress for this long (0: never)")
         ->capture_default_str()
         ->check(CLI::NonNegativeNumber);
     sub.add_flag_callback(
         "--progress", [o] { o->progress = 1; },
-        "draw a progress bar on stderr (default: for large files on a terminal)");
+        "Draw a progress bar on stderr (default: for large files on a terminal)");
     sub.add_flag_callback(
-        "--no-progress", [o] { o->progress = 0; }, "never draw a progress bar");
+        "--no-progress", [o] { o->progress = 0; }, "Never draw a progress bar");
     return [o] { return importer::runImport(*o); };
 }
 #else

@@ -104,10 +104,11 @@ const bool registered =
         auto o = std::make_shared<PlanOptions>();
         sub.add_option("db", o->db, "The results database")->required();
         sub.add_option("-o,--output", o->output, "The SVG file to write")->required();
-        CLI::Option* at =
-            sub.add_option("--at", o->at, "Show the run at a simulated time: seconds, or with a unit (36h, 90min)");
+        CLI::Option* at = sub.add_option(
+            "--at", o->at,
+            "Show the run at a time: seconds, a number with a unit (36h, 1.5d) or a date and time (2024-04-02T18:00)");
         sub.add_option("--layout", o->layout,
-                       "wizard (default), or force[:N] for the wizard refined by N force iterations (default 100)");
+                       "Wizard (default), or force[:N] for the wizard refined by N force iterations (default 100)");
         return Runner([o, at] {
             o->hasAt = at->count() > 0;
             return runPlan(*o);

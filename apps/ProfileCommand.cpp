@@ -168,14 +168,16 @@ const bool registered =
                        "Labor, Utilities, Inventory, Inputs, Outputs, BufferTanks, VaporEmissions, Contents or "
                        "Properties")
             ->required();
-        CLI::Option* group = sub.add_option("--group", o->group, "Only the group with this id (default: all groups)");
+        CLI::Option* group =
+            sub.add_option("--group", o->group,
+                           "Only the group with this id (default: all groups; for Properties the first, temperature)");
         CLI::Option* component =
             sub.add_option("--component", o->component, "Only the component with this id (default: all)");
-        sub.add_option("--setting", o->setting, "mass, volume, moles, duty or operators (default by type)");
+        sub.add_option("--setting", o->setting, "Mass, volume, moles, duty or operators (default by type)");
         sub.add_flag("--per-time", o->perTime,
                      "Show the value per time unit (always so for the rate kinds: Inputs, Outputs, Inventory, "
                      "Utilities, VaporEmissions)");
-        sub.add_option("--format", o->format, "csv (default) or svg");
+        sub.add_option("--format", o->format, "Csv (default) or svg");
         sub.add_option("-o,--output", o->output, "The file to write (default: standard output)");
         return Runner([o, group, component] {
             o->hasGroup = group->count() > 0;

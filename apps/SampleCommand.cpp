@@ -104,11 +104,13 @@ const bool registered = registerCommand(
     "sample", "write a realistic sample results database (a simulated campaign in two plants)",
     [](CLI::App& sub) -> Runner {
         auto args = std::make_shared<SampleArgs>();
-        sub.add_option("OUT", args->out, "the database file to write")->required();
-        sub.add_option("--scale", args->scale, "multiplies the number of batches of every step")
-            ->check(CLI::Range(1, SampleOptions::kMaxScale));
-        sub.add_option("--seed", args->seed, "seed of the random variation (the same seed gives the same file)");
-        sub.add_flag("--force", args->force, "replace OUT if it exists");
+        sub.add_option("OUT", args->out, "The database file to write")->required();
+        sub.add_option("--scale", args->scale, "Multiplies the number of batches of every step")
+            ->check(CLI::Range(1, SampleOptions::kMaxScale))
+            ->capture_default_str();
+        sub.add_option("--seed", args->seed, "Seed of the random variation (the same seed gives the same file)")
+            ->capture_default_str();
+        sub.add_flag("--force", args->force, "Replace OUT if it exists");
         return [args] { return runSample(*args); };
     });
 

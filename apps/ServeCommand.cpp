@@ -113,8 +113,11 @@ const bool registered =
     registerCommand("serve", "Serve the 3-D and Gantt viewer of a run on a local web page", [](CLI::App& sub) {
         auto o = std::make_shared<ServeOptions>();
         sub.add_option("db", o->db, "The results database")->required();
-        sub.add_option("--port", o->port, "TCP port (0: any free port)")->check(CLI::Range(0, 65535));
-        sub.add_option("--host", o->host, "Address to listen on");
+        sub.add_option("--port", o->port, "TCP port (0: any free port)")
+            ->capture_default_str()
+            ->check(CLI::Range(0, 65535));
+        sub.add_option("--host", o->host, "Address to listen on (another than loopback lets other machines in)")
+            ->capture_default_str();
         return Runner([o] { return serve(*o); });
     });
 
