@@ -24,6 +24,8 @@ Runner setupImport(CLI::App& sub)
     sub.add_flag("--from-sqlite", o->fromSqlite,
                  "RESULTS is already a SQLite results database: copy it and only add the indexes, saved queries and "
                  "calendar tables, and check it");
+    sub.add_flag("--any-file", o->anyFile,
+                 "Convert a file that holds none of the results tables all the same (to look at it with sqlite3)");
     sub.add_option("--stall-seconds", o->stallSeconds,
                    "Give up on a damaged file when the Jet reader makes no progress for this long (0: never)")
         ->capture_default_str()
@@ -48,7 +50,7 @@ Runner setupImport(CLI::App& sub)
 #endif
 
 const bool registered = registerCommand(
-    "import", "convert a Jet/Access results file (.mdb, .accdb) into a SQLite results database", setupImport);
+    "import", "Convert a Jet/Access results file (.mdb, .accdb) into a SQLite results database", setupImport);
 
 } // namespace
 } // namespace batchplant::cli

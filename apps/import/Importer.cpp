@@ -103,6 +103,17 @@ int runImport(const ImportOptions& o)
             copySqlite(o.input, out);
         }
         const PostProcessCounts post = postProcess(out, jet ? jet->queries() : std::vector<std::string>{}, report);
+        // A file without any of the tables is not a results file: nothing is
+        // written rather than a database no command can read.
+        if (post.resultsTables == 0 && !o.anyFile) {
+            std::string names;
+            for (std::size_t i = 0; i < post.missingTables.size() && i < 6; ++i)
+                names += (i ? ", " : "") + post.missingTables[i];
+            if (post.missingTables.size() > 6) names += " …";
+            report.error("'" + o.input + "' holds none of the results tables (" + names +
+                         "); it is not a results file, and nothing was written (--any-file converts it all the same)");
+            return kFailure;
+        }
         out.close();
         temp.commit(o.output);
 

@@ -14,10 +14,12 @@ struct ImportOptions {
     bool fromSqlite = false; // the input is already SQLite: copy it and post-process only
     int progress = -1;       // -1: when the file is large and stderr a terminal; 0 never; 1 always
     int stallSeconds = 60;   // give up when the Jet reader makes no progress this long (0: never)
+    bool anyFile = false;    // convert a file that holds none of the results tables all the same
 };
 
 // Returns the command's exit code: 0 done, 1 the output could not be
-// written, 2 bad arguments or an input that cannot be read.
+// written or the file holds none of the results tables (unless anyFile), 2
+// bad arguments or an input that cannot be read.
 int runImport(const ImportOptions& options);
 
 } // namespace batchplant::cli::importer

@@ -328,7 +328,9 @@ void addColumnsRead(const Database& schema, const std::string& sql, std::map<std
     sqlite3_set_authorizer(schema.get(), nullptr, nullptr);
 }
 
-void validate(const Database& out, const Database& schema, Reporter& report)
+// Warns of each table and column the results queries read that the file
+// lacks; answers which of those tables it has and which it lacks.
+void validate(const Database& out, const Database& schema, Reporter& report, PostProcessCounts& counts)
 {
     // Table order of the fixed list first, then any table only a saved query reads.
     std::vector<std::string> order;
@@ -373,8 +375,10 @@ void validate(const Database& out, const Database& schema, Reporter& report)
         const Catalog::Table* t = outCat.find(key);
         if (!t) {
             report.warning("table '" + displayName[key] + "' is missing; the results queries read it");
+            counts.missingTables.push_back(displayName[key]);
             continue;
         }
+        ++counts.resultsTables;
         for (const std::string& c : required[key])
             if (!t->lowerColumns.count(lower(c)))
                 report.warning("column '" + t->name + "." + c + "' is missing; the results queries read it");
@@ -407,7 +411,7 @@ PostProcessCounts postProcess(Database& out, const std::vector<std::string>& fil
         counts.savedQueries = installSavedQueries(out, results, fileQueries, report);
         counts.calendarTables = createCalendarTables(out, calendar, report);
         counts.indexes = createIndexes(out, results, report) + createIndexes(out, calendar, report);
-        validate(out, results, report);
+        validate(out, results, report, counts);
         out.exec("COMMIT");
     } catch (...) {
         if (!sqlite3_get_autocommit(out.get())) sqlite3_exec(out.get(), "ROLLBACK", nullptr, nullptr, nullptr);

@@ -22,9 +22,11 @@ struct QueryColumns {
 const std::vector<QueryColumns>& resultsQueryColumns();
 
 struct PostProcessCounts {
-    int savedQueries = 0;   // installed
-    int calendarTables = 0; // created
-    int indexes = 0;        // created
+    int savedQueries = 0;                   // installed
+    int calendarTables = 0;                 // created
+    int indexes = 0;                        // created
+    int resultsTables = 0;                  // of those the results queries read, present
+    std::vector<std::string> missingTables; // and those absent
 };
 
 // Runs every step on `out` inside one transaction. `fileQueries` names the

@@ -256,7 +256,8 @@ struct Imported {
     CommandResult result;
 };
 
-std::unique_ptr<Imported> importFile(const fs::path& input, const std::string& options = "")
+// The sample Jet files are not results files: converted with --any-file.
+std::unique_ptr<Imported> importFile(const fs::path& input, const std::string& options = "--any-file")
 {
     auto i = std::make_unique<Imported>();
     i->out = i->dir.file("out.db");
@@ -538,13 +539,13 @@ TEST(Import, NeverChangesTheInput)
     const std::string before = slurp(input);
     const auto stamp = fs::last_write_time(input);
 
-    const CommandResult r = import(quoted(input) + " " + quoted(dir.file("out.db")));
+    const CommandResult r = import("--any-file " + quoted(input) + " " + quoted(dir.file("out.db")));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(slurp(input) == before);
     EXPECT_EQ(fs::last_write_time(input), stamp);
 
     // Even asked to write onto itself, it refuses.
-    const CommandResult self = import("--force " + quoted(input) + " " + quoted(input));
+    const CommandResult self = import("--any-file --force " + quoted(input) + " " + quoted(input));
     EXPECT_EQ(self.exitCode, 2);
     EXPECT_NE(self.err.find("is the input file itself"), std::string::npos) << self.err;
     EXPECT_TRUE(slurp(input) == before);
@@ -558,7 +559,7 @@ TEST(Import, AFileThatIsNotJetIsAnErrorAndLeavesNothingBehind)
     std::ofstream(input) << "Name,Value\nnot,a database\n";
     const fs::path out = dir.file("out.db");
 
-    const CommandResult r = import(quoted(input) + " " + quoted(out));
+    const CommandResult r = import("--any-file " + quoted(input) + " " + quoted(out));
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("cannot read '" + input.string() + "': not a Jet/Access database"), std::string::npos)
         << r.err;
@@ -582,7 +583,8 @@ TEST(Import, ADamagedJetFileIsAnErrorAndLeavesNothingBehind)
         TempDir dir;
         const fs::path input = dir.file("cut.mdb");
         std::ofstream(input, std::ios::binary) << bytes.substr(0, size);
-        const CommandResult r = import("--stall-seconds 2 " + quoted(input) + " " + quoted(dir.file("out.db")));
+        const CommandResult r =
+            import("--any-file --stall-seconds 2 " + quoted(input) + " " + quoted(dir.file("out.db")));
         EXPECT_EQ(r.exitCode, 2) << r.err;
         EXPECT_NE(r.err.find("error: cannot read '" + input.string() + "'"), std::string::npos) << r.err;
         // What mdbtools prints on the way comes as notes, never on stdout.
@@ -610,7 +612,7 @@ TEST(Import, KeepsAnExistingOutputUnlessForced)
     EXPECT_EQ(noDir.exitCode, 2);
     EXPECT_NE(noDir.err.find("does not exist"), std::string::npos) << noDir.err;
 
-    const CommandResult forced = import("--force " + quoted(file) + " " + quoted(out));
+    const CommandResult forced = import("--any-file --force " + quoted(file) + " " + quoted(out));
     ASSERT_EQ(forced.exitCode, 0) << forced.err;
     EXPECT_EQ(Db(out).scalar("SELECT count(*) FROM DateTest"), "6");
     EXPECT_EQ(dirEntries(dir.path()), std::vector<std::string>{"out.db"});
@@ -619,7 +621,7 @@ TEST(Import, KeepsAnExistingOutputUnlessForced)
 TEST(Import, DrawsAProgressBarOnRequestOnly)
 {
     REQUIRE_JET_FILE(file, "nwind.mdb");
-    const auto withBar = importFile(file, "--progress");
+    const auto withBar = importFile(file, "--any-file --progress");
     ASSERT_EQ(withBar->result.exitCode, 0) << withBar->result.err;
     EXPECT_NE(withBar->result.err.find("100%"), std::string::npos) << withBar->result.err;
     // Not a terminal: no bar by default.
@@ -691,6 +693,13 @@ TEST(ImportFinishing, NorthwindGetsSavedQueriesCalendarTablesAndAWarningPerMissi
     // No results table, so none of the schema's indexes applies; Northwind's
     // own tables gain none.
     EXPECT_TRUE(db.names("index").empty());
+    // Without --any-file such a file is refused, naming what it lacks, and
+    // nothing is written.
+    const auto refused = importFile(file, "");
+    EXPECT_EQ(refused->result.exitCode, 1);
+    EXPECT_NE(refused->result.err.find("holds none of the results tables (EquipmentSummary"), std::string::npos)
+        << refused->result.err;
+    EXPECT_FALSE(fs::exists(refused->out));
 }
 
 TEST(ImportFinishing, NorthwindsOwnSavedQueriesAreNamedButNotMixedWithOurs)
