@@ -77,6 +77,24 @@ const rssMB = () => {
 const agent = new http.Agent({ keepAlive: true, maxSockets: 1 });
 const sockets = new Set();
 
+// An answer's size as sent and the time until its last byte, asked as
+// Chromium asks (it accepts br and gzip).
+function fetchRaw(base, p) {
+  return new Promise((resolve, reject) => {
+    const at = performance.now();
+    const req = http.request(new URL(p, base), { agent, headers: { 'Accept-Encoding': 'gzip, deflate, br' } }, (res) => {
+      let bytes = 0;
+      res.on('data', (c) => (bytes += c.length));
+      res.on('end', () =>
+        resolve({ status: res.statusCode, bytes, ms: performance.now() - at, encoding: res.headers['content-encoding'] }),
+      );
+    });
+    req.on('socket', (s) => sockets.add(s));
+    req.on('error', reject);
+    req.end();
+  });
+}
+
 function call(base, method, p, body) {
   return new Promise((resolve, reject) => {
     const payload = body === undefined ? undefined : JSON.stringify(body);
@@ -182,7 +200,33 @@ async function playFps(url, seconds) {
       seconds * 1000,
     );
     await page.click('#pause');
-    return { ready, settled, ...fps };
+    // What the page holds, and how fast a zoom or pan step of the time axis
+    // redraws (wheel and drag on the schedule's canvas, to the next frame).
+    const elements = await page.evaluate(() => document.getElementsByTagName('*').length);
+    const steps = await page.evaluate(async () => {
+      const canvas = document.querySelector('#gantt canvas');
+      if (!canvas) return null;
+      const box = canvas.getBoundingClientRect();
+      const x = box.left + box.width * 0.6;
+      const y = box.top + Math.min(box.height / 2, 60);
+      const frame = () => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
+      const times = [];
+      for (let i = 0; i < 50; i += 1) {
+        const at = performance.now();
+        if (i % 2 === 0) {
+          canvas.dispatchEvent(new WheelEvent('wheel', { clientX: x, clientY: y, deltaY: i < 30 ? -120 : 120, bubbles: true, cancelable: true }));
+        } else {
+          canvas.dispatchEvent(new PointerEvent('pointerdown', { clientX: x, clientY: y, bubbles: true, pointerId: 1, button: 0 }));
+          canvas.dispatchEvent(new PointerEvent('pointermove', { clientX: x - 40, clientY: y, bubbles: true, pointerId: 1, buttons: 1 }));
+          canvas.dispatchEvent(new PointerEvent('pointerup', { clientX: x - 40, clientY: y, bubbles: true, pointerId: 1 }));
+        }
+        await frame();
+        times.push(performance.now() - at);
+      }
+      times.sort((a, b) => a - b);
+      return { median: times[25], p95: times[Math.floor(0.95 * times.length)] };
+    });
+    return { ready, settled, elements, steps, ...fps };
   } finally {
     await context.close();
     fs.rmSync(profileDir, { recursive: true, force: true });
@@ -203,6 +247,23 @@ for (const scale of scales) {
   const { url, seconds } = await startServer(db);
   row('Serve, time until it listens', scale, `${seconds.toFixed(2)} s`, `${rssMB().toFixed(1)} MB resident`);
   const model = await call(url, 'GET', 'api/model');
+  // The answers the page asks for first, as sent; the profile twice, cold
+  // and kept.
+  const answers = [];
+  const page = await new Promise((resolve, reject) =>
+    http.get(new URL('', url), { agent }, (res) => {
+      let text = '';
+      res.on('data', (c) => (text += c));
+      res.on('end', () => resolve(text));
+    }).on('error', reject),
+  );
+  const script = /src="\.?\/?(assets\/[^"]+\.js)"/.exec(page)?.[1] || '';
+  for (const p of ['api/model', 'api/gantt', 'api/composite/profile?type=5&quantity=operators&perTime=0',
+                   'api/composite/profile?type=5&quantity=operators&perTime=0', script]) {
+    const a = await fetchRaw(url, p);
+    answers.push(`${p.startsWith('assets/') ? 'script' : p} ${(a.bytes / 1e6).toFixed(2)} MB${a.encoding ? ` ${a.encoding}` : ''} in ${a.ms.toFixed(0)} ms`);
+  }
+  row('Answers as sent (model, gantt, profile cold and kept, the page\'s script)', scale, answers.join('; '), '');
   // Warm the connection and the library's caches.
   await stateRequests(url, model, 20, 0);
   const s = await stateRequests(url, model, scale === scales[0] ? 2000 : 500, 0);
@@ -235,6 +296,12 @@ for (const scale of scales) {
       scale,
       `${f.shown.toFixed(1)} new clock times/s, ${f.display.toFixed(1)} display frames/s`,
       `page ready after ${f.ready.toFixed(1)} s, settled after ${f.settled.toFixed(1)} s`,
+    );
+    row(
+      'Page: DOM elements; zoom/pan step to the next frame',
+      scale,
+      `${f.elements} elements`,
+      f.steps ? `median ${ms(f.steps.median)}, p95 ${ms(f.steps.p95)} (50 steps)` : 'no zoomable chart',
     );
   }
   await stopServer();

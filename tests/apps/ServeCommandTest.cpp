@@ -110,6 +110,9 @@ TEST(ServeCommand, PrintsItsAddressAnswersAndStopsOnSignals)
         EXPECT_NE(twice.err.find("cannot listen on 127.0.0.1:" + std::to_string(port) + ": address in use\n"),
                   std::string::npos)
             << twice.err;
+        // Loading is told on stderr; the address only once it listens.
+        EXPECT_NE(twice.err.find("batchplant serve: loading the plant"), std::string::npos) << twice.err;
+        EXPECT_EQ(twice.out, "");
         const auto page = c.Get("/");
         ASSERT_TRUE(page);
         EXPECT_EQ(page->status, 200);
