@@ -53,7 +53,7 @@ export const api = {
   info: (item) => get('api/info', { item }),
   visibility: (changes) => post('api/visibility', changes),
   layout: (mode, floor, iterations) => post('api/layout', { mode, floor, iterations }),
-  gantt: () => get('api/gantt'),
+  gantt: (window = {}) => get('api/gantt', window),
   compositeTypes: () => get('api/composite/types'),
   compositeGroups: (type) => get('api/composite/groups', { type }),
   compositeComponents: (type, group) => get('api/composite/components', { type, group }),

@@ -1,26 +1,71 @@
-// The Gantt chart: one row per scheduled vessel, a bar per time block in
-// the batch's colour, the stretches in which the vessel still holds
-// material, its non-working time, and a cursor at the animation time.
-// Clicking the chart moves the time there.
+// The Gantt chart, drawn on a canvas from the server's level-of-detail
+// answers: rows grouped by plant, a bar per operation in its batch's colour
+// (runs of operations narrower than a pixel come as spans), the stretches in
+// which a vessel holds material, its non-working time, a date axis, and the
+// animation time as a cursor. It zooms and pans with the shared TimeView and
+// asks only for the window it shows (and a screen either side).
 
-import { TimeAxis, formatElapsed } from './time.js';
-import { svgEl, svgText, svgTitle, cursorOverlay, moveOverlay, PLOT_LEFT, PLOT_RIGHT_MARGIN } from './svg.js';
+import { TimeAxis, formatElapsed, formatRunDate } from './time.js';
+import { cursorOverlay, moveOverlay, PLOT_LEFT, PLOT_RIGHT_MARGIN } from './overlay.js';
+import { attachNavigation } from './timeview.js';
 
 const ROW = 22;
-const AXIS = 26;
+const GROUP = 20;
+const AXIS = 24;
+const MIXED = '#8c8c8c';
 
 export class GanttChart {
-  constructor(container, { onTime } = {}) {
+  constructor(container, view, { onTime, fetch, onError } = {}) {
     this.container = container;
+    this.view = view;
     this.onTime = onTime;
-    this.data = null;
+    this.fetch = fetch;
+    this.onError = onError || (() => {});
+    this.answer = null;
     this.time = 0;
     this.selectedIds = new Set();
-    new ResizeObserver(() => this.draw()).observe(container);
+    this.collapsed = new Set();
+    this.showIdle = false;
+    this.highlight = null;
+    this.lines = [];
+    this.canvas = document.createElement('canvas');
+    this.canvas.className = 'gantt-canvas';
+    this.canvas.tabIndex = 0;
+    this.canvas.setAttribute('aria-label', 'Gantt chart: wheel or +/- to zoom, drag or arrows to pan');
+    container.appendChild(this.canvas);
+    this.tip = document.createElement('div');
+    this.tip.className = 'chart-tip';
+    this.tip.hidden = true;
+    container.appendChild(this.tip);
+    this.cursor = cursorOverlay(container);
+    attachNavigation(this.canvas, view, () => this.axis, (x, e) => this.click(x, e.clientY));
+    this.canvas.addEventListener('mousemove', (e) => this.hover(e));
+    this.canvas.addEventListener('mouseleave', () => (this.tip.hidden = true));
+    view.onChange(() => this.refresh());
+    new ResizeObserver(() => this.refresh()).observe(container);
   }
 
-  setData(data) {
-    this.data = data;
+  // Rows are grouped by the plant of their vessel's floor.
+  setModel(model) {
+    this.plantOf = new Map();
+    for (const v of model.vessels) {
+      const floor = model.floors[v.floor];
+      this.plantOf.set(v.id, floor?.plant || floor?.name || 'Other equipment');
+    }
+  }
+
+  // The first answer, of the whole run, also says which rows ever work.
+  setData(answer) {
+    this.answer = answer;
+    this.start = answer.start;
+    this.busy = new Set(answer.rows.filter((r) => r.blocks.length > 0).map((r) => r.index));
+    this.layout();
+    this.draw();
+  }
+
+  setShowIdle(on) {
+    this.showIdle = on;
+    this.layout();
     this.draw();
   }
 
@@ -31,108 +76,251 @@ export class GanttChart {
 
   setSelectedVesselIds(ids) {
     this.selectedIds = new Set(ids);
-    if (!this.svg) return;
-    for (const label of this.svg.querySelectorAll('.gantt-row-label')) {
-      label.classList.toggle('selected', this.selectedIds.has(Number(label.dataset.id)));
-    }
+    this.draw();
   }
 
-  // The time axis stays on top in its own SVG while the rows scroll below.
-  draw() {
-    const data = this.data;
-    const width = this.container.clientWidth;
-    if (!data || width < 50) return;
-    const scrollTop = this.scroller ? this.scroller.scrollTop : 0;
-    this.container.replaceChildren();
-    const rows = data.rows || [];
-    const height = rows.length * ROW + 4;
-    const axis = new TimeAxis(data.start, data.end, PLOT_LEFT, width - PLOT_RIGHT_MARGIN);
-    this.axis = axis;
-    const ticks = axis.ticks();
+  refresh() {
+    this.draw();
+    this.request();
+  }
 
-    const head = svgEl('svg', { class: 'gantt-head', width, height: AXIS, viewBox: `0 0 ${width} ${AXIS}` }, this.container);
-    for (const tick of ticks) {
-      svgEl('line', { class: tick.major ? 'grid major' : 'grid', x1: tick.x, x2: tick.x, y1: AXIS - 4, y2: AXIS }, head);
-      svgText(tick.label, { class: 'tick', x: tick.x + 3, y: AXIS - 9 }, head);
+  // Display lines: a header per plant, then its rows unless collapsed.
+  layout() {
+    const rows = this.answer?.rows || [];
+    const groups = new Map();
+    for (const row of rows) {
+      if (!this.showIdle && !this.busy.has(row.index)) continue;
+      const plant = this.plantOf?.get(row.id) || 'Equipment';
+      if (!groups.has(plant)) groups.set(plant, []);
+      groups.get(plant).push(row.index);
     }
-    svgEl('line', { class: 'axis-line', x1: PLOT_LEFT, x2: width - PLOT_RIGHT_MARGIN, y1: AXIS - 0.5, y2: AXIS - 0.5 }, head);
-
-    this.scroller = document.createElement('div');
-    this.scroller.className = 'gantt-scroll';
-    this.container.appendChild(this.scroller);
-    const svg = svgEl('svg', { class: 'gantt', width, height, viewBox: `0 0 ${width} ${height}` }, this.scroller);
-    this.svg = svg;
-
-    const defs = svgEl('defs', {}, svg);
-    const hatch = svgEl('pattern', { id: 'gantt-hatch', width: 6, height: 6, patternUnits: 'userSpaceOnUse', patternTransform: 'rotate(45)' }, defs);
-    svgEl('rect', { width: 6, height: 6, fill: '#eef1f5' }, hatch);
-    svgEl('line', { x1: 0, y1: 0, x2: 0, y2: 6, stroke: '#c3cad4', 'stroke-width': 2 }, hatch);
-
-    // Rows: zebra background, label, non-working, in-use, blocks; grid lines
-    // go between the backgrounds and the bars.
-    const bands = svgEl('g', { class: 'gantt-bands' }, svg);
-    const grid = svgEl('g', { class: 'gantt-grid' }, svg);
-    const body = svgEl('g', { class: 'gantt-rows' }, svg);
-    for (const tick of ticks) {
-      svgEl('line', { class: tick.major ? 'grid major' : 'grid', x1: tick.x, x2: tick.x, y1: 0, y2: height }, grid);
+    this.lines = [];
+    for (const [plant, indices] of groups) {
+      this.lines.push({ kind: 'group', plant, count: indices.length });
+      if (!this.collapsed.has(plant)) for (const index of indices) this.lines.push({ kind: 'row', index });
     }
-    rows.forEach((row, r) => {
-      const y = r * ROW;
-      svgEl('rect', { class: r % 2 ? 'gantt-band odd' : 'gantt-band', x: 0, y, width, height: ROW }, bands);
-      const g = svgEl('g', { class: 'gantt-row', 'data-row': r }, body);
-      const label = svgText(row.name, { class: 'gantt-row-label', x: 10, y: y + ROW / 2 + 4, 'data-id': row.id }, g);
-      if (this.selectedIds.has(row.id)) label.classList.add('selected');
-      for (const b of row.nonWorking || []) {
-        const x0 = axis.x(b.start);
-        svgEl('rect', { class: 'gantt-nonworking', x: x0, y, width: Math.max(1, axis.x(b.end) - x0), height: ROW, fill: 'url(#gantt-hatch)' }, g);
-      }
-      for (const b of row.inUse || []) {
-        const x0 = axis.x(b.start);
-        const rect = svgEl('rect', { class: 'gantt-inuse', x: x0, y: y + 7, width: Math.max(1, axis.x(b.end) - x0), height: ROW - 14 }, g);
-        svgTitle(`${row.name}: holding material, ${formatElapsed(b.start)} – ${formatElapsed(b.end)}`, rect);
-      }
-      (row.blocks || []).forEach((b, i) => {
-        const x0 = axis.x(b.start);
-        const rect = svgEl(
-          'rect',
-          {
-            class: b.empty ? 'gantt-bar empty' : 'gantt-bar',
-            'data-row': r,
-            'data-block': i,
-            x: x0,
-            y: y + 3,
-            width: Math.max(1.5, axis.x(b.end) - x0),
-            height: ROW - 6,
-            rx: 2,
-            fill: b.colour,
-          },
-          g,
-        );
-        const lines = [
-          `${row.name} — batch ${b.batch}`,
-          [b.step, b.operation].filter(Boolean).join(' · '),
-          b.text,
-          `${formatElapsed(b.start)} – ${formatElapsed(b.end)}`,
-        ].filter(Boolean);
-        svgTitle(lines.join('\n'), rect);
+    this.idle = rows.length - (this.busy?.size || 0);
+  }
+
+  // Asks for the view and a screen on either side at the canvas's
+  // resolution, unless the answer in hand covers it at least as finely.
+  request() {
+    if (!this.answer || !this.fetch) return;
+    const width = this.container.clientWidth - PLOT_LEFT - PLOT_RIGHT_MARGIN;
+    if (width < 20) return;
+    const v = this.view;
+    const a = this.answer;
+    const fine = a.px / (a.to - a.from) >= (0.9 * width) / v.span;
+    if (a.from <= v.from && a.to >= v.to && fine) return;
+    const from = Math.max(0, Math.floor(v.from - v.span));
+    const to = Math.min(v.end, Math.ceil(v.to + v.span));
+    const px = Math.min(8192, Math.max(1, Math.round((width * (to - from)) / v.span)));
+    if (this.inFlight) {
+      this.wanted = true;
+      return;
+    }
+    this.inFlight = true;
+    this.fetch({ from, to: Math.max(to, from + 1), px })
+      .then((answer) => {
+        this.answer = answer;
+        this.draw();
+      })
+      .catch((err) => this.onError(err))
+      .finally(() => {
+        this.inFlight = false;
+        if (this.wanted) {
+          this.wanted = false;
+          this.request();
+        }
       });
+  }
+
+  lineTop(i) {
+    let y = AXIS;
+    for (let k = 0; k < i; k += 1) y += this.lines[k].kind === 'group' ? GROUP : ROW;
+    return y;
+  }
+
+  draw() {
+    const width = this.container.clientWidth;
+    if (!this.answer || width < 50) return;
+    const height = AXIS + this.lines.reduce((h, l) => h + (l.kind === 'group' ? GROUP : ROW), 0) + 2;
+    const dpr = window.devicePixelRatio || 1;
+    const c = this.canvas;
+    if (c.width !== Math.round(width * dpr) || c.height !== Math.round(height * dpr)) {
+      c.width = Math.round(width * dpr);
+      c.height = Math.round(height * dpr);
+      c.style.width = `${width}px`;
+      c.style.height = `${height}px`;
+    }
+    const g = c.getContext('2d');
+    g.setTransform(dpr, 0, 0, dpr, 0, 0);
+    g.clearRect(0, 0, width, height);
+    const v = this.view;
+    const axis = new TimeAxis(this.start, v.from, v.to, PLOT_LEFT, width - PLOT_RIGHT_MARGIN);
+    this.axis = axis;
+    const x = (t) => Math.min(axis.right + 1, Math.max(axis.left - 1, axis.x(t)));
+    const ticks = axis.ticks(110);
+
+    g.font = '11px system-ui, sans-serif';
+    g.textBaseline = 'middle';
+    let y = AXIS;
+    let drawn = 0;
+    const rows = this.answer.rows;
+    this.lines.forEach((line, i) => {
+      if (line.kind === 'group') {
+        g.fillStyle = '#e4e9f0';
+        g.fillRect(0, y, width, GROUP);
+        g.fillStyle = '#26374d';
+        g.font = '600 11px system-ui, sans-serif';
+        g.fillText(`${this.collapsed.has(line.plant) ? '▸' : '▾'} ${line.plant} (${line.count})`, 8, y + GROUP / 2);
+        g.font = '11px system-ui, sans-serif';
+        y += GROUP;
+        return;
+      }
+      const row = rows[line.index];
+      g.fillStyle = i % 2 ? '#f6f8fa' : '#ffffff';
+      g.fillRect(0, y, width, ROW);
+      g.fillStyle = this.selectedIds.has(row.id) ? '#c62828' : '#263238';
+      g.font = this.selectedIds.has(row.id) ? '600 11px system-ui, sans-serif' : '11px system-ui, sans-serif';
+      g.save();
+      g.beginPath();
+      g.rect(0, y, PLOT_LEFT - 6, ROW);
+      g.clip();
+      g.fillText(row.name, 10, y + ROW / 2);
+      g.restore();
+      g.save();
+      g.beginPath();
+      g.rect(axis.left, y, axis.right - axis.left, ROW);
+      g.clip();
+      g.fillStyle = 'rgba(160, 170, 185, 0.35)';
+      for (const s of row.nonWorking || []) {
+        if (s.end < v.from || s.start > v.to) continue;
+        g.fillRect(x(s.start), y, Math.max(1, x(s.end) - x(s.start)), ROW);
+      }
+      g.fillStyle = '#b9c3d6';
+      for (const s of row.inUse || []) {
+        if (s.end < v.from || s.start > v.to) continue;
+        g.fillRect(x(s.start), y + 7, Math.max(1, x(s.end) - x(s.start)), ROW - 14);
+      }
+      for (const b of row.blocks || []) {
+        if (b.end < v.from || b.start > v.to) continue;
+        const x0 = x(b.start);
+        const w = Math.max(1, x(b.end) - x0);
+        const lit = this.highlight === null || batchesOf(b).includes(this.highlight);
+        g.globalAlpha = lit ? 1 : 0.3;
+        g.fillStyle = b.count ? (b.batches.length === 1 ? b.colour : MIXED) : b.colour;
+        g.fillRect(x0, y + 3, w, ROW - 6);
+        if (this.highlight !== null && lit) {
+          g.strokeStyle = '#111';
+          g.lineWidth = 2;
+          g.strokeRect(x0 + 1, y + 4, Math.max(0.5, w - 2), ROW - 8);
+        } else if (w >= 4) {
+          g.strokeStyle = 'rgba(0, 0, 0, 0.35)';
+          g.lineWidth = 0.5;
+          g.strokeRect(x0 + 0.25, y + 3.25, w - 0.5, ROW - 6.5);
+        }
+        drawn += 1;
+      }
+      g.globalAlpha = 1;
+      g.restore();
+      y += ROW;
     });
 
-    // Over the axis and the visible rows alike.
-    this.cursor = cursorOverlay(this.container);
-    this.placeCursor();
-    this.scroller.scrollTop = scrollTop;
-
-    for (const target of [head, svg]) {
-      target.addEventListener('click', (e) => {
-        const x = e.clientX - target.getBoundingClientRect().left;
-        if (x >= PLOT_LEFT && this.onTime) this.onTime(axis.t(x));
-      });
+    // The axis on top, its grid through every row.
+    g.fillStyle = '#ffffff';
+    g.fillRect(0, 0, width, AXIS);
+    g.fillStyle = '#455a64';
+    g.textBaseline = 'alphabetic';
+    for (const tick of ticks) {
+      g.fillStyle = tick.major ? 'rgba(69, 90, 100, 0.35)' : 'rgba(69, 90, 100, 0.15)';
+      g.fillRect(Math.round(tick.x), AXIS - 4, 1, height - AXIS + 4);
+      g.fillStyle = '#455a64';
+      if (tick.x + 3 + g.measureText(tick.label).width <= width) g.fillText(tick.label, tick.x + 3, AXIS - 8);
     }
+    g.fillStyle = '#90a4ae';
+    g.fillRect(axis.left, AXIS - 1, axis.right - axis.left, 1);
+    if (!this.lines.length) {
+      g.fillStyle = '#78909c';
+      g.fillText('No equipment works in this run.', axis.left + 12, AXIS + 20);
+    }
+    const ds = this.container.dataset;
+    ds.from = String(Math.round(v.from));
+    ds.to = String(Math.round(v.to));
+    ds.drawn = String(drawn);
+    ds.answer = `from=${this.answer.from}&to=${this.answer.to}&px=${this.answer.px}`;
+    ds.idle = String(this.idle || 0);
+    this.placeCursor();
   }
 
   placeCursor() {
-    if (!this.cursor || !this.axis) return;
+    if (!this.axis) return;
+    const inside = this.time >= this.view.from && this.time <= this.view.to;
+    this.cursor.hidden = !inside;
     moveOverlay(this.cursor, this.axis.x(this.time));
   }
+
+  // The line and the entry under a point of the canvas.
+  hit(px, py) {
+    let y = AXIS;
+    for (const line of this.lines) {
+      const h = line.kind === 'group' ? GROUP : ROW;
+      if (py >= y && py < y + h) {
+        if (line.kind === 'group' || px < PLOT_LEFT) return { line };
+        const row = this.answer.rows[line.index];
+        const slack = (1.5 * this.view.span) / (this.axis.right - this.axis.left);
+        const t = this.axis.t(px);
+        const block = (row.blocks || []).find((b) => b.start - slack <= t && b.end + slack >= t);
+        return { line, row, block, t };
+      }
+      y += h;
+    }
+    return {};
+  }
+
+  hover(e) {
+    if (!this.axis) return;
+    const box = this.canvas.getBoundingClientRect();
+    const { row, block } = this.hit(e.clientX - box.left, e.clientY - box.top);
+    if (!block) {
+      this.tip.hidden = true;
+      return;
+    }
+    const when = `${formatRunDate(this.start, block.start)} – ${formatRunDate(this.start, block.end)} (${formatElapsed(
+      block.end - block.start,
+    )})`;
+    const lines = block.count
+      ? [`${row.name}: ${block.count} operations`, batchText(block.batches), when]
+      : [`${row.name}: batch ${block.batch}${block.empty ? ' (empty vessel)' : ''}`, [block.step, block.operation].filter(Boolean).join(' · '), block.text, when];
+    this.tip.textContent = lines.filter(Boolean).join('\n');
+    this.tip.hidden = false;
+    const cbox = this.container.getBoundingClientRect();
+    const left = Math.min(e.clientX - cbox.left + 12, cbox.width - 280);
+    this.tip.style.transform = `translate(${Math.max(0, left)}px, ${e.clientY - cbox.top + 14}px)`;
+  }
+
+  click(px, clientY) {
+    const { line, block, t } = this.hit(px, clientY - this.canvas.getBoundingClientRect().top);
+    if (line?.kind === 'group') {
+      if (this.collapsed.has(line.plant)) this.collapsed.delete(line.plant);
+      else this.collapsed.add(line.plant);
+      this.layout();
+      this.draw();
+      return;
+    }
+    if (px < PLOT_LEFT || !this.axis) return;
+    const batches = block ? batchesOf(block) : [];
+    this.highlight = batches.length === 1 ? batches[0] : null;
+    this.container.dataset.highlightBatch = this.highlight === null ? '' : String(this.highlight);
+    this.draw();
+    this.onTime?.(t ?? this.axis.t(px));
+  }
+}
+
+const batchesOf = (b) => (b.count ? b.batches : [b.batch]);
+
+function batchText(batches) {
+  if (batches.length === 1) return `batch ${batches[0]}`;
+  const run = batches.at(-1) - batches[0] + 1 === batches.length;
+  return run ? `batches ${batches[0]}–${batches.at(-1)}` : `batches ${batches.slice(0, 12).join(', ')}${batches.length > 12 ? ' …' : ''}`;
 }

@@ -7,6 +7,7 @@ import { PlantView } from './scene.js';
 import { GanttChart } from './gantt.js';
 import { ProfileChart } from './profile.js';
 import { formatIsoDate, formatElapsed } from './time.js';
+import { TimeView, RangeBar, attachKeys } from './timeview.js';
 
 const $ = (id) => document.getElementById(id);
 
@@ -37,18 +38,71 @@ function showError(err) {
 }
 
 const view = new PlantView($('scene'), { onPick: (item) => select(item).catch(showError) });
-const gantt = new GanttChart($('gantt'), { onTime: (t) => seek(t) });
-const profile = new ProfileChart(
-  $('profile'),
-  {
-    type: $('profile-type'),
-    group: $('profile-group'),
-    component: $('profile-component'),
-    quantity: $('profile-quantity'),
-    perTime: $('profile-pertime'),
-  },
-  { onTime: (t) => seek(t), onError: showError },
-);
+// The charts share one window of the run; they are made once the run's
+// length is known.
+let timeView = null;
+let gantt = null;
+let profile = null;
+
+function makeCharts(run) {
+  timeView = new TimeView(run.end);
+  new RangeBar($('range'), timeView);
+  gantt = new GanttChart($('gantt'), timeView, { onTime: (t) => seek(t), fetch: (w) => api.gantt(w), onError: showError });
+  gantt.setModel(model);
+  profile = new ProfileChart(
+    $('profile'),
+    {
+      type: $('profile-type'),
+      group: $('profile-group'),
+      component: $('profile-component'),
+      quantity: $('profile-quantity'),
+      perTime: $('profile-pertime'),
+    },
+    timeView,
+    { onTime: (t) => seek(t), onError: showError },
+  );
+  attachKeys(timeView, { onSpace: () => (playing ? stop() : play('forward')) });
+  $('zoom-all').addEventListener('click', () => timeView.whole());
+  $('show-idle').addEventListener('change', (e) => gantt.setShowIdle(e.target.checked));
+}
+
+// The nine batch colours, which repeat: batch 10 has batch 1's.
+function batchLegend(schedule) {
+  const colours = new Map();
+  const note = (batch, colour) => batch > 0 && colours.set(((batch - 1) % 9) + 1, colour);
+  for (const row of schedule.rows)
+    for (const b of row.blocks) {
+      if (b.empty) continue;
+      if (!b.count) note(b.batch, b.colour);
+      else if (b.batches.length === 1) note(b.batches[0], b.colour);
+    }
+  const items = [...colours.keys()].sort((a, b) => a - b).map((batch) => {
+    const span = document.createElement('span');
+    const swatch = document.createElement('i');
+    swatch.style.background = colours.get(batch);
+    span.append(swatch, String(batch));
+    return span;
+  });
+  const repeat = document.createElement('span');
+  repeat.className = 'note';
+  repeat.textContent = 'batch colours repeat every nine batches';
+  $('batch-legend').replaceChildren(document.createTextNode('Batch '), ...items, repeat);
+}
+
+// "R-101: 2.6 React" per vessel at work, each text once.
+function runningOperations(state) {
+  const out = [];
+  const seen = new Set();
+  for (const v of state.vessels || []) {
+    if (!v.operation) continue;
+    const text = `${model.vessels[v.index]?.name || `Vessel ${v.index + 1}`}: ${v.operation}`;
+    if (!seen.has(text)) {
+      seen.add(text);
+      out.push(text);
+    }
+  }
+  return out;
+}
 
 // ---- time -----------------------------------------------------------------
 
@@ -58,9 +112,9 @@ function applyState(state) {
   if (document.activeElement !== ui.slider || playing) ui.slider.value = String(state.time);
   ui.date.textContent = formatIsoDate(state.date);
   ui.elapsed.textContent = `${formatElapsed(state.time)} into the run`;
-  gantt.setTime(state.time);
-  profile.setTime(state.time);
-  const ops = state.operations || [];
+  gantt?.setTime(state.time);
+  profile?.setTime(state.time);
+  const ops = runningOperations(state);
   ui.operations.replaceChildren(
     ...(ops.length ? ops : ['Nothing runs at this time.']).map((text) => {
       const li = document.createElement('li');
@@ -179,7 +233,7 @@ async function select(item) {
   const answer = await api.select(item);
   view.setSelection(answer.selected);
   view.setColours(answer.colours);
-  gantt.setSelectedVesselIds((answer.selected.vessels || []).map((i) => model.vessels[i]?.id));
+  gantt?.setSelectedVesselIds((answer.selected.vessels || []).map((i) => model.vessels[i]?.id));
   const single = answer.vesselSelected || answer.pipeSelected;
   if (single && item > 0) {
     infoBox(await api.info(item));
@@ -293,10 +347,15 @@ async function start() {
   ui.slider.max = String(run.end);
   view.setModel(model);
   buildSwitches();
-  const [state, schedule] = await Promise.all([api.state(0), api.gantt()]);
+  makeCharts(run);
+  const [state, schedule] = await Promise.all([api.state(0), api.gantt({ px: Math.max(200, $('gantt').clientWidth) })]);
   applyState(state);
+  batchLegend(schedule);
   gantt.setData(schedule);
   gantt.setTime(state.time);
+  const idle = schedule.rows.filter((r) => !r.blocks.length).length;
+  $('show-idle-label').textContent = `Show idle vessels (${idle})`;
+  $('show-idle').parentElement.hidden = idle === 0;
   // The server keeps its selection across page loads: show it again.
   const chosen = model.vessels.find((v) => v.selected) || model.streams.find((x) => x.selected && x.item);
   if (chosen) {
@@ -313,6 +372,9 @@ window.batchplantViewer = {
   vesselLevel: (index) => view.vesselLevel(index),
   project: (point) => view.project(point),
   renderNow: () => view.renderNow(),
+  get view() {
+    return timeView;
+  },
   get time() {
     return currentTime;
   },

@@ -1,14 +1,27 @@
-// The composite profile chart: the chosen type, group, component and
-// quantity summed by the server into one step series, drawn below the
-// Gantt chart on the same time axis.
+// The composite profile chart, on a canvas under the Gantt chart and on its
+// time axis: one step series (the server's sum of the choice), or each
+// component of a group overlaid or stacked with a legend. The server reduces
+// each series to the pixel columns of the window asked for, with the
+// extremes of each column, which are drawn as a thin band.
 
 import { api } from './api.js';
 import { TimeAxis, formatElapsed } from './time.js';
-import { svgEl, svgText, svgTitle, PLOT_LEFT, PLOT_RIGHT_MARGIN, cursorOverlay, moveOverlay } from './svg.js';
+import { cursorOverlay, moveOverlay, PLOT_LEFT, PLOT_RIGHT_MARGIN } from './overlay.js';
+import { attachNavigation } from './timeview.js';
 
 const HEIGHT = 210;
 const TOP = 14;
 const BOTTOM = 26;
+const MOST_SERIES = 8;
+const COLOURS = ['#1f77b4', '#d62728', '#2ca02c', '#ff7f0e', '#9467bd', '#8c564b', '#e377c2', '#17becf'];
+
+// What each type's values can be read as; the first is the default.
+const QUANTITIES = {
+  Labor: [['operators', 'Operators']],
+  Utilities: [['duty', 'Heat duty'], ['mass', 'Mass'], ['volume', 'Volume']],
+  Properties: [['mass', 'Value']],
+};
+const AMOUNTS = [['mass', 'Mass'], ['volume', 'Volume'], ['moles', 'Moles']];
 
 function niceStep(span, count) {
   const raw = span / Math.max(1, count);
@@ -35,44 +48,76 @@ function fillSelect(select, options, keep) {
   if (previous !== null && options.some((o) => String(o.value) === previous)) select.value = previous;
 }
 
+// The value a step series holds at t (points ascending), or null before it.
+function valueAt(points, t) {
+  let lo = 0;
+  let hi = points.length;
+  while (lo < hi) {
+    const mid = (lo + hi) >> 1;
+    if (points[mid].t <= t) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo > 0 ? Number(points[lo - 1].value) : null;
+}
+
 export class ProfileChart {
-  constructor(container, controls, { onTime, onError } = {}) {
+  constructor(container, controls, view, { onTime, onError } = {}) {
     this.container = container;
     this.controls = controls;
+    this.view = view;
     this.onTime = onTime;
     this.onError = onError || (() => {});
     this.run = null;
-    this.profile = null;
-    this.rateTypes = new Set();
+    this.answer = null;
+    this.types = [];
     this.time = 0;
     this.requestId = 0;
-    new ResizeObserver(() => this.draw()).observe(container);
+    this.canvas = document.createElement('canvas');
+    this.canvas.className = 'profile-canvas';
+    container.appendChild(this.canvas);
+    this.legend = document.createElement('div');
+    this.legend.className = 'profile-legend';
+    container.appendChild(this.legend);
+    this.cursor = cursorOverlay(container);
+    this.cursor.style.height = `${HEIGHT - BOTTOM}px`;
+    this.readout = cursorOverlay(container, 'readout');
+    this.readout.style.top = `${TOP - 10}px`;
+    attachNavigation(this.canvas, view, () => this.axis, (x) => this.axis && x >= PLOT_LEFT && this.onTime?.(this.axis.t(x)));
+    new ResizeObserver(() => this.refresh()).observe(container);
+    view.onChange(() => this.refresh());
     controls.type.addEventListener('change', () => this.loadGroups());
     controls.group.addEventListener('change', () => this.loadComponents());
-    controls.component.addEventListener('change', () => this.loadProfile());
-    controls.quantity.addEventListener('change', () => this.loadProfile());
-    controls.perTime.addEventListener('change', () => this.loadProfile());
+    controls.component.addEventListener('change', () => this.load());
+    controls.quantity.addEventListener('change', () => this.load());
+    controls.perTime.addEventListener('change', () => this.load());
   }
 
   async init(run) {
     this.run = run;
     const { types } = await api.compositeTypes();
+    this.types = types;
     fillSelect(this.controls.type, types.map((t) => ({ value: t.type, label: t.name })));
-    this.rateTypes = new Set(types.filter((t) => t.rate).map((t) => String(t.type)));
     await this.loadGroups();
   }
 
-  // Rates are shown per time unit by default; levels and values as they are.
-  defaultPerTime() {
-    this.controls.perTime.checked = this.rateTypes.has(this.controls.type.value);
+  typeName() {
+    return this.types.find((t) => String(t.type) === this.controls.type.value)?.name || '';
   }
 
+  // The quantities and the default "per time" follow the type; Properties
+  // are one property group at a time, never a sum of different properties.
   async loadGroups() {
-    this.defaultPerTime();
     const type = this.controls.type.value;
+    const name = this.typeName();
+    const quantities = QUANTITIES[name] || AMOUNTS;
+    fillSelect(this.controls.quantity, quantities.map(([value, label]) => ({ value, label })));
+    this.controls.quantity.hidden = quantities.length < 2;
+    this.controls.perTime.checked = !!this.types.find((t) => String(t.type) === type)?.rate;
+    this.controls.perTime.parentElement.hidden = name === 'Properties' || name === 'Labor';
     try {
       const { groups } = await api.compositeGroups(type);
-      fillSelect(this.controls.group, [{ value: '', label: `All groups (${groups.length})` }, ...groups.map((g) => ({ value: g.id, label: g.name }))]);
+      const each = groups.map((g) => ({ value: g.id, label: g.name }));
+      fillSelect(this.controls.group, name === 'Properties' ? each : [{ value: '', label: `All groups (${groups.length})` }, ...each]);
     } catch (err) {
       this.onError(err);
       fillSelect(this.controls.group, [{ value: '', label: 'All groups' }]);
@@ -80,53 +125,90 @@ export class ProfileChart {
     await this.loadComponents();
   }
 
-  // Components are listed per group; with all groups chosen the profile
-  // sums every component.
   async loadComponents() {
-    const type = this.controls.type.value;
     const group = this.controls.group.value;
+    this.components = [];
     if (group === '') {
       fillSelect(this.controls.component, [{ value: '', label: 'All components' }]);
       this.controls.component.disabled = true;
-      await this.loadProfile();
+      await this.load();
       return;
     }
     this.controls.component.disabled = false;
+    const properties = this.typeName() === 'Properties';
     try {
-      const { components } = await api.compositeComponents(type, group);
+      const { components } = await api.compositeComponents(this.controls.type.value, group);
+      this.components = components;
+      const many = components.length > 1;
       fillSelect(this.controls.component, [
-        { value: '', label: `All components (${components.length})` },
+        ...(properties ? [] : [{ value: '', label: `All components, summed (${components.length})` }]),
+        ...(many ? [{ value: 'overlay', label: 'Each component, overlaid' }] : []),
+        ...(many && !properties ? [{ value: 'stack', label: 'Each component, stacked' }] : []),
         ...components.map((c) => ({ value: c.id, label: c.name })),
       ]);
     } catch (err) {
       this.onError(err);
       fillSelect(this.controls.component, [{ value: '', label: 'All components' }]);
     }
-    await this.loadProfile();
+    await this.load();
   }
 
-  async loadProfile() {
+  width() {
+    return this.container.clientWidth - PLOT_LEFT - PLOT_RIGHT_MARGIN;
+  }
+
+  refresh() {
+    this.draw();
+    const a = this.answer;
+    const v = this.view;
+    const fine = a && a.px / (a.to - a.from) >= (0.9 * this.width()) / v.span;
+    if (!a || a.from > v.from || a.to < v.to || !fine) this.load();
+  }
+
+  // One request in flight; a newer wish is asked for when it returns.
+  async load() {
+    if (!this.run || !this.controls.type.value || this.width() < 20) return;
+    if (this.loading) {
+      this.wanted = true;
+      return;
+    }
+    this.loading = true;
     const id = ++this.requestId;
     const c = this.controls;
+    const v = this.view;
+    const from = Math.max(0, Math.floor(v.from - v.span));
+    const to = Math.min(v.end, Math.ceil(v.to + v.span));
+    const several = c.component.value === 'overlay' || c.component.value === 'stack';
     this.container.classList.add('loading');
     try {
-      const profile = await api.compositeProfile({
+      const answer = await api.compositeProfile({
         type: c.type.value,
         group: c.group.value,
-        component: c.component.value,
+        component: several ? '' : c.component.value,
+        components: several ? this.components.slice(0, MOST_SERIES).map((x) => x.id).join(',') : '',
         quantity: c.quantity.value,
         perTime: c.perTime.checked ? 1 : 0,
+        from,
+        to: Math.max(to, from + 1),
+        px: Math.min(8192, Math.max(1, Math.round((this.width() * (to - from)) / v.span))),
       });
-      if (id !== this.requestId) return; // a newer choice is on its way
-      this.profile = profile;
-      this.draw();
+      if (id === this.requestId) {
+        this.answer = answer;
+        this.mode = several ? c.component.value : 'sum';
+        this.error = null;
+      }
     } catch (err) {
-      if (id !== this.requestId) return;
-      this.profile = null;
-      this.draw(err.message);
+      this.answer = null;
+      this.error = err.message;
       this.onError(err);
     } finally {
-      if (id === this.requestId) this.container.classList.remove('loading');
+      this.loading = false;
+      this.container.classList.remove('loading');
+    }
+    this.draw();
+    if (this.wanted) {
+      this.wanted = false;
+      this.load();
     }
   }
 
@@ -135,87 +217,145 @@ export class ProfileChart {
     this.placeCursor();
   }
 
-  draw(message) {
+  series() {
+    const a = this.answer;
+    if (!a) return [];
+    if (this.mode !== 'sum' && a.series) return a.series.map((s) => ({ name: s.name, points: s.points }));
+    return [{ name: this.typeName(), points: a.points || [] }];
+  }
+
+  draw() {
     const width = this.container.clientWidth;
     if (!this.run || width < 50) return;
-    this.container.replaceChildren();
-    const svg = svgEl('svg', { class: 'profile', width, height: HEIGHT, viewBox: `0 0 ${width} ${HEIGHT}` }, this.container);
-    this.svg = svg;
-    const axis = new TimeAxis(this.run.start, this.run.end, PLOT_LEFT, width - PLOT_RIGHT_MARGIN);
+    const dpr = window.devicePixelRatio || 1;
+    const c = this.canvas;
+    if (c.width !== Math.round(width * dpr) || c.height !== Math.round(HEIGHT * dpr)) {
+      c.width = Math.round(width * dpr);
+      c.height = Math.round(HEIGHT * dpr);
+      c.style.width = `${width}px`;
+      c.style.height = `${HEIGHT}px`;
+    }
+    const g = c.getContext('2d');
+    g.setTransform(dpr, 0, 0, dpr, 0, 0);
+    g.clearRect(0, 0, width, HEIGHT);
+    const v = this.view;
+    const axis = new TimeAxis(this.run.start, v.from, v.to, PLOT_LEFT, width - PLOT_RIGHT_MARGIN);
     this.axis = axis;
     const bottom = HEIGHT - BOTTOM;
-    const points = this.profile?.points || [];
-
-    for (const tick of axis.ticks()) {
-      svgEl('line', { class: tick.major ? 'grid major' : 'grid', x1: tick.x, x2: tick.x, y1: TOP, y2: bottom }, svg);
-      svgText(tick.label, { class: 'tick', x: tick.x + 3, y: bottom + 16 }, svg);
+    g.font = '11px system-ui, sans-serif';
+    for (const tick of axis.ticks(110)) {
+      g.fillStyle = tick.major ? 'rgba(69, 90, 100, 0.3)' : 'rgba(69, 90, 100, 0.13)';
+      g.fillRect(Math.round(tick.x), TOP, 1, bottom - TOP);
+      g.fillStyle = '#455a64';
+      if (tick.x + 3 + g.measureText(tick.label).width <= width) g.fillText(tick.label, tick.x + 3, bottom + 16);
     }
-    svgEl('line', { class: 'axis-line', x1: PLOT_LEFT, x2: width - PLOT_RIGHT_MARGIN, y1: bottom, y2: bottom }, svg);
+    g.fillStyle = '#90a4ae';
+    g.fillRect(axis.left, bottom, axis.right - axis.left, 1);
 
-    if (!points.length) {
-      svgText(message || 'No profile for this choice.', { class: 'empty-note', x: PLOT_LEFT + 12, y: TOP + 40 }, svg);
+    const series = this.series();
+    const stacked = this.mode === 'stack';
+    // Stacked: each series drawn on the sum of those before it.
+    const inView = (p, i, pts) => (pts[i + 1]?.t ?? Infinity) >= v.from && p.t <= v.to;
+    const base = series.map(() => []);
+    if (stacked) {
+      for (let k = 1; k < series.length; k += 1)
+        base[k] = series[k].points.map((p) => valueAt(series[k - 1].points, p.t) + (valueAt(base[k - 1], p.t) ?? 0)).map((value, i) => ({ t: series[k].points[i].t, value }));
+    }
+    let lo = 0;
+    let hi = 0;
+    series.forEach((s, k) =>
+      s.points.forEach((p, i, pts) => {
+        if (!inView(p, i, pts)) return;
+        const b = stacked ? valueAt(base[k], p.t) ?? 0 : 0;
+        lo = Math.min(lo, b + Number(p.min ?? p.value));
+        hi = Math.max(hi, b + Number(p.max ?? p.value));
+      }),
+    );
+    const total = series.reduce((n, s) => n + s.points.length, 0);
+    this.container.dataset.points = String(total);
+    if (this.answer) {
+      this.container.dataset.answer = `from=${this.answer.from}&to=${this.answer.to}&px=${this.answer.px}`;
+      this.container.dataset.type = String(this.answer.type);
+    }
+    this.container.dataset.series = String(series.length);
+    if (!total) {
+      g.fillStyle = '#78909c';
+      g.fillText(this.error || 'No profile for this choice.', PLOT_LEFT + 12, TOP + 40);
     } else {
-      const values = points.map((p) => Number(p.value) || 0);
-      let lo = Math.min(0, ...values);
-      let hi = Math.max(0, ...values);
       if (hi - lo < 1e-12) hi = lo + 1;
       const step = niceStep(hi - lo, 4);
       lo = Math.floor(lo / step) * step;
       hi = Math.ceil(hi / step) * step;
-      const y = (v) => bottom - ((bottom - TOP) * (v - lo)) / (hi - lo);
-      for (let v = lo; v <= hi + step / 2; v += step) {
-        svgEl('line', { class: 'grid', x1: PLOT_LEFT, x2: width - PLOT_RIGHT_MARGIN, y1: y(v), y2: y(v) }, svg);
-        svgText(formatValue(v), { class: 'tick value', x: PLOT_LEFT - 8, y: y(v) + 4 }, svg);
+      const y = (value) => bottom - ((bottom - TOP) * (value - lo)) / (hi - lo);
+      g.textAlign = 'right';
+      for (let value = lo; value <= hi + step / 2; value += step) {
+        g.fillStyle = 'rgba(69, 90, 100, 0.13)';
+        g.fillRect(PLOT_LEFT, Math.round(y(value)), axis.right - axis.left, 1);
+        g.fillStyle = '#455a64';
+        g.fillText(formatValue(value), PLOT_LEFT - 8, y(value) + 4);
       }
-      // The server's unit already carries "/time" when the values are per time.
-      const unit = this.profile.valueUnit || '';
-      svgText(unit, { class: 'unit', x: 10, y: TOP + 10 }, svg);
-
-      // Each value holds from its time to the next point's time; the last
-      // one to the end of the run.
-      const xs = points.map((p) => axis.x(Math.min(Math.max(0, p.t), axis.end)));
-      let d = `M ${xs[0].toFixed(1)} ${y(values[0]).toFixed(1)}`;
-      for (let i = 1; i < points.length; i += 1) {
-        d += ` H ${xs[i].toFixed(1)} V ${y(values[i]).toFixed(1)}`;
-      }
-      d += ` H ${axis.x(Math.max(axis.end, points.at(-1).t)).toFixed(1)}`;
-      const area = `${d} V ${y(Math.max(lo, 0)).toFixed(1)} H ${xs[0].toFixed(1)} Z`;
-      svgEl('path', { class: 'profile-area', d: area }, svg);
-      const line = svgEl('path', { class: 'profile-line', d, 'data-points': points.length }, svg);
-      svgTitle(`${this.controls.type.selectedOptions[0]?.textContent || ''} — ${this.profile.quantity}`, line);
+      g.textAlign = 'left';
+      g.fillText(this.answer.valueUnit || '', 10, TOP + 10);
+      g.save();
+      g.beginPath();
+      g.rect(axis.left, TOP - 2, axis.right - axis.left, bottom - TOP + 4);
+      g.clip();
+      series.forEach((s, k) => {
+        const colour = series.length > 1 ? COLOURS[k % COLOURS.length] : '#1f77b4';
+        const lift = (t) => (stacked ? valueAt(base[k], t) ?? 0 : 0);
+        g.beginPath();
+        s.points.forEach((p, i) => {
+          const px = axis.x(Math.max(p.t, v.from - v.span));
+          const py = y(lift(p.t) + Number(p.value));
+          if (i === 0) g.moveTo(px, py);
+          else {
+            g.lineTo(px, y(lift(p.t) + Number(s.points[i - 1].value)));
+            g.lineTo(px, py);
+          }
+        });
+        if (s.points.length) g.lineTo(axis.right + 1, y(lift(v.to) + Number(s.points.at(-1).value)));
+        g.strokeStyle = colour;
+        g.lineWidth = 1.5;
+        g.stroke();
+        // A column's extremes, where the server merged several points.
+        g.fillStyle = colour;
+        g.globalAlpha = 0.45;
+        for (const p of s.points) {
+          if (p.min === undefined) continue;
+          const top = y(lift(p.t) + Number(p.max));
+          g.fillRect(axis.x(p.t), top, 1, Math.max(1, y(lift(p.t) + Number(p.min)) - top));
+        }
+        g.globalAlpha = 1;
+      });
+      g.restore();
     }
-
-    this.cursor = cursorOverlay(this.container);
-    this.cursor.style.height = `${bottom}px`;
-    this.readout = cursorOverlay(this.container, 'readout');
-    this.readout.style.top = `${TOP - 10}px`;
+    this.legend.replaceChildren(
+      ...(series.length > 1
+        ? series.map((s, k) => {
+            const span = document.createElement('span');
+            const swatch = document.createElement('i');
+            swatch.style.background = COLOURS[k % COLOURS.length];
+            span.append(swatch, s.name || `Component ${k + 1}`);
+            return span;
+          })
+        : []),
+    );
     this.placeCursor();
-    svg.addEventListener('click', (e) => {
-      const x = e.clientX - svg.getBoundingClientRect().left;
-      if (x >= PLOT_LEFT && this.onTime) this.onTime(axis.t(x));
-    });
   }
 
-  // The value at the cursor: the last point at or before the time (points
-  // come in time order; a binary search keeps a playing frame cheap).
   placeCursor() {
-    if (!this.cursor || !this.axis) return;
+    if (!this.axis) return;
     const x = this.axis.x(this.time);
+    const inside = this.time >= this.view.from && this.time <= this.view.to;
+    this.cursor.hidden = !inside;
+    this.readout.hidden = !inside;
     moveOverlay(this.cursor, x);
-    const points = this.profile?.points || [];
-    let lo = 0;
-    let hi = points.length;
-    while (lo < hi) {
-      const mid = (lo + hi) >> 1;
-      if (points[mid].t <= this.time) lo = mid + 1;
-      else hi = mid;
-    }
-    const value = lo > 0 ? points[lo - 1].value : null;
-    this.readout.textContent = value === null ? '' : `${formatValue(Number(value))} ${this.profile.valueUnit || ''} at ${formatElapsed(this.time)}`;
-    const w = this.svg.clientWidth || this.container.clientWidth;
-    const right = x > w - 220;
+    const series = this.series();
+    const value = series.length === 1 ? valueAt(series[0].points, this.time) : null;
+    this.readout.textContent =
+      value === null ? '' : `${formatValue(value)} ${this.answer?.valueUnit || ''} at ${formatElapsed(this.time)}`;
+    const right = x > this.container.clientWidth - 220;
     this.readout.classList.toggle('left-of', right);
     moveOverlay(this.readout, right ? x - 6 : x + 6);
   }
 }
-

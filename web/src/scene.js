@@ -345,7 +345,25 @@ export class PlantView {
       floors: new Set(selection.floors || []),
     };
     for (const o of this.vesselObjects || []) {
-      if (o) o.label.element.classList.toggle('selected', this.selected.vessels.has(o.vessel.index));
+      if (!o) continue;
+      const on = this.selected.vessels.has(o.vessel.index);
+      o.label.element.classList.toggle('selected', on);
+      // A halo the library's red shell cannot be mistaken for batch 1's red
+      // contents by: a bright ring at the rim and the foot.
+      if (on && !o.halo) {
+        const r = o.vessel.radius * 1.12;
+        const ring = new THREE.TorusGeometry(r, Math.max(0.04, r * 0.06), 8, 48);
+        ring.rotateX(Math.PI / 2);
+        const material = new THREE.MeshBasicMaterial({ color: 0xffe14d });
+        o.halo = new THREE.Group();
+        for (const y of [0.02, o.h]) {
+          const mesh = new THREE.Mesh(ring, material);
+          mesh.position.y = y;
+          o.halo.add(mesh);
+        }
+        o.group.add(o.halo);
+      }
+      if (o.halo) o.halo.visible = on;
     }
     for (const o of this.floorObjects || []) {
       if (!o) continue;

@@ -1,6 +1,6 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { TimeAxis, formatElapsed, formatIsoDate, parseRunStart } from '../src/time.js';
+import { TimeAxis, formatElapsed, formatIsoDate, formatRunDate, parseRunStart } from '../src/time.js';
 
 test('run dates read as written, whatever the time zone of the browser', () => {
   assert.equal(parseRunStart('2024-04-01T06:00:00'), Date.UTC(2024, 3, 1, 6, 0, 0));
@@ -8,43 +8,38 @@ test('run dates read as written, whatever the time zone of the browser', () => {
   assert.equal(parseRunStart(null), null);
   assert.equal(formatIsoDate('2024-04-09T17:19:34'), 'Tue 9 Apr 2024, 17:19:34');
   assert.equal(formatIsoDate('garbage'), 'garbage');
-});
-
-test('elapsed run time shows days and a clock', () => {
+  assert.equal(formatRunDate('2024-04-01T06:00:00', 8 * 86400 + 3600), 'Tue 9 Apr 2024 07:00');
   assert.equal(formatElapsed(0), '00:00:00');
-  assert.equal(formatElapsed(3599), '00:59:59');
   assert.equal(formatElapsed(86400 + 3600 + 61), '1 d 01:01:01');
   assert.equal(formatElapsed(-5), '00:00:00');
 });
 
-test('the time axis maps the run onto the plot and back', () => {
+test('the time axis maps a window of the run onto the plot and back', () => {
   const axis = new TimeAxis('2024-04-01T06:00:00', 1000, 100, 600);
   assert.equal(axis.x(0), 100);
   assert.equal(axis.x(1000), 600);
-  assert.equal(axis.x(500), 350);
   assert.equal(axis.t(350), 500);
-  assert.equal(axis.t(0), 0, 'left of the plot is the start');
   assert.equal(axis.t(10000), 1000, 'right of the plot is the end');
-  // A run of no length still gives a usable axis.
-  assert.ok(Number.isFinite(new TimeAxis('2024-04-01T06:00:00', 0, 0, 100).x(0)));
+  const zoomed = new TimeAxis('2024-04-01T06:00:00', 500, 700, 100, 600);
+  assert.equal(zoomed.x(500), 100);
+  assert.equal(zoomed.t(350), 600);
+  assert.ok(Number.isFinite(new TimeAxis('2024-04-01T06:00:00', 0, 0, 100).x(0)), 'a run of no length');
 });
 
-test('ticks fall on calendar boundaries, not on multiples from the start', () => {
-  // Three days from 06:00 on 1 April over 300 px: one tick a day, at midnight.
-  const axis = new TimeAxis('2024-04-01T06:00:00', 3 * 86400, 0, 300);
-  const ticks = axis.ticks(90);
-  assert.deepEqual(
-    ticks.map((t) => [t.t, t.label]),
-    [
-      [18 * 3600, '2 Apr'],
-      [42 * 3600, '3 Apr'],
-      [66 * 3600, '4 Apr'],
-    ],
-  );
-  // Ten hours over 1000 px: a tick every hour on the hour, labelled by clock.
-  const hours = new TimeAxis('2024-04-01T06:30:00', 10 * 3600, 0, 1000).ticks(90);
-  assert.equal(hours[0].t, 1800);
-  assert.equal(hours[0].label, '07:00');
-  assert.ok(hours.every((t, i) => i === 0 || t.t - hours[i - 1].t === 3600));
-  assert.ok(hours.every((t) => t.x >= 0 && t.x <= 1000));
+test('ticks fall on round calendar steps and show the year where it changes', () => {
+  const start = '2024-04-01T06:00:00';
+  const cases = [
+    // [from, to, width, first labels, step in seconds or null]
+    [0, 3 * 86400, 300, ['2 Apr 2024', '3 Apr', '4 Apr'], 86400],
+    [1800, 10 * 3600, 1000, ['1 Apr 2024 07:00', '08:00', '09:00'], 3600],
+    [0, 654 * 86400, 1200, ['Jul 2024', 'Oct', 'Jan 2025', 'Apr'], null],
+    [0, 30 * 365 * 86400, 1000, ['2025', '2030'], null],
+  ];
+  for (const [from, to, width, labels, step] of cases) {
+    const ticks = new TimeAxis(start, from, to, 0, width).ticks(90);
+    assert.deepEqual(ticks.slice(0, labels.length).map((t) => t.label), labels, `${from}..${to}`);
+    assert.ok(ticks.every((t, i) => i === 0 || t.x - ticks[i - 1].x >= 80), `${from}..${to}: labels collide`);
+    assert.ok(ticks.every((t) => t.t >= from && t.t <= to));
+    if (step) assert.ok(ticks.every((t, i) => i === 0 || t.t - ticks[i - 1].t === step));
+  }
 });

@@ -1,0 +1,22 @@
+// What the two charts share besides the time view: the left edge and right
+// margin of their plots, so that their time axes line up, and the HTML
+// overlays of the time cursor and readout.
+
+export const PLOT_LEFT = 150;
+export const PLOT_RIGHT_MARGIN = 18;
+
+// An overlay on a layer of its own, moved by a transform, so that a playing
+// clock repaints nothing of the chart below.
+export function cursorOverlay(parent, className = 'time-cursor') {
+  const el = document.createElement('div');
+  el.className = className;
+  parent.appendChild(el);
+  return el;
+}
+
+// Places an overlay at x (px from the left of its positioned parent); data-x
+// keeps the position for tests and tools.
+export function moveOverlay(el, x) {
+  el.style.transform = `translateX(${x}px)`;
+  el.dataset.x = String(x);
+}

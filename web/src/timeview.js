@@ -1,0 +1,159 @@
+// The visible window of the run, shared by the Gantt chart and the profile
+// chart so that they zoom and pan together: [from, to] in seconds, kept
+// within [0, end] and never narrower than a minute.
+
+const MIN_SPAN = 60;
+
+export class TimeView {
+  constructor(end) {
+    this.end = Math.max(1, end);
+    this.from = 0;
+    this.to = this.end;
+    this.listeners = new Set();
+  }
+
+  onChange(fn) {
+    this.listeners.add(fn);
+  }
+
+  get span() {
+    return this.to - this.from;
+  }
+
+  set(from, to) {
+    let span = Math.min(this.end, Math.max(MIN_SPAN, to - from));
+    let a = Math.max(0, Math.min(from, this.end - span));
+    if (!Number.isFinite(a)) a = 0;
+    if (!Number.isFinite(span)) span = this.end;
+    const b = a + span;
+    if (a === this.from && b === this.to) return;
+    this.from = a;
+    this.to = b;
+    for (const fn of this.listeners) fn(this);
+  }
+
+  // factor < 1 zooms in; the time `around` stays where it is on screen.
+  zoom(factor, around = (this.from + this.to) / 2) {
+    const span = this.span * factor;
+    const share = (around - this.from) / this.span;
+    this.set(around - share * span, around - share * span + span);
+  }
+
+  pan(seconds) {
+    this.set(this.from + seconds, this.to + seconds);
+  }
+
+  // Keeps the span, centred on t where it can be.
+  centre(t) {
+    this.set(t - this.span / 2, t + this.span / 2);
+  }
+
+  whole() {
+    this.set(0, this.end);
+  }
+}
+
+// Wheel, pinch (a wheel with ctrlKey), drag and keys on a chart move the
+// view; a press that does not move is a click (`onClick(x)`). `axis()`
+// gives the chart's current TimeAxis.
+export function attachNavigation(element, view, axis, onClick) {
+  element.addEventListener(
+    'wheel',
+    (e) => {
+      e.preventDefault();
+      const a = axis();
+      if (!a) return;
+      const box = element.getBoundingClientRect();
+      const x = e.clientX - box.left;
+      if (Math.abs(e.deltaX) > Math.abs(e.deltaY) || e.shiftKey) {
+        view.pan(((e.shiftKey ? e.deltaY : e.deltaX) / (a.right - a.left)) * view.span);
+      } else {
+        view.zoom(Math.exp(e.deltaY * (e.ctrlKey ? 0.01 : 0.002)), a.t(x));
+      }
+    },
+    { passive: false },
+  );
+  let drag = null;
+  element.addEventListener('pointerdown', (e) => {
+    if (e.button !== 0) return;
+    drag = { x: e.clientX, from: view.from, to: view.to, moved: false, id: e.pointerId };
+    element.setPointerCapture?.(e.pointerId);
+  });
+  element.addEventListener('pointermove', (e) => {
+    if (!drag) return;
+    const a = axis();
+    const dx = e.clientX - drag.x;
+    if (Math.abs(dx) > 3) drag.moved = true;
+    if (drag.moved && a) {
+      const seconds = (-dx / (a.right - a.left)) * (drag.to - drag.from);
+      view.set(drag.from + seconds, drag.to + seconds);
+    }
+  });
+  const end = (e) => {
+    if (!drag) return;
+    const wasClick = !drag.moved;
+    drag = null;
+    if (wasClick && onClick) onClick(e.clientX - element.getBoundingClientRect().left, e);
+  };
+  element.addEventListener('pointerup', end);
+  element.addEventListener('pointercancel', () => (drag = null));
+}
+
+// +/- zoom, arrows pan, Home/End jump, outside text fields.
+export function attachKeys(view, { onSpace } = {}) {
+  document.addEventListener('keydown', (e) => {
+    const tag = e.target?.tagName;
+    if (tag === 'INPUT' || tag === 'SELECT' || tag === 'TEXTAREA' || e.ctrlKey || e.metaKey || e.altKey) return;
+    const keys = {
+      '+': () => view.zoom(0.5),
+      '=': () => view.zoom(0.5),
+      '-': () => view.zoom(2),
+      ArrowLeft: () => view.pan(-view.span * 0.2),
+      ArrowRight: () => view.pan(view.span * 0.2),
+      Home: () => view.set(0, view.span),
+      End: () => view.set(view.end - view.span, view.end),
+      ' ': () => onSpace?.(),
+    };
+    const act = keys[e.key];
+    if (!act) return;
+    e.preventDefault();
+    act();
+  });
+}
+
+// A strip of the whole run under the charts with the visible window as a box
+// to drag; a click elsewhere centres the window there.
+export class RangeBar {
+  constructor(container, view) {
+    this.view = view;
+    this.el = document.createElement('div');
+    this.el.className = 'range-bar';
+    this.box = document.createElement('div');
+    this.box.className = 'range-box';
+    this.el.appendChild(this.box);
+    container.appendChild(this.el);
+    view.onChange(() => this.place());
+    let drag = null;
+    this.el.addEventListener('pointerdown', (e) => {
+      const w = this.el.clientWidth || 1;
+      const t = ((e.clientX - this.el.getBoundingClientRect().left) / w) * view.end;
+      if (e.target !== this.box) view.centre(t);
+      drag = { x: e.clientX, from: view.from };
+      this.el.setPointerCapture?.(e.pointerId);
+    });
+    this.el.addEventListener('pointermove', (e) => {
+      if (!drag) return;
+      const seconds = ((e.clientX - drag.x) / (this.el.clientWidth || 1)) * view.end;
+      view.set(drag.from + seconds, drag.from + seconds + view.span);
+    });
+    this.el.addEventListener('pointerup', () => (drag = null));
+    new ResizeObserver(() => this.place()).observe(this.el);
+    this.place();
+  }
+
+  place() {
+    const w = this.el.clientWidth;
+    this.box.style.left = `${(this.view.from / this.view.end) * w}px`;
+    this.box.style.width = `${Math.max(4, (this.view.span / this.view.end) * w)}px`;
+  }
+}
