@@ -1,6 +1,6 @@
 // `batchplant procedure DB EQUIPMENT-TAG [--at TIME]` loads the operations
 // of one piece of equipment from a results database into a procedure and
-// prints its timeline, one line per operation; with --at, also the
+// prints its timeline, one line per operation with its batch and dates; with --at, also the
 // operations running at that simulated time and the vessel's contents
 // volume then, in the unit of the vessel's capacity.
 
@@ -12,6 +12,7 @@
 #include <string>
 
 #include "Command.h"
+#include "render/Html.h"
 #include "render/TimeArg.h"
 #include "batchplant/db/EquipmentRecordsets.h"
 #include "batchplant/foundation/Units.h"
@@ -74,6 +75,8 @@ int runProcedure(const ProcedureOptions& o)
 
     CProcedure procedure;
     CString capacityUOM;
+    COleDateTime runStart;
+    runStart.SetStatus(COleDateTime::invalid);
     try {
         CDaoDatabase db;
         db.Open(CString(o.db), false, true);
@@ -86,6 +89,9 @@ int runProcedure(const ProcedureOptions& o)
             return kBadInput;
         }
         capacityUOM = equipment->capacityUOM;
+        CDaoPlanSummary plan(&db);
+        plan.Open();
+        if (!plan.IsEOF()) runStart = plan.m_StartDateTime;
         CDaoEquipConts rows(&db);
         rows.Open();
         for (; !rows.IsEOF(); rows.MoveNext()) {
@@ -96,7 +102,17 @@ int runProcedure(const ProcedureOptions& o)
         return kBadInput;
     }
 
-    std::fputs(forTerminal(procedure.PrintProcs()).c_str(), stdout);
+    // The library's line of each operation, after its batch and its real
+    // dates (the plan's start plus the elapsed time).
+    const std::string printed = forTerminal(procedure.PrintProcs());
+    std::size_t from = 0;
+    for (int i = 0; i < procedure.GetNumProcs() && from < printed.size(); ++i) {
+        const std::size_t eol = printed.find('\n', from);
+        const CProcUnit& u = procedure.GetProcUnit(i);
+        std::printf("batch %-4ld %s to %s  %s\n", u.GetBatchNum(), FormatRunTime(runStart, u.GetStart()).c_str(),
+                    FormatRunTime(runStart, u.GetEnd()).c_str(), printed.substr(from, eol - from).c_str());
+        from = eol == std::string::npos ? printed.size() : eol + 1;
+    }
     if (at) {
         std::printf("\nRunning at %s:\n", CProcedure::FormatTime(*at).c_str());
         const CString running = procedure.PrintOps(*at);

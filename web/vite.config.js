@@ -13,7 +13,15 @@ export default defineConfig({
     chunkSizeWarningLimit: 1200,
   },
   server: {
-    // `npm run dev` talks to a running `batchplant serve` (BATCHPLANT_API).
-    proxy: { '/api': process.env.BATCHPLANT_API || 'http://127.0.0.1:8080' },
+    // `npm run dev` talks to a running `batchplant serve` (BATCHPLANT_API),
+    // which takes only its own Host and refuses POSTs from a foreign Origin:
+    // the proxy poses as the page the server itself would have served.
+    proxy: {
+      '/api': {
+        target: process.env.BATCHPLANT_API || 'http://127.0.0.1:8080',
+        changeOrigin: true,
+        configure: (proxy) => proxy.on('proxyReq', (req) => req.removeHeader('origin')),
+      },
+    },
   },
 });

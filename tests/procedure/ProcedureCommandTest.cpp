@@ -74,9 +74,12 @@ TEST(ProcedureCommand, PrintsOneLinePerOperation)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::vector<std::string> out = lines(r.out);
     ASSERT_EQ(static_cast<int>(out.size()), v.proc.GetNumProcs());
-    const std::regex line(R"(^\(\d+d [ \d]\d:\d\d:\d\d\) - \(\d+d [ \d]\d:\d\d:\d\d\)   .+ \(.*\) $)");
+    // Batch and real dates, then the library's line of the operation.
+    const std::regex line(
+        R"(^batch \d+ +\d{4}-\d\d-\d\d \d\d:\d\d to \d{4}-\d\d-\d\d \d\d:\d\d  \(\d+d [ \d]\d:\d\d:\d\d\) - \(\d+d [ \d]\d:\d\d:\d\d\)   .+ \(.*\) $)");
     for (const std::string& l : out)
         EXPECT_TRUE(std::regex_match(l, line)) << l;
+    EXPECT_EQ(out[0].rfind("batch " + std::to_string(v.proc.GetProcUnit(0).GetBatchNum()) + " ", 0), 0u) << out[0];
     EXPECT_EQ(r.out.find('\r'), std::string::npos) << "terminal line ends";
     EXPECT_NE(out[0].find(v.proc.GetOpNameAt(0).str()), std::string::npos);
 }

@@ -227,7 +227,7 @@ async function main() {
   });
 
   await check('wheel zooms and drag pans the schedule; the bars drawn follow the API', async () => {
-    const canvas = page.locator('#gantt canvas');
+    const canvas = page.locator('#gantt .gantt-canvas');
     await canvas.scrollIntoViewIfNeeded();
     const box = await canvas.boundingBox();
     await page.mouse.move(box.x + box.width * 0.6, box.y + 60);
@@ -241,16 +241,30 @@ async function main() {
     await page.waitForTimeout(400);
     const panned = await expectGanttMatchesApi('panned');
     assert(panned.from > zoomed.from && panned.to - panned.from === zoomed.to - zoomed.from, `pan moved ${JSON.stringify(zoomed)} to ${JSON.stringify(panned)}`);
-    // A click on a bar highlights its batch.
-    let hit = null;
-    for (let x = 0.2; x < 0.9 && !hit; x += 0.05) {
-      for (let y = 40; y < Math.min(box.height, 400) && !hit; y += 11) {
-        await page.mouse.click(box.x + box.width * x, box.y + y);
-        const batch = await page.evaluate(() => document.querySelector('#gantt').dataset.highlightBatch);
-        if (batch) hit = batch;
+    // The widest operation in view: its tooltip tells it, a click highlights
+    // its batch and moves the time there.
+    const ds = await page.evaluate(() => ({ ...document.querySelector('#gantt').dataset }));
+    let bar = null;
+    for (const row of (await apiGet(`api/gantt?${ds.answer}`)).rows) {
+      for (const b of row.blocks) {
+        const a = Math.max(b.start, panned.from);
+        const w = Math.min(b.end, panned.to) - a;
+        if (!b.count && w > (bar?.w ?? 0)) bar = { row: row.index, b, w, t: Math.round(a + w / 2) };
       }
     }
-    assert(hit, 'no click on the zoomed schedule highlighted a batch');
+    assert(bar, `no operation in ${panned.from}..${panned.to}`);
+    const at = await page.evaluate(([row, t]) => window.batchplantViewer.ganttPoint(row, t), [bar.row, bar.t]);
+    await page.mouse.move(at.x, at.y);
+    const tip = await page.textContent('#gantt .chart-tip');
+    assert(tip.includes(`batch ${bar.b.batch}`) && tip.includes(bar.b.operation), `the tooltip says "${tip}" over ${JSON.stringify(bar.b)}`);
+    await page.mouse.click(at.x, at.y);
+    const slack = (2 * (panned.to - panned.from)) / box.width;
+    await page.waitForFunction(([t, d]) => Math.abs(Number(document.body.dataset.time) - t) <= d, [bar.t, slack]);
+    const highlight = await page.evaluate(() => document.querySelector('#gantt').dataset.highlightBatch);
+    assert(highlight === String(bar.b.batch), `clicked batch ${bar.b.batch}'s bar, ${highlight || 'nothing'} highlighted`);
+    await page.keyboard.press('End');
+    const last = await page.evaluate(() => ({ ...document.querySelector('#gantt').dataset }));
+    assert(Number(last.to) === end && Number(last.to) - Number(last.from) === panned.to - panned.from, `End shows ${last.from}..${last.to}`);
     await page.click('#zoom-all');
   });
 
@@ -308,11 +322,11 @@ async function main() {
   });
 
   await check('clicking the Gantt chart moves the time there', async () => {
-    await page.locator('#gantt canvas').scrollIntoViewIfNeeded();
-    const box = await page.locator('#gantt canvas').boundingBox();
+    await page.locator('#gantt .gantt-canvas').scrollIntoViewIfNeeded();
+    const box = await page.locator('#gantt .gantt-canvas').boundingBox();
     const before = await pageTime();
     const x = box.x + box.width * 0.4;
-    await page.mouse.click(x, box.y + 10);
+    await page.mouse.click(x, box.y - 10);
     await page.waitForFunction((t) => Number(document.body.dataset.time) !== t, before);
     const cursor = Number(await page.getAttribute('#gantt .time-cursor', 'data-x'));
     assert(Math.abs(box.x + cursor - x) < 2, `cursor at ${box.x + cursor}, clicked at ${x}`);

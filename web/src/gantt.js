@@ -3,7 +3,8 @@
 // (runs of operations narrower than a pixel come as spans), the stretches in
 // which a vessel holds material, its non-working time, a date axis, and the
 // animation time as a cursor. It zooms and pans with the shared TimeView and
-// asks only for the window it shows (and a screen either side).
+// asks only for the window it shows (and half a screen either side, at one
+// and a half times the resolution, so that small steps need no request).
 
 import { TimeAxis, formatElapsed, formatRunDate } from './time.js';
 import { cursorOverlay, moveOverlay, PLOT_LEFT, PLOT_RIGHT_MARGIN } from './overlay.js';
@@ -28,6 +29,11 @@ export class GanttChart {
     this.showIdle = false;
     this.highlight = null;
     this.lines = [];
+    // The axis is a canvas of its own that sticks to the top while the rows
+    // scroll under it.
+    this.axisCanvas = document.createElement('canvas');
+    this.axisCanvas.className = 'gantt-axis';
+    container.appendChild(this.axisCanvas);
     this.canvas = document.createElement('canvas');
     this.canvas.className = 'gantt-canvas';
     this.canvas.tabIndex = 0;
@@ -39,6 +45,7 @@ export class GanttChart {
     container.appendChild(this.tip);
     this.cursor = cursorOverlay(container);
     attachNavigation(this.canvas, view, () => this.axis, (x, e) => this.click(x, e.clientY));
+    attachNavigation(this.axisCanvas, view, () => this.axis, (x) => x >= PLOT_LEFT && this.axis && this.onTime?.(this.axis.t(x)));
     this.canvas.addEventListener('mousemove', (e) => this.hover(e));
     this.canvas.addEventListener('mouseleave', () => (this.tip.hidden = true));
     view.onChange(() => this.refresh());
@@ -112,9 +119,9 @@ export class GanttChart {
     const a = this.answer;
     const fine = a.px / (a.to - a.from) >= (0.9 * width) / v.span;
     if (a.from <= v.from && a.to >= v.to && fine) return;
-    const from = Math.max(0, Math.floor(v.from - v.span));
-    const to = Math.min(v.end, Math.ceil(v.to + v.span));
-    const px = Math.min(8192, Math.max(1, Math.round((width * (to - from)) / v.span)));
+    const from = Math.max(0, Math.floor(v.from - v.span / 2));
+    const to = Math.min(v.end, Math.ceil(v.to + v.span / 2));
+    const px = Math.min(8192, Math.max(1, Math.round((1.5 * width * (to - from)) / v.span)));
     if (this.inFlight) {
       this.wanted = true;
       return;
@@ -135,27 +142,14 @@ export class GanttChart {
       });
   }
 
-  lineTop(i) {
-    let y = AXIS;
-    for (let k = 0; k < i; k += 1) y += this.lines[k].kind === 'group' ? GROUP : ROW;
-    return y;
-  }
-
   draw() {
     const width = this.container.clientWidth;
     if (!this.answer || width < 50) return;
-    const height = AXIS + this.lines.reduce((h, l) => h + (l.kind === 'group' ? GROUP : ROW), 0) + 2;
-    const dpr = window.devicePixelRatio || 1;
-    const c = this.canvas;
-    if (c.width !== Math.round(width * dpr) || c.height !== Math.round(height * dpr)) {
-      c.width = Math.round(width * dpr);
-      c.height = Math.round(height * dpr);
-      c.style.width = `${width}px`;
-      c.style.height = `${height}px`;
-    }
-    const g = c.getContext('2d');
-    g.setTransform(dpr, 0, 0, dpr, 0, 0);
-    g.clearRect(0, 0, width, height);
+    const height = this.lines.reduce((h, l) => h + (l.kind === 'group' ? GROUP : ROW), 0) + 2;
+    // A CPU-backed canvas: thousands of small rectangles a frame draw faster
+    // there than as a GPU command stream, and far faster on software GL.
+    const g = fit(this.canvas, width, height, { willReadFrequently: true });
+    const ga = fit(this.axisCanvas, width, AXIS);
     const v = this.view;
     const axis = new TimeAxis(this.start, v.from, v.to, PLOT_LEFT, width - PLOT_RIGHT_MARGIN);
     this.axis = axis;
@@ -164,7 +158,7 @@ export class GanttChart {
 
     g.font = '11px system-ui, sans-serif';
     g.textBaseline = 'middle';
-    let y = AXIS;
+    let y = 0;
     let drawn = 0;
     const rows = this.answer.rows;
     this.lines.forEach((line, i) => {
@@ -208,7 +202,7 @@ export class GanttChart {
         const x0 = x(b.start);
         const w = Math.max(1, x(b.end) - x0);
         const lit = this.highlight === null || batchesOf(b).includes(this.highlight);
-        g.globalAlpha = lit ? 1 : 0.3;
+        g.globalAlpha = lit ? 1 : 0.4;
         g.fillStyle = b.count ? (b.batches.length === 1 ? b.colour : MIXED) : b.colour;
         g.fillRect(x0, y + 3, w, ROW - 6);
         if (this.highlight !== null && lit) {
@@ -227,23 +221,26 @@ export class GanttChart {
       y += ROW;
     });
 
-    // The axis on top, its grid through every row.
-    g.fillStyle = '#ffffff';
-    g.fillRect(0, 0, width, AXIS);
-    g.fillStyle = '#455a64';
-    g.textBaseline = 'alphabetic';
+    // The axis, its grid through every row.
+    ga.fillStyle = '#ffffff';
+    ga.fillRect(0, 0, width, AXIS);
+    ga.font = '11px system-ui, sans-serif';
     for (const tick of ticks) {
+      const tx = Math.round(tick.x);
       g.fillStyle = tick.major ? 'rgba(69, 90, 100, 0.35)' : 'rgba(69, 90, 100, 0.15)';
-      g.fillRect(Math.round(tick.x), AXIS - 4, 1, height - AXIS + 4);
-      g.fillStyle = '#455a64';
-      if (tick.x + 3 + g.measureText(tick.label).width <= width) g.fillText(tick.label, tick.x + 3, AXIS - 8);
+      g.fillRect(tx, 0, 1, height);
+      ga.fillStyle = g.fillStyle;
+      ga.fillRect(tx, AXIS - 4, 1, 4);
+      ga.fillStyle = '#455a64';
+      if (tick.x + 3 + ga.measureText(tick.label).width <= width) ga.fillText(tick.label, tick.x + 3, AXIS - 8);
     }
-    g.fillStyle = '#90a4ae';
-    g.fillRect(axis.left, AXIS - 1, axis.right - axis.left, 1);
+    ga.fillStyle = '#90a4ae';
+    ga.fillRect(axis.left, AXIS - 1, axis.right - axis.left, 1);
     if (!this.lines.length) {
       g.fillStyle = '#78909c';
-      g.fillText('No equipment works in this run.', axis.left + 12, AXIS + 20);
+      g.fillText('No equipment works in this run.', axis.left + 12, 20);
     }
+    this.cursor.style.height = `${AXIS + height}px`;
     const ds = this.container.dataset;
     ds.from = String(Math.round(v.from));
     ds.to = String(Math.round(v.to));
@@ -260,9 +257,24 @@ export class GanttChart {
     moveOverlay(this.cursor, this.axis.x(this.time));
   }
 
+  // Where time t of a row is on the screen (null when the row is not shown),
+  // for tools and tests that want to point at a bar.
+  pointOf(rowIndex, t) {
+    if (!this.axis) return null;
+    let y = 0;
+    for (const line of this.lines) {
+      if (line.kind === 'row' && line.index === rowIndex) {
+        const box = this.canvas.getBoundingClientRect();
+        return { x: box.left + this.axis.x(t), y: box.top + y + ROW / 2 };
+      }
+      y += line.kind === 'group' ? GROUP : ROW;
+    }
+    return null;
+  }
+
   // The line and the entry under a point of the canvas.
   hit(px, py) {
-    let y = AXIS;
+    let y = 0;
     for (const line of this.lines) {
       const h = line.kind === 'group' ? GROUP : ROW;
       if (py >= y && py < y + h) {
@@ -296,7 +308,8 @@ export class GanttChart {
     this.tip.hidden = false;
     const cbox = this.container.getBoundingClientRect();
     const left = Math.min(e.clientX - cbox.left + 12, cbox.width - 280);
-    this.tip.style.transform = `translate(${Math.max(0, left)}px, ${e.clientY - cbox.top + 14}px)`;
+    const top = e.clientY - cbox.top + this.container.scrollTop + 14;
+    this.tip.style.transform = `translate(${Math.max(0, left)}px, ${top}px)`;
   }
 
   click(px, clientY) {
@@ -315,6 +328,22 @@ export class GanttChart {
     this.draw();
     this.onTime?.(t ?? this.axis.t(px));
   }
+}
+
+// Sizes a canvas to CSS pixels at the display's resolution; its context
+// draws in CSS pixels, cleared.
+function fit(canvas, width, height, options) {
+  const dpr = window.devicePixelRatio || 1;
+  if (canvas.width !== Math.round(width * dpr) || canvas.height !== Math.round(height * dpr)) {
+    canvas.width = Math.round(width * dpr);
+    canvas.height = Math.round(height * dpr);
+    canvas.style.width = `${width}px`;
+    canvas.style.height = `${height}px`;
+  }
+  const g = canvas.getContext('2d', options);
+  g.setTransform(dpr, 0, 0, dpr, 0, 0);
+  g.clearRect(0, 0, width, height);
+  return g;
 }
 
 const batchesOf = (b) => (b.count ? b.batches : [b.batch]);

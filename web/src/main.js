@@ -372,6 +372,7 @@ window.batchplantViewer = {
   vesselLevel: (index) => view.vesselLevel(index),
   project: (point) => view.project(point),
   renderNow: () => view.renderNow(),
+  ganttPoint: (row, t) => gantt?.pointOf(row, t) ?? null,
   get view() {
     return timeView;
   },

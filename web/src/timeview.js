@@ -60,11 +60,13 @@ export function attachNavigation(element, view, axis, onClick) {
   element.addEventListener(
     'wheel',
     (e) => {
-      e.preventDefault();
       const a = axis();
       if (!a) return;
       const box = element.getBoundingClientRect();
       const x = e.clientX - box.left;
+      // Over the labels the wheel scrolls as anywhere else on the page.
+      if (x < a.left && !e.ctrlKey) return;
+      e.preventDefault();
       if (Math.abs(e.deltaX) > Math.abs(e.deltaY) || e.shiftKey) {
         view.pan(((e.shiftKey ? e.deltaY : e.deltaX) / (a.right - a.left)) * view.span);
       } else {
@@ -104,6 +106,8 @@ export function attachKeys(view, { onSpace } = {}) {
   document.addEventListener('keydown', (e) => {
     const tag = e.target?.tagName;
     if (tag === 'INPUT' || tag === 'SELECT' || tag === 'TEXTAREA' || e.ctrlKey || e.metaKey || e.altKey) return;
+    // A focused button takes Space as its own click.
+    if (tag === 'BUTTON' && e.key === ' ') return;
     const keys = {
       '+': () => view.zoom(0.5),
       '=': () => view.zoom(0.5),
