@@ -64,6 +64,28 @@ CompositeStream* LoadUtilityUses(CDaoDatabase* db)
     return stream.release();
 }
 
+// Inputs, Outputs and Inventory are three readings of the same stream rows:
+// one pass over the rows fills the three (each entry of `out` left null when
+// the query yields nothing, as a load of one of them would).
+void LoadStreamKinds(CDaoDatabase* db, CompositeStream* (&out)[kNumCompTypes])
+{
+    CDaoCompositeStream rs(db);
+    if (!rs.OpenOnDatabase(db) || rs.IsEOF()) {
+        rs.CloseIfOpen();
+        return;
+    }
+    const CompType kinds[] = {Inputs, Outputs, Inventory};
+    std::unique_ptr<CompositeStream> streams[3];
+    for (int k = 0; k < 3; ++k)
+        if (!out[kinds[k]]) streams[k] = std::make_unique<CompositeStream>();
+    for (; !rs.IsEOF(); rs.MoveNext())
+        for (int k = 0; k < 3; ++k)
+            if (streams[k]) streams[k]->AddRecord(rs, kinds[k]);
+    rs.CloseIfOpen();
+    for (int k = 0; k < 3; ++k)
+        if (streams[k]) out[kinds[k]] = streams[k].release();
+}
+
 CompositeStream* LoadBufferTanks(CDaoDatabase* db)
 {
     CDaoBufferTankContents tanks(db);
@@ -96,7 +118,10 @@ CompositeStream* GanttFacility::getCompStream(CompType type)
     try {
         // The profiles only read the database.
         db.Open(databasePath, false, true);
-        compStreams[type] = loadCompositeStream(&db, type);
+        if (type == Inputs || type == Outputs || type == Inventory)
+            LoadStreamKinds(&db, compStreams);
+        else
+            compStreams[type] = loadCompositeStream(&db, type);
         db.Close();
     } catch (const CDaoException&) {
         // Nothing is shown; the entry stays null so that the next request
