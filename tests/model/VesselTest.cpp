@@ -127,6 +127,12 @@ TEST(VesselTest, EquipmentRowGivesIdentityAndSize)
     EXPECT_EQ(v.GetPlantID(), 3);
     EXPECT_EQ(v.GetPlantName(), CString("South"));
     EXPECT_EQ(v.GetCalendarID(), 8);
+    // NULL (read as 0) in the table is no calendar, as in a new vessel.
+    row.m_CalendarID = 0;
+    Vessel none;
+    none.Init(&floor);
+    none.SetDBParams(row);
+    EXPECT_EQ(none.GetCalendarID(), -1);
     EXPECT_EQ(v.GetClass(), CString("Reactor"));
     EXPECT_EQ(v.GetName(), CString("R-101"));
     EXPECT_DOUBLE_EQ(v.Capacity(), 2.0);
