@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Command.h"
@@ -29,12 +30,41 @@ void writeField(std::string& line, const std::string& value)
     line += '"';
 }
 
+// What each recordset's rows are, in a few words.
+const char* describe(const std::string& name)
+{
+    static const std::pair<const char*, const char*> words[] = {
+        {"CDaoEquipmentSet", "each piece of equipment: class, tag, capacity, plant, calendar"},
+        {"CDaoPlanSummary", "the production plan: name, start, steps and batches"},
+        {"CDaoStepSummary", "each process step of the plan, with its plant and key output"},
+        {"CDaoEquipConts", "each operation in each vessel, with its contents' volume and temperature"},
+        {"CDaoEquipmentContents", "vessel contents over time by material and phase"},
+        {"CDaoEquipmentProperties", "vessel contents' temperature, pressure and averages over time"},
+        {"CDaoPhaseComponents", "the components of each thermodynamic phase"},
+        {"CDaoThermodynamicPhase", "the phases of streams, contents, utilities and emissions"},
+        {"CDaoStreamSet", "each material transfer between equipment"},
+        {"CDaoUtilitySummary", "each utility use (heating, cooling) of an operation"},
+        {"CDaoVaporSummary", "each vapor emission"},
+        {"CDaoStreamContents", "the materials of each stream"},
+        {"CDaoUtilityContents", "the materials of each utility use"},
+        {"CDaoVaporContents", "the materials of each vapor emission"},
+        {"CDaoBufferTankContents", "buffer tank contents over time"},
+        {"CDaoCompositeStream", "streams into, out of and between inventory locations, by material"},
+        {"CDaoCompVapor", "vapor emissions by source and material, for the profiles"},
+        {"CDaoCompositeLabor", "labor per operation and grade, for the profiles"},
+        {"DaoUtilityComposite", "utility uses per equipment, for the profiles"},
+    };
+    for (const auto& [n, w] : words)
+        if (name == n) return w;
+    return "";
+}
+
 int runQuery(const std::string& dbPath, const std::string& recordsetName, const std::vector<std::string>& params,
              bool list)
 {
     if (list) {
         for (const RecordsetCatalogEntry& e : RecordsetCatalog())
-            std::printf("%s\n", e.name);
+            std::printf("%-24s %s\n", e.name, describe(e.name));
         return kOk;
     }
     if (dbPath.empty() || recordsetName.empty()) {
@@ -105,7 +135,7 @@ const bool registered = registerCommand(
         sub.add_option("RECORDSET", *name, "Recordset class name, e.g. CDaoStreamSet");
         sub.add_option("--param", *params, "Parameter value as name=value (e.g. pid=3); may be repeated")
             ->allow_extra_args(false);
-        sub.add_flag("--list", *list, "List the recordset names and exit");
+        sub.add_flag("--list", *list, "List the recordsets and what their rows are, and exit");
         return [=] { return runQuery(*dbPath, *name, *params, *list); };
     });
 
