@@ -264,6 +264,28 @@ std::vector<std::vector<std::string>> csvRows(const std::string& text)
     return rows;
 }
 
+TEST(UtilisationCommand, EveryVesselsFourSharesAddUpAndTheSpanIsChecked)
+{
+    const auto f = loadSchedule(test::SampleDatabasePath());
+    auto r = cli("utilisation " + quoted(test::SampleDatabasePath()) + " --format csv");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto rows = csvRows(r.out);
+    ASSERT_EQ(rows.size(), static_cast<size_t>(f->GetNumSchedVessels()) + 1);
+    int working = 0;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 7u) << i;
+        EXPECT_NEAR(std::stod(rows[i][1]) + std::stod(rows[i][2]) + std::stod(rows[i][3]) + std::stod(rows[i][4]), 1.0,
+                    1e-5)
+            << rows[i][0];
+        working += std::stoi(rows[i][5]) > 0;
+    }
+    EXPECT_GT(working, 0);
+    r = cli("utilisation " + quoted(test::SampleDatabasePath()));
+    EXPECT_NE(r.out.find("<- bottleneck"), std::string::npos) << r.out;
+    for (const char* bad : {"--to 0", "--from 9999d", "--format xml"})
+        EXPECT_EQ(cli("utilisation " + quoted(test::SampleDatabasePath()) + " " + bad).exitCode, 2) << bad;
+}
+
 TEST(ProfileCommand, LaborCsvIsTheSumOfEveryGradeInItsUnits)
 {
     const auto r = cli("profile " + quoted(test::SampleDatabasePath()) + " --type labor --format csv");

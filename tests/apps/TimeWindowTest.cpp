@@ -10,6 +10,7 @@
 
 #include "render/TimeAxis.h"
 #include "render/TimeWindow.h"
+#include "render/Utilisation.h"
 
 namespace batchplant::cli {
 namespace {
@@ -151,6 +152,37 @@ TEST(TimeAxis, TicksFallOnRoundDatesAndValues)
     }
     EXPECT_EQ(NiceTicks(0, 4.725, 5), (std::vector<double>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(NiceTicks(-20, 45, 5), (std::vector<double>{-20, 0, 20, 40, 60}));
+}
+
+TEST(Utilisation, TheFourSharesAddUpToTheSpan)
+{
+    struct Case {
+        const char* what;
+        std::vector<LodBlock> blocks;
+        std::vector<LodStretch> inUse, off;
+        Shares want; // over [0, 100]
+    };
+    const std::vector<Case> cases = {
+        {"no operations, no calendar", {}, {}, {}, {0, 0, 1, 0}},
+        {"an operation across a non-working stretch", {{10, 50, 1, false}}, {}, {{40, 60, 1}}, {0.4, 0, 0.5, 0.1}},
+        {"in-use over the span's edge and under an operation",
+         {{80, 90, 2, false}},
+         {{70, 130, 1}},
+         {},
+         {0.1, 0.2, 0.7, 0}},
+        {"overlapping operations and stretches beyond the span",
+         {{-20, 10, 1, false}, {5, 30, 1, false}, {150, 200, 3, false}},
+         {},
+         {{90, 300, 1}},
+         {0.3, 0, 0.6, 0.1}},
+    };
+    for (const Case& c : cases) {
+        const Shares s = ShareOfSpan(c.blocks, c.inUse, c.off, 0, 100);
+        EXPECT_DOUBLE_EQ(s.running, c.want.running) << c.what;
+        EXPECT_DOUBLE_EQ(s.holding, c.want.holding) << c.what;
+        EXPECT_DOUBLE_EQ(s.nonWorking, c.want.nonWorking) << c.what;
+        EXPECT_NEAR(s.idle, c.want.idle, 1e-12) << c.what;
+    }
 }
 
 } // namespace

@@ -1,0 +1,114 @@
+#include "Utilisation.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+#include "GanttSvg.h"
+#include "batchplant/gantt/GanttFacility.h"
+#include "batchplant/model/Vessel.h"
+
+namespace batchplant::cli {
+namespace {
+
+using Spans = std::vector<std::pair<long, long>>;
+
+// The stretches clipped to [from, to], sorted and merged where they meet.
+Spans unite(Spans spans, long from, long to)
+{
+    Spans out;
+    for (auto& [a, b] : spans) {
+        a = std::max(a, from);
+        b = std::min(b, to);
+    }
+    std::sort(spans.begin(), spans.end());
+    for (const auto& [a, b] : spans) {
+        if (b <= a) continue;
+        if (!out.empty() && a <= out.back().second)
+            out.back().second = std::max(out.back().second, b);
+        else
+            out.emplace_back(a, b);
+    }
+    return out;
+}
+
+Spans both(const Spans& x, const Spans& y)
+{
+    Spans out;
+    for (std::size_t i = 0, j = 0; i < x.size() && j < y.size();) {
+        const long a = std::max(x[i].first, y[j].first), b = std::min(x[i].second, y[j].second);
+        if (a < b) out.emplace_back(a, b);
+        (x[i].second < y[j].second ? i : j) += 1;
+    }
+    return out;
+}
+
+double length(const Spans& s)
+{
+    double n = 0;
+    for (const auto& [a, b] : s)
+        n += static_cast<double>(b - a);
+    return n;
+}
+
+} // namespace
+
+Shares ShareOfSpan(const std::vector<LodBlock>& blocks, const std::vector<LodStretch>& inUse,
+                   const std::vector<LodStretch>& nonWorking, long from, long to)
+{
+    Shares s;
+    if (to <= from) return s;
+    Spans r, h, n;
+    for (const LodBlock& b : blocks)
+        r.emplace_back(b.start, b.end);
+    for (const LodStretch& x : inUse)
+        h.emplace_back(x.start, x.end);
+    for (const LodStretch& x : nonWorking)
+        n.emplace_back(x.start, x.end);
+    const Spans running = unite(r, from, to);
+    const Spans held = unite(h, from, to);
+    Spans busy = running;
+    busy.insert(busy.end(), held.begin(), held.end());
+    busy = unite(busy, from, to);
+    const Spans off = unite(n, from, to);
+    const double span = static_cast<double>(to - from);
+    s.running = length(running) / span;
+    s.holding = (length(busy) - length(running)) / span;
+    s.nonWorking = (length(off) - length(both(off, busy))) / span;
+    s.idle = std::max(0.0, 1.0 - s.running - s.holding - s.nonWorking);
+    return s;
+}
+
+Utilisation MeasureUtilisation(const GanttFacility& facility, long from, long to)
+{
+    Utilisation u;
+    u.from = from;
+    u.to = to;
+    const long span = RunEndSeconds(facility);
+    double busiest = 0;
+    for (int v = 0; v < facility.GetNumSchedVessels(); ++v) {
+        const RowBlocks row = ReadRowBlocks(facility, v);
+        VesselUse use;
+        const Vessel* vessel = facility.GetVesselByIndex(v);
+        use.tag = vessel ? vessel->GetName().str() : std::string();
+        use.shares = ShareOfSpan(row.blocks, row.inUse, NonWorkingStretches(facility, v, from, to, span), from, to);
+        std::set<short> batches;
+        for (const LodBlock& b : row.blocks)
+            if (b.end > from && b.start < to) {
+                ++use.operations;
+                batches.insert(b.batch);
+            }
+        use.batches = static_cast<int>(batches.size());
+        // Holding material is waiting, not work: a buffer tank that holds
+        // all the time limits nothing.
+        const double busy = use.shares.running;
+        if (busy > busiest) {
+            busiest = busy;
+            u.bottleneck = v;
+        }
+        u.vessels.push_back(std::move(use));
+    }
+    return u;
+}
+
+} // namespace batchplant::cli

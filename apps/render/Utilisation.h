@@ -1,0 +1,44 @@
+#pragma once
+// How busy each piece of equipment is over a span of the run, from the
+// schedule view's own answers: the share of the span it runs operations, the
+// share it holds material between them, the share of non-working calendar
+// time it neither runs nor holds, and the idle rest. The four add up to the
+// span. The vessel that runs operations the largest share of the span is
+// the bottleneck.
+
+#include <string>
+#include <vector>
+
+#include "TimeWindow.h"
+
+namespace batchplant {
+class GanttFacility;
+}
+
+namespace batchplant::cli {
+
+struct Shares {
+    double running = 0, holding = 0, idle = 0, nonWorking = 0; // fractions of the span
+};
+
+// The shares over [from, to] of a vessel with these operations, in-use and
+// non-working stretches (any order, overlapping or not, also beyond the span).
+Shares ShareOfSpan(const std::vector<LodBlock>& blocks, const std::vector<LodStretch>& inUse,
+                   const std::vector<LodStretch>& nonWorking, long from, long to);
+
+struct VesselUse {
+    std::string tag;
+    Shares shares;
+    int operations = 0; // that meet the span
+    int batches = 0;    // distinct among them
+};
+
+struct Utilisation {
+    long from = 0, to = 0;
+    std::vector<VesselUse> vessels; // in the schedule's row order
+    int bottleneck = -1;            // index of the vessel running the most; -1 when none works
+};
+
+Utilisation MeasureUtilisation(const GanttFacility& facility, long from, long to);
+
+} // namespace batchplant::cli
