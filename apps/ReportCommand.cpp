@@ -22,6 +22,7 @@
 #include "render/Profiles.h"
 #include "render/Summary.h"
 #include "render/TimeAxis.h"
+#include "render/Utilisation.h"
 #include "batchplant/gantt/GanttFacility.h"
 #include "batchplant/model/Facility.h"
 #include "batchplant/model/Plane.h"
@@ -161,6 +162,13 @@ std::string renderPage(const PlantSummary& summary, GanttFacility& schedule, Pla
             page << "<p class=\"caption\">" << XmlEscape(kProfiles[c].caption) << "</p>\n"
                  << RenderProfileSvg(charts[c], frame, false);
         page << "</div></section>\n";
+        if (i == 0) {
+            page << "<section id=\"utilisation\"><h2>Utilisation</h2>\n<p class=\"caption\">How each piece of "
+                    "equipment spent the run, in the Gantt chart's order: running operations, holding material "
+                    "between them, idle in working time, and in non-working calendar time. The equipment that runs "
+                    "the largest share is marked as the bottleneck.</p>\n<div class=\"chart\">\n"
+                 << RenderUtilisationSvg(MeasureUtilisation(schedule, frame.from, frame.to)) << "</div></section>\n";
+        }
     }
     page << renderPlanViews(plant, end) << "</main>\n</body>\n</html>\n";
     return page.str();

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <set>
+#include <sstream>
 #include <utility>
 
 #include "GanttSvg.h"
+#include "Html.h"
 #include "batchplant/gantt/GanttFacility.h"
 #include "batchplant/model/Vessel.h"
 
@@ -109,6 +111,48 @@ Utilisation MeasureUtilisation(const GanttFacility& facility, long from, long to
         u.vessels.push_back(std::move(use));
     }
     return u;
+}
+
+std::string RenderUtilisationSvg(const Utilisation& u, int width)
+{
+    constexpr int left = 210, right = 180, row = 18, top = 30;
+    const int plot = std::max(width - left - right, 100);
+    const int height = top + static_cast<int>(u.vessels.size()) * row + 34;
+    static const std::pair<const char*, const char*> parts[] = {
+        {"Running", "#2D6CB0"}, {"Holding material", "#B9C3D6"}, {"Idle", "#EEF1F5"}, {"Non-working", "#A9AFBA"}};
+    std::ostringstream out;
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"utilisation\" width=\"" << width << "\" height=\""
+        << height << "\" viewBox=\"0 0 " << width << ' ' << height
+        << "\" font-family=\"Helvetica, Arial, sans-serif\" font-size=\"11\">\n";
+    int lx = left;
+    for (const auto& [name, colour] : parts) {
+        out << "<rect x=\"" << lx << "\" y=\"8\" width=\"12\" height=\"12\" fill=\"" << colour
+            << "\" stroke=\"#999\" stroke-width=\"0.5\"/><text x=\"" << lx + 16 << "\" y=\"18\">" << name
+            << "</text>\n";
+        lx += 140;
+    }
+    for (std::size_t i = 0; i < u.vessels.size(); ++i) {
+        const VesselUse& v = u.vessels[i];
+        const int y = top + static_cast<int>(i) * row;
+        const bool worst = static_cast<int>(i) == u.bottleneck;
+        out << "<g class=\"share\"><text x=\"" << left - 6 << "\" y=\"" << y + 12 << "\" text-anchor=\"end\""
+            << (worst ? " font-weight=\"bold\"" : "") << ">" << XmlEscape(v.tag) << "</text>\n";
+        const double shares[] = {v.shares.running, v.shares.holding, v.shares.idle, v.shares.nonWorking};
+        double x = left;
+        for (int k = 0; k < 4; ++k) {
+            const double w = shares[k] * plot;
+            if (w > 0)
+                out << "<rect x=\"" << FormatNumber(x) << "\" y=\"" << y + 2 << "\" width=\"" << FormatNumber(w)
+                    << "\" height=\"" << row - 4 << "\" fill=\"" << parts[k].second << "\"><title>" << XmlEscape(v.tag)
+                    << ": " << parts[k].first << ' ' << FormatNumber(100 * shares[k], 3) << " %</title></rect>";
+            x += w;
+        }
+        out << "<text x=\"" << left + plot + 6 << "\" y=\"" << y + 12 << "\">"
+            << FormatNumber(100 * v.shares.running, 3) << " % running" << (worst ? " \u2190 bottleneck" : "")
+            << "</text></g>\n";
+    }
+    out << "</svg>\n";
+    return out.str();
 }
 
 } // namespace batchplant::cli

@@ -41,4 +41,9 @@ struct Utilisation {
 
 Utilisation MeasureUtilisation(const GanttFacility& facility, long from, long to);
 
+// One stacked bar per vessel (running, holding, idle, non-working) in the
+// schedule's row order, labels on the Gantt chart's left margin, the
+// bottleneck marked; an inline <svg> for the report.
+std::string RenderUtilisationSvg(const Utilisation& u, int width = 1300);
+
 } // namespace batchplant::cli
