@@ -205,10 +205,16 @@ export class GanttChart {
         g.globalAlpha = lit ? 1 : 0.4;
         g.fillStyle = b.count ? (b.batches.length === 1 ? b.colour : MIXED) : b.colour;
         g.fillRect(x0, y + 3, w, ROW - 6);
-        if (this.highlight !== null && lit) {
+        if (this.highlight !== null && lit && w >= 6) {
           g.strokeStyle = '#111';
           g.lineWidth = 2;
-          g.strokeRect(x0 + 1, y + 4, Math.max(0.5, w - 2), ROW - 8);
+          g.strokeRect(x0 + 1, y + 4, w - 2, ROW - 8);
+        } else if (this.highlight !== null && lit) {
+          // Too narrow to outline without hiding its colour: marks above
+          // and below instead.
+          g.fillStyle = '#111';
+          g.fillRect(x0, y + 1, w, 2);
+          g.fillRect(x0, y + ROW - 3, w, 2);
         } else if (w >= 4) {
           g.strokeStyle = 'rgba(0, 0, 0, 0.35)';
           g.lineWidth = 0.5;
@@ -298,9 +304,11 @@ export class GanttChart {
       this.tip.hidden = true;
       return;
     }
-    const when = `${formatRunDate(this.start, block.start)} – ${formatRunDate(this.start, block.end)} (${formatElapsed(
-      block.end - block.start,
-    )})`;
+    const from = formatRunDate(this.start, block.start);
+    let to = formatRunDate(this.start, block.end);
+    // The end's date only where it is another day.
+    if (to.slice(0, -6) === from.slice(0, -6)) to = to.slice(-5);
+    const when = `${from} – ${to} (${formatElapsed(block.end - block.start)})`;
     const lines = block.count
       ? [`${row.name}: ${block.count} operations`, batchText(block.batches), when]
       : [`${row.name}: batch ${block.batch}${block.empty ? ' (empty vessel)' : ''}`, [block.step, block.operation].filter(Boolean).join(' · '), block.text, when];

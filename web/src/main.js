@@ -43,10 +43,11 @@ const view = new PlantView($('scene'), { onPick: (item) => select(item).catch(sh
 let timeView = null;
 let gantt = null;
 let profile = null;
+let rangeBar = null;
 
 function makeCharts(run) {
   timeView = new TimeView(run.end);
-  new RangeBar($('range'), timeView);
+  rangeBar = new RangeBar($('range'), timeView);
   gantt = new GanttChart($('gantt'), timeView, { onTime: (t) => seek(t), fetch: (w) => api.gantt(w), onError: showError });
   gantt.setModel(model);
   profile = new ProfileChart(
@@ -351,6 +352,7 @@ async function start() {
   const [state, schedule] = await Promise.all([api.state(0), api.gantt({ px: Math.max(200, $('gantt').clientWidth) })]);
   applyState(state);
   batchLegend(schedule);
+  rangeBar.setOverview(schedule);
   gantt.setData(schedule);
   gantt.setTime(state.time);
   const idle = schedule.rows.filter((r) => !r.blocks.length).length;

@@ -116,7 +116,7 @@ export class ProfileChart {
     this.controls.perTime.parentElement.hidden = name === 'Properties' || name === 'Labor';
     try {
       const { groups } = await api.compositeGroups(type);
-      const each = groups.map((g) => ({ value: g.id, label: g.name }));
+      const each = groups.map((g) => ({ value: g.id, label: g.name || (g.id < 0 ? 'Not in a group' : `Group ${g.id}`) }));
       fillSelect(this.controls.group, name === 'Properties' ? each : [{ value: '', label: `All groups (${groups.length})` }, ...each]);
     } catch (err) {
       this.onError(err);
@@ -144,7 +144,7 @@ export class ProfileChart {
         ...(properties ? [] : [{ value: '', label: `All components, summed (${components.length})` }]),
         ...(many ? [{ value: 'overlay', label: 'Each component, overlaid' }] : []),
         ...(many && !properties ? [{ value: 'stack', label: 'Each component, stacked' }] : []),
-        ...components.map((c) => ({ value: c.id, label: c.name })),
+        ...components.map((c) => ({ value: c.id, label: c.name || `Component ${c.id}` })),
       ]);
     } catch (err) {
       this.onError(err);
@@ -316,6 +316,19 @@ export class ProfileChart {
           }
         });
         if (s.points.length) g.lineTo(axis.right + 1, y(lift(v.to) + Number(s.points.at(-1).value)));
+        // Stacked, each series is the band between its base and its top.
+        if (stacked) {
+          g.fillStyle = colour;
+          g.globalAlpha = 0.25;
+          s.points.forEach((p, i) => {
+            const x0 = axis.x(Math.max(p.t, v.from - v.span));
+            const x1 = i + 1 < s.points.length ? axis.x(s.points[i + 1].t) : axis.right + 1;
+            const y0 = y(lift(p.t));
+            const y1 = y(lift(p.t) + Number(p.value));
+            if (x1 > axis.left && x0 < axis.right) g.fillRect(x0, y1, x1 - x0, y0 - y1);
+          });
+          g.globalAlpha = 1;
+        }
         g.strokeStyle = colour;
         g.lineWidth = 1.5;
         g.stroke();

@@ -125,13 +125,16 @@ export function attachKeys(view, { onSpace } = {}) {
   });
 }
 
-// A strip of the whole run under the charts with the visible window as a box
-// to drag; a click elsewhere centres the window there.
+// A strip of the whole run over the charts, shaded by how much of the plant
+// works when, with the visible window as a box to drag; a click elsewhere
+// centres the window there.
 export class RangeBar {
   constructor(container, view) {
     this.view = view;
     this.el = document.createElement('div');
     this.el.className = 'range-bar';
+    this.canvas = document.createElement('canvas');
+    this.el.appendChild(this.canvas);
     this.box = document.createElement('div');
     this.box.className = 'range-box';
     this.el.appendChild(this.box);
@@ -151,8 +154,43 @@ export class RangeBar {
       view.set(drag.from + seconds, drag.from + seconds + view.span);
     });
     this.el.addEventListener('pointerup', () => (drag = null));
-    new ResizeObserver(() => this.place()).observe(this.el);
+    new ResizeObserver(() => {
+      this.place();
+      this.paint();
+    }).observe(this.el);
     this.place();
+  }
+
+  // The schedule of the whole run (any resolution): the share of its rows
+  // at work in each pixel column.
+  setOverview(schedule) {
+    this.schedule = schedule;
+    this.paint();
+  }
+
+  paint() {
+    const rows = this.schedule?.rows.filter((r) => r.blocks.length) || [];
+    const w = this.el.clientWidth;
+    const h = this.el.clientHeight;
+    if (!rows.length || w < 2) return;
+    const dpr = window.devicePixelRatio || 1;
+    this.canvas.width = Math.round(w * dpr);
+    this.canvas.height = Math.round(h * dpr);
+    const busy = new Float32Array(w);
+    const scale = w / this.view.end;
+    for (const row of rows)
+      for (const b of row.blocks) {
+        const a = Math.max(0, Math.floor(b.start * scale));
+        const z = Math.min(w - 1, Math.floor(b.end * scale));
+        for (let x = a; x <= z; x += 1) busy[x] += 1;
+      }
+    const g = this.canvas.getContext('2d');
+    g.setTransform(dpr, 0, 0, dpr, 0, 0);
+    g.fillStyle = '#8fa3bb';
+    for (let x = 0; x < w; x += 1) {
+      const share = Math.min(1, busy[x] / rows.length);
+      if (share > 0) g.fillRect(x, h * (1 - share), 1, h * share);
+    }
   }
 
   place() {

@@ -32,6 +32,8 @@ test('ticks fall on round calendar steps and show the year where it changes', ()
     // [from, to, width, first labels, step in seconds or null]
     [0, 3 * 86400, 300, ['2 Apr 2024', '3 Apr', '4 Apr'], 86400],
     [1800, 10 * 3600, 1000, ['1 Apr 2024 07:00', '08:00', '09:00'], 3600],
+    // New Year's Eve at noon for a day: the new year's first tick names it.
+    [274 * 86400 + 6 * 3600, 275 * 86400 + 6 * 3600, 1000, ['31 Dec 2024 12:00', '15:00', '18:00', '21:00', '1 Jan 2025 00:00'], 3 * 3600],
     [0, 654 * 86400, 1200, ['Jul 2024', 'Oct', 'Jan 2025', 'Apr'], null],
     [0, 30 * 365 * 86400, 1000, ['2025', '2030'], null],
   ];
