@@ -264,6 +264,26 @@ std::vector<std::vector<std::string>> csvRows(const std::string& text)
     return rows;
 }
 
+TEST(CompareCommand, MatchesEquipmentByTagAndSaysWhatOnlyOneRunHas)
+{
+    test::TempDir dir;
+    const auto renamed = test::CopySampleDatabase(dir.file("b.db"));
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(renamed.string().c_str(), &handle), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(handle, "UPDATE EquipmentSummary SET QLTag = 'R-999' WHERE QLTag = 'R-101';", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(handle);
+    const auto r = cli("compare " + quoted(test::SampleDatabasePath()) + " " + quoted(renamed));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const char* line : {"R-101 ", "only in A", "R-999 ", "only in B", "R-102 ", "running 0.", "Labor (operators)"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+    // The same run twice differs nowhere.
+    const auto same = cli("compare " + quoted(test::SampleDatabasePath()) + " " + quoted(test::SampleDatabasePath()));
+    EXPECT_EQ(same.out.find("only in"), std::string::npos);
+    EXPECT_EQ(cli("compare " + quoted(test::SampleDatabasePath()) + " " + quoted(dir.file("none.db"))).exitCode, 2);
+}
+
 TEST(UtilisationCommand, EveryVesselsFourSharesAddUpAndTheSpanIsChecked)
 {
     const auto f = loadSchedule(test::SampleDatabasePath());
