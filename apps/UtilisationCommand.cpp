@@ -96,6 +96,16 @@ int runUtilisation(const UtilisationOptions& o)
                         i ? "," : "", jsonText(v.tag).c_str(), v.shares.running, v.shares.holding, v.shares.idle,
                         v.shares.nonWorking, v.operations, v.batches);
         }
+        std::printf("\n], \"steps\": [");
+        for (std::size_t i = 0; i < u.steps.size(); ++i) {
+            const StepUse& st = u.steps[i];
+            std::printf("%s\n  {\"name\": %s, \"unit\": %s, \"batches\": %ld, \"measuredBatches\": %ld, \"batchTime\": "
+                        "%.6g, \"measuredBatchTime\": %.6g, \"cycleTime\": %.6g, \"measuredCycleTime\": %.6g, "
+                        "\"limiting\": %s, \"busiest\": %s}",
+                        i ? "," : "", jsonText(st.name).c_str(), jsonText(st.unit).c_str(), st.batches,
+                        st.measuredBatches, st.batchTime, st.measuredBatchTime, st.cycleTime, st.measuredCycleTime,
+                        jsonText(st.limiting).c_str(), jsonText(st.busiest).c_str());
+        }
         std::printf("\n]}\n");
     } else if (o.format == "csv") {
         std::printf("tag,running,holding,idle,nonWorking,operations,batches\n");
@@ -112,6 +122,18 @@ int runUtilisation(const UtilisationOptions& o)
             std::printf("%-22.22s %s %7.1f%% %7.1f%% %7.1f%% %7.1f%% %6d %7d%s\n", v.tag.c_str(), bar(v.shares).c_str(),
                         100 * v.shares.running, 100 * v.shares.holding, 100 * v.shares.idle, 100 * v.shares.nonWorking,
                         v.operations, v.batches, static_cast<int>(i) == u.bottleneck ? "  <- bottleneck" : "");
+        }
+        std::printf("\nSteps: as the step summary gives them / as the schedule measures them\n");
+        std::printf("%-30s %15s %23s %23s  %-22s %s\n", "step", "batches", "batch time", "cycle time", "time-limiting",
+                    "busiest vessel");
+        for (const StepUse& st : u.steps) {
+            char batchTime[64], cycleTime[64];
+            std::snprintf(batchTime, sizeof batchTime, "%.2f / %.2f %s", st.batchTime, st.measuredBatchTime,
+                          st.unit.c_str());
+            std::snprintf(cycleTime, sizeof cycleTime, "%.2f / %.2f %s", st.cycleTime, st.measuredCycleTime,
+                          st.unit.c_str());
+            std::printf("%-30.30s %7ld / %-5ld %23s %23s  %-22.22s %s\n", st.name.c_str(), st.batches,
+                        st.measuredBatches, batchTime, cycleTime, st.limiting.c_str(), st.busiest.c_str());
         }
     }
     if (std::fflush(stdout) != 0) {

@@ -1,13 +1,16 @@
 #include "Utilisation.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <sstream>
 #include <utility>
 
 #include "GanttSvg.h"
 #include "Html.h"
+#include "batchplant/foundation/Units.h"
 #include "batchplant/gantt/GanttFacility.h"
+#include "batchplant/model/StepInfo.h"
 #include "batchplant/model/Vessel.h"
 
 namespace batchplant::cli {
@@ -51,6 +54,68 @@ double length(const Spans& s)
     for (const auto& [a, b] : s)
         n += static_cast<double>(b - a);
     return n;
+}
+
+// Per step: its batches' first start and last end, and each vessel's
+// running time, from the operations that meet the span.
+void measureSteps(const GanttFacility& g, Utilisation& u)
+{
+    struct Seen {
+        std::map<short, std::pair<long, long>> batches;
+        std::map<int, long> running; // by row
+    };
+    std::map<long, Seen> seen;
+    for (int v = 0; v < g.GetNumSchedVessels(); ++v)
+        for (int b = 0; b < g.GetNumTimeBlocks(v); ++b) {
+            CString step, version, op, rec;
+            long stepID = 0, opID = 0, start = 0, end = 0;
+            short batch = 0;
+            bool empty = false;
+            if (!g.GetScheduleInfo(v, b, step, version, op, stepID, opID, rec, start, end, batch, empty)) continue;
+            if (end <= u.from || start >= u.to) continue;
+            Seen& s = seen[stepID];
+            auto [it, fresh] = s.batches.try_emplace(batch, start, end);
+            if (!fresh) it->second = {std::min(it->second.first, start), std::max(it->second.second, end)};
+            s.running[v] += std::min(end, u.to) - std::max(start, u.from);
+        }
+    auto tagOf = [&](long id) {
+        for (int v = 0; v < g.GetNumSchedVessels(); ++v)
+            if (const Vessel* vessel = g.GetVesselByIndex(v); vessel && vessel->GetID() == id)
+                return vessel->GetName().str();
+        return id > 0 ? "equipment " + std::to_string(id) : std::string();
+    };
+    for (int i = 0; i < g.GetNumSteps(); ++i) {
+        const StepInfo info = g.GetStepByIndex(i);
+        StepUse s;
+        s.name = info.GetStepName().str();
+        s.unit = info.GetAverageBatchTimeUnit().str();
+        s.batches = info.GetNumberOfBatches();
+        s.batchTime = info.GetAverageBatchTime();
+        s.cycleTime = info.GetAverageCycleTime();
+        s.limiting = tagOf(info.GetTimeLimitingEquipment());
+        const Seen& m = seen[info.GetStepID()];
+        s.measuredBatches = static_cast<long>(m.batches.size());
+        std::vector<long> starts;
+        double total = 0;
+        for (const auto& [batch, span] : m.batches) {
+            total += static_cast<double>(span.second - span.first);
+            starts.push_back(span.first);
+        }
+        std::sort(starts.begin(), starts.end());
+        const CString unit(s.unit.empty() ? std::string("s") : s.unit);
+        if (!starts.empty()) s.measuredBatchTime = ToUserUnits(unit, total / static_cast<double>(starts.size()));
+        if (starts.size() > 1)
+            s.measuredCycleTime = ToUserUnits(unit, static_cast<double>(starts.back() - starts.front()) /
+                                                        static_cast<double>(starts.size() - 1));
+        long longest = 0;
+        for (const auto& [row, t] : m.running)
+            if (t > longest) {
+                longest = t;
+                const Vessel* vessel = g.GetVesselByIndex(row);
+                s.busiest = vessel ? vessel->GetName().str() : std::string();
+            }
+        u.steps.push_back(std::move(s));
+    }
 }
 
 } // namespace
@@ -110,6 +175,7 @@ Utilisation MeasureUtilisation(const GanttFacility& facility, long from, long to
         }
         u.vessels.push_back(std::move(use));
     }
+    measureSteps(facility, u);
     return u;
 }
 

@@ -33,9 +33,21 @@ struct VesselUse {
     int batches = 0;    // distinct among them
 };
 
+// A step as its summary gives it and as its operations in the schedule
+// measure (within the span), times in the summary's unit.
+struct StepUse {
+    std::string name, unit;
+    long batches = 0, measuredBatches = 0;
+    double batchTime = 0, measuredBatchTime = 0; // first start to last end of a batch, averaged
+    double cycleTime = 0, measuredCycleTime = 0; // between consecutive batches' starts, averaged
+    std::string limiting;                        // the summary's time-limiting equipment
+    std::string busiest;                         // the vessel running the step's operations longest
+};
+
 struct Utilisation {
     long from = 0, to = 0;
     std::vector<VesselUse> vessels; // in the schedule's row order
+    std::vector<StepUse> steps;     // in the plan's order
     int bottleneck = -1;            // index of the vessel running the most; -1 when none works
 };
 

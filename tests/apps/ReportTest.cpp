@@ -27,6 +27,7 @@
 #include "batchplant/foundation/Hash.h"
 #include "batchplant/gantt/GanttFacility.h"
 #include "batchplant/model/Facility.h"
+#include "batchplant/model/StepInfo.h"
 #include "batchplant/model/Vessel.h"
 
 namespace batchplant {
@@ -302,6 +303,13 @@ TEST(UtilisationCommand, EveryVesselsFourSharesAddUpAndTheSpanIsChecked)
     EXPECT_GT(working, 0);
     r = cli("utilisation " + quoted(test::SampleDatabasePath()));
     EXPECT_NE(r.out.find("<- bottleneck"), std::string::npos) << r.out;
+    // Each step as its summary gives it and as the schedule measures it.
+    for (int i = 0; i < f->GetNumSteps(); ++i) {
+        const StepInfo step = f->GetStepByIndex(i);
+        const std::string batches = std::to_string(step.GetNumberOfBatches());
+        EXPECT_NE(r.out.find(step.GetStepName().str() + " "), std::string::npos) << step.GetStepName().str();
+        EXPECT_NE(r.out.find(batches + " / " + batches), std::string::npos) << r.out;
+    }
     for (const char* bad : {"--to 0", "--from 9999d", "--format xml"})
         EXPECT_EQ(cli("utilisation " + quoted(test::SampleDatabasePath()) + " " + bad).exitCode, 2) << bad;
 }
