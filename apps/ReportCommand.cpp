@@ -17,6 +17,7 @@
 #include "PlanLayout.h"
 #include "PlanSvg.h"
 #include "render/GanttSvg.h"
+#include "render/Comparison.h"
 #include "render/Html.h"
 #include "render/Load.h"
 #include "render/Profiles.h"
@@ -34,6 +35,7 @@ namespace {
 struct ReportOptions {
     std::string db;
     std::string output;
+    std::string compare; // a second run to compare with; none if empty
 };
 
 // The profiles the page shows, and how each is read.
@@ -112,7 +114,8 @@ std::string renderPlanViews(PlanFacility& plant, long end)
     return out.str();
 }
 
-std::string renderPage(const PlantSummary& summary, GanttFacility& schedule, PlanFacility& plant, int& bars)
+std::string renderPage(const PlantSummary& summary, GanttFacility& schedule, PlanFacility& plant, int& bars,
+                       const std::string& comparison)
 {
     std::ostringstream page;
     page << "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n"
@@ -170,7 +173,7 @@ std::string renderPage(const PlantSummary& summary, GanttFacility& schedule, Pla
                  << RenderUtilisationSvg(MeasureUtilisation(schedule, frame.from, frame.to)) << "</div></section>\n";
         }
     }
-    page << renderPlanViews(plant, end) << "</main>\n</body>\n</html>\n";
+    page << comparison << renderPlanViews(plant, end) << "</main>\n</body>\n</html>\n";
     return page.str();
 }
 
@@ -186,9 +189,16 @@ int runReport(const ReportOptions& o)
                      ec ? ": " : "", ec ? ec.message().c_str() : "");
         return kFailure;
     }
+    std::string comparison;
+    if (!o.compare.empty()) {
+        LoadedRun other;
+        if (const int rc = LoadRun("report", o.compare, false, true, other); rc != kOk) return rc;
+        comparison = ComparisonHtml(MeasureRun(*run.schedule), MeasureRun(*other.schedule), o.db, o.compare);
+    }
     const PlantSummary summary = SummarizePlant(*run.plant);
     int bars = 0;
-    const std::string html = renderPage(summary, *run.schedule, static_cast<PlanFacility&>(*run.plant), bars);
+    const std::string html =
+        renderPage(summary, *run.schedule, static_cast<PlanFacility&>(*run.plant), bars, comparison);
     const std::filesystem::path file = std::filesystem::path(o.output) / "index.html";
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     if (out) out << html;
@@ -211,6 +221,7 @@ const bool registered = registerCommand(
         sub.add_option("db", o->db, "The results database")->required();
         sub.add_option("-o,--output", o->output, "The directory to write index.html into (created if absent)")
             ->required();
+        sub.add_option("--compare", o->compare, "A second results database to compare the run with");
         return Runner([o] { return runReport(*o); });
     });
 

@@ -283,6 +283,15 @@ TEST(CompareCommand, MatchesEquipmentByTagAndSaysWhatOnlyOneRunHas)
     const auto same = cli("compare " + quoted(test::SampleDatabasePath()) + " " + quoted(test::SampleDatabasePath()));
     EXPECT_EQ(same.out.find("only in"), std::string::npos);
     EXPECT_EQ(cli("compare " + quoted(test::SampleDatabasePath()) + " " + quoted(dir.file("none.db"))).exitCode, 2);
+    // The report shows the same comparison, with both runs' utilisation.
+    ASSERT_EQ(cli("report " + quoted(test::SampleDatabasePath()) + " -o " + quoted(dir.file("out")) + " --compare " +
+                  quoted(renamed))
+                  .exitCode,
+              0);
+    Element root;
+    ASSERT_NO_THROW(root = XmlParser(readFile(dir.file("out") / "index.html")).parseDocument());
+    EXPECT_EQ(find(root, "svg", "utilisation").size(), 3u); // the run's own, then A and B
+    EXPECT_NE(readFile(dir.file("out") / "index.html").find("only in B"), std::string::npos);
 }
 
 TEST(UtilisationCommand, EveryVesselsFourSharesAddUpAndTheSpanIsChecked)
