@@ -1,7 +1,5 @@
 // Reading and writing the calendar tables on a database built in the test.
 
-#include <fstream>
-#include <iterator>
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
@@ -15,13 +13,8 @@ namespace {
 
 using test::At;
 using test::Describe;
+using test::ReadFile;
 using test::Shift;
-
-std::string ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // An SQLite connection to a file in a fresh directory.
 class Database {

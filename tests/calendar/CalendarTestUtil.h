@@ -1,12 +1,21 @@
 #pragma once
 // Small builders shared by the calendar tests.
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "batchplant/calendar/Calendar.h"
 
 namespace batchplant::test {
+
+inline std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 inline COleDateTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
 {

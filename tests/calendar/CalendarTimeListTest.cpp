@@ -51,7 +51,7 @@ TEST_F(WeekCalendar, WholeWeekMergesTouchingAndOvernightBlocksAndHonoursTheExcep
                        "2024-01-06 20:00:00", "2024-01-07 04:00:00"}));
 }
 
-TEST_F(WeekCalendar, BlocksAreCutAtTheBounds)
+TEST_F(WeekCalendar, BlocksAreCutAtTheBoundsWithoutEmptyOnes)
 {
     // Starts inside the overnight shift that began the day before.
     EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 3, 3), At(2024, 1, 4, 12)),
@@ -61,24 +61,18 @@ TEST_F(WeekCalendar, BlocksAreCutAtTheBounds)
               (Strings{"2024-01-02 23:30:00", "2024-01-03 01:15:00"}));
     // Entirely between blocks.
     EXPECT_TRUE(TimeList(calendar, kID, At(2024, 1, 4, 16), At(2024, 1, 5, 9)).empty());
-}
-
-TEST_F(WeekCalendar, BoundsOnBlockEdgesGiveNoEmptyBlocks)
-{
+    // Bounds on block edges give no empty blocks.
     EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 1, 22), At(2024, 1, 2, 22)), Strings{});
     EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 1, 6), At(2024, 1, 1, 22)),
               (Strings{"2024-01-01 06:00:00", "2024-01-01 22:00:00"}));
 }
 
-TEST_F(WeekCalendar, ADayOffExceptionKeepsTheOvernightShiftOfTheDayBefore)
+TEST_F(WeekCalendar, ExceptionsKeepOvernightShiftsRunningIntoTheirNextDay)
 {
     calendar.Calendar(kID).Exception(At(2024, 1, 3)); // Wednesday off
     EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 2), At(2024, 1, 4)),
               (Strings{"2024-01-02 22:00:00", "2024-01-03 06:00:00"}));
-}
-
-TEST_F(WeekCalendar, AnOvernightExceptionShiftRunsIntoTheNextDay)
-{
+    // An overnight exception shift runs into the next day.
     calendar.Calendar(kID).Exception(At(2024, 1, 6)).Add(Shift(22, 0, 2, 0));
     EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 6), At(2024, 1, 8)),
               (Strings{"2024-01-06 22:00:00", "2024-01-07 04:00:00"}));

@@ -1,8 +1,6 @@
 // The facility's calendars on a results database opened through the data
 // access layer.
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sqlite3.h>
 
@@ -17,14 +15,9 @@ namespace batchplant {
 namespace {
 
 using test::At;
+using test::ReadFile;
 using test::Shift;
 using test::TimeList;
-
-std::string ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void Exec(CDaoDatabase& db, const char* sql)
 {

@@ -52,8 +52,8 @@ TEST_F(SampleCalendars, AFailedSaveLeavesTheCopyByteForByte)
         calendar.Calendar(calendar.Calendars().GetKeyAt(0)).GetDay(1).Shifts().RemoveAll();
         calendar.Calendar(999).SetName("Frozen"); // written after the deletes and the first calendars
         EXPECT_FALSE(calendar.SaveCalendars());
-        ASSERT_EQ(messages.count(), 1u);
-        EXPECT_EQ(messages.texts()[0], "The calendars could not be saved: calendar Frozen is locked");
+        EXPECT_EQ(messages.texts(),
+                  std::vector<std::string>{"The calendars could not be saved: calendar Frozen is locked"});
     }
     EXPECT_EQ(ReadFile(path), before);
 }

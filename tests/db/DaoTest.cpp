@@ -8,6 +8,7 @@
 #include <functional>
 #include <fstream>
 #include <memory>
+#include <vector>
 
 #include "DbFixture.h"
 #include "batchplant/db/Dao.h"
@@ -74,6 +75,32 @@ void fillThreeRows(FixtureDb& f)
            "INSERT INTO t VALUES (3, 'three', 3.25, '2024-03-01 00:00:00', -2);");
 }
 
+// t with three ordinary rows, open read-only, with a TestSet on it.
+// A table t of the test's own making, open read-only, with a TestSet on it.
+class OwnRows : public testing::Test {
+protected:
+    void make(const std::string& sql)
+    {
+        f.exec(sql);
+        db.Open(CString(f.pathString()), false, true);
+    }
+    FixtureDb f{false};
+    CDaoDatabase db;
+    TestSet rs{&db};
+};
+
+class ThreeRows : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        fillThreeRows(f);
+        db.Open(CString(f.pathString()), false, true);
+    }
+    FixtureDb f{false};
+    CDaoDatabase db;
+    TestSet rs{&db};
+};
+
 std::string describe(const std::function<void()>& f)
 {
     try {
@@ -84,7 +111,7 @@ std::string describe(const std::function<void()>& f)
     return "no exception";
 }
 
-testing::AssertionResult mentions(const std::string& text, std::initializer_list<std::string> parts)
+testing::AssertionResult mentions(const std::string& text, const std::vector<std::string>& parts)
 {
     for (const std::string& p : parts)
         if (text.find(p) == std::string::npos)
@@ -158,128 +185,81 @@ TEST(DaoDatabase, ReadOnlyOpenCannotWrite)
 
 // ------------------------------------------------------------ the cursor
 
-TEST(DaoRecordset, WalksForwardAndBackLikeADynaset)
+// Where the cursor stands: "B" before the first row, "E" past the last, "BE"
+// on no row at all, else the row's id.
+std::string where(TestSet& rs)
 {
-    FixtureDb f(false);
-    fillThreeRows(f);
-    CDaoDatabase db;
-    db.Open(CString(f.pathString()), false, true);
-    TestSet rs(&db);
-    EXPECT_TRUE(rs.IsBOF());
-    EXPECT_TRUE(rs.IsEOF());
+    if (rs.IsBOF() || rs.IsEOF()) return std::string(rs.IsBOF() ? "B" : "") + (rs.IsEOF() ? "E" : "");
+    return std::to_string(rs.m_id);
+}
+
+// Makes the moves (N next, P previous, F first, L last) and tells where each one lands.
+std::string walk(TestSet& rs, const std::string& moves)
+{
+    std::string out;
+    for (char m : moves) {
+        m == 'N' ? rs.MoveNext() : m == 'P' ? rs.MovePrev() : m == 'F' ? rs.MoveFirst() : rs.MoveLast();
+        out += (out.empty() ? "" : " ") + where(rs);
+    }
+    return out;
+}
+
+TEST_F(ThreeRows, WalksForwardAndBackLikeADynaset)
+{
+    EXPECT_EQ(where(rs), "BE");
     rs.Open();
     ASSERT_TRUE(rs.IsOpen());
-    EXPECT_FALSE(rs.IsBOF());
-    EXPECT_FALSE(rs.IsEOF());
-    EXPECT_EQ(rs.m_id, 1);
+    EXPECT_EQ(where(rs), "1");
     EXPECT_EQ(rs.GetRecordCount(), 1);
-
-    rs.MoveNext();
-    EXPECT_EQ(rs.m_id, 2);
-    rs.MoveNext();
-    EXPECT_EQ(rs.m_id, 3);
+    EXPECT_EQ(walk(rs, "NN"), "2 3");
     EXPECT_EQ(rs.GetRecordCount(), 3);
-    rs.MoveNext();
-    EXPECT_TRUE(rs.IsEOF());
-    EXPECT_FALSE(rs.IsBOF());
+    EXPECT_EQ(walk(rs, "NN"), "E E"); // the second has nowhere to go
     EXPECT_EQ(rs.GetRecordCount(), 3);
-    rs.MoveNext(); // nowhere to go
-    EXPECT_TRUE(rs.IsEOF());
-
-    rs.MovePrev();
-    EXPECT_FALSE(rs.IsEOF());
-    EXPECT_EQ(rs.m_id, 3);
+    EXPECT_EQ(walk(rs, "P"), "3");
     EXPECT_EQ(rs.m_name, CString("three"));
-    rs.MovePrev();
-    EXPECT_EQ(rs.m_id, 2);
+    EXPECT_EQ(walk(rs, "P"), "2");
     EXPECT_TRUE(rs.IsFieldNull(&rs.m_qty));
-    rs.MovePrev();
-    EXPECT_EQ(rs.m_id, 1);
+    EXPECT_EQ(walk(rs, "P"), "1");
     EXPECT_FALSE(rs.IsFieldNull(&rs.m_qty));
-    rs.MovePrev();
-    EXPECT_TRUE(rs.IsBOF());
-    EXPECT_FALSE(rs.IsEOF());
-    rs.MovePrev(); // nowhere to go
-    EXPECT_TRUE(rs.IsBOF());
-    rs.MoveNext();
-    EXPECT_FALSE(rs.IsBOF());
-    EXPECT_EQ(rs.m_id, 1);
-
-    rs.MoveLast();
-    EXPECT_EQ(rs.m_id, 3);
-    rs.MoveFirst();
-    EXPECT_EQ(rs.m_id, 1);
+    EXPECT_EQ(walk(rs, "PPNLF"), "B B 1 3 1");
     EXPECT_EQ(rs.m_name, CString("one"));
     EXPECT_EQ(rs.GetRecordCount(), 3);
 }
 
-TEST(DaoRecordset, MoveLastOnAFreshQueryCountsAllRows)
+TEST_F(ThreeRows, MoveLastOnAFreshQueryCountsAllRows)
 {
-    FixtureDb f(false);
-    fillThreeRows(f);
-    CDaoDatabase db;
-    db.Open(CString(f.pathString()), false, true);
-    TestSet rs(&db);
     rs.Open();
     EXPECT_EQ(rs.GetRecordCount(), 1);
-    rs.MoveLast();
-    EXPECT_EQ(rs.m_id, 3);
+    EXPECT_EQ(walk(rs, "L"), "3");
     EXPECT_EQ(rs.GetRecordCount(), 3);
-    rs.MovePrev();
-    EXPECT_EQ(rs.m_id, 2);
+    EXPECT_EQ(walk(rs, "P"), "2");
 }
 
-TEST(DaoRecordset, AnEmptyQueryIsAtBothEnds)
+TEST_F(ThreeRows, AnEmptyQueryIsAtBothEndsAndAClosedOneIsHarmless)
 {
-    FixtureDb f(false);
-    fillThreeRows(f);
-    CDaoDatabase db;
-    db.Open(CString(f.pathString()), false, true);
-    TestSet rs(&db);
     rs.Open(dbOpenDynaset, "SELECT id, name, qty, at, small FROM t WHERE id > 100");
     EXPECT_TRUE(rs.IsOpen());
-    EXPECT_TRUE(rs.IsBOF());
-    EXPECT_TRUE(rs.IsEOF());
+    EXPECT_EQ(where(rs), "BE");
     EXPECT_EQ(rs.GetRecordCount(), 0);
-    rs.MoveFirst();
-    rs.MoveNext();
-    rs.MovePrev();
-    rs.MoveLast();
-    EXPECT_TRUE(rs.IsBOF());
-    EXPECT_TRUE(rs.IsEOF());
+    EXPECT_EQ(walk(rs, "FNPL"), "BE BE BE BE");
     EXPECT_EQ(rs.GetRecordCount(), 0);
+
+    TestSet closed;
+    EXPECT_FALSE(closed.IsOpen());
+    walk(closed, "FNPL");
+    closed.Close();
+    EXPECT_TRUE(closed.IsEOF());
+    EXPECT_EQ(closed.GetRecordCount(), 0);
+    EXPECT_TRUE(mentions(describe([&] { closed.Open(); }), {"no open database"}));
+    EXPECT_TRUE(mentions(describe([&] { closed.Requery(); }), {"not open"}));
 }
 
-TEST(DaoRecordset, AClosedRecordsetIsHarmless)
+TEST_F(ThreeRows, RequeryStartsAgainFromTheFirstRow)
 {
-    TestSet rs;
-    EXPECT_FALSE(rs.IsOpen());
-    rs.MoveFirst();
-    rs.MoveNext();
-    rs.MovePrev();
-    rs.MoveLast();
-    rs.Close();
-    EXPECT_TRUE(rs.IsEOF());
-    EXPECT_EQ(rs.GetRecordCount(), 0);
-    EXPECT_TRUE(mentions(describe([&] { rs.Open(); }), {"no open database"}));
-    EXPECT_TRUE(mentions(describe([&] { rs.Requery(); }), {"not open"}));
-}
-
-TEST(DaoRecordset, RequeryStartsAgainFromTheFirstRow)
-{
-    FixtureDb f(false);
-    fillThreeRows(f);
-    CDaoDatabase db;
-    db.Open(CString(f.pathString()), false, true);
-    TestSet rs(&db);
     rs.Open();
-    rs.MoveNext();
-    rs.MoveNext();
-    rs.MoveNext();
-    ASSERT_TRUE(rs.IsEOF());
+    ASSERT_EQ(walk(rs, "NNN"), "2 3 E");
     rs.Requery();
-    EXPECT_FALSE(rs.IsEOF());
-    EXPECT_EQ(rs.m_id, 1);
+    EXPECT_EQ(where(rs), "1");
     EXPECT_EQ(rs.GetRecordCount(), 1);
 }
 
@@ -309,16 +289,12 @@ TEST(DaoRecordset, ClosingTheDatabaseClosesItsRecordsets)
 
 // ------------------------------------------------------------ values
 
-TEST(DaoRecordset, ValuesAreConvertedTheUsualWay)
+TEST_F(OwnRows, ValuesAreConvertedTheUsualWay)
 {
-    FixtureDb f(false);
-    f.exec("CREATE TABLE t(id, name, qty, at, small);"
-           "INSERT INTO t VALUES (1.9, 12, '  42 ', 45000.5, '+7');"
-           "INSERT INTO t VALUES (-1.9, 1.5, 2, '2024-01-15 08:30', 3.99);"
-           "INSERT INTO t VALUES ('17', x'414243', '1e3', 'next tuesday', ' -32768 ');");
-    CDaoDatabase db;
-    db.Open(CString(f.pathString()), false, true);
-    TestSet rs(&db);
+    make("CREATE TABLE t(id, name, qty, at, small);"
+         "INSERT INTO t VALUES (1.9, 12, '  42 ', 45000.5, '+7');"
+         "INSERT INTO t VALUES (-1.9, 1.5, 2, '2024-01-15 08:30', 3.99);"
+         "INSERT INTO t VALUES ('17', x'414243', '1e3', 'next tuesday', ' -32768 ');");
     rs.Open(dbOpenSnapshot, "SELECT * FROM t");
     EXPECT_EQ(rs.m_id, 1);
     EXPECT_EQ(rs.m_name, CString("12"));
@@ -370,13 +346,8 @@ TEST(DaoRecordset, EveryDateTextReadsBackToItsValue)
     }
 }
 
-TEST(DaoRecordset, NullColumnsAreReportedAsNull)
+TEST_F(ThreeRows, NullColumnsAreReportedAsNull)
 {
-    FixtureDb f(false);
-    fillThreeRows(f);
-    CDaoDatabase db;
-    db.Open(CString(f.pathString()), false, true);
-    TestSet rs(&db);
     rs.Open();
     EXPECT_FALSE(rs.IsFieldNull(&rs.m_qty));
     EXPECT_FALSE(rs.IsFieldNull(&rs.m_at));
@@ -397,15 +368,11 @@ TEST(DaoRecordset, NullColumnsAreReportedAsNull)
     EXPECT_DOUBLE_EQ(rs.m_qty, 3.25);
 }
 
-TEST(DaoRecordset, TextInANumericColumnNamesTheColumnAndValue)
+TEST_F(OwnRows, TextInANumericColumnNamesTheColumnAndValue)
 {
-    FixtureDb f(false);
-    f.exec("CREATE TABLE t(id INTEGER, name TEXT, qty REAL, at TEXT, small INTEGER);"
-           "INSERT INTO t VALUES (1, 'a', 1.0, NULL, 1);"
-           "INSERT INTO t VALUES (2, 'b', 'lots', NULL, 1);");
-    CDaoDatabase db;
-    db.Open(CString(f.pathString()), false, true);
-    TestSet rs(&db);
+    make("CREATE TABLE t(id INTEGER, name TEXT, qty REAL, at TEXT, small INTEGER);"
+         "INSERT INTO t VALUES (1, 'a', 1.0, NULL, 1);"
+         "INSERT INTO t VALUES (2, 'b', 'lots', NULL, 1);");
     rs.Open(); // the first row is fine
     EXPECT_EQ(rs.m_id, 1);
     const std::string msg = describe([&] { rs.MoveNext(); });
@@ -419,28 +386,19 @@ TEST(DaoRecordset, TextInANumericColumnNamesTheColumnAndValue)
     EXPECT_FALSE(first.IsOpen());
 }
 
-TEST(DaoRecordset, NumbersOutsideTheMemberRangeAreRefused)
+TEST_F(OwnRows, NumbersOutsideTheMemberRangeAreRefused)
 {
-    FixtureDb f(false);
-    f.exec("CREATE TABLE t(id, name, qty, at, small);"
-           "INSERT INTO t VALUES (3000000000, 'a', 1, NULL, 1);"
-           "INSERT INTO t VALUES (1, 'a', 1, NULL, 40000);");
-    CDaoDatabase db;
-    db.Open(CString(f.pathString()), false, true);
-    TestSet rs(&db);
+    make("CREATE TABLE t(id, name, qty, at, small);"
+         "INSERT INTO t VALUES (3000000000, 'a', 1, NULL, 1);"
+         "INSERT INTO t VALUES (1, 'a', 1, NULL, 40000);");
     EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "SELECT * FROM t WHERE small = 1"); }),
                          {"[id]", "3000000000", "32-bit"}));
     EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "SELECT * FROM t WHERE id = 1"); }),
                          {"[small]", "40000", "16-bit"}));
 }
 
-TEST(DaoRecordset, MissingTablesAndColumnsAreNamed)
+TEST_F(ThreeRows, MissingTablesAndColumnsAreNamed)
 {
-    FixtureDb f(false);
-    fillThreeRows(f);
-    CDaoDatabase db;
-    db.Open(CString(f.pathString()), false, true);
-    TestSet rs(&db);
     EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "SELECT * FROM nowhere"); }),
                          {"no such table: nowhere", f.pathString()}));
     EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "SELECT id, name, qty, at FROM t"); }),
@@ -452,14 +410,9 @@ TEST(DaoRecordset, MissingTablesAndColumnsAreNamed)
     EXPECT_FALSE(rs.IsOpen());
 }
 
-TEST(DaoRecordset, FieldInfoAndTextsDescribeTheBoundColumns)
+TEST_F(ThreeRows, FieldInfoAndTextsDescribeTheBoundColumns)
 {
-    FixtureDb f(false);
-    fillThreeRows(f);
     f.exec("INSERT INTO t VALUES (4, 'a,\"b\"', 0.1, 'soon', 0)");
-    CDaoDatabase db;
-    db.Open(CString(f.pathString()), false, true);
-    TestSet rs(&db);
     ASSERT_EQ(rs.GetBoundFieldCount(), 5);
     CDaoFieldInfo info;
     const std::pair<const char*, short> expected[] = {
@@ -489,13 +442,8 @@ TEST(DaoRecordset, FieldInfoAndTextsDescribeTheBoundColumns)
     EXPECT_EQ(rs.GetFieldText(3), CString("invalid"));
 }
 
-TEST(DaoRecordset, DeclaredCountsMustMatchTheBindings)
+TEST_F(ThreeRows, DeclaredCountsMustMatchTheBindings)
 {
-    FixtureDb f(false);
-    fillThreeRows(f);
-    CDaoDatabase db;
-    db.Open(CString(f.pathString()), false, true);
-    TestSet rs(&db);
     rs.m_nFields = 4;
     EXPECT_TRUE(mentions(describe([&] { rs.Open(); }), {"binds 5 columns", "declares 4"}));
 }
@@ -569,19 +517,16 @@ TEST_F(SavedQueryTest, MismatchedParametersAndBadSavedQueriesAreNamed)
 {
     f.exec("DELETE FROM SavedQueries WHERE Name = 'QryBadList'");
     db.Open(CString(f.pathString()), false, true);
-    ParamSet noParam("[QryNoParam]");
-    noParam.m_pDatabase = &db;
-    EXPECT_TRUE(mentions(describe([&] { noParam.Open(); }), {"no parameter [minId]"}));
-    ParamSet two("[QryTwoParams]");
-    two.m_pDatabase = &db;
-    EXPECT_TRUE(mentions(describe([&] { two.Open(); }), {"Too few parameters", "[maxId]"}));
-    ParamSet broken("[QryBroken]");
-    broken.m_pDatabase = &db;
-    EXPECT_TRUE(mentions(describe([&] { broken.Open(); }), {"In saved query 'QryBroken'", "unterminated"}));
-    ParamSet missing("[QryPhaseComponents]");
-    missing.m_pDatabase = &db;
-    EXPECT_TRUE(mentions(describe([&] { missing.Open(); }),
-                         {"Cannot find the input table or query 'QryPhaseComponents'", f.pathString()}));
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"[QryNoParam]", {"no parameter [minId]"}},
+        {"[QryTwoParams]", {"Too few parameters", "[maxId]"}},
+        {"[QryBroken]", {"In saved query 'QryBroken'", "unterminated"}},
+        {"[QryPhaseComponents]", {"Cannot find the input table or query 'QryPhaseComponents'", f.pathString()}}};
+    for (const auto& [sql, parts] : cases) {
+        ParamSet rs{CString(sql)};
+        rs.m_pDatabase = &db;
+        EXPECT_TRUE(mentions(describe([&] { rs.Open(); }), parts)) << sql;
+    }
 }
 
 TEST_F(SavedQueryTest, ParametersCanBeSetFromText)

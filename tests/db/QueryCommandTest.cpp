@@ -28,6 +28,17 @@ test::CommandResult query(const std::string& args)
     return test::runCommand(std::string(BATCHPLANT_CLI) + " query " + args);
 }
 
+// Runs the query and checks it is refused with exit code 2, saying `why` on
+// stderr only.
+void expectRefused(const std::string& args, const std::string& why)
+{
+    const test::CommandResult r = query(args);
+    EXPECT_EQ(r.exitCode, 2) << args;
+    EXPECT_TRUE(r.out.empty()) << args;
+    EXPECT_FALSE(r.err.empty()) << args;
+    EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
+}
+
 } // namespace
 
 TEST(QueryCommand, ListsTheRecordsets)
@@ -80,37 +91,19 @@ TEST(QueryCommand, TakesParametersByName)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(lines(r.out).size(), 2u);
 
-    r = query("'" + f.pathString() + "' CDaoPhaseComponents --param pid=ten");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("'ten'"), std::string::npos) << r.err;
-    r = query("'" + f.pathString() + "' CDaoPhaseComponents --param phase=1");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("[phase]"), std::string::npos) << r.err;
-    r = query("'" + f.pathString() + "' CDaoPhaseComponents --param pid");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("name=value"), std::string::npos) << r.err;
+    expectRefused("'" + f.pathString() + "' CDaoPhaseComponents --param pid=ten", "'ten'");
+    expectRefused("'" + f.pathString() + "' CDaoPhaseComponents --param phase=1", "[phase]");
+    expectRefused("'" + f.pathString() + "' CDaoPhaseComponents --param pid", "name=value");
 }
 
 TEST(QueryCommand, ErrorsGoToStderrWithExitCode2)
 {
     test::TempDir dir;
-    test::CommandResult r = query("'" + dir.file("missing.db").string() + "' CDaoStreamSet");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.out.empty());
-    EXPECT_NE(r.err.find("missing.db"), std::string::npos) << r.err;
-
+    expectRefused("'" + dir.file("missing.db").string() + "' CDaoStreamSet", "missing.db");
     FixtureDb bare(false);
     bare.exec("CREATE TABLE other(x)");
     bare.finish();
-    r = query("'" + bare.pathString() + "' CDaoStreamSet");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("no such table: StreamSummary"), std::string::npos) << r.err;
-
-    r = query("'" + bare.pathString() + "' CDaoNoSuchSet");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("CDaoNoSuchSet"), std::string::npos) << r.err;
-
-    r = query("'" + bare.pathString() + "'");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_FALSE(r.err.empty());
+    expectRefused("'" + bare.pathString() + "' CDaoStreamSet", "no such table: StreamSummary");
+    expectRefused("'" + bare.pathString() + "' CDaoNoSuchSet", "CDaoNoSuchSet");
+    expectRefused("'" + bare.pathString() + "'", "");
 }

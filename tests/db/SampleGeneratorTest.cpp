@@ -421,18 +421,17 @@ TEST(SampleConsistency, EveryEquipmentReferenceExistsOrIsNull)
                   0)
             << table << "." << column;
     }
-    EXPECT_EQ(db.count("SELECT count(*) FROM StreamSummary WHERE FromEquipmentID IS NULL AND ToEquipmentID IS NULL"), 0)
-        << "no stream comes from and goes to outside the plant";
-    EXPECT_EQ(db.count("SELECT count(*) FROM StreamSummary ss WHERE NOT EXISTS (SELECT 1 FROM TextRecipe tr WHERE "
-                       "tr.OperationID = ss.OperationID AND tr.StepID = ss.StepID AND tr.UnitProcedureID = "
-                       "ss.UnitProcedureID)"),
-              0);
-    EXPECT_EQ(db.count("SELECT count(*) FROM EquipmentSummary e WHERE CalendarID IS NOT NULL AND NOT EXISTS (SELECT 1 "
-                       "FROM Calendars c WHERE c.CalendarID = e.CalendarID)"),
-              0);
-    EXPECT_EQ(db.count("SELECT count(*) FROM StepSummary s WHERE KeyOutputIntermediateID IS NOT NULL AND NOT EXISTS "
-                       "(SELECT 1 FROM PureComponents p WHERE p.MaterialID = s.KeyOutputIntermediateID)"),
-              0);
+    for (const char* rows :
+         {// No stream comes from and goes to outside the plant.
+          "StreamSummary WHERE FromEquipmentID IS NULL AND ToEquipmentID IS NULL",
+          "StreamSummary ss WHERE NOT EXISTS (SELECT 1 FROM TextRecipe tr WHERE tr.OperationID = ss.OperationID "
+          "AND tr.StepID = ss.StepID AND tr.UnitProcedureID = ss.UnitProcedureID)",
+          "EquipmentSummary e WHERE CalendarID IS NOT NULL AND NOT EXISTS (SELECT 1 FROM Calendars c WHERE "
+          "c.CalendarID = e.CalendarID)",
+          "StepSummary s WHERE KeyOutputIntermediateID IS NOT NULL AND NOT EXISTS (SELECT 1 FROM PureComponents p "
+          "WHERE p.MaterialID = s.KeyOutputIntermediateID)"}) {
+        EXPECT_EQ(db.count(std::string("SELECT count(*) FROM ") + rows), 0) << rows;
+    }
 }
 
 TEST(SampleConsistency, VesselContentsFollowWhatFlowsInAndOut)
@@ -609,48 +608,39 @@ TEST(SampleContents, HasTheEquipmentAndTheCasesTheViewsTreatApart)
     }
     EXPECT_EQ(db.count("SELECT count(*) FROM TextRecipe WHERE RecipeText IS NULL OR RecipeText = ''"), 0);
 
-    // Streams: between vessels, from outside, to outside, and cleaning rows.
-    EXPECT_GT(db.count("SELECT count(*) FROM StreamSummary ss JOIN EquipmentSummary f ON f.EquipmentID = "
-                       "ss.FromEquipmentID JOIN EquipmentSummary t ON t.EquipmentID = ss.ToEquipmentID WHERE "
-                       "f.EquipmentType = 'Batch' AND t.EquipmentType = 'Batch'"),
-              0);
-    EXPECT_GT(db.count("SELECT count(*) FROM StreamSummary WHERE FromEquipmentID IS NULL"), 0);
-    EXPECT_GT(db.count("SELECT count(*) FROM StreamSummary WHERE ToEquipmentID IS NULL"), 0);
-    EXPECT_GT(db.count("SELECT count(*) FROM StreamSummary WHERE StreamCategoryID = -5"), 0);
-    EXPECT_GT(db.count("SELECT count(*) FROM StreamSummary ss WHERE NOT EXISTS (SELECT 1 FROM ThermodynamicPhase tp "
-                       "WHERE tp.StreamID = ss.StreamID)"),
-              0)
-        << "streams without phase records";
-    // Utilities with heat duty (both signs), some without equipment.
-    EXPECT_GT(db.count("SELECT count(*) FROM UtilitySummary WHERE UtilityName = 'Steam' AND HeatDuty > 0"), 0);
-    EXPECT_GT(db.count("SELECT count(*) FROM UtilitySummary WHERE UtilityName = 'Cooling Water' AND HeatDuty < 0"), 0);
-    EXPECT_GT(db.count("SELECT count(*) FROM UtilitySummary WHERE EquipmentID IS NULL"), 0);
-    // Vapor: zero-mass rows (without phases), rows after the condenser, and no NULL control.
-    EXPECT_GT(db.count("SELECT count(*) FROM AirEmissionSummary WHERE Mass = 0"), 0);
+    // Cases the views treat apart, each of which the sample must hold.
+    for (const char* rows :
+         {// Streams: between vessels, from outside, to outside, cleaning rows and without phase records.
+          "StreamSummary ss JOIN EquipmentSummary f ON f.EquipmentID = ss.FromEquipmentID JOIN EquipmentSummary t "
+          "ON t.EquipmentID = ss.ToEquipmentID WHERE f.EquipmentType = 'Batch' AND t.EquipmentType = 'Batch'",
+          "StreamSummary WHERE FromEquipmentID IS NULL", "StreamSummary WHERE ToEquipmentID IS NULL",
+          "StreamSummary WHERE StreamCategoryID = -5",
+          "StreamSummary ss WHERE NOT EXISTS (SELECT 1 FROM ThermodynamicPhase tp WHERE tp.StreamID = ss.StreamID)",
+          // Utilities with heat duty (both signs), some without equipment.
+          "UtilitySummary WHERE UtilityName = 'Steam' AND HeatDuty > 0",
+          "UtilitySummary WHERE UtilityName = 'Cooling Water' AND HeatDuty < 0",
+          "UtilitySummary WHERE EquipmentID IS NULL",
+          // Vapor: zero-mass rows, rows after the condenser and rows with another control.
+          "AirEmissionSummary WHERE Mass = 0",
+          "AirEmissionSummary WHERE AirEmissionControl = 'After Condenser' AND Mass > 0",
+          "AirEmissionSummary WHERE AirEmissionControl <> 'After Condenser' AND Mass > 0",
+          // Labor: fractional operator counts and a grade without a category row.
+          "LaborSummary WHERE NumberOfOperators <> round(NumberOfOperators)",
+          "LaborSummary l WHERE NOT EXISTS (SELECT 1 FROM LaborCategory c WHERE c.LaborGradeID = l.LaborGradeID)",
+          // Operations without a contents record, and contents with a gas phase.
+          "EquipmentSchedule s WHERE NOT EXISTS (SELECT 1 FROM EquipmentContents c WHERE c.EquipmentID = "
+          "s.EquipmentID AND c.BatchNumber = s.BatchNumber AND c.OperationID = s.OperationID AND c.StepID = "
+          "s.StepID)",
+          "ThermodynamicPhase WHERE ContentsID IS NOT NULL AND Phase = 'gas'",
+          "EquipmentContents WHERE Mass > 0 AND AverageDensity > 0"}) {
+        EXPECT_GT(db.count(std::string("SELECT count(*) FROM ") + rows), 0) << rows;
+    }
+    // Zero-mass vapor has no phases; an empty vessel has no average properties.
     EXPECT_EQ(db.count("SELECT count(*) FROM AirEmissionSummary a JOIN ThermodynamicPhase tp USING (AirEmissionID) "
                        "WHERE a.Mass = 0"),
               0);
-    EXPECT_GT(
-        db.count("SELECT count(*) FROM AirEmissionSummary WHERE AirEmissionControl = 'After Condenser' AND Mass > 0"),
-        0);
-    EXPECT_GT(
-        db.count("SELECT count(*) FROM AirEmissionSummary WHERE AirEmissionControl <> 'After Condenser' AND Mass > 0"),
-        0);
-    // Labor: fractional operator counts and a grade without a category row.
-    EXPECT_GT(db.count("SELECT count(*) FROM LaborSummary WHERE NumberOfOperators <> round(NumberOfOperators)"), 0);
-    EXPECT_GT(db.count("SELECT count(*) FROM LaborSummary l WHERE NOT EXISTS (SELECT 1 FROM LaborCategory c WHERE "
-                       "c.LaborGradeID = l.LaborGradeID)"),
-              0);
-    // Operations without a contents record, and contents with a gas phase.
-    EXPECT_GT(db.count("SELECT count(*) FROM EquipmentSchedule s WHERE NOT EXISTS (SELECT 1 FROM EquipmentContents c "
-                       "WHERE c.EquipmentID = s.EquipmentID AND c.BatchNumber = s.BatchNumber AND c.OperationID = "
-                       "s.OperationID AND c.StepID = s.StepID)"),
-              0);
-    EXPECT_GT(db.count("SELECT count(*) FROM ThermodynamicPhase WHERE ContentsID IS NOT NULL AND Phase = 'gas'"), 0);
-    EXPECT_GT(db.count("SELECT count(*) FROM EquipmentContents WHERE Mass > 0 AND AverageDensity > 0"), 0);
     EXPECT_EQ(db.count("SELECT count(*) FROM EquipmentContents WHERE Mass = 0 AND AverageMolecularWeight IS NOT NULL"),
-              0)
-        << "an empty vessel has no average properties";
+              0);
 }
 
 TEST(SampleContents, CalendarsHaveWeeklyShiftsDatedExceptionsAndAnOvernightShift)

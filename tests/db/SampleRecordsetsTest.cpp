@@ -34,6 +34,9 @@ protected:
         return n;
     }
 
+    // Opens a `Set` through its own OpenOnDatabase and walks it with walkOrdered.
+    template <typename Set, typename KeyFn> long ordered(KeyFn keyOf, const char* what);
+
     CDaoDatabase db;
     test::MessageRecorder messages;
 };
@@ -133,76 +136,48 @@ TEST_F(SampleRecordsets, EveryRecordsetOpensAndYieldsRows)
     EXPECT_EQ(messages.count(), 0u);
 }
 
+template <typename Set, typename KeyFn> long SampleRecordsets::ordered(KeyFn keyOf, const char* what)
+{
+    Set rs;
+    EXPECT_TRUE(rs.OpenOnDatabase(&db)) << what;
+    return walkOrdered(rs, keyOf, what);
+}
+
 TEST_F(SampleRecordsets, RowsComeInTheOrderTheQueriesPromise)
 {
-    CDaoEquipConts conts;
-    ASSERT_TRUE(conts.OpenOnDatabase(&db));
-    EXPECT_EQ(walkOrdered(
-                  conts,
-                  [](CDaoEquipConts& r) {
-                      return std::vector<double>{double(r.m_EquipmentID), r.m_EndTime};
-                  },
-                  "CDaoEquipConts"),
+    auto byEquipmentThenEnd = [](auto& r) { return std::vector<double>{double(r.m_EquipmentID), r.m_EndTime}; };
+    auto byStreamThenEnd = [](auto& r) { return std::vector<double>{double(r.m_StreamID), r.m_EndTime}; };
+    auto fromKey = [](auto& r) { return key(r, &r.m_FromEquipmentID, r.m_FromEquipmentID); };
+    auto toKey = [](auto& r) { return key(r, &r.m_ToEquipmentID, r.m_ToEquipmentID); };
+    EXPECT_EQ(ordered<CDaoEquipConts>(byEquipmentThenEnd, "CDaoEquipConts"),
               count("SELECT count(*) FROM EquipmentSchedule es JOIN TextRecipe tr ON tr.OperationID = es.OperationID "
                     "AND tr.StepID = es.StepID JOIN StepSummary ss ON ss.StepID = es.StepID"));
-
-    CDaoEquipmentContents contents;
-    ASSERT_TRUE(contents.OpenOnDatabase(&db));
-    EXPECT_GT(walkOrdered(
-                  contents,
-                  [](CDaoEquipmentContents& r) {
+    EXPECT_GT(ordered<CDaoEquipmentContents>(
+                  [](auto& r) {
                       return std::vector<double>{double(r.m_EquipmentID), r.m_StartTime};
                   },
                   "CDaoEquipmentContents"),
               0);
-
-    CDaoEquipmentProperties props;
-    ASSERT_TRUE(props.OpenOnDatabase(&db));
-    EXPECT_EQ(walkOrdered(
-                  props,
-                  [](CDaoEquipmentProperties& r) {
-                      return std::vector<double>{double(r.m_EquipmentID), r.m_EndTime};
-                  },
-                  "CDaoEquipmentProperties"),
+    EXPECT_EQ(ordered<CDaoEquipmentProperties>(byEquipmentThenEnd, "CDaoEquipmentProperties"),
               count("SELECT count(*) FROM EquipmentContents"));
-
-    CDaoStreamSet streams;
-    ASSERT_TRUE(streams.OpenOnDatabase(&db));
-    EXPECT_EQ(walkOrdered(
-                  streams,
-                  [](CDaoStreamSet& r) {
-                      return std::vector<double>{key(r, &r.m_FromEquipmentID, r.m_FromEquipmentID),
-                                                 key(r, &r.m_ToEquipmentID, r.m_ToEquipmentID), double(r.m_StreamID)};
+    EXPECT_EQ(ordered<CDaoStreamSet>(
+                  [&](auto& r) {
+                      return std::vector<double>{fromKey(r), toKey(r), double(r.m_StreamID)};
                   },
                   "CDaoStreamSet"),
               count("SELECT count(*) FROM StreamSummary ss JOIN TextRecipe tr ON tr.OperationID = ss.OperationID"));
-
-    auto byStreamThenEnd = [](CDaoBaseContents& r) { return std::vector<double>{double(r.m_StreamID), r.m_EndTime}; };
-    CDaoStreamContents sc;
-    CDaoUtilityContents uc;
-    CDaoVaporContents vc;
-    for (CDaoBaseContents* rs : std::initializer_list<CDaoBaseContents*>{&sc, &uc, &vc}) {
-        ASSERT_TRUE(rs->OpenOnDatabase(&db));
-        EXPECT_GT(walkOrdered(*rs, byStreamThenEnd, "contents"), 0);
-    }
-
-    CDaoCompositeStream cs;
-    ASSERT_TRUE(cs.OpenOnDatabase(&db));
-    EXPECT_GT(walkOrdered(
-                  cs,
-                  [](CDaoCompositeStream& r) {
-                      return std::vector<double>{key(r, &r.m_FromEquipmentID, r.m_FromEquipmentID),
-                                                 key(r, &r.m_ToEquipmentID, r.m_ToEquipmentID)};
+    EXPECT_GT(ordered<CDaoStreamContents>(byStreamThenEnd, "CDaoStreamContents"), 0);
+    EXPECT_GT(ordered<CDaoUtilityContents>(byStreamThenEnd, "CDaoUtilityContents"), 0);
+    EXPECT_GT(ordered<CDaoVaporContents>(byStreamThenEnd, "CDaoVaporContents"), 0);
+    EXPECT_GT(ordered<CDaoCompositeStream>(
+                  [&](auto& r) {
+                      return std::vector<double>{fromKey(r), toKey(r)};
                   },
                   "CDaoCompositeStream"),
               0);
-
-    CDaoCompVapor cv;
-    ASSERT_TRUE(cv.OpenOnDatabase(&db));
-    EXPECT_GT(walkOrdered(
-                  cv,
-                  [](CDaoCompVapor& r) {
-                      return std::vector<double>{key(r, &r.m_FromEquipmentID, r.m_FromEquipmentID), r.m_EndTime};
+    EXPECT_GT(ordered<CDaoCompVapor>(
+                  [&](auto& r) {
+                      return std::vector<double>{fromKey(r), r.m_EndTime};
                   },
                   "CDaoCompVapor"),
               0);

@@ -127,8 +127,7 @@ TEST_F(StepLoadingTest, EmptyPlanQueryLeavesAStepRun)
     open();
     MessageRecorder messages;
     f.loadPlanSummary(&database);
-    ASSERT_EQ(messages.count(), 1u);
-    EXPECT_EQ(messages.texts()[0], kPlanEmpty);
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{kPlanEmpty});
     EXPECT_TRUE(gantt.events.empty());
     f.loadStepSummary(&database);
     EXPECT_EQ(f.IsPlan(), 0);
@@ -145,8 +144,7 @@ TEST_F(StepLoadingTest, InvalidPlanStartTimeUsesNow)
     f.SetStartTimeForTest(COleDateTime(2000, 1, 1, 0, 0, 0));
     f.loadPlanSummary(&database);
     f.loadStepSummary(&database);
-    ASSERT_EQ(messages.count(), 1u);
-    EXPECT_EQ(messages.texts()[0], kStartInvalid);
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{kStartInvalid});
     EXPECT_EQ(f.IsPlan(), 1);
     EXPECT_EQ(f.GetStartTime().GetStatus(), COleDateTime::valid);
     const double now = COleDateTime::GetCurrentTime().m_dt;
@@ -162,8 +160,7 @@ TEST_F(StepLoadingTest, UnparseablePlanStartTimeCountsAsInvalid)
     open();
     MessageRecorder messages;
     f.loadPlanSummary(&database);
-    ASSERT_EQ(messages.count(), 1u);
-    EXPECT_EQ(messages.texts()[0], kStartInvalid);
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{kStartInvalid});
     EXPECT_EQ(f.GetStartTime().GetStatus(), COleDateTime::valid);
 }
 
@@ -174,8 +171,7 @@ TEST_F(StepLoadingTest, NoStepsAbortsLoading)
     MessageRecorder messages;
     f.loadPlanSummary(&database);
     EXPECT_THROW(f.loadStepSummary(&database), CFacilityAbort);
-    ASSERT_EQ(messages.count(), 1u);
-    EXPECT_EQ(messages.texts()[0], kNoSteps);
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{kNoSteps});
     EXPECT_EQ(f.GetNumSteps(), 0);
     EXPECT_EQ(f.IsPlan(), 1); // what was read before stays
     EXPECT_EQ(f.GetPlanName(), CString("Campaign"));
@@ -195,8 +191,7 @@ TEST_F(StepLoadingTest, UnreadableQueriesAreNotFatalForThePlanButAreForSteps)
     EXPECT_NE(messages.texts()[0], kPlanEmpty);
     messages.clear();
     EXPECT_THROW(f.loadStepSummary(&database), CFacilityAbort);
-    ASSERT_EQ(messages.count(), 1u); // the step query reports nothing of its own
-    EXPECT_EQ(messages.texts()[0], kNoSteps);
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{kNoSteps}); // the step query reports nothing of its own
 }
 
 TEST_F(StepLoadingTest, ClosedDatabaseGivesNoPlanAndNoSteps)

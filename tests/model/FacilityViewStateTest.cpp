@@ -304,8 +304,7 @@ TEST(FloorEditingTest, DeletingRefusesFloorsWithVesselsAndRemovesAdjacentEmptyOn
 
     MessageRecorder messages;
     f.DeleteSelectedFloors();
-    ASSERT_EQ(messages.count(), 1u);
-    EXPECT_EQ(messages.texts()[0], kFloorNotEmpty);
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{kFloorNotEmpty});
     EXPECT_EQ(messages.types()[0] & MB_TYPEMASK, static_cast<unsigned>(MB_OK));
     EXPECT_EQ(f.GetNumFloors(), 2);
     EXPECT_EQ(f.GetFloorByIndex(0), busy);
@@ -344,7 +343,7 @@ TEST(FloorEditingTest, MovingVesselsGoesToTheNearestVisibleFloorOfThePlant)
     EXPECT_EQ(v->GetFloor(), ground);
 }
 
-TEST(FloorEditingTest, MovingFromTheTopFloorStaysButMarksModified)
+TEST(FloorEditingTest, MovingFromTheTopFloorOrWithoutSelection)
 {
     TestFacility f;
     Plane* only = f.AddFloor(1, 0.0);
@@ -360,25 +359,20 @@ TEST(FloorEditingTest, MovingFromTheTopFloorStaysButMarksModified)
     loaded.MarkLoadedFromDatabase();
     loaded.MoveSelectedVesselsDown();
     EXPECT_EQ(loaded.IsModified(), 0);
-}
 
-TEST(FloorEditingTest, MovingWithoutSelectionTellsTheUser)
-{
-    TestFacility f;
-    Plane* only = f.AddFloor(1, 0.0);
-    f.AddVessel(only, 10, "A");
+    // Without a selection the user is told, and nothing is modified.
+    TestFacility none;
+    none.AddVessel(none.AddFloor(1, 0.0), 10, "A");
     MessageRecorder messages;
-    f.MoveSelectedVesselsUp();
-    f.MoveSelectedVesselsDown();
-    ASSERT_EQ(messages.count(), 2u);
-    EXPECT_EQ(messages.texts()[0], kNoVesselSelected);
-    EXPECT_EQ(messages.texts()[1], kNoVesselSelected);
-    EXPECT_EQ(f.IsModified(), 0);
+    none.MoveSelectedVesselsUp();
+    none.MoveSelectedVesselsDown();
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{kNoVesselSelected, kNoVesselSelected}));
+    EXPECT_EQ(none.IsModified(), 0);
 }
 
 // --- Item text -------------------------------------------------------------
 
-TEST(ItemTextTest, ItemNamesOverTheWholeIndexSpace)
+TEST(ItemTextTest, ItemNamesAndInfoBoxesOverTheWholeIndexSpace)
 {
     TestFacility f;
     Plane* floor = f.AddFloor(3);
@@ -392,15 +386,8 @@ TEST(ItemTextTest, ItemNamesOverTheWholeIndexSpace)
     EXPECT_EQ(f.GetItemName(4), CString("6-foot Dude"));
     EXPECT_TRUE(f.GetItemName(5).IsEmpty());
     EXPECT_TRUE(f.GetItemName(-1).IsEmpty());
-}
 
-TEST(ItemTextTest, InfoBoxForVesselsAndStreamsOnly)
-{
-    TestFacility f;
-    Plane* floor = f.AddFloor(3);
-    Vessel* a = f.AddVessel(floor, 10, "A");
-    Vessel* b = f.AddVessel(floor, 20, "B");
-    f.Connect(a, b);
+    // The info box is for vessels and streams only.
     CString name = "n", procs = "p", capacity = "c";
     EXPECT_EQ(f.GetInfoForBox(0, name, procs, capacity), 0);
     EXPECT_EQ(f.GetInfoForBox(4, name, procs, capacity), 0); // the floor

@@ -20,7 +20,7 @@ Endpoints endpoints(Stream* s)
     return e;
 }
 
-TEST(StreamTest, KindBitsAreTestedOneByOne)
+TEST(StreamTest, KindBitsEndVesselsAndNames)
 {
     TestFacility f;
     Plane* floor = f.AddFloor(1);
@@ -35,6 +35,23 @@ TEST(StreamTest, KindBitsAreTestedOneByOne)
     EXPECT_EQ(a->GetVaporStream(), vapor);
     EXPECT_EQ(a->GetNumStreams(), 1); // a connecting vapor stream is a process stream of both
     EXPECT_EQ(b->GetNumStreams(), 1);
+
+    // End vessels depend on the kind.
+    Stream* feed = f.AddFeed(a);
+    EXPECT_EQ(feed->GetInputVessel(), nullptr); // held, but a feed has no source
+    EXPECT_EQ(feed->GetOutputVessel(), a);
+    EXPECT_EQ(feed->IsInputVessel(a), 1);
+    EXPECT_EQ(feed->GetOtherVessel(a), nullptr);
+    EXPECT_EQ(feed->GetFromID(), -1);
+    Stream* c = f.Connect(a, b);
+    EXPECT_EQ(c->GetOtherVessel(a), b);
+    EXPECT_EQ(c->GetOtherVessel(b), a);
+    EXPECT_EQ(c->GetInputVessel(), a);
+    EXPECT_EQ(c->GetOutputVessel(), b);
+
+    // Names use both ends, even for stubs.
+    EXPECT_EQ(f.AddUtility(a)->GetName(), CString("[A] to [A]"));
+    EXPECT_EQ(c->GetFullName(), CString("Connection: [A] to [B]"));
 }
 
 TEST(StreamTest, RadiusIsAThirdOfTheSmallerVessel)
@@ -61,36 +78,6 @@ TEST(StreamTest, IncrementRadiusStepsFivePercentAndStopsAtOneHundredth)
     s.SetRadius(0.0105);
     s.IncrementRadius(-1.0); // 0.009975 is refused
     EXPECT_DOUBLE_EQ(s.GetRadius(), 0.0105);
-}
-
-TEST(StreamTest, EndVesselsDependOnKind)
-{
-    TestFacility f;
-    Plane* floor = f.AddFloor(1);
-    Vessel* a = f.AddVessel(floor, 10, "A");
-    Vessel* b = f.AddVessel(floor, 20, "B");
-    Stream* feed = f.AddFeed(a);
-    EXPECT_EQ(feed->GetInputVessel(), nullptr); // held, but a feed has no source
-    EXPECT_EQ(feed->GetOutputVessel(), a);
-    EXPECT_EQ(feed->IsInputVessel(a), 1);
-    EXPECT_EQ(feed->GetOtherVessel(a), nullptr);
-    EXPECT_EQ(feed->GetFromID(), -1);
-
-    Stream* c = f.Connect(a, b);
-    EXPECT_EQ(c->GetOtherVessel(a), b);
-    EXPECT_EQ(c->GetOtherVessel(b), a);
-    EXPECT_EQ(c->GetInputVessel(), a);
-    EXPECT_EQ(c->GetOutputVessel(), b);
-}
-
-TEST(StreamTest, NamesUseBothEndsEvenForStubs)
-{
-    TestFacility f;
-    Plane* floor = f.AddFloor(1);
-    Vessel* r = f.AddVessel(floor, 10, "R-101");
-    Vessel* t = f.AddVessel(floor, 20, "T-7");
-    EXPECT_EQ(f.AddUtility(r)->GetName(), CString("[R-101] to [R-101]"));
-    EXPECT_EQ(f.Connect(r, t)->GetFullName(), CString("Connection: [R-101] to [T-7]"));
 }
 
 TEST(StreamTest, CrossFloorAndDrawable)

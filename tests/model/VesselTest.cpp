@@ -34,6 +34,14 @@ void addOperation(Vessel& v, long start, long end, const char* opType, double vo
                             -1, 0.0, "");
 }
 
+// A vessel initialised on a floor of its own.
+class VesselOnFloor : public ::testing::Test {
+protected:
+    void SetUp() override { v.Init(&floor); }
+    Plane floor;
+    TestVessel v;
+};
+
 // --- Lifecycle and defaults -------------------------------------------------
 
 TEST(VesselTest, InitSetsDefaultsRegistersAndRunsBothHooksOnce)
@@ -85,11 +93,8 @@ TEST(VesselTest, SwitchFloorMovesRegistration)
 
 // --- Sizing -------------------------------------------------------------------
 
-TEST(VesselTest, SizeFollowsCapacityAtUnchangedProportions)
+TEST_F(VesselOnFloor, SizeFollowsCapacityAtUnchangedProportions)
 {
-    Plane floor;
-    TestVessel v;
-    v.Init(&floor);
     v.set_size();
     EXPECT_NEAR(v.GetRadius(), 0.5, 1e-4);
     EXPECT_NEAR(v.GetHeight(), 1.0, 2e-4);
@@ -114,11 +119,8 @@ void fillEquipmentRow(CDaoEquipmentSet& row, long id, const char* type, double c
     row.m_EquipmentType = type;
 }
 
-TEST(VesselTest, EquipmentRowGivesIdentityAndSize)
+TEST_F(VesselOnFloor, EquipmentRowGivesIdentityAndSize)
 {
-    Plane floor;
-    Vessel v;
-    v.Init(&floor);
     CDaoEquipmentSet row;
     fillEquipmentRow(row, 42, "Batch", 2000.0, "liter");
     v.SetDBParams(row);
@@ -141,11 +143,8 @@ TEST(VesselTest, EquipmentRowGivesIdentityAndSize)
     EXPECT_NEAR(cylinderVolume(v), 2.0, 2.0 * 1e-3);
 }
 
-TEST(VesselTest, ContinuousEquipmentIsDrawnAsSixHundredLitres)
+TEST_F(VesselOnFloor, ContinuousEquipmentIsDrawnAsSixHundredLitres)
 {
-    Plane floor;
-    Vessel v;
-    v.Init(&floor);
     CDaoEquipmentSet row;
     fillEquipmentRow(row, 7, "continuous", 50.0, "Cubic m"); // type compared ignoring case
     v.SetDBParams(row);
@@ -156,11 +155,8 @@ TEST(VesselTest, ContinuousEquipmentIsDrawnAsSixHundredLitres)
     EXPECT_NEAR(cylinderVolume(v), 0.6, 0.6 * 1e-3);
 }
 
-TEST(VesselTest, ChangeSizeChangesProportionsButKeepsVolume)
+TEST_F(VesselOnFloor, ChangeSizeChangesProportionsButKeepsVolume)
 {
-    Plane floor;
-    TestVessel v;
-    v.Init(&floor);
     v.SetCapacityForTest(2.0);
     v.set_size();
     const double before = cylinderVolume(v);
@@ -171,11 +167,8 @@ TEST(VesselTest, ChangeSizeChangesProportionsButKeepsVolume)
     EXPECT_NEAR(cylinderVolume(v), before, before * 1e-3);
 }
 
-TEST(VesselTest, ChangeSizeRefusesRadiusOrHeightAtOrBelowTenth)
+TEST_F(VesselOnFloor, ChangeSizeRefusesRadiusOrHeightAtOrBelowTenth)
 {
-    Plane floor;
-    TestVessel v;
-    v.Init(&floor);
     v.ChangeSize(-50.0, 0.0); // 0.5 - 0.5 = 0.0 is refused
     EXPECT_NEAR(v.GetHeight() / v.GetRadius(), 2.0, 1e-12);
     EXPECT_NEAR(v.GetRadius(), 0.5, 1e-4);
@@ -183,11 +176,8 @@ TEST(VesselTest, ChangeSizeRefusesRadiusOrHeightAtOrBelowTenth)
     EXPECT_NEAR(v.GetHeight() / v.GetRadius(), 2.0, 1e-12);
 }
 
-TEST(VesselTest, DegenerateSizesStayFinite)
+TEST_F(VesselOnFloor, DegenerateSizesStayFinite)
 {
-    Plane floor;
-    TestVessel v;
-    v.Init(&floor);
     v.SetRadius(0.0);
     v.set_size(); // no division by zero: default proportions
     EXPECT_TRUE(std::isfinite(v.GetRadius()));
@@ -200,11 +190,8 @@ TEST(VesselTest, DegenerateSizesStayFinite)
 
 // --- Colours ----------------------------------------------------------------
 
-TEST(VesselTest, PackedColourRoundTripsWithTruncation)
+TEST_F(VesselOnFloor, PackedColourRoundTripsWithTruncation)
 {
-    Plane floor;
-    Vessel v;
-    v.Init(&floor);
     v.SetColor((255 << 16) | (128 << 8));
     double r, g, b;
     currentColour(v, r, g, b);
@@ -214,11 +201,8 @@ TEST(VesselTest, PackedColourRoundTripsWithTruncation)
     EXPECT_EQ(v.GetColor(), 0xFF8000);
 }
 
-TEST(VesselTest, ComponentsOutsideByteRangeAreRefused)
+TEST_F(VesselOnFloor, ComponentsOutsideByteRangeAreRefused)
 {
-    Plane floor;
-    Vessel v;
-    v.Init(&floor);
     const int grey = v.GetColor();
     v.SetCurrentCol(256, 0, 0);
     v.SetCurrentCol(-1, 0, 0);
@@ -235,11 +219,8 @@ TEST(VesselTest, ComponentsOutsideByteRangeAreRefused)
     EXPECT_EQ(v.GetLabelColor(), 0x010203);
 }
 
-TEST(VesselTest, HighlightSavesAndRestoresColour)
+TEST_F(VesselOnFloor, HighlightSavesAndRestoresColour)
 {
-    Plane floor;
-    Vessel v;
-    v.Init(&floor);
     v.SetCurrentCol(10, 20, 30);
     v.EnableHighlight();
     EXPECT_EQ(v.IsSelected(), 1);
@@ -255,11 +236,8 @@ TEST(VesselTest, HighlightSavesAndRestoresColour)
     EXPECT_EQ(v.GetColor(), 0x0A141E);
 }
 
-TEST(VesselTest, SetColorWhileHighlightedChangesOnlyTheSavedColour)
+TEST_F(VesselOnFloor, SetColorWhileHighlightedChangesOnlyTheSavedColour)
 {
-    Plane floor;
-    Vessel v;
-    v.Init(&floor);
     v.EnableHighlight();
     v.SetColor(0x00FF00);
     double r, g, b;
@@ -272,11 +250,8 @@ TEST(VesselTest, SetColorWhileHighlightedChangesOnlyTheSavedColour)
     EXPECT_DOUBLE_EQ(g, 1.0);
 }
 
-TEST(VesselTest, HeatAndCoolRestoreInEitherOrder)
+TEST_F(VesselOnFloor, HeatAndCoolRestoreInEitherOrder)
 {
-    Plane floor;
-    TestVessel v;
-    v.Init(&floor);
     const int grey = v.GetColor();
     double r, g, b;
 
@@ -306,11 +281,8 @@ TEST(VesselTest, HeatAndCoolRestoreInEitherOrder)
     EXPECT_EQ(v.IsCooling(), 0);
 }
 
-TEST(VesselTest, HighlightAndHeatRestoreInEitherOrder)
+TEST_F(VesselOnFloor, HighlightAndHeatRestoreInEitherOrder)
 {
-    Plane floor;
-    TestVessel v;
-    v.Init(&floor);
     const int grey = v.GetColor();
     double r, g, b;
 
@@ -332,11 +304,8 @@ TEST(VesselTest, HighlightAndHeatRestoreInEitherOrder)
     EXPECT_EQ(v.GetColor(), grey);
 }
 
-TEST(VesselTest, HidingRemovesTheHighlight)
+TEST_F(VesselOnFloor, HidingRemovesTheHighlight)
 {
-    Plane floor;
-    Vessel v;
-    v.Init(&floor);
     v.EnableHighlight();
     v.SetVisible(false);
     EXPECT_EQ(v.IsSelected(), 0);
@@ -346,11 +315,8 @@ TEST(VesselTest, HidingRemovesTheHighlight)
 
 // --- Names ------------------------------------------------------------------
 
-TEST(VesselTest, NamesNeedAClass)
+TEST_F(VesselOnFloor, NamesNeedAClass)
 {
-    Plane floor;
-    TestVessel v;
-    v.Init(&floor);
     v.SetIdentity(5, "", "R-101");
     EXPECT_TRUE(v.GetName().IsEmpty());
     EXPECT_TRUE(v.GetFullName().IsEmpty());
@@ -464,11 +430,8 @@ TEST(VesselTest, AttachmentPointsStackConnectionsFeedsAndUtilities)
 
 // --- View state -------------------------------------------------------------
 
-TEST(VesselTest, VisibilityFollowsSwitchActivityAndFloor)
+TEST_F(VesselOnFloor, VisibilityFollowsSwitchActivityAndFloor)
 {
-    Plane floor;
-    TestVessel v;
-    v.Init(&floor);
     EXPECT_TRUE(v.IsVisible());
     floor.SetVisible(false);
     EXPECT_FALSE(v.IsVisible());
@@ -479,11 +442,9 @@ TEST(VesselTest, VisibilityFollowsSwitchActivityAndFloor)
     EXPECT_EQ(v.ShowConnections(), 0);
 }
 
-TEST(VesselTest, PositionAssignedCountsVesselsTheWizardMustLeave)
+TEST_F(VesselOnFloor, PositionAssignedCountsVesselsTheWizardMustLeave)
 {
-    Plane floor, other;
-    Vessel v;
-    v.Init(&floor);
+    Plane other;
     EXPECT_EQ(v.PositionAssigned(&floor), 0);
     EXPECT_EQ(v.PositionAssigned(&other), 1);
     v.SetShowConnections(0);
@@ -511,11 +472,8 @@ TEST(VesselTest, InventoryIsActiveWhileAStreamFlows)
 
 // --- Time-driven state --------------------------------------------------------
 
-TEST(VesselTest, PropertiesByTimeHeatThenCoolThenNothing)
+TEST_F(VesselOnFloor, PropertiesByTimeHeatThenCoolThenNothing)
 {
-    Plane floor;
-    TestVessel v;
-    v.Init(&floor);
     const int grey = v.GetColor();
     addOperation(v, 0, 100, "Cool", 0.5);
     addOperation(v, 100, 200, "Heat", 0.5);
@@ -540,11 +498,8 @@ TEST(VesselTest, PropertiesByTimeHeatThenCoolThenNothing)
     EXPECT_EQ(v.GetCurrentTime(), 400);
 }
 
-TEST(VesselTest, VolumeFractionIsLimitedAndOverflowRecorded)
+TEST_F(VesselOnFloor, VolumeFractionIsLimitedAndOverflowRecorded)
 {
-    Plane floor;
-    TestVessel v;
-    v.Init(&floor);
     v.SetVolume(1.5);
     EXPECT_DOUBLE_EQ(v.GetVolume(), 1.0);
     EXPECT_EQ(v.IsOverflowing(), 1);

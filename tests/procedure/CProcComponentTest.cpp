@@ -24,15 +24,11 @@ protected:
 
 TEST_F(ComponentTest, PhaseNamesIgnoreCaseAndUnknownNamesGiveNoPhase)
 {
-    EXPECT_EQ(CProcComponent::GetPhaseNum(CString("Liquid2")), 4);
-    EXPECT_EQ(CProcComponent::GetPhaseNum(CString("GAS")), 1);
-    EXPECT_EQ(CProcComponent::GetPhaseNum(CString("liquid1")), 2);
-    EXPECT_EQ(CProcComponent::GetPhaseNum(CString("Solid")), 8);
-    EXPECT_EQ(CProcComponent::GetPhaseNum(CString("cell1")), 16);
-    EXPECT_EQ(CProcComponent::GetPhaseNum(CString("CELL2")), 32);
-    EXPECT_EQ(CProcComponent::GetPhaseNum(CString("vapor")), 0);
-    EXPECT_EQ(CProcComponent::GetPhaseNum(CString("liquid")), 0);
-    EXPECT_EQ(CProcComponent::GetPhaseNum(CString("")), 0);
+    const std::pair<const char*, int> phases[] = {{"Liquid2", 4}, {"GAS", 1},    {"liquid1", 2},
+                                                  {"Solid", 8},   {"cell1", 16}, {"CELL2", 32},
+                                                  {"vapor", 0},   {"liquid", 0}, {"", 0}};
+    for (const auto& [name, num] : phases)
+        EXPECT_EQ(CProcComponent::GetPhaseNum(CString(name)), num) << name;
 
     CProcComponent c;
     c.SetPhaseName("Liquid1");
@@ -42,12 +38,10 @@ TEST_F(ComponentTest, PhaseNamesIgnoreCaseAndUnknownNamesGiveNoPhase)
 
 TEST_F(ComponentTest, AbbreviatedPhaseJoinsTheLettersOfTheSetBits)
 {
-    EXPECT_EQ(make("a", 0, 1 | 8).GetAbbreviatedPhase(), "g+s");
-    EXPECT_EQ(make("a", 0, 2 | 8).GetAbbreviatedPhase(), "l+s");
-    EXPECT_EQ(make("a", 0, 4).GetAbbreviatedPhase(), "l");
-    EXPECT_EQ(make("a", 0, 63).GetAbbreviatedPhase(), "g+l+l+s+c+c");
-    EXPECT_EQ(make("a", 0, 16 | 32).GetAbbreviatedPhase(), "c+c");
-    EXPECT_EQ(make("a", 0, 0).GetAbbreviatedPhase(), "");
+    const std::pair<int, const char*> phases[] = {{1 | 8, "g+s"},      {2 | 8, "l+s"},   {4, "l"},
+                                                  {63, "g+l+l+s+c+c"}, {16 | 32, "c+c"}, {0, ""}};
+    for (const auto& [bits, letters] : phases)
+        EXPECT_EQ(make("a", 0, bits).GetAbbreviatedPhase(), letters) << bits;
 }
 
 TEST_F(ComponentTest, PlusEqualsAddsAmountsTakesIdentityAndJoinsOnlyDisjointPhases)

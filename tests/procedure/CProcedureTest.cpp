@@ -253,62 +253,30 @@ TEST_F(ProcedureTest, ReactingComparesTheOperationTypeExactly)
     EXPECT_EQ(p.GetCurrentOpType(130), "Charge") << "the first running unit's type";
 }
 
-TEST_F(ProcedureTest, CurrentBatchIsTheFirstRunningUnitsBatch)
-{
-    CProcedure p;
-    add(p, {.start = 0, .end = 100, .batch = 7});
-    add(p, {.start = 50, .end = 150, .batch = 8});
-    EXPECT_EQ(p.GetCurrentBatchNum(75), 7);
-    EXPECT_EQ(p.GetCurrentBatchNum(125), 8);
-    EXPECT_EQ(p.GetCurrentBatchNum(0), 0);
-    EXPECT_EQ(p.GetCurrentBatchNum(500), 0);
-    EXPECT_EQ(CProcedure().GetCurrentBatchNum(1), 0);
-}
-
-TEST_F(ProcedureTest, PrintOpsListsEveryRunningUnitWithItsRecipeText)
-{
-    CProcedure p;
-    add(p, {.start = 0, .end = 100, .op = "1.1 Charge", .opID = 1, .recText = "Charge water"});
-    add(p, {.start = 10, .end = 100, .op = "1.2 Heat", .opID = 2, .recText = "Heat to 80 C"});
-    EXPECT_EQ(p.PrintOps(50), "1.1 Charge\r\nCharge water\r\n1.2 Heat\r\nHeat to 80 C\r\n");
-    EXPECT_EQ(p.PrintOps(5), "1.1 Charge\r\nCharge water\r\n");
-    EXPECT_EQ(p.PrintOps(101), "");
-}
-
 TEST_F(ProcedureTest, InUseBlocksAreGapsAfterAUnitThatHoldsMaterial)
 {
-    CProcedure p;
-    add(p, {.start = 0, .end = 100, .vol = 10});
-    add(p, {.start = 150, .end = 200, .vol = 0});
-    Array<long> blocks = p.CalcInUseBlocks();
-    ASSERT_EQ(blocks.GetSize(), 2);
-    EXPECT_EQ(blocks[0], 100);
-    EXPECT_EQ(blocks[1], 150);
-
-    CProcedure empty;
-    add(empty, {.start = 0, .end = 100, .vol = 0});
-    add(empty, {.start = 150, .end = 200, .vol = 5});
-    EXPECT_EQ(empty.CalcInUseBlocks().GetSize(), 0);
-
-    CProcedure touching;
-    add(touching, {.start = 0, .end = 100, .vol = 10});
-    add(touching, {.start = 100, .end = 200, .vol = 10});
-    EXPECT_EQ(touching.CalcInUseBlocks().GetSize(), 0);
-
-    CProcedure single;
-    add(single, {.start = 0, .end = 100, .vol = 10});
-    EXPECT_EQ(single.CalcInUseBlocks().GetSize(), 0);
-
-    CProcedure several;
-    add(several, {.start = 0, .end = 10, .vol = 1});
-    add(several, {.start = 20, .end = 30, .vol = 1});
-    add(several, {.start = 40, .end = 50, .vol = 1});
-    blocks = several.CalcInUseBlocks();
-    ASSERT_EQ(blocks.GetSize(), 4);
-    EXPECT_EQ(blocks[0], 10);
-    EXPECT_EQ(blocks[1], 20);
-    EXPECT_EQ(blocks[2], 30);
-    EXPECT_EQ(blocks[3], 40);
+    struct Case {
+        std::vector<Unit> units;
+        std::vector<long> blocks;
+    };
+    const Case cases[] = {
+        {{{.start = 0, .end = 100, .vol = 10}, {.start = 150, .end = 200, .vol = 0}}, {100, 150}},
+        {{{.start = 0, .end = 100, .vol = 0}, {.start = 150, .end = 200, .vol = 5}}, {}},   // empty during the gap
+        {{{.start = 0, .end = 100, .vol = 10}, {.start = 100, .end = 200, .vol = 10}}, {}}, // no gap
+        {{{.start = 0, .end = 100, .vol = 10}}, {}},
+        {{{.start = 0, .end = 10, .vol = 1}, {.start = 20, .end = 30, .vol = 1}, {.start = 40, .end = 50, .vol = 1}},
+         {10, 20, 30, 40}},
+    };
+    for (const Case& c : cases) {
+        CProcedure p;
+        for (const Unit& u : c.units)
+            add(p, u);
+        const Array<long> blocks = p.CalcInUseBlocks();
+        std::vector<long> got;
+        for (int i = 0; i < blocks.GetSize(); ++i)
+            got.push_back(blocks[i]);
+        EXPECT_EQ(got, c.blocks) << c.units.size() << " units";
+    }
 }
 
 TEST_F(ProcedureTest, FormatTimeShowsDaysAndPaddedClockTime)
@@ -409,6 +377,7 @@ TEST_F(ProcedureTest, AnEmptyProcedureAnswersWithEmptyResults)
     EXPECT_EQ(p.GetTimeList().GetSize(), 0);
     EXPECT_EQ(p.CalcInUseBlocks().GetSize(), 0);
     EXPECT_FALSE(p.ContainsStep(1));
+    EXPECT_EQ(p.GetCurrentBatchNum(1), 0);
     CProcComponent c;
     p.AddComponent(c);
     EXPECT_EQ(p.GetNumProcs(), 0);
