@@ -207,7 +207,7 @@ async function playFps(url, seconds) {
     // redraws (wheel and drag on the schedule's canvas, to the next frame).
     const elements = await page.evaluate(() => document.getElementsByTagName('*').length);
     const steps = await page.evaluate(async () => {
-      const canvas = document.querySelector('#gantt canvas');
+      const canvas = document.querySelector('#gantt .gantt-canvas');
       if (!canvas) return null;
       const box = canvas.getBoundingClientRect();
       const x = box.left + box.width * 0.6;

@@ -10,6 +10,7 @@
 #include "../render/Html.h"
 #include "../render/Profiles.h"
 #include "../render/TimeWindow.h"
+#include "../render/Utilisation.h"
 #include "ViewerFacility.h"
 #include "batchplant/foundation/Array.h"
 #include "batchplant/foundation/List.h"
@@ -605,6 +606,25 @@ json ViewerApi::Gantt(const Query& query)
             {"to", w.to},
             {"px", w.px},
             {"rows", std::move(rows)}};
+}
+
+json ViewerApi::Utilisation(const Query& query)
+{
+    const cli::TimeWindow w = window(query);
+    const cli::Utilisation u = cli::MeasureUtilisation(*m_schedule, w.from, w.to);
+    json vessels = json::array();
+    for (const cli::VesselUse& v : u.vessels)
+        vessels.push_back({{"tag", v.tag},
+                           {"running", number(v.shares.running)},
+                           {"holding", number(v.shares.holding)},
+                           {"idle", number(v.shares.idle)},
+                           {"nonWorking", number(v.shares.nonWorking)},
+                           {"operations", v.operations},
+                           {"batches", v.batches}});
+    return {{"from", w.from},
+            {"to", w.to},
+            {"bottleneck", u.bottleneck >= 0 ? json(u.vessels[u.bottleneck].tag) : json(nullptr)},
+            {"vessels", std::move(vessels)}};
 }
 
 json ViewerApi::CompositeTypes()

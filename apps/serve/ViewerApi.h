@@ -50,6 +50,7 @@ public:
     nlohmann::json Layout(const nlohmann::json& body);
     nlohmann::json Floors(const nlohmann::json& body);
     nlohmann::json Gantt(const Query& query);
+    nlohmann::json Utilisation(const Query& query);
     nlohmann::json CompositeTypes();
     nlohmann::json CompositeGroups(const Query& query);
     nlohmann::json CompositeComponents(const Query& query);

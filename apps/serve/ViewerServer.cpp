@@ -36,6 +36,7 @@ const std::vector<std::string> kGetPaths = {"/api/model",
                                             "/api/state",
                                             "/api/info",
                                             "/api/gantt",
+                                            "/api/utilisation",
                                             "/api/composite/types",
                                             "/api/composite/groups",
                                             "/api/composite/components",
@@ -276,6 +277,7 @@ struct ViewerServer::Impl {
         get("/api/state", [&a](const httplib::Request& req) { return a.State(req.params); });
         get("/api/info", [&a](const httplib::Request& req) { return a.Info(req.params); });
         get("/api/gantt", [&a](const httplib::Request& req) { return a.Gantt(req.params); });
+        get("/api/utilisation", [&a](const httplib::Request& req) { return a.Utilisation(req.params); });
         get("/api/composite/types", [&a](const httplib::Request&) { return a.CompositeTypes(); });
         get("/api/composite/groups", [&a](const httplib::Request& req) { return a.CompositeGroups(req.params); });
         get("/api/composite/components",

@@ -95,6 +95,7 @@ std::vector<BadRequest> badRequests()
         {"GET", "/api/gantt?px=0", "", 400},
         {"GET", "/api/gantt?px=9000", "", 400},
         {"GET", "/api/gantt?to=2147483648", "", 400},
+        {"GET", "/api/utilisation?from=5&to=5", "", 400},
         // Unknown paths and wrong methods.
         {"GET", "/api/nothing", "", 404},
         {"GET", "/api", "", 404},

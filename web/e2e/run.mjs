@@ -224,6 +224,11 @@ async function main() {
     assert(from === 0 && to === end, `the first view is ${from}..${to}, not the run 0..${end}`);
     const elements = await page.evaluate(() => document.getElementsByTagName('*').length);
     assert(elements < 3000, `the page holds ${elements} elements`);
+    // The utilisation panel names the API's bottleneck of the same window.
+    const u = await apiGet(`api/utilisation?from=0&to=${end}`);
+    await page.waitForFunction(() => Number(document.querySelector('#utilisation').dataset.rows) > 0);
+    const shown = await page.evaluate(() => document.querySelector('#utilisation').dataset.bottleneck);
+    assert(u.bottleneck && shown === u.bottleneck, `the panel's bottleneck is ${shown}, the API's ${u.bottleneck}`);
   });
 
   await check('wheel zooms and drag pans the schedule; the bars drawn follow the API', async () => {

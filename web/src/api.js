@@ -54,6 +54,7 @@ export const api = {
   visibility: (changes) => post('api/visibility', changes),
   layout: (mode, floor, iterations) => post('api/layout', { mode, floor, iterations }),
   gantt: (window = {}) => get('api/gantt', window),
+  utilisation: (window) => get('api/utilisation', window),
   compositeTypes: () => get('api/composite/types'),
   compositeGroups: (type) => get('api/composite/groups', { type }),
   compositeComponents: (type, group) => get('api/composite/components', { type, group }),

@@ -8,6 +8,7 @@ import { GanttChart } from './gantt.js';
 import { ProfileChart } from './profile.js';
 import { formatIsoDate, formatElapsed } from './time.js';
 import { TimeView, RangeBar, attachKeys } from './timeview.js';
+import { UtilisationPanel } from './utilisation.js';
 
 const $ = (id) => document.getElementById(id);
 
@@ -62,6 +63,7 @@ function makeCharts(run) {
     timeView,
     { onTime: (t) => seek(t), onError: showError },
   );
+  new UtilisationPanel($('utilisation'), timeView, { onError: showError }).load();
   attachKeys(timeView, { onSpace: () => (playing ? stop() : play('forward')) });
   $('zoom-all').addEventListener('click', () => timeView.whole());
   $('show-idle').addEventListener('change', (e) => gantt.setShowIdle(e.target.checked));
