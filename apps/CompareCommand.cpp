@@ -1,4 +1,4 @@
-// `batchplant compare A.db B.db [--format text|json]`: two runs of a plant
+// `batchplant compare A.db B.db [--format text|csv|json]`: two runs of a plant
 // side by side: their plans and spans; per step the batches, campaign and
 // cycle times; per vessel, matched by tag, the shares of the run it runs
 // and holds material; and the peaks and totals of labor, utilities and vapor
@@ -72,8 +72,8 @@ void print(bool json, const Table& t, bool last)
 
 int runCompare(const CompareOptions& o)
 {
-    if (o.format != "text" && o.format != "json") {
-        std::fprintf(stderr, "batchplant compare: unknown format \"%s\": give text or json\n", o.format.c_str());
+    if (o.format != "text" && o.format != "csv" && o.format != "json") {
+        std::fprintf(stderr, "batchplant compare: unknown format \"%s\": give text, csv or json\n", o.format.c_str());
         return kBadInput;
     }
     LoadedRun ra, rb;
@@ -81,6 +81,20 @@ int runCompare(const CompareOptions& o)
     if (const int rc = LoadRun("compare", o.b, false, true, rb); rc != kOk) return rc;
     const Run a = MeasureRun(*ra.schedule), b = MeasureRun(*rb.schedule);
     const bool json = o.format == "json";
+    if (o.format == "csv") {
+        // One line per value: table, name, column, A, B, B - A (empty where a
+        // run lacks the name).
+        std::printf("table,name,column,a,b,difference\n");
+        for (const Table& t : CompareRuns(a, b))
+            for (const Row& row : t.rows)
+                for (std::size_t c = 0; c < t.columns.size(); ++c) {
+                    const std::string x = row.a ? ShortNumber((*row.a)[c]) : "",
+                                      y = row.b ? ShortNumber((*row.b)[c]) : "";
+                    std::printf("%s,%s,%s,%s,%s,%s\n", t.key, quoted(row.name).c_str(), t.columns[c].c_str(), x.c_str(),
+                                y.c_str(), row.a && row.b ? ShortNumber((*row.b)[c] - (*row.a)[c]).c_str() : "");
+                }
+        return std::fflush(stdout) == 0 ? kOk : kFailure;
+    }
     if (json)
         std::printf("{\n  \"planA\": %s, \"planB\": %s, \"spanA\": %ld, \"spanB\": %ld,\n", quoted(a.plan).c_str(),
                     quoted(b.plan).c_str(), a.span, b.span);
@@ -103,7 +117,7 @@ const bool registered = registerCommand(
         auto o = std::make_shared<CompareOptions>();
         sub.add_option("a", o->a, "The first results database")->required();
         sub.add_option("b", o->b, "The second results database")->required();
-        sub.add_option("--format", o->format, "Text or json")->capture_default_str();
+        sub.add_option("--format", o->format, "Text, csv (a line per value) or json")->capture_default_str();
         return Runner([o] { return runCompare(*o); });
     });
 

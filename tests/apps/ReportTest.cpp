@@ -279,6 +279,14 @@ TEST(CompareCommand, MatchesEquipmentByTagAndSaysWhatOnlyOneRunHas)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     for (const char* line : {"R-101 ", "only in A", "R-999 ", "only in B", "R-102 ", "running 0.", "Labor (operators)"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+    const auto csv =
+        csvRows(cli("compare " + quoted(test::SampleDatabasePath()) + " " + quoted(renamed) + " --format csv").out);
+    ASSERT_GT(csv.size(), 10u);
+    // A line per value; a value only one run has leaves the other empty.
+    for (size_t i = 1; i < csv.size(); ++i) {
+        EXPECT_TRUE(csv[i][0] == "steps" || csv[i][0] == "equipment" || csv[i][0] == "profiles") << csv[i][0];
+        EXPECT_GE(csv[i].size(), 4u) << csv[i][1];
+    }
     // The same run twice differs nowhere.
     const auto same = cli("compare " + quoted(test::SampleDatabasePath()) + " " + quoted(test::SampleDatabasePath()));
     EXPECT_EQ(same.out.find("only in"), std::string::npos);
