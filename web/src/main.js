@@ -182,16 +182,20 @@ async function play(direction) {
     // Start from the time shown, not wherever the clock was left.
     await api.state(currentTime);
     let last = performance.now();
+    // The next state is asked for as soon as one is drawn, so the request
+    // and the wait for the display's next frame overlap.
+    let pending = api.animate(direction, Number(ui.speed.value) || 1);
     while (live()) {
-      const now = await nextFrame();
-      if (!live()) break;
-      const due = Math.min(MAX_CATCH_UP, Math.max(1, Math.round((now - last) / FRAME_MS)));
-      last = now;
-      const answer = await api.animate(direction, due * (Number(ui.speed.value) || 1));
+      const [answer, now] = await Promise.all([pending, nextFrame()]);
       if (!live()) break;
       applyState(answer.state);
       if (answer.boundary) break;
+      const due = Math.min(MAX_CATCH_UP, Math.max(1, Math.round((now - last) / FRAME_MS)));
+      last = now;
+      pending = api.animate(direction, due * (Number(ui.speed.value) || 1));
     }
+    // A request still out when play stops is not shown; its failure is not news.
+    pending.catch(() => {});
   } catch (err) {
     showError(err);
   }

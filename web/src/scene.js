@@ -59,7 +59,9 @@ export class PlantView {
     this.state = null;
     this.selected = { vessels: new Set(), streams: new Set(), floors: new Set() };
 
-    this.renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
+    // Antialiasing multiplies the fragments of every frame, and a preserved
+    // buffer costs a copy a frame: without them a playing clock keeps pace.
+    this.renderer = new THREE.WebGLRenderer({ antialias: false, preserveDrawingBuffer: false });
     this.renderer.setPixelRatio(Math.min(window.devicePixelRatio || 1, 2));
     this.renderer.setClearColor(BACKGROUND, 1);
     container.appendChild(this.renderer.domElement);
