@@ -18,6 +18,8 @@
 
 namespace batchplant {
 
+// The animation clock a facility builds in Facility::InitAnim (described at
+// the top of AnimTimeline.h).
 class AnimTimeline {
 public:
     // Frames per interval when the timeline is created.

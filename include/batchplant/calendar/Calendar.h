@@ -13,6 +13,8 @@ namespace batchplant {
 
 class CDaoDatabase;
 
+// Work calendars by id, kept in memory; CFacilityCalendar reads and writes
+// them in a results database.
 class CCalendar {
 public:
     CCalendar();

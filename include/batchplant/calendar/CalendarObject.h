@@ -7,6 +7,7 @@
 
 namespace batchplant {
 
+// A selectable piece of a calendar's display and the shifts it shows.
 class CCalendarObject {
 public:
     CCalendarObject() = default;

@@ -10,6 +10,8 @@
 
 namespace batchplant {
 
+// One named work calendar: weekly shifts, dated exceptions and the month
+// grid.
 class CSingleCalendar {
 public:
     static constexpr int kGridCells = 42; // six weeks, Sunday first

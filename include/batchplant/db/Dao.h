@@ -54,6 +54,7 @@ inline constexpr int AFX_DAO_USE_DEFAULT_TYPE = -1;
 // DAO's field type codes, as GetFieldInfo reports them.
 enum : short { dbInteger = 3, dbLong = 4, dbDouble = 7, dbDate = 8, dbText = 10 };
 
+// Name and type of one bound column (CDaoRecordset::GetFieldInfo).
 struct CDaoFieldInfo {
     CString m_strName; // the column name without brackets
     short m_nType = 0; // dbText, dbLong, dbInteger, dbDouble or dbDate
@@ -67,6 +68,8 @@ struct CDaoSavedQuery {
     std::vector<CString> m_parameters;
 };
 
+// One open results database (an SQLite file), on which recordsets run their
+// queries.
 class CDaoDatabase {
 public:
     CDaoDatabase() = default;

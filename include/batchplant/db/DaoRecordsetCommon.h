@@ -16,6 +16,7 @@ bool OpenRecordsetOnDatabase(CDaoRecordset& rs, CDaoDatabase* db, bool report);
 void CloseRecordsetIfOpen(CDaoRecordset& rs);
 } // namespace detail
 
+// Base of the newer recordsets: OpenOnDatabase and CloseIfOpen.
 class DaoRecordsetCommon : public CDaoRecordset {
 public:
     explicit DaoRecordsetCommon(CDaoDatabase* pDatabase = nullptr);

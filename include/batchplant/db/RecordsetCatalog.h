@@ -14,6 +14,7 @@
 
 namespace batchplant {
 
+// A recordset class by name, and how to create one.
 struct RecordsetCatalogEntry {
     const char* name; // the class name, e.g. "CDaoStreamSet"
     std::unique_ptr<CDaoRecordset> (*create)();

@@ -18,6 +18,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// What GenerateSampleDatabase writes: its size, its seed and who hears of
+// its progress.
 struct SampleOptions {
     // Multiplies the number of batches of every step (1 to kMaxScale).
     int scale = 1;

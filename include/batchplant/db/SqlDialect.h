@@ -57,6 +57,7 @@ public:
 // The longest translated text; a longer one is refused before it is built.
 inline constexpr std::size_t kMaxTranslatedSqlLength = std::size_t{1} << 20;
 
+// A query text in SQLite's dialect and the names of its host parameters.
 struct TranslatedSql {
     std::string sql;                 // SQLite text
     std::vector<CString> parameters; // host parameter k+1 is parameters[k]

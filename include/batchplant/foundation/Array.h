@@ -20,6 +20,8 @@ inline constexpr const char* kArrayOutOfBoundsMessage = "Attempted to access arr
 // The box that every index operation of the library shows for a bad index.
 inline void ReportArrayOutOfBounds() { AfxMessageBox(kArrayOutOfBoundsMessage, MB_OK); }
 
+// A growable array of T whose bad indices are reported, never followed
+// (described at the top of Array.h).
 template <class T> class Array {
 public:
     Array() = default;

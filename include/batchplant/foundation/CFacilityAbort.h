@@ -4,6 +4,7 @@
 
 namespace batchplant {
 
+// Thrown by the loaders when the database holds no process steps.
 class CFacilityAbort {
 public:
     CFacilityAbort() = default;

@@ -26,8 +26,12 @@
 
 namespace batchplant {
 
+// An ordered map with unique keys, also addressed by position (described at
+// the top of Hash.h).
 template <class K, class V> class Hash {
 public:
+    // A node of the tree, as derived containers see it in OnNewNode and
+    // InsertNode.
     class h_tree {
     public:
         explicit h_tree(const K& k) : key(k), value() {}

@@ -17,8 +17,11 @@
 
 namespace batchplant {
 
+// A doubly linked list of T in insertion order, also addressed by position
+// (described at the top of List.h).
 template <class T> class List {
 public:
+    // A node of the list.
     class l_list {
     public:
         explicit l_list(const T& v) : value(v) {}

@@ -67,6 +67,8 @@ struct CompTankRow {
     double maxFillFactor = 0.0;
 };
 
+// One component of a profile group (a material, a piece of equipment, a
+// labor grade): its profile over time and the units it is shown in.
 class CompositeComponent {
 public:
     // Unit slots.
@@ -161,6 +163,8 @@ private:
     double capacityOffset = 0.0;
 };
 
+// One group of a profile type (an inventory location, a tank, a utility,
+// the labor categories, a property) with its components.
 class CompositeVessel {
 public:
     CompositeVessel(long id = -1, const CString& name = CString());
@@ -198,6 +202,7 @@ private:
     Hash<long, CompositeComponent*> components;
 };
 
+// The profiles of one composite type: its groups by id.
 class CompositeStream {
 public:
     CompositeStream();

@@ -21,6 +21,8 @@ class CDaoDatabase;
 class CompositeStream;
 class Vessel;
 
+// The schedule view's facility: what a Gantt chart asks of a run (described
+// at the top of GanttFacility.h).
 class GanttFacility : public virtual Facility {
 public:
     GanttFacility();

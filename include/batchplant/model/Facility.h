@@ -30,6 +30,8 @@ class CFacilityCalendar;
 class AnimTimeline;
 struct AngleRecord;
 
+// The plant model of the 3-D view, loaded from one results database; what it
+// owns and the item index space are described at the top of Facility.h.
 class Facility {
 public:
     // Direction of the animation clock.

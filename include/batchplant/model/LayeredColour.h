@@ -36,6 +36,8 @@ void SetColourBytes(unsigned char (&rgb)[3], int r, int g, int b);
 void SetColourBytes(unsigned char (&rgb)[3], int packed);
 int PackColourBytes(const unsigned char (&rgb)[3]);
 
+// An object's own colour with the temporary colours laid over it (described
+// at the top of LayeredColour.h).
 class LayeredColour {
 public:
     enum Layer : int { Highlight = 0, Heat = 1, Cool = 2 };

@@ -16,6 +16,7 @@ namespace batchplant {
 class Vessel;
 struct Vector;
 
+// One floor of the plant (described at the top of Plane.h).
 class Plane {
 public:
     Plane();

@@ -9,6 +9,8 @@ namespace batchplant {
 
 class CDaoStepSummary;
 
+// One process step of the run with its statistics, as the step summary
+// query gives them.
 class StepInfo {
 public:
     StepInfo() = default;

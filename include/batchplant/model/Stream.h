@@ -15,6 +15,7 @@ class Vessel;
 class CProcedure;
 class CDaoStreamSet;
 
+// A pipe or a stub of the 3-D view (described at the top of Stream.h).
 class Stream {
 public:
     // Kind bits, tested bit by bit. A vapor stream that connects two vessels

@@ -35,6 +35,7 @@ inline constexpr unsigned char kBatchPalette[9][3] = {
     {0, 192, 192}, {255, 0, 128}, {128, 192, 0}, {128, 0, 255},
 };
 
+// One piece of equipment of the 3-D view (described at the top of Vessel.h).
 class Vessel {
 public:
     Vessel();

@@ -8,6 +8,7 @@
 
 namespace batchplant {
 
+// A length of time in days.
 class COleDateTimeSpan {
 public:
     COleDateTimeSpan() = default;
@@ -25,6 +26,8 @@ public:
     double m_span = 0.0;
 };
 
+// A point in time in days since the epoch, with a status (valid, invalid or
+// null).
 class COleDateTime {
 public:
     enum DateTimeStatus { valid = 0, invalid = 1, null = 2 };

@@ -34,6 +34,7 @@ std::string vformat(const char* fmt, ...)
     ;
 } // namespace detail
 
+// Text held as UTF-8, measured and indexed in UTF-16 code units.
 class CString {
 public:
     CString() = default;
@@ -163,6 +164,7 @@ unsigned int HashKey(const CString& s) noexcept;
 
 } // namespace batchplant
 
+// Hashes the UTF-8 bytes, for the standard unordered containers.
 template <> struct std::hash<batchplant::CString> {
     std::size_t operator()(const batchplant::CString& s) const noexcept { return std::hash<std::string>()(s.str()); }
 };

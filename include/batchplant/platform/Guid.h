@@ -6,6 +6,7 @@
 
 namespace batchplant {
 
+// A globally unique identifier in the Windows layout.
 struct GUID {
     std::uint32_t Data1 = 0;
     std::uint16_t Data2 = 0;

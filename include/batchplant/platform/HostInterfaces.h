@@ -39,6 +39,8 @@ public:
     void EndWaitCursor();
 };
 
+// What the host does when long work starts and when it ends; either may be
+// empty.
 struct WaitCursorHooks {
     std::function<void()> begin;
     std::function<void()> end;

@@ -17,6 +17,8 @@ namespace batchplant {
 class CProcComponents;
 class CDaoBaseContents;
 
+// The amounts of one material in one or more phases of one stream
+// occurrence.
 class CProcComponent {
 public:
     // A set of phase bits; a component may be in several phases at once.

@@ -16,6 +16,8 @@
 
 namespace batchplant {
 
+// One operation occurrence in a vessel or stream, in internal units
+// (described at the top of CProcUnit.h).
 class CProcUnit {
 public:
     CProcUnit() = default;

@@ -32,6 +32,8 @@ class CDaoStreamSet;
 class CDaoUtilitySummary;
 class CDaoVaporSummary;
 
+// What ran in one vessel or stream, as process units in time order
+// (described at the top of CProcedure.h).
 class CProcedure {
 public:
     // Accepted by GetFlowRateAt for the hosts' sake; the result is always
