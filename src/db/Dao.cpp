@@ -40,6 +40,26 @@ struct StmtCloser {
 };
 using Stmt = std::unique_ptr<sqlite3_stmt, StmtCloser>;
 
+std::string quoteSqlName(const std::string& name)
+{
+    std::string q = "\"";
+    for (char c : name)
+        q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+// A table of the database (a view's row ids follow its plan).
+bool isRowidTable(sqlite3* db, const std::string& name)
+{
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE", -1,
+                           &raw, nullptr) != SQLITE_OK)
+        return false;
+    Stmt st(raw);
+    sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    return sqlite3_step(st.get()) == SQLITE_ROW;
+}
+
 class DatabaseResolver : public SqlNameResolver {
 public:
     explicit DatabaseResolver(CDaoDatabase& db) : db_(db) {}
@@ -294,12 +314,45 @@ void CDaoRecordset::Open(int /*nOpenType*/, const char* lpszSQL, int /*nOptions*
     }
     m_translated = std::move(tr.sql);
 
-    sqlite3_stmt* raw = nullptr;
-    const int rc =
-        sqlite3_prepare_v2(db.GetHandle(), m_translated.c_str(), static_cast<int>(m_translated.size()), &raw, nullptr);
-    Stmt st(raw);
-    if (rc != SQLITE_OK) db.ThrowError("The query cannot be run", rc);
-    if (!st) throw CDaoException("The recordset has no query text to run.");
+    auto prepare = [&] {
+        sqlite3_stmt* raw = nullptr;
+        const int rc = sqlite3_prepare_v2(db.GetHandle(), m_translated.c_str(), static_cast<int>(m_translated.size()),
+                                          &raw, nullptr);
+        Stmt st(raw);
+        if (rc != SQLITE_OK) db.ThrowError("The query cannot be run", rc);
+        if (!st) throw CDaoException("The recordset has no query text to run.");
+        return st;
+    };
+    Stmt st = prepare();
+    // Without an ORDER BY the rows would come in whatever order SQLite's plan
+    // gives, which an index, ANALYZE or another SQLite version can change, and
+    // the model's vessel order, floors and schedule rows follow that order.
+    // The first table's row id (its primary key in the results schema) comes
+    // first, so that equipment comes by EquipmentID and steps by StepID; then
+    // every column in turn.
+    if (!tr.ordered && sqlite3_column_count(st.get()) > 0) {
+        std::string columns = "1";
+        for (int c = 2, n = sqlite3_column_count(st.get()); c <= n; ++c)
+            columns += ", " + std::to_string(c);
+        const std::string unordered = std::move(m_translated);
+        m_translated.clear();
+        if (!tr.firstTable.empty() && isRowidTable(db.GetHandle(), tr.firstTable)) {
+            m_translated = unordered + " ORDER BY " + quoteSqlName(tr.firstAlias) + ".rowid, " + columns;
+            sqlite3_stmt* raw = nullptr;
+            if (sqlite3_prepare_v2(db.GetHandle(), m_translated.c_str(), static_cast<int>(m_translated.size()), &raw,
+                                   nullptr) == SQLITE_OK &&
+                raw) {
+                st.reset(raw);
+            } else {
+                sqlite3_finalize(raw);
+                m_translated.clear();
+            }
+        }
+        if (m_translated.empty()) {
+            m_translated = unordered + " ORDER BY " + columns;
+            st = prepare();
+        }
+    }
 
     const int columns = sqlite3_column_count(st.get());
     for (Binding& b : m_fields) {

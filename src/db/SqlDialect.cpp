@@ -526,12 +526,16 @@ public:
         if (end == k + 1 && (toks[k].kind == Tok::Word || toks[k].kind == Tok::Name)) {
             const std::string& name = toks[k].text;
             if (std::string sub; inlineSavedQuery(name, known, stack, sub)) {
+                // ordered_ is left as the saved query's own text set it.
+                firstTable_ = {};
                 std::string sql = "SELECT * FROM (" + sub + ") AS " + quoteIdent(name);
                 if (sql.size() > kMaxTranslatedSqlLength) throwTooLong();
                 return sql;
             }
             if (resolver_ && !resolver_->HasTableOrView(CString(name)))
                 throw CDaoException(CString::Formatted("Cannot find the input table or query '%s'.", name.c_str()));
+            ordered_ = false;
+            firstTable_ = {name, name};
             return "SELECT * FROM " + quoteIdent(name);
         }
 
@@ -543,11 +547,15 @@ public:
         std::vector<Frame> frames(1);
         bool pendingNz = false;
         std::string out;
+        bool ordered = false;
         const Token* prev = nullptr;
         auto isKw = [](const Token* t, std::string_view kw) {
             return t && t->kind == Tok::Word && iequals(t->text, kw);
         };
 
+        // The first table of the outermost FROM, while it is still to come.
+        bool firstToCome = false;
+        std::string firstName, firstAlias;
         for (std::size_t i = k; i < end; ++i) {
             const Token& t = toks[i];
             const Token& next = toks[i + 1];
@@ -557,6 +565,20 @@ public:
             const bool tableOpener = prev && (isKw(prev, "FROM") || isKw(prev, "JOIN") || prev->kind == Tok::Comma ||
                                               prev->kind == Tok::LParen);
             const bool tablePos = f.from && tableOpener;
+            if (firstToCome && t.kind != Tok::LParen) {
+                firstToCome = false;
+                const bool named = t.kind == Tok::Word || t.kind == Tok::Name;
+                if (named && tablePos && !qualified && !isKw(&t, "SELECT") &&
+                    !(resolver_ && resolver_->FindSavedQuery(CString(t.text)))) {
+                    firstName = t.text;
+                    firstAlias = t.text;
+                    if (isKw(&next, "AS") && (toks[i + 2].kind == Tok::Word || toks[i + 2].kind == Tok::Name))
+                        firstAlias = toks[i + 2].text;
+                    else if (!endsTableReference(next))
+                        firstAlias = next.text;
+                }
+            }
+            if (isKw(&t, "FROM") && frames.size() == 1 && firstName.empty()) firstToCome = true;
 
             switch (t.kind) {
             case Tok::Word: {
@@ -566,6 +588,7 @@ public:
                     break;
                 }
                 if (u == "SELECT") f.from = false;
+                if ((u == "ORDER" || u == "LIMIT") && frames.size() == 1) ordered = true;
                 if (u == "FROM") f.from = true;
                 if (u == "WHERE" || u == "GROUP" || u == "ORDER" || u == "HAVING" || u == "UNION" || u == "LIMIT" ||
                     u == "EXCEPT" || u == "INTERSECT")
@@ -674,8 +697,16 @@ public:
             prev = &t;
             if (out.size() > kMaxTranslatedSqlLength) throwTooLong();
         }
+        ordered_ = ordered;
+        firstTable_ = {std::move(firstName), std::move(firstAlias)};
         return out;
     }
+
+    // Of the text last translated: whether it sets its rows' order itself, and
+    // the first table of its outermost FROM (name and alias; empty when that is
+    // a subquery or a saved query).
+    bool ordered_ = false;
+    std::pair<std::string, std::string> firstTable_;
 
 private:
     bool inlineSavedQuery(const std::string& name, const std::vector<CString>& known, std::vector<std::string>& stack,
@@ -748,6 +779,9 @@ TranslatedSql TranslateJetSql(const CString& jetSql, SqlNameResolver* resolver,
     TranslatedSql result;
     result.sql = tr.translate(jetSql, parameterNames, stack);
     result.parameters = std::move(tr.parameters);
+    result.ordered = tr.ordered_;
+    result.firstTable = std::move(tr.firstTable_.first);
+    result.firstAlias = std::move(tr.firstTable_.second);
     return result;
 }
 

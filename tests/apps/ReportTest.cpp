@@ -453,5 +453,52 @@ TEST(SummaryCommand, ListsPlanStepsFloorsAndStreams)
               std::string::npos);
 }
 
+// Without an ORDER BY, SQLite's plan would set the order of vessels, floors
+// and schedule rows: the PlantID index gives plant order, a full scan id order.
+TEST(QueryCommand, NoAnswerDependsOnTheIndexesOrTheQueryPlan)
+{
+    test::TempDir dir;
+    const std::filesystem::path a = test::CopySampleDatabase(dir.file("a.db")), b = dir.file("b.db"),
+                                c = dir.file("c.db");
+    auto exec = [](const std::filesystem::path& file, const char* sql) {
+        sqlite3* h = nullptr;
+        ASSERT_EQ(sqlite3_open(file.string().c_str(), &h), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(h, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(h);
+        sqlite3_close(h);
+    };
+    exec(a, "UPDATE EquipmentSummary SET PlantID = 2 WHERE EquipmentID = 1;"); // plant order is no longer id order
+    std::filesystem::copy_file(a, b);
+    std::filesystem::copy_file(a, c);
+    exec(b, "ANALYZE;");
+    sqlite3* h = nullptr;
+    ASSERT_EQ(sqlite3_open(c.string().c_str(), &h), SQLITE_OK);
+    std::vector<std::string> indexes;
+    sqlite3_exec(
+        h, "SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL",
+        [](void* out, int, char** v, char**) {
+            static_cast<std::vector<std::string>*>(out)->push_back(v[0]);
+            return 0;
+        },
+        &indexes, nullptr);
+    for (const std::string& name : indexes)
+        sqlite3_exec(h, ("DROP INDEX \"" + name + "\";").c_str(), nullptr, nullptr, nullptr);
+    EXPECT_EQ(sqlite3_exec(h, "ANALYZE;", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(h);
+    ASSERT_GT(indexes.size(), 10u);
+    std::vector<std::string> commands = {"summary %s", "animate %s --at 20000", "procedure %s R-101 --at 20000"};
+    for (const auto& line : csvRows(cli("query --list").out))
+        commands.push_back("query %s " + line[0].substr(0, line[0].find(' ')));
+    for (const std::string& command : commands) {
+        const auto at = command.find("%s");
+        auto run = [&](const std::filesystem::path& db) {
+            return cli(command.substr(0, at) + quoted(db) + command.substr(at + 2));
+        };
+        const auto base = run(a);
+        EXPECT_EQ(base.exitCode, 0) << command << base.err;
+        EXPECT_EQ(run(b).out, base.out) << command << " after ANALYZE";
+        EXPECT_EQ(run(c).out, base.out) << command << " without indexes";
+    }
+}
+
 } // namespace
 } // namespace batchplant

@@ -61,6 +61,9 @@ inline constexpr std::size_t kMaxTranslatedSqlLength = std::size_t{1} << 20;
 struct TranslatedSql {
     std::string sql;                 // SQLite text
     std::vector<CString> parameters; // host parameter k+1 is parameters[k]
+    bool ordered = false;            // the text orders its rows itself (a top-level ORDER BY or LIMIT)
+    std::string firstTable;          // the first table of the outermost FROM, and its alias
+    std::string firstAlias;          // (empty when that is a subquery or a saved query)
 };
 
 // Translates `jetSql`. `resolver` may be null (no saved queries; a lone name
