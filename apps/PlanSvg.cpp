@@ -21,6 +21,8 @@ constexpr double kTitleHeight = 22.0; // floor title line
 constexpr double kCaptionHeight = 16.0;
 constexpr double kMargin = 1.0;    // units around the vessels, as the floor's own rectangle
 constexpr double kLabelRoom = 0.6; // units under the lowest vessel for its tag
+constexpr double kTagRoom = 40.0;  // pixels each side of the floor, for the tags of vessels at its edge
+constexpr double kTitleCharWidth = 8.5;
 
 // Every number written is finite: a position or size that is not (from a
 // damaged database) is drawn as 0.
@@ -101,10 +103,28 @@ struct FloorSize {
     double height;
 };
 
-FloorSize sizeOf(const FloorExtent& e, double scale, const PlanSvgOptions& o)
+std::string floorTitle(const Plane& floor, const FloorExtent& e)
+{
+    std::string title = floor.GetName().str();
+    if (!e.vessels.empty() && !e.vessels.front()->GetPlantName().IsEmpty())
+        title += " \xE2\x80\x94 " + e.vessels.front()->GetPlantName().str();
+    return title;
+}
+
+std::size_t characters(const std::string& utf8)
+{
+    return static_cast<std::size_t>(
+        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// The floor's rectangle sits centred in a drawing wide enough for the tags
+// beside it and for its title.
+FloorSize sizeOf(const Plane& floor, const FloorExtent& e, double scale, const PlanSvgOptions& o)
 {
     const double top = kTitleHeight + (o.caption.empty() ? 0.0 : kCaptionHeight);
-    return {(e.maxX - e.minX) * scale + 2 * kPad, (e.maxY - e.minY) * scale + 2 * kPad + top};
+    const double title = 2 * kPad + kTitleCharWidth * static_cast<double>(characters(floorTitle(floor, e)));
+    return {std::max((e.maxX - e.minX) * scale + 2 * (kPad + kTagRoom), title),
+            (e.maxY - e.minY) * scale + 2 * kPad + top};
 }
 
 bool onFloor(const Vessel* v, const Plane& floor) { return v && v->GetFloor() == &floor; }
@@ -113,16 +133,13 @@ std::string floorBody(const Facility& facility, const Plane& floor, const FloorE
                       const PlanSvgOptions& o, const std::string& idPrefix)
 {
     const double top = kPad + kTitleHeight + (o.caption.empty() ? 0.0 : kCaptionHeight);
-    auto sx = [&](double x) { return kPad + (finite(x) - e.minX) * scale; };
+    const double left = (sizeOf(floor, e, scale, o).width - (e.maxX - e.minX) * scale) / 2;
+    auto sx = [&](double x) { return left + (finite(x) - e.minX) * scale; };
     auto sy = [&](double y) { return top + (e.maxY - finite(y)) * scale; };
 
     std::string out;
-    const std::string name = XmlEscape(floor.GetName().str());
-    std::string plant;
-    if (!e.vessels.empty()) plant = XmlEscape(e.vessels.front()->GetPlantName().str());
-    out += "<text class=\"floor-title\" x=\"" + num(kPad) + "\" y=\"" + num(kPad + 14) + "\">" + name;
-    if (!plant.empty()) out += " \xE2\x80\x94 " + plant;
-    out += "</text>\n";
+    out += "<text class=\"floor-title\" x=\"" + num(kPad) + "\" y=\"" + num(kPad + 14) + "\">" +
+           XmlEscape(floorTitle(floor, e)) + "</text>\n";
     if (!o.caption.empty())
         out += "<text class=\"caption\" x=\"" + num(kPad) + "\" y=\"" + num(kPad + kTitleHeight + 12) + "\">" +
                XmlEscape(o.caption) + "</text>\n";
@@ -211,16 +228,27 @@ std::string defs(const std::string& idPrefix)
            "</defs>\n";
 }
 
-const char* const kStyle = "<style>\n"
-                           "text { font-family: sans-serif; }\n"
-                           ".floor-title { font-size: 15px; font-weight: bold; fill: #222222; }\n"
-                           ".caption { font-size: 12px; fill: #444444; }\n"
-                           ".label { font-size: 11px; text-anchor: middle; }\n"
-                           ".active .label { font-weight: bold; }\n"
-                           ".pipe { fill: none; stroke: #888888; stroke-width: 1.5; }\n"
-                           ".pipe.flowing { stroke: #0070ff; stroke-width: 4; }\n"
-                           ".legend { font-size: 11px; fill: #333333; }\n"
-                           "</style>\n";
+// The drawing's rules, each selector under `scope` (empty for a document
+// of its own).
+std::string styleRules(const std::string& scope)
+{
+    static const char* const rules[][2] = {
+        {"text", "font-family: sans-serif;"},
+        {".floor-title", "font-size: 15px; font-weight: bold; fill: #222222;"},
+        {".caption", "font-size: 12px; fill: #444444;"},
+        {".label", "font-size: 11px; text-anchor: middle;"},
+        {".active .label", "font-weight: bold;"},
+        {".pipe", "fill: none; stroke: #888888; stroke-width: 1.5;"},
+        {".pipe.flowing", "stroke: #0070ff; stroke-width: 4;"},
+        {".legend", "font-size: 11px; fill: #333333;"},
+    };
+    std::string out;
+    for (const auto& rule : rules)
+        out += scope + rule[0] + " { " + rule[1] + " }\n";
+    return out;
+}
+
+const std::string kStyle = "<style>\n" + styleRules("") + "</style>\n";
 
 const char* const kXmlHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
@@ -263,11 +291,13 @@ constexpr double kLegendHeight = 28.0;
 
 } // namespace
 
+std::string PlanSvgStyle(const std::string& scope) { return styleRules(scope); }
+
 std::string RenderFloorSvg(const Facility& facility, const Plane& floor, const PlanSvgOptions& options, bool standalone)
 {
     const FloorExtent e = extentOf(floor);
     const double scale = scaleFor(e, options);
-    const FloorSize size = sizeOf(e, scale, options);
+    const FloorSize size = sizeOf(floor, e, scale, options);
     const std::string prefix = options.idPrefix.empty() ? "f" + std::to_string(floor.GetID()) + "-" : options.idPrefix;
     std::string out = standalone ? kXmlHeader : "";
     out += svgOpen(size.width, size.height, standalone);
@@ -294,7 +324,7 @@ std::string RenderPlanSvg(const Facility& facility, const PlanSvgOptions& option
         if (!p) continue;
         Placed placed{p, extentOf(*p), 0.0, {}};
         placed.scale = scaleFor(placed.extent, options);
-        placed.size = sizeOf(placed.extent, placed.scale, options);
+        placed.size = sizeOf(*p, placed.extent, placed.scale, options);
         width = std::max(width, placed.size.width);
         height += placed.size.height;
         floors.push_back(std::move(placed));

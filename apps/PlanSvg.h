@@ -33,6 +33,10 @@ struct PlanSvgOptions {
     std::string caption;
 };
 
+// The style rules of the drawings, each selector under `scope`: a page that
+// holds floors drawn without `standalone` puts them in its own style sheet.
+std::string PlanSvgStyle(const std::string& scope);
+
 // One floor as an <svg> element with its width and height set; with
 // `standalone`, as a whole document (XML declaration and namespace).
 std::string RenderFloorSvg(const Facility& facility, const Plane& floor, const PlanSvgOptions& options,

@@ -120,7 +120,7 @@ std::string renderPage(const PlantSummary& summary, GanttFacility& schedule, Pla
     std::ostringstream page;
     page << "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n"
          << "<meta charset=\"utf-8\"/>\n<title>Run report: " << XmlEscape(summary.planName) << "</title>\n"
-         << "<style>" << kStyle << "</style>\n</head>\n<body>\n";
+         << "<style>" << kStyle << PlanSvgStyle("#plan svg ") << "</style>\n</head>\n<body>\n";
     page << "<header><h1>Run report: " << XmlEscape(summary.planName.empty() ? "(unnamed plan)" : summary.planName)
          << "</h1><p>Run start " << XmlEscape(summary.startTime) << " \u00B7 " << summary.steps.size()
          << " steps \u00B7 " << summary.vessels << " pieces of equipment</p></header>\n<main>\n";
