@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "Command.h"
+#include "render/Load.h"
 #include "render/TimeArg.h"
 #include "batchplant/animation/AnimTimeline.h"
 #include "batchplant/db/Dao.h"
@@ -171,6 +172,7 @@ int runAnimate(const AnimateOptions& o)
         return kBadInput;
     }
 
+    if (!CheckResults("animate", o.db)) return kBadInput;
     ShownFacility facility;
     CDaoDatabase db;
     try {

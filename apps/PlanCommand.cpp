@@ -14,6 +14,7 @@
 #include <string>
 
 #include "Command.h"
+#include "render/Load.h"
 #include "render/TimeArg.h"
 #include "PlanLayout.h"
 #include "PlanSvg.h"
@@ -56,6 +57,7 @@ int runPlan(const PlanOptions& o)
                      o.layout.c_str(), kMaxForceIterations);
         return kBadInput;
     }
+    if (!CheckResults("plan", o.db)) return kBadInput;
     auto facility = std::make_unique<PlanFacility>();
     try {
         CDaoDatabase db;

@@ -13,6 +13,7 @@
 
 #include "Command.h"
 #include "render/Html.h"
+#include "render/Load.h"
 #include "render/TimeArg.h"
 #include "batchplant/db/EquipmentRecordsets.h"
 #include "batchplant/foundation/Units.h"
@@ -77,6 +78,7 @@ int runProcedure(const ProcedureOptions& o)
     CString capacityUOM;
     COleDateTime runStart;
     runStart.SetStatus(COleDateTime::invalid);
+    if (!CheckResults("procedure", o.db)) return kBadInput;
     try {
         CDaoDatabase db;
         db.Open(CString(o.db), false, true);

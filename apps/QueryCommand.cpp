@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Command.h"
+#include "render/Load.h"
 #include "batchplant/db/RecordsetCatalog.h"
 
 namespace batchplant::cli {
@@ -76,6 +77,7 @@ int runQuery(const std::string& dbPath, const std::string& recordsetName, const 
         std::fprintf(stderr, "batchplant query: unknown recordset '%s' (--list names them)\n", recordsetName.c_str());
         return kBadInput;
     }
+    if (!CheckResults("query", dbPath, false)) return kBadInput;
     try {
         for (const std::string& p : params) {
             const std::size_t eq = p.find('=');

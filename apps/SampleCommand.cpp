@@ -101,7 +101,7 @@ int runSample(const SampleArgs& args)
 }
 
 const bool registered = registerCommand(
-    "sample", "write a realistic sample results database (a simulated campaign in two plants)",
+    "sample", "Write a realistic sample results database (a simulated campaign in two plants)",
     [](CLI::App& sub) -> Runner {
         auto args = std::make_shared<SampleArgs>();
         sub.add_option("OUT", args->out, "The database file to write")->required();

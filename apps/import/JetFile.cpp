@@ -161,6 +161,8 @@ JetFile::JetFile(const std::string& path) : impl_(std::make_unique<Impl>())
         const bool jet =
             in.gcount() == static_cast<std::streamsize>(sizeof head) &&
             (std::memcmp(head + 4, "Standard Jet DB", 15) == 0 || std::memcmp(head + 4, "Standard ACE DB", 15) == 0);
+        if (!jet && in.gcount() >= 16 && std::memcmp(head, "SQLite format 3", 16) == 0)
+            impl_->fail("it is already a SQLite database (--from-sqlite copies it and adds what the commands need)");
         if (!jet) impl_->fail("not a Jet/Access database (.mdb or .accdb)");
     }
     ReaderGuard::Call reading;

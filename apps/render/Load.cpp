@@ -21,16 +21,48 @@ LoadedRun& LoadedRun::operator=(LoadedRun&&) noexcept = default;
 namespace {
 // Files above this size take long enough to load that the user is told.
 constexpr std::uintmax_t kLargeFile = 16u * 1024u * 1024u;
+
+// The tables that every load reads; without any of them there is no run.
+constexpr const char* kCoreTables[] = {"PPlan",           "ProductionPlanSummary", "StepSummary",
+                                       "FacilitySummary", "EquipmentSummary",      "EquipmentSchedule",
+                                       "TextRecipe"};
 } // namespace
+
+std::string WhyNotResults(const std::string& path, bool results)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (status.type() == fs::file_type::not_found) return "no such file";
+    if (ec) return ec.message();
+    if (status.type() == fs::file_type::directory) return "it is a directory";
+    if (status.type() != fs::file_type::regular) return "not a regular file";
+    try {
+        CDaoDatabase db;
+        db.Open(CString(path), false, true);
+        if (!results) return "";
+        for (const char* table : kCoreTables)
+            if (!db.HasTableOrView(CString(table)))
+                return std::string("not a results database: it has no table ") + table;
+    } catch (const CDaoException& e) {
+        return e.GetDescription().str();
+    }
+    return "";
+}
+
+bool CheckResults(const std::string& command, const std::string& path, bool results)
+{
+    const std::string why = WhyNotResults(path, results);
+    if (why.empty()) return true;
+    std::fprintf(stderr, "batchplant %s: cannot open %s: %s\n", command.c_str(), path.c_str(), why.c_str());
+    return false;
+}
 
 int LoadRun(const std::string& command, const std::string& path, bool plant, bool schedule, LoadedRun& run)
 {
     const char* name = command.c_str();
+    if (!CheckResults(command, path)) return kBadInput;
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        std::fprintf(stderr, "batchplant %s: cannot open %s: no such file\n", name, path.c_str());
-        return kBadInput;
-    }
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
     const bool tell = !ec && size > kLargeFile;
     try {

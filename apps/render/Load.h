@@ -22,6 +22,15 @@ struct LoadedRun {
     LoadedRun& operator=(LoadedRun&&) noexcept;
 };
 
+// Why `path` cannot be read as a results database, in a few words ("it is a
+// directory", "no such file", "not a results database: it has no table
+// PPlan"), or empty when it can. With `results` false, any SQLite file will do.
+std::string WhyNotResults(const std::string& path, bool results = true);
+
+// WhyNotResults, printed as "batchplant <command>: cannot open <path>: <why>";
+// false when it says something.
+bool CheckResults(const std::string& command, const std::string& path, bool results = true);
+
 // Loads `path` into the views asked for; an exit code (kOk, or kBadInput with
 // a message on stderr prefixed by "batchplant <command>: "). Reports progress
 // on stderr for a large file.

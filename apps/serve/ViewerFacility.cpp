@@ -1,8 +1,8 @@
 #include "ViewerFacility.h"
+#include "render/Load.h"
 
 #include <algorithm>
 #include <climits>
-#include <filesystem>
 
 #include "batchplant/animation/AnimTimeline.h"
 #include "batchplant/db/Dao.h"
@@ -35,9 +35,8 @@ void ViewerFacility::ShowClockTime()
 
 std::unique_ptr<ViewerFacility> ViewerFacility::Load(const std::string& path, std::string& error)
 {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        error = "cannot open " + path + ": no such file";
+    if (const std::string why = cli::WhyNotResults(path); !why.empty()) {
+        error = "cannot open " + path + ": " + why;
         return nullptr;
     }
     auto facility = std::make_unique<ViewerFacility>();

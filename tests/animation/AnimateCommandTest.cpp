@@ -169,7 +169,8 @@ TEST_F(AnimateCommandTest, BadArgumentsAreRefusedWithAReason)
              {sample() + " --at 1h --frame 2", "exactly one of --at TIME and --frame N"},
              {sample() + " --frame -3", "bad frame -3"},
              {sample() + " --frame 1 --frames-per-op 0", "bad frames per operation 0"},
-             {"\"/nonexistent/results.db\" --at 1h", "cannot read /nonexistent/results.db"},
+             {"\"/nonexistent/results.db\" --at 1h", "cannot open /nonexistent/results.db: no such file"},
+             {"/tmp --at 1h", "cannot open /tmp: it is a directory"},
          }) {
         const auto r = runCommand(cli() + " animate " + c.args);
         EXPECT_EQ(r.exitCode, 2) << c.args;
