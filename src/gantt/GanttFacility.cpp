@@ -65,6 +65,7 @@ void GanttFacility::ReadGanttDatabase(CDaoDatabase* db)
     if (holdsLoadedModel(true)) return;
     // Unlike the 3-D load, the loaded-from-database flag stays unset, so the
     // floors created here mark the facility modified.
+    const TextPool::Scope names;
     loadPlanSummary(db);
     loadStepSummary(db);
     loadEquipmentSetForGanttChart(db);

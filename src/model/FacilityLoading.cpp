@@ -6,12 +6,17 @@
 // loader (identifier to first or last position), so a load costs about one
 // walk of each query; the answers are those of a scan of the vessel list.
 
+#include <cstdint>
+#include <limits>
+#include <map>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "batchplant/db/EquipmentRecordsets.h"
 #include "batchplant/db/StreamRecordsets.h"
 #include "batchplant/foundation/Keys.h"
+#include "batchplant/foundation/SharedText.h"
 #include "batchplant/model/Facility.h"
 #include "batchplant/model/Plane.h"
 #include "batchplant/model/Stream.h"
@@ -101,6 +106,8 @@ void Facility::ReadVisioDatabase(CDaoDatabase* db, CDaoDatabase* /*second*/)
     // Floors created while loading do not mark the facility modified.
     m_loadedFromDatabase = 1;
     const int firstVessel = m_vessels.GetCount();
+    // Names repeated on every row are held once for the whole load.
+    const TextPool::Scope names;
 
     // Streams need the vessels and contents need the streams: the order is
     // fixed. CFacilityAbort from the step loader ends the load here.
@@ -289,11 +296,67 @@ void Facility::loadVaporStreams(CDaoDatabase* db)
 
 namespace {
 
-// Reads a contents query into the per-(from, to) map and gives every stream
-// the components recorded for its pair of ends.
+bool fitsKey(long v)
+{
+    return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
+}
+
+// Gives every stream the components recorded for its pair of ends: per unit
+// in order of material and phase, a later row for the same stream, material
+// and phase replacing an earlier one. Rows are placed as they are read, so
+// the load holds no copy of the table. Keys hold 32 bits and saturate beyond
+// them, which can merge rows of different identifiers; a row with such an
+// identifier (or a stream listed twice) sends the walk back to the whole
+// table read into keyed maps, which merges them the same way.
 void attachContents(CDaoBaseContents& rs, CDaoDatabase* db, const std::vector<Stream*>& streams)
 {
     if (!rs.OpenOnDatabase(db) || rs.IsEOF()) return;
+    // Per stream: its procedure and the first position of each stream id
+    // in it, the unit that AddComponent would give a component to.
+    struct Target {
+        CProcedure* proc;
+        std::unordered_map<long, int> firstOf;
+    };
+    std::map<CTripleIntKey, std::vector<Target>> byEnds;
+    std::unordered_set<const Stream*> seen;
+    bool placeAsRead = true;
+    for (Stream* s : streams) {
+        if (!s || !s->GetProc()) continue;
+        placeAsRead = seen.insert(s).second && placeAsRead;
+        Target target{s->GetProc(), {}};
+        for (int i = 0; i < target.proc->GetNumProcs(); ++i)
+            target.firstOf.emplace(target.proc->GetProcUnit(i).GetStreamID(), i);
+        byEnds[CTripleIntKey(s->GetFromID(), s->GetToID(), 0)].push_back(std::move(target));
+    }
+    if (placeAsRead) {
+        CProcComponent::TakeUnitNames(rs);
+        for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
+            if (!fitsKey(rs.m_StreamID) || !fitsKey(rs.m_MaterialID) || !fitsKey(rs.m_FromEquipmentID) ||
+                !fitsKey(rs.m_ToEquipmentID)) {
+                placeAsRead = false;
+                break;
+            }
+            CTripleIntKey outer;
+            const CProcComponent c = CProcComponent::FromRow(rs, outer);
+            const auto at = byEnds.find(outer);
+            if (at == byEnds.end()) continue;
+            for (const Target& target : at->second) {
+                const auto unit = target.firstOf.find(c.GetStreamID());
+                if (unit != target.firstOf.end()) target.proc->GetProcUnit(unit->second).GetComponents().Merge(c);
+            }
+        }
+        if (placeAsRead) {
+            rs.CloseIfOpen();
+            return;
+        }
+        for (const auto& [ends, targets] : byEnds)
+            for (const Target& target : targets)
+                for (int i = 0; i < target.proc->GetNumProcs(); ++i)
+                    if (target.proc->GetProcUnit(i).GetNumComponents() > 0)
+                        target.proc->GetProcUnit(i).GetComponents() = CProcComponents();
+        rs.MoveFirst();
+    }
+
     Hash<CTripleIntKey, Hash<CTripleIntKey, CProcComponent>> components;
     CProcComponent::LoadFromDB(rs, components);
     for (Stream* s : streams) {

@@ -1,5 +1,6 @@
 #include "batchplant/procedure/CProcComponent.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "batchplant/db/StreamRecordsets.h"
@@ -55,7 +56,7 @@ CProcComponent& CProcComponent::operator+=(const CProcComponent& other)
 
 void CProcComponent::SetPhaseName(const CString& text)
 {
-    phaseName = text;
+    phaseName = TextPool::Share(text.str());
     phase = GetPhaseNum(text);
 }
 
@@ -88,36 +89,46 @@ CString CProcComponent::GetAbbreviatedPhase() const
     return text;
 }
 
-void CProcComponent::LoadFromDB(CDaoBaseContents& rs, Hash<CTripleIntKey, Hash<CTripleIntKey, CProcComponent>>& out)
+void CProcComponent::TakeUnitNames(CDaoBaseContents& rs)
 {
-    // The unit names come from the row the caller's open left current; an
-    // amount's unit is kept when that row names none, the time unit always.
+    // An amount's unit is kept when the row names none, the time unit always.
     if (!rs.m_MassUOM.IsEmpty()) SetMassUOM(rs.m_MassUOM);
     if (!rs.m_VolumeUOM.IsEmpty()) SetVolUOM(rs.m_VolumeUOM);
     if (!rs.m_MolesUOM.IsEmpty()) SetMolesUOM(rs.m_MolesUOM);
     if (!rs.m_HeatDutyUOM.IsEmpty()) SetDutyUOM(rs.m_HeatDutyUOM);
     SetTimeUOM(rs.m_TimeUOM);
+}
 
+CProcComponent CProcComponent::FromRow(CDaoBaseContents& rs, CTripleIntKey& outer)
+{
     // An equipment end that is 0 or null is outside the plant.
     const auto equipment = [&rs](const long& id) { return (id == 0 || rs.IsFieldNull(&id)) ? -1L : id; };
+    outer = CTripleIntKey(equipment(rs.m_FromEquipmentID), equipment(rs.m_ToEquipmentID), 0);
 
+    CProcComponent c;
+    c.mass = rs.m_MassPhaseFraction * rs.m_Mass * rs.m_MassFraction;
+    c.volume = rs.m_Volume * rs.m_VolumePhaseFraction * rs.m_VolumeFraction;
+    c.moles = rs.m_MolarPhaseFraction * rs.m_Moles * rs.m_MoleFraction;
+    c.duty = rs.m_HeatDuty;
+    c.materialID = static_cast<int>(rs.m_MaterialID);
+    c.streamID = rs.m_StreamID;
+    c.name = TextPool::Share(rs.m_MaterialName.str());
+    c.phaseName = TextPool::Share(rs.m_Phase.str());
+    c.phase = GetPhaseNum(rs.m_Phase);
+    c.startTime = rs.m_StartTime;
+    c.endTime = rs.m_EndTime;
+    return c;
+}
+
+void CProcComponent::LoadFromDB(CDaoBaseContents& rs, Hash<CTripleIntKey, Hash<CTripleIntKey, CProcComponent>>& out)
+{
+    // The unit names come from the row the caller's open left current.
+    TakeUnitNames(rs);
     for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
-        const CTripleIntKey outer(equipment(rs.m_FromEquipmentID), equipment(rs.m_ToEquipmentID), 0);
-        const PhaseType phase = GetPhaseNum(rs.m_Phase);
-        const CTripleIntKey inner(rs.m_StreamID, rs.m_MaterialID, phase);
-
-        CProcComponent& c = out[outer][inner];
-        c.mass = rs.m_MassPhaseFraction * rs.m_Mass * rs.m_MassFraction;
-        c.volume = rs.m_Volume * rs.m_VolumePhaseFraction * rs.m_VolumeFraction;
-        c.moles = rs.m_MolarPhaseFraction * rs.m_Moles * rs.m_MoleFraction;
-        c.duty = rs.m_HeatDuty;
-        c.materialID = static_cast<int>(rs.m_MaterialID);
-        c.streamID = rs.m_StreamID;
-        c.name = rs.m_MaterialName;
-        c.phaseName = rs.m_Phase;
-        c.phase = phase;
-        c.startTime = rs.m_StartTime;
-        c.endTime = rs.m_EndTime;
+        CTripleIntKey outer;
+        CProcComponent c = FromRow(rs, outer);
+        const CTripleIntKey inner(c.streamID, rs.m_MaterialID, c.phase);
+        out[outer][inner] = std::move(c);
     }
 }
 
@@ -137,38 +148,75 @@ void CProcComponent::ResetSharedTables() { unitNames() = ComponentUnitNames{}; }
 // ---------------------------------------------------------------------------
 // CProcComponents
 
-CProcComponents::CProcComponents(const CProcComponents& other) : showPhase(other.showPhase)
+CProcComponents::CProcComponents(const CProcComponents& other) : items(other.items), showPhase(other.showPhase)
 {
-    for (int i = 0; i < other.Size(); ++i)
-        *this += other.list.GetAt(i);
+    for (CProcComponent& c : items)
+        c.SetOwner(this);
 }
 
 CProcComponents& CProcComponents::operator=(const CProcComponents& other)
 {
     if (this == &other) return *this;
-    // Copy first: `other` may be reached through one of our own elements' owner.
-    List<CProcComponent> copy;
-    for (int i = 0; i < other.Size(); ++i)
-        copy.Add(other.list.GetAt(i));
-    list.RemoveAll();
-    for (int i = 0; i < copy.GetCount(); ++i)
-        *this += copy.GetAt(i);
+    // Copied before ours are dropped: `other` may be reached through one of
+    // our own elements' owner.
+    std::vector<CProcComponent> copy(other.items);
+    items = std::move(copy);
+    for (CProcComponent& c : items)
+        c.SetOwner(this);
     return *this;
 }
 
 CProcComponents& CProcComponents::operator+=(const CProcComponent& c)
 {
-    list.Add(c);
-    // The element just added is the tail; the owner must be the list that
-    // holds the copy, never the list the original came from.
-    list.GetAt(list.GetCount() - 1).SetOwner(this);
+    items.push_back(c);
+    // The owner is the list that holds the copy, never the list the
+    // original came from.
+    items.back().SetOwner(this);
     return *this;
+}
+
+void CProcComponents::Merge(const CProcComponent& c)
+{
+    const auto before = [](const CProcComponent& a, const CProcComponent& b) {
+        if (a.GetMaterialID() != b.GetMaterialID()) return a.GetMaterialID() < b.GetMaterialID();
+        return a.GetPhaseNum() < b.GetPhaseNum();
+    };
+    // Grown one at a time: a unit's list is built once and then kept, so it
+    // holds no spare room.
+    if (items.size() == items.capacity()) items.reserve(items.size() + 1);
+    auto at = std::lower_bound(items.begin(), items.end(), c, before);
+    if (at != items.end() && !before(c, *at))
+        *at = c;
+    else
+        at = items.insert(at, c);
+    at->SetOwner(this);
+}
+
+void CProcComponents::Reserve(int n)
+{
+    if (n > 0) items.reserve(static_cast<std::size_t>(n));
+}
+
+CProcComponent& CProcComponents::operator[](int i)
+{
+    if (i >= 0 && i < Size()) return items[static_cast<std::size_t>(i)];
+    if (!placeholder)
+        placeholder = std::make_unique<CProcComponent>();
+    else
+        *placeholder = CProcComponent();
+    return *placeholder;
+}
+
+const CProcComponent& CProcComponents::operator[](int i) const
+{
+    static const CProcComponent none;
+    return i >= 0 && i < Size() ? items[static_cast<std::size_t>(i)] : none;
 }
 
 void CProcComponents::GetTotal(CProcComponent& total) const
 {
-    for (int i = 0; i < Size(); ++i)
-        total += list.GetAt(i);
+    for (const CProcComponent& c : items)
+        total += c;
 }
 
 void CProcComponents::SortBy(Type /*type*/) { quickSort(0, Size() - 1); }
@@ -180,20 +228,20 @@ void CProcComponents::quickSort(int lo, int hi)
     // recursion and the larger one by the loop, so the depth stays
     // logarithmic even for a list that comes in ascending order.
     while (lo < hi) {
-        const double pivot = list.GetAt(hi).GetMass();
+        const double pivot = items[static_cast<std::size_t>(hi)].GetMass();
         int left = lo;
         int right = hi - 1;
         for (;;) {
-            while (left < hi && list.GetAt(left).GetMass() > pivot)
+            while (left < hi && items[static_cast<std::size_t>(left)].GetMass() > pivot)
                 ++left;
-            while (right > lo && list.GetAt(right).GetMass() < pivot)
+            while (right > lo && items[static_cast<std::size_t>(right)].GetMass() < pivot)
                 --right;
             if (left >= right) break;
-            list.Swap(left, right);
+            swap(left, right);
             ++left;
             --right;
         }
-        list.Swap(left, hi);
+        swap(left, hi);
         if (left - lo < hi - left) {
             quickSort(lo, left - 1);
             lo = left + 1;
@@ -239,7 +287,7 @@ CString CProcComponents::GetStringAt(int index, Type type, bool asRate) const
     }
     if (index < 0 || index >= Size()) return CString();
 
-    const CProcComponent& c = list.GetAt(index);
+    const CProcComponent& c = items[static_cast<std::size_t>(index)];
     if (type == ComponentName) {
         CString text = c.GetName();
         if (showPhase) {

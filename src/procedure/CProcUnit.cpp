@@ -1,6 +1,9 @@
 #include "batchplant/procedure/CProcUnit.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <limits>
 
 #include "batchplant/foundation/Units.h"
 
@@ -45,6 +48,72 @@ CString quantityText(double internalValue, const CString& uom)
 
 } // namespace
 
+CProcUnit::CProcUnit(const CProcUnit& other)
+    : narrowIDs(other.narrowIDs), wide(other.wide), vol(other.vol), tempA(other.tempA), tempB(other.tempB), op(other.op)
+{
+    if (other.extra) *this = other;
+}
+
+CProcUnit& CProcUnit::operator=(const CProcUnit& other)
+{
+    if (this == &other) return *this;
+    narrowIDs = other.narrowIDs;
+    wide = other.wide;
+    vol = other.vol;
+    tempA = other.tempA;
+    tempB = other.tempB;
+    op = other.op;
+    if (!other.extra && !extra) return *this;
+    Extra& x = withExtra();
+    static const Extra none;
+    const Extra& from = other.extra ? *other.extra : none;
+    x.pressA = from.pressA;
+    x.pressB = from.pressB;
+    x.flowRate = from.flowRate;
+    x.primaryMaterialName = from.primaryMaterialName;
+    x.components = from.components; // keeps this list's showPhase
+    x.wideIDs = from.wideIDs ? std::make_unique<std::array<long, 7>>(*from.wideIDs) : nullptr;
+    return *this;
+}
+
+CProcUnit::CProcUnit(long start, long end)
+{
+    std::array<long, 7> ids{};
+    ids[kStart] = start;
+    ids[kEnd] = end;
+    setIDs(ids);
+}
+
+CProcUnit::~CProcUnit() = default;
+
+CProcUnit::Extra& CProcUnit::withExtra()
+{
+    if (!extra) extra = std::make_unique<Extra>();
+    return *extra;
+}
+
+const CProcComponents& CProcUnit::noComponents()
+{
+    static const CProcComponents none;
+    return none;
+}
+
+void CProcUnit::setIDs(const std::array<long, 7>& ids)
+{
+    const bool fit = std::all_of(ids.begin(), ids.end(), [](long v) {
+        return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
+    });
+    if (fit) {
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            narrowIDs[i] = static_cast<std::int32_t>(ids[i]);
+        if (extra) extra->wideIDs.reset();
+    } else {
+        narrowIDs = {};
+        withExtra().wideIDs = std::make_unique<std::array<long, 7>>(ids);
+    }
+    wide = !fit;
+}
+
 void CProcUnit::assign(long batchNum_, long opID_, long procID_, long stepID_, long start_, long end_,
                        const CString& timeUOM, double vol_, const CString& volUOM, double tempA_, double tempB_,
                        const CString& tempUOM, double pressA_, double pressB_, const CString& pressUOM,
@@ -52,21 +121,28 @@ void CProcUnit::assign(long batchNum_, long opID_, long procID_, long stepID_, l
                        const CString& primaryMaterial, const CString& opType, const CString& recText,
                        const CString& unitProcName, long streamID_, double flowRate_, const CString& flowUOM)
 {
-    batchNum = batchNum_;
-    opID = opID_;
-    procID = procID_;
-    stepID = stepID_;
-    start = start_;
-    end = end_;
+    std::array<long, 7> ids{};
+    ids[kStart] = start_;
+    ids[kEnd] = end_;
+    ids[kBatch] = batchNum_;
+    ids[kOp] = opID_;
+    ids[kProc] = procID_;
+    ids[kStep] = stepID_;
+    ids[kStream] = streamID_;
+    setIDs(ids);
     vol = vol_;
     tempA = tempA_;
     tempB = tempB_;
-    pressA = pressA_;
-    pressB = pressB_;
-    streamID = streamID_;
-    flowRate = flowRate_;
-    op = op_;
-    primaryMaterialName = primaryMaterial;
+    op = TextPool::Share(op_.str());
+    // Bits, not values: a -0.0 read must show as it was read.
+    const auto held = [](double v) { return std::bit_cast<std::uint64_t>(v) != 0; };
+    if (extra || held(pressA_) || held(pressB_) || held(flowRate_) || !primaryMaterial.IsEmpty()) {
+        Extra& x = withExtra();
+        x.pressA = pressA_;
+        x.pressB = pressB_;
+        x.flowRate = flowRate_;
+        x.primaryMaterialName = TextPool::Share(primaryMaterial.str());
+    }
 
     set_optype(opType);
     setStepName(stepName);
@@ -80,21 +156,21 @@ void CProcUnit::assign(long batchNum_, long opID_, long procID_, long stepID_, l
     set_unit_proc_name(unitProcName);
 }
 
-CString CProcUnit::OpType() const { return shared().opType[stepID][procID][opID]; }
-CString CProcUnit::GetRecText() const { return shared().recText[stepID][procID][opID]; }
-CString CProcUnit::GetUnitProcName() const { return shared().unitProcName[stepID][procID][0]; }
+CString CProcUnit::OpType() const { return shared().opType[GetStepID()][GetProcID()][GetOpID()]; }
+CString CProcUnit::GetRecText() const { return shared().recText[GetStepID()][GetProcID()][GetOpID()]; }
+CString CProcUnit::GetUnitProcName() const { return shared().unitProcName[GetStepID()][GetProcID()][0]; }
 CString CProcUnit::GetUnitProcName(int step, int unitProc) { return shared().unitProcName[step][unitProc][0]; }
-CString CProcUnit::GetStepName() const { return shared().stepName[stepID]; }
-CString CProcUnit::GetStepVersion() const { return shared().stepVersion[stepID]; }
+CString CProcUnit::GetStepName() const { return shared().stepName[GetStepID()]; }
+CString CProcUnit::GetStepVersion() const { return shared().stepVersion[GetStepID()]; }
 
-CString CProcUnit::GetStartTimeStr() const { return quantityText(static_cast<double>(start), shared().timeUOM); }
-CString CProcUnit::GetEndTimeStr() const { return quantityText(static_cast<double>(end), shared().timeUOM); }
+CString CProcUnit::GetStartTimeStr() const { return quantityText(static_cast<double>(GetStart()), shared().timeUOM); }
+CString CProcUnit::GetEndTimeStr() const { return quantityText(static_cast<double>(GetEnd()), shared().timeUOM); }
 CString CProcUnit::GetTempAStr() const { return quantityText(tempA, shared().tempUOM); }
 CString CProcUnit::GetTempBStr() const { return quantityText(tempB, shared().tempUOM); }
-CString CProcUnit::GetPressureAStr() const { return quantityText(pressA, shared().pressUOM); }
-CString CProcUnit::GetPressureBStr() const { return quantityText(pressB, shared().pressUOM); }
+CString CProcUnit::GetPressureAStr() const { return quantityText(GetPressA(), shared().pressUOM); }
+CString CProcUnit::GetPressureBStr() const { return quantityText(GetPressB(), shared().pressUOM); }
 
-CString CProcUnit::GetFlowRateStr() const { return quantityText(flowRate, shared().flowUOM); }
+CString CProcUnit::GetFlowRateStr() const { return quantityText(GetFlowRate(), shared().flowUOM); }
 
 CString CProcUnit::GetFlowRateUOM() { return shared().flowUOM; }
 CString CProcUnit::GetVolUOM() { return shared().volUOM; }
@@ -104,30 +180,30 @@ CString CProcUnit::GetTimeUOM() { return shared().timeUOM; }
 
 void CProcUnit::set_opname(const CString& text)
 {
-    if (!text.IsEmpty()) shared().opName[stepID][procID][opID] = text;
+    if (!text.IsEmpty()) shared().opName[GetStepID()][GetProcID()][GetOpID()] = text;
 }
 
 void CProcUnit::set_optype(const CString& text)
 {
-    if (!text.IsEmpty()) shared().opType[stepID][procID][opID] = text;
+    if (!text.IsEmpty()) shared().opType[GetStepID()][GetProcID()][GetOpID()] = text;
 }
 
 void CProcUnit::set_rectext(const CString& text)
 {
-    if (!text.IsEmpty()) shared().recText[stepID][procID][opID] = text;
+    if (!text.IsEmpty()) shared().recText[GetStepID()][GetProcID()][GetOpID()] = text;
 }
 
 void CProcUnit::setStepName(const CString& text)
 {
-    if (!text.IsEmpty()) shared().stepName[stepID] = text;
+    if (!text.IsEmpty()) shared().stepName[GetStepID()] = text;
 }
 
 void CProcUnit::setStepVersion(const CString& text)
 {
-    if (!text.IsEmpty()) shared().stepVersion[stepID] = text;
+    if (!text.IsEmpty()) shared().stepVersion[GetStepID()] = text;
 }
 
-void CProcUnit::set_unit_proc_name(const CString& text) { shared().unitProcName[stepID][procID][0] = text; }
+void CProcUnit::set_unit_proc_name(const CString& text) { shared().unitProcName[GetStepID()][GetProcID()][0] = text; }
 
 void CProcUnit::set_flow_uom(const CString& uom) { shared().flowUOM = uom; }
 void CProcUnit::set_vol_uom(const CString& uom) { shared().volUOM = uom; }

@@ -59,8 +59,6 @@ struct CProcedure::TimeIndex {
     std::vector<long> minReachTree; // over positions: min(start, end), the unit counts for the volume at t >= it
     std::vector<long> minEndTree;   // over positions: end
 
-    std::unordered_map<long, int> firstOfStream; // stream id -> lowest position
-
     mutable std::vector<int> scratch;
 
     explicit TimeIndex(const MultiHash<CProcKey, CProcUnit>& units)
@@ -71,13 +69,11 @@ struct CProcedure::TimeIndex {
         start.resize(static_cast<std::size_t>(n));
         end.resize(static_cast<std::size_t>(n));
         vol.resize(static_cast<std::size_t>(n));
-        firstOfStream.reserve(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
             const CProcUnit& u = units.GetAt(i);
             start[static_cast<std::size_t>(i)] = u.GetStart();
             end[static_cast<std::size_t>(i)] = u.GetEnd();
             vol[static_cast<std::size_t>(i)] = u.GetVol();
-            firstOfStream.emplace(u.GetStreamID(), i); // keeps the first position
         }
 
         byStart.resize(static_cast<std::size_t>(n));
@@ -195,6 +191,7 @@ CProcedure& CProcedure::operator=(const CProcedure& other)
     stepProcList = other.stepProcList;
     units = other.units;
     index.reset();
+    firstOfStream.reset();
     return *this;
 }
 
@@ -215,6 +212,7 @@ void CProcedure::AddNewProc(long batchNum, long opID, long procID, long stepID, 
 {
     upToDate = false;
     index.reset();
+    firstOfStream.reset();
 
     const long start = toSeconds(timeUOM, startTime);
     const long end = toSeconds(timeUOM, endTime);
@@ -283,9 +281,13 @@ void CProcedure::AddNewProc(CDaoVaporSummary& row)
 
 void CProcedure::AddComponent(const CProcComponent& c)
 {
-    const TimeIndex& ix = timeIndex();
-    const auto it = ix.firstOfStream.find(c.GetStreamID());
-    if (it == ix.firstOfStream.end()) return;
+    if (!firstOfStream) {
+        firstOfStream = std::make_unique<std::unordered_map<long, int>>();
+        for (int i = 0; i < units.GetCount(); ++i)
+            firstOfStream->emplace(units.GetAt(i).GetStreamID(), i); // keeps the first position
+    }
+    const auto it = firstOfStream->find(c.GetStreamID());
+    if (it == firstOfStream->end()) return;
     units.GetAt(it->second).AddComponent(c);
 }
 

@@ -9,8 +9,11 @@
 
 #include "batchplant/foundation/Hash.h"
 #include "batchplant/foundation/Keys.h"
-#include "batchplant/foundation/List.h"
+#include "batchplant/foundation/SharedText.h"
 #include "batchplant/platform/CString.h"
+
+#include <memory>
+#include <vector>
 
 namespace batchplant {
 
@@ -53,9 +56,9 @@ public:
     void SetMaterialID(int id) { materialID = id; }
     long GetStreamID() const { return streamID; }
     void SetStreamID(long id) { streamID = id; }
-    CString GetName() const { return name; }
-    void SetName(const CString& text) { name = text; }
-    CString GetPhaseName() const { return phaseName; }
+    CString GetName() const { return CString(name.view()); }
+    void SetName(const CString& text) { name = TextPool::Share(text.str()); }
+    CString GetPhaseName() const { return CString(phaseName.view()); }
     // Sets the phase name as read and the phase bits it stands for.
     void SetPhaseName(const CString& text);
 
@@ -87,6 +90,11 @@ public:
     // an earlier one. Amounts are stored as read (no unit conversion); the
     // unit names are taken from the row current before the walk starts.
     static void LoadFromDB(CDaoBaseContents& rs, Hash<CTripleIntKey, Hash<CTripleIntKey, CProcComponent>>& out);
+    // The two halves of LoadFromDB, for loaders that place rows as they read
+    // them: the unit names from the current row, and the component and outer
+    // key of the current row.
+    static void TakeUnitNames(CDaoBaseContents& rs);
+    static CProcComponent FromRow(CDaoBaseContents& rs, CTripleIntKey& outer);
 
     // Class-wide unit names of the amounts (set by LoadFromDB).
     static CString GetMassUOM();
@@ -107,16 +115,16 @@ public:
 private:
     CProcComponents* owner = nullptr;
     int materialID = 0;
+    PhaseType phase = NoPhase;
     long streamID = 0;
-    CString name;
-    CString phaseName;
+    SharedText name;
+    SharedText phaseName;
     double mass = 0.0;
     double volume = 0.0;
     double moles = 0.0;
     double duty = 0.0;
     double startTime = 0.0;
     double endTime = 0.0;
-    PhaseType phase = NoPhase;
 };
 
 // The components of one process unit, in the order they were added.
@@ -139,12 +147,20 @@ public:
 
     // Appends a copy of `c` that belongs to this list.
     CProcComponents& operator+=(const CProcComponent& c);
+    // Puts a copy of `c` in the list kept in order of material and phase
+    // bits, replacing the element with the same two (loading builds each
+    // unit's list this way, as the rows are read).
+    void Merge(const CProcComponent& c);
+    // Room for n elements in all, so that a list built to a known length
+    // holds no slack.
+    void Reserve(int n);
 
     // Element i (0 .. Size() - 1). A bad position yields a default component
-    // kept by the list for that purpose; nothing outside the list is read.
-    CProcComponent& operator[](int i) { return list.GetAt(i); }
-    const CProcComponent& operator[](int i) const { return list.GetAt(i); }
-    int Size() const { return list.GetCount(); }
+    // kept by the list for that purpose (reset on every such call); nothing
+    // outside the list is read.
+    CProcComponent& operator[](int i);
+    const CProcComponent& operator[](int i) const;
+    int Size() const { return static_cast<int>(items.size()); }
 
     // total += element, for every element in order.
     void GetTotal(CProcComponent& total) const;
@@ -166,8 +182,11 @@ public:
 
 private:
     void quickSort(int lo, int hi);
+    void swap(int a, int b) { std::swap(items[static_cast<std::size_t>(a)], items[static_cast<std::size_t>(b)]); }
 
-    List<CProcComponent> list;
+    // Contiguous: a unit's few components cost their own size and no links.
+    std::vector<CProcComponent> items;
+    std::unique_ptr<CProcComponent> placeholder;
     bool showPhase = false;
 };
 

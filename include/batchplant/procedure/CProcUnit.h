@@ -10,7 +10,12 @@
 // are shared by all units: they live in class-wide tables that every load
 // overwrites.
 
+#include <array>
+#include <cstdint>
+#include <memory>
+
 #include "batchplant/foundation/Hash.h"
+#include "batchplant/foundation/SharedText.h"
 #include "batchplant/platform/CString.h"
 #include "batchplant/procedure/CProcComponent.h"
 
@@ -21,11 +26,14 @@ namespace batchplant {
 class CProcUnit {
 public:
     CProcUnit() = default;
-    CProcUnit(long start, long end) : start(start), end(end) {}
+    CProcUnit(long start, long end);
     // Copies every field; the copied components belong to the new unit.
-    CProcUnit(const CProcUnit&) = default;
+    CProcUnit(const CProcUnit& other);
     // Copies every field; the components' showPhase flag stays as it was.
-    CProcUnit& operator=(const CProcUnit&) = default;
+    CProcUnit& operator=(const CProcUnit& other);
+    CProcUnit(CProcUnit&&) noexcept = default;
+    CProcUnit& operator=(CProcUnit&&) noexcept = default;
+    ~CProcUnit();
 
     // Fills the unit from already converted values and stores the shared
     // texts and unit names (empty step name, step version, operation type and
@@ -37,22 +45,22 @@ public:
                 const CString& op, const CString& primaryMaterial, const CString& opType, const CString& recText,
                 const CString& unitProcName, long streamID, double flowRate, const CString& flowUOM);
 
-    long GetStart() const { return start; }
-    long GetEnd() const { return end; }
-    long GetProcID() const { return procID; }
-    long GetOpID() const { return opID; }
-    long GetStepID() const { return stepID; }
-    long GetBatchNum() const { return batchNum; }
+    long GetStart() const { return id(kStart); }
+    long GetEnd() const { return id(kEnd); }
+    long GetProcID() const { return id(kProc); }
+    long GetOpID() const { return id(kOp); }
+    long GetStepID() const { return id(kStep); }
+    long GetBatchNum() const { return id(kBatch); }
     // -1 for a unit of equipment.
-    long GetStreamID() const { return streamID; }
+    long GetStreamID() const { return id(kStream); }
     double GetVol() const { return vol; }
     double GetTempA() const { return tempA; }
     double GetTempB() const { return tempB; }
-    double GetPressA() const { return pressA; }
-    double GetPressB() const { return pressB; }
-    double GetFlowRate() const { return flowRate; }
-    CString GetOp() const { return op; }
-    CString GetPrimaryMaterialName() const { return primaryMaterialName; }
+    double GetPressA() const { return extra ? extra->pressA : 0.0; }
+    double GetPressB() const { return extra ? extra->pressB : 0.0; }
+    double GetFlowRate() const { return extra ? extra->flowRate : 0.0; }
+    CString GetOp() const { return CString(op.view()); }
+    CString GetPrimaryMaterialName() const { return extra ? CString(extra->primaryMaterialName.view()) : CString(); }
 
     // Shared texts under this unit's step, unit procedure and operation. A
     // lookup of a missing key adds an empty entry and yields an empty text.
@@ -80,13 +88,13 @@ public:
     static CString GetTimeUOM();
 
     // Appends a copy of `c` that belongs to this unit's list.
-    void AddComponent(const CProcComponent& c) { components += c; }
-    int GetNumComponents() const { return components.Size(); }
+    void AddComponent(const CProcComponent& c) { GetComponents() += c; }
+    int GetNumComponents() const { return extra ? extra->components.Size() : 0; }
     // Component i; a bad position yields a default component (see CProcComponents).
-    CProcComponent& GetComponentAt(int i) { return components[i]; }
-    const CProcComponent& GetComponentAt(int i) const { return components[i]; }
-    CProcComponents& GetComponents() { return components; }
-    const CProcComponents& GetComponents() const { return components; }
+    CProcComponent& GetComponentAt(int i) { return GetComponents()[i]; }
+    const CProcComponent& GetComponentAt(int i) const { return GetComponents()[i]; }
+    CProcComponents& GetComponents() { return withExtra().components; }
+    const CProcComponents& GetComponents() const { return extra ? extra->components : noComponents(); }
 
     // True when the unit holds no material (volume not above 0.0).
     bool IsEmpty() const { return !(vol > 0.0); }
@@ -112,22 +120,32 @@ public:
     static void ResetSharedTables();
 
 private:
-    long start = 0;
-    long end = 0;
-    long procID = 0;
-    long opID = 0;
-    long stepID = 0;
-    long batchNum = 0;
-    long streamID = 0;
+    // What most units lack: equipment rows carry no pressure, flow, primary material or components, and identifiers
+    // rarely need more than 32 bits. Held apart, so that a unit of equipment
+    // costs its times, identifiers, volume, temperatures and label only.
+    struct Extra {
+        double pressA = 0.0;
+        double pressB = 0.0;
+        double flowRate = 0.0;
+        SharedText primaryMaterialName;
+        CProcComponents components;
+        std::unique_ptr<std::array<long, 7>> wideIDs;
+    };
+    // Times and identifiers, held in 32 bits unless one of them needs more.
+    enum IdSlot { kStart, kEnd, kBatch, kOp, kProc, kStep, kStream };
+
+    long id(IdSlot slot) const { return wide ? (*extra->wideIDs)[slot] : narrowIDs[slot]; }
+    void setIDs(const std::array<long, 7>& ids);
+    Extra& withExtra();
+    static const CProcComponents& noComponents();
+
+    std::array<std::int32_t, 7> narrowIDs{};
+    bool wide = false; // the times and identifiers are in extra->wideIDs
     double vol = 0.0;
     double tempA = 0.0;
     double tempB = 0.0;
-    double pressA = 0.0;
-    double pressB = 0.0;
-    double flowRate = 0.0;
-    CString op;
-    CString primaryMaterialName;
-    CProcComponents components;
+    SharedText op;
+    std::unique_ptr<Extra> extra;
 };
 
 } // namespace batchplant

@@ -17,6 +17,7 @@
 // in position order.
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "batchplant/foundation/Array.h"
@@ -159,6 +160,8 @@ private:
 
     // Built from `units` on demand; dropped by every AddNewProc.
     mutable std::unique_ptr<TimeIndex> index;
+    // Stream id -> lowest position, for AddComponent only; built on its first call.
+    std::unique_ptr<std::unordered_map<long, int>> firstOfStream;
 };
 
 } // namespace batchplant

@@ -1,0 +1,54 @@
+#include "batchplant/foundation/SharedText.h"
+
+#include <cstring>
+#include <new>
+
+namespace batchplant {
+
+SharedText::SharedText(std::string_view text)
+{
+    if (text.empty()) return;
+    void* memory = ::operator new(sizeof(Rep) + text.size() + 1);
+    rep = new (memory) Rep{{1}, text.size()};
+    std::memcpy(rep->data(), text.data(), text.size());
+    rep->data()[text.size()] = '\0';
+}
+
+void SharedText::release() noexcept
+{
+    if (!rep) return;
+    if (rep->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        rep->~Rep();
+        ::operator delete(rep);
+    }
+    rep = nullptr;
+}
+
+namespace {
+thread_local TextPool* current = nullptr;
+}
+
+SharedText TextPool::Intern(std::string_view text)
+{
+    if (text.empty()) return {};
+    if (auto it = texts.find(text); it != texts.end()) return it->second;
+    SharedText shared(text);
+    texts.emplace(shared.view(), shared);
+    return shared;
+}
+
+SharedText TextPool::Share(std::string_view text) { return current ? current->Intern(text) : SharedText(text); }
+
+TextPool::Scope::Scope()
+{
+    if (current) return;
+    owned = std::make_unique<TextPool>();
+    current = owned.get();
+}
+
+TextPool::Scope::~Scope()
+{
+    if (owned) current = nullptr;
+}
+
+} // namespace batchplant
