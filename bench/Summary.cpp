@@ -106,7 +106,7 @@ void memoryRows(Builder& b, const MemoryFigures& m)
         const double perUnit = units ? held / static_cast<double>(units) : 0.0;
         b.rows.push_back({"Memory, 3-D view load (peak / held)", scale,
                           format("%.1f MB", peak / 1048576.0) + " / " + format("%.1f MB", held / 1048576.0), "",
-                          format("%.0f B per unit", perUnit), "report", "—"});
+                          format("%.0f B per unit", perUnit), "≤ 300 B per unit", perUnit <= 300.0 ? "yes" : "NO"});
         text += format("Loading the 3-D view at scale %.0f ", m.scale) + format("peaks %.1f MB", peak / 1048576.0) +
                 format(" above the process before it and keeps %.1f MB", held / 1048576.0) + " for " +
                 std::to_string(get(m.plant, "vessels")) + " vessels holding " + std::to_string(get(m.plant, "units")) +
@@ -121,10 +121,10 @@ void memoryRows(Builder& b, const MemoryFigures& m)
         const double held =
             static_cast<double>(get(m.schedule, "rss_after_kb") - get(m.schedule, "rss_before_kb")) * 1024.0;
         const long blocks = get(m.schedule, "time_blocks");
+        const double perBlock = blocks ? held / static_cast<double>(blocks) : 0.0;
         b.rows.push_back({"Memory, schedule load (peak / held)", scale,
                           format("%.1f MB", peak / 1048576.0) + " / " + format("%.1f MB", held / 1048576.0), "",
-                          format("%.0f B per block", blocks ? held / static_cast<double>(blocks) : 0.0), "report",
-                          "—"});
+                          format("%.0f B per block", perBlock), "≤ 150 B per block", perBlock <= 150.0 ? "yes" : "NO"});
         text += format("The schedule view peaks %.1f MB", peak / 1048576.0) +
                 format(" and keeps %.1f MB for ", held / 1048576.0) + std::to_string(blocks) + " time blocks of " +
                 std::to_string(get(m.schedule, "vessels")) + " vessels, read from " +

@@ -200,11 +200,12 @@ void CProcComponents::Reserve(int n)
 CProcComponent& CProcComponents::operator[](int i)
 {
     if (i >= 0 && i < Size()) return items[static_cast<std::size_t>(i)];
-    if (!placeholder)
-        placeholder = std::make_unique<CProcComponent>();
-    else
-        *placeholder = CProcComponent();
-    return *placeholder;
+    // One scratch entry per thread rather than per collection: a unit's
+    // collection costs no pointer for a position nobody should pass. It is
+    // cleared on every such access, so a stray write never reads back.
+    thread_local CProcComponent placeholder;
+    placeholder = CProcComponent();
+    return placeholder;
 }
 
 const CProcComponent& CProcComponents::operator[](int i) const

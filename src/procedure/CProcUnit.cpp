@@ -51,7 +51,10 @@ CString quantityText(double internalValue, const CString& uom)
 CProcUnit::CProcUnit(const CProcUnit& other)
     : narrowIDs(other.narrowIDs), wide(other.wide), vol(other.vol), tempA(other.tempA), tempB(other.tempB), op(other.op)
 {
-    if (other.extra) *this = other;
+    if (!other.extra) return;
+    *this = other;
+    // Assignment keeps the target's showPhase; a copy takes the source's.
+    extra->components.SetShowPhase(other.extra->components.GetShowPhase());
 }
 
 CProcUnit& CProcUnit::operator=(const CProcUnit& other)

@@ -156,7 +156,7 @@ public:
     void Reserve(int n);
 
     // Element i (0 .. Size() - 1). A bad position yields a default component
-    // kept by the list for that purpose (reset on every such call); nothing
+    // kept per thread for that purpose (reset on every such call); nothing
     // outside the list is read.
     CProcComponent& operator[](int i);
     const CProcComponent& operator[](int i) const;
@@ -186,7 +186,6 @@ private:
 
     // Contiguous: a unit's few components cost their own size and no links.
     std::vector<CProcComponent> items;
-    std::unique_ptr<CProcComponent> placeholder;
     bool showPhase = false;
 };
 
