@@ -14,6 +14,7 @@
 #include "serve/ViewerApi.h"
 #include "serve/ViewerFacility.h"
 #include "serve/ViewerServer.h"
+#include "batchplant/foundation/SharedText.h"
 #include "batchplant/gantt/GanttFacility.h"
 
 namespace batchplant::cli {
@@ -49,21 +50,27 @@ bool isLoopback(const std::string& host) { return host == "localhost" || host ==
 int serve(const ServeOptions& o)
 {
     std::string error;
-    Step loadPlant("loading the plant and its animation");
-    std::unique_ptr<serve::ViewerFacility> plant = serve::ViewerFacility::Load(o.db, error);
-    loadPlant.Done();
-    if (!plant) {
-        std::fprintf(stderr, "batchplant serve: %s\n", error.c_str());
-        return kBadInput;
-    }
-    Step loadSchedule("loading the schedule and its profiles");
+    std::unique_ptr<serve::ViewerFacility> plant;
     auto schedule = std::make_unique<GanttFacility>();
-    const bool read = schedule->ReadGanttDatabase(CString(o.db));
-    loadSchedule.Done();
-    if (!read) {
-        std::fprintf(stderr, "batchplant serve: cannot read the schedule from %s: not a readable results database\n",
-                     o.db.c_str());
-        return kBadInput;
+    {
+        // One pool for both loads, so the two views hold each name once.
+        const TextPool::Scope names;
+        Step loadPlant("loading the plant and its animation");
+        plant = serve::ViewerFacility::Load(o.db, error);
+        loadPlant.Done();
+        if (!plant) {
+            std::fprintf(stderr, "batchplant serve: %s\n", error.c_str());
+            return kBadInput;
+        }
+        Step loadSchedule("loading the schedule and its profiles");
+        const bool read = schedule->ReadGanttDatabase(CString(o.db));
+        loadSchedule.Done();
+        if (!read) {
+            std::fprintf(stderr,
+                         "batchplant serve: cannot read the schedule from %s: not a readable results database\n",
+                         o.db.c_str());
+            return kBadInput;
+        }
     }
 
     // SIGINT and SIGTERM are taken by one thread that waits for them, so no
