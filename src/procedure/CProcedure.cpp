@@ -29,8 +29,10 @@ long toSeconds(const CString& timeUOM, double value)
     return static_cast<long>(std::trunc(seconds));
 }
 
-constexpr long kLongMax = std::numeric_limits<long>::max();
-constexpr long kLongMin = std::numeric_limits<long>::min();
+bool fitsInt32(long v)
+{
+    return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
+}
 
 } // namespace
 
@@ -46,22 +48,35 @@ constexpr long kLongMin = std::numeric_limits<long>::min();
 // those with end >= t in O((k + 1) log n). The second is answered by min
 // segment trees over positions, descending to the rightmost leaf <= t.
 
+// The index's interface; its times are held in 32 bits when every unit's fit
+// (they do for any table row, which loading clamps), halving its size.
 struct CProcedure::TimeIndex {
-    int n = 0;
-    int leaves = 1; // power of two >= n
-    std::vector<long> start;
-    std::vector<long> end;
-    std::vector<double> vol;
-
-    std::vector<int> byStart;       // positions sorted by start (ties by position)
-    std::vector<long> sortedStart;  // start of byStart[k]
-    std::vector<long> maxEndTree;   // over byStart order
-    std::vector<long> minReachTree; // over positions: min(start, end), the unit counts for the volume at t >= it
-    std::vector<long> minEndTree;   // over positions: end
+    virtual ~TimeIndex() = default;
+    // Positions running at t, ascending.
+    virtual void running(long t, std::vector<int>& out) const = 0;
+    // The level that a walk over positions 0 .. n-1 ends with (see GetVolume).
+    virtual double volumeAt(long t) const = 0;
 
     mutable std::vector<int> scratch;
+};
 
-    explicit TimeIndex(const MultiHash<CProcKey, CProcUnit>& units)
+template <class T> struct CProcedure::TimeIndexOf final : CProcedure::TimeIndex {
+    static constexpr T kMin = std::numeric_limits<T>::min();
+    static constexpr T kMax = std::numeric_limits<T>::max();
+
+    int n = 0;
+    int leaves = 1; // power of two >= n
+    std::vector<T> start;
+    std::vector<T> end;
+    std::vector<double> vol;
+
+    std::vector<int> byStart;    // positions sorted by start (ties by position)
+    std::vector<T> sortedStart;  // start of byStart[k]
+    std::vector<T> maxEndTree;   // over byStart order
+    std::vector<T> minReachTree; // over positions: min(start, end), the unit counts for the volume at t >= it
+    std::vector<T> minEndTree;   // over positions: end
+
+    explicit TimeIndexOf(const MultiHash<CProcKey, CProcUnit>& units)
     {
         n = units.GetCount();
         while (leaves < n)
@@ -71,8 +86,8 @@ struct CProcedure::TimeIndex {
         vol.resize(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
             const CProcUnit& u = units.GetAt(i);
-            start[static_cast<std::size_t>(i)] = u.GetStart();
-            end[static_cast<std::size_t>(i)] = u.GetEnd();
+            start[static_cast<std::size_t>(i)] = static_cast<T>(u.GetStart());
+            end[static_cast<std::size_t>(i)] = static_cast<T>(u.GetEnd());
             vol[static_cast<std::size_t>(i)] = u.GetVol();
         }
 
@@ -82,16 +97,16 @@ struct CProcedure::TimeIndex {
         std::stable_sort(byStart.begin(), byStart.end(), [this](int a, int b) { return startOf(a) < startOf(b); });
         sortedStart.resize(static_cast<std::size_t>(n));
         for (int k = 0; k < n; ++k)
-            sortedStart[static_cast<std::size_t>(k)] = startOf(byStart[static_cast<std::size_t>(k)]);
+            sortedStart[static_cast<std::size_t>(k)] = static_cast<T>(startOf(byStart[static_cast<std::size_t>(k)]));
 
-        maxEndTree.assign(2 * static_cast<std::size_t>(leaves), kLongMin);
-        minReachTree.assign(2 * static_cast<std::size_t>(leaves), kLongMax);
-        minEndTree.assign(2 * static_cast<std::size_t>(leaves), kLongMax);
+        maxEndTree.assign(2 * static_cast<std::size_t>(leaves), kMin);
+        minReachTree.assign(2 * static_cast<std::size_t>(leaves), kMax);
+        minEndTree.assign(2 * static_cast<std::size_t>(leaves), kMax);
         for (int k = 0; k < n; ++k) {
             const std::size_t leaf = static_cast<std::size_t>(leaves + k);
-            maxEndTree[leaf] = endOf(byStart[static_cast<std::size_t>(k)]);
-            minReachTree[leaf] = std::min(startOf(k), endOf(k));
-            minEndTree[leaf] = endOf(k);
+            maxEndTree[leaf] = end[static_cast<std::size_t>(byStart[static_cast<std::size_t>(k)])];
+            minReachTree[leaf] = std::min(start[static_cast<std::size_t>(k)], end[static_cast<std::size_t>(k)]);
+            minEndTree[leaf] = end[static_cast<std::size_t>(k)];
         }
         for (std::size_t node = static_cast<std::size_t>(leaves) - 1; node >= 1; --node) {
             maxEndTree[node] = std::max(maxEndTree[2 * node], maxEndTree[2 * node + 1]);
@@ -105,7 +120,7 @@ struct CProcedure::TimeIndex {
     double volOf(int i) const { return vol[static_cast<std::size_t>(i)]; }
 
     // Positions running at t, ascending.
-    void running(long t, std::vector<int>& out) const
+    void running(long t, std::vector<int>& out) const override
     {
         out.clear();
         const int k =
@@ -127,12 +142,12 @@ struct CProcedure::TimeIndex {
     }
 
     // The highest position below `bound` whose leaf in `tree` is <= t, or -1.
-    int rightmostAtMost(const std::vector<long>& tree, int bound, long t) const
+    int rightmostAtMost(const std::vector<T>& tree, int bound, long t) const
     {
         return rightmost(tree, 1, 0, leaves, bound, t);
     }
 
-    int rightmost(const std::vector<long>& tree, std::size_t node, int lo, int hi, int bound, long t) const
+    int rightmost(const std::vector<T>& tree, std::size_t node, int lo, int hi, int bound, long t) const
     {
         if (lo >= bound || tree[node] > t) return -1;
         if (hi - lo == 1) return lo;
@@ -143,7 +158,7 @@ struct CProcedure::TimeIndex {
     }
 
     // The level that a walk over positions 0 .. n-1 ends with (see GetVolume).
-    double volumeAt(long t) const
+    double volumeAt(long t) const override
     {
         // Walk back over the units that count at t (started or finished) as
         // long as they are still running; the first finished one fixes the
@@ -199,7 +214,17 @@ CProcedure::~CProcedure() = default;
 
 const CProcedure::TimeIndex& CProcedure::timeIndex() const
 {
-    if (!index) index = std::make_unique<TimeIndex>(units);
+    if (!index) {
+        bool narrow = true;
+        for (int i = 0; i < units.GetCount() && narrow; ++i) {
+            const CProcUnit& u = units.GetAt(i);
+            narrow = fitsInt32(u.GetStart()) && fitsInt32(u.GetEnd());
+        }
+        if (narrow)
+            index = std::make_unique<TimeIndexOf<std::int32_t>>(units);
+        else
+            index = std::make_unique<TimeIndexOf<long>>(units);
+    }
     return *index;
 }
 

@@ -143,6 +143,7 @@ public:
 
 private:
     struct TimeIndex;
+    template <class T> struct TimeIndexOf;
 
     // Appends, in ascending position, every position whose unit runs at t.
     void getProcUnitsForTime(long t, Array<int>& out) const;
