@@ -296,11 +296,6 @@ void Facility::loadVaporStreams(CDaoDatabase* db)
 
 namespace {
 
-bool fitsKey(long v)
-{
-    return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
-}
-
 // Gives every stream the components recorded for its pair of ends: per unit
 // in order of material and phase, a later row for the same stream, material
 // and phase replacing an earlier one. Rows are placed as they are read, so
@@ -331,8 +326,8 @@ void attachContents(CDaoBaseContents& rs, CDaoDatabase* db, const std::vector<St
     if (placeAsRead) {
         CProcComponent::TakeUnitNames(rs);
         for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
-            if (!fitsKey(rs.m_StreamID) || !fitsKey(rs.m_MaterialID) || !fitsKey(rs.m_FromEquipmentID) ||
-                !fitsKey(rs.m_ToEquipmentID)) {
+            if (!detail::fitsInt32(rs.m_StreamID) || !detail::fitsInt32(rs.m_MaterialID) ||
+                !detail::fitsInt32(rs.m_FromEquipmentID) || !detail::fitsInt32(rs.m_ToEquipmentID)) {
                 placeAsRead = false;
                 break;
             }

@@ -192,11 +192,6 @@ void CProcComponents::Merge(const CProcComponent& c)
     at->SetOwner(this);
 }
 
-void CProcComponents::Reserve(int n)
-{
-    if (n > 0) items.reserve(static_cast<std::size_t>(n));
-}
-
 CProcComponent& CProcComponents::operator[](int i)
 {
     if (i >= 0 && i < Size()) return items[static_cast<std::size_t>(i)];

@@ -1,4 +1,5 @@
 #include "batchplant/procedure/CProcUnit.h"
+#include "batchplant/foundation/Keys.h"
 
 #include <algorithm>
 #include <bit>
@@ -103,9 +104,7 @@ const CProcComponents& CProcUnit::noComponents()
 
 void CProcUnit::setIDs(const std::array<long, 7>& ids)
 {
-    const bool fit = std::all_of(ids.begin(), ids.end(), [](long v) {
-        return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
-    });
+    const bool fit = std::all_of(ids.begin(), ids.end(), detail::fitsInt32);
     if (fit) {
         for (std::size_t i = 0; i < ids.size(); ++i)
             narrowIDs[i] = static_cast<std::int32_t>(ids[i]);

@@ -29,11 +29,6 @@ long toSeconds(const CString& timeUOM, double value)
     return static_cast<long>(std::trunc(seconds));
 }
 
-bool fitsInt32(long v)
-{
-    return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -218,7 +213,7 @@ const CProcedure::TimeIndex& CProcedure::timeIndex() const
         bool narrow = true;
         for (int i = 0; i < units.GetCount() && narrow; ++i) {
             const CProcUnit& u = units.GetAt(i);
-            narrow = fitsInt32(u.GetStart()) && fitsInt32(u.GetEnd());
+            narrow = detail::fitsInt32(u.GetStart()) && detail::fitsInt32(u.GetEnd());
         }
         if (narrow)
             index = std::make_unique<TimeIndexOf<std::int32_t>>(units);

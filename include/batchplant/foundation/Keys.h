@@ -15,6 +15,8 @@ constexpr std::int32_t clampToInt32(long v)
     if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
     return static_cast<std::int32_t>(v);
 }
+// True when v is held in 32 bits unchanged.
+constexpr bool fitsInt32(long v) { return clampToInt32(v) == v; }
 } // namespace detail
 
 // Three integers ordered lexicographically: first, then second, then third.

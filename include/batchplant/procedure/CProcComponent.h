@@ -151,9 +151,6 @@ public:
     // bits, replacing the element with the same two (loading builds each
     // unit's list this way, as the rows are read).
     void Merge(const CProcComponent& c);
-    // Room for n elements in all, so that a list built to a known length
-    // holds no slack.
-    void Reserve(int n);
 
     // Element i (0 .. Size() - 1). A bad position yields a default component
     // kept per thread for that purpose (reset on every such call); nothing
