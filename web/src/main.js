@@ -118,14 +118,20 @@ function applyState(state) {
   gantt?.setTime(state.time);
   profile?.setTime(state.time);
   const ops = runningOperations(state);
-  ui.operations.replaceChildren(
-    ...(ops.length ? ops : ['Nothing runs at this time.']).map((text) => {
-      const li = document.createElement('li');
-      li.textContent = text;
-      if (!ops.length) li.className = 'none';
-      return li;
-    }),
-  );
+  // Rebuilt only when it changes, so that a frame of play does not lay the
+  // side panel out again.
+  const opsKey = ops.join('\n');
+  if (opsKey !== applyState.opsKey) {
+    applyState.opsKey = opsKey;
+    ui.operations.replaceChildren(
+      ...(ops.length ? ops : ['Nothing runs at this time.']).map((text) => {
+        const li = document.createElement('li');
+        li.textContent = text;
+        if (!ops.length) li.className = 'none';
+        return li;
+      }),
+    );
+  }
   document.body.dataset.time = String(state.time);
 }
 

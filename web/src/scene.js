@@ -10,6 +10,7 @@ import * as THREE from 'three';
 import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
 import { CSS2DRenderer, CSS2DObject } from 'three/addons/renderers/CSS2DRenderer.js';
 import { pipeRoute, subRoute } from './route.js';
+import { Instances, coneGeometry, mergeItems, paint, pickOf, routeParts } from './batches.js';
 
 const SLAB_THICKNESS = 0.12;
 const BACKGROUND = 0x1b2230;
@@ -22,24 +23,11 @@ function colour(hex, fallback = '#b3b3b3') {
   return new THREE.Color(typeof hex === 'string' && /^#[0-9a-f]{6}$/i.test(hex) ? hex : fallback);
 }
 
-const UP = new THREE.Vector3(0, 1, 0);
-
-// A cylinder between two scene points.
-function legMesh(a, b, radius, material) {
-  const dir = new THREE.Vector3().subVectors(b, a);
-  const length = dir.length();
-  const geometry = new THREE.CylinderGeometry(radius, radius, Math.max(length, 1e-6), 10, 1, false);
-  const mesh = new THREE.Mesh(geometry, material);
-  mesh.position.copy(a).addScaledVector(dir, 0.5);
-  if (length > 0) mesh.quaternion.setFromUnitVectors(UP, dir.normalize());
-  return mesh;
-}
-
-function jointMesh(p, radius, material) {
-  const mesh = new THREE.Mesh(new THREE.SphereGeometry(radius, 10, 8), material);
-  mesh.position.copy(p);
-  return mesh;
-}
+// Unit shapes the vessels are instanced from: scaled to (radius, height,
+// radius) with their base at the origin.
+const UNIT_SHELL = new THREE.CylinderGeometry(1, 1, 1, 40, 1, false).translate(0, 0.5, 0);
+const UNIT_FILL = new THREE.CylinderGeometry(0.94, 0.94, 1, 40).translate(0, 0.5, 0);
+const RIM_SEGMENTS = 48;
 
 function disposeTree(object) {
   object.traverse((o) => {
@@ -49,6 +37,12 @@ function disposeTree(object) {
     }
     if (o.isCSS2DObject && o.element) o.element.remove();
   });
+}
+
+function disposeMesh(mesh) {
+  if (!mesh) return;
+  mesh.removeFromParent();
+  mesh.geometry?.dispose();
 }
 
 export class PlantView {
@@ -101,7 +95,10 @@ export class PlantView {
     this.render();
   }
 
-  render() {
+  // A state changes colours and levels only; the labels' places change
+  // with the camera, the layout and the visibility.
+  render({ labels = true } = {}) {
+    if (labels) this.labelsDirty = true;
     if (this.pendingFrame) return;
     this.pendingFrame = requestAnimationFrame(() => {
       this.pendingFrame = 0;
@@ -111,7 +108,10 @@ export class PlantView {
 
   renderNow() {
     this.renderer.render(this.scene, this.camera);
-    this.labels.render(this.scene, this.camera);
+    if (this.labelsDirty) {
+      this.labelsDirty = false;
+      this.labels.render(this.scene, this.camera);
+    }
   }
 
   // Builds every object of the plant from /api/model.
@@ -124,6 +124,7 @@ export class PlantView {
     this.vesselObjects = [];
     this.streamObjects = [];
     this.pickables = [];
+    this.makeBatches(model.vessels.length);
     for (const floor of model.floors) this.addFloor(floor);
     for (const vessel of model.vessels) this.addVessel(vessel);
     for (const stream of model.streams) this.addStream(stream);
@@ -183,85 +184,148 @@ export class PlantView {
     this.pickables.push(slab);
   }
 
+  // The vessels' shells (translucent, brighter while an operation runs),
+  // contents and rims, each one draw call for the whole plant.
+  makeBatches(capacity) {
+    for (const b of [this.idleShells, this.activeShells, this.fills]) b?.dispose();
+    const shell = (opacity) =>
+      new THREE.MeshPhongMaterial({ transparent: true, opacity, depthWrite: false, side: THREE.DoubleSide, shininess: 60 });
+    this.idleShells = new Instances(UNIT_SHELL, shell(0.34), capacity);
+    this.activeShells = new Instances(UNIT_SHELL, shell(0.5), capacity);
+    this.fills = new Instances(UNIT_FILL, new THREE.MeshPhongMaterial({ shininess: 30 }), capacity);
+    for (const b of [this.fills, this.idleShells, this.activeShells]) {
+      this.root.add(b.mesh);
+      this.pickables.push(b.mesh);
+    }
+    this.pipes = null;
+    this.rims = null;
+    this.slugs = null;
+  }
+
   addVessel(vessel) {
     const group = new THREE.Group();
     group.position.copy(toScene([vessel.x, vessel.y, vessel.z]));
     const r = Math.max(0.05, vessel.radius);
     const h = Math.max(0.05, vessel.height);
-
-    const shellMaterial = new THREE.MeshPhongMaterial({
-      color: colour(vessel.colour),
-      transparent: true,
-      opacity: 0.32,
-      depthWrite: false,
-      side: THREE.DoubleSide,
-      shininess: 60,
-    });
-    const shell = new THREE.Mesh(new THREE.CylinderGeometry(r, r, h, 40, 1, false), shellMaterial);
-    shell.position.y = h / 2;
-    shell.userData = { kind: 'vessel', index: vessel.index, item: vessel.item };
-    group.add(shell);
-
-    const rimMaterial = new THREE.LineBasicMaterial({ color: colour(vessel.colour) });
-    const rimGeometry = new THREE.BufferGeometry().setFromPoints(
-      Array.from({ length: 48 }, (_, i) => {
-        const a = (i / 48) * Math.PI * 2;
-        return new THREE.Vector3(Math.cos(a) * r, 0, Math.sin(a) * r);
-      }),
-    );
-    for (const y of [0, h]) {
-      const rim = new THREE.LineLoop(rimGeometry, rimMaterial);
-      rim.position.y = y;
-      group.add(rim);
-    }
-
-    // The contents: a unit-height cylinder scaled to the level.
-    const fillMaterial = new THREE.MeshPhongMaterial({ color: colour('#ff0000'), shininess: 30 });
-    const fillGeometry = new THREE.CylinderGeometry(r * 0.94, r * 0.94, 1, 40);
-    fillGeometry.translate(0, 0.5, 0);
-    const fill = new THREE.Mesh(fillGeometry, fillMaterial);
-    fill.scale.y = 1e-4;
-    fill.visible = false;
-    fill.userData = { kind: 'vessel', index: vessel.index, item: vessel.item };
-    group.add(fill);
-
     const label = this.makeLabel(vessel.name, 'vessel-label');
     label.element.style.color = vessel.labelColour || '#ffff00';
     label.position.set(0, h + 0.25, 0);
     group.add(label);
-
     this.root.add(group);
-    this.vesselObjects[vessel.index] = { group, shell, shellMaterial, rimMaterial, fill, fillMaterial, label, vessel, h };
-    this.pickables.push(shell, fill);
+    this.vesselObjects[vessel.index] = {
+      group,
+      label,
+      vessel,
+      r,
+      h,
+      level: 0,
+      active: false,
+      colour: colour(vessel.colour),
+      contents: colour('#ff0000'),
+      pick: { kind: 'vessel', index: vessel.index, item: vessel.item },
+    };
   }
 
   addStream(stream) {
-    const group = new THREE.Group();
     const straight = this.model.visibility?.straightPipes && stream.kind === 'connecting';
     const route = pipeRoute(stream.fromPoint, stream.toPoint, straight);
     const radius = Math.max(0.02, stream.radius * (stream.kind === 'connecting' ? 0.5 : 0.35));
-    const material = new THREE.MeshPhongMaterial({ color: colour(stream.colour), transparent: true, opacity: 0.75 });
     const scenePoints = route.map(toScene);
-    for (let i = 1; i < scenePoints.length; i += 1) {
-      const leg = legMesh(scenePoints[i - 1], scenePoints[i], radius, material);
-      leg.userData = stream.item ? { kind: 'stream', index: stream.index, item: stream.item } : {};
-      group.add(leg);
-      if (stream.item) this.pickables.push(leg);
-      if (i > 1) group.add(jointMesh(scenePoints[i - 1], radius, material));
-    }
+    const pick = stream.item ? { kind: 'stream', index: stream.index, item: stream.item } : null;
+    const parts = routeParts(scenePoints, radius).map((p) => ({ geometry: p.geometry, pick: p.leg ? pick : null }));
     if (stream.kind !== 'connecting') {
       // Stubs end in a small cone pointing the way the material goes.
       const tipAt = stream.kind === 'input' || stream.kind === 'utility' ? scenePoints[0] : scenePoints.at(-1);
       const dir = new THREE.Vector3().subVectors(scenePoints.at(-1), scenePoints[0]).normalize();
-      const cone = new THREE.Mesh(new THREE.ConeGeometry(radius * 2.2, radius * 4, 12), material);
-      cone.position.copy(tipAt);
-      if (dir.lengthSq() > 0) cone.quaternion.setFromUnitVectors(UP, dir);
-      group.add(cone);
+      parts.push({ geometry: coneGeometry(tipAt, dir, radius * 2.2, radius * 4), pick: null });
     }
-    const slug = new THREE.Group();
-    group.add(slug);
-    this.root.add(group);
-    this.streamObjects[stream.index] = { group, material, slug, route, radius, stream, lastSlug: '' };
+    this.streamObjects[stream.index] = {
+      parts,
+      route,
+      radius,
+      stream,
+      visible: true,
+      colour: colour(stream.colour),
+      slug: null,
+      lastSlug: '',
+    };
+  }
+
+  // The pipes and the rims of the visible items, joined; made again when
+  // the visibility changes.
+  rebuildStatic() {
+    disposeMesh(this.pipes);
+    disposeMesh(this.rims);
+    const streams = this.streamObjects.filter((o) => o && o.visible);
+    const merged = mergeItems(streams.map((o) => ({ parts: o.parts, colour: o.colour })));
+    for (const o of this.streamObjects) if (o) o.range = null;
+    streams.forEach((o, i) => (o.range = merged.ranges[i]));
+    this.pipes = null;
+    if (merged.geometry) {
+      const material = new THREE.MeshPhongMaterial({ vertexColors: true, transparent: true, opacity: 0.75 });
+      this.pipes = new THREE.Mesh(merged.geometry, material);
+      this.pipes.userData = { picks: merged.picks };
+      this.root.add(this.pipes);
+    }
+
+    const vessels = this.vesselObjects.filter((o) => o && o.group.visible);
+    const positions = new Float32Array(vessels.length * RIM_SEGMENTS * 4 * 3);
+    let at = 0;
+    for (const o of vessels) {
+      o.rimRange = { start: at / 3, count: RIM_SEGMENTS * 4 };
+      const p = o.group.position;
+      for (const y of [0, o.h]) {
+        for (let i = 0; i < RIM_SEGMENTS; i += 1) {
+          for (const k of [i, i + 1]) {
+            const a = (k / RIM_SEGMENTS) * Math.PI * 2;
+            positions.set([p.x + Math.cos(a) * o.r, p.y + y, p.z + Math.sin(a) * o.r], at);
+            at += 3;
+          }
+        }
+      }
+    }
+    this.rims = null;
+    if (vessels.length) {
+      const geometry = new THREE.BufferGeometry();
+      geometry.setAttribute('position', new THREE.BufferAttribute(positions, 3));
+      geometry.setAttribute('color', new THREE.BufferAttribute(new Float32Array(positions.length), 3));
+      for (const o of vessels) paint(geometry, o.rimRange, o.colour);
+      this.rims = new THREE.LineSegments(geometry, new THREE.LineBasicMaterial({ vertexColors: true }));
+      this.root.add(this.rims);
+    }
+    this.slugsChanged = true;
+    this.updateVessels();
+    this.updateSlugs();
+  }
+
+  // The instances of the visible vessels, from their state.
+  updateVessels() {
+    const idle = [];
+    const active = [];
+    const fills = [];
+    for (const o of this.vesselObjects) {
+      if (!o || !o.group.visible) continue;
+      const p = o.group.position;
+      (o.active ? active : idle).push({ position: p, sx: o.r, sy: o.h, sz: o.r, colour: o.colour, pick: o.pick });
+      if (o.level > 0) fills.push({ position: p, sx: o.r, sy: Math.max(1e-4, o.level * o.h), sz: o.r, colour: o.contents, pick: o.pick });
+      if (o.rimRange && this.rims) paint(this.rims.geometry, o.rimRange, o.colour);
+    }
+    this.idleShells.set(idle);
+    this.activeShells.set(active);
+    this.fills.set(fills);
+  }
+
+  // The flowing part of every visible pipe, as one mesh.
+  updateSlugs() {
+    if (!this.slugsChanged) return;
+    this.slugsChanged = false;
+    disposeMesh(this.slugs);
+    this.slugs = null;
+    const items = this.streamObjects.filter((o) => o && o.visible && o.slug).map((o) => o.slug);
+    const merged = mergeItems(items);
+    if (!merged.geometry) return;
+    this.slugs = new THREE.Mesh(merged.geometry, new THREE.MeshPhongMaterial({ vertexColors: true, emissive: 0x202020 }));
+    this.root.add(this.slugs);
   }
 
   makeLabel(text, className) {
@@ -290,8 +354,9 @@ export class PlantView {
       const s = o.stream;
       const ends = [s.from, s.to].filter((i) => i !== null && i !== undefined);
       const endsVisible = ends.every((i) => this.vesselObjects[i]?.group.visible !== false);
-      o.group.visible = v.pipes !== false && endsVisible && !(s.crossFloor && v.crossFloorPipes === false);
+      o.visible = v.pipes !== false && endsVisible && !(s.crossFloor && v.crossFloorPipes === false);
     }
+    this.rebuildStatic();
     this.render();
   }
 
@@ -308,35 +373,30 @@ export class PlantView {
     for (const vs of state.vessels || []) {
       const o = this.vesselObjects[vs.index];
       if (!o) continue;
-      const level = Math.min(1, Math.max(0, Number(vs.volume) || 0));
-      o.level = level;
-      o.fill.visible = level > 0;
-      o.fill.scale.y = Math.max(1e-4, level * o.h);
-      o.fillMaterial.color.copy(colour(vs.contents, '#ff0000'));
-      o.shellMaterial.color.copy(colour(vs.colour));
-      o.rimMaterial.color.copy(colour(vs.colour));
-      o.shellMaterial.opacity = vs.active ? 0.5 : 0.34;
-      o.label.element.classList.toggle('active', !!vs.active);
+      o.level = Math.min(1, Math.max(0, Number(vs.volume) || 0));
+      o.contents = colour(vs.contents, '#ff0000');
+      o.colour = colour(vs.colour);
+      o.active = !!vs.active;
+      o.label.element.classList.toggle('active', o.active);
     }
     for (const ss of state.streams || []) {
       const o = this.streamObjects[ss.index];
       if (!o) continue;
-      o.material.color.copy(colour(ss.colour));
+      o.colour = colour(ss.colour);
+      if (this.pipes) paint(this.pipes.geometry, o.range, o.colour);
       const key = ss.flowing ? `${ss.segmentStart}:${ss.segmentEnd}:${ss.contents}` : '';
       if (key === o.lastSlug) continue;
       o.lastSlug = key;
-      disposeTree(o.slug);
-      o.slug.clear();
+      this.slugsChanged = true;
+      for (const part of o.slug?.parts || []) part.geometry.dispose();
+      o.slug = null;
       if (!ss.flowing) continue;
-      const part = subRoute(o.route, ss.segmentStart, ss.segmentEnd).map(toScene);
-      const material = new THREE.MeshPhongMaterial({ color: colour(ss.contents, '#ff0000'), emissive: 0x202020 });
-      for (let i = 1; i < part.length; i += 1) {
-        o.slug.add(legMesh(part[i - 1], part[i], o.radius * 1.45, material));
-        if (i > 1) o.slug.add(jointMesh(part[i - 1], o.radius * 1.45, material));
-      }
-      if (part.length < 2) material.dispose();
+      const points = subRoute(o.route, ss.segmentStart, ss.segmentEnd).map(toScene);
+      if (points.length >= 2) o.slug = { parts: routeParts(points, o.radius * 1.45), colour: colour(ss.contents, '#ff0000') };
     }
-    this.render();
+    this.updateVessels();
+    this.updateSlugs();
+    this.render({ labels: false });
   }
 
   // Marks the selected items (their red shell colour comes with the state).
@@ -378,25 +438,31 @@ export class PlantView {
 
   setColours(colours) {
     for (const [index, hex] of Object.entries(colours?.streams || {})) {
-      this.streamObjects[index]?.material.color.copy(colour(hex));
+      const o = this.streamObjects[index];
+      if (!o) continue;
+      o.colour = colour(hex);
+      if (this.pipes) paint(this.pipes.geometry, o.range, o.colour);
     }
     for (const [index, hex] of Object.entries(colours?.vessels || {})) {
       const o = this.vesselObjects[index];
-      if (o) {
-        o.shellMaterial.color.copy(colour(hex));
-        o.rimMaterial.color.copy(colour(hex));
-      }
+      if (o) o.colour = colour(hex);
     }
     for (const [index, hex] of Object.entries(colours?.floors || {})) {
       this.floorObjects[index]?.material.color.copy(colour(hex));
     }
+    this.updateVessels();
     this.render();
   }
 
   bounds() {
     const box = new THREE.Box3();
     for (const o of this.floorObjects || []) if (o) box.expandByObject(o.slab);
-    for (const o of this.vesselObjects || []) if (o) box.expandByObject(o.shell);
+    for (const o of this.vesselObjects || []) {
+      if (!o) continue;
+      const p = o.group.position;
+      box.expandByPoint(new THREE.Vector3(p.x - o.r, p.y, p.z - o.r));
+      box.expandByPoint(new THREE.Vector3(p.x + o.r, p.y + o.h, p.z + o.r));
+    }
     if (box.isEmpty()) box.set(new THREE.Vector3(-5, 0, -5), new THREE.Vector3(5, 3, 5));
     return box;
   }
@@ -472,10 +538,19 @@ export class PlantView {
       for (let p = o; p; p = p.parent) if (!p.visible) return false;
       return true;
     };
-    const hits = this.raycaster.intersectObjects(this.pickables, false).filter((h) => visible(h.object));
+    const hits = this.raycaster
+      .intersectObjects([...this.pickables, ...(this.pipes ? [this.pipes] : [])], false)
+      .filter((h) => visible(h.object))
+      .map((h) => {
+        const d = h.object.userData;
+        if (d.instances) return d.instances[h.instanceId];
+        if (d.picks) return pickOf(d.picks, h.faceIndex);
+        return d;
+      })
+      .filter((d) => d && d.kind);
     for (const kind of ['vessel', 'stream', 'floor']) {
-      const hit = hits.find((h) => h.object.userData.kind === kind);
-      if (hit) return hit.object.userData;
+      const hit = hits.find((d) => d.kind === kind);
+      if (hit) return hit;
     }
     return null;
   }
@@ -498,6 +573,6 @@ export class PlantView {
 
   vesselLevel(index) {
     const o = this.vesselObjects?.[index];
-    return o ? (o.fill.visible ? o.fill.scale.y / o.h : 0) : null;
+    return o ? (o.level > 0 ? Math.max(1e-4, o.level * o.h) / o.h : 0) : null;
   }
 }
