@@ -16,7 +16,7 @@ const ONE = new THREE.Vector3(1, 1, 1);
 export function legGeometry(a, b, radius) {
   const dir = new THREE.Vector3().subVectors(b, a);
   const length = dir.length();
-  const geometry = new THREE.CylinderGeometry(radius, radius, Math.max(length, 1e-6), 10, 1, false);
+  const geometry = new THREE.CylinderGeometry(radius, radius, Math.max(length, 1e-6), 8, 1, true);
   const turn = new THREE.Quaternion();
   if (length > 0) turn.setFromUnitVectors(UP, dir.clone().normalize());
   const centre = a.clone().addScaledVector(dir, 0.5);
@@ -24,7 +24,7 @@ export function legGeometry(a, b, radius) {
 }
 
 export function jointGeometry(p, radius) {
-  return new THREE.SphereGeometry(radius, 10, 8).translate(p.x, p.y, p.z);
+  return new THREE.SphereGeometry(radius, 8, 6).translate(p.x, p.y, p.z);
 }
 
 // A cone with its centre at `at`, pointing along `dir`.

@@ -187,35 +187,34 @@ export class GanttChart {
       g.beginPath();
       g.rect(axis.left, y, axis.right - axis.left, ROW);
       g.clip();
-      g.fillStyle = 'rgba(160, 170, 185, 0.35)';
+      const pen = new Pen(g);
       for (const s of row.nonWorking || []) {
         if (s.end < v.from || s.start > v.to) continue;
-        g.fillRect(x(s.start), y, Math.max(1, x(s.end) - x(s.start)), ROW);
+        pen.bar('rgba(160, 170, 185, 0.35)', 1, x(s.start), y, x(s.end) - x(s.start), ROW);
       }
-      g.fillStyle = '#b9c3d6';
       for (const s of row.inUse || []) {
         if (s.end < v.from || s.start > v.to) continue;
-        g.fillRect(x(s.start), y + 7, Math.max(1, x(s.end) - x(s.start)), ROW - 14);
+        pen.bar('#b9c3d6', 1, x(s.start), y + 7, x(s.end) - x(s.start), ROW - 14);
       }
       for (const b of row.blocks || []) {
         if (b.end < v.from || b.start > v.to) continue;
         const x0 = x(b.start);
         const w = Math.max(1, x(b.end) - x0);
         const lit = this.highlight === null || batchesOf(b).includes(this.highlight);
-        g.globalAlpha = lit ? 1 : 0.4;
-        g.fillStyle = b.count ? (b.batches.length === 1 ? b.colour : MIXED) : b.colour;
-        g.fillRect(x0, y + 3, w, ROW - 6);
+        const fill = b.count ? (b.batches.length === 1 ? b.colour : MIXED) : b.colour;
+        pen.bar(fill, lit ? 1 : 0.4, x0, y + 3, w, ROW - 6);
         if (this.highlight !== null && lit && w >= 6) {
+          g.globalAlpha = 1;
           g.strokeStyle = '#111';
           g.lineWidth = 2;
           g.strokeRect(x0 + 1, y + 4, w - 2, ROW - 8);
         } else if (this.highlight !== null && lit) {
           // Too narrow to outline without hiding its colour: marks above
           // and below instead.
-          g.fillStyle = '#111';
-          g.fillRect(x0, y + 1, w, 2);
-          g.fillRect(x0, y + ROW - 3, w, 2);
+          pen.bar('#111', 1, x0, y + 1, w, 2);
+          pen.bar('#111', 1, x0, y + ROW - 3, w, 2);
         } else if (w >= 4) {
+          g.globalAlpha = 1;
           g.strokeStyle = 'rgba(0, 0, 0, 0.35)';
           g.lineWidth = 0.5;
           g.strokeRect(x0 + 0.25, y + 3.25, w - 0.5, ROW - 6.5);
@@ -340,6 +339,25 @@ export class GanttChart {
 
 // Sizes a canvas to CSS pixels at the display's resolution; its context
 // draws in CSS pixels, cleared.
+// Filled bars on whole pixels, the fill style set only when it changes.
+// Edges that fall between pixels are blended (anti-aliased), and for the
+// thousands of slivers of a zoomed-out row that blending is most of what
+// the canvas spends on a frame.
+class Pen {
+  constructor(g) {
+    this.g = g;
+    this.style = null;
+  }
+
+  bar(style, alpha, x, y, w, h) {
+    const g = this.g;
+    if (style !== this.style) g.fillStyle = this.style = style;
+    if (alpha !== g.globalAlpha) g.globalAlpha = alpha;
+    const x0 = Math.round(x);
+    g.fillRect(x0, y, Math.max(1, Math.round(x + w) - x0), h);
+  }
+}
+
 function fit(canvas, width, height, options) {
   const dpr = window.devicePixelRatio || 1;
   if (canvas.width !== Math.round(width * dpr) || canvas.height !== Math.round(height * dpr)) {

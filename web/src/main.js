@@ -171,6 +171,7 @@ const MAX_CATCH_UP = 10;
 let playing = null;
 function stop() {
   playing = null;
+  view.setPlaying(false);
   document.body.dataset.playing = '';
   for (const id of ['play-forward', 'play-backward']) $(id).classList.remove('on');
 }
@@ -180,6 +181,7 @@ async function play(direction) {
   stop();
   const run = {};
   playing = direction;
+  view.setPlaying(true);
   play.current = run;
   const live = () => playing === direction && play.current === run;
   document.body.dataset.playing = direction;

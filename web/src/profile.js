@@ -49,6 +49,18 @@ function fillSelect(select, options, keep) {
 }
 
 // The value a step series holds at t (points ascending), or null before it.
+// The index of the first point at or after t.
+function firstAtOrAfter(points, t) {
+  let lo = 0;
+  let hi = points.length;
+  while (lo < hi) {
+    const mid = (lo + hi) >> 1;
+    if (points[mid].t < t) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo;
+}
+
 function valueAt(points, t) {
   let lo = 0;
   let hi = points.length;
@@ -305,41 +317,65 @@ export class ProfileChart {
       series.forEach((s, k) => {
         const colour = series.length > 1 ? COLOURS[k % COLOURS.length] : '#1f77b4';
         const lift = (t) => (stacked ? valueAt(base[k], t) ?? 0 : 0);
-        g.beginPath();
-        s.points.forEach((p, i) => {
-          const px = axis.x(Math.max(p.t, v.from - v.span));
-          const py = y(lift(p.t) + Number(p.value));
-          if (i === 0) g.moveTo(px, py);
-          else {
-            g.lineTo(px, y(lift(p.t) + Number(s.points[i - 1].value)));
-            g.lineTo(px, py);
+        // Only the points in view (and the one before it) are drawn: the
+        // answer spans a screen either side, and a long path costs the
+        // canvas its full length however much of it the clip hides.
+        const pts = s.points;
+        const first = Math.max(0, firstAtOrAfter(pts, v.from) - 1);
+        const last = Math.min(pts.length, firstAtOrAfter(pts, v.to) + 1);
+        const px = (p) => Math.round(axis.x(Math.max(p.t, v.from - v.span))) + 0.5;
+        // The step line as whole-pixel rectangles, 2 px thick: a stroked
+        // path of thousands of steps is blended along every edge, and that
+        // costs the canvas several times the rest of the chart.
+        const line = [];
+        let at = null;
+        for (let i = first; i < last; i += 1) {
+          const p = pts[i];
+          const x = px(p) - 0.5;
+          const level = Math.round(y(lift(p.t) + Number(p.value)));
+          if (at !== null) {
+            const before = Math.round(y(lift(p.t) + Number(pts[i - 1].value)));
+            if (before === at.level && level === at.level) continue;
+            line.push([at.x, at.level - 1, x - at.x + 1, 2]);
+            if (before !== at.level) line.push([x - 1, Math.min(at.level, before) - 1, 2, Math.abs(before - at.level) + 2]);
+            if (level !== before) line.push([x - 1, Math.min(before, level) - 1, 2, Math.abs(level - before) + 2]);
           }
-        });
-        if (s.points.length) g.lineTo(axis.right + 1, y(lift(v.to) + Number(s.points.at(-1).value)));
+          at = { x, level };
+        }
+        if (at !== null) {
+          const end = Math.round(y(lift(v.to) + Number(pts[last - 1].value)));
+          if (end !== at.level) line.push([at.x - 1, Math.min(at.level, end) - 1, 2, Math.abs(end - at.level) + 2]);
+          line.push([at.x, end - 1, axis.right + 1 - at.x, 2]);
+        }
         // Stacked, each series is the band between its base and its top.
         if (stacked) {
-          g.fillStyle = colour;
-          g.globalAlpha = 0.25;
-          s.points.forEach((p, i) => {
-            const x0 = axis.x(Math.max(p.t, v.from - v.span));
-            const x1 = i + 1 < s.points.length ? axis.x(s.points[i + 1].t) : axis.right + 1;
+          const band = new Path2D();
+          for (let i = first; i < last; i += 1) {
+            const p = pts[i];
+            const x0 = px(p) - 0.5;
+            const x1 = i + 1 < pts.length ? Math.round(axis.x(pts[i + 1].t)) : axis.right + 1;
             const y0 = y(lift(p.t));
             const y1 = y(lift(p.t) + Number(p.value));
-            if (x1 > axis.left && x0 < axis.right) g.fillRect(x0, y1, x1 - x0, y0 - y1);
-          });
+            if (x1 > axis.left && x0 < axis.right) band.rect(x0, y1, x1 - x0, y0 - y1);
+          }
+          g.fillStyle = colour;
+          g.globalAlpha = 0.25;
+          g.fill(band);
           g.globalAlpha = 1;
         }
-        g.strokeStyle = colour;
-        g.lineWidth = 1.5;
-        g.stroke();
+        g.fillStyle = colour;
+        for (const [x, y0, w, h] of line) g.fillRect(x, y0, w, h);
         // A column's extremes, where the server merged several points.
+        const extremes = new Path2D();
+        for (let i = first; i < last; i += 1) {
+          const p = pts[i];
+          if (p.min === undefined) continue;
+          const top = Math.round(y(lift(p.t) + Number(p.max)));
+          extremes.rect(px(p) - 0.5, top, 1, Math.max(1, Math.round(y(lift(p.t) + Number(p.min))) - top));
+        }
         g.fillStyle = colour;
         g.globalAlpha = 0.45;
-        for (const p of s.points) {
-          if (p.min === undefined) continue;
-          const top = y(lift(p.t) + Number(p.max));
-          g.fillRect(axis.x(p.t), top, 1, Math.max(1, y(lift(p.t) + Number(p.min)) - top));
-        }
+        g.fill(extremes);
         g.globalAlpha = 1;
       });
       g.restore();

@@ -25,8 +25,8 @@ function colour(hex, fallback = '#b3b3b3') {
 
 // Unit shapes the vessels are instanced from: scaled to (radius, height,
 // radius) with their base at the origin.
-const UNIT_SHELL = new THREE.CylinderGeometry(1, 1, 1, 40, 1, false).translate(0, 0.5, 0);
-const UNIT_FILL = new THREE.CylinderGeometry(0.94, 0.94, 1, 40).translate(0, 0.5, 0);
+const UNIT_SHELL = new THREE.CylinderGeometry(1, 1, 1, 32, 1, false).translate(0, 0.5, 0);
+const UNIT_FILL = new THREE.CylinderGeometry(0.94, 0.94, 1, 32).translate(0, 0.5, 0);
 const RIM_SEGMENTS = 48;
 
 function disposeTree(object) {
@@ -56,7 +56,10 @@ export class PlantView {
     // Antialiasing multiplies the fragments of every frame, and a preserved
     // buffer costs a copy a frame: without them a playing clock keeps pace.
     this.renderer = new THREE.WebGLRenderer({ antialias: false, preserveDrawingBuffer: false });
-    this.renderer.setPixelRatio(Math.min(window.devicePixelRatio || 1, 2));
+    this.fullRatio = Math.min(window.devicePixelRatio || 1, 2);
+    this.renderer.setPixelRatio(this.fullRatio);
+    this.playing = false;
+    this.renderTimes = [];
     this.renderer.setClearColor(BACKGROUND, 1);
     container.appendChild(this.renderer.domElement);
     this.renderer.domElement.classList.add('scene-canvas');
@@ -106,7 +109,34 @@ export class PlantView {
     });
   }
 
+  // While the clock plays, a display that cannot draw the scene at the
+  // frame rate (software GL draws it in 20-40 ms at full size) gets it at a
+  // lower resolution, down to half; pausing draws it sharp again.
+  setPlaying(on) {
+    this.playing = on;
+    this.renderTimes = [];
+    if (!on && this.renderer.getPixelRatio() !== this.fullRatio) {
+      this.renderer.setPixelRatio(this.fullRatio);
+      this.resize();
+    }
+  }
+
+  adaptResolution() {
+    const times = this.renderTimes;
+    times.push(performance.now());
+    if (times.length < 12) return;
+    const intervals = times.slice(1).map((t, i) => t - times[i]).sort((a, b) => a - b);
+    this.renderTimes = [];
+    const ratio = this.renderer.getPixelRatio();
+    const floor = this.fullRatio / 2;
+    if (intervals[intervals.length >> 1] > 21 && ratio > floor) {
+      this.renderer.setPixelRatio(Math.max(floor, ratio * 0.75));
+      this.resize();
+    }
+  }
+
   renderNow() {
+    if (this.playing) this.adaptResolution();
     this.renderer.render(this.scene, this.camera);
     if (this.labelsDirty) {
       this.labelsDirty = false;
