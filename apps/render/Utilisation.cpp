@@ -19,16 +19,18 @@ namespace {
 using Spans = std::vector<std::pair<long, long>>;
 
 // The stretches clipped to [from, to], sorted and merged where they meet.
-Spans unite(Spans spans, long from, long to)
+Spans unite(const Spans& all, long from, long to)
 {
-    Spans out;
-    for (auto& [a, b] : spans) {
+    // Clipped to the window first: a window of a day in a year's run sorts
+    // a day's spans, not the year's.
+    Spans spans, out;
+    for (auto [a, b] : all) {
         a = std::max(a, from);
         b = std::min(b, to);
+        if (b > a) spans.emplace_back(a, b);
     }
     std::sort(spans.begin(), spans.end());
     for (const auto& [a, b] : spans) {
-        if (b <= a) continue;
         if (!out.empty() && a <= out.back().second)
             out.back().second = std::max(out.back().second, b);
         else
@@ -148,13 +150,23 @@ Shares ShareOfSpan(const std::vector<LodBlock>& blocks, const std::vector<LodStr
 
 Utilisation MeasureUtilisation(const GanttFacility& facility, long from, long to)
 {
+    std::vector<RowBlocks> rows;
+    for (int v = 0; v < facility.GetNumSchedVessels(); ++v)
+        rows.push_back(ReadRowBlocks(facility, v));
+    Utilisation u = MeasureVesselUse(facility, rows, RunEndSeconds(facility), from, to);
+    measureSteps(facility, u);
+    return u;
+}
+
+Utilisation MeasureVesselUse(const GanttFacility& facility, const std::vector<RowBlocks>& rows, long span, long from,
+                             long to)
+{
     Utilisation u;
     u.from = from;
     u.to = to;
-    const long span = RunEndSeconds(facility);
     double busiest = 0;
-    for (int v = 0; v < facility.GetNumSchedVessels(); ++v) {
-        const RowBlocks row = ReadRowBlocks(facility, v);
+    for (int v = 0; v < facility.GetNumSchedVessels() && v < static_cast<int>(rows.size()); ++v) {
+        const RowBlocks& row = rows[v];
         VesselUse use;
         const Vessel* vessel = facility.GetVesselByIndex(v);
         use.tag = vessel ? vessel->GetName().str() : std::string();
@@ -175,7 +187,6 @@ Utilisation MeasureUtilisation(const GanttFacility& facility, long from, long to
         }
         u.vessels.push_back(std::move(use));
     }
-    measureSteps(facility, u);
     return u;
 }
 

@@ -53,6 +53,15 @@ struct Utilisation {
 
 Utilisation MeasureUtilisation(const GanttFacility& facility, long from, long to);
 
+struct RowBlocks;
+
+// The vessels' shares and the bottleneck only (no steps), from rows already
+// read by ReadRowBlocks (one per schedule row) and the schedule's end
+// (RunEndSeconds): what a viewer asks for on every zoom, without walking
+// the run's texts again.
+Utilisation MeasureVesselUse(const GanttFacility& facility, const std::vector<RowBlocks>& rows, long span, long from,
+                             long to);
+
 // One stacked bar per vessel (running, holding, idle, non-working) in the
 // schedule's row order, labels on the Gantt chart's left margin, the
 // bottleneck marked; an inline <svg> for the report.

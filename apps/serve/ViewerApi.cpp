@@ -79,7 +79,8 @@ ViewerApi::ViewerApi(std::unique_ptr<ViewerFacility> plant, std::unique_ptr<Gant
     : m_plant(std::move(plant)), m_schedule(std::move(schedule))
 {
     m_plant->SetThreeDAnimCtrlCtrl(&m_events);
-    m_runEnd = std::max(cli::RunEndSeconds(*m_schedule), m_plant->GetLastAnimationTime());
+    m_scheduleEnd = cli::RunEndSeconds(*m_schedule);
+    m_runEnd = std::max(m_scheduleEnd, m_plant->GetLastAnimationTime());
 }
 
 ViewerApi::~ViewerApi()
@@ -611,7 +612,7 @@ json ViewerApi::Gantt(const Query& query)
 json ViewerApi::Utilisation(const Query& query)
 {
     const cli::TimeWindow w = window(query);
-    const cli::Utilisation u = cli::MeasureUtilisation(*m_schedule, w.from, w.to);
+    const cli::Utilisation u = cli::MeasureVesselUse(*m_schedule, rowTimes(), m_scheduleEnd, w.from, w.to);
     json vessels = json::array();
     for (const cli::VesselUse& v : u.vessels)
         vessels.push_back({{"tag", v.tag},

@@ -101,6 +101,7 @@ private:
     std::unique_ptr<GanttFacility> m_schedule;
     EventLog m_events;
     long m_runEnd = 0;
+    long m_scheduleEnd = 0; // the schedule's own end, without the animation's
     std::vector<cli::RowBlocks> m_rowTimes;
     // Profile sums by type, setting, group and component (each with whether
     // it is given), in seconds; at most kProfilesKept.
