@@ -43,6 +43,7 @@ function disposeMesh(mesh) {
   if (!mesh) return;
   mesh.removeFromParent();
   mesh.geometry?.dispose();
+  mesh.material?.dispose();
 }
 
 export class PlantView {
@@ -230,6 +231,7 @@ export class PlantView {
     this.pipes = null;
     this.rims = null;
     this.slugs = null;
+    this.slugMaterial = null;
   }
 
   addVessel(vessel) {
@@ -349,12 +351,16 @@ export class PlantView {
   updateSlugs() {
     if (!this.slugsChanged) return;
     this.slugsChanged = false;
-    disposeMesh(this.slugs);
-    this.slugs = null;
+    if (this.slugs) {
+      this.slugs.removeFromParent();
+      this.slugs.geometry.dispose();
+      this.slugs = null;
+    }
     const items = this.streamObjects.filter((o) => o && o.visible && o.slug).map((o) => o.slug);
     const merged = mergeItems(items);
     if (!merged.geometry) return;
-    this.slugs = new THREE.Mesh(merged.geometry, new THREE.MeshPhongMaterial({ vertexColors: true, emissive: 0x202020 }));
+    this.slugMaterial ??= new THREE.MeshPhongMaterial({ vertexColors: true, emissive: 0x202020 });
+    this.slugs = new THREE.Mesh(merged.geometry, this.slugMaterial);
     this.root.add(this.slugs);
   }
 
