@@ -3,7 +3,6 @@
 // same files, and the results-specific finishing steps.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
@@ -21,9 +20,10 @@
 
 #include "SampleDatabase.h"
 #include "TestSupport.h"
-#include "batchplant/db/RecordsetCatalog.h"
+#include "db/RecordsetCatalog.h"
+#include "db/Sqlite.h"
 #include "batchplant/db/ResultsSchema.h"
-#include "batchplant/db/SqlDialect.h"
+#include "db/SqlDialect.h"
 
 namespace fs = std::filesystem;
 using batchplant::test::CommandResult;
@@ -378,12 +378,12 @@ ColumnSet columnsTheQueriesNeed()
                 static_cast<ColumnSet*>(ctx)->insert({lower(table), lower(column)});
             return SQLITE_OK;
         };
-        sqlite3_set_authorizer(dao.GetHandle(), collect, &read);
+        sqlite3_set_authorizer(dao.GetConnection()->get(), collect, &read);
         sqlite3_stmt* s = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(dao.GetHandle(), translated.sql.c_str(), -1, &s, nullptr), SQLITE_OK)
-            << entry.name << ": " << sqlite3_errmsg(dao.GetHandle());
+        EXPECT_EQ(sqlite3_prepare_v2(dao.GetConnection()->get(), translated.sql.c_str(), -1, &s, nullptr), SQLITE_OK)
+            << entry.name << ": " << sqlite3_errmsg(dao.GetConnection()->get());
         sqlite3_finalize(s);
-        sqlite3_set_authorizer(dao.GetHandle(), nullptr, nullptr);
+        sqlite3_set_authorizer(dao.GetConnection()->get(), nullptr, nullptr);
         for (const auto& [table, column] : read)
             if (bound.count(column) || mentions(translated.sql, column)) out.insert({table, column});
     }

@@ -27,7 +27,7 @@
 
 #include "FuzzSupport.h"
 #include "batchplant/db/ResultsSchema.h"
-#include "batchplant/db/SqlDialect.h"
+#include "db/SqlDialect.h"
 
 using namespace batchplant;
 using namespace batchplant::fuzz;
