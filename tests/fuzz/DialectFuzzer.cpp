@@ -27,6 +27,7 @@
 
 #include "FuzzSupport.h"
 #include "batchplant/db/ResultsSchema.h"
+#include "db/JetTokenizer.h"
 #include "db/SqlDialect.h"
 
 using namespace batchplant;
@@ -34,12 +35,7 @@ using namespace batchplant::fuzz;
 
 namespace {
 
-std::string upper(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
+using jet::upper;
 
 // The results schema with its saved queries, read-only, for preparing.
 sqlite3* SchemaDb()
