@@ -10,7 +10,7 @@
 
 #include "Command.h"
 #include "render/Load.h"
-#include "batchplant/db/RecordsetCatalog.h"
+#include "db/RecordsetCatalog.h"
 
 namespace batchplant::cli {
 namespace {

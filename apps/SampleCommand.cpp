@@ -11,7 +11,7 @@
 #include <system_error>
 
 #include "Command.h"
-#include "batchplant/db/SampleGenerator.h"
+#include "sample/SampleGenerator.h"
 
 namespace {
 

@@ -1,6 +1,5 @@
 #include "BenchSupport.h"
 
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "batchplant/db/SampleGenerator.h"
+#include "sample/SampleGenerator.h"
 
 namespace batchplant::bench {
 
@@ -146,23 +145,22 @@ StatementRecorder::~StatementRecorder()
     activeRecorder = nullptr;
 }
 
-void ReadRowBare(sqlite3_stmt* st, int columns, double& sum, std::string& text)
+void ReadRowBare(const sqlite::Statement& st, int columns, double& sum, std::string& text)
 {
     for (int c = 0; c < columns; ++c) {
-        switch (sqlite3_column_type(st, c)) {
+        switch (st.type(c)) {
         case SQLITE_INTEGER:
-            sum += static_cast<double>(sqlite3_column_int64(st, c));
+            sum += static_cast<double>(st.integer(c));
             break;
         case SQLITE_FLOAT:
-            sum += sqlite3_column_double(st, c);
+            sum += st.real(c);
             break;
         case SQLITE_TEXT:
-            text.assign(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
-                        static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+            text.assign(st.textView(c));
             break;
         case SQLITE_BLOB:
-            text.assign(static_cast<const char*>(sqlite3_column_blob(st, c)),
-                        static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+            text.assign(static_cast<const char*>(sqlite3_column_blob(st.get(), c)),
+                        static_cast<std::size_t>(sqlite3_column_bytes(st.get(), c)));
             break;
         default:
             break;
@@ -172,37 +170,20 @@ void ReadRowBare(sqlite3_stmt* st, int columns, double& sum, std::string& text)
 
 FloorCount ReplayStatements(const std::string& path, const std::vector<std::string>& statements)
 {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        throw std::runtime_error("cannot open " + path);
-    }
+    const sqlite::Connection db(path, SQLITE_OPEN_READONLY);
     FloorCount count;
     std::string text;
     double sum = 0.0;
     for (const std::string& sql : statements) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr) != SQLITE_OK) {
-            const std::string why = sqlite3_errmsg(db);
-            sqlite3_close(db);
-            throw std::runtime_error("cannot prepare " + sql + ": " + why);
-        }
+        sqlite::Statement st(db, sql);
         ++count.statements;
-        const int columns = sqlite3_column_count(st);
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const int columns = st.columnCount();
+        while (st.step()) {
             ++count.rows;
             ReadRowBare(st, columns, sum, text);
             count.values += columns;
         }
-        sqlite3_finalize(st);
-        if (rc != SQLITE_DONE) {
-            const std::string why = sqlite3_errmsg(db);
-            sqlite3_close(db);
-            throw std::runtime_error("cannot step " + sql + ": " + why);
-        }
     }
-    sqlite3_close(db);
     // Keep the reads from being optimised away.
     volatile double sink = sum + static_cast<double>(text.size());
     (void)sink;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-struct sqlite3_stmt;
+#include "db/Sqlite.h"
 
 namespace batchplant::bench {
 
@@ -52,7 +52,7 @@ FloorCount ReplayStatements(const std::string& path, const std::vector<std::stri
 // Reads every column of the row `st` stands on into a value of its kind:
 // numbers summed into `sum`, text and blobs copied into `text`. The floor's
 // unit of work.
-void ReadRowBare(sqlite3_stmt* st, int columns, double& sum, std::string& text);
+void ReadRowBare(const sqlite::Statement& st, int columns, double& sum, std::string& text);
 
 // Resident set of this process now, and its peak, in kB.
 long ResidentKb();

@@ -6,7 +6,6 @@
 // largest scale measured (100 gives over a million stream rows).
 
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,7 +16,8 @@
 #include <string>
 
 #include "BenchSupport.h"
-#include "batchplant/db/RecordsetCatalog.h"
+#include "db/RecordsetCatalog.h"
+#include "db/Sqlite.h"
 
 namespace {
 
@@ -84,20 +84,15 @@ void BM_RawWalk(benchmark::State& state, const char* name)
 
     long rows = 0;
     for (auto _ : state) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db.GetHandle(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-            state.SkipWithError("prepare failed");
-            return;
-        }
-        const int n = sqlite3_column_count(st);
+        sqlite::Statement st(*db.GetConnection(), sql);
+        const int n = st.columnCount();
         std::string text;
         double sum = 0.0;
         rows = 0;
-        while (sqlite3_step(st) == SQLITE_ROW) {
+        while (st.step()) {
             ++rows;
             bench::ReadRowBare(st, n, sum, text);
         }
-        sqlite3_finalize(st);
         benchmark::DoNotOptimize(sum);
         benchmark::DoNotOptimize(text);
     }

@@ -35,7 +35,7 @@
 #include "BenchSupport.h"
 #include "Summary.h"
 #include "batchplant/db/Dao.h"
-#include "batchplant/db/RecordsetCatalog.h"
+#include "db/RecordsetCatalog.h"
 #include "batchplant/gantt/GanttFacility.h"
 #include "batchplant/model/Facility.h"
 #include "batchplant/model/Stream.h"

@@ -68,17 +68,17 @@ unsigned long totalRows(const JetFile& jet)
 
 std::string createTableSql(const JetTable& table)
 {
-    std::string sql = "CREATE TABLE " + quoteName(table.name) + " (";
+    std::string sql = "CREATE TABLE " + sqlite::quoteName(table.name) + " (";
     for (std::size_t c = 0; c < table.columns.size(); ++c) {
         if (c) sql += ", ";
-        sql += quoteName(table.columns[c].name) + " " + sqliteTypeOf(table.columns[c]);
+        sql += sqlite::quoteName(table.columns[c].name) + " " + sqliteTypeOf(table.columns[c]);
     }
     return sql + ")";
 }
 
 std::string insertSql(const JetTable& table)
 {
-    std::string sql = "INSERT INTO " + quoteName(table.name) + " VALUES (";
+    std::string sql = "INSERT INTO " + sqlite::quoteName(table.name) + " VALUES (";
     for (std::size_t c = 0; c < table.columns.size(); ++c)
         sql += c ? ", ?" : "?";
     return sql + ")";
@@ -86,7 +86,7 @@ std::string insertSql(const JetTable& table)
 
 } // namespace
 
-ConversionCounts copyTables(JetFile& jet, Database& out, bool showProgress, Reporter& report)
+ConversionCounts copyTables(JetFile& jet, sqlite::Connection& out, bool showProgress, Reporter& report)
 {
     ConversionCounts counts;
     Progress progress(showProgress, totalRows(jet));
@@ -101,10 +101,10 @@ ConversionCounts copyTables(JetFile& jet, Database& out, bool showProgress, Repo
         }
         try {
             out.exec(createTableSql(table));
-        } catch (const WriteError& e) {
+        } catch (const CDaoException& e) {
             throw WriteError("cannot create table '" + table.name + "': " + e.what());
         }
-        Statement insert(out, insertSql(table));
+        sqlite::Statement insert(out, insertSql(table));
         std::set<std::size_t> rawDateColumns; // columns with a date outside years 100-9999
 
         const unsigned long rows = jet.readRows(i, [&](const std::vector<JetValue>& values) {
@@ -113,7 +113,7 @@ ConversionCounts copyTables(JetFile& jet, Database& out, bool showProgress, Repo
                 const int p = static_cast<int>(c) + 1;
                 switch (v.kind) {
                 case JetValue::Null:
-                    insert.bindNull(p);
+                    insert.bind(p, sqlite::Null{});
                     break;
                 case JetValue::Integer:
                     insert.bind(p, v.integer);
@@ -144,7 +144,7 @@ ConversionCounts copyTables(JetFile& jet, Database& out, bool showProgress, Repo
             }
             try {
                 insert.step();
-            } catch (const WriteError& e) {
+            } catch (const CDaoException& e) {
                 throw WriteError("cannot write a row of table '" + table.name + "': " + e.what());
             }
             insert.reset();

@@ -6,7 +6,8 @@
 
 #include "JetFile.h"
 #include "Report.h"
-#include "Sqlite.h"
+#include "Errors.h"
+#include "db/Sqlite.h"
 
 namespace batchplant::cli::importer {
 
@@ -27,6 +28,6 @@ struct ConversionCounts {
 
 // Creates and fills one table per user table of `jet` inside the caller's
 // transaction. `showProgress` draws a bar on stderr as rows are copied.
-ConversionCounts copyTables(JetFile& jet, Database& out, bool showProgress, Reporter& report);
+ConversionCounts copyTables(JetFile& jet, sqlite::Connection& out, bool showProgress, Reporter& report);
 
 } // namespace batchplant::cli::importer

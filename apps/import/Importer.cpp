@@ -13,7 +13,7 @@
 #include "PostProcess.h"
 #include "ReaderGuard.h"
 #include "Report.h"
-#include "Sqlite.h"
+#include "db/Sqlite.h"
 #include "TempOutput.h"
 
 namespace batchplant::cli::importer {
@@ -40,17 +40,17 @@ void checkPaths(const ImportOptions& o)
 }
 
 // Copies a SQLite database page by page into `out` (read-only on the input).
-void copySqlite(const std::string& input, Database& out)
+void copySqlite(const std::string& input, sqlite::Connection& out)
 {
-    Database in;
+    sqlite::Connection in;
     try {
-        in = Database("file:" + input + "?mode=ro", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        in = sqlite::Connection("file:" + input + "?mode=ro", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
         in.exec("SELECT count(*) FROM sqlite_master");
-    } catch (const WriteError& e) {
+    } catch (const CDaoException& e) {
         throw ReadError("cannot read '" + input + "': " + e.what());
     }
     sqlite3_backup* backup = sqlite3_backup_init(out.get(), "main", in.get(), "main");
-    if (!backup) throw WriteError(out.error());
+    if (!backup) out.fail(sqlite3_errcode(out.get()));
     const int rc = sqlite3_backup_step(backup, -1);
     sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE) throw WriteError(std::string("copying the database failed: ") + sqlite3_errstr(rc));
@@ -84,7 +84,7 @@ int runImport(const ImportOptions& o)
         if (!o.fromSqlite) jet = std::make_unique<JetFile>(o.input);
 
         TempOutput temp{fs::path(o.output)};
-        Database out(temp.path(), SQLITE_OPEN_READWRITE);
+        sqlite::Connection out(temp.path(), SQLITE_OPEN_READWRITE);
         // The temporary file is thrown away on any failure, so the rollback
         // journal can stay in memory.
         out.exec("PRAGMA journal_mode = MEMORY");
@@ -130,6 +130,10 @@ int runImport(const ImportOptions& o)
         report.error(e.what());
         return kBadInput;
     } catch (const WriteError& e) {
+        reportReaderMessages(guard.get(), report);
+        report.error("cannot write '" + o.output + "': " + e.what());
+        return kFailure;
+    } catch (const CDaoException& e) {
         reportReaderMessages(guard.get(), report);
         report.error("cannot write '" + o.output + "': " + e.what());
         return kFailure;

@@ -89,11 +89,11 @@ struct Catalog {
     std::map<std::string, Table> tables; // by lower-case name
     std::vector<std::string> order;      // lower-case names in creation order
 
-    explicit Catalog(const Database& db)
+    explicit Catalog(const sqlite::Connection& db)
     {
-        Statement list(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
-                           "ESCAPE '\\' ORDER BY rowid");
-        Statement columns(db, "SELECT name FROM pragma_table_info(?)");
+        sqlite::Statement list(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+                                   "ESCAPE '\\' ORDER BY rowid");
+        sqlite::Statement columns(db, "SELECT name FROM pragma_table_info(?)");
         while (list.step()) {
             Table t;
             t.name = list.text(0);
@@ -119,18 +119,18 @@ struct Catalog {
     }
 };
 
-std::string schemaSql(const Database& schema, const std::string& type, const std::string& name)
+std::string schemaSql(const sqlite::Connection& schema, const std::string& type, const std::string& name)
 {
-    Statement s(schema, "SELECT sql FROM sqlite_master WHERE type = ? AND name = ?");
+    sqlite::Statement s(schema, "SELECT sql FROM sqlite_master WHERE type = ? AND name = ?");
     s.bindText(1, type);
     s.bindText(2, name);
     return s.step() ? s.text(0) : std::string();
 }
 
 // Whether an object (table, index, view, trigger) of that name exists.
-std::string objectType(const Database& db, const std::string& name)
+std::string objectType(const sqlite::Connection& db, const std::string& name)
 {
-    Statement s(db, "SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE");
+    sqlite::Statement s(db, "SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE");
     s.bindText(1, name);
     return s.step() ? s.text(0) : std::string();
 }
@@ -138,12 +138,12 @@ std::string objectType(const Database& db, const std::string& name)
 // Runs one statement of post-processing that may fail on the file's data
 // (a unique index over duplicates): the failure becomes a warning, unless it
 // took the whole transaction with it.
-bool tryExec(Database& out, const std::string& sql, const std::string& what, Reporter& report)
+bool tryExec(sqlite::Connection& out, const std::string& sql, const std::string& what, Reporter& report)
 {
     try {
         out.exec(sql);
         return true;
-    } catch (const WriteError& e) {
+    } catch (const CDaoException& e) {
         if (sqlite3_get_autocommit(out.get())) throw;
         report.warning(what + ": " + e.what());
         return false;
@@ -157,8 +157,8 @@ std::size_t columnIndex(const Catalog::Table& t, const char* name)
     return t.columns.size();
 }
 
-int installSavedQueries(Database& out, const Database& schema, const std::vector<std::string>& fileQueries,
-                        Reporter& report)
+int installSavedQueries(sqlite::Connection& out, const sqlite::Connection& schema,
+                        const std::vector<std::string>& fileQueries, Reporter& report)
 {
     const Catalog schemaCat(schema);
     const Catalog::Table* ours = schemaCat.find("SavedQueries");
@@ -181,13 +181,14 @@ int installSavedQueries(Database& out, const Database& schema, const std::vector
 
     std::string names, marks;
     for (std::size_t i = 0; i < ours->columns.size(); ++i) {
-        names += (i ? ", " : "") + quoteName(ours->columns[i]);
+        names += (i ? ", " : "") + sqlite::quoteName(ours->columns[i]);
         marks += i ? ", ?" : "?";
     }
     // The file's other saved queries cannot come along either; say which.
     std::vector<std::string> notCarried;
     {
-        Statement all(schema, "SELECT " + quoteName(ours->columns[nameColumn]) + " FROM " + quoteName(ours->name));
+        sqlite::Statement all(schema, "SELECT " + sqlite::quoteName(ours->columns[nameColumn]) + " FROM " +
+                                          sqlite::quoteName(ours->name));
         std::set<std::string> ourNames;
         while (all.step())
             ourNames.insert(lower(all.text(0)));
@@ -203,10 +204,11 @@ int installSavedQueries(Database& out, const Database& schema, const std::vector
                     (notCarried.size() > kNamed ? ", ..." : ""));
     }
 
-    Statement rows(schema, "SELECT " + names + " FROM " + quoteName(ours->name));
-    Statement present(out, "SELECT 1 FROM " + quoteName(theirs->name) + " WHERE " +
-                               quoteName(ours->columns[nameColumn]) + " = ? COLLATE NOCASE");
-    Statement insert(out, "INSERT INTO " + quoteName(theirs->name) + " (" + names + ") VALUES (" + marks + ")");
+    sqlite::Statement rows(schema, "SELECT " + names + " FROM " + sqlite::quoteName(ours->name));
+    sqlite::Statement present(out, "SELECT 1 FROM " + sqlite::quoteName(theirs->name) + " WHERE " +
+                                       sqlite::quoteName(ours->columns[nameColumn]) + " = ? COLLATE NOCASE");
+    sqlite::Statement insert(out, "INSERT INTO " + sqlite::quoteName(theirs->name) + " (" + names + ") VALUES (" +
+                                      marks + ")");
     int installed = 0;
     while (rows.step()) {
         const std::string name = rows.text(static_cast<int>(nameColumn));
@@ -231,7 +233,7 @@ int installSavedQueries(Database& out, const Database& schema, const std::vector
     return installed;
 }
 
-int createCalendarTables(Database& out, const Database& calendar, Reporter& report)
+int createCalendarTables(sqlite::Connection& out, const sqlite::Connection& calendar, Reporter& report)
 {
     const Catalog ours(calendar);
     const Catalog outCat(out);
@@ -250,7 +252,7 @@ int createCalendarTables(Database& out, const Database& calendar, Reporter& repo
 
     for (const std::string& name : missing) {
         out.exec(schemaSql(calendar, "table", name));
-        Statement triggers(calendar, "SELECT sql FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?");
+        sqlite::Statement triggers(calendar, "SELECT sql FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?");
         triggers.bindText(1, name);
         while (triggers.step())
             out.exec(triggers.text(0));
@@ -263,12 +265,13 @@ int createCalendarTables(Database& out, const Database& calendar, Reporter& repo
     return static_cast<int>(missing.size());
 }
 
-int createIndexes(Database& out, const Database& schema, Reporter& report)
+int createIndexes(sqlite::Connection& out, const sqlite::Connection& schema, Reporter& report)
 {
     const Catalog outCat(out);
-    Statement indexes(schema, "SELECT name, tbl_name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT "
+    sqlite::Statement indexes(schema,
+                              "SELECT name, tbl_name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT "
                               "NULL ORDER BY rowid");
-    Statement columns(schema, "SELECT name FROM pragma_index_info(?)");
+    sqlite::Statement columns(schema, "SELECT name FROM pragma_index_info(?)");
     int created = 0;
     while (indexes.step()) {
         const std::string name = indexes.text(0), table = indexes.text(1), sql = indexes.text(2);
@@ -312,7 +315,8 @@ std::string withSqliteParameters(std::string sql, const std::string& parameters)
 
 // Adds to `into` every table and column that `sql` reads when prepared
 // against `schema`.
-void addColumnsRead(const Database& schema, const std::string& sql, std::map<std::string, std::set<std::string>>& into)
+void addColumnsRead(const sqlite::Connection& schema, const std::string& sql,
+                    std::map<std::string, std::set<std::string>>& into)
 {
     auto collect = [](void* ctx, int action, const char* table, const char* column, const char*, const char*) {
         if (action == SQLITE_READ && table && column && *column && std::strncmp(table, "sqlite_", 7) != 0)
@@ -330,7 +334,8 @@ void addColumnsRead(const Database& schema, const std::string& sql, std::map<std
 
 // Warns of each table and column the results queries read that the file
 // lacks; answers which of those tables it has and which it lacks.
-void validate(const Database& out, const Database& schema, Reporter& report, PostProcessCounts& counts)
+void validate(const sqlite::Connection& out, const sqlite::Connection& schema, Reporter& report,
+              PostProcessCounts& counts)
 {
     // Table order of the fixed list first, then any table only a saved query reads.
     std::vector<std::string> order;
@@ -357,10 +362,11 @@ void validate(const Database& out, const Database& schema, Reporter& report, Pos
         const std::size_t textColumn = columnIndex(*saved, "SqlText");
         if (textColumn < saved->columns.size()) {
             const std::size_t paramColumn = columnIndex(*saved, "Parameters");
-            const std::string params =
-                paramColumn < saved->columns.size() ? quoteName(saved->columns[paramColumn]) : std::string("''");
-            Statement texts(schema, "SELECT " + quoteName(saved->columns[textColumn]) + ", " + params + " FROM " +
-                                        quoteName(saved->name));
+            const std::string params = paramColumn < saved->columns.size()
+                                           ? sqlite::quoteName(saved->columns[paramColumn])
+                                           : std::string("''");
+            sqlite::Statement texts(schema, "SELECT " + sqlite::quoteName(saved->columns[textColumn]) + ", " + params +
+                                                " FROM " + sqlite::quoteName(saved->name));
             std::map<std::string, std::set<std::string>> read;
             while (texts.step())
                 addColumnsRead(schema, withSqliteParameters(texts.text(0), texts.text(1)), read);
@@ -385,12 +391,12 @@ void validate(const Database& out, const Database& schema, Reporter& report, Pos
     }
 }
 
-Database loadSchema(const char* sql, const char* what)
+sqlite::Connection loadSchema(const char* sql, const char* what)
 {
-    Database db(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    sqlite::Connection db(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     try {
         db.exec(sql);
-    } catch (const WriteError& e) {
+    } catch (const CDaoException& e) {
         throw WriteError(std::string("the built-in ") + what + " does not load: " + e.what());
     }
     return db;
@@ -398,13 +404,13 @@ Database loadSchema(const char* sql, const char* what)
 
 } // namespace
 
-PostProcessCounts postProcess(Database& out, const std::vector<std::string>& fileQueries, Reporter& report)
+PostProcessCounts postProcess(sqlite::Connection& out, const std::vector<std::string>& fileQueries, Reporter& report)
 {
     PostProcessCounts counts;
     // The schema texts are compiled into the library, so the command needs no
     // files at run time.
-    const Database results = loadSchema(ResultsSchemaSql(), "results schema");
-    const Database calendar = loadSchema(CalendarSchemaSql(), "calendar schema");
+    const sqlite::Connection results = loadSchema(ResultsSchemaSql(), "results schema");
+    const sqlite::Connection calendar = loadSchema(CalendarSchemaSql(), "calendar schema");
 
     out.exec("BEGIN");
     try {
@@ -414,7 +420,7 @@ PostProcessCounts postProcess(Database& out, const std::vector<std::string>& fil
         validate(out, results, report, counts);
         out.exec("COMMIT");
     } catch (...) {
-        if (!sqlite3_get_autocommit(out.get())) sqlite3_exec(out.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        out.rollback();
         throw;
     }
     return counts;

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "Report.h"
-#include "Sqlite.h"
+#include "Errors.h"
+#include "db/Sqlite.h"
 
 namespace batchplant::cli::importer {
 
@@ -31,6 +32,6 @@ struct PostProcessCounts {
 
 // Runs every step on `out` inside one transaction. `fileQueries` names the
 // saved queries the source file had (their definitions are not carried over).
-PostProcessCounts postProcess(Database& out, const std::vector<std::string>& fileQueries, Reporter& report);
+PostProcessCounts postProcess(sqlite::Connection& out, const std::vector<std::string>& fileQueries, Reporter& report);
 
 } // namespace batchplant::cli::importer

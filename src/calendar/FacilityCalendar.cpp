@@ -44,7 +44,7 @@ bool CFacilityCalendar::loadCalendars()
         try {
             CDaoDatabase db;
             db.Open(databaseName, false, true);
-            if (calendar_store::Load(db.GetHandle(), calendars, error)) return true;
+            if (calendar_store::Load(db.GetConnection(), calendars, error)) return true;
         } catch (const CDaoException& e) {
             error = e.GetDescription();
         }
@@ -67,7 +67,7 @@ bool CFacilityCalendar::saveCalendars()
         try {
             CDaoDatabase db;
             db.Open(databaseName, false, false);
-            saved = calendar_store::Save(db.GetHandle(), calendars, error);
+            saved = calendar_store::Save(db.GetConnection(), calendars, error);
         } catch (const CDaoException& e) {
             error = e.GetDescription();
         }

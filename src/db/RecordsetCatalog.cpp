@@ -1,4 +1,4 @@
-#include "batchplant/db/RecordsetCatalog.h"
+#include "db/RecordsetCatalog.h"
 
 namespace batchplant {
 

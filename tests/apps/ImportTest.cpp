@@ -3,7 +3,6 @@
 // same files, and the results-specific finishing steps.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
@@ -21,9 +20,10 @@
 
 #include "SampleDatabase.h"
 #include "TestSupport.h"
-#include "batchplant/db/RecordsetCatalog.h"
+#include "db/RecordsetCatalog.h"
+#include "db/Sqlite.h"
 #include "batchplant/db/ResultsSchema.h"
-#include "batchplant/db/SqlDialect.h"
+#include "db/SqlDialect.h"
 
 namespace fs = std::filesystem;
 using batchplant::test::CommandResult;
@@ -76,33 +76,25 @@ bool haveMdbTools()
 
 using Row = std::vector<std::optional<std::string>>;
 
-class Db {
+class Db : public batchplant::sqlite::Connection {
 public:
     explicit Db(const fs::path& p, bool readOnly = false)
+        : batchplant::sqlite::Connection(p.string(),
+                                         readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
     {
-        const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-        if (sqlite3_open_v2(p.c_str(), &db_, flags, nullptr) != SQLITE_OK) ADD_FAILURE() << "cannot open " << p;
     }
-    ~Db() { sqlite3_close(db_); }
-    Db(const Db&) = delete;
-    Db& operator=(const Db&) = delete;
-    sqlite3* get() const { return db_; }
 
     // Rows of `sql`; each value as text, null as nullopt. With `types`, the
     // storage class of each value is collected too.
     std::vector<Row> rows(const std::string& sql, std::vector<std::vector<std::string>>* types = nullptr) const
     {
         std::vector<Row> out;
-        sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
-            ADD_FAILURE() << sqlite3_errmsg(db_) << " in " << sql;
-            return out;
-        }
-        while (sqlite3_step(s) == SQLITE_ROW) {
+        batchplant::sqlite::Statement s(*this, sql);
+        while (s.step()) {
             Row r;
             std::vector<std::string> t;
-            for (int c = 0; c < sqlite3_column_count(s); ++c) {
-                const int type = sqlite3_column_type(s, c);
+            for (int c = 0; c < s.columnCount(); ++c) {
+                const int type = s.type(c);
                 t.push_back(type == SQLITE_INTEGER ? "integer"
                             : type == SQLITE_FLOAT ? "real"
                             : type == SQLITE_TEXT  ? "text"
@@ -111,23 +103,20 @@ public:
                 if (type == SQLITE_NULL) {
                     r.push_back(std::nullopt);
                 } else if (type == SQLITE_BLOB) {
-                    const auto* b = static_cast<const unsigned char*>(sqlite3_column_blob(s, c));
                     std::string hex;
                     char buf[3];
-                    for (int i = 0; i < sqlite3_column_bytes(s, c); ++i) {
-                        std::snprintf(buf, sizeof buf, "%02X", b[i]);
+                    for (const char b : s.textView(c)) {
+                        std::snprintf(buf, sizeof buf, "%02X", static_cast<unsigned char>(b));
                         hex += buf;
                     }
                     r.push_back(hex);
                 } else {
-                    r.push_back(std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, c)),
-                                            static_cast<std::size_t>(sqlite3_column_bytes(s, c))));
+                    r.push_back(s.text(c));
                 }
             }
             out.push_back(std::move(r));
             if (types) types->push_back(std::move(t));
         }
-        sqlite3_finalize(s);
         return out;
     }
     std::string scalar(const std::string& sql) const
@@ -143,17 +132,6 @@ public:
             out.insert(*r[0]);
         return out;
     }
-    void exec(const std::string& sql) const
-    {
-        char* err = nullptr;
-        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-            ADD_FAILURE() << (err ? err : "?") << " in " << sql.substr(0, 200);
-            sqlite3_free(err);
-        }
-    }
-
-private:
-    sqlite3* db_ = nullptr;
 };
 
 std::string q(const std::string& name) { return "\"" + name + "\""; }
@@ -378,12 +356,10 @@ ColumnSet columnsTheQueriesNeed()
                 static_cast<ColumnSet*>(ctx)->insert({lower(table), lower(column)});
             return SQLITE_OK;
         };
-        sqlite3_set_authorizer(dao.GetHandle(), collect, &read);
-        sqlite3_stmt* s = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(dao.GetHandle(), translated.sql.c_str(), -1, &s, nullptr), SQLITE_OK)
-            << entry.name << ": " << sqlite3_errmsg(dao.GetHandle());
-        sqlite3_finalize(s);
-        sqlite3_set_authorizer(dao.GetHandle(), nullptr, nullptr);
+        const batchplant::sqlite::Connection& conn = *dao.GetConnection();
+        sqlite3_set_authorizer(conn.get(), collect, &read);
+        EXPECT_TRUE(batchplant::sqlite::Statement(conn, translated.sql)) << entry.name;
+        sqlite3_set_authorizer(conn.get(), nullptr, nullptr);
         for (const auto& [table, column] : read)
             if (bound.count(column) || mentions(translated.sql, column)) out.insert({table, column});
     }

@@ -3,7 +3,6 @@
 // XML by a small checker here and compared with what the library reads.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
@@ -29,6 +28,7 @@
 #include "batchplant/model/Facility.h"
 #include "batchplant/model/StepInfo.h"
 #include "batchplant/model/Vessel.h"
+#include "db/Sqlite.h"
 
 namespace batchplant {
 namespace {
@@ -189,15 +189,10 @@ TEST(ReportCommand, EscapesNamesFromTheDatabase)
 {
     test::TempDir dir;
     const auto db = test::CopySampleDatabase(dir.file("odd.db"));
-    sqlite3* handle = nullptr;
-    ASSERT_EQ(sqlite3_open(db.string().c_str(), &handle), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(handle,
-                           "UPDATE PPlan SET PlanName = 'Plan <A> & \"B\"';"
-                           "UPDATE EquipmentSummary SET QLTag = 'R<1>&''x' WHERE EquipmentID = "
-                           "(SELECT MIN(EquipmentID) FROM EquipmentSummary);",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(handle);
+    sqlite::Connection(db.string(), SQLITE_OPEN_READWRITE)
+        .exec("UPDATE PPlan SET PlanName = 'Plan <A> & \"B\"';"
+              "UPDATE EquipmentSummary SET QLTag = 'R<1>&''x' WHERE EquipmentID = "
+              "(SELECT MIN(EquipmentID) FROM EquipmentSummary);");
 
     const auto r = cli("report " + quoted(db) + " -o " + quoted(dir.file("out")));
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -269,12 +264,8 @@ TEST(CompareCommand, MatchesEquipmentByTagAndSaysWhatOnlyOneRunHas)
 {
     test::TempDir dir;
     const auto renamed = test::CopySampleDatabase(dir.file("b.db"));
-    sqlite3* handle = nullptr;
-    ASSERT_EQ(sqlite3_open(renamed.string().c_str(), &handle), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(handle, "UPDATE EquipmentSummary SET QLTag = 'R-999' WHERE QLTag = 'R-101';", nullptr,
-                           nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(handle);
+    sqlite::Connection(renamed.string(), SQLITE_OPEN_READWRITE)
+        .exec("UPDATE EquipmentSummary SET QLTag = 'R-999' WHERE QLTag = 'R-101';");
     const auto r = cli("compare " + quoted(test::SampleDatabasePath()) + " " + quoted(renamed));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     for (const char* line : {"R-101 ", "only in A", "R-999 ", "only in B", "R-102 ", "running 0.", "Labor (operators)"})
@@ -461,29 +452,23 @@ TEST(QueryCommand, NoAnswerDependsOnTheIndexesOrTheQueryPlan)
     const std::filesystem::path a = test::CopySampleDatabase(dir.file("a.db")), b = dir.file("b.db"),
                                 c = dir.file("c.db");
     auto exec = [](const std::filesystem::path& file, const char* sql) {
-        sqlite3* h = nullptr;
-        ASSERT_EQ(sqlite3_open(file.string().c_str(), &h), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(h, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(h);
-        sqlite3_close(h);
+        sqlite::Connection(file.string(), SQLITE_OPEN_READWRITE).exec(sql);
     };
     exec(a, "UPDATE EquipmentSummary SET PlantID = 2 WHERE EquipmentID = 1;"); // plant order is no longer id order
     std::filesystem::copy_file(a, b);
     std::filesystem::copy_file(a, c);
     exec(b, "ANALYZE;");
-    sqlite3* h = nullptr;
-    ASSERT_EQ(sqlite3_open(c.string().c_str(), &h), SQLITE_OK);
     std::vector<std::string> indexes;
-    sqlite3_exec(
-        h, "SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL",
-        [](void* out, int, char** v, char**) {
-            static_cast<std::vector<std::string>*>(out)->push_back(v[0]);
-            return 0;
-        },
-        &indexes, nullptr);
-    for (const std::string& name : indexes)
-        sqlite3_exec(h, ("DROP INDEX \"" + name + "\";").c_str(), nullptr, nullptr, nullptr);
-    EXPECT_EQ(sqlite3_exec(h, "ANALYZE;", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(h);
+    {
+        const sqlite::Connection h(c.string(), SQLITE_OPEN_READWRITE);
+        sqlite::Statement list(h, "SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL");
+        while (list.step())
+            indexes.push_back(list.text(0));
+        list = sqlite::Statement();
+        for (const std::string& name : indexes)
+            h.exec("DROP INDEX " + sqlite::quoteName(name));
+        h.exec("ANALYZE;");
+    }
     ASSERT_GT(indexes.size(), 10u);
     std::vector<std::string> commands = {"summary %s", "animate %s --at 20000", "procedure %s R-101 --at 20000"};
     for (const auto& line : csvRows(cli("query --list").out))

@@ -1,12 +1,11 @@
 // Reading and writing the calendar tables on a database built in the test.
 
-#include <sqlite3.h>
-
 #include <gtest/gtest.h>
 
 #include "CalendarTestUtil.h"
 #include "TestSupport.h"
 #include "calendar/CalendarStore.h"
+#include "batchplant/db/ResultsSchema.h"
 
 namespace batchplant {
 namespace {
@@ -17,49 +16,25 @@ using test::ReadFile;
 using test::Shift;
 
 // An SQLite connection to a file in a fresh directory.
-class Database {
+class Database : public sqlite::Connection {
 public:
     explicit Database(const std::filesystem::path& path, int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
+        : sqlite::Connection(path.string(), flags)
     {
-        if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) ADD_FAILURE() << sqlite3_errmsg(db);
-    }
-    ~Database() { sqlite3_close(db); }
-    Database(const Database&) = delete;
-    Database& operator=(const Database&) = delete;
-
-    sqlite3* handle() const { return db; }
-    void exec(const std::string& sql) const
-    {
-        char* message = nullptr;
-        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-            ADD_FAILURE() << sql << ": " << (message ? message : "");
-        }
-        sqlite3_free(message);
     }
     // The rows of a query, one text per row, columns joined by '|'.
     std::vector<std::string> rows(const std::string& sql) const
     {
         std::vector<std::string> out;
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-            ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
-            return out;
-        }
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
+        sqlite::Statement stmt(*this, sql);
+        while (stmt.step()) {
             std::string row;
-            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-                if (c) row += '|';
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
-                row += text ? text : "NULL";
-            }
+            for (int c = 0; c < stmt.columnCount(); ++c)
+                row += (c ? "|" : "") + (stmt.isNull(c) ? std::string("NULL") : stmt.text(c));
             out.push_back(row);
         }
-        sqlite3_finalize(stmt);
         return out;
     }
-
-private:
-    sqlite3* db = nullptr;
 };
 
 // Two calendars: a day-shift week with a holiday and a short day, and a
@@ -91,11 +66,6 @@ protected:
     std::filesystem::path path = dir.file("results.db");
 };
 
-TEST(CalendarSchema, EmbeddedTextMatchesTheSchemaFile)
-{
-    EXPECT_EQ(std::string(calendar_store::kSchemaSql), ReadFile(BATCHPLANT_SOURCE_DIR "/schema/calendar.sql"));
-}
-
 TEST_F(CalendarStore, SaveThenLoadGivesBackEveryCalendar)
 {
     const Hash<int, CSingleCalendar> saved = SampleCalendars();
@@ -103,11 +73,11 @@ TEST_F(CalendarStore, SaveThenLoadGivesBackEveryCalendar)
     {
         Database db(path);
         db.exec("CREATE TABLE EquipmentSummary (EquipmentID INTEGER, CalendarID INTEGER)");
-        ASSERT_TRUE(calendar_store::Save(db.handle(), saved, error)) << error.str();
+        ASSERT_TRUE(calendar_store::Save(&db, saved, error)) << error.str();
     }
     Database db(path);
     Hash<int, CSingleCalendar> loaded;
-    ASSERT_TRUE(calendar_store::Load(db.handle(), loaded, error)) << error.str();
+    ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
     EXPECT_EQ(Describe(loaded), Describe(saved));
     EXPECT_NE(Describe(loaded).find("day 1: 50400-79200;21600-50400;"), std::string::npos);
     for (int c = 0; c < loaded.GetCount(); ++c)
@@ -120,7 +90,7 @@ TEST_F(CalendarStore, RowsFollowTheDocumentedLayout)
 {
     CString error;
     Database db(path);
-    ASSERT_TRUE(calendar_store::Save(db.handle(), SampleCalendars(), error)) << error.str();
+    ASSERT_TRUE(calendar_store::Save(&db, SampleCalendars(), error)) << error.str();
     EXPECT_EQ(db.rows("SELECT CalendarID, Name FROM Calendars ORDER BY 1"),
               (std::vector<std::string>{"3|Früh- und Spätschicht", "11|Nights", "20|Empty"}));
     EXPECT_EQ(db.rows("SELECT DayOfWeek, ShiftNo, StartSecond, EndSecond FROM CalendarWeekShifts "
@@ -139,13 +109,13 @@ TEST_F(CalendarStore, SavingReplacesWhatTheTablesHeld)
 {
     CString error;
     Database db(path);
-    ASSERT_TRUE(calendar_store::Save(db.handle(), SampleCalendars(), error)) << error.str();
+    ASSERT_TRUE(calendar_store::Save(&db, SampleCalendars(), error)) << error.str();
     Hash<int, CSingleCalendar> fewer;
     fewer[5].SetName("Only");
     fewer[5].GetDay(2).Shifts().Add(Shift(7, 0, 15, 0));
-    ASSERT_TRUE(calendar_store::Save(db.handle(), fewer, error)) << error.str();
+    ASSERT_TRUE(calendar_store::Save(&db, fewer, error)) << error.str();
     Hash<int, CSingleCalendar> loaded = SampleCalendars(); // replaced wholesale
-    ASSERT_TRUE(calendar_store::Load(db.handle(), loaded, error)) << error.str();
+    ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
     EXPECT_EQ(Describe(loaded), Describe(fewer));
     EXPECT_EQ(db.rows("SELECT count(*) FROM CalendarExceptions"), std::vector<std::string>{"0"});
 }
@@ -153,14 +123,14 @@ TEST_F(CalendarStore, SavingReplacesWhatTheTablesHeld)
 TEST_F(CalendarStore, LoadKeepsShiftOrderByShiftNumber)
 {
     Database db(path);
-    db.exec(calendar_store::kSchemaSql);
+    db.exec(CalendarSchemaSql());
     db.exec("INSERT INTO Calendars VALUES (1, 'A');"
             "INSERT INTO CalendarWeekShifts VALUES (1, 2, 5, 3600, 7200);"
             "INSERT INTO CalendarWeekShifts VALUES (1, 2, 0, 36000, 39600);"
             "INSERT INTO CalendarWeekShifts VALUES (1, 2, 2, 0, 60);");
     Hash<int, CSingleCalendar> loaded;
     CString error;
-    ASSERT_TRUE(calendar_store::Load(db.handle(), loaded, error)) << error.str();
+    ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
     EXPECT_EQ(Describe(loaded[1].GetDay(2).Shifts()), "36000-39600;0-60;3600-7200;");
 }
 
@@ -170,7 +140,7 @@ TEST_F(CalendarStore, ADatabaseWithoutCalendarTablesHasNoCalendars)
     db.exec("CREATE TABLE EquipmentSummary (EquipmentID INTEGER, CalendarID INTEGER)");
     Hash<int, CSingleCalendar> loaded = SampleCalendars();
     CString error;
-    EXPECT_TRUE(calendar_store::Load(db.handle(), loaded, error)) << error.str();
+    EXPECT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
     EXPECT_EQ(loaded.GetCount(), 0);
 }
 
@@ -179,7 +149,7 @@ TEST_F(CalendarStore, AFailureMidwayLeavesTheFileAsItWasAndNamesTheError)
     CString error;
     {
         Database db(path);
-        ASSERT_TRUE(calendar_store::Save(db.handle(), SampleCalendars(), error)) << error.str();
+        ASSERT_TRUE(calendar_store::Save(&db, SampleCalendars(), error)) << error.str();
         db.exec("CREATE TRIGGER no_exception_shifts BEFORE INSERT ON CalendarExceptionShifts "
                 "BEGIN SELECT RAISE(ABORT, 'exception shifts are locked'); END;");
     }
@@ -189,12 +159,12 @@ TEST_F(CalendarStore, AFailureMidwayLeavesTheFileAsItWasAndNamesTheError)
     changed[4].GetDay(1).Shifts().Add(Shift(1, 0, 2, 0));
     {
         Database db(path);
-        EXPECT_FALSE(calendar_store::Save(db.handle(), changed, error));
+        EXPECT_FALSE(calendar_store::Save(&db, changed, error));
         EXPECT_NE(error.str().find("exception shifts are locked"), std::string::npos) << error.str();
         // The connection is usable and outside any transaction afterwards.
-        EXPECT_TRUE(sqlite3_get_autocommit(db.handle()));
+        EXPECT_TRUE(sqlite3_get_autocommit(db.get()));
         Hash<int, CSingleCalendar> loaded;
-        ASSERT_TRUE(calendar_store::Load(db.handle(), loaded, error)) << error.str();
+        ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
         EXPECT_EQ(Describe(loaded), Describe(SampleCalendars()));
     }
     EXPECT_EQ(ReadFile(path), before);
@@ -205,16 +175,16 @@ TEST_F(CalendarStore, AReadOnlyDatabaseIsNotChanged)
     CString error;
     {
         Database db(path);
-        ASSERT_TRUE(calendar_store::Save(db.handle(), SampleCalendars(), error)) << error.str();
+        ASSERT_TRUE(calendar_store::Save(&db, SampleCalendars(), error)) << error.str();
     }
     const std::string before = ReadFile(path);
     {
         Database db(path, SQLITE_OPEN_READONLY);
         Hash<int, CSingleCalendar> changed;
         changed[1].SetName("New");
-        EXPECT_FALSE(calendar_store::Save(db.handle(), changed, error));
+        EXPECT_FALSE(calendar_store::Save(&db, changed, error));
         EXPECT_NE(error.str().find("readonly"), std::string::npos) << error.str();
-        EXPECT_TRUE(sqlite3_get_autocommit(db.handle()));
+        EXPECT_TRUE(sqlite3_get_autocommit(db.get()));
     }
     EXPECT_EQ(ReadFile(path), before);
 }
@@ -226,7 +196,7 @@ TEST_F(CalendarStore, WhatTheTablesCannotHoldIsRefusedBeforeWriting)
     {
         Hash<int, CSingleCalendar> calendars = SampleCalendars();
         calendars[-1];
-        EXPECT_FALSE(calendar_store::Save(db.handle(), calendars, error));
+        EXPECT_FALSE(calendar_store::Save(&db, calendars, error));
         EXPECT_EQ(error, "Calendar -1 cannot be saved: calendar ids must be greater than 0.");
     }
     {
@@ -234,13 +204,13 @@ TEST_F(CalendarStore, WhatTheTablesCannotHoldIsRefusedBeforeWriting)
         COleDateTime bad = At(2024, 1, 1, 8);
         bad.SetStatus(COleDateTime::invalid);
         calendars[11].GetDay(3).Shifts().Add(CWorkShift(CWorkShift::TimeOfDay(0), bad));
-        EXPECT_FALSE(calendar_store::Save(db.handle(), calendars, error));
+        EXPECT_FALSE(calendar_store::Save(&db, calendars, error));
         EXPECT_EQ(error, "Calendar 11: shift 0 of Wednesday has an invalid end time.");
     }
     {
         Hash<int, CSingleCalendar> calendars = SampleCalendars();
         calendars[3].Exceptions()[At(2024, 7, 4, 12)];
-        EXPECT_FALSE(calendar_store::Save(db.handle(), calendars, error));
+        EXPECT_FALSE(calendar_store::Save(&db, calendars, error));
         EXPECT_EQ(error, "Calendar 3: the exception keyed 2024-07-04T12:00:00 is not a valid date at midnight.");
     }
     EXPECT_TRUE(db.rows("SELECT name FROM sqlite_master").empty());
@@ -272,7 +242,7 @@ TEST_P(CalendarStoreBadRows, AreRefusedByNameAndLeaveTheCalendarsAlone)
     db.exec(GetParam().rows);
     Hash<int, CSingleCalendar> calendars = SampleCalendars();
     CString error;
-    EXPECT_FALSE(calendar_store::Load(db.handle(), calendars, error));
+    EXPECT_FALSE(calendar_store::Load(&db, calendars, error));
     EXPECT_EQ(error, GetParam().expected);
     EXPECT_EQ(Describe(calendars), Describe(SampleCalendars()));
 }

@@ -2,7 +2,6 @@
 // access layer.
 
 #include <memory>
-#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +9,7 @@
 #include "TestSupport.h"
 #include "batchplant/db/Dao.h"
 #include "calendar/CalendarStore.h"
+#include "batchplant/db/ResultsSchema.h"
 
 namespace batchplant {
 namespace {
@@ -19,13 +19,7 @@ using test::ReadFile;
 using test::Shift;
 using test::TimeList;
 
-void Exec(CDaoDatabase& db, const char* sql)
-{
-    char* message = nullptr;
-    if (sqlite3_exec(db.GetHandle(), sql, nullptr, nullptr, &message) != SQLITE_OK)
-        ADD_FAILURE() << sql << ": " << (message ? message : "");
-    sqlite3_free(message);
-}
+void Exec(CDaoDatabase& db, const char* sql) { db.GetConnection()->exec(sql); }
 
 // A results file with the calendar tables and one calendar: weekdays
 // 06:00-14:00, a night shift on Fridays and Christmas off.
@@ -33,17 +27,13 @@ class FacilityCalendar : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        sqlite3* raw = nullptr;
-        ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-        sqlite3_exec(raw, calendar_store::kSchemaSql, nullptr, nullptr, nullptr);
-        sqlite3_exec(raw,
-                     "INSERT INTO Calendars VALUES (2, 'Days');"
-                     "INSERT INTO CalendarWeekShifts VALUES (2, 1, 0, 21600, 50400), (2, 2, 0, 21600, 50400),"
-                     " (2, 3, 0, 21600, 50400), (2, 4, 0, 21600, 50400), (2, 5, 0, 21600, 50400),"
-                     " (2, 5, 1, 79200, 21600);"
-                     "INSERT INTO CalendarExceptions VALUES (2, '2024-12-25');",
-                     nullptr, nullptr, nullptr);
-        sqlite3_close(raw);
+        const sqlite::Connection db(path.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        db.exec(CalendarSchemaSql());
+        db.exec("INSERT INTO Calendars VALUES (2, 'Days');"
+                "INSERT INTO CalendarWeekShifts VALUES (2, 1, 0, 21600, 50400), (2, 2, 0, 21600, 50400),"
+                " (2, 3, 0, 21600, 50400), (2, 4, 0, 21600, 50400), (2, 5, 0, 21600, 50400),"
+                " (2, 5, 1, 79200, 21600);"
+                "INSERT INTO CalendarExceptions VALUES (2, '2024-12-25');");
     }
 
     test::TempDir dir;

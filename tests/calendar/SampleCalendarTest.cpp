@@ -2,7 +2,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +9,7 @@
 #include "SampleDatabase.h"
 #include "TestSupport.h"
 #include "batchplant/db/Dao.h"
+#include "db/Sqlite.h"
 
 namespace batchplant {
 namespace {
@@ -34,14 +34,8 @@ TEST_F(SampleCalendars, AFailedSaveLeavesTheCopyByteForByte)
     {
         CDaoDatabase db;
         db.Open(path.string().c_str());
-        char* message = nullptr;
-        ASSERT_EQ(sqlite3_exec(db.GetHandle(),
-                               "CREATE TRIGGER calendars_frozen BEFORE INSERT ON Calendars "
-                               "WHEN NEW.Name = 'Frozen' BEGIN SELECT RAISE(ABORT, 'calendar Frozen is locked'); END;",
-                               nullptr, nullptr, &message),
-                  SQLITE_OK)
-            << (message ? message : "");
-        sqlite3_free(message);
+        db.GetConnection()->exec("CREATE TRIGGER calendars_frozen BEFORE INSERT ON Calendars WHEN NEW.Name = 'Frozen' "
+                                 "BEGIN SELECT RAISE(ABORT, 'calendar Frozen is locked'); END;");
     }
     const std::string before = ReadFile(path);
     {

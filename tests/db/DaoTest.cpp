@@ -2,7 +2,6 @@
 // columns, saved queries with parameters, and what happens with bad input.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <filesystem>
 #include <functional>
@@ -12,6 +11,7 @@
 
 #include "DbFixture.h"
 #include "batchplant/db/Dao.h"
+#include "db/Sqlite.h"
 
 using namespace batchplant;
 using batchplant::test::FixtureDb;
@@ -166,16 +166,16 @@ TEST(DaoDatabase, ReadOnlyOpenCannotWrite)
     ASSERT_TRUE(db.IsOpen());
     EXPECT_FALSE(db.CanUpdate());
     EXPECT_EQ(db.GetName(), CString(f.pathString()));
-    ASSERT_NE(db.GetHandle(), nullptr);
-    EXPECT_NE(sqlite3_exec(db.GetHandle(), "DELETE FROM t", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_NE(db.GetConnection(), nullptr);
+    EXPECT_NE(sqlite3_exec(db.GetConnection()->get(), "DELETE FROM t", nullptr, nullptr, nullptr), SQLITE_OK);
     db.Close();
     EXPECT_FALSE(db.IsOpen());
-    EXPECT_EQ(db.GetHandle(), nullptr);
+    EXPECT_EQ(db.GetConnection(), nullptr);
 
     // A read-write open lets a component write its own tables through the handle.
     db.Open(CString(f.pathString()), false, false);
     EXPECT_TRUE(db.CanUpdate());
-    EXPECT_EQ(sqlite3_exec(db.GetHandle(), "CREATE TABLE mine(x)", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db.GetConnection()->get(), "CREATE TABLE mine(x)", nullptr, nullptr, nullptr), SQLITE_OK);
     // An exclusive open still reads.
     db.Open(CString(f.pathString()), true, true);
     TestSet rs(&db);

@@ -2,7 +2,6 @@
 // Small results databases built row by row for the data-access tests.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -12,6 +11,8 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "batchplant/db/ResultsSchema.h"
+#include "db/Sqlite.h"
 
 namespace batchplant::test {
 
@@ -41,29 +42,14 @@ class FixtureDb {
 public:
     explicit FixtureDb(bool withSchema = true, const std::string& name = "results.db") : path_(dir_.file(name))
     {
-        if (sqlite3_open(path_.c_str(), &db_) != SQLITE_OK) ADD_FAILURE() << "cannot create " << path_;
         // Set-up speed only: the file is complete once finish() or the destructor closes it.
         exec("PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY;");
-        if (withSchema) exec(readTextFile(std::filesystem::path(BATCHPLANT_SOURCE_DIR) / "schema" / "results.sql"));
+        if (withSchema) exec(ResultsSchemaSql());
     }
-    ~FixtureDb() { sqlite3_close(db_); }
-    FixtureDb(const FixtureDb&) = delete;
-    FixtureDb& operator=(const FixtureDb&) = delete;
 
-    void exec(const std::string& sql)
-    {
-        char* err = nullptr;
-        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-            ADD_FAILURE() << "fixture SQL failed: " << (err ? err : "?") << "\n" << sql.substr(0, 300);
-            sqlite3_free(err);
-        }
-    }
+    void exec(const std::string& sql) { db_.exec(sql); }
     // Closes the set-up connection (so the file is complete on disk).
-    void finish()
-    {
-        sqlite3_close(db_);
-        db_ = nullptr;
-    }
+    void finish() { db_ = sqlite::Connection(); }
 
     const std::filesystem::path& path() const { return path_; }
     std::string pathString() const { return path_.string(); }
@@ -72,7 +58,7 @@ public:
 private:
     TempDir dir_;
     std::filesystem::path path_;
-    sqlite3* db_ = nullptr;
+    sqlite::Connection db_{path_.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE};
 };
 
 // A small results database whose rows exercise the edge cases of the

@@ -8,7 +8,7 @@
 
 #include "DbFixture.h"
 #include "batchplant/db/Dao.h"
-#include "batchplant/db/SqlDialect.h"
+#include "db/SqlDialect.h"
 
 using namespace batchplant;
 

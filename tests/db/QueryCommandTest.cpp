@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "DbFixture.h"
-#include "batchplant/db/RecordsetCatalog.h"
+#include "db/RecordsetCatalog.h"
 
 using namespace batchplant;
 using batchplant::test::FixtureDb;

@@ -2,7 +2,6 @@
 // determinism, and the physical consistency of the simulated campaign.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <cmath>
@@ -21,7 +20,8 @@
 #include "SampleDatabase.h"
 #include "TestSupport.h"
 #include "batchplant/db/ResultsSchema.h"
-#include "batchplant/db/SampleGenerator.h"
+#include "db/Sqlite.h"
+#include "sample/SampleGenerator.h"
 #include "batchplant/platform/COleDateTime.h"
 
 namespace batchplant {
@@ -30,49 +30,29 @@ namespace {
 namespace fs = std::filesystem;
 
 // A read-only connection with a few query helpers.
-class Db {
+class Db : public sqlite::Connection {
 public:
-    explicit Db(const fs::path& path)
-    {
-        if (sqlite3_open_v2(path.string().c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-            ADD_FAILURE() << "cannot open " << path << ": " << sqlite3_errmsg(db_);
-        }
-    }
-    ~Db() { sqlite3_close(db_); }
-    Db(const Db&) = delete;
-    Db& operator=(const Db&) = delete;
-    sqlite3* handle() const { return db_; }
+    explicit Db(const fs::path& path) : sqlite::Connection(path.string(), SQLITE_OPEN_READONLY) {}
 
     // Runs `sql`, calling `row` for every result row.
-    void each(const std::string& sql, const std::function<void(sqlite3_stmt*)>& row) const
+    void each(const std::string& sql, const std::function<void(const sqlite::Statement&)>& row) const
     {
-        sqlite3_stmt* stmt = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sqlite3_errmsg(db_) << "\n"
-                                                                                       << sql;
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        sqlite::Statement stmt(*this, sql);
+        while (stmt.step())
             row(stmt);
-        EXPECT_EQ(rc, SQLITE_DONE) << sqlite3_errmsg(db_) << "\n" << sql;
-        sqlite3_finalize(stmt);
     }
     long long count(const std::string& sql) const
     {
         long long n = -1;
-        each(sql, [&](sqlite3_stmt* s) { n = sqlite3_column_int64(s, 0); });
+        each(sql, [&](const sqlite::Statement& s) { n = s.integer(0); });
         return n;
     }
     std::string text(const std::string& sql) const
     {
         std::string out;
-        each(sql, [&](sqlite3_stmt* s) {
-            const auto* t = sqlite3_column_text(s, 0);
-            out = t ? reinterpret_cast<const char*>(t) : "";
-        });
+        each(sql, [&](const sqlite::Statement& s) { out = s.text(0); });
         return out;
     }
-
-private:
-    sqlite3* db_ = nullptr;
 };
 
 std::string slurp(const fs::path& p)
@@ -87,18 +67,12 @@ std::string slurp(const fs::path& p)
 constexpr const char* kCapacityLiters =
     "(e.Capacity * CASE e.CapacityUOM WHEN 'liter' THEN 1.0 WHEN 'gal' THEN 3.785411 WHEN 'Cubic m' THEN 1000.0 END)";
 
-TEST(SampleSchema, CompiledTextMatchesTheSchemaFiles)
-{
-    EXPECT_EQ(std::string(ResultsSchemaSql()), slurp(fs::path(BATCHPLANT_SOURCE_DIR) / "schema" / "results.sql"));
-    EXPECT_EQ(std::string(CalendarSchemaSql()), slurp(fs::path(BATCHPLANT_SOURCE_DIR) / "schema" / "calendar.sql"));
-}
-
 TEST(SampleDatabase, OpensReadOnlyAndPassesTheIntegrityCheck)
 {
     Db db(test::SampleDatabasePath());
     EXPECT_EQ(db.text("PRAGMA integrity_check"), "ok");
     int dangling = 0;
-    db.each("PRAGMA foreign_key_check", [&](sqlite3_stmt*) { ++dangling; });
+    db.each("PRAGMA foreign_key_check", [&](const sqlite::Statement&) { ++dangling; });
     EXPECT_EQ(dangling, 0);
     for (const char* table : {"EquipmentSummary",
                               "FacilitySummary",
@@ -150,16 +124,14 @@ TEST(SampleDatabase, SavedQueriesDeliverThePhasesAndComponentsAskedFor)
 
     auto run = [&](const std::string& sql, std::map<std::string, long long> params) {
         std::vector<std::vector<long long>> rows;
-        sqlite3_stmt* stmt = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &stmt, nullptr), SQLITE_OK);
+        sqlite::Statement stmt(db, sql);
         for (const auto& [name, value] : params) {
-            const int i = sqlite3_bind_parameter_index(stmt, (":" + name).c_str());
+            const int i = sqlite3_bind_parameter_index(stmt.get(), (":" + name).c_str());
             EXPECT_GT(i, 0) << name;
-            sqlite3_bind_int64(stmt, i, value);
+            stmt.bind(i, value);
         }
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            rows.push_back({sqlite3_column_int64(stmt, 0), sqlite3_column_int64(stmt, 1)});
-        sqlite3_finalize(stmt);
+        while (stmt.step())
+            rows.push_back({stmt.integer(0), stmt.integer(1)});
         return rows;
     };
     const std::string phases = savedQuery(db, "QryThermodynamicPhase1");
@@ -197,7 +169,7 @@ std::map<std::string, std::pair<long long, std::uint64_t>> digest(const fs::path
     Db db(path);
     std::vector<std::string> tables;
     db.each("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' ORDER BY name",
-            [&](sqlite3_stmt* s) { tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))); });
+            [&](const sqlite::Statement& s) { tables.emplace_back(s.text(0)); });
     std::map<std::string, std::pair<long long, std::uint64_t>> out;
     for (const std::string& table : tables) {
         long long rows = 0;
@@ -207,16 +179,17 @@ std::map<std::string, std::pair<long long, std::uint64_t>> digest(const fs::path
             for (std::size_t i = 0; i < n; ++i)
                 h = (h ^ p[i]) * 1099511628211ull;
         };
-        db.each("SELECT * FROM \"" + table + "\"", [&](sqlite3_stmt* s) {
+        db.each("SELECT * FROM \"" + table + "\"", [&](const sqlite::Statement& s) {
             ++rows;
-            for (int c = 0; c < sqlite3_column_count(s); ++c) {
-                const int type = sqlite3_column_type(s, c);
+            for (int c = 0; c < s.columnCount(); ++c) {
+                const int type = s.type(c);
                 mix(&type, sizeof type);
                 if (type == SQLITE_FLOAT) {
-                    const double d = sqlite3_column_double(s, c);
+                    const double d = s.real(c);
                     mix(&d, sizeof d);
                 } else if (type != SQLITE_NULL) {
-                    mix(sqlite3_column_text(s, c), static_cast<std::size_t>(sqlite3_column_bytes(s, c)));
+                    const std::string_view text = s.textView(c);
+                    mix(text.data(), text.size());
                 }
             }
         });
@@ -316,11 +289,9 @@ std::vector<ScheduleRow> scheduleRows(const Db& db, const char* where = "")
                         "tr.OperationName FROM EquipmentSchedule es JOIN TextRecipe tr USING (OperationID) "
                         "JOIN EquipmentSummary e ON e.EquipmentID = es.EquipmentID ") +
                 where,
-            [&](sqlite3_stmt* s) {
-                rows.push_back({sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1), sqlite3_column_int64(s, 2),
-                                sqlite3_column_int64(s, 3), std::llround(sqlite3_column_double(s, 4) * 3600),
-                                std::llround(sqlite3_column_double(s, 5) * 3600),
-                                reinterpret_cast<const char*>(sqlite3_column_text(s, 6))});
+            [&](const sqlite::Statement& s) {
+                rows.push_back({s.integer(0), s.integer(1), s.integer(2), s.integer(3), std::llround(s.real(4) * 3600),
+                                std::llround(s.real(5) * 3600), s.text(6)});
             });
     return rows;
 }
@@ -440,11 +411,11 @@ TEST(SampleConsistency, VesselContentsFollowWhatFlowsInAndOut)
     // Mass changes of every vessel: streams and vapor emissions, at the end of their interval.
     std::map<long long, std::vector<std::pair<long long, double>>> flows; // equipment → (second, kg)
     auto collect = [&](const std::string& table, double secondsPerUnit) {
-        db.each("SELECT FromEquipmentID, ToEquipmentID, EndTime, Mass FROM " + table, [&](sqlite3_stmt* s) {
-            const long long at = std::llround(sqlite3_column_double(s, 2) * secondsPerUnit);
-            const double kg = sqlite3_column_double(s, 3);
-            if (sqlite3_column_type(s, 0) != SQLITE_NULL) flows[sqlite3_column_int64(s, 0)].emplace_back(at, -kg);
-            if (sqlite3_column_type(s, 1) != SQLITE_NULL) flows[sqlite3_column_int64(s, 1)].emplace_back(at, kg);
+        db.each("SELECT FromEquipmentID, ToEquipmentID, EndTime, Mass FROM " + table, [&](const sqlite::Statement& s) {
+            const long long at = std::llround(s.real(2) * secondsPerUnit);
+            const double kg = s.real(3);
+            if (!s.isNull(0)) flows[s.integer(0)].emplace_back(at, -kg);
+            if (!s.isNull(1)) flows[s.integer(1)].emplace_back(at, kg);
         });
     };
     collect("StreamSummary", 60.0);
@@ -456,10 +427,10 @@ TEST(SampleConsistency, VesselContentsFollowWhatFlowsInAndOut)
         long long checked = 0;
         std::map<long long, std::pair<std::size_t, double>> cursor; // equipment → (next flow, running mass)
         std::map<long long, double> throughput;
-        db.each(sql, [&](sqlite3_stmt* s) {
-            const long long e = sqlite3_column_int64(s, 0);
-            const long long at = std::llround(sqlite3_column_double(s, 1) * secondsPerUnit);
-            const double mass = sqlite3_column_double(s, 2);
+        db.each(sql, [&](const sqlite::Statement& s) {
+            const long long e = s.integer(0);
+            const long long at = std::llround(s.real(1) * secondsPerUnit);
+            const double mass = s.real(2);
             auto& [next, running] = cursor[e];
             const auto& list = flows[e];
             for (; next < list.size() && list[next].first <= at; ++next) {
@@ -498,16 +469,15 @@ TEST(SampleConsistency, RowsOfOneOperationAgreeOnItsIntervalWhateverTheirTimeUni
         long long rows = 0;
         db.each(std::string("SELECT OperationID, BatchNumber, StepID, ") + start + ", " + end + ", " + unit + " FROM " +
                     table,
-                [&](sqlite3_stmt* s) {
+                [&](const sqlite::Statement& s) {
                     ++rows;
-                    const auto found =
-                        ops.find({sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1), sqlite3_column_int64(s, 2)});
+                    const auto found = ops.find({s.integer(0), s.integer(1), s.integer(2)});
                     ASSERT_NE(found, ops.end()) << "row " << rows << " has no scheduled operation";
                     if (!endOnly) {
-                        EXPECT_EQ(std::llround(sqlite3_column_double(s, 3) * secondsPerUnit), found->second.first);
+                        EXPECT_EQ(std::llround(s.real(3) * secondsPerUnit), found->second.first);
                     }
-                    EXPECT_EQ(std::llround(sqlite3_column_double(s, 4) * secondsPerUnit), found->second.second);
-                    EXPECT_NE(std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, 5))), "");
+                    EXPECT_EQ(std::llround(s.real(4) * secondsPerUnit), found->second.second);
+                    EXPECT_NE(s.text(5), "");
                 });
         EXPECT_GT(rows, 0);
     };
@@ -527,7 +497,7 @@ TEST(SampleConsistency, RowsOfOneOperationAgreeOnItsIntervalWhateverTheirTimeUni
                             "SELECT DISTINCT EndTimeUOM FROM UtilitySummary",
                             "SELECT DISTINCT EndTimeUOM FROM "
                             "LaborSummary"}) {
-        db.each(sql, [&](sqlite3_stmt* s) { units.insert(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))); });
+        db.each(sql, [&](const sqlite::Statement& s) { units.insert(s.text(0)); });
     }
     EXPECT_GE(units.size(), 3u) << "the tables use different time units";
 }
@@ -539,21 +509,19 @@ TEST(SampleConsistency, PlanAndStepDatesParseAndStartWithThePlan)
     ASSERT_EQ(start.GetStatus(), COleDateTime::valid);
     EXPECT_EQ(db.count("SELECT min(StartTime) FROM EquipmentSchedule"), 0) << "the first batch starts the plan";
     EXPECT_EQ(db.count("SELECT count(*) FROM StepSummary WHERE StartDateTime IS NULL"), 1);
-    db.each("SELECT StartDateTime, SimulationDateTime, StepID FROM StepSummary", [&](sqlite3_stmt* s) {
-        if (sqlite3_column_type(s, 0) != SQLITE_NULL) {
-            const COleDateTime stepStart =
-                COleDateTime::FromIso(CString(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))));
+    db.each("SELECT StartDateTime, SimulationDateTime, StepID FROM StepSummary", [&](const sqlite::Statement& s) {
+        if (!s.isNull(0)) {
+            const COleDateTime stepStart = COleDateTime::FromIso(CString(s.textView(0)));
             ASSERT_EQ(stepStart.GetStatus(), COleDateTime::valid);
             EXPECT_GE(stepStart, start);
             // The step's first operation begins at that moment.
             const double hours = (stepStart - start).GetTotalHours();
             const double first = 0.0 + db.count("SELECT round(min(StartTime) * 60) FROM EquipmentSchedule WHERE "
                                                 "StepID = " +
-                                                std::to_string(sqlite3_column_int64(s, 2)));
+                                                std::to_string(s.integer(2)));
             EXPECT_NEAR(hours * 60.0, first, 1e-3);
         }
-        const COleDateTime simulated =
-            COleDateTime::FromIso(CString(reinterpret_cast<const char*>(sqlite3_column_text(s, 1))));
+        const COleDateTime simulated = COleDateTime::FromIso(CString(s.textView(1)));
         ASSERT_EQ(simulated.GetStatus(), COleDateTime::valid);
         EXPECT_LT(simulated, start) << "the simulation ran before the plan starts";
     });
@@ -565,9 +533,9 @@ TEST(SampleContents, HasTheEquipmentAndTheCasesTheViewsTreatApart)
 {
     Db db(test::SampleDatabasePath());
     EXPECT_EQ(db.count("SELECT count(*) FROM FacilitySummary"), 2);
-    db.each("SELECT PlantID, count(*) FROM EquipmentSummary GROUP BY PlantID", [](sqlite3_stmt* s) {
-        EXPECT_GE(sqlite3_column_int64(s, 1), 10);
-        EXPECT_LE(sqlite3_column_int64(s, 1), 20);
+    db.each("SELECT PlantID, count(*) FROM EquipmentSummary GROUP BY PlantID", [](const sqlite::Statement& s) {
+        EXPECT_GE(s.integer(1), 10);
+        EXPECT_LE(s.integer(1), 20);
     });
     for (const char* category : {"Reactor", "Crystallizer", "Nutsche Filter", "Tray Dryer", "Storage Tank",
                                  "Blending Tank", "Inventory Location"}) {

@@ -2,7 +2,6 @@
 // order its query promises, and keeps the promises about which rows come.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <limits>
 #include <regex>
@@ -12,27 +11,27 @@
 
 #include "DbFixture.h"
 #include "SampleDatabase.h"
-#include "batchplant/db/RecordsetCatalog.h"
+#include "db/RecordsetCatalog.h"
+#include "db/Sqlite.h"
 
 using namespace batchplant;
 
 namespace {
+
+// The first column of the first row of `sql`, a count.
+long long countOf(CDaoDatabase& db, const std::string& sql)
+{
+    sqlite::Statement st(*db.GetConnection(), sql);
+    EXPECT_TRUE(st.step()) << sql;
+    return st.integer(0);
+}
 
 class SampleRecordsets : public testing::Test {
 protected:
     void SetUp() override { db.Open(CString(test::SampleDatabasePath().string()), false, true); }
 
     // A count straight from SQLite, to compare the recordsets against.
-    long long count(const char* sql)
-    {
-        sqlite3_stmt* st = nullptr;
-        long long n = -1;
-        if (sqlite3_prepare_v2(db.GetHandle(), sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-            n = sqlite3_column_int64(st, 0);
-        sqlite3_finalize(st);
-        EXPECT_GE(n, 0) << sql;
-        return n;
-    }
+    long long count(const char* sql) { return countOf(db, sql); }
 
     // Opens a `Set` through its own OpenOnDatabase and walks it with walkOrdered.
     template <typename Set, typename KeyFn> long ordered(KeyFn keyOf, const char* what);
@@ -71,13 +70,10 @@ template <typename Set, typename KeyFn> long walkOrdered(Set& rs, KeyFn keyOf, c
 void expectIndexedPlan(const std::string& name, const std::string& sql, CDaoDatabase& db)
 {
     SCOPED_TRACE(name);
-    sqlite3_stmt* st = nullptr;
-    const std::string explain = "EXPLAIN QUERY PLAN " + sql;
-    ASSERT_EQ(sqlite3_prepare_v2(db.GetHandle(), explain.c_str(), -1, &st, nullptr), SQLITE_OK) << sql;
+    sqlite::Statement st(*db.GetConnection(), "EXPLAIN QUERY PLAN " + sql);
     std::vector<std::string> plan;
-    while (sqlite3_step(st) == SQLITE_ROW)
-        plan.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 3)));
-    sqlite3_finalize(st);
+    while (st.step())
+        plan.push_back(st.text(3));
     const bool lookup = name == "CDaoPhaseComponents" || name == "CDaoThermodynamicPhase";
     int scans = 0;
     for (const std::string& line : plan) {
@@ -92,14 +88,8 @@ void expectIndexedPlan(const std::string& name, const std::string& sql, CDaoData
         std::smatch m;
         if (std::regex_search(sql, m, std::regex("\\\"?(\\w+)\\\"?\\s+as\\s+\\\"?" + alias + "\\b", std::regex::icase)))
             table = m[1];
-        sqlite3_stmt* c = nullptr;
-        long long rows = -1;
-        const std::string q = "SELECT count(*) FROM \"" + table + "\"";
-        if (sqlite3_prepare_v2(db.GetHandle(), q.c_str(), -1, &c, nullptr) == SQLITE_OK &&
-            sqlite3_step(c) == SQLITE_ROW)
-            rows = sqlite3_column_int64(c, 0);
-        sqlite3_finalize(c);
-        EXPECT_TRUE(rows >= 0 && rows < 50) << "inner table scanned: " << line;
+        EXPECT_LT(countOf(db, "SELECT count(*) FROM " + sqlite::quoteName(table)), 50)
+            << "inner table scanned: " << line;
     }
     EXPECT_TRUE(lookup || scans >= 1);
 }

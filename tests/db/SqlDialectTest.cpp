@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-#include "batchplant/db/SqlDialect.h"
+#include "db/SqlDialect.h"
 
 using namespace batchplant;
 

@@ -21,7 +21,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "batchplant/db/RecordsetCatalog.h"
+#include "db/RecordsetCatalog.h"
 #include "batchplant/platform/MessageBox.h"
 
 using namespace batchplant;

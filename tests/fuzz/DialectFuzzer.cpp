@@ -27,19 +27,15 @@
 
 #include "FuzzSupport.h"
 #include "batchplant/db/ResultsSchema.h"
-#include "batchplant/db/SqlDialect.h"
+#include "db/JetTokenizer.h"
+#include "db/SqlDialect.h"
 
 using namespace batchplant;
 using namespace batchplant::fuzz;
 
 namespace {
 
-std::string upper(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
+using jet::upper;
 
 // The results schema with its saved queries, read-only, for preparing.
 sqlite3* SchemaDb()

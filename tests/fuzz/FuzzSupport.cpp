@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "batchplant/db/ResultsSchema.h"
+#include "db/JetTokenizer.h"
 
 namespace batchplant::fuzz {
 
@@ -52,17 +53,7 @@ bool IsValidUtf8(std::string_view s)
     return true;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
+bool EqualsNoCase(std::string_view a, std::string_view b) { return jet::iequals(a, b); }
 
 void InitSqliteForFuzzing()
 {

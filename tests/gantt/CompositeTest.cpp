@@ -16,10 +16,15 @@
 #include "TestSupport.h"
 #include "batchplant/gantt/Composite.h"
 #include "batchplant/gantt/GanttFacility.h"
+#include "ProfileReference.h"
 #include "batchplant/platform/HostInterfaces.h"
 
 namespace batchplant {
 namespace {
+
+using reference::AddInterval;
+using reference::AddLevel;
+using reference::SetPoint;
 
 using test::kNull;
 using test::MessageRecorder;

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include "ModelFixtures.h"
 #include "TestSupport.h"
@@ -12,6 +11,7 @@
 #include "batchplant/db/ResultsSchema.h"
 #include "batchplant/foundation/CFacilityAbort.h"
 #include "batchplant/model/StepInfo.h"
+#include "db/Sqlite.h"
 
 namespace batchplant {
 namespace {
@@ -31,24 +31,14 @@ class ResultsFile {
 public:
     ResultsFile() : path_(dir_.file("results.db").string())
     {
-        EXPECT_EQ(sqlite3_open(path_.c_str(), &db_), SQLITE_OK);
         // A scratch file: no need to wait for the disk after every statement.
         Exec("PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY; BEGIN;");
         Exec(ResultsSchemaSql());
         Exec(CalendarSchemaSql());
         Exec("INSERT INTO FacilitySummary (PlantID, PlantName) VALUES (1, 'North'); COMMIT;");
     }
-    ~ResultsFile() { sqlite3_close(db_); }
-    ResultsFile(const ResultsFile&) = delete;
-    ResultsFile& operator=(const ResultsFile&) = delete;
 
-    void Exec(const std::string& sql)
-    {
-        char* error = nullptr;
-        const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error);
-        EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "") << "\n" << sql;
-        sqlite3_free(error);
-    }
+    void Exec(const std::string& sql) { db_.exec(sql); }
 
     void AddStep(long id, const std::string& name, const std::string& version, const std::string& start,
                  const std::string& simulated)
@@ -72,7 +62,7 @@ public:
 private:
     TempDir dir_;
     std::string path_;
-    sqlite3* db_ = nullptr;
+    sqlite::Connection db_{path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE};
 };
 
 class StepLoadingTest : public ::testing::Test {

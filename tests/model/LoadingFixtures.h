@@ -6,10 +6,10 @@
 #include <string>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include "TestSupport.h"
 #include "batchplant/db/ResultsSchema.h"
+#include "db/Sqlite.h"
 
 namespace batchplant::test {
 
@@ -19,40 +19,22 @@ inline constexpr long kNull = LONG_MIN;
 inline std::string idOrNull(long id) { return id == kNull ? std::string("NULL") : std::to_string(id); }
 
 // Runs SQL on a database and reads single numbers back.
-class SqlFile {
+class SqlFile : public sqlite::Connection {
 public:
     explicit SqlFile(const std::string& path, bool readOnly = false)
+        : sqlite::Connection(path, readOnly ? SQLITE_OPEN_READONLY : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE))
     {
-        const int flags = readOnly ? SQLITE_OPEN_READONLY : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-        EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db_, flags, nullptr), SQLITE_OK) << path;
     }
-    ~SqlFile() { sqlite3_close(db_); }
-    SqlFile(const SqlFile&) = delete;
-    SqlFile& operator=(const SqlFile&) = delete;
 
-    void Exec(const std::string& sql)
-    {
-        char* error = nullptr;
-        const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error);
-        EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "") << "\n" << sql;
-        sqlite3_free(error);
-    }
+    void Exec(const std::string& sql) { exec(sql); }
 
     // The first column of the first row as a number (0 without a row).
     double Number(const std::string& sql)
     {
-        sqlite3_stmt* stmt = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sqlite3_errmsg(db_) << "\n"
-                                                                                       << sql;
-        double value = 0.0;
-        if (stmt && sqlite3_step(stmt) == SQLITE_ROW) value = sqlite3_column_double(stmt, 0);
-        sqlite3_finalize(stmt);
-        return value;
+        sqlite::Statement stmt(*this, sql);
+        return stmt.step() ? stmt.real(0) : 0.0;
     }
     long Count(const std::string& sql) { return static_cast<long>(Number(sql)); }
-
-private:
-    sqlite3* db_ = nullptr;
 };
 
 // An empty results database in a temporary directory: the schema, the

@@ -6,7 +6,6 @@
 // run in a child process under a time limit.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <csignal>
 #include <functional>
@@ -22,6 +21,7 @@
 #include "batchplant/calendar/Calendar.h"
 #include "batchplant/calendar/WorkShift.h"
 #include "batchplant/db/Dao.h"
+#include "db/Sqlite.h"
 
 namespace batchplant {
 namespace {
@@ -226,19 +226,18 @@ TEST(CalendarSaveInterrupted, AnotherConnectionHoldsTheWriteLock)
 {
     SaveCase sc;
     sc.name = "locked by another writer";
-    auto holder = std::make_shared<sqlite3*>(nullptr);
+    auto holder = std::make_shared<sqlite::Connection>();
     sc.obstruct = [holder](const fs::path& f) -> std::string {
-        if (sqlite3_open_v2(f.string().c_str(), holder.get(), SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-            return "cannot open a second connection";
-        if (sqlite3_exec(*holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-            return sqlite3_errmsg(*holder);
+        try {
+            *holder = sqlite::Connection(f.string(), SQLITE_OPEN_READWRITE);
+            holder->exec("BEGIN IMMEDIATE");
+        } catch (const CDaoException& e) {
+            return e.what();
+        }
         return {};
     };
-    sc.clear = [holder](const fs::path&) {
-        sqlite3_exec(*holder, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(*holder);
-        *holder = nullptr;
-    };
+    // Closing the connection rolls its transaction back.
+    sc.clear = [holder](const fs::path&) { *holder = sqlite::Connection(); };
     sc.reason = "locked";
     runGuardedSave(sc);
 }

@@ -14,7 +14,6 @@
 // table feeds.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <cmath>
@@ -32,8 +31,9 @@
 #include "LoadChecks.h"
 #include "SampleDatabase.h"
 #include "TestSupport.h"
-#include "batchplant/db/RecordsetCatalog.h"
+#include "db/RecordsetCatalog.h"
 #include "batchplant/gantt/CompositeTypes.h"
+#include "db/Sqlite.h"
 
 namespace batchplant {
 namespace {
@@ -124,28 +124,18 @@ LoadPlan planFor(const std::string& table, const std::set<std::string>& readers)
 Schema discoverSchema(const fs::path& sample)
 {
     Schema s;
-    sqlite3* raw = nullptr;
-    if (sqlite3_open_v2(sample.string().c_str(), &raw, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(raw);
-        return s;
-    }
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(raw,
-                       "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' ORDER BY name",
-                       -1, &st, nullptr);
-    while (sqlite3_step(st) == SQLITE_ROW)
-        s.tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
+    const sqlite::Connection raw(sample.string(), SQLITE_OPEN_READONLY);
+    sqlite::Statement tables(
+        raw, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' ORDER BY name");
+    while (tables.step())
+        s.tables.push_back(tables.text(0));
     for (const std::string& t : s.tables) {
-        sqlite3_prepare_v2(raw, ("PRAGMA table_info(" + t + ")").c_str(), -1, &st, nullptr);
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            const std::string col = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
-            s.columns[t].push_back(col);
-            if (sqlite3_column_int(st, 5) > 0) s.primaryKey[t].insert(col);
+        sqlite::Statement info(raw, "PRAGMA table_info(" + t + ")");
+        while (info.step()) {
+            s.columns[t].push_back(info.text(1));
+            if (info.integer(5) > 0) s.primaryKey[t].insert(info.text(1));
         }
-        sqlite3_finalize(st);
     }
-    sqlite3_close(raw);
 
     std::map<std::pair<std::string, std::string>, ReadColumn> found;
     CDaoDatabase db;
@@ -160,12 +150,11 @@ Schema discoverSchema(const fs::path& sample)
             rs->GetFieldInfo(i, info);
             bound[upper(info.m_strName.str())] = info.m_nType;
         }
-        sqlite3_stmt* q = nullptr;
-        sqlite3_prepare_v2(db.GetHandle(), rs->GetTranslatedSQL().c_str(), -1, &q, nullptr);
-        for (int c = 0; q && c < sqlite3_column_count(q); ++c) {
-            const char* name = sqlite3_column_name(q, c);
-            const char* table = sqlite3_column_table_name(q, c);
-            const char* origin = sqlite3_column_origin_name(q, c);
+        const sqlite::Statement q(*db.GetConnection(), rs->GetTranslatedSQL());
+        for (int c = 0; c < q.columnCount(); ++c) {
+            const char* name = q.columnName(c);
+            const char* table = sqlite3_column_table_name(q.get(), c);
+            const char* origin = sqlite3_column_origin_name(q.get(), c);
             const auto b = name ? bound.find(upper(name)) : bound.end();
             if (!table || !origin || b == bound.end()) continue;
             ReadColumn& rc = found[{table, origin}];
@@ -175,7 +164,6 @@ Schema discoverSchema(const fs::path& sample)
             rc.readers.insert(entry.name);
             s.readersOf[table].insert(entry.name);
         }
-        sqlite3_finalize(q);
         rs->Close();
     }
     for (auto& [key, rc] : found)
@@ -194,8 +182,7 @@ const fs::path& SmallSample()
         const fs::path to = dir.file("small-sample.db");
         fs::copy_file(test::SampleDatabasePath(), to);
         fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write);
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(to.string().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        const sqlite::Connection db(to.string(), SQLITE_OPEN_READWRITE);
         const char* const cut = R"sql(
             DELETE FROM EquipmentSchedule WHERE BatchNumber > 2;
             DELETE FROM EquipmentContents WHERE BatchNumber > 2;
@@ -216,12 +203,7 @@ const fs::path& SmallSample()
                  CompositeContentsID NOT IN (SELECT CompositeContentsID FROM CompositeContents));
             DELETE FROM PhaseComponents WHERE PhaseID NOT IN (SELECT PhaseID FROM ThermodynamicPhase);
             VACUUM;)sql";
-        char* error = nullptr;
-        if (sqlite3_exec(db, cut, nullptr, nullptr, &error) != SQLITE_OK) {
-            ADD_FAILURE() << "cutting the sample down failed: " << (error ? error : "");
-            sqlite3_free(error);
-        }
-        sqlite3_close(db);
+        db.exec(cut);
         fs::permissions(to, fs::perms::owner_read);
         return to;
     }();
@@ -274,18 +256,13 @@ struct Case {
 // damage a writer without them could do).
 std::string applySql(const fs::path& file, const Case& c)
 {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file.string().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return "cannot open the copy";
-    }
+    const sqlite::Connection db(file.string(), SQLITE_OPEN_READWRITE);
     const auto run = [&](const std::string& sql) -> int {
-        sqlite3_stmt* st = nullptr;
-        int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+        int rc = SQLITE_OK;
+        sqlite::Statement st = sqlite::Statement::tryPrepare(db, sql, rc);
         if (rc != SQLITE_OK) return rc;
-        if (c.parameter && sqlite3_bind_parameter_count(st) > 0) sqlite3_bind_double(st, 1, *c.parameter);
-        rc = sqlite3_step(st);
-        sqlite3_finalize(st);
+        if (c.parameter && sqlite3_bind_parameter_count(st.get()) > 0) st.bind(1, *c.parameter);
+        rc = st.stepCode();
         return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
     };
     std::string error;
@@ -302,11 +279,10 @@ std::string applySql(const fs::path& file, const Case& c)
             rc = run(sql);
         }
         if (rc != SQLITE_OK) {
-            error = "the mutation \"" + sql + "\" failed: " + sqlite3_errmsg(db);
+            error = "the mutation \"" + sql + "\" failed: " + db.error();
             break;
         }
     }
-    sqlite3_close(db);
     return error;
 }
 
@@ -755,11 +731,8 @@ TEST(MutationSuite, DamagedFiles)
         "a database that is not a results database",
         [](const fs::path& f) {
             fs::remove(f);
-            sqlite3* db = nullptr;
-            sqlite3_open(f.string().c_str(), &db);
-            sqlite3_exec(db, "CREATE TABLE Recipes (Name TEXT, Steps INTEGER); INSERT INTO Recipes VALUES ('x', 3);",
-                         nullptr, nullptr, nullptr);
-            sqlite3_close(db);
+            sqlite::Connection(f.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
+                .exec("CREATE TABLE Recipes (Name TEXT, Steps INTEGER); INSERT INTO Recipes VALUES ('x', 3);");
         },
         true);
     fileCase(

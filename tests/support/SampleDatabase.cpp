@@ -1,7 +1,7 @@
 #include "SampleDatabase.h"
 
 #include "TestSupport.h"
-#include "batchplant/db/SampleGenerator.h"
+#include "sample/SampleGenerator.h"
 
 #include <memory>
 #include <stdexcept>

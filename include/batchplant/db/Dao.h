@@ -24,10 +24,12 @@
 #include "batchplant/platform/COleDateTime.h"
 #include "batchplant/platform/CString.h"
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace batchplant {
+
+namespace sqlite {
+class Connection;
+class Statement;
+} // namespace sqlite
 
 class CDaoRecordset;
 
@@ -72,7 +74,7 @@ struct CDaoSavedQuery {
 // queries.
 class CDaoDatabase {
 public:
-    CDaoDatabase() = default;
+    CDaoDatabase();
     virtual ~CDaoDatabase();
     CDaoDatabase(const CDaoDatabase&) = delete;
     CDaoDatabase& operator=(const CDaoDatabase&) = delete;
@@ -89,13 +91,13 @@ public:
     // Closes every recordset still open on this database, then the file.
     virtual void Close();
 
-    bool IsOpen() const noexcept { return m_db != nullptr; }
+    bool IsOpen() const noexcept { return m_conn != nullptr; }
     // False for a read-only open and for a file the process may not write.
     bool CanUpdate() const noexcept;
     CString GetName() const { return m_name; }
-    // The connection, for components that keep tables of their own in the
-    // results database (calendars); null when closed.
-    sqlite3* GetHandle() const noexcept { return m_db; }
+    // The connection, for the library's components that keep tables of
+    // their own in the results database (calendars); null when closed.
+    const sqlite::Connection* GetConnection() const noexcept { return m_conn.get(); }
 
     // The saved query of that name (case-insensitive), or null. Saved queries
     // are read from the SavedQueries table once per open; a database without
@@ -113,7 +115,7 @@ private:
     void detach(CDaoRecordset* rs);
     void loadSavedQueries();
 
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<sqlite::Connection> m_conn;
     CString m_name;
     bool m_readOnly = false;
     std::vector<CDaoRecordset*> m_recordsets;
@@ -248,7 +250,7 @@ private:
     std::vector<Binding> m_fields;
     std::vector<Binding> m_params;
     bool m_bound = false;
-    sqlite3_stmt* m_stmt = nullptr;
+    std::unique_ptr<sqlite::Statement> m_stmt;
     CDaoDatabase* m_openOn = nullptr;
     CString m_strSQL;
     std::string m_translated;

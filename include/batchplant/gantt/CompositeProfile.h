@@ -15,13 +15,10 @@
 //   t0 < t1 an entry is made at t0 from the latest one before it (when there
 //   is one) and the entry at t1 becomes v. Otherwise nothing happens.
 //
-// The free functions apply one operation to a Hash directly; each costs a
-// pass over the hash. ProfileBuilder applies a whole run of them in about
-// n log n: interval additions are gathered and laid onto the entries in one
-// sweep (a segment tree over the entry times) the next time the entries are
-// needed, so long overlapping intervals do not cost a pass each. Both give
-// the same entries; the builder may sum the rates that cover an entry in a
-// different order (rounding only).
+// ProfileBuilder applies a whole run of them in about n log n: interval
+// additions are gathered and laid onto the entries in one sweep (a segment
+// tree over the entry times) the next time the entries are needed, so long
+// overlapping intervals do not cost a pass each.
 
 #include <algorithm>
 #include <cstddef>
@@ -55,66 +52,6 @@ struct CompVals {
     friend CompVals operator+(CompVals a, const CompVals& b) { return a += b; }
     friend bool operator==(const CompVals&, const CompVals&) = default;
 };
-
-namespace detail {
-// Position of the last key below `t` (or -1), by binary search over the
-// hash's positions.
-template <class V> int LastKeyBefore(const Hash<long, V>& h, long t)
-{
-    int lo = 0, hi = h.GetCount(); // first position whose key is >= t
-    while (lo < hi) {
-        const int mid = lo + (hi - lo) / 2;
-        if (h.GetKeyAt(mid) < t)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo - 1;
-}
-
-// Makes an entry at t when there is none: a copy of the latest entry
-// before t, or a zero value when `zeroWhenFirst` and there is none.
-template <class V> void EnsureEntry(Hash<long, V>& h, long t, bool zeroWhenFirst)
-{
-    if (h.Contains(t)) return;
-    const int before = LastKeyBefore(h, t);
-    if (before >= 0) {
-        const V copy = h.GetAt(before);
-        h[t] = copy;
-    } else if (zeroWhenFirst) {
-        h[t] = V{};
-    }
-}
-} // namespace detail
-
-template <class V> void AddInterval(Hash<long, V>& h, long t0, long t1, const V& v)
-{
-    if (!(t0 < t1)) return;
-    detail::EnsureEntry(h, t0, true);
-    detail::EnsureEntry(h, t1, true);
-    for (int i = detail::LastKeyBefore(h, t0) + 1; i < h.GetCount() && h.GetKeyAt(i) < t1; ++i)
-        h.GetAt(i) += v;
-}
-
-template <class V> void AddLevel(Hash<long, V>& h, long t0, long t1, const V& v)
-{
-    if (t1 > t0) {
-        detail::EnsureEntry(h, t0, true);
-        h[t1] += v;
-    } else if (!h.Contains(t1)) {
-        h[t1] = v;
-    }
-}
-
-template <class V> void SetPoint(Hash<long, V>& h, long t0, long t1, const V& v)
-{
-    if (t1 == 0) {
-        h[0] = v;
-    } else if (t0 < t1) {
-        detail::EnsureEntry(h, t0, false);
-        h[t1] = v;
-    }
-}
 
 // Builds a profile from a run of the three operations; Store writes the
 // result into a Hash. See the top of this file.

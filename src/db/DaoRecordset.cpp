@@ -1,14 +1,13 @@
 #include "batchplant/db/Dao.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstring>
 
-#include "batchplant/db/SqlDialect.h"
+#include "db/Sqlite.h"
+#include "db/SqlDialect.h"
 
 namespace batchplant {
 
@@ -27,37 +26,15 @@ bool iequals(const char* a, const std::string& b)
     return true;
 }
 
-std::string upperKey(const CString& s)
-{
-    std::string u = s.str();
-    for (char& c : u)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return u;
-}
-
-struct StmtCloser {
-    void operator()(sqlite3_stmt* st) const noexcept { sqlite3_finalize(st); }
-};
-using Stmt = std::unique_ptr<sqlite3_stmt, StmtCloser>;
-
-std::string quoteSqlName(const std::string& name)
-{
-    std::string q = "\"";
-    for (char c : name)
-        q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-}
-
 // A table of the database (a view's row ids follow its plan).
-bool isRowidTable(sqlite3* db, const std::string& name)
+bool isRowidTable(const sqlite::Connection& db, const std::string& name)
 {
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE", -1,
-                           &raw, nullptr) != SQLITE_OK)
-        return false;
-    Stmt st(raw);
-    sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-    return sqlite3_step(st.get()) == SQLITE_ROW;
+    int rc = SQLITE_OK;
+    sqlite::Statement st = sqlite::Statement::tryPrepare(
+        db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE", rc);
+    if (!st) return false;
+    st.bindText(1, name);
+    return st.stepCode() == SQLITE_ROW;
 }
 
 class DatabaseResolver : public SqlNameResolver {
@@ -73,7 +50,7 @@ private:
 // A stored text as a number: an integer when the whole text is one, else a
 // finite real; surrounding blanks and a leading '+' are allowed, as in
 // SQLite's own conversion of numeric text.
-bool parseNumber(std::string_view text, bool& isInt, sqlite3_int64& i, double& d)
+bool parseNumber(std::string_view text, bool& isInt, std::int64_t& i, double& d)
 {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
         text.remove_prefix(1);
@@ -106,133 +83,6 @@ CString shortDouble(double d)
 }
 
 } // namespace
-
-// ---------------------------------------------------------------- database
-
-CDaoDatabase::~CDaoDatabase() { Close(); }
-
-void CDaoDatabase::Open(const CString& name, bool exclusive, bool readOnly, const CString& /*connect*/)
-{
-    if (IsOpen()) Close();
-    if (name.IsEmpty()) throw CDaoException("Cannot open a database without a file name.");
-
-    sqlite3* db = nullptr;
-    // Never SQLITE_OPEN_CREATE: a path without a file is an error, not a new
-    // empty database. A read-only connection cannot change the file at all.
-    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-    int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        const CString why = db ? CString(sqlite3_errmsg(db)) : CString(sqlite3_errstr(rc));
-        sqlite3_close(db);
-        throw CDaoException(CString::Formatted("Cannot open the database '%s': %s.", name, why), rc);
-    }
-    sqlite3_extended_result_codes(db, 1);
-    // Double quotes are identifiers only; the translated texts never rely on
-    // SQLite reading a double-quoted unknown name as a string.
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    sqlite3_busy_timeout(db, 5000);
-
-    // SQLite reads the file lazily; read the schema now so that a file that
-    // is not a database, or is cut short, is reported here.
-    const char* check = exclusive ? "PRAGMA locking_mode=EXCLUSIVE; SELECT count(*) FROM sqlite_master;"
-                                  : "SELECT count(*) FROM sqlite_master;";
-    rc = sqlite3_exec(db, check, nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-        const CString why(sqlite3_errmsg(db));
-        sqlite3_close(db);
-        throw CDaoException(CString::Formatted("Cannot read the database '%s': %s.", name, why), rc);
-    }
-    m_db = db;
-    m_name = name;
-    m_readOnly = readOnly;
-    m_savedQueries.reset();
-}
-
-void CDaoDatabase::Close()
-{
-    while (!m_recordsets.empty())
-        m_recordsets.back()->Close();
-    if (m_db) {
-        // close_v2 lets a component that still holds statements of its own
-        // finalize them later instead of leaking the connection.
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-    }
-    m_savedQueries.reset();
-}
-
-bool CDaoDatabase::CanUpdate() const noexcept
-{
-    return m_db != nullptr && !m_readOnly && sqlite3_db_readonly(m_db, "main") == 0;
-}
-
-void CDaoDatabase::ThrowError(const char* doing, int rc) const
-{
-    const CString why = m_db ? CString(sqlite3_errmsg(m_db)) : CString(sqlite3_errstr(rc));
-    throw CDaoException(CString::Formatted("%s: %s (database '%s').", doing, why, m_name), rc);
-}
-
-void CDaoDatabase::attach(CDaoRecordset* rs) { m_recordsets.push_back(rs); }
-
-void CDaoDatabase::detach(CDaoRecordset* rs)
-{
-    m_recordsets.erase(std::remove(m_recordsets.begin(), m_recordsets.end(), rs), m_recordsets.end());
-}
-
-bool CDaoDatabase::HasTableOrView(const CString& name)
-{
-    if (!m_db) return false;
-    sqlite3_stmt* raw = nullptr;
-    const int rc = sqlite3_prepare_v2(
-        m_db, "SELECT 1 FROM sqlite_master WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE", -1, &raw,
-        nullptr);
-    Stmt st(raw);
-    if (rc != SQLITE_OK) ThrowError("Cannot read the list of tables", rc);
-    sqlite3_bind_text(st.get(), 1, name.c_str(), static_cast<int>(name.str().size()), SQLITE_TRANSIENT);
-    const int step = sqlite3_step(st.get());
-    if (step == SQLITE_ROW) return true;
-    if (step != SQLITE_DONE) ThrowError("Cannot read the list of tables", step);
-    return false;
-}
-
-void CDaoDatabase::loadSavedQueries()
-{
-    std::map<std::string, CDaoSavedQuery> queries;
-    if (HasTableOrView("SavedQueries")) {
-        sqlite3_stmt* raw = nullptr;
-        int rc = sqlite3_prepare_v2(m_db, "SELECT Name, SqlText, Parameters FROM SavedQueries", -1, &raw, nullptr);
-        Stmt st(raw);
-        if (rc != SQLITE_OK) ThrowError("Cannot read the saved queries", rc);
-        while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-            auto text = [&](int col) {
-                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), col));
-                return p ? CString(p, static_cast<std::size_t>(sqlite3_column_bytes(st.get(), col))) : CString();
-            };
-            if (sqlite3_column_type(st.get(), 0) == SQLITE_NULL) continue;
-            CDaoSavedQuery q;
-            q.m_strName = text(0);
-            q.m_strSQL = text(1);
-            try {
-                q.m_parameters = ParseParameterList(text(2));
-            } catch (const CDaoException& e) {
-                throw CDaoException(CString::Formatted("Saved query '%s' has a bad parameter list: %s", q.m_strName,
-                                                       e.GetDescription()));
-            }
-            queries.emplace(upperKey(q.m_strName), std::move(q));
-        }
-        if (rc != SQLITE_DONE) ThrowError("Cannot read the saved queries", rc);
-    }
-    m_savedQueries = std::move(queries);
-}
-
-const CDaoSavedQuery* CDaoDatabase::FindSavedQuery(const CString& name)
-{
-    if (!m_db) return nullptr;
-    if (!m_savedQueries) loadSavedQueries();
-    const auto it = m_savedQueries->find(upperKey(name));
-    return it == m_savedQueries->end() ? nullptr : &it->second;
-}
 
 // ---------------------------------------------------------------- exchange
 
@@ -314,39 +164,35 @@ void CDaoRecordset::Open(int /*nOpenType*/, const char* lpszSQL, int /*nOptions*
     }
     m_translated = std::move(tr.sql);
 
+    const sqlite::Connection& conn = *db.GetConnection();
     auto prepare = [&] {
-        sqlite3_stmt* raw = nullptr;
-        const int rc = sqlite3_prepare_v2(db.GetHandle(), m_translated.c_str(), static_cast<int>(m_translated.size()),
-                                          &raw, nullptr);
-        Stmt st(raw);
+        int rc = SQLITE_OK;
+        sqlite::Statement st = sqlite::Statement::tryPrepare(conn, m_translated, rc);
         if (rc != SQLITE_OK) db.ThrowError("The query cannot be run", rc);
         if (!st) throw CDaoException("The recordset has no query text to run.");
         return st;
     };
-    Stmt st = prepare();
+    sqlite::Statement st = prepare();
     // Without an ORDER BY the rows would come in whatever order SQLite's plan
     // gives, which an index, ANALYZE or another SQLite version can change, and
     // the model's vessel order, floors and schedule rows follow that order.
     // The first table's row id (its primary key in the results schema) comes
     // first, so that equipment comes by EquipmentID and steps by StepID; then
     // every column in turn.
-    if (!tr.ordered && sqlite3_column_count(st.get()) > 0) {
+    if (!tr.ordered && st.columnCount() > 0) {
         std::string columns = "1";
-        for (int c = 2, n = sqlite3_column_count(st.get()); c <= n; ++c)
+        for (int c = 2, n = st.columnCount(); c <= n; ++c)
             columns += ", " + std::to_string(c);
         const std::string unordered = std::move(m_translated);
         m_translated.clear();
-        if (!tr.firstTable.empty() && isRowidTable(db.GetHandle(), tr.firstTable)) {
-            m_translated = unordered + " ORDER BY " + quoteSqlName(tr.firstAlias) + ".rowid, " + columns;
-            sqlite3_stmt* raw = nullptr;
-            if (sqlite3_prepare_v2(db.GetHandle(), m_translated.c_str(), static_cast<int>(m_translated.size()), &raw,
-                                   nullptr) == SQLITE_OK &&
-                raw) {
-                st.reset(raw);
-            } else {
-                sqlite3_finalize(raw);
+        if (!tr.firstTable.empty() && isRowidTable(conn, tr.firstTable)) {
+            m_translated = unordered + " ORDER BY " + sqlite::quoteName(tr.firstAlias) + ".rowid, " + columns;
+            int rc = SQLITE_OK;
+            sqlite::Statement byRowid = sqlite::Statement::tryPrepare(conn, m_translated, rc);
+            if (byRowid)
+                st = std::move(byRowid);
+            else
                 m_translated.clear();
-            }
         }
         if (m_translated.empty()) {
             m_translated = unordered + " ORDER BY " + columns;
@@ -354,12 +200,12 @@ void CDaoRecordset::Open(int /*nOpenType*/, const char* lpszSQL, int /*nOptions*
         }
     }
 
-    const int columns = sqlite3_column_count(st.get());
+    const int columns = st.columnCount();
     for (Binding& b : m_fields) {
         b.column = -1;
         b.isNull = true;
         for (int c = 0; c < columns && b.column < 0; ++c)
-            if (iequals(sqlite3_column_name(st.get(), c), b.name.str())) b.column = c;
+            if (iequals(st.columnName(c), b.name.str())) b.column = c;
         if (b.column < 0)
             throw CDaoException(CString::Formatted(
                 "Item not found in this collection: the query yields no column [%s] (database '%s').", b.name,
@@ -382,7 +228,7 @@ void CDaoRecordset::Open(int /*nOpenType*/, const char* lpszSQL, int /*nOptions*
                 "Too few parameters: the query's parameter [%s] has no value (database '%s').", name, db.GetName()));
     }
 
-    m_stmt = st.release();
+    m_stmt = std::make_unique<sqlite::Statement>(std::move(st));
     m_openOn = &db;
     db.attach(this);
     try {
@@ -405,10 +251,7 @@ void CDaoRecordset::Requery()
 
 void CDaoRecordset::Close()
 {
-    if (m_stmt) {
-        sqlite3_finalize(m_stmt);
-        m_stmt = nullptr;
-    }
+    m_stmt.reset();
     detachFromDatabase();
     m_pos = -1;
     m_stmtRow = -1;
@@ -428,44 +271,43 @@ void CDaoRecordset::detachFromDatabase() noexcept
 
 void CDaoRecordset::bindParameters()
 {
-    sqlite3_reset(m_stmt);
-    sqlite3_clear_bindings(m_stmt);
-    for (const Binding& p : m_params) {
-        int rc = SQLITE_OK;
-        switch (p.kind) {
-        case CDaoFieldExchange::Kind::Text: {
-            const auto& s = static_cast<const CString*>(p.member)->str();
-            rc = sqlite3_bind_text(m_stmt, p.column, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        case CDaoFieldExchange::Kind::Long:
-            rc = sqlite3_bind_int64(m_stmt, p.column, *static_cast<const long*>(p.member));
-            break;
-        case CDaoFieldExchange::Kind::Short:
-            rc = sqlite3_bind_int(m_stmt, p.column, *static_cast<const short*>(p.member));
-            break;
-        case CDaoFieldExchange::Kind::Double:
-            rc = sqlite3_bind_double(m_stmt, p.column, *static_cast<const double*>(p.member));
-            break;
-        case CDaoFieldExchange::Kind::DateTime: {
-            const auto* dt = static_cast<const COleDateTime*>(p.member);
-            const CString iso = dt->GetStatus() == COleDateTime::valid ? dt->ToIso() : CString();
-            if (!iso.IsEmpty()) {
-                rc = sqlite3_bind_text(m_stmt, p.column, iso.c_str(), static_cast<int>(iso.str().size()),
-                                       SQLITE_TRANSIENT);
-            } else {
-                rc = sqlite3_bind_null(m_stmt, p.column);
+    sqlite::Statement& st = *m_stmt;
+    st.reset();
+    st.clearBindings();
+    try {
+        for (const Binding& p : m_params) {
+            switch (p.kind) {
+            case CDaoFieldExchange::Kind::Text:
+                st.bindText(p.column, static_cast<const CString*>(p.member)->str());
+                break;
+            case CDaoFieldExchange::Kind::Long:
+                st.bind(p.column, *static_cast<const long*>(p.member));
+                break;
+            case CDaoFieldExchange::Kind::Short:
+                st.bind(p.column, static_cast<int>(*static_cast<const short*>(p.member)));
+                break;
+            case CDaoFieldExchange::Kind::Double:
+                st.bind(p.column, *static_cast<const double*>(p.member));
+                break;
+            case CDaoFieldExchange::Kind::DateTime: {
+                const auto* dt = static_cast<const COleDateTime*>(p.member);
+                const CString iso = dt->GetStatus() == COleDateTime::valid ? dt->ToIso() : CString();
+                if (!iso.IsEmpty())
+                    st.bindText(p.column, iso.str());
+                else
+                    st.bind(p.column, sqlite::Null{});
+                break;
             }
-            break;
+            }
         }
-        }
-        if (rc != SQLITE_OK) m_openOn->ThrowError("Cannot set the query's parameters", rc);
+    } catch (const CDaoException& e) {
+        m_openOn->ThrowError("Cannot set the query's parameters", e.GetErrorCode());
     }
 }
 
 void CDaoRecordset::resetCursor()
 {
-    sqlite3_reset(m_stmt);
+    m_stmt->reset();
     m_pos = -1;
     m_stmtRow = -1;
     m_seen = 0;
@@ -476,7 +318,7 @@ void CDaoRecordset::resetCursor()
 
 bool CDaoRecordset::step()
 {
-    const int rc = sqlite3_step(m_stmt);
+    const int rc = m_stmt->stepCode();
     if (rc == SQLITE_ROW) {
         ++m_stmtRow;
         return true;
@@ -510,7 +352,7 @@ void CDaoRecordset::moveTo(long target)
         return;
     }
     if (target < m_stmtRow) {
-        sqlite3_reset(m_stmt);
+        m_stmt->reset();
         m_stmtRow = -1;
     }
     while (m_stmtRow < target) {
@@ -537,16 +379,16 @@ void CDaoRecordset::readRow()
 
 void CDaoRecordset::conversionError(const Binding& b, const char* what)
 {
+    const sqlite::Statement& st = *m_stmt;
     CString value;
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, b.column));
-    if (text) {
-        std::string v(text, static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, b.column)));
+    if (!st.isNull(b.column)) {
+        std::string v = st.text(b.column);
         if (v.size() > 60) v = v.substr(0, 60) + "...";
-        value = sqlite3_column_type(m_stmt, b.column) == SQLITE_TEXT ? CString("'" + v + "'") : CString(v);
+        value = st.type(b.column) == SQLITE_TEXT ? CString("'" + v + "'") : CString(v);
     }
     CString origin;
-    const char* table = sqlite3_column_table_name(m_stmt, b.column);
-    const char* column = sqlite3_column_origin_name(m_stmt, b.column);
+    const char* table = sqlite3_column_table_name(st.get(), b.column);
+    const char* column = sqlite3_column_origin_name(st.get(), b.column);
     if (table && column) origin = CString::Formatted(" (%s.%s)", table, column);
     throw CDaoException(CString::Formatted("Data type conversion error: column [%s]%s holds %s, %s (database '%s').",
                                            b.name, origin, value, what, m_openOn->GetName()));
@@ -554,9 +396,9 @@ void CDaoRecordset::conversionError(const Binding& b, const char* what)
 
 void CDaoRecordset::readColumn(Binding& b)
 {
-    sqlite3_stmt* st = m_stmt;
+    const sqlite::Statement& st = *m_stmt;
     const int c = b.column;
-    const int type = sqlite3_column_type(st, c);
+    const int type = st.type(c);
     b.invalid = false;
     if (type == SQLITE_NULL) {
         b.isNull = true;
@@ -585,8 +427,8 @@ void CDaoRecordset::readColumn(Binding& b)
     b.isNull = false;
 
     if (b.kind == CDaoFieldExchange::Kind::Text) {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-        static_cast<CString*>(b.member)->SetString(p, static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+        const std::string_view text = st.textView(c);
+        static_cast<CString*>(b.member)->SetString(text.data(), text.size());
         return;
     }
     if (b.kind == CDaoFieldExchange::Kind::DateTime) {
@@ -594,16 +436,14 @@ void CDaoRecordset::readColumn(Binding& b)
         if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
             // Days since 1899-12-30; outside years 100 to 9999 (or infinite)
             // the number has no date, and reads as an unreadable one.
-            *dt = COleDateTime(sqlite3_column_double(st, c));
+            *dt = COleDateTime(st.real(c));
             if (dt->GetYear() < 0) {
                 dt->m_dt = 0.0;
                 dt->SetStatus(COleDateTime::invalid);
                 b.invalid = true;
             }
         } else {
-            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-            CString text(p, static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
-            if (!dt->ParseDateTime(text)) {
+            if (!dt->ParseDateTime(CString(st.textView(c)))) {
                 dt->m_dt = 0.0;
                 dt->SetStatus(COleDateTime::invalid);
                 b.invalid = true;
@@ -614,21 +454,19 @@ void CDaoRecordset::readColumn(Binding& b)
 
     // A number: an integer, a real or text holding one.
     bool isInt = type == SQLITE_INTEGER;
-    sqlite3_int64 i = 0;
+    std::int64_t i = 0;
     double d = 0.0;
     if (type == SQLITE_INTEGER) {
-        i = sqlite3_column_int64(st, c);
+        i = st.integer(c);
         d = static_cast<double>(i);
     } else if (type == SQLITE_FLOAT) {
-        d = sqlite3_column_double(st, c);
+        d = st.real(c);
         // SQLite stores infinities (never NaN, which it turns into NULL); no
         // quantity of a run is infinite, and one would reach sizes, levels
         // and profiles unchecked.
         if (!std::isfinite(d)) conversionError(b, "which is not a finite number");
     } else {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-        const std::string_view text(p ? p : "", p ? static_cast<std::size_t>(sqlite3_column_bytes(st, c)) : 0);
-        if (!parseNumber(text, isInt, i, d)) conversionError(b, "which is not a number");
+        if (!parseNumber(st.textView(c), isInt, i, d)) conversionError(b, "which is not a number");
     }
     switch (b.kind) {
     case CDaoFieldExchange::Kind::Double:
@@ -672,7 +510,7 @@ void CDaoRecordset::MoveLast()
     if (m_total < 0) {
         // Step to the end without reading rows, to learn the count.
         if (m_stmtRow == LONG_MAX) {
-            sqlite3_reset(m_stmt);
+            m_stmt->reset();
             m_stmtRow = -1;
         }
         while (step()) {
@@ -778,7 +616,7 @@ void CDaoRecordset::SetParamValue(const CString& name, const CString& value)
                                  [&](const Binding& p) { return p.name.CompareNoCase(name) == 0; });
     if (it == m_params.end()) throw CDaoException(CString::Formatted("The recordset has no parameter [%s].", name));
     bool isInt = false;
-    sqlite3_int64 i = 0;
+    std::int64_t i = 0;
     double d = 0.0;
     switch (it->kind) {
     case CDaoFieldExchange::Kind::Text:

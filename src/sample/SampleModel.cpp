@@ -1,4 +1,4 @@
-#include "db/SampleModel.h"
+#include "sample/SampleModel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,0 +1,70 @@
+#pragma once
+// The three profile operations applied to a Hash directly, one pass over the
+// hash each: the slow, obvious reference that ProfileBuilder must agree with
+// (it may sum the rates covering an entry in another order: rounding only).
+
+#include "batchplant/foundation/Hash.h"
+
+namespace batchplant::reference {
+
+namespace detail {
+// Position of the last key below `t` (or -1), by binary search over the
+// hash's positions.
+template <class V> int LastKeyBefore(const Hash<long, V>& h, long t)
+{
+    int lo = 0, hi = h.GetCount(); // first position whose key is >= t
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (h.GetKeyAt(mid) < t)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo - 1;
+}
+
+// Makes an entry at t when there is none: a copy of the latest entry
+// before t, or a zero value when `zeroWhenFirst` and there is none.
+template <class V> void EnsureEntry(Hash<long, V>& h, long t, bool zeroWhenFirst)
+{
+    if (h.Contains(t)) return;
+    const int before = LastKeyBefore(h, t);
+    if (before >= 0) {
+        const V copy = h.GetAt(before);
+        h[t] = copy;
+    } else if (zeroWhenFirst) {
+        h[t] = V{};
+    }
+}
+} // namespace detail
+
+template <class V> void AddInterval(Hash<long, V>& h, long t0, long t1, const V& v)
+{
+    if (!(t0 < t1)) return;
+    detail::EnsureEntry(h, t0, true);
+    detail::EnsureEntry(h, t1, true);
+    for (int i = detail::LastKeyBefore(h, t0) + 1; i < h.GetCount() && h.GetKeyAt(i) < t1; ++i)
+        h.GetAt(i) += v;
+}
+
+template <class V> void AddLevel(Hash<long, V>& h, long t0, long t1, const V& v)
+{
+    if (t1 > t0) {
+        detail::EnsureEntry(h, t0, true);
+        h[t1] += v;
+    } else if (!h.Contains(t1)) {
+        h[t1] = v;
+    }
+}
+
+template <class V> void SetPoint(Hash<long, V>& h, long t0, long t1, const V& v)
+{
+    if (t1 == 0) {
+        h[0] = v;
+    } else if (t0 < t1) {
+        detail::EnsureEntry(h, t0, false);
+        h[t1] = v;
+    }
+}
+
+} // namespace batchplant::reference
