@@ -61,10 +61,6 @@ private:
 };
 
 class ShownFacility : public Facility {
-public:
-    // The greatest operation time of the run; 0 before InitAnim.
-    long GetLastTime() const { return m_timeline ? m_timeline->GetLastTime() : 0; }
-
 protected:
     Vessel* addVessel(const CString&) override { return new ShownVessel(); }
 };
@@ -94,14 +90,7 @@ const char* kindName(const Stream& s)
 std::vector<Stream*> allStreams(const Facility& f)
 {
     std::vector<Stream*> out;
-    for (int i = 0; i < f.GetNumConnectingStreams(); ++i)
-        out.push_back(f.GetStreamByIndex(i));
-    for (int i = 0; i < f.GetNumUniStreams(); ++i)
-        out.push_back(f.GetUniStreamByIndex(i));
-    for (int i = 0; i < f.GetNumUtilStreams(); ++i)
-        out.push_back(f.GetUtilStreamByIndex(i));
-    for (int i = 0; i < f.GetNumVaporStreams(); ++i)
-        out.push_back(f.GetVaporStreamByIndex(i));
+    f.ForEachStream([&out](Stream& s) { out.push_back(&s); });
     return out;
 }
 
@@ -191,7 +180,7 @@ int runAnimate(const AnimateOptions& o)
     std::optional<long> at;
     if (o.hasAt) {
         std::string error;
-        at = RunTimeArg(o.at, facility.GetStartTime(), facility.GetLastTime(), error);
+        at = RunTimeArg(o.at, facility.GetStartTime(), facility.GetLastAnimationTime(), error);
         if (!at) {
             std::fprintf(stderr, "batchplant animate: %s\n", error.c_str());
             return kBadInput;
@@ -216,7 +205,7 @@ int runAnimate(const AnimateOptions& o)
         std::printf("Frame %ld%s\n", stepped,
                     stepped < o.frame ? " (the end of the run was reached before the frame asked for)" : "");
     }
-    const long last = facility.GetLastTime();
+    const long last = facility.GetLastAnimationTime();
     printState(facility, time, last);
     if (std::fflush(stdout) != 0) {
         std::fprintf(stderr, "batchplant animate: cannot write the output\n");

@@ -75,7 +75,7 @@ int runPlan(const PlanOptions& o)
     if (o.hasAt) {
         std::string error;
         facility->InitAnim();
-        at = RunTimeArg(o.at, facility->GetStartTime(), facility->GetLastTime(), error);
+        at = RunTimeArg(o.at, facility->GetStartTime(), facility->GetLastAnimationTime(), error);
         if (!at) {
             std::fprintf(stderr, "batchplant plan: %s\n", error.c_str());
             return kBadInput;

@@ -5,16 +5,12 @@
 // the main group, then optionally iterations of the force-directed
 // arrangement. Shared by the plan and report commands.
 
-#include "batchplant/animation/AnimTimeline.h"
 #include "batchplant/model/Facility.h"
 
 namespace batchplant::cli {
 
 class PlanFacility : public Facility {
 public:
-    // The greatest operation time of the run; 0 before InitAnim.
-    long GetLastTime() const { return m_timeline ? m_timeline->GetLastTime() : 0; }
-
     // Lays out every floor as described above; forceIterations of 0 or less
     // runs the wizard only.
     void LayOutAllFloors(int forceIterations);

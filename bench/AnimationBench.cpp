@@ -26,7 +26,7 @@ using namespace batchplant::bench;
 
 class BenchFacility : public Facility {
 public:
-    long LastTime() const { return m_timeline ? m_timeline->GetLastTime() : 0; }
+    long LastTime() const { return GetLastAnimationTime(); }
 };
 
 // One loaded facility per scale, kept for the whole run.

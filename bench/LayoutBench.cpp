@@ -21,11 +21,11 @@ public:
     explicit BenchFacility(int vessels)
     {
         floor = addPlane();
-        m_floors.Add(floor);
+        adoptFloor(floor);
         floor->SetID(1);
         for (int i = 0; i < vessels; ++i) {
             Vessel* v = addVessel("Reactor");
-            m_vessels.Add(v);
+            adoptVessel(v);
             v->Init(floor);
         }
         long id = 1;
@@ -41,7 +41,7 @@ private:
     {
         Stream* s = addStream();
         s->Init(id, id, id + 1, from, to, Stream::Connecting);
-        m_streams.Add(s);
+        adoptStream(s);
     }
 };
 

@@ -72,27 +72,19 @@ public:
 
 long sumUnits(const CProcedure* p) { return p ? p->GetNumProcs() : 0; }
 
-template <typename Streams> void countStreams(const Streams& streams, long& count, long& units)
-{
-    for (int i = 0; i < streams.GetCount(); ++i) {
-        ++count;
-        units += sumUnits(streams.GetAt(i)->GetProc());
-    }
-}
-
 class CountingFacility : public Facility {
 public:
     void count(std::map<std::string, long>& out) const
     {
         long units = 0;
-        for (int i = 0; i < m_vessels.GetCount(); ++i)
-            units += sumUnits(m_vessels.GetAt(i)->GetProc());
+        for (int i = 0; i < GetNumVessels(); ++i)
+            units += sumUnits(GetVesselByIndex(i)->GetProc());
         long streams = 0, streamUnits = 0;
-        countStreams(m_streams, streams, streamUnits);
-        countStreams(m_uniStreams, streams, streamUnits);
-        countStreams(m_utilityStreams, streams, streamUnits);
-        countStreams(m_vaporStreams, streams, streamUnits);
-        out["vessels"] = m_vessels.GetCount();
+        ForEachStream([&](const Stream& s) {
+            ++streams;
+            streamUnits += sumUnits(s.GetProc());
+        });
+        out["vessels"] = GetNumVessels();
         out["units"] = units;
         out["streams"] = streams;
         out["stream_units"] = streamUnits;

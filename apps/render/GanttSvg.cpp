@@ -40,12 +40,7 @@ long RunEndSeconds(const GanttFacility& facility)
     long end = 0;
     for (int v = 0; v < facility.GetNumSchedVessels(); ++v) {
         for (int b = 0; b < facility.GetNumTimeBlocks(v); ++b) {
-            CString step, version, op, rec;
-            long stepID = 0, opID = 0, s = 0, e = 0;
-            short batch = 0;
-            bool empty = false;
-            if (facility.GetScheduleInfo(v, b, step, version, op, stepID, opID, rec, s, e, batch, empty))
-                end = std::max({end, s, e});
+            if (const auto block = facility.GetScheduleBlock(v, b)) end = std::max({end, block->start, block->end});
         }
         const Array<long> inUse = facility.GetInUseBlocks(v);
         for (int i = 0; i < inUse.GetSize(); ++i)
@@ -58,12 +53,8 @@ RowBlocks ReadRowBlocks(const GanttFacility& facility, int row)
 {
     std::vector<std::pair<LodBlock, int>> read;
     for (int b = 0; b < facility.GetNumTimeBlocks(row); ++b) {
-        CString step, version, op, rec;
-        long stepID = 0, opID = 0, from = 0, to = 0;
-        short batch = 0;
-        bool empty = false;
-        if (facility.GetScheduleInfo(row, b, step, version, op, stepID, opID, rec, from, to, batch, empty))
-            read.push_back({{from, to, batch, empty}, b});
+        if (const auto block = facility.GetScheduleBlock(row, b))
+            read.push_back({{block->start, block->end, block->batch, block->empty}, b});
     }
     std::stable_sort(read.begin(), read.end(),
                      [](const auto& x, const auto& y) { return x.first.start < y.first.start; });
@@ -194,23 +185,21 @@ std::string RenderGanttSvg(const GanttFacility& facility, const GanttSvgOptions&
                     << "\nTo: " << XmlEscape(FormatRunTime(start, e.end)) << "</title></rect>\n";
                 continue;
             }
-            CString step, version, op, rec;
-            long stepID = 0, opID = 0, s = 0, t = 0;
-            short batch = 0;
-            bool empty = false;
-            facility.GetScheduleInfo(v, row.index[e.first], step, version, op, stepID, opID, rec, s, t, batch, empty);
-            const int colour = BatchColour(batch);
-            std::string stepText = step.str();
-            if (!version.str().empty()) stepText += " (" + version.str() + ")";
+            const ScheduleBlock block = facility.GetScheduleBlock(v, row.index[e.first]).value_or(ScheduleBlock{});
+            const bool empty = block.empty;
+            const int colour = BatchColour(block.batch);
+            std::string stepText = block.stepName.str();
+            if (!block.stepVersion.str().empty()) stepText += " (" + block.stepVersion.str() + ")";
             out << "<rect class=\"bar\" x=\"" << FormatNumber(x0) << "\" y=\"" << y + 3 << "\" width=\""
                 << widthOf(e.start, e.end, 1.0) << "\" height=\"" << kRowHeight - 6 << "\" fill=\""
                 << HexColour(empty ? Lighten(colour, 0.55) : colour) << '"';
             // Outlines only where the bar is wide enough to keep its colour.
             if (x1 - x0 >= 4.0) out << " stroke=\"#333333\" stroke-width=\"0.5\"";
             out << "><title>" << XmlEscape(name) << "\nStep: " << XmlEscape(stepText)
-                << "\nOperation: " << XmlEscape(op.str()) << "\nBatch: " << batch
-                << "\nStart: " << XmlEscape(FormatRunTime(start, s)) << "\nEnd: " << XmlEscape(FormatRunTime(start, t))
-                << (empty ? "\n(empty vessel)" : "") << "</title></rect>\n";
+                << "\nOperation: " << XmlEscape(block.op.str()) << "\nBatch: " << block.batch
+                << "\nStart: " << XmlEscape(FormatRunTime(start, block.start))
+                << "\nEnd: " << XmlEscape(FormatRunTime(start, block.end)) << (empty ? "\n(empty vessel)" : "")
+                << "</title></rect>\n";
         }
         out << "</g>\n";
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -69,14 +70,12 @@ void measureSteps(const GanttFacility& g, Utilisation& u)
     std::map<long, Seen> seen;
     for (int v = 0; v < g.GetNumSchedVessels(); ++v)
         for (int b = 0; b < g.GetNumTimeBlocks(v); ++b) {
-            CString step, version, op, rec;
-            long stepID = 0, opID = 0, start = 0, end = 0;
-            short batch = 0;
-            bool empty = false;
-            if (!g.GetScheduleInfo(v, b, step, version, op, stepID, opID, rec, start, end, batch, empty)) continue;
+            const std::optional<ScheduleBlock> block = g.GetScheduleBlock(v, b);
+            if (!block) continue;
+            const long start = block->start, end = block->end;
             if (end <= u.from || start >= u.to) continue;
-            Seen& s = seen[stepID];
-            auto [it, fresh] = s.batches.try_emplace(batch, start, end);
+            Seen& s = seen[block->stepID];
+            auto [it, fresh] = s.batches.try_emplace(block->batch, start, end);
             if (!fresh) it->second = {std::min(it->second.first, start), std::max(it->second.second, end)};
             s.running[v] += std::min(end, u.to) - std::max(start, u.from);
         }

@@ -13,6 +13,7 @@
 #include "../render/Utilisation.h"
 #include "ViewerFacility.h"
 #include "batchplant/foundation/Array.h"
+#include "batchplant/foundation/Keys.h"
 #include "batchplant/foundation/List.h"
 #include "batchplant/gantt/CompositeTypes.h"
 #include "batchplant/gantt/GanttFacility.h"
@@ -31,6 +32,15 @@ constexpr long long kMaxTime = INT_MAX; // operation times are held in 32 bits
 constexpr long long kMaxSteps = 10000;
 constexpr long long kMaxForceIterations = 1000;
 constexpr std::size_t kMaxFloorName = 200;
+
+// The API's name of a stream's collection.
+const char* kindName(const Stream& s)
+{
+    if (s.IsVapor()) return "vapor";
+    if (s.IsUtility()) return "utility";
+    if (s.IsConnecting()) return "connecting";
+    return s.IsOutput() ? "output" : "input";
+}
 
 json number(double v) { return std::isfinite(v) ? json(v) : json(nullptr); }
 
@@ -91,17 +101,7 @@ ViewerApi::~ViewerApi()
 std::vector<ViewerApi::StreamEntry> ViewerApi::allStreams() const
 {
     std::vector<StreamEntry> out;
-    const Facility& f = *m_plant;
-    for (int i = 0; i < f.GetNumConnectingStreams(); ++i)
-        out.push_back({f.GetStreamByIndex(i), "connecting"});
-    for (int i = 0; i < f.GetNumUniStreams(); ++i) {
-        Stream* s = f.GetUniStreamByIndex(i);
-        out.push_back({s, (s && s->IsOutput()) ? "output" : "input"});
-    }
-    for (int i = 0; i < f.GetNumUtilStreams(); ++i)
-        out.push_back({f.GetUtilStreamByIndex(i), "utility"});
-    for (int i = 0; i < f.GetNumVaporStreams(); ++i)
-        out.push_back({f.GetVaporStreamByIndex(i), "vapor"});
+    m_plant->ForEachStream([&out](Stream& s) { out.push_back({&s, kindName(s)}); });
     return out;
 }
 
@@ -333,8 +333,8 @@ json ViewerApi::Animate(const json& body)
     const long long steps = IntegerField(body, "steps", 1, kMaxSteps).value_or(1);
 
     m_plant->InitAnim(dir);
-    int time = static_cast<int>(std::clamp<long>(m_plant->GetAnimationTime(), INT_MIN, INT_MAX));
-    int lastTime = static_cast<int>(std::clamp<long>(m_plant->GetLastAnimationTime(), INT_MIN, INT_MAX));
+    int time = detail::clampToInt32(m_plant->GetAnimationTime());
+    int lastTime = detail::clampToInt32(m_plant->GetLastAnimationTime());
     bool onPoint = false;
     for (long long k = 0; k < steps && !m_plant->AnimBoundaryReached(); ++k)
         onPoint = m_plant->Animate(time, lastTime) != 0;
@@ -572,24 +572,20 @@ json ViewerApi::Gantt(const Query& query)
                                   {"colour", cli::HexColour(e.empty ? cli::Lighten(colour, 0.55) : colour)}});
                 continue;
             }
-            CString step, version, op, rec;
-            long stepID = 0, opID = 0, from = 0, to = 0;
-            short batch = 0;
-            bool empty = false;
-            g.GetScheduleInfo(v, row.index[e.first], step, version, op, stepID, opID, rec, from, to, batch, empty);
+            const ScheduleBlock block = g.GetScheduleBlock(v, row.index[e.first]).value_or(ScheduleBlock{});
             // Coloured as the Gantt chart of the report draws it.
-            const int colour = cli::BatchColour(batch);
-            blocks.push_back({{"start", from},
-                              {"end", to},
-                              {"batch", batch},
-                              {"step", text(step)},
-                              {"version", text(version)},
-                              {"operation", text(op)},
-                              {"text", text(rec)},
-                              {"stepId", stepID},
-                              {"opId", opID},
-                              {"empty", empty},
-                              {"colour", cli::HexColour(empty ? cli::Lighten(colour, 0.55) : colour)}});
+            const int colour = cli::BatchColour(block.batch);
+            blocks.push_back({{"start", block.start},
+                              {"end", block.end},
+                              {"batch", block.batch},
+                              {"step", text(block.stepName)},
+                              {"version", text(block.stepVersion)},
+                              {"operation", text(block.op)},
+                              {"text", text(block.recText)},
+                              {"stepId", block.stepID},
+                              {"opId", block.opID},
+                              {"empty", block.empty},
+                              {"colour", cli::HexColour(block.empty ? cli::Lighten(colour, 0.55) : colour)}});
         }
 
         const std::vector<cli::LodStretch> nonWorking = cli::NonWorkingStretches(g, v, w.from, w.to, span);

@@ -1,12 +1,9 @@
 #include "ViewerFacility.h"
 #include "render/Load.h"
 
-#include <algorithm>
-#include <climits>
-
-#include "batchplant/animation/AnimTimeline.h"
 #include "batchplant/db/Dao.h"
 #include "batchplant/foundation/CFacilityAbort.h"
+#include "batchplant/foundation/Keys.h"
 
 namespace batchplant::serve {
 
@@ -22,15 +19,13 @@ Vessel* ViewerFacility::addVessel(const CString&) { return new ViewerVessel(); }
 
 Stream* ViewerFacility::addStream() { return new ViewerStream(); }
 
-long ViewerFacility::GetLastAnimationTime() const { return m_timeline ? m_timeline->GetLastTime() : 0; }
-
 void ViewerFacility::ShowClockTime()
 {
     const long t = GetAnimationTime();
     for (int i = 0; i < GetNumVessels(); ++i)
         if (Vessel* v = GetVesselByIndex(i)) v->SetPropertiesByTime(t);
     // Stream times are held in 32 bits, as every operation time is.
-    setStreamTimes(static_cast<int>(std::clamp<long>(t, INT_MIN, INT_MAX)));
+    setStreamTimes(detail::clampToInt32(t));
 }
 
 std::unique_ptr<ViewerFacility> ViewerFacility::Load(const std::string& path, std::string& error)

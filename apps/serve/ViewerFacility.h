@@ -35,8 +35,6 @@ public:
 
 class ViewerFacility : public cli::PlanFacility {
 public:
-    // The last time of the animation clock; 0 before InitAnim.
-    long GetLastAnimationTime() const;
     // Sets every vessel and stream to the clock's time, as after a step of
     // the clock, leaving the selection as it is.
     void ShowClockTime();

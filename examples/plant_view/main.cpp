@@ -36,21 +36,9 @@ private:
     bool m_reacting = false;
 };
 
-// The host's stream: Stream::SetPropertiesByTime is not virtual, so the host
-// asks for the contents colour after setting the time.
-class HostStream : public Stream {
-public:
-    void TakeContentsColour() { set_conts_color(); }
-};
-
 class HostFacility : public Facility {
-public:
-    // The last operation time of the run; 0 before InitAnim.
-    long GetLastTime() const { return m_timeline ? m_timeline->GetLastTime() : 0; }
-
 protected:
     Vessel* addVessel(const CString&) override { return new HostVessel(); }
-    Stream* addStream() override { return new HostStream(); }
 };
 
 std::string hex(double r, double g, double b)
@@ -59,14 +47,15 @@ std::string hex(double r, double g, double b)
     return CString::Formatted("#%02X%02X%02X", channel(r), channel(g), channel(b)).str();
 }
 
-void printStream(Stream* s)
+void printStream(Stream& s)
 {
-    if (!s || !s->IsInUse()) return;
-    static_cast<HostStream*>(s)->TakeContentsColour();
+    if (!s.IsInUse()) return;
+    // Stream::SetPropertiesByTime leaves the contents colour to the host.
+    s.TakeContentsColour();
     double r, g, b, a;
-    s->GetContentsColor(r, g, b, a);
-    const char* kind = s->IsVapor() ? "vapor" : s->IsUtility() ? "utility" : s->IsConnecting() ? "pipe" : "stub";
-    std::printf("  %-7s %s %s: %s\n", kind, s->GetName().c_str(), hex(r, g, b).c_str(), s->GetCurrentOp().c_str());
+    s.GetContentsColor(r, g, b, a);
+    const char* kind = s.IsVapor() ? "vapor" : s.IsUtility() ? "utility" : s.IsConnecting() ? "pipe" : "stub";
+    std::printf("  %-7s %s %s: %s\n", kind, s.GetName().c_str(), hex(r, g, b).c_str(), s.GetCurrentOp().c_str());
 }
 
 } // namespace
@@ -123,7 +112,7 @@ int main(int argc, char** argv)
     }
 
     facility.InitAnim(Facility::Forward);
-    const long last = facility.GetLastTime();
+    const long last = facility.GetLastAnimationTime();
     for (long k = 0; k < frames; ++k) {
         // Frames spread evenly from the start to the last operation's end.
         const long t = frames == 1 ? 0 : static_cast<long>(static_cast<double>(last) * k / (frames - 1));
@@ -140,14 +129,8 @@ int main(int argc, char** argv)
                         v->IsCooling() ? " cooling" : "", v->IsReacting() ? " reacting" : "",
                         v->GetProc()->GetCurrentBatchNum(t), hex(r, g, b).c_str());
         }
-        for (int i = 0; i < facility.GetNumConnectingStreams(); ++i)
-            printStream(facility.GetStreamByIndex(i));
-        for (int i = 0; i < facility.GetNumUniStreams(); ++i)
-            printStream(facility.GetUniStreamByIndex(i));
-        for (int i = 0; i < facility.GetNumUtilStreams(); ++i)
-            printStream(facility.GetUtilStreamByIndex(i));
-        for (int i = 0; i < facility.GetNumVaporStreams(); ++i)
-            printStream(facility.GetVaporStreamByIndex(i));
+        // Every stream: pipes, feeds and products, utilities, vapors.
+        facility.ForEachStream(printStream);
     }
     if (std::fflush(stdout) != 0) {
         std::fprintf(stderr, "plant_view: cannot write the output\n");

@@ -116,6 +116,4 @@ void AnimTimeline::SetFramesPerInterval(int frames)
     frames_ = frames;
 }
 
-void AnimTimeline::Destroy(AnimTimeline* timeline) { delete timeline; }
-
 } // namespace batchplant

@@ -2,9 +2,8 @@
 // times, stepping and seeking it, and setting every vessel and stream to the
 // clock's time.
 
-#include <climits>
-
 #include "batchplant/animation/AnimTimeline.h"
+#include "batchplant/foundation/Keys.h"
 #include "batchplant/model/Facility.h"
 #include "batchplant/model/Stream.h"
 #include "batchplant/model/Vessel.h"
@@ -28,19 +27,14 @@ int framesFor(int framesPerOp) { return framesPerOp < 1 ? 2 : framesPerOp + 1; }
 
 // Streams take the time as an int; a time beyond its range is held at the
 // range's limit rather than wrapped into an unrelated time.
-int streamTime(long t)
-{
-    if (t > INT_MAX) return INT_MAX;
-    if (t < INT_MIN) return INT_MIN;
-    return static_cast<int>(t);
-}
+int streamTime(long t) { return detail::clampToInt32(t); }
 
 } // namespace
 
 void Facility::InitAnim()
 {
     if (m_timeline) return;
-    std::unique_ptr<AnimTimeline, void (*)(AnimTimeline*)> timeline(new AnimTimeline(), &AnimTimeline::Destroy);
+    auto timeline = std::make_unique<AnimTimeline>();
     std::vector<long> times;
     for (int i = 0; i < m_vessels.GetCount(); ++i)
         if (const Vessel* v = m_vessels.GetAt(i)) appendTimes(v->GetProc(), times);
@@ -122,6 +116,8 @@ void Facility::ResetTime()
 
 long Facility::GetAnimationTime() { return m_timeline ? m_timeline->GetCurrentTime() : 0; }
 
+long Facility::GetLastAnimationTime() const { return m_timeline ? m_timeline->GetLastTime() : 0; }
+
 void Facility::SetCurrentAnimationParams(long& time, CString& ops)
 {
     if (!m_timeline) return;
@@ -140,14 +136,7 @@ void Facility::SetCurrentAnimationParams(long& time, CString& ops)
 
 void Facility::setStreamTimes(int t)
 {
-    for (int i = 0; i < m_streams.GetCount(); ++i)
-        if (Stream* s = m_streams.GetAt(i)) s->SetPropertiesByTime(t);
-    for (int i = 0; i < m_uniStreams.GetCount(); ++i)
-        if (Stream* s = m_uniStreams.GetAt(i)) s->SetPropertiesByTime(t);
-    for (int i = 0; i < m_utilityStreams.GetCount(); ++i)
-        if (Stream* s = m_utilityStreams.GetAt(i)) s->SetPropertiesByTime(t);
-    for (int i = 0; i < m_vaporStreams.GetCount(); ++i)
-        if (Stream* s = m_vaporStreams.GetAt(i)) s->SetPropertiesByTime(t);
+    ForEachStream([t](Stream& s) { s.SetPropertiesByTime(t); });
 }
 
 } // namespace batchplant

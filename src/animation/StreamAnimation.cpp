@@ -20,9 +20,11 @@ void Stream::GetContentsColor(double& r, double& g, double& b, double& a) const
 void Stream::SetPropertiesByTime(long t)
 {
     m_currentTime = t;
-    const CString opType = m_procedure ? m_procedure->GetCurrentOpType(t) : CString();
-    m_currentOp = m_procedure ? m_procedure->GetCurrentOp(t) : CString();
-    if (opType.IsEmpty()) {
+    const CProcUnit* running = m_procedure ? m_procedure->FrameAt(t, false).running : nullptr;
+    m_currentOp = running ? running->GetOp() : CString();
+    m_currentBatch = running ? running->GetBatchNum() : 0;
+    m_batchKnown = true;
+    if (!running || running->OpType().IsEmpty()) {
         SetFlow(0.0, 0.0);
         DisableFlow();
     } else {
@@ -85,7 +87,8 @@ void Stream::setflow()
 
 void Stream::set_conts_color()
 {
-    const long batch = m_procedure ? m_procedure->GetCurrentBatchNum(m_currentTime) : 0;
+    const long batch =
+        m_batchKnown ? m_currentBatch : (m_procedure ? m_procedure->GetCurrentBatchNum(m_currentTime) : 0);
     if (batch > 0) {
         const unsigned char* c = kBatchPalette[(batch - 1) % 9];
         m_contentsColour[0] = c[0] / 255.0;

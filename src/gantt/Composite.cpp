@@ -14,14 +14,11 @@
 #include "batchplant/db/EquipmentRecordsets.h"
 #include "batchplant/db/StreamRecordsets.h"
 #include "batchplant/foundation/Units.h"
+#include "gantt/CompositeRows.h"
 
 namespace batchplant {
 
 namespace {
-
-bool IsGas(const CString& phase) { return phase.CompareNoCase(CString("gas")) == 0; }
-
-bool ContainsInventory(const CString& category) { return category.Find(CString("Inventory")) >= 0; }
 
 // Whole number toward zero, kept inside the target's range (NaN gives 0), so
 // that a wild database value cannot make the conversion undefined.
@@ -187,7 +184,7 @@ void CompositeComponent::AddStreamRecord(const CDaoCompositeStream& row, CompTyp
     if (!flowRates(row, t0, t1, v)) return;
     // In the inventory profile what leaves a location for the process counts
     // positive, what goes into a location (or out of the plant) negative.
-    if (rowType == Inventory && (row.m_ToType.IsEmpty() || ContainsInventory(row.m_ToType))) {
+    if (rowType == Inventory && (row.m_ToType.IsEmpty() || detail::ContainsInventory(row.m_ToType))) {
         v.mass = -v.mass;
         v.volume = -v.volume;
         v.moles = -v.moles;
@@ -243,7 +240,7 @@ void CompositeComponent::AddLaborRecord(const CDaoCompositeLabor& row)
 
 void CompositeComponent::AddContentsRecord(const CompContentsRow& row)
 {
-    if (IsGas(row.phase)) return;
+    if (detail::IsGas(row.phase)) return;
     setAmountUnits(row.timeUOM, row.massUOM, row.volumeUOM, row.molesUOM);
     type = Contents;
     if (!row.capacityUOM.IsEmpty() && capacityFactor <= -1.0) {
@@ -311,9 +308,7 @@ void CompositeComponent::AddPropertyRecord(const CDaoEquipmentProperties& row, l
     SetPoint(t0, t1, v);
 }
 
-void CompositeComponent::AddBufferTankRecord(const CompTankRow& tank, double massPhaseFraction,
-                                             double volumePhaseFraction, double molarPhaseFraction, double massFraction,
-                                             double volumeFraction, double moleFraction, long batch)
+void CompositeComponent::AddBufferTankRecord(const CompTankRow& tank, const CompTankShare& share)
 {
     setAmountUnits(tank.timeUOM, tank.massUOM, tank.volumeUOM, tank.molesUOM);
     type = BufferTanks;
@@ -321,11 +316,11 @@ void CompositeComponent::AddBufferTankRecord(const CompTankRow& tank, double mas
     // The first row of the query has no row before it: its interval is empty.
     const long t0 = tank.before ? toSeconds(*tank.before) : t1;
     CompVals v;
-    v.batch = Low16(batch);
-    v.mass = tank.mass * massPhaseFraction * massFraction * amountFactor(MassSlot);
+    v.batch = Low16(share.batch);
+    v.mass = tank.mass * share.massPhaseFraction * share.massFraction * amountFactor(MassSlot);
     v.volume = LevelVolume(tank.volume * amountFactor(VolumeSlot), tank.capacity, tank.maxFillFactor) *
-               volumePhaseFraction * volumeFraction;
-    v.moles = tank.moles * molarPhaseFraction * moleFraction * amountFactor(MolesSlot);
+               share.volumePhaseFraction * share.volumeFraction;
+    v.moles = tank.moles * share.molarPhaseFraction * share.moleFraction * amountFactor(MolesSlot);
     AddLevel(t0, t1, v);
 }
 
@@ -506,7 +501,7 @@ void CompositeVessel::AddContentsRecord(const CompContentsRow& row, long materia
         components.GetAt(i)->AddContentsRecord(blank);
     CompositeComponent* component = FindComponent(materialID);
     if (!component) {
-        if (IsGas(row.phase)) return;
+        if (detail::IsGas(row.phase)) return;
         component = NewComponent(materialID);
         component->SetName(materialName);
     }
@@ -525,261 +520,14 @@ void CompositeVessel::AddPropertyRecord(const CDaoEquipmentProperties& row)
     component->AddPropertyRecord(row, id);
 }
 
-void CompositeVessel::AddBufferTankRecord(const CompTankRow& tank, long componentID, const CString& materialName,
-                                          double massPhaseFraction, double volumePhaseFraction,
-                                          double molarPhaseFraction, double massFraction, double volumeFraction,
-                                          double moleFraction, long batch)
+void CompositeVessel::AddBufferTankRecord(const CompTankRow& tank, const CompTankShare& share)
 {
-    CompositeComponent* component = FindComponent(componentID);
+    CompositeComponent* component = FindComponent(share.componentID);
     if (!component) {
-        component = NewComponent(componentID);
-        component->SetName(materialName);
+        component = NewComponent(share.componentID);
+        component->SetName(share.materialName);
     }
-    component->AddBufferTankRecord(tank, massPhaseFraction, volumePhaseFraction, molarPhaseFraction, massFraction,
-                                   volumeFraction, moleFraction, batch);
-}
-
-// ---------------------------------------------------------------------------
-// CompositeStream
-
-// What the buffer tank rows need of the equipment and its contents, read
-// once: the group of each tank, its capacity, and per tank and material the
-// name and the operations' intervals with their batch numbers.
-struct CompositeStream::TankIndex {
-    struct Group {
-        long id;
-        CString name;
-    };
-    struct Capacity {
-        double capacity;
-        CString unit;
-        double maxFillFactor;
-    };
-    struct Span {
-        double start; // seconds
-        double end;   // seconds
-        long batch;
-    };
-    struct Material {
-        CString name;
-        std::vector<Span> spans;    // by start time
-        std::vector<double> maxEnd; // running maximum of the ends
-    };
-
-    bool haveEquipment = false;
-    std::map<long, Group> groups;
-    std::map<long, Capacity> capacities;
-    std::map<std::pair<long, long>, Material> materials;
-    std::map<std::string, double> timeFactors;
-
-    // Seconds per unit of time, converted once per unit name.
-    double secondsPer(const CString& unit)
-    {
-        auto [at, added] = timeFactors.try_emplace(unit.str(), 1.0);
-        if (added && !unit.IsEmpty())
-            at->second = ToInternalUnits(unit, 1.0, 1.0, 1.0) - ToInternalUnits(unit, 0.0, 1.0, 1.0);
-        return at->second;
-    }
-
-    // The batch of the first operation of the tank whose interval holds
-    // `seconds` (ends included), 0 when none does. The contents query comes
-    // ordered by start time, so the first by start is the first in query
-    // order; the running maximum of the ends finds it by bisection.
-    long batchAt(const Material& m, double seconds) const
-    {
-        const auto at = std::lower_bound(m.maxEnd.begin(), m.maxEnd.end(), seconds);
-        if (at == m.maxEnd.end()) return 0;
-        const Span& span = m.spans[static_cast<std::size_t>(at - m.maxEnd.begin())];
-        return span.start <= seconds ? span.batch : 0;
-    }
-};
-
-CompositeStream::CompositeStream() = default;
-
-CompositeStream::~CompositeStream()
-{
-    for (int i = 0; i < vessels.GetCount(); ++i)
-        delete vessels.GetAt(i);
-    vessels.RemoveAll();
-}
-
-CompositeVessel* CompositeStream::FindVessel(long vesselID) const
-{
-    CompositeVessel* const* found = vessels.Lookup(vesselID);
-    return found ? *found : nullptr;
-}
-
-CompositeVessel* CompositeStream::FindOrAddVessel(long vesselID, const CString& name)
-{
-    CompositeVessel*& slot = vessels[vesselID];
-    if (!slot) slot = new CompositeVessel(vesselID, name);
-    return slot;
-}
-
-void CompositeStream::AddRecord(const CDaoRecordset& row, CompType type)
-{
-    switch (type) {
-    case Inputs:
-    case Outputs:
-    case Inventory: {
-        const auto* rs = dynamic_cast<const CDaoCompositeStream*>(&row);
-        if (!rs) return;
-        long groupID;
-        CString groupName;
-        // A stream counts for the inventory location at its source, else at
-        // its destination; a missing end is outside the plant.
-        if ((type == Inputs || type == Inventory) && (rs->m_FromType.IsEmpty() || ContainsInventory(rs->m_FromType))) {
-            groupID = rs->m_FromEquipmentID;
-            groupName = rs->m_FromEqName;
-        } else if ((type == Outputs || type == Inventory) &&
-                   (rs->m_ToType.IsEmpty() || ContainsInventory(rs->m_ToType))) {
-            groupID = rs->m_ToEquipmentID;
-            groupName = rs->m_ToEqName;
-        } else {
-            return;
-        }
-        if (groupName.IsEmpty()) groupID = -1;
-        FindOrAddVessel(groupID, groupName)->AddStreamRecord(*rs, type);
-        return;
-    }
-    case Utilities: {
-        const auto* rs = dynamic_cast<const DaoUtilityComposite*>(&row);
-        if (!rs || rs->m_UtilityName.IsEmpty()) return;
-        FindOrAddVessel(UtilityGroupID(rs->m_UtilityName), rs->m_UtilityName)->AddUtilityRecord(*rs);
-        return;
-    }
-    case Labor: {
-        const auto* rs = dynamic_cast<const CDaoCompositeLabor*>(&row);
-        if (!rs) return;
-        FindOrAddVessel(1, CString("Categories"))->AddLaborRecord(*rs);
-        return;
-    }
-    case VaporEmissions: {
-        const auto* rs = dynamic_cast<const CDaoCompVapor*>(&row);
-        if (!rs) return;
-        // An emission without a source vessel is grouped under -1.
-        const bool noSource = rs->IsFieldNull(&rs->m_FromEquipmentID) || rs->m_FromEquipmentID == 0;
-        FindOrAddVessel(noSource ? -1 : rs->m_FromEquipmentID, rs->m_FromEqName)->AddVaporRecord(*rs);
-        return;
-    }
-    case Contents: {
-        const auto* rs = dynamic_cast<const CDaoEquipmentContents*>(&row);
-        if (!rs || rs->m_EquipmentName.IsEmpty()) return;
-        FindOrAddVessel(rs->m_EquipmentID, rs->m_EquipmentName)->AddContentsRecord(*rs);
-        return;
-    }
-    case Properties: {
-        const auto* rs = dynamic_cast<const CDaoEquipmentProperties*>(&row);
-        if (!rs) return;
-        static const char* const kNames[] = {"Temperature", "Pressure",       "Avg. Mol. Wt.",
-                                             "Avg. Visc.",  "Avg. Heat Cap.", "Avg. Density"};
-        for (long group = 0; group < 6; ++group)
-            FindOrAddVessel(group, CString(kNames[group]))->AddPropertyRecord(*rs);
-        return;
-    }
-    default:
-        return;
-    }
-}
-
-CompositeStream::TankIndex& CompositeStream::tankIndex(CDaoDatabase* db, CDaoEquipmentContents& contents)
-{
-    if (tanks) return *tanks;
-    tanks = std::make_unique<TankIndex>();
-    TankIndex& index = *tanks;
-
-    CDaoEquipmentSet equipment(db);
-    if (equipment.OpenOnDatabase(db) && !equipment.IsEOF()) {
-        index.haveEquipment = true;
-        for (; !equipment.IsEOF(); equipment.MoveNext()) {
-            const CString& cls = equipment.m_Class;
-            if (cls.CompareNoCase(CString("Inventory Location")) == 0 ||
-                cls.CompareNoCase(CString("Inventory Location - Vapor")) == 0)
-                continue;
-            index.groups.try_emplace(equipment.m_EquipmentID,
-                                     TankIndex::Group{equipment.m_EquipmentID, equipment.m_QLTag});
-        }
-    }
-    equipment.CloseIfOpen();
-
-    if (contents.IsOpen()) {
-        for (contents.MoveFirst(); !contents.IsEOF(); contents.MoveNext()) {
-            index.capacities.try_emplace(
-                contents.m_EquipmentID,
-                TankIndex::Capacity{contents.m_Capacity, contents.m_CapacityUOM, contents.m_MaxFillFactor});
-            TankIndex::Material& m = index.materials[{contents.m_EquipmentID, contents.m_MaterialID}];
-            if (m.spans.empty()) m.name = contents.m_MaterialName;
-            const double per = index.secondsPer(contents.m_TimeUOM);
-            m.spans.push_back({contents.m_StartTime * per, contents.m_EndTime * per, contents.m_BatchNumber});
-        }
-    }
-    for (auto& [key, m] : index.materials) {
-        std::stable_sort(m.spans.begin(), m.spans.end(),
-                         [](const TankIndex::Span& a, const TankIndex::Span& b) { return a.start < b.start; });
-        m.maxEnd.reserve(m.spans.size());
-        for (const TankIndex::Span& s : m.spans)
-            m.maxEnd.push_back(m.maxEnd.empty() ? s.end : std::max(m.maxEnd.back(), s.end));
-    }
-    return index;
-}
-
-void CompositeStream::AddBufferTankRecord(CDaoDatabase* db, const CDaoBufferTankContents& tankRow,
-                                          CDaoThermodynamicPhase& phases, CDaoPhaseComponents& phaseComponents,
-                                          CDaoEquipmentContents& contents, CompType type)
-{
-    const std::optional<double> before = previousTankTime;
-    previousTankTime = tankRow.m_Time;
-    if (type != BufferTanks) return;
-
-    if (!phases.OpenForComposite(db, tankRow.m_CompositeContentsID) || phases.IsEOF()) {
-        phases.CloseIfOpen();
-        return;
-    }
-    TankIndex& index = tankIndex(db, contents);
-    const auto group = index.groups.find(tankRow.m_EquipmentID);
-    if (!index.haveEquipment || group == index.groups.end()) {
-        phases.CloseIfOpen();
-        return;
-    }
-    CompositeVessel* vessel = FindOrAddVessel(group->second.id, group->second.name);
-
-    CompTankRow tank;
-    tank.time = tankRow.m_Time;
-    tank.before = before;
-    tank.timeUOM = tankRow.m_TimeUOM;
-    tank.mass = tankRow.m_Mass;
-    tank.volume = tankRow.m_Volume;
-    tank.moles = tankRow.m_Moles;
-    tank.massUOM = tankRow.m_MassUOM;
-    tank.volumeUOM = tankRow.m_VolumeUOM;
-    tank.molesUOM = tankRow.m_MolesUOM;
-    if (const auto cap = index.capacities.find(tankRow.m_EquipmentID); cap != index.capacities.end()) {
-        // In internal units, to be compared with the converted volume.
-        const CString& unit = cap->second.unit;
-        tank.capacity = unit.IsEmpty() ? cap->second.capacity : ToInternalUnits(unit, cap->second.capacity, 1.0, 1.0);
-        tank.maxFillFactor = cap->second.maxFillFactor;
-    }
-    const double tankSeconds = tankRow.m_Time * index.secondsPer(tankRow.m_TimeUOM);
-
-    for (; !phases.IsEOF(); phases.MoveNext()) {
-        if (IsGas(phases.m_Phase)) continue;
-        if (!phaseComponents.OpenForPhase(db, phases.m_PhaseID) || phaseComponents.IsEOF()) break;
-        for (; !phaseComponents.IsEOF(); phaseComponents.MoveNext()) {
-            const long material = phaseComponents.m_ComponentID;
-            CString name;
-            long batch = 0;
-            if (const auto m = index.materials.find({tankRow.m_EquipmentID, material}); m != index.materials.end()) {
-                name = m->second.name;
-                batch = index.batchAt(m->second, tankSeconds);
-            }
-            vessel->AddBufferTankRecord(tank, material, name, phases.m_MassPhaseFraction, phases.m_VolumePhaseFraction,
-                                        phases.m_MolarPhaseFraction, phaseComponents.m_MassFraction,
-                                        phaseComponents.m_VolumeFraction, phaseComponents.m_MoleFraction, batch);
-        }
-        phaseComponents.CloseIfOpen();
-    }
-    phases.CloseIfOpen();
-    phaseComponents.CloseIfOpen();
+    component->AddBufferTankRecord(tank, share);
 }
 
 } // namespace batchplant

@@ -20,9 +20,10 @@ namespace {
 
 bool ValidType(int type) { return type >= 0 && type < kNumCompTypes; }
 
-// Every row of one query into a new stream; null when the query fails or
-// has no rows.
-template <class Recordset> CompositeStream* LoadRows(CDaoDatabase* db, CompType type)
+// Every row of one query into a new stream, each by the path of its kind
+// (the stream rows also name the type they are read as); null when the
+// query fails or has no rows.
+template <class Recordset, class... Type> CompositeStream* LoadRows(CDaoDatabase* db, Type... type)
 {
     Recordset rs(db);
     if (!rs.OpenOnDatabase(db) || rs.IsEOF()) {
@@ -31,7 +32,7 @@ template <class Recordset> CompositeStream* LoadRows(CDaoDatabase* db, CompType 
     }
     auto stream = std::make_unique<CompositeStream>();
     for (; !rs.IsEOF(); rs.MoveNext())
-        stream->AddRecord(rs, type);
+        stream->AddRow(rs, type...);
     rs.CloseIfOpen();
     return stream.release();
 }
@@ -58,7 +59,7 @@ CompositeStream* LoadUtilityUses(CDaoDatabase* db)
         auto use = useOf(rs);
         if (last && *last == use) continue;
         last = std::move(use);
-        stream->AddRecord(rs, Utilities);
+        stream->AddRow(rs);
     }
     rs.CloseIfOpen();
     return stream.release();
@@ -80,7 +81,7 @@ void LoadStreamKinds(CDaoDatabase* db, CompositeStream* (&out)[kNumCompTypes])
         if (!out[kinds[k]]) streams[k] = std::make_unique<CompositeStream>();
     for (; !rs.IsEOF(); rs.MoveNext())
         for (int k = 0; k < 3; ++k)
-            if (streams[k]) streams[k]->AddRecord(rs, kinds[k]);
+            if (streams[k]) streams[k]->AddRow(rs, kinds[k]);
     rs.CloseIfOpen();
     for (int k = 0; k < 3; ++k)
         if (streams[k]) out[kinds[k]] = streams[k].release();
@@ -145,13 +146,13 @@ CompositeStream* GanttFacility::loadCompositeStream(CDaoDatabase* db, CompType t
     case Utilities:
         return LoadUtilityUses(db);
     case Labor:
-        return LoadRows<CDaoCompositeLabor>(db, type);
+        return LoadRows<CDaoCompositeLabor>(db);
     case VaporEmissions:
-        return LoadRows<CDaoCompVapor>(db, type);
+        return LoadRows<CDaoCompVapor>(db);
     case Contents:
-        return LoadRows<CDaoEquipmentContents>(db, type);
+        return LoadRows<CDaoEquipmentContents>(db);
     case Properties:
-        return LoadRows<CDaoEquipmentProperties>(db, type);
+        return LoadRows<CDaoEquipmentProperties>(db);
     default:
         return nullptr;
     }

@@ -4,6 +4,7 @@
 #include "batchplant/gantt/GanttFacility.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "batchplant/calendar/Calendar.h"
 #include "batchplant/db/Dao.h"
@@ -87,21 +88,39 @@ int GanttFacility::GetScheduleInfo(int v, int b, CString& stepName, CString& ste
                                    long& opID, CString& recText, long& start, long& end, short& batch,
                                    bool& empty) const
 {
-    const int blocks = GetNumTimeBlocks(v);
-    if (blocks == 0 || b < 0 || b >= blocks) return 0;
-    const CProcUnit& unit = GetVesselByIndex(v)->GetProc()->GetProcUnit(b);
-    stepName = unit.GetStepName();
-    stepVersion = unit.GetStepVersion();
-    op = unit.GetOp();
-    stepID = unit.GetStepID();
-    opID = unit.GetOpID();
-    recText = unit.GetRecText();
-    start = unit.GetStart();
-    end = unit.GetEnd();
-    // The chart takes a 16-bit batch number: the low 16 bits.
-    batch = static_cast<short>(static_cast<std::uint16_t>(static_cast<unsigned long>(unit.GetBatchNum()) & 0xFFFFu));
-    empty = unit.IsEmpty();
+    std::optional<ScheduleBlock> block = GetScheduleBlock(v, b);
+    if (!block) return 0;
+    stepName = std::move(block->stepName);
+    stepVersion = std::move(block->stepVersion);
+    op = std::move(block->op);
+    stepID = block->stepID;
+    opID = block->opID;
+    recText = std::move(block->recText);
+    start = block->start;
+    end = block->end;
+    batch = block->batch;
+    empty = block->empty;
     return 1;
+}
+
+std::optional<ScheduleBlock> GanttFacility::GetScheduleBlock(int v, int b) const
+{
+    const int blocks = GetNumTimeBlocks(v);
+    if (blocks == 0 || b < 0 || b >= blocks) return std::nullopt;
+    const CProcUnit& unit = GetVesselByIndex(v)->GetProc()->GetProcUnit(b);
+    return ScheduleBlock{
+        .stepName = unit.GetStepName(),
+        .stepVersion = unit.GetStepVersion(),
+        .op = unit.GetOp(),
+        .stepID = unit.GetStepID(),
+        .opID = unit.GetOpID(),
+        .recText = unit.GetRecText(),
+        .start = unit.GetStart(),
+        .end = unit.GetEnd(),
+        .batch =
+            static_cast<short>(static_cast<std::uint16_t>(static_cast<unsigned long>(unit.GetBatchNum()) & 0xFFFFu)),
+        .empty = unit.IsEmpty(),
+    };
 }
 
 Array<long> GanttFacility::GetInUseBlocks(int v) const
@@ -120,8 +139,9 @@ void GanttFacility::GetCalendarBlocks(int v, COleDateTime from, COleDateTime to,
 
 void GanttFacility::GetCalendarBlocks(Vessel* vessel, COleDateTime from, COleDateTime to, List<COleDateTime>& out) const
 {
-    if (!m_calendar || !vessel) return;
-    m_calendar->GetCalendarTimeList(vessel->GetCalendarID(), from, to, out);
+    CFacilityCalendar* calendar = GetCalendar();
+    if (!calendar || !vessel) return;
+    calendar->GetCalendarTimeList(vessel->GetCalendarID(), from, to, out);
 }
 
 int GanttFacility::GetStepOrder(int step) const { return Facility::GetStepOrder(step); }

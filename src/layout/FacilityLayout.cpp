@@ -5,7 +5,6 @@
 // connected ones in earlier passes and farther out.
 
 #include <cmath>
-#include <memory>
 #include <vector>
 
 #include "batchplant/layout/FacilityLayout.h"
@@ -77,6 +76,23 @@ int AngleRecord::Add(double angle, short tag)
     return 1;
 }
 
+LayoutScope::LayoutScope(Facility& facility)
+    : m_facility(facility), m_outer(facility.m_layoutScope),
+      m_records(static_cast<std::size_t>(facility.GetNumVessels()))
+{
+    facility.m_layoutScope = this;
+}
+
+LayoutScope::~LayoutScope() { m_facility.m_layoutScope = m_outer; }
+
+AngleRecord* LayoutScope::Record(int i)
+{
+    return (i >= 0 && static_cast<std::size_t>(i) < m_records.size()) ? &m_records[static_cast<std::size_t>(i)]
+                                                                      : nullptr;
+}
+
+LayoutScope* LayoutScope::Open(const Facility& facility) { return facility.m_layoutScope; }
+
 void Facility::LayoutFloor(Plane* p)
 {
     if (!p) return;
@@ -88,20 +104,9 @@ void Facility::LayoutFloor(Plane* p)
 void Facility::CalculateLayout(Plane* p)
 {
     if (!p) return;
-    const int n = m_vessels.GetCount();
-    auto records = std::make_unique<AngleRecord[]>(static_cast<std::size_t>(n > 0 ? n : 1));
-    // The records live for this call only; the guard clears the member even
-    // if a message box handler throws.
-    struct Release {
-        Facility* f;
-        ~Release()
-        {
-            f->m_angleRecords = nullptr;
-            f->m_angleRecordCount = 0;
-        }
-    } release{this};
-    m_angleRecords = records.get();
-    m_angleRecordCount = n;
+    // The records live for this call only; the scope takes them away even if
+    // a message box handler throws.
+    LayoutScope scope(*this);
     PlaceChildVessels(SetCenter(p), 1, p);
 }
 
@@ -266,11 +271,12 @@ void Facility::AssignVesselPosition(int n, int* streams, int i, int depth, Strea
         c->SetPositionFlag(1);
         // The child remembers where its parent stands, so that its own
         // children keep clear of that direction.
-        for (int m = 0; m < m_angleRecordCount && m < m_vessels.GetCount(); ++m) {
+        for (int m = 0; m_layoutScope && m < m_vessels.GetCount(); ++m) {
             if (m_vessels.GetAt(m) != c) continue;
-            AngleRecord& record = m_angleRecords[m];
-            const double back = NormaliseAngle(a + 180.0);
-            if (!record.Collides(back)) record.Add(back, tagOf(unique));
+            if (AngleRecord* record = m_layoutScope->Record(m)) {
+                const double back = NormaliseAngle(a + 180.0);
+                if (!record->Collides(back)) record->Add(back, tagOf(unique));
+            }
             break;
         }
     }
@@ -282,7 +288,8 @@ double* Facility::GetAngleList(int i, int tag, double* out, int n, StreamDir sid
     // Outside CalculateLayout (or for an index without a record) the search
     // runs against an empty record that is thrown away afterwards.
     AngleRecord scratch;
-    AngleRecord& record = (m_angleRecords && i >= 0 && i < m_angleRecordCount) ? m_angleRecords[i] : scratch;
+    AngleRecord* held = m_layoutScope ? m_layoutScope->Record(i) : nullptr;
+    AngleRecord& record = held ? *held : scratch;
     if (n <= kMaxListed) {
         const double base = (side == Outgoing) ? -90.0 : 90.0;
         int found = 0;

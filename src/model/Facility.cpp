@@ -3,6 +3,7 @@
 
 #include "batchplant/model/Facility.h"
 
+#include "batchplant/animation/AnimTimeline.h"
 #include "batchplant/calendar/Calendar.h"
 #include "batchplant/model/Plane.h"
 #include "batchplant/model/Stream.h"
@@ -41,7 +42,7 @@ void Facility::init()
     m_showCrossFloorPipes = 1;
     m_showFloors = 1;
     m_showGlobalLabels = 1;
-    m_calendar = nullptr;
+    m_calendar.reset();
     for (auto& corner : m_backCorners)
         corner[0] = corner[1] = corner[2] = 0;
 }
@@ -67,8 +68,30 @@ void Facility::deallocate()
         delete m_vaporStreams.GetAt(i);
     m_vaporStreams.RemoveAll();
     m_timeline.reset();
-    delete m_calendar;
-    m_calendar = nullptr;
+    m_calendar.reset();
+}
+
+void Facility::adoptFloor(Plane* floor)
+{
+    if (floor) m_floors.Add(floor);
+}
+
+void Facility::adoptVessel(Vessel* vessel)
+{
+    if (vessel) m_vessels.Add(vessel);
+}
+
+void Facility::adoptStream(Stream* stream)
+{
+    if (!stream) return;
+    if (stream->IsVapor())
+        m_vaporStreams[TwoKey(static_cast<int>(stream->GetFromID()), static_cast<int>(stream->GetToID()))] = stream;
+    else if (stream->IsUtility())
+        m_utilityStreams[stream->GetToID()] = stream;
+    else if (stream->IsConnecting())
+        m_streams.Add(stream);
+    else
+        m_uniStreams.Add(stream);
 }
 
 Vessel* Facility::addVessel(const CString&) { return new Vessel(); }

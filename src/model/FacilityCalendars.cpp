@@ -1,5 +1,7 @@
 // The facility's equipment calendars.
 
+#include <memory>
+
 #include "batchplant/calendar/Calendar.h"
 #include "batchplant/model/Facility.h"
 
@@ -8,9 +10,8 @@ namespace batchplant {
 void Facility::loadCalendars(CDaoDatabase* db)
 {
     // Each load replaces the calendars with freshly read ones.
-    delete m_calendar;
-    m_calendar = nullptr;
-    m_calendar = new CFacilityCalendar(db);
+    m_calendar.reset();
+    m_calendar = std::make_unique<CFacilityCalendar>(db);
     m_calendar->LoadCalendars();
 }
 

@@ -368,32 +368,28 @@ void attachContents(CDaoBaseContents& rs, CDaoDatabase* db, const std::vector<St
 
 void Facility::loadStreamContents(CDaoDatabase* db)
 {
-    std::vector<Stream*> streams;
-    streams.reserve(static_cast<std::size_t>(m_streams.GetCount() + m_uniStreams.GetCount()));
-    for (int i = 0; i < m_streams.GetCount(); ++i)
-        streams.push_back(m_streams.GetAt(i));
-    for (int i = 0; i < m_uniStreams.GetCount(); ++i)
-        streams.push_back(m_uniStreams.GetAt(i));
     CDaoStreamContents rs;
-    attachContents(rs, db, streams);
+    attachContents(rs, db, streamsOf(kConnecting | kUni));
 }
 
 void Facility::loadUtilityContents(CDaoDatabase* db)
 {
-    std::vector<Stream*> streams;
-    for (int i = 0; i < m_utilityStreams.GetCount(); ++i)
-        streams.push_back(m_utilityStreams.GetAt(i));
     CDaoUtilityContents rs;
-    attachContents(rs, db, streams);
+    attachContents(rs, db, streamsOf(kUtility));
 }
 
 void Facility::loadVaporContents(CDaoDatabase* db)
 {
-    std::vector<Stream*> streams;
-    for (int i = 0; i < m_vaporStreams.GetCount(); ++i)
-        streams.push_back(m_vaporStreams.GetAt(i));
     CDaoVaporContents rs;
-    attachContents(rs, db, streams);
+    attachContents(rs, db, streamsOf(kVapor));
+}
+
+std::vector<Stream*> Facility::streamsOf(unsigned sets) const
+{
+    std::vector<Stream*> out;
+    auto take = [&out](Stream& s) { out.push_back(&s); };
+    visitStreams(sets, take);
+    return out;
 }
 
 } // namespace batchplant

@@ -45,6 +45,7 @@ void Stream::init()
     if (m_input) m_input->RegisterStream(this);
     if (m_output) m_output->RegisterStream(this);
     m_currentTime = 0;
+    m_batchKnown = false;
 
     // A third of the smaller vessel's radius. A stream without vessels takes
     // a third of a default vessel's.

@@ -39,6 +39,7 @@ void Vessel::pre_init()
     m_labelColour[1] = 255;
     m_labelColour[2] = 0;
     m_currentTime = 0;
+    m_batchKnown = false;
     m_volumeFraction = 0.0;
     m_drawingNumber = 2.0;
     m_force = Vector{};

@@ -10,9 +10,13 @@ namespace batchplant {
 
 void Vessel::SetPropertiesByTime(long t)
 {
-    SetVolumeByTime(t);
+    const bool withVolume = m_capacity > 0.0;
+    const CProcedure::Frame frame = m_procedure ? m_procedure->FrameAt(t, withVolume) : CProcedure::Frame{};
+    if (withVolume && m_procedure) SetVolume(frame.volume / m_capacity);
     m_currentTime = t;
-    const CString op = m_procedure ? m_procedure->GetCurrentOpType(t) : CString();
+    m_currentBatch = frame.running ? frame.running->GetBatchNum() : 0;
+    m_batchKnown = true;
+    const CString op = frame.running ? frame.running->OpType() : CString();
     // Enabling the new state before disabling the old one is safe: each
     // temporary colour is its own layer, so the order never leaves a stale
     // colour behind.
@@ -65,7 +69,7 @@ int Vessel::IsActive() const
 void Vessel::set_conts_color()
 {
     if (!m_procedure) return;
-    const long batch = m_procedure->GetCurrentBatchNum(m_currentTime);
+    const long batch = m_batchKnown ? m_currentBatch : m_procedure->GetCurrentBatchNum(m_currentTime);
     if (batch <= 0) return;
     const unsigned char* c = kBatchPalette[(batch - 1) % 9];
     m_contentsColour[0] = c[0] / 255.0;

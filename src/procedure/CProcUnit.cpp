@@ -116,46 +116,74 @@ void CProcUnit::setIDs(const std::array<long, 7>& ids)
     wide = !fit;
 }
 
-void CProcUnit::assign(long batchNum_, long opID_, long procID_, long stepID_, long start_, long end_,
-                       const CString& timeUOM, double vol_, const CString& volUOM, double tempA_, double tempB_,
-                       const CString& tempUOM, double pressA_, double pressB_, const CString& pressUOM,
-                       const CString& stepName, const CString& stepVersion, const CString& op_,
-                       const CString& primaryMaterial, const CString& opType, const CString& recText,
-                       const CString& unitProcName, long streamID_, double flowRate_, const CString& flowUOM)
+void CProcUnit::assign(long batchNum, long opID, long procID, long stepID, long start, long end, const CString& timeUOM,
+                       double vol, const CString& volUOM, double tempA, double tempB, const CString& tempUOM,
+                       double pressA, double pressB, const CString& pressUOM, const CString& stepName,
+                       const CString& stepVersion, const CString& op, const CString& primaryMaterial,
+                       const CString& opType, const CString& recText, const CString& unitProcName, long streamID,
+                       double flowRate, const CString& flowUOM)
+{
+    assign({.batchNum = batchNum,
+            .opID = opID,
+            .procID = procID,
+            .stepID = stepID,
+            .timeUOM = timeUOM,
+            .vol = vol,
+            .volUOM = volUOM,
+            .tempA = tempA,
+            .tempB = tempB,
+            .tempUOM = tempUOM,
+            .pressA = pressA,
+            .pressB = pressB,
+            .pressUOM = pressUOM,
+            .primaryMaterial = primaryMaterial,
+            .stepName = stepName,
+            .stepVersion = stepVersion,
+            .op = op,
+            .opType = opType,
+            .recText = recText,
+            .unitProcName = unitProcName,
+            .streamID = streamID,
+            .flowRate = flowRate,
+            .flowUOM = flowUOM},
+           start, end);
+}
+
+void CProcUnit::assign(const ProcRow& r, long start, long end)
 {
     std::array<long, 7> ids{};
-    ids[kStart] = start_;
-    ids[kEnd] = end_;
-    ids[kBatch] = batchNum_;
-    ids[kOp] = opID_;
-    ids[kProc] = procID_;
-    ids[kStep] = stepID_;
-    ids[kStream] = streamID_;
+    ids[kStart] = start;
+    ids[kEnd] = end;
+    ids[kBatch] = r.batchNum;
+    ids[kOp] = r.opID;
+    ids[kProc] = r.procID;
+    ids[kStep] = r.stepID;
+    ids[kStream] = r.streamID;
     setIDs(ids);
-    vol = vol_;
-    tempA = tempA_;
-    tempB = tempB_;
-    op = TextPool::Share(op_.str());
+    vol = r.vol;
+    tempA = r.tempA;
+    tempB = r.tempB;
+    op = TextPool::Share(r.op.str());
     // Bits, not values: a -0.0 read must show as it was read.
     const auto held = [](double v) { return std::bit_cast<std::uint64_t>(v) != 0; };
-    if (extra || held(pressA_) || held(pressB_) || held(flowRate_) || !primaryMaterial.IsEmpty()) {
+    if (extra || held(r.pressA) || held(r.pressB) || held(r.flowRate) || !r.primaryMaterial.IsEmpty()) {
         Extra& x = withExtra();
-        x.pressA = pressA_;
-        x.pressB = pressB_;
-        x.flowRate = flowRate_;
-        x.primaryMaterialName = TextPool::Share(primaryMaterial.str());
+        x.pressA = r.pressA;
+        x.pressB = r.pressB;
+        x.flowRate = r.flowRate;
+        x.primaryMaterialName = TextPool::Share(r.primaryMaterial.str());
     }
 
-    set_optype(opType);
-    setStepName(stepName);
-    setStepVersion(stepVersion);
-    set_rectext(recText);
-    set_time_uom(timeUOM);
-    set_flow_uom(flowUOM);
-    set_temp_uom(tempUOM);
-    set_press_uom(pressUOM);
-    set_vol_uom(volUOM);
-    set_unit_proc_name(unitProcName);
+    set_optype(r.opType);
+    setStepName(r.stepName);
+    setStepVersion(r.stepVersion);
+    set_rectext(r.recText);
+    set_time_uom(r.timeUOM);
+    set_flow_uom(r.flowUOM);
+    set_temp_uom(r.tempUOM);
+    set_press_uom(r.pressUOM);
+    set_vol_uom(r.volUOM);
+    set_unit_proc_name(r.unitProcName);
 }
 
 CString CProcUnit::OpType() const { return shared().opType[GetStepID()][GetProcID()][GetOpID()]; }

@@ -230,24 +230,51 @@ void CProcedure::AddNewProc(long batchNum, long opID, long procID, long stepID, 
                             const CString& op, const CString& opType, const CString& recText,
                             const CString& unitProcName, long streamID, double flowRate, const CString& flowUOM)
 {
+    AddNewProc({.batchNum = batchNum,
+                .opID = opID,
+                .procID = procID,
+                .stepID = stepID,
+                .startTime = startTime,
+                .endTime = endTime,
+                .timeUOM = timeUOM,
+                .vol = vol,
+                .volUOM = volUOM,
+                .tempA = tempA,
+                .tempB = tempB,
+                .tempUOM = tempUOM,
+                .pressA = pressA,
+                .pressB = pressB,
+                .pressUOM = pressUOM,
+                .primaryMaterial = primaryMaterial,
+                .stepName = stepName,
+                .stepVersion = stepVersion,
+                .op = op,
+                .opType = opType,
+                .recText = recText,
+                .unitProcName = unitProcName,
+                .streamID = streamID,
+                .flowRate = flowRate,
+                .flowUOM = flowUOM});
+}
+
+void CProcedure::AddNewProc(const ProcRow& row)
+{
     upToDate = false;
     index.reset();
     firstOfStream.reset();
 
-    const long start = toSeconds(timeUOM, startTime);
-    const long end = toSeconds(timeUOM, endTime);
-    flowRate = ToInternalUnits(flowUOM, flowRate, 1.0, 1.0);
-    pressB = ToInternalUnits(pressUOM, pressB, 1.0, 1.0);
-    pressA = ToInternalUnits(pressUOM, pressA, 1.0, 1.0);
-    tempB = ToInternalUnits(tempUOM, tempB, 1.0, 1.0);
-    tempA = ToInternalUnits(tempUOM, tempA, 1.0, 1.0);
-    vol = ToInternalUnits(volUOM, vol, 1.0, 1.0);
+    const long start = toSeconds(row.timeUOM, row.startTime);
+    const long end = toSeconds(row.timeUOM, row.endTime);
+    ProcRow values = row;
+    values.flowRate = ToInternalUnits(row.flowUOM, row.flowRate, 1.0, 1.0);
+    values.pressB = ToInternalUnits(row.pressUOM, row.pressB, 1.0, 1.0);
+    values.pressA = ToInternalUnits(row.pressUOM, row.pressA, 1.0, 1.0);
+    values.tempB = ToInternalUnits(row.tempUOM, row.tempB, 1.0, 1.0);
+    values.tempA = ToInternalUnits(row.tempUOM, row.tempA, 1.0, 1.0);
+    values.vol = ToInternalUnits(row.volUOM, row.vol, 1.0, 1.0);
 
     // The multi-map adds a new entry for every key, equal keys included.
-    CProcUnit& unit = units[CProcKey(start, end)];
-    unit.assign(batchNum, opID, procID, stepID, start, end, timeUOM, vol, volUOM, tempA, tempB, tempUOM, pressA, pressB,
-                pressUOM, stepName, stepVersion, op, primaryMaterial, opType, recText, unitProcName, streamID, flowRate,
-                flowUOM);
+    units[CProcKey(start, end)].assign(values, start, end);
 }
 
 // The row forms. A null column reads as 0 or the empty text (the data-access
@@ -263,40 +290,97 @@ void CProcedure::AddNewProc(CDaoEquipConts& row)
     label += ' ';
     label += row.m_OpName.c_str();
     const CString op(std::move(label));
-    AddNewProc(row.m_BatchNumber, row.m_OperationID, row.m_UnitProcedureID, row.m_StepID, row.m_StartTime,
-               row.m_EndTime, row.m_EndTimeUOM, row.m_Volume, row.m_VolumeUOM, row.m_Temperature, 0.0,
-               row.m_TemperatureUOM, 0.0, 0.0, CString(), CString(), row.m_StepName, row.m_StepVersionName, op,
-               row.m_OpType, row.m_RecipeText, row.m_UnitProcedureName, -1, 0.0, CString());
+    AddNewProc({.batchNum = row.m_BatchNumber,
+                .opID = row.m_OperationID,
+                .procID = row.m_UnitProcedureID,
+                .stepID = row.m_StepID,
+                .startTime = row.m_StartTime,
+                .endTime = row.m_EndTime,
+                .timeUOM = row.m_EndTimeUOM,
+                .vol = row.m_Volume,
+                .volUOM = row.m_VolumeUOM,
+                .tempA = row.m_Temperature,
+                .tempUOM = row.m_TemperatureUOM,
+                .stepName = row.m_StepName,
+                .stepVersion = row.m_StepVersionName,
+                .op = op,
+                .opType = row.m_OpType,
+                .recText = row.m_RecipeText,
+                .unitProcName = row.m_UnitProcedureName,
+                .streamID = -1});
 }
 
 void CProcedure::AddNewProc(CDaoStreamSet& row)
 {
-    const CString& op = row.m_UserLabel.IsEmpty() ? row.m_OpName : row.m_UserLabel;
-    AddNewProc(row.m_BatchNumber, row.m_OperationID, row.m_UnitProcedureID, row.m_StepID, row.m_StartTime,
-               row.m_EndTime, row.m_EndTimeUOM, row.m_Volume, row.m_VolumeUOM, row.m_Temperature, 0.0,
-               row.m_TemperatureUOM, row.m_Pressure, 0.0, row.m_PressureUOM, row.m_PrimaryMaterial, CString(),
-               CString(), op, row.m_OpType, row.m_RecipeText, row.m_UnitProcedureName, row.m_StreamID,
-               row.m_VolumetricFlowRate, row.m_VolumetricFlowRateUOM);
+    AddNewProc({.batchNum = row.m_BatchNumber,
+                .opID = row.m_OperationID,
+                .procID = row.m_UnitProcedureID,
+                .stepID = row.m_StepID,
+                .startTime = row.m_StartTime,
+                .endTime = row.m_EndTime,
+                .timeUOM = row.m_EndTimeUOM,
+                .vol = row.m_Volume,
+                .volUOM = row.m_VolumeUOM,
+                .tempA = row.m_Temperature,
+                .tempUOM = row.m_TemperatureUOM,
+                .pressA = row.m_Pressure,
+                .pressUOM = row.m_PressureUOM,
+                .primaryMaterial = row.m_PrimaryMaterial,
+                .op = row.m_UserLabel.IsEmpty() ? row.m_OpName : row.m_UserLabel,
+                .opType = row.m_OpType,
+                .recText = row.m_RecipeText,
+                .unitProcName = row.m_UnitProcedureName,
+                .streamID = row.m_StreamID,
+                .flowRate = row.m_VolumetricFlowRate,
+                .flowUOM = row.m_VolumetricFlowRateUOM});
 }
 
 void CProcedure::AddNewProc(CDaoUtilitySummary& row)
 {
-    const CString& op = row.m_UserLabel.IsEmpty() ? row.m_UtilityName : row.m_UserLabel;
-    AddNewProc(row.m_BatchNumber, row.m_OperationID, row.m_UnitProcedureID, row.m_StepID, row.m_StartTime,
-               row.m_EndTime, row.m_EndTimeUOM, row.m_Volume, row.m_VolumeUOM, row.m_InletTemperature,
-               row.m_OutletTemperature, row.m_TemperatureUOM, row.m_InletPressure, row.m_OutletPressure,
-               row.m_PressureUOM, CString(), CString(), CString(), op, row.m_OpType, CString(), row.m_UnitProcedureName,
-               row.m_StreamID, row.m_VolumetricFlowRate, row.m_VolumetricFlowRateUOM);
+    AddNewProc({.batchNum = row.m_BatchNumber,
+                .opID = row.m_OperationID,
+                .procID = row.m_UnitProcedureID,
+                .stepID = row.m_StepID,
+                .startTime = row.m_StartTime,
+                .endTime = row.m_EndTime,
+                .timeUOM = row.m_EndTimeUOM,
+                .vol = row.m_Volume,
+                .volUOM = row.m_VolumeUOM,
+                .tempA = row.m_InletTemperature,
+                .tempB = row.m_OutletTemperature,
+                .tempUOM = row.m_TemperatureUOM,
+                .pressA = row.m_InletPressure,
+                .pressB = row.m_OutletPressure,
+                .pressUOM = row.m_PressureUOM,
+                .op = row.m_UserLabel.IsEmpty() ? row.m_UtilityName : row.m_UserLabel,
+                .opType = row.m_OpType,
+                .unitProcName = row.m_UnitProcedureName,
+                .streamID = row.m_StreamID,
+                .flowRate = row.m_VolumetricFlowRate,
+                .flowUOM = row.m_VolumetricFlowRateUOM});
 }
 
 void CProcedure::AddNewProc(CDaoVaporSummary& row)
 {
-    const CString& op = row.m_UserLabel.IsEmpty() ? row.m_OpName : row.m_UserLabel;
-    AddNewProc(row.m_BatchNumber, row.m_OperationID, row.m_UnitProcedureID, row.m_StepID, row.m_StartTime,
-               row.m_EndTime, row.m_EndTimeUOM, row.m_Volume, row.m_VolumeUOM, row.m_Temperature, 0.0,
-               row.m_TemperatureUOM, row.m_Pressure, 0.0, row.m_PressureUOM, CString(), CString(), CString(), op,
-               row.m_OpType, CString(), row.m_UnitProcedureName, row.m_StreamID, row.m_VolumetricFlowRate,
-               row.m_VolumetricFlowRateUOM);
+    AddNewProc({.batchNum = row.m_BatchNumber,
+                .opID = row.m_OperationID,
+                .procID = row.m_UnitProcedureID,
+                .stepID = row.m_StepID,
+                .startTime = row.m_StartTime,
+                .endTime = row.m_EndTime,
+                .timeUOM = row.m_EndTimeUOM,
+                .vol = row.m_Volume,
+                .volUOM = row.m_VolumeUOM,
+                .tempA = row.m_Temperature,
+                .tempUOM = row.m_TemperatureUOM,
+                .pressA = row.m_Pressure,
+                .pressUOM = row.m_PressureUOM,
+                .op = row.m_UserLabel.IsEmpty() ? row.m_OpName : row.m_UserLabel,
+                .opType = row.m_OpType,
+                .unitProcName = row.m_UnitProcedureName,
+                .streamID = row.m_StreamID,
+                .flowRate = row.m_VolumetricFlowRate,
+                .flowUOM = row.m_VolumetricFlowRateUOM});
 }
 
 void CProcedure::AddComponent(const CProcComponent& c)
@@ -399,6 +483,17 @@ long CProcedure::GetCurrentBatchNum(long t) const
 {
     const int first = firstRunningAt(t);
     return first < 0 ? 0 : units.GetAt(first).GetBatchNum();
+}
+
+CProcedure::Frame CProcedure::FrameAt(long t, bool withVolume) const
+{
+    Frame frame;
+    if (units.GetCount() == 0) return frame;
+    const TimeIndex& ix = timeIndex();
+    ix.running(t, ix.scratch);
+    if (!ix.scratch.empty()) frame.running = &units.GetAt(ix.scratch.front());
+    if (withVolume) frame.volume = ix.volumeAt(t);
+    return frame;
 }
 
 int CProcedure::Reacting(long t) const

@@ -39,7 +39,7 @@ public:
 class AnimFacility : public TestFacility {
 public:
     using Facility::setStreamTimes;
-    const AnimTimeline* Timeline() const { return m_timeline.get(); }
+    const AnimTimeline* Timeline() const { return timeline(); }
 
     AnimVessel* Add(Plane* floor, long id, const CString& tag = "V", const CString& cls = "Reactor")
     {

@@ -64,12 +64,12 @@ TEST(LayoutWizard, OneOutgoingChildStandsAlongY)
 
     expectAt(child, 0.0, 2.0); // (0.5 + 0.5) x (1 + 1)
     EXPECT_EQ(child->GetPositionFlag(), 1);
-    ASSERT_EQ(f.records[0].count, 1);
-    EXPECT_DOUBLE_EQ(f.records[0].angles[0], 360.0); // 0 normalised
-    EXPECT_EQ(f.records[0].tags[0], 1);
-    ASSERT_EQ(f.records[1].count, 1);
-    EXPECT_NEAR(f.records[1].angles[0], 180.0, 1e-9); // back towards the parent
-    EXPECT_EQ(f.records[1].tags[0], 1);
+    ASSERT_EQ(f.Record(0).count, 1);
+    EXPECT_DOUBLE_EQ(f.Record(0).angles[0], 360.0); // 0 normalised
+    EXPECT_EQ(f.Record(0).tags[0], 1);
+    ASSERT_EQ(f.Record(1).count, 1);
+    EXPECT_NEAR(f.Record(1).angles[0], 180.0, 1e-9); // back towards the parent
+    EXPECT_EQ(f.Record(1).tags[0], 1);
 }
 
 TEST(LayoutWizard, TwoEqualChildrenSpreadSixtyDegreesApart)
@@ -125,20 +125,20 @@ TEST(LayoutWizard, AngleListTakesFreeDirectionsAndRecordsThem)
     Plane* p = f.AddFloor(1);
     f.AddVessel(p, 1);
     f.InstallRecords();
-    f.records[0].Add(180.0, 1);
+    f.Record(0).Add(180.0, 1);
 
     double out[4] = {};
     ASSERT_EQ(f.GetAngleList(0, 7, out, 1, Facility::Incoming), out);
     EXPECT_NEAR(out[0], 150.0, 1e-9);
-    ASSERT_EQ(f.records[0].count, 2);
-    EXPECT_NEAR(f.records[0].angles[1], 150.0, 1e-9);
-    EXPECT_EQ(f.records[0].tags[1], 7);
+    ASSERT_EQ(f.Record(0).count, 2);
+    EXPECT_NEAR(f.Record(0).angles[1], 150.0, 1e-9);
+    EXPECT_EQ(f.Record(0).tags[1], 7);
 
     // Outgoing directions come back unnormalised, recorded normalised.
     ASSERT_EQ(f.GetAngleList(0, 2, out, 2, Facility::Outgoing), out);
     EXPECT_NEAR(out[0], -30.0, 1e-9);
     EXPECT_NEAR(out[1], 30.0, 1e-9);
-    EXPECT_NEAR(f.records[0].angles[2], 330.0, 1e-9);
+    EXPECT_NEAR(f.Record(0).angles[2], 330.0, 1e-9);
 }
 
 TEST(LayoutWizard, AngleListFailureIsReported)
@@ -151,11 +151,11 @@ TEST(LayoutWizard, AngleListFailureIsReported)
     // Every 2.5 degrees from -90 to 90 is taken (the record holds 64): no
     // candidate with fewer than 128 directions is free.
     for (int k = 0; k < AngleRecord::kMaxAngles; ++k)
-        f.records[0].Add(NormaliseAngle(-88.5 + k * 2.8), 1);
+        f.Record(0).Add(NormaliseAngle(-88.5 + k * 2.8), 1);
     double out[2] = {};
     EXPECT_EQ(f.GetAngleList(0, 1, out, 1, Facility::Outgoing), nullptr);
     EXPECT_EQ(messages.texts(), std::vector<std::string>{"Error: GetAngleList failed\n"});
-    EXPECT_EQ(f.records[0].count, AngleRecord::kMaxAngles);
+    EXPECT_EQ(f.Record(0).count, AngleRecord::kMaxAngles);
 
     // More than a list can hold is refused the same way, never written.
     double big[70] = {};

@@ -4,7 +4,7 @@
 // was recorded.
 
 #include <cmath>
-#include <vector>
+#include <memory>
 
 #include "../model/ModelFixtures.h"
 #include "batchplant/layout/FacilityLayout.h"
@@ -34,18 +34,10 @@ public:
     ~LayoutFacility() override { UninstallRecords(); }
 
     // Empty records for every vessel, kept until UninstallRecords.
-    void InstallRecords()
-    {
-        records.assign(static_cast<std::size_t>(GetNumVessels()), AngleRecord{});
-        m_angleRecords = records.data();
-        m_angleRecordCount = GetNumVessels();
-    }
-    void UninstallRecords()
-    {
-        m_angleRecords = nullptr;
-        m_angleRecordCount = 0;
-    }
-    bool RecordsReleased() const { return m_angleRecords == nullptr && m_angleRecordCount == 0; }
+    void InstallRecords() { scope = std::make_unique<LayoutScope>(*this); }
+    void UninstallRecords() { scope.reset(); }
+    bool RecordsReleased() const { return LayoutScope::Open(*this) == nullptr; }
+    AngleRecord& Record(int i) { return *scope->Record(i); }
     int IndexOf(const Vessel* v) const
     {
         for (int i = 0; i < GetNumVessels(); ++i)
@@ -56,7 +48,7 @@ public:
     // Floors made by AddFloor are ForcePlanes.
     ForcePlane* AddForceFloor(int id) { return static_cast<ForcePlane*>(AddFloor(id)); }
 
-    std::vector<AngleRecord> records;
+    std::unique_ptr<LayoutScope> scope;
 
 protected:
     Plane* addPlane() override { return new ForcePlane(); }

@@ -212,14 +212,14 @@ struct HostFacility : Facility {
     Vessel* Make(Plane* floor)
     {
         Vessel* v = addVessel("Reactor");
-        m_vessels.Add(v);
+        adoptVessel(v);
         v->Init(floor);
         return v;
     }
     Plane* MakeFloor()
     {
         Plane* p = addPlane();
-        m_floors.Add(p);
+        adoptFloor(p);
         return p;
     }
 

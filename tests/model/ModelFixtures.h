@@ -85,7 +85,7 @@ public:
     Plane* AddFloor(int id, double height = 0.0, int plantID = -1)
     {
         Plane* p = addPlane();
-        m_floors.Add(p);
+        adoptFloor(p);
         p->SetID(id);
         p->SetHeight(height);
         if (plantID != -1) p->SetPlantID(plantID);
@@ -96,7 +96,7 @@ public:
                           int plantID = 0)
     {
         auto* v = static_cast<TestVessel*>(addVessel(cls));
-        m_vessels.Add(v);
+        adoptVessel(v);
         v->Init(floor);
         v->SetIdentity(id, cls, tag, plantID);
         return v;
@@ -106,7 +106,7 @@ public:
     {
         Stream* s = addStream();
         s->Init(id, from->GetID(), to->GetID(), from, to, Stream::Connecting);
-        m_streams.Add(s);
+        adoptStream(s);
         return s;
     }
 
@@ -114,7 +114,7 @@ public:
     {
         Stream* s = addStream();
         s->Init(id, -1, to->GetID(), to, to, Stream::Input);
-        m_uniStreams.Add(s);
+        adoptStream(s);
         return s;
     }
 
@@ -122,24 +122,23 @@ public:
     {
         Stream* s = addStream();
         s->Init(id, -1, v->GetID(), v, v, Stream::Utility);
-        m_utilityStreams[v->GetID()] = s;
+        adoptStream(s);
         return s;
     }
 
     Stream* AddVapor(Vessel* from, Vessel* to, long id = 4)
     {
         Stream* s = addStream();
-        const long key = TwoKey(static_cast<int>(from->GetID()), to ? static_cast<int>(to->GetID()) : -1);
         if (to)
             s->Init(id, from->GetID(), to->GetID(), from, to, Stream::Vapor | Stream::Connecting);
         else
             s->Init(id, from->GetID(), -1, from, from, Stream::Vapor);
-        m_vaporStreams[key] = s;
+        adoptStream(s);
         return s;
     }
 
-    void MarkLoadedFromDatabase() { m_loadedFromDatabase = 1; }
-    void SetStartTimeForTest(const COleDateTime& t) { m_startTime = t; }
+    void MarkLoadedFromDatabase() { markLoadedFromDatabase(); }
+    void SetStartTimeForTest(const COleDateTime& t) { setStartTime(t); }
 
 protected:
     Vessel* addVessel(const CString&) override

@@ -74,9 +74,6 @@ public:
     // point has neither next nor previous).
     bool CursorHasNeighbours() const { return cursor_ >= 0 && points_.size() >= 2; }
 
-    // For owners that hold the clock through a pointer with a deleter.
-    static void Destroy(AnimTimeline* timeline);
-
 private:
     int next(int i) const { return (i + 1 == GetNumPoints()) ? 0 : i + 1; }
     int previous(int i) const { return (i == 0) ? GetNumPoints() - 1 : i - 1; }

@@ -67,6 +67,16 @@ struct CompTankRow {
     double maxFillFactor = 0.0;
 };
 
+// One component of one phase of a buffer tank row: the material, its shares
+// of the tank's amounts and the batch that holds it.
+struct CompTankShare {
+    long componentID = 0;
+    CString materialName; // names the component when it is new
+    double massPhaseFraction = 0.0, volumePhaseFraction = 0.0, molarPhaseFraction = 0.0;
+    double massFraction = 0.0, volumeFraction = 0.0, moleFraction = 0.0;
+    long batch = 0;
+};
+
 // One component of a profile group (a material, a piece of equipment, a
 // labor grade): its profile over time and the units it is shown in.
 class CompositeComponent {
@@ -110,9 +120,7 @@ public:
     // `groupID` selects the property (0 Temperature … 5 Avg. Density).
     void AddPropertyRecord(const CDaoEquipmentProperties& row, long groupID);
     // One phase component of a buffer tank row.
-    void AddBufferTankRecord(const CompTankRow& tank, double massPhaseFraction, double volumePhaseFraction,
-                             double molarPhaseFraction, double massFraction, double volumeFraction, double moleFraction,
-                             long batch);
+    void AddBufferTankRecord(const CompTankRow& tank, const CompTankShare& share);
 
     // The three profile operations on this component's profile.
     void AddInterval(long t0, long t1, const CompVals& v);
@@ -190,11 +198,8 @@ public:
     void AddContentsRecord(const CDaoEquipmentContents& row);
     void AddContentsRecord(const CompContentsRow& row, long materialID, const CString& materialName);
     void AddPropertyRecord(const CDaoEquipmentProperties& row);
-    // One phase component of a buffer tank row: component `componentID`,
-    // named `materialName` when new.
-    void AddBufferTankRecord(const CompTankRow& tank, long componentID, const CString& materialName,
-                             double massPhaseFraction, double volumePhaseFraction, double molarPhaseFraction,
-                             double massFraction, double volumeFraction, double moleFraction, long batch);
+    // One phase component of a buffer tank row.
+    void AddBufferTankRecord(const CompTankRow& tank, const CompTankShare& share);
 
 private:
     CString name;
@@ -222,6 +227,15 @@ public:
     // to. A recordset that is not the type's own (or BufferTanks, which has
     // its own operation) is ignored.
     void AddRecord(const CDaoRecordset& row, CompType type);
+    // The same for a row of known kind, one path each: the stream rows read
+    // as Inputs, Outputs or Inventory, then the rows of the Utilities, Labor,
+    // VaporEmissions, Contents and Properties queries.
+    void AddRow(const CDaoCompositeStream& row, CompType type);
+    void AddRow(const DaoUtilityComposite& row);
+    void AddRow(const CDaoCompositeLabor& row);
+    void AddRow(const CDaoCompVapor& row);
+    void AddRow(const CDaoEquipmentContents& row);
+    void AddRow(const CDaoEquipmentProperties& row);
 
     // Adds the current row of the buffer tank query: its phases (but the gas
     // phase) and their components, under the tank's group. The equipment

@@ -7,6 +7,8 @@
 // A scheduled vessel is addressed by its position in the vessel list (load
 // order), a time block by its position in that vessel's procedure.
 
+#include <optional>
+
 #include "batchplant/foundation/Array.h"
 #include "batchplant/foundation/Hash.h"
 #include "batchplant/foundation/List.h"
@@ -20,6 +22,22 @@ namespace batchplant {
 class CDaoDatabase;
 class CompositeStream;
 class Vessel;
+
+// One time block of a vessel's schedule row: one operation of its
+// procedure.
+struct ScheduleBlock {
+    CString stepName;
+    CString stepVersion;
+    CString op;
+    long stepID = 0;
+    long opID = 0;
+    CString recText;
+    long start = 0;
+    long end = 0;
+    // The low 16 bits of the batch number, as the chart takes it.
+    short batch = 0;
+    bool empty = false;
+};
 
 // The schedule view's facility: what a Gantt chart asks of a run (described
 // at the top of GanttFacility.h).
@@ -55,6 +73,8 @@ public:
     // a position out of range, else 1.
     int GetScheduleInfo(int v, int b, CString& stepName, CString& stepVersion, CString& op, long& stepID, long& opID,
                         CString& recText, long& start, long& end, short& batch, bool& empty) const;
+    // The same as one value; nothing for a position out of range.
+    std::optional<ScheduleBlock> GetScheduleBlock(int v, int b) const;
     // Pairs of start and end of the stretches between operations during which
     // vessel v still holds material. Empty for a position out of range.
     Array<long> GetInUseBlocks(int v) const;

@@ -4,7 +4,11 @@
 // already taken around that vessel, so that children avoid their siblings
 // and their parent.
 
+#include <vector>
+
 namespace batchplant {
+
+class Facility;
 
 // Directions in degrees, normalised to 0.01 .. 360.0. Two directions
 // collide when one lies strictly within 2.0 degrees of the other.
@@ -23,6 +27,28 @@ struct AngleRecord {
     int Collides(double angle) const;
     // Records a normalised direction with its tag; 0 when the record is full.
     int Add(double angle, short tag);
+};
+
+// The wizard's scratch state for one run: an angle record per vessel of the
+// facility, installed in it while the scope lives. CalculateLayout opens one
+// for its run; outside a scope the wizard searches against a record it
+// throws away.
+class LayoutScope {
+public:
+    explicit LayoutScope(Facility& facility);
+    ~LayoutScope();
+    LayoutScope(const LayoutScope&) = delete;
+    LayoutScope& operator=(const LayoutScope&) = delete;
+
+    // The record of the vessel at position i; null without one.
+    AngleRecord* Record(int i);
+    // The scope open on the facility, or null.
+    static LayoutScope* Open(const Facility& facility);
+
+private:
+    Facility& m_facility;
+    LayoutScope* m_outer;
+    std::vector<AngleRecord> m_records;
 };
 
 // Adds 360.0 while below 0.01, subtracts 360.0 while above 360.0. A value

@@ -11,6 +11,7 @@
 // space).
 
 #include <memory>
+#include <vector>
 
 #include "batchplant/foundation/Hash.h"
 #include "batchplant/foundation/List.h"
@@ -28,7 +29,7 @@ class CDaoDatabase;
 class CDaoEquipmentSet;
 class CFacilityCalendar;
 class AnimTimeline;
-struct AngleRecord;
+class LayoutScope;
 
 // The plant model of the 3-D view, loaded from one results database; what it
 // owns and the item index space are described at the top of Facility.h.
@@ -103,7 +104,12 @@ public:
     int GetFramesPerOp() const { return m_framesPerOp; }
     void SetFramesPerOp(int n) { m_framesPerOp = static_cast<short>(n); }
     // The equipment calendars; null until the first load.
-    CFacilityCalendar* GetCalendar() const { return m_calendar; }
+    CFacilityCalendar* GetCalendar() const { return m_calendar.get(); }
+
+    // Calls visit(Stream&) on every stream: the connecting streams, the uni
+    // streams, then the utility and the vapor streams in ascending key
+    // order (the order in which the clock sets them).
+    template <class Visit> void ForEachStream(Visit&& visit) const { visitStreams(kAllStreams, visit); }
 
     // Steps of the run (the first step with a matching identifier answers)
     CString GetStepName(int stepID) const;
@@ -210,6 +216,9 @@ public:
     // Sets every vessel and stream to time 0 and the clock to 0.
     void ResetTime();
     long GetAnimationTime();
+    // The greatest time of the animation clock (the end of the last
+    // operation); 0 before InitAnim.
+    long GetLastAnimationTime() const;
     // Clears the selections and sets everything to the clock's time, which
     // comes back in `time`; appends to `ops` every running operation text of
     // the vessels that is not in it yet.
@@ -259,6 +268,20 @@ protected:
     // Destroys every floor, vessel and stream, the timeline and the
     // calendar. Only the destructor calls it.
     void deallocate();
+
+    // Hand an object a factory made to the facility, which owns it from
+    // then on; for a host that builds its model itself rather than loading
+    // one. A stream goes by its kind: connecting to the connecting list,
+    // feed and product to the uni list, utility under the served vessel's
+    // identifier, vapor under TwoKey of its ends. Null is ignored.
+    void adoptFloor(Plane* floor);
+    void adoptVessel(Vessel* vessel);
+    void adoptStream(Stream* stream);
+    // The animation clock; null before InitAnim.
+    const AnimTimeline* timeline() const { return m_timeline.get(); }
+    // As a load would leave them, for a model built by hand.
+    void setStartTime(const COleDateTime& t) { m_startTime = t; }
+    void markLoadedFromDatabase() { m_loadedFromDatabase = 1; }
 
     // Counts and unchecked-by-contract positional access. Out of range they
     // yield a reference to a null placeholder of this facility (reset on
@@ -322,6 +345,37 @@ protected:
     void fireSelectionEvent(short kind);
     void selectAllOf(bool vessels, bool pipes, bool floors);
 
+private:
+    friend class LayoutScope;
+
+    // The stream collections, as bits, for visitStreams.
+    enum StreamSets : unsigned {
+        kConnecting = 1,
+        kUni = 2,
+        kUtility = 4,
+        kVapor = 8,
+        kAllStreams = 15,
+    };
+    // visit(Stream&) on every stream of the chosen collections, in the
+    // order of ForEachStream; null entries are skipped.
+    template <class Visit> void visitStreams(unsigned sets, Visit& visit) const
+    {
+        if (sets & kConnecting)
+            for (int i = 0; i < m_streams.GetCount(); ++i)
+                if (Stream* s = m_streams.GetAt(i)) visit(*s);
+        if (sets & kUni)
+            for (int i = 0; i < m_uniStreams.GetCount(); ++i)
+                if (Stream* s = m_uniStreams.GetAt(i)) visit(*s);
+        if (sets & kUtility)
+            for (int i = 0; i < m_utilityStreams.GetCount(); ++i)
+                if (Stream* s = m_utilityStreams.GetAt(i)) visit(*s);
+        if (sets & kVapor)
+            for (int i = 0; i < m_vaporStreams.GetCount(); ++i)
+                if (Stream* s = m_vaporStreams.GetAt(i)) visit(*s);
+    }
+    // The streams of the chosen collections, in that order.
+    std::vector<Stream*> streamsOf(unsigned sets) const;
+
     int m_multiSelect = 0;
     int m_zoomOnObject = 0;
     int m_vesselSelected = 0;
@@ -334,14 +388,11 @@ protected:
     short m_framesPerOp = 5;
     List<StepInfo> m_steps;
     CString m_planName;
-    // The animation clock, created by the first InitAnim. The code that
-    // creates it also supplies how it is destroyed, so this class needs no
-    // knowledge of the clock's definition.
-    std::unique_ptr<AnimTimeline, void (*)(AnimTimeline*)> m_timeline{nullptr, nullptr};
-    // The layout wizard's angle records: null outside CalculateLayout, which
-    // creates and releases them.
-    AngleRecord* m_angleRecords = nullptr;
-    int m_angleRecordCount = 0;
+    // The animation clock, created by the first InitAnim.
+    std::unique_ptr<AnimTimeline> m_timeline;
+    // The layout wizard's scratch state while a LayoutScope is open (during
+    // CalculateLayout); it belongs to the scope.
+    LayoutScope* m_layoutScope = nullptr;
     CDocument* m_document = nullptr;
     COleDateTime m_startTime;
     COleDateTime m_simulationTime;
@@ -359,13 +410,11 @@ protected:
     List<Stream*> m_uniStreams;
     Hash<long, Stream*> m_utilityStreams;
     Hash<long, Stream*> m_vaporStreams;
-    CFacilityCalendar* m_calendar = nullptr;
+    std::unique_ptr<CFacilityCalendar> m_calendar;
     // Red, green, blue of the corners 2, 8, 4 and 1, in that order.
     unsigned char m_backCorners[4][3] = {};
     CThreeDAnimCtrlCtrl* m_threeDControl = nullptr;
     CGanttChartCtrlCtrl* m_ganttControl = nullptr;
-
-private:
     Plane* m_nullPlane = nullptr;
     Stream* m_nullStream = nullptr;
 };

@@ -102,6 +102,9 @@ public:
     long GetCurrentTime() const { return m_currentTime; }
     // Colour of the material drawn moving in the pipe, as fractions.
     void GetContentsColor(double& r, double& g, double& b, double& a) const;
+    // Takes the contents colour of the batch running now (set_conts_color),
+    // which SetPropertiesByTime leaves to the host.
+    void TakeContentsColour() { set_conts_color(); }
 
     // Time-driven state
     // Sets the running transfer's text and switches the flow on or off from
@@ -133,6 +136,9 @@ protected:
 
     StreamType m_kind = Connecting;
     long m_currentTime = 0;
+    // As in Vessel: the batch at m_currentTime once SetPropertiesByTime ran.
+    long m_currentBatch = 0;
+    bool m_batchKnown = false;
     double m_pathLength = 0.0;
     long m_id = 0;
     long m_fromID = -1;

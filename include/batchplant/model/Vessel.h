@@ -180,6 +180,9 @@ public:
     // Shell colour shown now as fractions, and its alpha.
     void GetCurrentColor(double& r, double& g, double& b, double& a) const;
     void GetContentsColor(double& r, double& g, double& b, double& a) const;
+    // Takes the contents colour of the batch running now (set_conts_color),
+    // which SetPropertiesByTime leaves to the host.
+    void TakeContentsColour() { set_conts_color(); }
     int IsHeating() const { return m_heating; }
     int IsCooling() const { return m_cooling; }
     void SetCompositeVessel(CompositeVessel* composite) { m_composite = composite; }
@@ -243,6 +246,10 @@ protected:
     double m_alpha = 0.7;
     unsigned char m_labelColour[3] = {255, 255, 0};
     long m_currentTime = 0;
+    // The batch running at m_currentTime, known once SetPropertiesByTime
+    // looked it up, so that the contents colour needs no second look-up.
+    long m_currentBatch = 0;
+    bool m_batchKnown = false;
     double m_volumeFraction = 0.0;
     double m_radius = 0.5;
     double m_height = 1.0;

@@ -21,6 +21,44 @@
 
 namespace batchplant {
 
+namespace detail {
+// What a text of an ProcRow refers to when it is not given.
+inline const CString kNoText;
+} // namespace detail
+
+// One operation occurrence as a results row gives it, for
+// CProcedure::AddNewProc (times in timeUOM, each value in its named unit)
+// and, once converted, CProcUnit::assign. Built with designated
+// initialisers, a member left out being 0 or empty. The texts are
+// references: the row outlives the call that takes it.
+struct ProcRow {
+    long batchNum = 0;
+    long opID = 0;
+    long procID = 0;
+    long stepID = 0;
+    double startTime = 0.0;
+    double endTime = 0.0;
+    const CString& timeUOM = detail::kNoText;
+    double vol = 0.0;
+    const CString& volUOM = detail::kNoText;
+    double tempA = 0.0;
+    double tempB = 0.0;
+    const CString& tempUOM = detail::kNoText;
+    double pressA = 0.0;
+    double pressB = 0.0;
+    const CString& pressUOM = detail::kNoText;
+    const CString& primaryMaterial = detail::kNoText;
+    const CString& stepName = detail::kNoText;
+    const CString& stepVersion = detail::kNoText;
+    const CString& op = detail::kNoText;
+    const CString& opType = detail::kNoText;
+    const CString& recText = detail::kNoText;
+    const CString& unitProcName = detail::kNoText;
+    long streamID = 0;
+    double flowRate = 0.0;
+    const CString& flowUOM = detail::kNoText;
+};
+
 // One operation occurrence in a vessel or stream, in internal units
 // (described at the top of CProcUnit.h).
 class CProcUnit {
@@ -44,6 +82,9 @@ public:
                 double pressB, const CString& pressUOM, const CString& stepName, const CString& stepVersion,
                 const CString& op, const CString& primaryMaterial, const CString& opType, const CString& recText,
                 const CString& unitProcName, long streamID, double flowRate, const CString& flowUOM);
+    // The same from a row whose values are already converted; its start and
+    // end times are not used, `start` and `end` (seconds) are.
+    void assign(const ProcRow& values, long start, long end);
 
     long GetStart() const { return id(kStart); }
     long GetEnd() const { return id(kEnd); }

@@ -64,6 +64,8 @@ public:
                     const CString& primaryMaterial, const CString& stepName, const CString& stepVersion,
                     const CString& op, const CString& opType, const CString& recText, const CString& unitProcName,
                     long streamID, double flowRate, const CString& flowUOM);
+    // The same from a row built by name.
+    void AddNewProc(const ProcRow& row);
     // Adds the current row of a recordset. Equipment rows are labelled
     // "<unit procedure seq>.<operation seq> <operation name>" and carry no
     // pressure, flow or stream; stream rows show their user label, or the
@@ -120,6 +122,14 @@ public:
     double GetVolume(long t) const;
     // The batch number of the first unit running at t; 0 when none runs.
     long GetCurrentBatchNum(long t) const;
+    // What one animation frame needs at t, from one look-up: the first unit
+    // running (null when none runs; what GetCurrentOp, GetCurrentOpType and
+    // GetCurrentBatchNum answer from) and, when asked, GetVolume(t).
+    struct Frame {
+        const CProcUnit* running = nullptr;
+        double volume = 0.0;
+    };
+    Frame FrameAt(long t, bool withVolume) const;
 
     // Whole timeline -------------------------------------------------------
 
