@@ -27,6 +27,7 @@
 
 namespace fs = std::filesystem;
 using batchplant::test::CommandResult;
+using batchplant::test::ReadFile;
 using batchplant::test::runCommand;
 using batchplant::test::TempDir;
 
@@ -38,14 +39,6 @@ std::string lower(std::string s)
 {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
-}
-
-std::string slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 CommandResult import(const std::string& args) { return runCommand(std::string(BATCHPLANT_CLI) + " import " + args); }
@@ -512,19 +505,19 @@ TEST(Import, NeverChangesTheInput)
     TempDir dir;
     const fs::path input = dir.file("input.mdb");
     fs::copy_file(shared, input);
-    const std::string before = slurp(input);
+    const std::string before = ReadFile(input);
     const auto stamp = fs::last_write_time(input);
 
     const CommandResult r = import("--any-file " + quoted(input) + " " + quoted(dir.file("out.db")));
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(slurp(input) == before);
+    EXPECT_TRUE(ReadFile(input) == before);
     EXPECT_EQ(fs::last_write_time(input), stamp);
 
     // Even asked to write onto itself, it refuses.
     const CommandResult self = import("--any-file --force " + quoted(input) + " " + quoted(input));
     EXPECT_EQ(self.exitCode, 2);
     EXPECT_NE(self.err.find("is the input file itself"), std::string::npos) << self.err;
-    EXPECT_TRUE(slurp(input) == before);
+    EXPECT_TRUE(ReadFile(input) == before);
 }
 
 TEST(Import, AFileThatIsNotJetIsAnErrorAndLeavesNothingBehind)
@@ -550,7 +543,7 @@ TEST(Import, AFileThatIsNotJetIsAnErrorAndLeavesNothingBehind)
 TEST(Import, ADamagedJetFileIsAnErrorAndLeavesNothingBehind)
 {
     REQUIRE_JET_FILE(shared, "nwind.mdb");
-    const std::string bytes = slurp(shared);
+    const std::string bytes = ReadFile(shared);
     // The right signature, but the file stops early: in the catalog, in a
     // table definition, and at a place where mdbtools' reader loops for ever
     // (the stall limit ends that).
@@ -582,7 +575,7 @@ TEST(Import, KeepsAnExistingOutputUnlessForced)
     const CommandResult refused = import(quoted(file) + " " + quoted(out));
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_NE(refused.err.find("use --force"), std::string::npos) << refused.err;
-    EXPECT_EQ(slurp(out), "precious");
+    EXPECT_EQ(ReadFile(out), "precious");
 
     const CommandResult noDir = import(quoted(file) + " " + quoted(dir.file("absent") / "out.db"));
     EXPECT_EQ(noDir.exitCode, 2);
@@ -723,13 +716,13 @@ TEST(ImportFinishing, AGeneratedSampleComesThroughUnchanged)
 {
     REQUIRE_JET();
     const fs::path& sample = batchplant::test::SampleDatabasePath();
-    const std::string before = slurp(sample);
+    const std::string before = ReadFile(sample);
     TempDir dir;
     const fs::path out = dir.file("out.db");
     const CommandResult r = import("--from-sqlite " + quoted(sample) + " " + quoted(out));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, ""); // nothing to install, nothing missing
-    EXPECT_TRUE(slurp(sample) == before);
+    EXPECT_TRUE(ReadFile(sample) == before);
 
     const auto expected = allRows(sample);
     ASSERT_GT(expected.size(), 15u);

@@ -26,14 +26,6 @@ std::size_t countOf(const std::string& text, const std::string& what)
     return n;
 }
 
-std::string readFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class PlanCommand : public ::testing::Test {
 protected:
     CommandResult plan(const std::string& args)
@@ -49,7 +41,7 @@ TEST_F(PlanCommand, DrawsEveryFloorAndShownVessel)
 {
     const CommandResult r = plan("");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const std::string text = readFile(svg);
+    const std::string text = ReadFile(svg);
     EXPECT_EQ(xmlProblem(text), "");
     EXPECT_EQ(text.rfind("<?xml", 0), 0u);
     EXPECT_NE(text.find("xmlns=\"http://www.w3.org/2000/svg\""), std::string::npos);
@@ -71,7 +63,7 @@ TEST_F(PlanCommand, ShowsTheRunAtATime)
 {
     const CommandResult r = plan("--at 36h");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const std::string text = readFile(svg);
+    const std::string text = ReadFile(svg);
     EXPECT_EQ(xmlProblem(text), "");
     EXPECT_NE(text.find("At 1d 12:00:00 into the run"), std::string::npos);
     EXPECT_GT(countOf(text, "class=\"contents\""), 0u) << "some vessel holds material";
@@ -81,12 +73,12 @@ TEST_F(PlanCommand, ShowsTheRunAtATime)
 TEST_F(PlanCommand, ForceIterationsMoveTheWizardLayout)
 {
     ASSERT_EQ(plan("--layout wizard").exitCode, 0);
-    const std::string wizard = readFile(svg);
+    const std::string wizard = ReadFile(svg);
     ASSERT_EQ(plan("--layout force:0").exitCode, 0);
-    EXPECT_EQ(readFile(svg), wizard);
+    EXPECT_EQ(ReadFile(svg), wizard);
     const CommandResult r = plan("--layout force:30");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const std::string force = readFile(svg);
+    const std::string force = ReadFile(svg);
     EXPECT_EQ(xmlProblem(force), "");
     EXPECT_NE(force, wizard);
     EXPECT_EQ(countOf(force, "<g class=\"vessel"), countOf(wizard, "<g class=\"vessel"));

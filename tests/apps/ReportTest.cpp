@@ -37,14 +37,6 @@ using test::Element;
 using test::find;
 using test::XmlParser;
 
-std::string readFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::string titleOf(const Element& e)
 {
     for (const Element& child : e.children)
@@ -153,7 +145,7 @@ TEST(ReportCommand, WritesOneSelfContainedReproduciblePageOfEveryOperation)
     EXPECT_NE(r.out.find(page.string()), std::string::npos) << r.out;
 
     Element root;
-    ASSERT_NO_THROW(root = XmlParser(readFile(page)).parseDocument());
+    ASSERT_NO_THROW(root = XmlParser(test::ReadFile(page)).parseDocument());
     EXPECT_EQ(root.name, "html");
     // Nothing the page needs comes from elsewhere.
     EXPECT_FALSE(anyAttribute(root, "src"));
@@ -170,9 +162,9 @@ TEST(ReportCommand, WritesOneSelfContainedReproduciblePageOfEveryOperation)
     expectBarsMatchSchedule(*charts[0], *f);
     EXPECT_EQ(find(*charts[1], "rect", "span").size(), 0u) << "a week of the sample is drawn at full detail";
     const auto again = cli("report " + quoted(test::SampleDatabasePath()) + " -o " + quoted(dir.file("again")));
-    EXPECT_EQ(readFile(dir.file("again") / "index.html"), readFile(page));
+    EXPECT_EQ(test::ReadFile(dir.file("again") / "index.html"), test::ReadFile(page));
     // The summary lists every step; the profiles are drawn as charts.
-    const std::string text = readFile(page);
+    const std::string text = test::ReadFile(page);
     for (int i = 0; i < f->GetNumSteps(); ++i)
         EXPECT_NE(text.find(f->GetStepByIndex(i).GetStepName().str()), std::string::npos);
     EXPECT_EQ(find(root, "svg", "profile").size(), 10u);
@@ -197,7 +189,7 @@ TEST(ReportCommand, EscapesNamesFromTheDatabase)
     const auto r = cli("report " + quoted(db) + " -o " + quoted(dir.file("out")));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     Element root;
-    ASSERT_NO_THROW(root = XmlParser(readFile(dir.file("out") / "index.html")).parseDocument());
+    ASSERT_NO_THROW(root = XmlParser(test::ReadFile(dir.file("out") / "index.html")).parseDocument());
     const auto titles = find(root, "title");
     ASSERT_FALSE(titles.empty());
     EXPECT_NE(titles.front()->text.find("Plan <A> & \"B\""), std::string::npos) << titles.front()->text;
@@ -237,7 +229,7 @@ TEST(GanttCommand, WritesTheScheduleAsStandaloneSvg)
     const auto r = cli("gantt " + quoted(test::SampleDatabasePath()) + " -o " + quoted(svg));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     Element root;
-    ASSERT_NO_THROW(root = XmlParser(readFile(svg)).parseDocument());
+    ASSERT_NO_THROW(root = XmlParser(test::ReadFile(svg)).parseDocument());
     EXPECT_EQ(root.name, "svg");
     EXPECT_EQ(root.attributes["xmlns"], "http://www.w3.org/2000/svg");
     const auto f = loadSchedule(test::SampleDatabasePath());
@@ -288,9 +280,9 @@ TEST(CompareCommand, MatchesEquipmentByTagAndSaysWhatOnlyOneRunHas)
                   .exitCode,
               0);
     Element root;
-    ASSERT_NO_THROW(root = XmlParser(readFile(dir.file("out") / "index.html")).parseDocument());
+    ASSERT_NO_THROW(root = XmlParser(test::ReadFile(dir.file("out") / "index.html")).parseDocument());
     EXPECT_EQ(find(root, "svg", "utilisation").size(), 3u); // the run's own, then A and B
-    EXPECT_NE(readFile(dir.file("out") / "index.html").find("only in B"), std::string::npos);
+    EXPECT_NE(test::ReadFile(dir.file("out") / "index.html").find("only in B"), std::string::npos);
 }
 
 TEST(UtilisationCommand, EveryVesselsFourSharesAddUpAndTheSpanIsChecked)
@@ -396,7 +388,7 @@ TEST(ProfileCommand, RateKindsShowValuesPerTimeAndSvgParses)
     r = cli("profile " + quoted(test::SampleDatabasePath()) + " --type Utilities --format svg -o " + quoted(svg));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     Element root;
-    ASSERT_NO_THROW(root = XmlParser(readFile(svg)).parseDocument());
+    ASSERT_NO_THROW(root = XmlParser(test::ReadFile(svg)).parseDocument());
     EXPECT_EQ(find(root, "path", "series").size(), 1u);
 }
 

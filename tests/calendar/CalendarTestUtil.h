@@ -11,12 +11,6 @@
 
 namespace batchplant::test {
 
-inline std::string ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 inline COleDateTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
 {
     return COleDateTime(year, month, day, hour, minute, second);

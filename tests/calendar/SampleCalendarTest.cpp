@@ -16,12 +16,6 @@ namespace {
 
 using test::Describe;
 
-std::string ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class SampleCalendars : public ::testing::Test {
 protected:
     test::MessageRecorder messages;
@@ -37,7 +31,7 @@ TEST_F(SampleCalendars, AFailedSaveLeavesTheCopyByteForByte)
         db.GetConnection()->exec("CREATE TRIGGER calendars_frozen BEFORE INSERT ON Calendars WHEN NEW.Name = 'Frozen' "
                                  "BEGIN SELECT RAISE(ABORT, 'calendar Frozen is locked'); END;");
     }
-    const std::string before = ReadFile(path);
+    const std::string before = test::ReadFile(path);
     {
         CDaoDatabase db;
         db.Open(path.string().c_str());
@@ -49,7 +43,7 @@ TEST_F(SampleCalendars, AFailedSaveLeavesTheCopyByteForByte)
         EXPECT_EQ(messages.texts(),
                   std::vector<std::string>{"The calendars could not be saved: calendar Frozen is locked"});
     }
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(test::ReadFile(path), before);
 }
 
 } // namespace

@@ -16,18 +16,10 @@
 
 namespace batchplant::test {
 
-inline std::string readTextFile(const std::filesystem::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // FNV-1a over the file's bytes: enough to tell whether a file changed.
 inline std::uint64_t fileChecksum(const std::filesystem::path& p)
 {
-    const std::string bytes = readTextFile(p);
+    const std::string bytes = ReadFile(p);
     std::uint64_t h = 1469598103934665603ull;
     for (unsigned char c : bytes) {
         h ^= c;

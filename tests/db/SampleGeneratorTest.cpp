@@ -55,14 +55,6 @@ public:
     }
 };
 
-std::string slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // Capacity in liters, from the units the sample uses.
 constexpr const char* kCapacityLiters =
     "(e.Capacity * CASE e.CapacityUOM WHEN 'liter' THEN 1.0 WHEN 'gal' THEN 3.785411 WHEN 'Cubic m' THEN 1000.0 END)";
@@ -258,7 +250,7 @@ TEST(SampleGenerator, RefusesBadScalesAndExistingFiles)
     } catch (const SampleGeneratorError& e) {
         EXPECT_NE(std::string(e.what()).find("already exists"), std::string::npos) << e.what();
     }
-    EXPECT_EQ(slurp(dir.file("taken.db")), "keep me");
+    EXPECT_EQ(test::ReadFile(dir.file("taken.db")), "keep me");
 }
 
 TEST(SampleGenerator, ReportsProgressUpToCompletion)

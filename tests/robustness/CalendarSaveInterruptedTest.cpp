@@ -116,7 +116,7 @@ std::string runSaveCase(const SaveCase& sc, const fs::path& dir)
 
     const std::string error = sc.obstruct ? sc.obstruct(file) : std::string();
     if (!error.empty()) return "FAIL setting up the obstacle: " + error + "\n";
-    const std::string before = test::FileBytes(file);
+    const std::string before = test::ReadFile(file);
     {
         test::MessageRecorder recorder;
         const bool saved = calendar.SaveCalendars();
@@ -129,7 +129,7 @@ std::string runSaveCase(const SaveCase& sc, const fs::path& dir)
                 fail("the message does not say why: \"" + text + "\" (expected \"" + sc.reason + "\")");
         }
     }
-    if (test::FileBytes(file) != before) fail("the file changed although the save failed");
+    if (test::ReadFile(file) != before) fail("the file changed although the save failed");
     for (const char* suffix : {"-journal", "-wal", "-shm"})
         if (fs::exists(fs::path(file.string() + suffix))) fail(std::string("a ") + suffix + " file was left behind");
     if (sc.clear) sc.clear(file);

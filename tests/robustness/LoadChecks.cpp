@@ -357,12 +357,6 @@ void loadSchedule(const fs::path& path, const LoadPlan& plan, LoadOutcome& out)
 
 } // namespace
 
-std::string FileBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 bool ShowsNonFinite(const std::string& text)
 {
     std::string lower(text);
@@ -405,10 +399,10 @@ std::string LoadOutcome::summary() const
 LoadOutcome LoadAndCheck(const fs::path& path, const LoadPlan& plan)
 {
     LoadOutcome out;
-    const std::string before = FileBytes(path);
+    const std::string before = ReadFile(path);
     if (plan.plant) loadPlant(path, plan, out);
     if (plan.schedule) loadSchedule(path, plan, out);
-    if (FileBytes(path) != before) out.failures.push_back("the file changed while it was read");
+    if (ReadFile(path) != before) out.failures.push_back("the file changed while it was read");
     for (const char* suffix : {"-journal", "-wal", "-shm"}) {
         fs::path side = path;
         side += suffix;

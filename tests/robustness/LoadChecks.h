@@ -44,9 +44,6 @@ struct LoadOutcome {
 // for byte before and after, and no -journal, -wal or -shm file may be left.
 LoadOutcome LoadAndCheck(const std::filesystem::path& path, const LoadPlan& plan);
 
-// The whole file, or empty when it cannot be read.
-std::string FileBytes(const std::filesystem::path& path);
-
 // True when `text` holds "nan" or "inf" as a word of its own (as printf
 // writes a NaN or an infinity), in any letter case.
 bool ShowsNonFinite(const std::string& text);

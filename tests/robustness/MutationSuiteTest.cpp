@@ -693,7 +693,7 @@ void truncateTo(const fs::path& file, std::uintmax_t size) { fs::resize_file(fil
 
 void overwrite(const fs::path& file, std::size_t keep, unsigned seed)
 {
-    std::string bytes = test::FileBytes(file);
+    std::string bytes = test::ReadFile(file);
     std::mt19937 random(seed);
     for (std::size_t i = keep; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(random() & 0xff);

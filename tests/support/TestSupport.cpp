@@ -44,6 +44,14 @@ TempDir::~TempDir()
     std::filesystem::remove_all(path_, ec);
 }
 
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
 CommandResult runCommand(const std::string& command)
 {
     TempDir dir;
@@ -53,14 +61,8 @@ CommandResult runCommand(const std::string& command)
     const int status = std::system(full.c_str());
     CommandResult r;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    auto slurp = [](const std::filesystem::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    };
-    r.out = slurp(out);
-    r.err = slurp(err);
+    r.out = ReadFile(out);
+    r.err = ReadFile(err);
     return r;
 }
 

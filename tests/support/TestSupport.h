@@ -10,6 +10,9 @@
 
 namespace batchplant::test {
 
+// A file's bytes; empty when it cannot be read.
+std::string ReadFile(const std::filesystem::path& path);
+
 // Records every message box shown while it lives and answers with `answer`
 // (IDOK by default); restores the previous handler afterwards.
 class MessageRecorder {
