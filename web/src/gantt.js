@@ -3,12 +3,12 @@
 // (runs of operations narrower than a pixel come as spans), the stretches in
 // which a vessel holds material, its non-working time, a date axis, and the
 // animation time as a cursor. It zooms and pans with the shared TimeView and
-// asks only for the window it shows (and half a screen either side, at one
-// and a half times the resolution, so that small steps need no request).
+// asks only for the window it shows (and half a screen either side, so
+// that small steps need no request).
 
 import { TimeAxis, formatElapsed, formatRunDate } from './time.js';
-import { cursorOverlay, moveOverlay, PLOT_LEFT, PLOT_RIGHT_MARGIN } from './overlay.js';
-import { attachNavigation } from './timeview.js';
+import { answerDensity, cursorOverlay, FINE_ENOUGH, moveOverlay, PLOT_LEFT, PLOT_RIGHT_MARGIN } from './overlay.js';
+import { attachNavigation, LateDraw } from './timeview.js';
 
 const ROW = 22;
 const GROUP = 20;
@@ -29,6 +29,7 @@ export class GanttChart {
     this.showIdle = false;
     this.highlight = null;
     this.lines = [];
+    this.late = new LateDraw(() => this.draw());
     // The axis is a canvas of its own that sticks to the top while the rows
     // scroll under it.
     this.axisCanvas = document.createElement('canvas');
@@ -87,6 +88,7 @@ export class GanttChart {
   }
 
   refresh() {
+    this.late.moved();
     this.draw();
     this.request();
   }
@@ -117,11 +119,11 @@ export class GanttChart {
     if (width < 20) return;
     const v = this.view;
     const a = this.answer;
-    const fine = a.px / (a.to - a.from) >= (0.9 * width) / v.span;
+    const fine = a.px / (a.to - a.from) >= (FINE_ENOUGH * answerDensity() * width) / v.span;
     if (a.from <= v.from && a.to >= v.to && fine) return;
     const from = Math.max(0, Math.floor(v.from - v.span / 2));
     const to = Math.min(v.end, Math.ceil(v.to + v.span / 2));
-    const px = Math.min(8192, Math.max(1, Math.round((1.5 * width * (to - from)) / v.span)));
+    const px = Math.min(8192, Math.max(1, Math.round((answerDensity() * width * (to - from)) / v.span)));
     if (this.inFlight) {
       this.wanted = true;
       return;
@@ -129,8 +131,10 @@ export class GanttChart {
     this.inFlight = true;
     this.fetch({ from, to: Math.max(to, from + 1), px })
       .then((answer) => {
+        const v = this.view;
+        const shown = this.answer && this.answer.from <= v.from && this.answer.to >= v.to;
         this.answer = answer;
-        this.draw();
+        this.late.soon(!shown);
       })
       .catch((err) => this.onError(err))
       .finally(() => {
@@ -188,6 +192,7 @@ export class GanttChart {
       g.rect(axis.left, y, axis.right - axis.left, ROW);
       g.clip();
       const pen = new Pen(g);
+      let outlines = null;
       for (const s of row.nonWorking || []) {
         if (s.end < v.from || s.start > v.to) continue;
         pen.bar('rgba(160, 170, 185, 0.35)', 1, x(s.start), y, x(s.end) - x(s.start), ROW);
@@ -204,6 +209,7 @@ export class GanttChart {
         const fill = b.count ? (b.batches.length === 1 ? b.colour : MIXED) : b.colour;
         pen.bar(fill, lit ? 1 : 0.4, x0, y + 3, w, ROW - 6);
         if (this.highlight !== null && lit && w >= 6) {
+          pen.flush();
           g.globalAlpha = 1;
           g.strokeStyle = '#111';
           g.lineWidth = 2;
@@ -214,12 +220,18 @@ export class GanttChart {
           pen.bar('#111', 1, x0, y + 1, w, 2);
           pen.bar('#111', 1, x0, y + ROW - 3, w, 2);
         } else if (w >= 4) {
-          g.globalAlpha = 1;
-          g.strokeStyle = 'rgba(0, 0, 0, 0.35)';
-          g.lineWidth = 0.5;
-          g.strokeRect(x0 + 0.25, y + 3.25, w - 0.5, ROW - 6.5);
+          // The row's outlines are stroked once, after its bars.
+          outlines ??= new Path2D();
+          outlines.rect(x0 + 0.25, y + 3.25, w - 0.5, ROW - 6.5);
         }
         drawn += 1;
+      }
+      pen.flush();
+      if (outlines) {
+        g.globalAlpha = 1;
+        g.strokeStyle = 'rgba(0, 0, 0, 0.35)';
+        g.lineWidth = 0.5;
+        g.stroke(outlines);
       }
       g.globalAlpha = 1;
       g.restore();
@@ -343,18 +355,43 @@ export class GanttChart {
 // Edges that fall between pixels are blended (anti-aliased), and for the
 // thousands of slivers of a zoomed-out row that blending is most of what
 // the canvas spends on a frame.
+// Fills whole-pixel bars, setting the style only when it changes. Over a
+// long span most bars are a pixel or two wide, so bars on one line are
+// joined: one of the same style that touches or overlaps the bar in hand
+// extends it, and one of another style gets only the pixels the bar in
+// hand has not (a pixel shared by several bars shows the first).
 class Pen {
   constructor(g) {
     this.g = g;
     this.style = null;
+    this.run = null;
   }
 
   bar(style, alpha, x, y, w, h) {
+    let x0 = Math.round(x);
+    const x1 = Math.max(x0 + 1, Math.round(x + w));
+    const r = this.run;
+    if (r && r.y === y && r.h === h && x0 >= r.x0 && x0 <= r.x1) {
+      if (r.style === style && r.alpha === alpha) {
+        if (x1 > r.x1) r.x1 = x1;
+        return;
+      }
+      if (x1 <= r.x1) return;
+      x0 = r.x1;
+    }
+    this.flush();
+    this.run = { style, alpha, x0, x1, y, h };
+  }
+
+  // Draws what is held; call before drawing on the context directly.
+  flush() {
+    const r = this.run;
+    if (!r) return;
+    this.run = null;
     const g = this.g;
-    if (style !== this.style) g.fillStyle = this.style = style;
-    if (alpha !== g.globalAlpha) g.globalAlpha = alpha;
-    const x0 = Math.round(x);
-    g.fillRect(x0, y, Math.max(1, Math.round(x + w) - x0), h);
+    if (r.style !== this.style) g.fillStyle = this.style = r.style;
+    if (r.alpha !== g.globalAlpha) g.globalAlpha = r.alpha;
+    g.fillRect(r.x0, r.y, r.x1 - r.x0, r.h);
   }
 }
 

@@ -350,7 +350,19 @@ $('view-top').addEventListener('click', () => view.topView());
 // ---- start ------------------------------------------------------------------
 
 async function start() {
-  model = await api.model();
+  // Everything the first screen shows is asked for at once: the server
+  // answers while the page builds the 3-D view, whose first frame (shader
+  // compiles) is the longest step of a load.
+  const early = {
+    model: api.model(),
+    state: api.state(0),
+    gantt: api.gantt({ px: Math.max(200, $('gantt').clientWidth) }),
+    types: api.compositeTypes(),
+  };
+  early.groups = early.types.then(({ types }) => (types.length ? api.compositeGroups(types[0].type) : { groups: [] }));
+  // Each is awaited below; a failure is reported there, not as unhandled.
+  for (const p of Object.values(early)) p.catch(() => {});
+  model = await early.model;
   const run = model.run;
   ui.title.replaceChildren();
   const name = document.createElement('strong');
@@ -363,7 +375,7 @@ async function start() {
   view.setModel(model);
   buildSwitches();
   makeCharts(run);
-  const [state, schedule] = await Promise.all([api.state(0), api.gantt({ px: Math.max(200, $('gantt').clientWidth) })]);
+  const [state, schedule] = await Promise.all([early.state, early.gantt]);
   applyState(state);
   batchLegend(schedule);
   rangeBar.setOverview(schedule);
@@ -378,7 +390,7 @@ async function start() {
     gantt.setSelectedVesselIds(model.vessels.filter((v) => v.selected).map((v) => v.id));
     infoBox(await api.info(chosen.item));
   }
-  await profile.init(run);
+  await profile.init(run, { types: early.types, groups: early.groups });
   profile.setTime(state.time);
   document.body.dataset.ready = '1';
 }

@@ -20,3 +20,9 @@ export function moveOverlay(el, x) {
   el.style.transform = `translateX(${x}px)`;
   el.dataset.x = String(x);
 }
+
+// Answers are asked for at the display's pixel density (at most 2), and one
+// in hand serves until the view needs it a third finer: a zoom step of the
+// wheel needs no request, and answers stay as small as the screen allows.
+export const answerDensity = () => Math.min(2, Math.max(1, window.devicePixelRatio || 1));
+export const FINE_ENOUGH = 0.75;

@@ -6,8 +6,8 @@
 
 import { api } from './api.js';
 import { TimeAxis, formatElapsed } from './time.js';
-import { cursorOverlay, moveOverlay, PLOT_LEFT, PLOT_RIGHT_MARGIN } from './overlay.js';
-import { attachNavigation } from './timeview.js';
+import { answerDensity, cursorOverlay, FINE_ENOUGH, moveOverlay, PLOT_LEFT, PLOT_RIGHT_MARGIN } from './overlay.js';
+import { attachNavigation, LateDraw } from './timeview.js';
 
 const HEIGHT = 210;
 const TOP = 14;
@@ -104,12 +104,14 @@ export class ProfileChart {
     controls.perTime.addEventListener('change', () => this.load());
   }
 
-  async init(run) {
+  // `early` may hold the answers for the types and the first type's groups,
+  // asked for while the page was still being built.
+  async init(run, early = {}) {
     this.run = run;
-    const { types } = await api.compositeTypes();
+    const { types } = await (early.types || api.compositeTypes());
     this.types = types;
     fillSelect(this.controls.type, types.map((t) => ({ value: t.type, label: t.name })));
-    await this.loadGroups();
+    await this.loadGroups(early.groups);
   }
 
   typeName() {
@@ -118,7 +120,7 @@ export class ProfileChart {
 
   // The quantities and the default "per time" follow the type; Properties
   // are one property group at a time, never a sum of different properties.
-  async loadGroups() {
+  async loadGroups(answer) {
     const type = this.controls.type.value;
     const name = this.typeName();
     const quantities = QUANTITIES[name] || AMOUNTS;
@@ -127,7 +129,7 @@ export class ProfileChart {
     this.controls.perTime.checked = !!this.types.find((t) => String(t.type) === type)?.rate;
     this.controls.perTime.parentElement.hidden = name === 'Properties' || name === 'Labor';
     try {
-      const { groups } = await api.compositeGroups(type);
+      const { groups } = await (answer || api.compositeGroups(type));
       const each = groups.map((g) => ({ value: g.id, label: g.name || (g.id < 0 ? 'Not in a group' : `Group ${g.id}`) }));
       fillSelect(this.controls.group, name === 'Properties' ? each : [{ value: '', label: `All groups (${groups.length})` }, ...each]);
     } catch (err) {
@@ -170,10 +172,12 @@ export class ProfileChart {
   }
 
   refresh() {
+    this.late ??= new LateDraw(() => this.draw());
+    this.late.moved();
     this.draw();
     const a = this.answer;
     const v = this.view;
-    const fine = a && a.px / (a.to - a.from) >= (0.9 * this.width()) / v.span;
+    const fine = a && a.px / (a.to - a.from) >= (FINE_ENOUGH * answerDensity() * this.width()) / v.span;
     if (!a || a.from > v.from || a.to < v.to || !fine) this.load();
   }
 
@@ -192,19 +196,29 @@ export class ProfileChart {
     const to = Math.min(v.end, Math.ceil(v.to + v.span / 2));
     const several = c.component.value === 'overlay' || c.component.value === 'stack';
     this.container.classList.add('loading');
+    const series = {
+      type: c.type.value,
+      group: c.group.value,
+      component: several ? '' : c.component.value,
+      components: several ? this.components.slice(0, MOST_SERIES).map((x) => x.id).join(',') : '',
+      quantity: c.quantity.value,
+      perTime: c.perTime.checked ? 1 : 0,
+    };
+    const key = JSON.stringify(series);
+    // A finer answer of what is shown already may wait for a pause in the
+    // zooming; another series or an uncovered view is drawn at once.
+    let late = false;
     try {
       const answer = await api.compositeProfile({
-        type: c.type.value,
-        group: c.group.value,
-        component: several ? '' : c.component.value,
-        components: several ? this.components.slice(0, MOST_SERIES).map((x) => x.id).join(',') : '',
-        quantity: c.quantity.value,
-        perTime: c.perTime.checked ? 1 : 0,
+        ...series,
         from,
         to: Math.max(to, from + 1),
-        px: Math.min(8192, Math.max(1, Math.round((1.5 * this.width() * (to - from)) / v.span))),
+        px: Math.min(8192, Math.max(1, Math.round((answerDensity() * this.width() * (to - from)) / v.span))),
       });
       if (id === this.requestId) {
+        const a = this.answer;
+        late = !!a && this.answerKey === key && a.from <= v.from && a.to >= v.to;
+        this.answerKey = key;
         this.answer = answer;
         this.mode = several ? c.component.value : 'sum';
         this.error = null;
@@ -217,7 +231,12 @@ export class ProfileChart {
       this.loading = false;
       this.container.classList.remove('loading');
     }
-    this.draw();
+    if (late && this.late) {
+      this.late.soon();
+    } else {
+      this.late?.cancel();
+      this.draw();
+    }
     if (this.wanted) {
       this.wanted = false;
       this.load();

@@ -53,6 +53,46 @@ export class TimeView {
   }
 }
 
+// Draws an answer that arrives while the view is moving at the next pause
+// instead of at once: the next zoom or pan step draws it anyway, and
+// drawing it in between doubles that step's work. `moved()` is called when
+// the chart has just drawn for a view change; `soon(now)` when an answer
+// arrives (now: the chart shows nothing of the view without it).
+export class LateDraw {
+  constructor(draw, quiet = 150) {
+    this.draw = draw;
+    this.quiet = quiet;
+    this.last = -Infinity;
+    this.timer = 0;
+    this.frame = 0;
+  }
+
+  moved() {
+    this.last = performance.now();
+    this.cancel();
+  }
+
+  soon(now = false) {
+    this.cancel();
+    const wait = now ? 0 : this.last + this.quiet - performance.now();
+    if (wait > 0) {
+      this.timer = setTimeout(() => this.soon(), wait);
+      return;
+    }
+    this.frame = requestAnimationFrame(() => {
+      this.frame = 0;
+      this.draw();
+    });
+  }
+
+  cancel() {
+    clearTimeout(this.timer);
+    cancelAnimationFrame(this.frame);
+    this.timer = 0;
+    this.frame = 0;
+  }
+}
+
 // Wheel, pinch (a wheel with ctrlKey), drag and keys on a chart move the
 // view; a press that does not move is a click (`onClick(x)`). `axis()`
 // gives the chart's current TimeAxis.
