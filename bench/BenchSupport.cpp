@@ -71,10 +71,10 @@ AutoExtension autoExtension()
     return reinterpret_cast<AutoExtension>(reinterpret_cast<void*>(&traceEveryConnection));
 }
 
-long statusKb(const char* field)
+long statusKb(const char* field, const std::string& process = "self")
 {
     long kb = 0;
-    if (FILE* f = std::fopen("/proc/self/status", "r")) {
+    if (FILE* f = std::fopen(("/proc/" + process + "/status").c_str(), "r")) {
         char line[256];
         const std::size_t n = std::strlen(field);
         while (std::fgets(line, sizeof line, f))
@@ -193,5 +193,28 @@ FloorCount ReplayStatements(const std::string& path, const std::vector<std::stri
 long ResidentKb() { return statusKb("VmRSS"); }
 
 long PeakResidentKb() { return statusKb("VmHWM"); }
+
+long PeakResidentKb(int pid) { return statusKb("VmHWM", std::to_string(pid)); }
+
+long CpuMilliseconds(int pid)
+{
+    // utime and stime, the 14th and 15th fields; the command name before
+    // them is in parentheses and may hold spaces.
+    std::string stat;
+    if (FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r")) {
+        char buffer[1024];
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+        stat.assign(buffer, n);
+        std::fclose(f);
+    }
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) return -1;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i >= 14) ticks += std::atol(field.c_str());
+    return ticks * 1000 / sysconf(_SC_CLK_TCK);
+}
 
 } // namespace batchplant::bench

@@ -57,5 +57,9 @@ void ReadRowBare(const sqlite::Statement& st, int columns, double& sum, std::str
 // Resident set of this process now, and its peak, in kB.
 long ResidentKb();
 long PeakResidentKb();
+// Another process's peak resident set in kB, and its CPU time (user and
+// system) so far in ms; 0 and -1 when they cannot be read.
+long PeakResidentKb(int pid);
+long CpuMilliseconds(int pid);
 
 } // namespace batchplant::bench

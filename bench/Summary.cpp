@@ -80,14 +80,14 @@ void loads(Builder& b, const char* title, const std::string& name, const char* w
         if (!load || !floor) continue;
         const double ratio = load->seconds / floor->seconds;
         ratios.emplace_back(scale, ratio);
-        allMet = allMet && ratio <= 1.3;
+        allMet = allMet && ratio <= 1.2;
         b.rows.push_back({title, std::to_string(scale), duration(load->seconds), duration(floor->seconds), times(ratio),
-                          "≤ 1.30×", yesNo(ratio <= 1.3)});
+                          "≤ 1.20×", yesNo(ratio <= 1.2)});
     }
     if (ratios.empty()) return;
     b.paragraphs.push_back(
         std::string("**") + title + "** (" + what + "): " + scaleList(ratios, "×") +
-        " of the floor. Target at most 1.3×: " + (allMet ? "met at every scale." : "missed where marked NO."));
+        " of the floor. Target at most 1.2×: " + (allMet ? "met at every scale." : "missed where marked NO."));
 }
 
 void memoryRows(Builder& b, const MemoryFigures& m)
@@ -142,6 +142,26 @@ void memoryRows(Builder& b, const MemoryFigures& m)
                 std::to_string(after) +
                 " kB after the first tenth of the rows (SQLite's page cache is 2 MB by default): " +
                 (flat ? "the walk stays flat." : "the walk grows with the rows.");
+    }
+    if (!m.serve.empty()) {
+        // What `serve` spends before it listens against the bare reads of
+        // the two loads it makes.
+        const double cpu = static_cast<double>(get(m.serve, "cpu_ms")) / 1000.0;
+        const double wall = static_cast<double>(get(m.serve, "wall_ms")) / 1000.0;
+        const double peakMb = static_cast<double>(get(m.serve, "peak_kb")) / 1024.0;
+        const auto plantFloor = b.find("BM_LoadPlantFloor/" + scale);
+        const auto scheduleFloor = b.find("BM_LoadScheduleFloor/" + scale);
+        const double floor = plantFloor && scheduleFloor ? plantFloor->seconds + scheduleFloor->seconds : 0.0;
+        const double ratio = floor > 0.0 ? cpu / floor : 0.0;
+        const bool met = floor > 0.0 && ratio <= 1.3 && peakMb <= 1024.0;
+        b.rows.push_back({"Serve until it listens, both views (CPU, peak RSS)", scale,
+                          duration(cpu) + ", " + format("%.0f MB", peakMb), floor > 0.0 ? duration(floor) : "",
+                          floor > 0.0 ? times(ratio) : "", "≤ 1.30× both floors, ≤ 1 GB",
+                          floor > 0.0 ? yesNo(met) : "—"});
+        if (!text.empty() && text.back() != ' ') text += ' ';
+        text += format("`batchplant serve` listens after %.1f s", wall) + format(" (%.1f s of CPU", cpu) +
+                (floor > 0.0 ? format(", %.2f× the two loads' floors together", ratio) : std::string()) +
+                format(") with a peak of %.0f MB. ", peakMb);
     }
     if (!text.empty()) b.paragraphs.push_back("**Memory**: " + text);
 }

@@ -20,6 +20,8 @@ struct MemoryFigures {
     std::map<std::string, long> plant;
     std::map<std::string, long> schedule;
     std::map<std::string, long> walk;
+    // `batchplant serve` when it listens: wall_ms, cpu_ms, peak_kb.
+    std::map<std::string, long> serve;
 };
 
 struct Summary {

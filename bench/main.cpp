@@ -12,16 +12,22 @@
 //                  benchmarks;
 //   --memory-case=plant|schedule|walk --db=PATH
 //                  the child side: runs one case and prints "key value"
-//                  lines.
+//                  lines;
+//   --serve=CLI    with --memory, also start `CLI serve` (the batchplant
+//                  command) on the largest sample and read its wall and CPU
+//                  time and its peak memory the moment it listens.
 //
 // Ratios are of CPU time per iteration, which a machine shared with other
 // work disturbs less than wall time.
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -190,6 +196,49 @@ std::map<std::string, long> memoryCase(const std::string& name, const std::strin
     return out;
 }
 
+// `cli serve path --port 0` until it prints its address: what a user of the
+// viewer waits for, both views loaded. Empty when it does not listen.
+std::map<std::string, long> serveCase(const std::string& cli, const std::string& path)
+{
+    std::map<std::string, long> out;
+    int pipefd[2];
+    if (pipe(pipefd) != 0) return out;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipefd[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipefd[0]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::string program = cli, serve = "serve", db = path, port = "--port", any = "0";
+    char* argv[] = {program.data(), serve.data(), db.data(), port.data(), any.data(), nullptr};
+    const auto started = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipefd[1]);
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    bool listening = false;
+    while (rc == 0 && !listening && (n = read(pipefd[0], buffer, sizeof buffer)) > 0) {
+        text.append(buffer, static_cast<std::size_t>(n));
+        const std::size_t at = text.find("http://");
+        listening = at != std::string::npos && text.find('\n', at) != std::string::npos;
+    }
+    if (listening) {
+        const auto wall = std::chrono::steady_clock::now() - started;
+        out["wall_ms"] = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(wall).count());
+        out["cpu_ms"] = CpuMilliseconds(pid);
+        out["peak_kb"] = PeakResidentKb(pid);
+    }
+    close(pipefd[0]);
+    if (rc == 0) {
+        kill(pid, SIGTERM);
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }
+    return out;
+}
+
 std::optional<std::string> flagValue(const char* arg, const char* flag)
 {
     const std::size_t n = std::strlen(flag);
@@ -201,7 +250,7 @@ std::optional<std::string> flagValue(const char* arg, const char* flag)
 
 int main(int argc, char** argv)
 {
-    std::string table, memoryCaseName, db;
+    std::string table, memoryCaseName, db, serveCli;
     bool memory = false;
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
@@ -212,6 +261,10 @@ int main(int argc, char** argv)
             }
             if (auto v = flagValue(argv[i], "--memory-case")) {
                 memoryCaseName = *v;
+                continue;
+            }
+            if (auto v = flagValue(argv[i], "--serve")) {
+                serveCli = *v;
                 continue;
             }
             if (auto v = flagValue(argv[i], "--db")) {
@@ -243,6 +296,7 @@ int main(int argc, char** argv)
             figures.plant = memoryCase("plant", path);
             figures.schedule = memoryCase("schedule", path);
             figures.walk = memoryCase("walk", path);
+            if (!serveCli.empty()) figures.serve = serveCase(serveCli, path);
         }
         if (!table.empty()) {
             const Summary summary = Summarize(reporter.measured, figures);
