@@ -31,10 +31,8 @@ void planAmidation(BatchBuilder& b)
     fill.action = [toluene](Sim& s, const OpInst& o) {
         s.move(o, INV102, V101, Mixture::pure(Toluene, Liquid1, toluene), kFeed, "S-101", 1);
     };
-    OpInst& toReactor = b.op(uV, "Transfer", "Transfer the toluene to R-101.", b.sync(uV, uR), r.minutes(20, 30));
-    toReactor.action = [](Sim& s, const OpInst& o) {
-        s.move(o, V101, R101, s.mix(V101).condensed(), kProcess, "S-102", 2);
-    };
+    OpInst& toReactor = transfer(b, uV, V101, "Transfer the toluene to R-101.", b.sync(uV, uR), r.minutes(20, 30),
+                                 {R101, kProcess, "S-102", 2});
     b.alongside(uR, "Transfer In", "Receive toluene from V-101.", toReactor).labor = {{1, 1.0}};
     OpInst& inert = b.op(uR, "Inert", "Inert the reactor with nitrogen.", b.cursor(uR), r.minutes(10, 15));
     inert.action = [n2](Sim& s, const OpInst& o) {
@@ -58,13 +56,9 @@ void planAmidation(BatchBuilder& b)
     refluxReaction(b, uR, uC, R101, kAmidation, (finalConversion - doseConversion) / (1.0 - doseConversion),
                    b.cursor(uR), r.minutes(180, 300), "V-102", "S-106", 6, "V-103");
     heatUnderCondenser(b, uR, R101, "Cool", "Cool to 20 C.", r.minutes(60, 90), 20.0, CoolingWater, "V-104");
-    OpInst& toCryst = b.op(uR, "Transfer", "Transfer the reaction mass to CR-101; vent the nitrogen.", b.cursor(uR),
-                           r.minutes(30, 45));
+    OpInst& toCryst = transfer(b, uR, R101, "Transfer the reaction mass to CR-101; vent the nitrogen.", b.cursor(uR),
+                               r.minutes(30, 45), {CR101, kProcess, "S-107", 7}, Flow{INV103, kWaste, "S-108", 8});
     toCryst.labor = {{1, 1.0}};
-    toCryst.action = [](Sim& s, const OpInst& o) {
-        s.move(o, R101, CR101, s.mix(R101).condensed(), kProcess, "S-107", 7);
-        s.move(o, R101, INV103, s.mix(R101).onlyPhase(Gas), kWaste, "S-108", 8);
-    };
     b.alongside(uX, "Transfer In", "Receive the reaction mass from R-101.", toCryst);
     cip(b, uR, R101, b.cursor(uR), false, false);
 
@@ -76,11 +70,9 @@ void planAmidation(BatchBuilder& b)
         s.mix(CR101).movePhase(Int1, Liquid1, Solid, crystallized);
     };
     b.op(uX, "Hold", "Age the slurry at 0 C.", b.cursor(uX), r.minutes(60, 120));
-    OpInst& toFilter = b.op(uX, "Transfer", "Transfer the slurry to NF-101.", b.cursor(uX), r.minutes(40, 60));
+    OpInst& toFilter = transfer(b, uX, CR101, "Transfer the slurry to NF-101.", b.cursor(uX), r.minutes(40, 60),
+                                {NF101, kProcess, "S-109", 9});
     toFilter.labor = {{1, 1.0}};
-    toFilter.action = [](Sim& s, const OpInst& o) {
-        s.move(o, CR101, NF101, s.mix(CR101).condensed(), kProcess, "S-109", 9);
-    };
     OpInst& filter = b.alongside(uF, "Filter", "Filter the slurry; send the mother liquor to waste.", toFilter);
     filter.action = [retained](Sim& s, const OpInst& o) {
         const Mixture liquid = s.mix(NF101).onlyPhase(Liquid1);
@@ -167,13 +159,9 @@ void planCoupling(BatchBuilder& b)
     refluxReaction(b, uR, uC, R102, kCoupling, conversion, b.cursor(uR), r.minutes(360, 480), "V-202", "S-205", 5,
                    "V-203");
     heatUnderCondenser(b, uR, R102, "Cool", "Cool to 25 C.", r.minutes(60, 90), 25.0, CoolingWater, "V-204");
-    OpInst& toQuench = b.op(uR, "Transfer", "Transfer the reaction mass to R-103; vent the nitrogen.", b.cursor(uR),
-                            r.minutes(30, 45));
+    OpInst& toQuench = transfer(b, uR, R102, "Transfer the reaction mass to R-103; vent the nitrogen.", b.cursor(uR),
+                                r.minutes(30, 45), {R103, kProcess, "S-206", 6}, Flow{INV103, kWaste, "S-207", 7});
     toQuench.labor = {{1, 1.0}};
-    toQuench.action = [](Sim& s, const OpInst& o) {
-        s.move(o, R102, R103, s.mix(R102).condensed(), kProcess, "S-206", 6);
-        s.move(o, R102, INV103, s.mix(R102).onlyPhase(Gas), kWaste, "S-207", 7);
-    };
     b.alongside(uQ, "Transfer In", "Receive the reaction mass from R-102.", toQuench);
     cip(b, uR, R102, b.cursor(uR), false, false);
 
@@ -194,11 +182,9 @@ void planCoupling(BatchBuilder& b)
     decant.action = [](Sim& s, const OpInst& o) {
         s.move(o, R103, 0, s.mix(R103).onlyPhase(Liquid2), kWaste, "S-209", 9);
     };
-    OpInst& toBlend = b.op(uQ, "Transfer", "Transfer the organic phase to V-102.", b.cursor(uQ), r.minutes(30, 45));
+    OpInst& toBlend = transfer(b, uQ, R103, "Transfer the organic phase to V-102.", b.cursor(uQ), r.minutes(30, 45),
+                               {V102, kProcess, "S-210", 10});
     toBlend.labor = {{1, 1.0}};
-    toBlend.action = [](Sim& s, const OpInst& o) {
-        s.move(o, R103, V102, s.mix(R103).condensed(), kProcess, "S-210", 10);
-    };
     b.alongside(uV, "Transfer In", "Receive the organic phase from R-103.", toBlend);
     cip(b, uQ, R103, b.cursor(uQ), true, true);
 
