@@ -1,6 +1,6 @@
 #include "batchplant/db/CompositeRecordsets.h"
 
-#include "RecordsetColumns.h"
+#include "db/RecordsetColumns.h"
 
 namespace batchplant {
 

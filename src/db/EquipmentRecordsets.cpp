@@ -1,6 +1,6 @@
 #include "batchplant/db/EquipmentRecordsets.h"
 
-#include "RecordsetColumns.h"
+#include "db/RecordsetColumns.h"
 
 namespace batchplant {
 

@@ -8,6 +8,7 @@
 // binds parameter pid to m_pid.
 
 #include "batchplant/db/Dao.h"
+#include "foundation/ForEach.h"
 
 namespace batchplant::detail {
 
@@ -18,20 +19,6 @@ inline void ExchangeField(CDaoFieldExchange* pFX, const char* name, double& v) {
 inline void ExchangeField(CDaoFieldExchange* pFX, const char* name, COleDateTime& v) { DFX_DateTime(pFX, name, v); }
 
 } // namespace batchplant::detail
-
-// Applies a one-argument macro to each of up to 256 arguments.
-#define BATCHPLANT_PARENS ()
-#define BATCHPLANT_EXPAND(...)                                                                                         \
-    BATCHPLANT_EXPAND3(BATCHPLANT_EXPAND3(BATCHPLANT_EXPAND3(BATCHPLANT_EXPAND3(__VA_ARGS__))))
-#define BATCHPLANT_EXPAND3(...)                                                                                        \
-    BATCHPLANT_EXPAND2(BATCHPLANT_EXPAND2(BATCHPLANT_EXPAND2(BATCHPLANT_EXPAND2(__VA_ARGS__))))
-#define BATCHPLANT_EXPAND2(...)                                                                                        \
-    BATCHPLANT_EXPAND1(BATCHPLANT_EXPAND1(BATCHPLANT_EXPAND1(BATCHPLANT_EXPAND1(__VA_ARGS__))))
-#define BATCHPLANT_EXPAND1(...) __VA_ARGS__
-#define BATCHPLANT_FOR_EACH(macro, ...) __VA_OPT__(BATCHPLANT_EXPAND(BATCHPLANT_FOR_EACH_STEP(macro, __VA_ARGS__)))
-#define BATCHPLANT_FOR_EACH_STEP(macro, first, ...)                                                                    \
-    macro(first) __VA_OPT__(BATCHPLANT_FOR_EACH_AGAIN BATCHPLANT_PARENS(macro, __VA_ARGS__))
-#define BATCHPLANT_FOR_EACH_AGAIN() BATCHPLANT_FOR_EACH_STEP
 
 #define BATCHPLANT_COLUMN(name) ::batchplant::detail::ExchangeField(pFX, "[" #name "]", m_##name);
 #define BATCHPLANT_PARAM(name) ::batchplant::detail::ExchangeField(pFX, #name, m_##name);
