@@ -31,10 +31,8 @@ void planSaltFormation(BatchBuilder& b)
         *int2In = m.materialMass(Int2) / materialDef(Int2).molecularWeight;
         s.move(o, BT102, R201, m, kProcess, "S-301", 1);
     };
-    OpInst& inert = b.op(uR, "Inert", "Inert the reactor with nitrogen.", b.cursor(uR), r.minutes(10, 15));
-    inert.action = [n2](Sim& s, const OpInst& o) {
-        s.move(o, 0, R201, Mixture::pure(Nitrogen, Gas, n2), kFeed, "S-302", 2);
-    };
+    feed(b, uR, "Inert", "Inert the reactor with nitrogen.", b.cursor(uR), r.minutes(10, 15), 0,
+         Mixture::pure(Nitrogen, Gas, n2), {R201, kFeed, "S-302", 2});
     OpInst& distill = b.op(uR, "Distill", "Distill off three quarters of the toluene at 300 mbar.", b.cursor(uR),
                            r.minutes(180, 240));
     distill.labor = {{1, 0.5}};
@@ -55,11 +53,9 @@ void planSaltFormation(BatchBuilder& b)
     OpInst& toWaste = transfer(b, uD, RCV201, "Send the distillate to solvent recovery.", b.cursor(uD),
                                r.minutes(30, 45), {INV201, kWaste, "S-304", 4});
     toWaste.labor = {{1, 0.5}};
-    OpInst& ipaOp = b.op(uR, "Charge", "Charge 1200 kg of isopropanol.", b.cursor(uR), r.minutes(30, 40));
+    OpInst& ipaOp = feed(b, uR, "Charge", "Charge 1200 kg of isopropanol.", b.cursor(uR), r.minutes(30, 40), INV203,
+                         Mixture::pure(Isopropanol, Liquid1, ipa), {R201, kFeed, "S-305", 5});
     ipaOp.labor = {{1, 1.0}};
-    ipaOp.action = [ipa](Sim& s, const OpInst& o) {
-        s.move(o, INV203, R201, Mixture::pure(Isopropanol, Liquid1, ipa), kFeed, "S-305", 5);
-    };
     OpInst& heat = b.op(uR, "Heat", "Heat to 60 C.", b.cursor(uR), r.minutes(40, 60));
     heat.labor = {{1, 0.5}};
     heat.action = [](Sim& s, const OpInst& o) {
@@ -90,11 +86,9 @@ void planSaltFormation(BatchBuilder& b)
     // The heptane day tank is filled just before CR-201 needs it.
     const long antisolvent = b.cursor(uX);
     const long fillTime = r.minutes(25, 35);
-    OpInst& fill = b.op(uH, "Charge", "Fill V-201 with 1050 kg of n-heptane.", antisolvent - fillTime, fillTime);
+    OpInst& fill = feed(b, uH, "Charge", "Fill V-201 with 1050 kg of n-heptane.", antisolvent - fillTime, fillTime,
+                        INV203, Mixture::pure(Heptane, Liquid1, heptane), {V201, kFeed, "S-309", 9});
     fill.labor = {{1, 0.5}};
-    fill.action = [heptane](Sim& s, const OpInst& o) {
-        s.move(o, INV203, V201, Mixture::pure(Heptane, Liquid1, heptane), kFeed, "S-309", 9);
-    };
     OpInst& dose = transfer(b, uH, V201, "Dose the heptane into CR-201.", antisolvent, r.minutes(30, 45),
                             {CR201, kProcess, "S-310", 10});
     b.alongside(uX, "Transfer In", "Receive the heptane antisolvent from V-201.", dose);

@@ -42,6 +42,16 @@ OpInst& transfer(BatchBuilder& b, int up, int vessel, const char* text, long sta
     return o;
 }
 
+OpInst& feed(BatchBuilder& b, int up, const char* type, const char* text, long start, long duration, int from,
+             const Mixture& m, Flow into)
+{
+    OpInst& o = b.op(up, type, text, start, duration);
+    o.action = [from, m, into](Sim& s, const OpInst& op) {
+        s.move(op, from, into.to, m, into.category, into.label, into.icon);
+    };
+    return o;
+}
+
 void refluxReaction(BatchBuilder& b, int reactorUp, int condenserUp, int reactor, const Reaction& reaction,
                     double conversion, long start, long duration, const char* vaporLabel, const char* refluxLabel,
                     int refluxIcon, const char* offGasLabel)

@@ -24,6 +24,10 @@ struct Flow {
 OpInst& transfer(BatchBuilder& b, int up, int vessel, const char* text, long start, long duration, Flow liquid,
                  std::optional<Flow> gas = std::nullopt);
 
+// An operation that only feeds `m` from `from` (0: outside the plant) along `into`.
+OpInst& feed(BatchBuilder& b, int up, const char* type, const char* text, long start, long duration, int from,
+             const Mixture& m, Flow into);
+
 // Reaction under reflux through CD-101: the solvent boils up, 99 % comes
 // back as condensate, the rest and the swept nitrogen leave to the vent header.
 void refluxReaction(BatchBuilder& b, int reactorUp, int condenserUp, int reactor, const Reaction& reaction,

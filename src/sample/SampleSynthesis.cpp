@@ -25,24 +25,17 @@ void planAmidation(BatchBuilder& b)
     const double crystallized = r.uniform(0.92, 0.95), retained = r.uniform(0.08, 0.12);
     const double wash = r.uniform(180.0, 220.0), dissolve = r.uniform(1000.0, 1100.0);
 
-    OpInst& fill =
-        b.op(uV, "Charge", "Fill V-101 with 1500 L of toluene from the solvent tank farm.", 0, r.minutes(25, 35));
+    OpInst& fill = feed(b, uV, "Charge", "Fill V-101 with 1500 L of toluene from the solvent tank farm.", 0,
+                        r.minutes(25, 35), INV102, Mixture::pure(Toluene, Liquid1, toluene), {V101, kFeed, "S-101", 1});
     fill.labor = {{1, 0.5}};
-    fill.action = [toluene](Sim& s, const OpInst& o) {
-        s.move(o, INV102, V101, Mixture::pure(Toluene, Liquid1, toluene), kFeed, "S-101", 1);
-    };
     OpInst& toReactor = transfer(b, uV, V101, "Transfer the toluene to R-101.", b.sync(uV, uR), r.minutes(20, 30),
                                  {R101, kProcess, "S-102", 2});
     b.alongside(uR, "Transfer In", "Receive toluene from V-101.", toReactor).labor = {{1, 1.0}};
-    OpInst& inert = b.op(uR, "Inert", "Inert the reactor with nitrogen.", b.cursor(uR), r.minutes(10, 15));
-    inert.action = [n2](Sim& s, const OpInst& o) {
-        s.move(o, 0, R101, Mixture::pure(Nitrogen, Gas, n2), kFeed, "S-103", 3);
-    };
-    OpInst& amineOp = b.op(uR, "Charge", "Charge 450 kg of benzylamine from drums.", b.cursor(uR), r.minutes(25, 40));
+    feed(b, uR, "Inert", "Inert the reactor with nitrogen.", b.cursor(uR), r.minutes(10, 15), 0,
+         Mixture::pure(Nitrogen, Gas, n2), {R101, kFeed, "S-103", 3});
+    OpInst& amineOp = feed(b, uR, "Charge", "Charge 450 kg of benzylamine from drums.", b.cursor(uR), r.minutes(25, 40),
+                           INV101, Mixture::pure(Benzylamine, Liquid1, amine), {R101, kFeed, "S-104", 4});
     amineOp.labor = {{1, 2.7}};
-    amineOp.action = [amine](Sim& s, const OpInst& o) {
-        s.move(o, INV101, R101, Mixture::pure(Benzylamine, Liquid1, amine), kFeed, "S-104", 4);
-    };
     heatUnderCondenser(b, uR, R101, "Heat", "Heat to reflux (110 C).", r.minutes(45, 70), 110.0, Steam, "V-101");
     OpInst& dose = b.op(uR, "Charge", "Dose 1.05 eq of acetic anhydride over 60 to 90 min at reflux.", b.cursor(uR),
                         r.minutes(60, 90));
@@ -87,10 +80,8 @@ void planAmidation(BatchBuilder& b)
         const Mixture liquid = s.mix(NF101).onlyPhase(Liquid1);
         s.move(o, NF101, 0, liquid.scaled(std::min(1.0, wash / liquid.mass())), kWaste, "S-112", 12);
     };
-    OpInst& solvent = b.op(uF, "Charge", "Charge 1050 kg of toluene onto the cake.", b.cursor(uF), r.minutes(20, 30));
-    solvent.action = [dissolve](Sim& s, const OpInst& o) {
-        s.move(o, INV102, NF101, Mixture::pure(Toluene, Liquid1, dissolve), kFeed, "S-113", 13);
-    };
+    feed(b, uF, "Charge", "Charge 1050 kg of toluene onto the cake.", b.cursor(uF), r.minutes(20, 30), INV102,
+         Mixture::pure(Toluene, Liquid1, dissolve), {NF101, kFeed, "S-113", 13});
     OpInst& warm =
         b.op(uF, "Heat", "Heat to 60 C and stir until the cake has dissolved.", b.cursor(uF), r.minutes(40, 60));
     warm.action = [](Sim& s, const OpInst& o) {
@@ -138,10 +129,8 @@ void planCoupling(BatchBuilder& b)
         s.move(o, BT101, R102, m, kProcess, "S-201", 1);
     };
     b.alongside(uR, "Transfer In", "Receive the Int-1 solution from BT-101.", draw);
-    OpInst& inert = b.op(uR, "Inert", "Inert the reactor with nitrogen.", b.cursor(uR), r.minutes(10, 15));
-    inert.action = [n2](Sim& s, const OpInst& o) {
-        s.move(o, 0, R102, Mixture::pure(Nitrogen, Gas, n2), kFeed, "S-202", 2);
-    };
+    feed(b, uR, "Inert", "Inert the reactor with nitrogen.", b.cursor(uR), r.minutes(10, 15), 0,
+         Mixture::pure(Nitrogen, Gas, n2), {R102, kFeed, "S-202", 2});
     OpInst& bromo = b.op(uR, "Charge", "Charge 1.02 eq of 4-bromoanisole.", b.cursor(uR), r.minutes(30, 45));
     bromo.labor = {{1, 1.0}};
     bromo.action = [](Sim& s, const OpInst& o) {
@@ -150,11 +139,9 @@ void planCoupling(BatchBuilder& b)
                kFeed, "S-203", 3);
     };
     OpInst& cat =
-        b.op(uR, "Charge", "Charge 2 kg of palladium catalyst under nitrogen.", b.cursor(uR), r.minutes(10, 15));
+        feed(b, uR, "Charge", "Charge 2 kg of palladium catalyst under nitrogen.", b.cursor(uR), r.minutes(10, 15),
+             INV101, Mixture::pure(PdCatalyst, Liquid1, catalyst), {R102, kFeed, "S-204", 4});
     cat.labor = {{2, 0.5}};
-    cat.action = [catalyst](Sim& s, const OpInst& o) {
-        s.move(o, INV101, R102, Mixture::pure(PdCatalyst, Liquid1, catalyst), kFeed, "S-204", 4);
-    };
     heatUnderCondenser(b, uR, R102, "Heat", "Heat to reflux (110 C).", r.minutes(60, 80), 110.0, Steam, "V-201");
     refluxReaction(b, uR, uC, R102, kCoupling, conversion, b.cursor(uR), r.minutes(360, 480), "V-202", "S-205", 5,
                    "V-203");
