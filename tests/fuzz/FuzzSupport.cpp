@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "batchplant/db/ResultsSchema.h"
+#include "batchplant/platform/MessageBox.h"
 #include "db/JetTokenizer.h"
 
 namespace batchplant::fuzz {
@@ -56,6 +57,13 @@ bool IsValidUtf8(std::string_view s)
 bool EqualsNoCase(std::string_view a, std::string_view b) { return jet::iequals(a, b); }
 
 void InitSqliteForFuzzing() { sqlite::enableUriNames(); }
+
+void InitLoaderFuzzing()
+{
+    InitSqliteForFuzzing();
+    SetMessageBoxHandler([](const CString&, unsigned type) { return DefaultMessageBoxAnswer(type); });
+    (void)InterestingWords();
+}
 
 namespace {
 

@@ -75,5 +75,8 @@ private:
 
 // Must run before anything else touches SQLite: lets Open take "file:" names.
 void InitSqliteForFuzzing();
+// For the fuzzers that open recordsets and load: InitSqliteForFuzzing, message
+// boxes answered silently, and the word list built before the first input.
+void InitLoaderFuzzing();
 
 } // namespace batchplant::fuzz
