@@ -159,8 +159,7 @@ void ReadRowBare(const sqlite::Statement& st, int columns, double& sum, std::str
             text.assign(st.textView(c));
             break;
         case SQLITE_BLOB:
-            text.assign(static_cast<const char*>(sqlite3_column_blob(st.get(), c)),
-                        static_cast<std::size_t>(sqlite3_column_bytes(st.get(), c)));
+            text.assign(st.blobView(c));
             break;
         default:
             break;

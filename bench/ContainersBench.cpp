@@ -26,68 +26,57 @@ std::vector<long> shuffledKeys(std::size_t n)
     return keys;
 }
 
-void BM_HashInsert(benchmark::State& state)
-{
-    const auto keys = shuffledKeys(static_cast<std::size_t>(state.range(0)));
-    for (auto _ : state) {
-        batchplant::Hash<long, long> h;
-        for (long k : keys)
-            h[k] = k;
-        benchmark::DoNotOptimize(h.GetCount());
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
-}
+using LibraryMap = batchplant::Hash<long, long>;
+using StdMap = std::map<long, long>;
 
-void BM_StdMapInsert(benchmark::State& state)
-{
-    const auto keys = shuffledKeys(static_cast<std::size_t>(state.range(0)));
-    for (auto _ : state) {
-        std::map<long, long> m;
-        for (long k : keys)
-            m[k] = k;
-        benchmark::DoNotOptimize(m.size());
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
-}
+std::size_t countOf(const LibraryMap& m) { return static_cast<std::size_t>(m.GetCount()); }
+std::size_t countOf(const StdMap& m) { return m.size(); }
+long valueOf(const LibraryMap& m, long k) { return *m.Lookup(k); }
+long valueOf(const StdMap& m, long k) { return m.find(k)->second; }
 
-void BM_HashLookup(benchmark::State& state)
+template <class Map> void fill(Map& m, const std::vector<long>& keys)
 {
-    const auto keys = shuffledKeys(static_cast<std::size_t>(state.range(0)));
-    batchplant::Hash<long, long> h;
-    for (long k : keys)
-        h[k] = k;
-    for (auto _ : state) {
-        long sum = 0;
-        for (long k : keys)
-            sum += *h.Lookup(k);
-        benchmark::DoNotOptimize(sum);
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
-}
-
-void BM_StdMapLookup(benchmark::State& state)
-{
-    const auto keys = shuffledKeys(static_cast<std::size_t>(state.range(0)));
-    std::map<long, long> m;
     for (long k : keys)
         m[k] = k;
+}
+
+template <class Map> void insertKeys(benchmark::State& state)
+{
+    const auto keys = shuffledKeys(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        Map m;
+        fill(m, keys);
+        benchmark::DoNotOptimize(countOf(m));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+template <class Map> void lookUpKeys(benchmark::State& state)
+{
+    const auto keys = shuffledKeys(static_cast<std::size_t>(state.range(0)));
+    Map m;
+    fill(m, keys);
     for (auto _ : state) {
         long sum = 0;
         for (long k : keys)
-            sum += m.find(k)->second;
+            sum += valueOf(m, k);
         benchmark::DoNotOptimize(sum);
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
+
+void BM_HashInsert(benchmark::State& state) { insertKeys<LibraryMap>(state); }
+void BM_StdMapInsert(benchmark::State& state) { insertKeys<StdMap>(state); }
+void BM_HashLookup(benchmark::State& state) { lookUpKeys<LibraryMap>(state); }
+void BM_StdMapLookup(benchmark::State& state) { lookUpKeys<StdMap>(state); }
 
 // A walk by position right after an insertion: one index rebuild, then
 // constant time per element.
 void BM_HashPositionalWalk(benchmark::State& state)
 {
     const auto keys = shuffledKeys(static_cast<std::size_t>(state.range(0)));
-    batchplant::Hash<long, long> h;
-    for (long k : keys)
-        h[k] = k;
+    LibraryMap h;
+    fill(h, keys);
     for (auto _ : state) {
         h[-1] = 0; // invalidates the index
         long sum = 0;
@@ -101,9 +90,8 @@ void BM_HashPositionalWalk(benchmark::State& state)
 void BM_StdMapWalk(benchmark::State& state)
 {
     const auto keys = shuffledKeys(static_cast<std::size_t>(state.range(0)));
-    std::map<long, long> m;
-    for (long k : keys)
-        m[k] = k;
+    StdMap m;
+    fill(m, keys);
     for (auto _ : state) {
         m[-1] = 0;
         long sum = 0;

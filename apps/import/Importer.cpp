@@ -49,11 +49,8 @@ void copySqlite(const std::string& input, sqlite::Connection& out)
     } catch (const CDaoException& e) {
         throw ReadError("cannot read '" + input + "': " + e.what());
     }
-    sqlite3_backup* backup = sqlite3_backup_init(out.get(), "main", in.get(), "main");
-    if (!backup) out.fail(sqlite3_errcode(out.get()));
-    const int rc = sqlite3_backup_step(backup, -1);
-    sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE) throw WriteError(std::string("copying the database failed: ") + sqlite3_errstr(rc));
+    if (const int rc = out.copyFrom(in); rc != SQLITE_DONE)
+        throw WriteError("copying the database failed: " + sqlite::errorText(rc));
 }
 
 // What libmdb printed while reading, as notes: on a damaged file it says

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <map>
 #include <set>
 #include <sstream>
@@ -144,7 +143,7 @@ bool tryExec(sqlite::Connection& out, const std::string& sql, const std::string&
         out.exec(sql);
         return true;
     } catch (const CDaoException& e) {
-        if (sqlite3_get_autocommit(out.get())) throw;
+        if (!out.inTransaction()) throw;
         report.warning(what + ": " + e.what());
         return false;
     }
@@ -217,7 +216,7 @@ int installSavedQueries(sqlite::Connection& out, const sqlite::Connection& schem
         present.reset();
         if (there) continue;
         for (std::size_t i = 0; i < ours->columns.size(); ++i)
-            insert.bindValue(static_cast<int>(i) + 1, sqlite3_column_value(rows.get(), static_cast<int>(i)));
+            insert.bindValue(static_cast<int>(i) + 1, rows.value(static_cast<int>(i)));
         insert.step();
         insert.reset();
         ++installed;
@@ -318,18 +317,12 @@ std::string withSqliteParameters(std::string sql, const std::string& parameters)
 void addColumnsRead(const sqlite::Connection& schema, const std::string& sql,
                     std::map<std::string, std::set<std::string>>& into)
 {
-    auto collect = [](void* ctx, int action, const char* table, const char* column, const char*, const char*) {
-        if (action == SQLITE_READ && table && column && *column && std::strncmp(table, "sqlite_", 7) != 0)
-            (*static_cast<std::map<std::string, std::set<std::string>>*>(ctx))[table].insert(column);
-        return SQLITE_OK;
-    };
-    sqlite3_set_authorizer(schema.get(), collect, &into);
-    sqlite3_stmt* stmt = nullptr;
     // A text that does not prepare here (written for the data-access layer's
     // own rewriting) adds nothing; the fixed list still covers its columns.
-    sqlite3_prepare_v2(schema.get(), sql.c_str(), -1, &stmt, nullptr);
-    sqlite3_finalize(stmt);
-    sqlite3_set_authorizer(schema.get(), nullptr, nullptr);
+    std::vector<std::pair<std::string, std::string>> read;
+    schema.columnsRead(sql, read);
+    for (auto& [table, column] : read)
+        into[table].insert(std::move(column));
 }
 
 // Warns of each table and column the results queries read that the file

@@ -1,5 +1,7 @@
 #include "batchplant/db/CompositeRecordsets.h"
 
+#include "db/RecordsetColumns.h"
+
 namespace batchplant {
 
 CDaoCompositeStream::CDaoCompositeStream(CDaoDatabase* pDatabase)
@@ -22,34 +24,10 @@ CString CDaoCompositeStream::GetDefaultSQL()
 
 void CDaoCompositeStream::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
-    DFX_Double(pFX, "[EndTime]", m_EndTime);
-    DFX_Text(pFX, "[EndTimeUOM]", m_EndTimeUOM);
-    DFX_Text(pFX, "[FromEqName]", m_FromEqName);
-    DFX_Long(pFX, "[FromEquipmentID]", m_FromEquipmentID);
-    DFX_Text(pFX, "[FromType]", m_FromType);
-    DFX_Double(pFX, "[Mass]", m_Mass);
-    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
-    DFX_Long(pFX, "[MaterialID]", m_MaterialID);
-    DFX_Text(pFX, "[MaterialName]", m_MaterialName);
-    DFX_Double(pFX, "[Moles]", m_Moles);
-    DFX_Text(pFX, "[MolesUOM]", m_MolesUOM);
-    DFX_Text(pFX, "[Phase]", m_Phase);
-    DFX_Double(pFX, "[StartTime]", m_StartTime);
-    DFX_Long(pFX, "[StreamCategoryID]", m_StreamCategoryID);
-    DFX_Text(pFX, "[ToEqName]", m_ToEqName);
-    DFX_Long(pFX, "[ToEquipmentID]", m_ToEquipmentID);
-    DFX_Text(pFX, "[ToType]", m_ToType);
-    DFX_Double(pFX, "[Volume]", m_Volume);
-    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
-    DFX_Double(pFX, "[MassPhaseFraction]", m_MassPhaseFraction);
-    DFX_Double(pFX, "[MolarPhaseFraction]", m_MolarPhaseFraction);
-    DFX_Double(pFX, "[VolumePhaseFraction]", m_VolumePhaseFraction);
-    DFX_Double(pFX, "[MassFraction]", m_MassFraction);
-    DFX_Double(pFX, "[MoleFraction]", m_MoleFraction);
-    DFX_Double(pFX, "[VolumeFraction]", m_VolumeFraction);
+    BATCHPLANT_COLUMNS(BatchNumber, EndTime, EndTimeUOM, FromEqName, FromEquipmentID, FromType, Mass, MassUOM,
+                       MaterialID, MaterialName, Moles, MolesUOM, Phase, StartTime, StreamCategoryID, ToEqName,
+                       ToEquipmentID, ToType, Volume, VolumeUOM, MassPhaseFraction, MolarPhaseFraction,
+                       VolumePhaseFraction, MassFraction, MoleFraction, VolumeFraction);
 }
 
 CDaoCompVapor::CDaoCompVapor(CDaoDatabase* pDatabase)
@@ -71,30 +49,9 @@ CString CDaoCompVapor::GetDefaultSQL()
 
 void CDaoCompVapor::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
-    DFX_Long(pFX, "[MaterialID]", m_MaterialID);
-    DFX_Text(pFX, "[MaterialName]", m_MaterialName);
-    DFX_Text(pFX, "[Phase]", m_Phase);
-    DFX_Text(pFX, "[FromEqName]", m_FromEqName);
-    DFX_Text(pFX, "[FromType]", m_FromType);
-    DFX_Long(pFX, "[FromEquipmentID]", m_FromEquipmentID);
-    DFX_Double(pFX, "[StartTime]", m_StartTime);
-    DFX_Double(pFX, "[EndTime]", m_EndTime);
-    DFX_Text(pFX, "[TimeUOM]", m_TimeUOM);
-    DFX_Double(pFX, "[Mass]", m_Mass);
-    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
-    DFX_Double(pFX, "[Volume]", m_Volume);
-    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
-    DFX_Double(pFX, "[Moles]", m_Moles);
-    DFX_Text(pFX, "[MolesUOM]", m_MolesUOM);
-    DFX_Double(pFX, "[MassPhaseFraction]", m_MassPhaseFraction);
-    DFX_Double(pFX, "[MolarPhaseFraction]", m_MolarPhaseFraction);
-    DFX_Double(pFX, "[VolumePhaseFraction]", m_VolumePhaseFraction);
-    DFX_Double(pFX, "[MassFraction]", m_MassFraction);
-    DFX_Double(pFX, "[MoleFraction]", m_MoleFraction);
-    DFX_Double(pFX, "[VolumeFraction]", m_VolumeFraction);
+    BATCHPLANT_COLUMNS(BatchNumber, MaterialID, MaterialName, Phase, FromEqName, FromType, FromEquipmentID, StartTime,
+                       EndTime, TimeUOM, Mass, MassUOM, Volume, VolumeUOM, Moles, MolesUOM, MassPhaseFraction,
+                       MolarPhaseFraction, VolumePhaseFraction, MassFraction, MoleFraction, VolumeFraction);
 }
 
 CDaoCompositeLabor::CDaoCompositeLabor(CDaoDatabase* pDatabase)
@@ -115,17 +72,8 @@ CString CDaoCompositeLabor::GetDefaultSQL()
 
 void CDaoCompositeLabor::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[StepID]", m_StepID);
-    DFX_Long(pFX, "[LaborGradeID]", m_LaborGradeID);
-    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
-    DFX_Long(pFX, "[OperationID]", m_OperationID);
-    DFX_Double(pFX, "[StartTime]", m_StartTime);
-    DFX_Double(pFX, "[EndTime]", m_EndTime);
-    DFX_Text(pFX, "[TimeUOM]", m_TimeUOM);
-    DFX_Double(pFX, "[NumberOfOperators]", m_NumberOfOperators);
-    DFX_Text(pFX, "[LaborGrade]", m_LaborGrade);
+    BATCHPLANT_COLUMNS(StepID, LaborGradeID, BatchNumber, OperationID, StartTime, EndTime, TimeUOM, NumberOfOperators,
+                       LaborGrade);
 }
 
 DaoUtilityComposite::DaoUtilityComposite(CDaoDatabase* pDatabase)
@@ -146,24 +94,8 @@ CString DaoUtilityComposite::GetDefaultSQL()
 
 void DaoUtilityComposite::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[StepID]", m_StepID);
-    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
-    DFX_Long(pFX, "[UtilityID]", m_UtilityID);
-    DFX_Text(pFX, "[UtilityName]", m_UtilityName);
-    DFX_Long(pFX, "[OperationID]", m_OperationID);
-    DFX_Long(pFX, "[EquipmentID]", m_EquipmentID);
-    DFX_Text(pFX, "[EquipmentName]", m_EquipmentName);
-    DFX_Double(pFX, "[StartTime]", m_StartTime);
-    DFX_Double(pFX, "[EndTime]", m_EndTime);
-    DFX_Text(pFX, "[TimeUOM]", m_TimeUOM);
-    DFX_Double(pFX, "[Volume]", m_Volume);
-    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
-    DFX_Double(pFX, "[Mass]", m_Mass);
-    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
-    DFX_Double(pFX, "[HeatDuty]", m_HeatDuty);
-    DFX_Text(pFX, "[HeatDutyUOM]", m_HeatDutyUOM);
+    BATCHPLANT_COLUMNS(StepID, BatchNumber, UtilityID, UtilityName, OperationID, EquipmentID, EquipmentName, StartTime,
+                       EndTime, TimeUOM, Volume, VolumeUOM, Mass, MassUOM, HeatDuty, HeatDutyUOM);
 }
 
 } // namespace batchplant

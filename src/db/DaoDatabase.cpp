@@ -28,12 +28,10 @@ void CDaoDatabase::Open(const CString& name, bool exclusive, bool readOnly, cons
         throw CDaoException(CString::Formatted("Cannot open the database '%s': %s.", name, e.GetDescription()),
                             e.GetErrorCode());
     }
-    sqlite3* db = conn->get();
     // Double quotes are identifiers only; the translated texts never rely on
     // SQLite reading a double-quoted unknown name as a string.
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    sqlite3_busy_timeout(db, 5000);
+    conn->doubleQuotesNameOnly();
+    conn->busyTimeout(5000);
 
     // SQLite reads the file lazily; read the schema now so that a file that
     // is not a database, or is cut short, is reported here.
@@ -60,14 +58,11 @@ void CDaoDatabase::Close()
     m_savedQueries.reset();
 }
 
-bool CDaoDatabase::CanUpdate() const noexcept
-{
-    return m_conn && !m_readOnly && sqlite3_db_readonly(m_conn->get(), "main") == 0;
-}
+bool CDaoDatabase::CanUpdate() const noexcept { return m_conn && !m_readOnly && !m_conn->readOnly(); }
 
 void CDaoDatabase::ThrowError(const char* doing, int rc) const
 {
-    const CString why = m_conn ? CString(m_conn->error()) : CString(sqlite3_errstr(rc));
+    const CString why = m_conn ? CString(m_conn->error()) : CString(sqlite::errorText(rc));
     throw CDaoException(CString::Formatted("%s: %s (database '%s').", doing, why, m_name), rc);
 }
 

@@ -387,8 +387,8 @@ void CDaoRecordset::conversionError(const Binding& b, const char* what)
         value = st.type(b.column) == SQLITE_TEXT ? CString("'" + v + "'") : CString(v);
     }
     CString origin;
-    const char* table = sqlite3_column_table_name(st.get(), b.column);
-    const char* column = sqlite3_column_origin_name(st.get(), b.column);
+    const char* table = st.columnTable(b.column);
+    const char* column = st.columnOrigin(b.column);
     if (table && column) origin = CString::Formatted(" (%s.%s)", table, column);
     throw CDaoException(CString::Formatted("Data type conversion error: column [%s]%s holds %s, %s (database '%s').",
                                            b.name, origin, value, what, m_openOn->GetName()));

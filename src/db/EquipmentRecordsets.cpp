@@ -1,5 +1,7 @@
 #include "batchplant/db/EquipmentRecordsets.h"
 
+#include "db/RecordsetColumns.h"
+
 namespace batchplant {
 
 CDaoEquipmentSet::CDaoEquipmentSet(CDaoDatabase* pDatabase)
@@ -20,19 +22,8 @@ CString CDaoEquipmentSet::GetDefaultSQL()
 
 void CDaoEquipmentSet::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[EquipmentID]", m_EquipmentID);
-    DFX_Long(pFX, "[CalendarID]", m_CalendarID);
-    DFX_Long(pFX, "[PlantID]", m_PlantID);
-    DFX_Text(pFX, "[PlantName]", m_PlantName);
-    DFX_Text(pFX, "[Class]", m_Class);
-    DFX_Long(pFX, "[EquipmentClassID]", m_EquipmentClassID);
-    DFX_Text(pFX, "[QLTag]", m_QLTag);
-    DFX_Double(pFX, "[Capacity]", m_Capacity);
-    DFX_Text(pFX, "[CapacityUOM]", m_CapacityUOM);
-    DFX_Double(pFX, "[MaxFillFactor]", m_MaxFillFactor);
-    DFX_Text(pFX, "[EquipmentType]", m_EquipmentType);
+    BATCHPLANT_COLUMNS(EquipmentID, CalendarID, PlantID, PlantName, Class, EquipmentClassID, QLTag, Capacity,
+                       CapacityUOM, MaxFillFactor, EquipmentType);
 }
 
 void CDaoEquipmentSet::Open(int nOpenType, const char* lpszSQL, int nOptions)
@@ -61,14 +52,7 @@ CString CDaoPlanSummary::GetDefaultSQL()
 
 void CDaoPlanSummary::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[PlanID]", m_PlanID);
-    DFX_Long(pFX, "[RequirementID]", m_RequirementID);
-    DFX_Long(pFX, "[StepID]", m_StepID);
-    DFX_Short(pFX, "[NumberOfBatches]", m_NumberOfBatches);
-    DFX_Text(pFX, "[PlanName]", m_PlanName);
-    DFX_DateTime(pFX, "[StartDateTime]", m_StartDateTime);
+    BATCHPLANT_COLUMNS(PlanID, RequirementID, StepID, NumberOfBatches, PlanName, StartDateTime);
 }
 
 bool CDaoPlanSummary::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
@@ -96,38 +80,13 @@ CString CDaoStepSummary::GetDefaultSQL()
 
 void CDaoStepSummary::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[StepID]", m_StepID);
-    DFX_Text(pFX, "[StepName]", m_StepName);
-    DFX_Text(pFX, "[KeyOutputName]", m_KeyOutputName);
-    DFX_Text(pFX, "[StepVersionName]", m_StepVersionName);
-    DFX_Long(pFX, "[KeyInputIntermediateID]", m_KeyInputIntermediateID);
-    DFX_Long(pFX, "[KeyOutputIntermediateID]", m_KeyOutputIntermediateID);
-    DFX_Long(pFX, "[InputIntermediate2ID]", m_InputIntermediate2ID);
-    DFX_Long(pFX, "[InputIntermediate3ID]", m_InputIntermediate3ID);
-    DFX_Long(pFX, "[OutputIntermediate2ID]", m_OutputIntermediate2ID);
-    DFX_Long(pFX, "[OutputIntermediate3ID]", m_OutputIntermediate3ID);
-    DFX_Long(pFX, "[NumberOfBatches]", m_NumberOfBatches);
-    DFX_Long(pFX, "[TimeLimitingEquipmentID]", m_TimeLimitingEquipmentID);
-    DFX_Double(pFX, "[AverageBatchTime]", m_AverageBatchTime);
-    DFX_Text(pFX, "[AverageBatchTimeUOM]", m_AverageBatchTimeUOM);
-    DFX_Double(pFX, "[AverageCycleTime]", m_AverageCycleTime);
-    DFX_Text(pFX, "[AverageCycleTimeUOM]", m_AverageCycleTimeUOM);
-    DFX_Double(pFX, "[CampaignTime]", m_CampaignTime);
-    DFX_Text(pFX, "[CampaignTimeUOM]", m_CampaignTimeUOM);
-    DFX_Double(pFX, "[AverageBatchSize]", m_AverageBatchSize);
-    DFX_Text(pFX, "[AverageBatchSizeUOM]", m_AverageBatchSizeUOM);
-    DFX_Double(pFX, "[PotentialBatchSize]", m_PotentialBatchSize);
-    DFX_Text(pFX, "[PotentialBatchSizeUOM]", m_PotentialBatchSizeUOM);
-    DFX_Double(pFX, "[AverageStepYield]", m_AverageStepYield);
-    DFX_Text(pFX, "[ReactionText]", m_ReactionText);
-    DFX_DateTime(pFX, "[SimulationDateTime]", m_SimulationDateTime);
-    DFX_Double(pFX, "[MinimumBatchSize]", m_MinimumBatchSize);
-    DFX_Text(pFX, "[MinimumBatchSizeUOM]", m_MinimumBatchSizeUOM);
-    DFX_Long(pFX, "[PlantID]", m_PlantID);
-    DFX_Text(pFX, "[PlantName]", m_PlantName);
-    DFX_DateTime(pFX, "[StartDateTime]", m_StartDateTime);
+    BATCHPLANT_COLUMNS(StepID, StepName, KeyOutputName, StepVersionName, KeyInputIntermediateID,
+                       KeyOutputIntermediateID, InputIntermediate2ID, InputIntermediate3ID, OutputIntermediate2ID,
+                       OutputIntermediate3ID, NumberOfBatches, TimeLimitingEquipmentID, AverageBatchTime,
+                       AverageBatchTimeUOM, AverageCycleTime, AverageCycleTimeUOM, CampaignTime, CampaignTimeUOM,
+                       AverageBatchSize, AverageBatchSizeUOM, PotentialBatchSize, PotentialBatchSizeUOM,
+                       AverageStepYield, ReactionText, SimulationDateTime, MinimumBatchSize, MinimumBatchSizeUOM,
+                       PlantID, PlantName, StartDateTime);
 }
 
 bool CDaoStepSummary::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, false); }
@@ -152,28 +111,9 @@ CString CDaoEquipConts::GetDefaultSQL()
 
 void CDaoEquipConts::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
-    DFX_Long(pFX, "[EquipmentID]", m_EquipmentID);
-    DFX_Long(pFX, "[StepID]", m_StepID);
-    DFX_Text(pFX, "[StepName]", m_StepName);
-    DFX_Text(pFX, "[StepVersionName]", m_StepVersionName);
-    DFX_Long(pFX, "[UnitProcedureID]", m_UnitProcedureID);
-    DFX_Long(pFX, "[OperationID]", m_OperationID);
-    DFX_Long(pFX, "[OpSeqNum]", m_OpSeqNum);
-    DFX_Long(pFX, "[ProcSeqNum]", m_ProcSeqNum);
-    DFX_Text(pFX, "[OpName]", m_OpName);
-    DFX_Text(pFX, "[RecipeText]", m_RecipeText);
-    DFX_Text(pFX, "[OpType]", m_OpType);
-    DFX_Text(pFX, "[UnitProcedureName]", m_UnitProcedureName);
-    DFX_Double(pFX, "[StartTime]", m_StartTime);
-    DFX_Double(pFX, "[EndTime]", m_EndTime);
-    DFX_Text(pFX, "[EndTimeUOM]", m_EndTimeUOM);
-    DFX_Double(pFX, "[Volume]", m_Volume);
-    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
-    DFX_Double(pFX, "[Temperature]", m_Temperature);
-    DFX_Text(pFX, "[TemperatureUOM]", m_TemperatureUOM);
+    BATCHPLANT_COLUMNS(BatchNumber, EquipmentID, StepID, StepName, StepVersionName, UnitProcedureID, OperationID,
+                       OpSeqNum, ProcSeqNum, OpName, RecipeText, OpType, UnitProcedureName, StartTime, EndTime,
+                       EndTimeUOM, Volume, VolumeUOM, Temperature, TemperatureUOM);
 }
 
 bool CDaoEquipConts::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
@@ -200,34 +140,10 @@ CString CDaoEquipmentContents::GetDefaultSQL()
 
 void CDaoEquipmentContents::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
-    DFX_Long(pFX, "[MaterialID]", m_MaterialID);
-    DFX_Text(pFX, "[MaterialName]", m_MaterialName);
-    DFX_Text(pFX, "[Phase]", m_Phase);
-    DFX_Text(pFX, "[EquipmentName]", m_EquipmentName);
-    DFX_Long(pFX, "[EquipmentID]", m_EquipmentID);
-    DFX_Long(pFX, "[UnitProcedureID]", m_UnitProcedureID);
-    DFX_Long(pFX, "[OperationID]", m_OperationID);
-    DFX_Double(pFX, "[StartTime]", m_StartTime);
-    DFX_Double(pFX, "[EndTime]", m_EndTime);
-    DFX_Text(pFX, "[TimeUOM]", m_TimeUOM);
-    DFX_Double(pFX, "[Mass]", m_Mass);
-    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
-    DFX_Double(pFX, "[Volume]", m_Volume);
-    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
-    DFX_Double(pFX, "[Moles]", m_Moles);
-    DFX_Text(pFX, "[MolesUOM]", m_MolesUOM);
-    DFX_Double(pFX, "[MassFraction]", m_MassFraction);
-    DFX_Double(pFX, "[MoleFraction]", m_MoleFraction);
-    DFX_Double(pFX, "[VolumeFraction]", m_VolumeFraction);
-    DFX_Double(pFX, "[MassPhaseFraction]", m_MassPhaseFraction);
-    DFX_Double(pFX, "[VolumePhaseFraction]", m_VolumePhaseFraction);
-    DFX_Double(pFX, "[MolarPhaseFraction]", m_MolarPhaseFraction);
-    DFX_Double(pFX, "[Capacity]", m_Capacity);
-    DFX_Text(pFX, "[CapacityUOM]", m_CapacityUOM);
-    DFX_Double(pFX, "[MaxFillFactor]", m_MaxFillFactor);
+    BATCHPLANT_COLUMNS(BatchNumber, MaterialID, MaterialName, Phase, EquipmentName, EquipmentID, UnitProcedureID,
+                       OperationID, StartTime, EndTime, TimeUOM, Mass, MassUOM, Volume, VolumeUOM, Moles, MolesUOM,
+                       MassFraction, MoleFraction, VolumeFraction, MassPhaseFraction, VolumePhaseFraction,
+                       MolarPhaseFraction, Capacity, CapacityUOM, MaxFillFactor);
 }
 
 CDaoEquipmentProperties::CDaoEquipmentProperties(CDaoDatabase* pDatabase)
@@ -249,25 +165,10 @@ CString CDaoEquipmentProperties::GetDefaultSQL()
 
 void CDaoEquipmentProperties::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Text(pFX, "[EquipmentName]", m_EquipmentName);
-    DFX_Long(pFX, "[EquipmentID]", m_EquipmentID);
-    DFX_Double(pFX, "[StartTime]", m_StartTime);
-    DFX_Text(pFX, "[StartTimeUOM]", m_StartTimeUOM);
-    DFX_Double(pFX, "[EndTime]", m_EndTime);
-    DFX_Text(pFX, "[EndTimeUOM]", m_EndTimeUOM);
-    DFX_Double(pFX, "[Temperature]", m_Temperature);
-    DFX_Text(pFX, "[TemperatureUOM]", m_TemperatureUOM);
-    DFX_Double(pFX, "[Pressure]", m_Pressure);
-    DFX_Text(pFX, "[PressureUOM]", m_PressureUOM);
-    DFX_Double(pFX, "[AverageMolecularWeight]", m_AverageMolecularWeight);
-    DFX_Double(pFX, "[AverageViscosity]", m_AverageViscosity);
-    DFX_Text(pFX, "[AverageViscosityUOM]", m_AverageViscosityUOM);
-    DFX_Double(pFX, "[AverageHeatCapacity]", m_AverageHeatCapacity);
-    DFX_Text(pFX, "[AverageHeatCapacityUOM]", m_AverageHeatCapacityUOM);
-    DFX_Double(pFX, "[AverageDensity]", m_AverageDensity);
-    DFX_Text(pFX, "[AverageDensityUOM]", m_AverageDensityUOM);
+    BATCHPLANT_COLUMNS(EquipmentName, EquipmentID, StartTime, StartTimeUOM, EndTime, EndTimeUOM, Temperature,
+                       TemperatureUOM, Pressure, PressureUOM, AverageMolecularWeight, AverageViscosity,
+                       AverageViscosityUOM, AverageHeatCapacity, AverageHeatCapacityUOM, AverageDensity,
+                       AverageDensityUOM);
 }
 
 CDaoPhaseComponents::CDaoPhaseComponents(CDaoDatabase* pDatabase)
@@ -286,15 +187,8 @@ CString CDaoPhaseComponents::GetDefaultSQL() { return R"sql([QryPhaseComponents]
 
 void CDaoPhaseComponents::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[PhaseID]", m_PhaseID);
-    DFX_Long(pFX, "[ComponentID]", m_ComponentID);
-    DFX_Double(pFX, "[MassFraction]", m_MassFraction);
-    DFX_Double(pFX, "[MoleFraction]", m_MoleFraction);
-    DFX_Double(pFX, "[VolumeFraction]", m_VolumeFraction);
-    pFX->SetFieldType(CDaoFieldExchange::param);
-    DFX_Long(pFX, "pid", m_pid);
+    BATCHPLANT_COLUMNS(PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction);
+    BATCHPLANT_PARAMS(pid);
 }
 
 bool CDaoPhaseComponents::OpenForPhase(CDaoDatabase* db, long phaseID)
@@ -319,18 +213,8 @@ CString CDaoThermodynamicPhase::GetDefaultSQL() { return R"sql([QryThermodynamic
 
 void CDaoThermodynamicPhase::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[PhaseID]", m_PhaseID);
-    DFX_Long(pFX, "[CompositeContentsID]", m_CompositeContentsID);
-    DFX_Text(pFX, "[Phase]", m_Phase);
-    DFX_Double(pFX, "[MassPhaseFraction]", m_MassPhaseFraction);
-    DFX_Double(pFX, "[MolarPhaseFraction]", m_MolarPhaseFraction);
-    DFX_Double(pFX, "[VolumePhaseFraction]", m_VolumePhaseFraction);
-    pFX->SetFieldType(CDaoFieldExchange::param);
-    DFX_Long(pFX, "sid", m_sid);
-    DFX_Long(pFX, "CompositeID", m_CompositeID);
-    DFX_Long(pFX, "aid", m_aid);
+    BATCHPLANT_COLUMNS(PhaseID, CompositeContentsID, Phase, MassPhaseFraction, MolarPhaseFraction, VolumePhaseFraction);
+    BATCHPLANT_PARAMS(sid, CompositeID, aid);
 }
 
 bool CDaoThermodynamicPhase::OpenForComposite(CDaoDatabase* db, long compositeID)

@@ -230,6 +230,21 @@ public:
             return t && t->kind == Tok::Word && iequals(t->text, kw);
         };
 
+        // A name where a table goes may run a saved query, elsewhere it may be
+        // a parameter: written so, true; otherwise the caller writes it.
+        const auto putReference = [&](const Token& t, const Token& next, bool tablePos) {
+            if (tablePos) {
+                if (std::string sub; inlineSavedQuery(t.text, known, stack, sub)) {
+                    put(out, "(" + sub + ")" + (endsTableReference(next) ? " AS " + quoteName(t.text) : ""), Tok::Name);
+                    return true;
+                }
+            } else if (containsName(known, t.text)) {
+                put(out, parameterRef(t.text), Tok::Name);
+                return true;
+            }
+            return false;
+        };
+
         // The first table of the outermost FROM, while it is still to come.
         bool firstToCome = false;
         std::string firstName, firstAlias;
@@ -282,16 +297,7 @@ public:
                     break;
                 }
                 if (!qualified && !afterAs) {
-                    if (tablePos) {
-                        if (std::string sub; inlineSavedQuery(t.text, known, stack, sub)) {
-                            put(out, "(" + sub + ")" + (endsTableReference(next) ? " AS " + quoteName(t.text) : ""),
-                                Tok::Name);
-                            break;
-                        }
-                    } else if (containsName(known, t.text)) {
-                        put(out, parameterRef(t.text), Tok::Name);
-                        break;
-                    }
+                    if (putReference(t, next, tablePos)) break;
                     if (u == "TRUE") {
                         put(out, "1", Tok::Number);
                         break;
@@ -310,16 +316,7 @@ public:
             }
             case Tok::Name:
                 if (!qualified && !afterAs) {
-                    if (tablePos) {
-                        if (std::string sub; inlineSavedQuery(t.text, known, stack, sub)) {
-                            put(out, "(" + sub + ")" + (endsTableReference(next) ? " AS " + quoteName(t.text) : ""),
-                                Tok::Name);
-                            break;
-                        }
-                    } else if (containsName(known, t.text)) {
-                        put(out, parameterRef(t.text), Tok::Name);
-                        break;
-                    }
+                    if (putReference(t, next, tablePos)) break;
                 }
                 put(out, quoteName(t.text), t.kind);
                 break;

@@ -20,6 +20,13 @@ std::string enclose(std::string_view text, char mark)
 
 std::string quoteName(std::string_view name) { return enclose(name, '"'); }
 std::string quoteText(std::string_view text) { return enclose(text, '\''); }
+std::string errorText(int rc) { return sqlite3_errstr(rc); }
+
+void enableUriNames()
+{
+    sqlite3_config(SQLITE_CONFIG_URI, 1);
+    sqlite3_initialize();
+}
 
 // ---------------------------------------------------------------- connection
 
@@ -74,7 +81,36 @@ bool Connection::hasTableOrView(std::string_view name) const
 
 void Connection::rollback() const noexcept
 {
-    if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (inTransaction()) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Connection::doubleQuotesNameOnly() const noexcept
+{
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+}
+
+int Connection::copyFrom(const Connection& source) const
+{
+    sqlite3_backup* backup = sqlite3_backup_init(db_, "main", source.db_, "main");
+    if (!backup) fail(sqlite3_errcode(db_));
+    const int rc = sqlite3_backup_step(backup, -1);
+    sqlite3_backup_finish(backup);
+    return rc;
+}
+
+bool Connection::columnsRead(std::string_view sql, std::vector<std::pair<std::string, std::string>>& read) const
+{
+    auto collect = [](void* ctx, int action, const char* table, const char* column, const char*, const char*) {
+        if (action == SQLITE_READ && table && column && *column && std::string_view(table).substr(0, 7) != "sqlite_")
+            static_cast<std::vector<std::pair<std::string, std::string>>*>(ctx)->emplace_back(table, column);
+        return SQLITE_OK;
+    };
+    sqlite3_set_authorizer(db_, collect, &read);
+    int rc = SQLITE_OK;
+    const bool prepared = static_cast<bool>(Statement::tryPrepare(*this, sql, rc));
+    sqlite3_set_authorizer(db_, nullptr, nullptr);
+    return prepared;
 }
 
 void Connection::close()
@@ -102,11 +138,13 @@ Statement Statement::next(const Connection& db, const char*& tail)
     return st;
 }
 
-Statement Statement::tryPrepare(const Connection& db, std::string_view sql, int& rc) noexcept
+Statement Statement::tryPrepare(const Connection& db, std::string_view sql, int& rc, std::string_view* rest) noexcept
 {
     Statement st;
     st.db_ = db.get();
-    rc = sqlite3_prepare_v2(st.db_, sql.data(), static_cast<int>(sql.size()), &st.stmt_, nullptr);
+    const char* tail = nullptr;
+    rc = sqlite3_prepare_v2(st.db_, sql.data(), static_cast<int>(sql.size()), &st.stmt_, &tail);
+    if (rest) *rest = tail ? sql.substr(static_cast<std::size_t>(tail - sql.data())) : std::string_view();
     if (rc != SQLITE_OK) {
         sqlite3_finalize(st.stmt_);
         st.stmt_ = nullptr;
@@ -160,6 +198,12 @@ void Statement::bindValue(int i, const sqlite3_value* v) { check(sqlite3_bind_va
 std::string_view Statement::textView(int column) const noexcept
 {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : std::string_view();
+}
+
+std::string_view Statement::blobView(int column) const noexcept
+{
+    const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
     return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : std::string_view();
 }
 

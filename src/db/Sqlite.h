@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "batchplant/db/Dao.h"
 
@@ -19,6 +21,11 @@ namespace batchplant::sqlite {
 std::string quoteName(std::string_view name);
 // `text` as a single-quoted string literal: 'it''s'.
 std::string quoteText(std::string_view text);
+// SQLite's text for a result code.
+std::string errorText(int rc);
+// Lets connections opened later take "file:" names (URIs); must run before
+// anything else uses SQLite.
+void enableUriNames();
 
 class Connection {
 public:
@@ -49,6 +56,26 @@ public:
     // Closes the handle; throws when SQLite cannot (a statement still open).
     void close();
 
+    // Double quotes then name identifiers only, never strings.
+    void doubleQuotesNameOnly() const noexcept;
+    void busyTimeout(int milliseconds) const noexcept { sqlite3_busy_timeout(db_, milliseconds); }
+    void setLimit(int id, int value) const noexcept { sqlite3_limit(db_, id, value); }
+    // Calls `handler(context)` every `steps` VM steps; a non-zero answer
+    // interrupts the statement. A null handler removes it.
+    void onProgress(int steps, int (*handler)(void*), void* context) const noexcept
+    {
+        sqlite3_progress_handler(db_, steps, handler, context);
+    }
+    bool readOnly() const noexcept { return sqlite3_db_readonly(db_, "main") != 0; }
+    bool inTransaction() const noexcept { return db_ && !sqlite3_get_autocommit(db_); }
+    // Replaces this database with a page-by-page copy of `source`. Throws
+    // when the copy cannot start; gives SQLite's code of the copy itself
+    // (SQLITE_DONE when whole).
+    int copyFrom(const Connection& source) const;
+    // Whether `sql` prepares; while preparing, adds every table and column it
+    // reads to `read`, SQLite's own tables left out.
+    bool columnsRead(std::string_view sql, std::vector<std::pair<std::string, std::string>>& read) const;
+
 private:
     sqlite3* db_ = nullptr;
 };
@@ -64,8 +91,10 @@ public:
     // Prepares the statement `tail` starts with and moves `tail` past it;
     // empty when only blanks and comments were left.
     static Statement next(const Connection& db, const char*& tail);
-    // Prepares `sql`, or gives an empty statement and SQLite's code in `rc`.
-    static Statement tryPrepare(const Connection& db, std::string_view sql, int& rc) noexcept;
+    // Prepares `sql`, or gives an empty statement and SQLite's code in `rc`;
+    // with `rest`, what follows the first statement.
+    static Statement tryPrepare(const Connection& db, std::string_view sql, int& rc,
+                                std::string_view* rest = nullptr) noexcept;
     ~Statement();
     Statement(Statement&& o) noexcept : db_(o.db_), stmt_(o.stmt_) { o.stmt_ = nullptr; }
     Statement& operator=(Statement&& o) noexcept;
@@ -108,7 +137,19 @@ public:
     void bindBlob(int i, std::string_view v);
     void bindValue(int i, const sqlite3_value* v);
 
+    int parameterCount() const noexcept { return sqlite3_bind_parameter_count(stmt_); }
+    // Null for a nameless parameter.
+    const char* parameterName(int i) const noexcept { return sqlite3_bind_parameter_name(stmt_, i); }
+    // 0 when no parameter has that name (":name" with its prefix).
+    int parameterIndex(const std::string& name) const noexcept
+    {
+        return sqlite3_bind_parameter_index(stmt_, name.c_str());
+    }
+
     int columnCount() const noexcept { return sqlite3_column_count(stmt_); }
+    // The table and column a result column comes from; null for an expression.
+    const char* columnTable(int column) const noexcept { return sqlite3_column_table_name(stmt_, column); }
+    const char* columnOrigin(int column) const noexcept { return sqlite3_column_origin_name(stmt_, column); }
     const char* columnName(int column) const noexcept { return sqlite3_column_name(stmt_, column); }
     int type(int column) const noexcept { return sqlite3_column_type(stmt_, column); }
     bool isNull(int column) const noexcept { return type(column) == SQLITE_NULL; }
@@ -117,6 +158,9 @@ public:
     // The column as text; empty for null.
     std::string_view textView(int column) const noexcept;
     std::string text(int column) const { return std::string(textView(column)); }
+    std::string_view blobView(int column) const noexcept;
+    // The column's value as it is, for binding to another statement.
+    const sqlite3_value* value(int column) const noexcept { return sqlite3_column_value(stmt_, column); }
 
 private:
     void check(int rc) const;

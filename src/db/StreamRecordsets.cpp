@@ -1,5 +1,7 @@
 #include "batchplant/db/StreamRecordsets.h"
 
+#include "db/RecordsetColumns.h"
+
 namespace batchplant {
 
 CDaoStreamSet::CDaoStreamSet(CDaoDatabase* pDatabase)
@@ -21,38 +23,11 @@ CString CDaoStreamSet::GetDefaultSQL()
 
 void CDaoStreamSet::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[StreamID]", m_StreamID);
-    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
-    DFX_Text(pFX, "[OpName]", m_OpName);
-    DFX_Text(pFX, "[UserLabel]", m_UserLabel);
-    DFX_Text(pFX, "[UnitProcedureName]", m_UnitProcedureName);
-    DFX_Long(pFX, "[UnitProcedureID]", m_UnitProcedureID);
-    DFX_Long(pFX, "[StepID]", m_StepID);
-    DFX_Long(pFX, "[OperationID]", m_OperationID);
-    DFX_Text(pFX, "[OpType]", m_OpType);
-    DFX_Text(pFX, "[PrimaryMaterial]", m_PrimaryMaterial);
-    DFX_Double(pFX, "[StartTime]", m_StartTime);
-    DFX_Text(pFX, "[StartTimeUOM]", m_StartTimeUOM);
-    DFX_Double(pFX, "[EndTime]", m_EndTime);
-    DFX_Text(pFX, "[EndTimeUOM]", m_EndTimeUOM);
-    DFX_Long(pFX, "[FromEquipmentID]", m_FromEquipmentID);
-    DFX_Long(pFX, "[ToEquipmentID]", m_ToEquipmentID);
-    DFX_Double(pFX, "[Temperature]", m_Temperature);
-    DFX_Text(pFX, "[TemperatureUOM]", m_TemperatureUOM);
-    DFX_Double(pFX, "[Pressure]", m_Pressure);
-    DFX_Text(pFX, "[PressureUOM]", m_PressureUOM);
-    DFX_Double(pFX, "[VolumetricFlowRate]", m_VolumetricFlowRate);
-    DFX_Text(pFX, "[VolumetricFlowRateUOM]", m_VolumetricFlowRateUOM);
-    DFX_Double(pFX, "[Mass]", m_Mass);
-    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
-    DFX_Double(pFX, "[Volume]", m_Volume);
-    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
-    DFX_Double(pFX, "[Moles]", m_Moles);
-    DFX_Text(pFX, "[MolesUOM]", m_MolesUOM);
-    DFX_Text(pFX, "[RecipeText]", m_RecipeText);
-    DFX_Long(pFX, "[StreamCategoryID]", m_StreamCategoryID);
+    BATCHPLANT_COLUMNS(StreamID, BatchNumber, OpName, UserLabel, UnitProcedureName, UnitProcedureID, StepID,
+                       OperationID, OpType, PrimaryMaterial, StartTime, StartTimeUOM, EndTime, EndTimeUOM,
+                       FromEquipmentID, ToEquipmentID, Temperature, TemperatureUOM, Pressure, PressureUOM,
+                       VolumetricFlowRate, VolumetricFlowRateUOM, Mass, MassUOM, Volume, VolumeUOM, Moles, MolesUOM,
+                       RecipeText, StreamCategoryID);
 }
 
 bool CDaoStreamSet::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
@@ -79,41 +54,11 @@ CString CDaoUtilitySummary::GetDefaultSQL()
 
 void CDaoUtilitySummary::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[StreamID]", m_StreamID);
-    DFX_Text(pFX, "[UtilityName]", m_UtilityName);
-    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
-    DFX_Long(pFX, "[StepID]", m_StepID);
-    DFX_Long(pFX, "[UnitProcedureID]", m_UnitProcedureID);
-    DFX_Text(pFX, "[UnitProcedureName]", m_UnitProcedureName);
-    DFX_Long(pFX, "[OperationID]", m_OperationID);
-    DFX_Text(pFX, "[OpName]", m_OpName);
-    DFX_Text(pFX, "[UserLabel]", m_UserLabel);
-    DFX_Text(pFX, "[OpType]", m_OpType);
-    DFX_Double(pFX, "[StartTime]", m_StartTime);
-    DFX_Text(pFX, "[StartTimeUOM]", m_StartTimeUOM);
-    DFX_Double(pFX, "[EndTime]", m_EndTime);
-    DFX_Text(pFX, "[EndTimeUOM]", m_EndTimeUOM);
-    DFX_Long(pFX, "[ToEquipmentID]", m_ToEquipmentID);
-    DFX_Double(pFX, "[InletTemperature]", m_InletTemperature);
-    DFX_Text(pFX, "[TemperatureUOM]", m_TemperatureUOM);
-    DFX_Double(pFX, "[OutletTemperature]", m_OutletTemperature);
-    DFX_Double(pFX, "[InletPressure]", m_InletPressure);
-    DFX_Text(pFX, "[PressureUOM]", m_PressureUOM);
-    DFX_Double(pFX, "[OutletPressure]", m_OutletPressure);
-    DFX_Double(pFX, "[Moles]", m_Moles);
-    DFX_Text(pFX, "[MolesUOM]", m_MolesUOM);
-    DFX_Double(pFX, "[Volume]", m_Volume);
-    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
-    DFX_Double(pFX, "[VolumetricFlowRate]", m_VolumetricFlowRate);
-    DFX_Text(pFX, "[VolumetricFlowRateUOM]", m_VolumetricFlowRateUOM);
-    DFX_Double(pFX, "[Mass]", m_Mass);
-    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
-    DFX_Double(pFX, "[HeatDuty]", m_HeatDuty);
-    DFX_Text(pFX, "[HeatDutyUOM]", m_HeatDutyUOM);
-    DFX_Long(pFX, "[StreamCategoryID]", m_StreamCategoryID);
-    DFX_Text(pFX, "[PrimaryMaterial]", m_PrimaryMaterial);
+    BATCHPLANT_COLUMNS(StreamID, UtilityName, BatchNumber, StepID, UnitProcedureID, UnitProcedureName, OperationID,
+                       OpName, UserLabel, OpType, StartTime, StartTimeUOM, EndTime, EndTimeUOM, ToEquipmentID,
+                       InletTemperature, TemperatureUOM, OutletTemperature, InletPressure, PressureUOM, OutletPressure,
+                       Moles, MolesUOM, Volume, VolumeUOM, VolumetricFlowRate, VolumetricFlowRateUOM, Mass, MassUOM,
+                       HeatDuty, HeatDutyUOM, StreamCategoryID, PrimaryMaterial);
 }
 
 bool CDaoUtilitySummary::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
@@ -139,36 +84,10 @@ CString CDaoVaporSummary::GetDefaultSQL()
 
 void CDaoVaporSummary::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
-    DFX_Double(pFX, "[EndTime]", m_EndTime);
-    DFX_Text(pFX, "[EndTimeUOM]", m_EndTimeUOM);
-    DFX_Long(pFX, "[FromEquipmentID]", m_FromEquipmentID);
-    DFX_Long(pFX, "[ToEquipmentID]", m_ToEquipmentID);
-    DFX_Double(pFX, "[Mass]", m_Mass);
-    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
-    DFX_Double(pFX, "[Moles]", m_Moles);
-    DFX_Text(pFX, "[MolesUOM]", m_MolesUOM);
-    DFX_Long(pFX, "[OperationID]", m_OperationID);
-    DFX_Text(pFX, "[OpName]", m_OpName);
-    DFX_Text(pFX, "[OpType]", m_OpType);
-    DFX_Double(pFX, "[Pressure]", m_Pressure);
-    DFX_Text(pFX, "[PressureUOM]", m_PressureUOM);
-    DFX_Double(pFX, "[StartTime]", m_StartTime);
-    DFX_Text(pFX, "[StartTimeUOM]", m_StartTimeUOM);
-    DFX_Long(pFX, "[StepID]", m_StepID);
-    DFX_Long(pFX, "[StreamCategoryID]", m_StreamCategoryID);
-    DFX_Long(pFX, "[StreamID]", m_StreamID);
-    DFX_Double(pFX, "[Temperature]", m_Temperature);
-    DFX_Text(pFX, "[TemperatureUOM]", m_TemperatureUOM);
-    DFX_Long(pFX, "[UnitProcedureID]", m_UnitProcedureID);
-    DFX_Text(pFX, "[UnitProcedureName]", m_UnitProcedureName);
-    DFX_Text(pFX, "[UserLabel]", m_UserLabel);
-    DFX_Double(pFX, "[Volume]", m_Volume);
-    DFX_Double(pFX, "[VolumetricFlowRate]", m_VolumetricFlowRate);
-    DFX_Text(pFX, "[VolumetricFlowRateUOM]", m_VolumetricFlowRateUOM);
-    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
+    BATCHPLANT_COLUMNS(BatchNumber, EndTime, EndTimeUOM, FromEquipmentID, ToEquipmentID, Mass, MassUOM, Moles, MolesUOM,
+                       OperationID, OpName, OpType, Pressure, PressureUOM, StartTime, StartTimeUOM, StepID,
+                       StreamCategoryID, StreamID, Temperature, TemperatureUOM, UnitProcedureID, UnitProcedureName,
+                       UserLabel, Volume, VolumetricFlowRate, VolumetricFlowRateUOM, VolumeUOM);
 }
 
 bool CDaoVaporSummary::OpenOnDatabase(CDaoDatabase* db) { return detail::OpenRecordsetOnDatabase(*this, db, true); }
@@ -192,34 +111,10 @@ CString CDaoBaseContents::GetDefaultSQL() { return GetContentsSQL(); }
 
 void CDaoBaseContents::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[ToEquipmentID]", m_ToEquipmentID);
-    DFX_Long(pFX, "[FromEquipmentID]", m_FromEquipmentID);
-    DFX_Long(pFX, "[MaterialID]", m_MaterialID);
-    DFX_Long(pFX, "[BatchNumber]", m_BatchNumber);
-    DFX_Double(pFX, "[EndTime]", m_EndTime);
-    DFX_Double(pFX, "[Mass]", m_Mass);
-    DFX_Double(pFX, "[MassFraction]", m_MassFraction);
-    DFX_Double(pFX, "[MassPhaseFraction]", m_MassPhaseFraction);
-    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
-    DFX_Text(pFX, "[MaterialName]", m_MaterialName);
-    DFX_Double(pFX, "[MolarPhaseFraction]", m_MolarPhaseFraction);
-    DFX_Double(pFX, "[MoleFraction]", m_MoleFraction);
-    DFX_Double(pFX, "[Moles]", m_Moles);
-    DFX_Text(pFX, "[MolesUOM]", m_MolesUOM);
-    DFX_Long(pFX, "[OperationID]", m_OperationID);
-    DFX_Text(pFX, "[Phase]", m_Phase);
-    DFX_Double(pFX, "[StartTime]", m_StartTime);
-    DFX_Long(pFX, "[StreamID]", m_StreamID);
-    DFX_Text(pFX, "[TimeUOM]", m_TimeUOM);
-    DFX_Long(pFX, "[UnitProcedureID]", m_UnitProcedureID);
-    DFX_Double(pFX, "[Volume]", m_Volume);
-    DFX_Double(pFX, "[VolumeFraction]", m_VolumeFraction);
-    DFX_Double(pFX, "[VolumePhaseFraction]", m_VolumePhaseFraction);
-    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
-    DFX_Double(pFX, "[HeatDuty]", m_HeatDuty);
-    DFX_Text(pFX, "[HeatDutyUOM]", m_HeatDutyUOM);
+    BATCHPLANT_COLUMNS(ToEquipmentID, FromEquipmentID, MaterialID, BatchNumber, EndTime, Mass, MassFraction,
+                       MassPhaseFraction, MassUOM, MaterialName, MolarPhaseFraction, MoleFraction, Moles, MolesUOM,
+                       OperationID, Phase, StartTime, StreamID, TimeUOM, UnitProcedureID, Volume, VolumeFraction,
+                       VolumePhaseFraction, VolumeUOM, HeatDuty, HeatDutyUOM);
 }
 
 CDaoStreamContents::~CDaoStreamContents() = default;
@@ -258,18 +153,8 @@ CString CDaoBufferTankContents::GetDefaultSQL() { return R"sql([CompositeContent
 
 void CDaoBufferTankContents::DoFieldExchange(CDaoFieldExchange* pFX)
 {
-    if (!pFX) return;
-    pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-    DFX_Long(pFX, "[CompositeContentsID]", m_CompositeContentsID);
-    DFX_Long(pFX, "[EquipmentID]", m_EquipmentID);
-    DFX_Double(pFX, "[Time]", m_Time);
-    DFX_Text(pFX, "[TimeUOM]", m_TimeUOM);
-    DFX_Double(pFX, "[Moles]", m_Moles);
-    DFX_Text(pFX, "[MolesUOM]", m_MolesUOM);
-    DFX_Double(pFX, "[Volume]", m_Volume);
-    DFX_Text(pFX, "[VolumeUOM]", m_VolumeUOM);
-    DFX_Double(pFX, "[Mass]", m_Mass);
-    DFX_Text(pFX, "[MassUOM]", m_MassUOM);
+    BATCHPLANT_COLUMNS(CompositeContentsID, EquipmentID, Time, TimeUOM, Moles, MolesUOM, Volume, VolumeUOM, Mass,
+                       MassUOM);
 }
 
 } // namespace batchplant

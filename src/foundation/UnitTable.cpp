@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "batchplant/foundation/Units.h"
+#include "foundation/ForEach.h"
 
 namespace batchplant {
 
@@ -97,6 +98,15 @@ constexpr int kPerVol = kUnitPerVolume;
     {                                                                                                                  \
         cur "/year", kPlain, 1.0 / kYear, 0.0                                                                          \
     }
+// The plain rows of a currency: per amount and energy, alone, per time.
+#define BATCHPLANT_ALL_PLAIN(cur) BATCHPLANT_PER_AMOUNT_ENERGY(cur), BATCHPLANT_CURRENCY(cur), BATCHPLANT_PER_TIME(cur)
+// The same, as elements of BATCHPLANT_FOR_EACH.
+#define BATCHPLANT_ALL_PLAIN_ROWS(cur) BATCHPLANT_ALL_PLAIN(cur),
+#define BATCHPLANT_CURRENCY_ROWS(cur) BATCHPLANT_CURRENCY(cur),
+#define BATCHPLANT_PER_AMOUNT_ENERGY_ROWS(cur) BATCHPLANT_PER_AMOUNT_ENERGY(cur),
+#define BATCHPLANT_PER_MASS_ROWS(cur) BATCHPLANT_PER_MASS(cur),
+#define BATCHPLANT_PER_TIME_ROWS(cur) BATCHPLANT_PER_TIME(cur),
+#define BATCHPLANT_PER_VOLUME_ROWS(cur) BATCHPLANT_PER_VOLUME(cur),
 // A currency alone.
 #define BATCHPLANT_CURRENCY(cur)                                                                                       \
     {                                                                                                                  \
@@ -206,36 +216,13 @@ constexpr UnitRow kRows[] = {
     {"PCU/lb-K", kPerMass, kPcu / kLb, 0.0},
     {"KJ/kg-K", kPerMass, kKJ, 0.0},
     {"kcal/kg-K", kPerMass, kKcal, 0.0},
-    BATCHPLANT_PER_MASS("BFr"),
-    BATCHPLANT_PER_MASS("DM"),
-    BATCHPLANT_PER_MASS("FFr"),
-    BATCHPLANT_PER_MASS("SFr"),
-    BATCHPLANT_PER_MASS("GBP"),
-    BATCHPLANT_PER_MASS("yen"),
-    BATCHPLANT_PER_MASS("SEK"),
+    BATCHPLANT_FOR_EACH(BATCHPLANT_PER_MASS_ROWS, "BFr", "DM", "FFr", "SFr", "GBP", "yen", "SEK")
     {"PCU/lb", kPerMass, kPcu / kLb, 0.0},
-    BATCHPLANT_PER_MASS("euro"),
-    BATCHPLANT_PER_MASS("kyen"),
-    BATCHPLANT_PER_MASS("INR"),
-    BATCHPLANT_PER_MASS("Yuan"),
-    BATCHPLANT_PER_MASS("RUB"),
-    BATCHPLANT_PER_MASS("BRL"),
+    BATCHPLANT_FOR_EACH(BATCHPLANT_PER_MASS_ROWS, "euro", "kyen", "INR", "Yuan", "RUB", "BRL")
 
     // Per unit of volume (kind 5): internal currency/m³, then per kmole.
-    BATCHPLANT_PER_VOLUME("USD"),
-    BATCHPLANT_PER_VOLUME("BFr"),
-    BATCHPLANT_PER_VOLUME("DM"),
-    BATCHPLANT_PER_VOLUME("FFr"),
-    BATCHPLANT_PER_VOLUME("SFr"),
-    BATCHPLANT_PER_VOLUME("GBP"),
-    BATCHPLANT_PER_VOLUME("yen"),
-    BATCHPLANT_PER_VOLUME("SEK"),
-    BATCHPLANT_PER_VOLUME("euro"),
-    BATCHPLANT_PER_VOLUME("kyen"),
-    BATCHPLANT_PER_VOLUME("INR"),
-    BATCHPLANT_PER_VOLUME("Yuan"),
-    BATCHPLANT_PER_VOLUME("RUB"),
-    BATCHPLANT_PER_VOLUME("BRL"),
+    BATCHPLANT_FOR_EACH(BATCHPLANT_PER_VOLUME_ROWS, "USD", "BFr", "DM", "FFr", "SFr", "GBP", "yen", "SEK", "euro",
+                        "kyen", "INR", "Yuan", "RUB", "BRL")
 
     // Plain (kind 2).
     {"C", kPlain, 1.0, 273.15},
@@ -371,21 +358,8 @@ constexpr UnitRow kRows[] = {
     {"1/in", kPlain, 1.0 / kIn, 0.0},
     {"1/m", kPlain, 1.0, 0.0},
     {"1/mm", kPlain, 1.0 / kMm, 0.0},
-    BATCHPLANT_PER_AMOUNT_ENERGY("BFr"),
-    BATCHPLANT_PER_AMOUNT_ENERGY("DM"),
-    BATCHPLANT_PER_AMOUNT_ENERGY("FFr"),
-    BATCHPLANT_PER_AMOUNT_ENERGY("SFr"),
-    BATCHPLANT_PER_AMOUNT_ENERGY("GBP"),
-    BATCHPLANT_PER_AMOUNT_ENERGY("yen"),
-    BATCHPLANT_PER_AMOUNT_ENERGY("SEK"),
-    BATCHPLANT_CURRENCY("USD"),
-    BATCHPLANT_CURRENCY("GBP"),
-    BATCHPLANT_CURRENCY("DM"),
-    BATCHPLANT_CURRENCY("BFr"),
-    BATCHPLANT_CURRENCY("SFr"),
-    BATCHPLANT_CURRENCY("FFr"),
-    BATCHPLANT_CURRENCY("SEK"),
-    BATCHPLANT_CURRENCY("yen"),
+    BATCHPLANT_FOR_EACH(BATCHPLANT_PER_AMOUNT_ENERGY_ROWS, "BFr", "DM", "FFr", "SFr", "GBP", "yen", "SEK")
+    BATCHPLANT_FOR_EACH(BATCHPLANT_CURRENCY_ROWS, "USD", "GBP", "DM", "BFr", "SFr", "FFr", "SEK", "yen")
     {"BTU/sqft-s-F", kPlain, kBtu / (kFt2 * kRankine), 0.0},
     {"BTU/sqft-h-F", kPlain, kBtu / (kFt2 * kHour * kRankine), 0.0},
     // Rates of temperature change: temperature differences per time, so no offset.
@@ -395,20 +369,11 @@ constexpr UnitRow kRows[] = {
     {"F/min", kPlain, kRankine / kMinute, 0.0},
     {"kcal/kmole", kPlain, kKcal, 0.0},
     {"kcal/kmole-K", kPlain, kKcal, 0.0},
-    BATCHPLANT_PER_TIME("USD"),
-    BATCHPLANT_PER_TIME("BFr"),
-    BATCHPLANT_PER_TIME("DM"),
-    BATCHPLANT_PER_TIME("FFr"),
-    BATCHPLANT_PER_TIME("SEK"),
-    BATCHPLANT_PER_TIME("SFr"),
-    BATCHPLANT_PER_TIME("GBP"),
-    BATCHPLANT_PER_TIME("yen"),
+    BATCHPLANT_FOR_EACH(BATCHPLANT_PER_TIME_ROWS, "USD", "BFr", "DM", "FFr", "SEK", "SFr", "GBP", "yen")
     {"kg/sqcm(g)", kPlain, 98066.5, 101325.0},
     {"kPa", kPlain, 1000.0, 0.0},
     {"PCU", kPlain, kPcu, 0.0},
-    BATCHPLANT_PER_AMOUNT_ENERGY("euro"),
-    BATCHPLANT_CURRENCY("euro"),
-    BATCHPLANT_PER_TIME("euro"),
+    BATCHPLANT_ALL_PLAIN("euro"),
     // Filter medium resistance (1/m) and specific cake resistance (m/kg). The
     // first four repeat names from above; lookup finds the earlier rows.
     {"1/m", kPlain, 1.0, 0.0},
@@ -432,9 +397,7 @@ constexpr UnitRow kRows[] = {
     {"/min", kPlain, 1.0 / kMinute, 0.0},
     {"/s", kPlain, 1.0, 0.0},
     {"kPa(g)", kPlain, 1000.0, 101325.0},
-    BATCHPLANT_PER_AMOUNT_ENERGY("kyen"),
-    BATCHPLANT_CURRENCY("kyen"),
-    BATCHPLANT_PER_TIME("kyen"),
+    BATCHPLANT_ALL_PLAIN("kyen"),
     {"m/s", kPlain, 1.0, 0.0},
     {"m/h", kPlain, 1.0 / kHour, 0.0},
     {"cm/s", kPlain, kCm, 0.0},
@@ -457,15 +420,7 @@ constexpr UnitRow kRows[] = {
     {"lbf/in", kPlain, kLbf / kIn, 0.0},
     {"N/cm", kPlain, 1.0 / kCm, 0.0},
     {"N/m", kPlain, 1.0, 0.0},
-    BATCHPLANT_PER_AMOUNT_ENERGY("INR"),
-    BATCHPLANT_CURRENCY("INR"),
-    BATCHPLANT_PER_TIME("INR"),
-    BATCHPLANT_PER_AMOUNT_ENERGY("Yuan"),
-    BATCHPLANT_CURRENCY("Yuan"),
-    BATCHPLANT_PER_TIME("Yuan"),
-    BATCHPLANT_PER_AMOUNT_ENERGY("RUB"),
-    BATCHPLANT_CURRENCY("RUB"),
-    BATCHPLANT_PER_TIME("RUB"),
+    BATCHPLANT_FOR_EACH(BATCHPLANT_ALL_PLAIN_ROWS, "INR", "Yuan", "RUB")
     BATCHPLANT_PER_AMOUNT_ENERGY("BRL"),
 };
 // clang-format on

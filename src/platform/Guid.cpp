@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace batchplant {
 
@@ -44,11 +45,6 @@ long CoCreateGuid(GUID* guid)
     return systemGuid(guid);
 }
 
-GuidGenerator SetGuidGenerator(GuidGenerator g)
-{
-    GuidGenerator old = std::move(generator());
-    generator() = std::move(g);
-    return old;
-}
+GuidGenerator SetGuidGenerator(GuidGenerator g) { return std::exchange(generator(), std::move(g)); }
 
 } // namespace batchplant

@@ -1,6 +1,7 @@
 #include "batchplant/platform/MessageBox.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace batchplant {
 
@@ -30,11 +31,6 @@ int AfxMessageBox(const CString& text, unsigned type)
     return DefaultMessageBoxAnswer(type);
 }
 
-MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler h)
-{
-    MessageBoxHandler old = std::move(handler());
-    handler() = std::move(h);
-    return old;
-}
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler h) { return std::exchange(handler(), std::move(h)); }
 
 } // namespace batchplant

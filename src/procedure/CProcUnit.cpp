@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "batchplant/foundation/Units.h"
+#include "ProcRowOf.h"
 
 namespace batchplant {
 
@@ -123,29 +124,9 @@ void CProcUnit::assign(long batchNum, long opID, long procID, long stepID, long 
                        const CString& opType, const CString& recText, const CString& unitProcName, long streamID,
                        double flowRate, const CString& flowUOM)
 {
-    assign({.batchNum = batchNum,
-            .opID = opID,
-            .procID = procID,
-            .stepID = stepID,
-            .timeUOM = timeUOM,
-            .vol = vol,
-            .volUOM = volUOM,
-            .tempA = tempA,
-            .tempB = tempB,
-            .tempUOM = tempUOM,
-            .pressA = pressA,
-            .pressB = pressB,
-            .pressUOM = pressUOM,
-            .primaryMaterial = primaryMaterial,
-            .stepName = stepName,
-            .stepVersion = stepVersion,
-            .op = op,
-            .opType = opType,
-            .recText = recText,
-            .unitProcName = unitProcName,
-            .streamID = streamID,
-            .flowRate = flowRate,
-            .flowUOM = flowUOM},
+    assign(detail::procRowOf(batchNum, opID, procID, stepID, 0.0, 0.0, timeUOM, vol, volUOM, tempA, tempB, tempUOM,
+                             pressA, pressB, pressUOM, primaryMaterial, stepName, stepVersion, op, opType, recText,
+                             unitProcName, streamID, flowRate, flowUOM),
            start, end);
 }
 

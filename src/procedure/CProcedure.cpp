@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <unordered_map>
@@ -10,6 +11,7 @@
 #include "batchplant/db/EquipmentRecordsets.h"
 #include "batchplant/db/StreamRecordsets.h"
 #include "batchplant/foundation/Units.h"
+#include "ProcRowOf.h"
 
 namespace batchplant {
 
@@ -230,31 +232,9 @@ void CProcedure::AddNewProc(long batchNum, long opID, long procID, long stepID, 
                             const CString& op, const CString& opType, const CString& recText,
                             const CString& unitProcName, long streamID, double flowRate, const CString& flowUOM)
 {
-    AddNewProc({.batchNum = batchNum,
-                .opID = opID,
-                .procID = procID,
-                .stepID = stepID,
-                .startTime = startTime,
-                .endTime = endTime,
-                .timeUOM = timeUOM,
-                .vol = vol,
-                .volUOM = volUOM,
-                .tempA = tempA,
-                .tempB = tempB,
-                .tempUOM = tempUOM,
-                .pressA = pressA,
-                .pressB = pressB,
-                .pressUOM = pressUOM,
-                .primaryMaterial = primaryMaterial,
-                .stepName = stepName,
-                .stepVersion = stepVersion,
-                .op = op,
-                .opType = opType,
-                .recText = recText,
-                .unitProcName = unitProcName,
-                .streamID = streamID,
-                .flowRate = flowRate,
-                .flowUOM = flowUOM});
+    AddNewProc(detail::procRowOf(batchNum, opID, procID, stepID, startTime, endTime, timeUOM, vol, volUOM, tempA, tempB,
+                                 tempUOM, pressA, pressB, pressUOM, primaryMaterial, stepName, stepVersion, op, opType,
+                                 recText, unitProcName, streamID, flowRate, flowUOM));
 }
 
 void CProcedure::AddNewProc(const ProcRow& row)
@@ -276,6 +256,52 @@ void CProcedure::AddNewProc(const ProcRow& row)
     // The multi-map adds a new entry for every key, equal keys included.
     units[CProcKey(start, end)].assign(values, start, end);
 }
+
+namespace {
+
+// Temperatures and pressures of a stream row: a utility has inlet and outlet
+// values, other streams one of each.
+struct Conditions {
+    double tempA, tempB, pressA, pressB;
+};
+
+// The stream forms: the operation's name is the user's label, else `name`.
+template <class Row>
+void addStreamRow(CProcedure& proc, const Row& row, Conditions c, const CString& name, const CString& primaryMaterial,
+                  const CString& recText)
+{
+    proc.AddNewProc({.batchNum = row.m_BatchNumber,
+                     .opID = row.m_OperationID,
+                     .procID = row.m_UnitProcedureID,
+                     .stepID = row.m_StepID,
+                     .startTime = row.m_StartTime,
+                     .endTime = row.m_EndTime,
+                     .timeUOM = row.m_EndTimeUOM,
+                     .vol = row.m_Volume,
+                     .volUOM = row.m_VolumeUOM,
+                     .tempA = c.tempA,
+                     .tempB = c.tempB,
+                     .tempUOM = row.m_TemperatureUOM,
+                     .pressA = c.pressA,
+                     .pressB = c.pressB,
+                     .pressUOM = row.m_PressureUOM,
+                     .primaryMaterial = primaryMaterial,
+                     .op = row.m_UserLabel.IsEmpty() ? name : row.m_UserLabel,
+                     .opType = row.m_OpType,
+                     .recText = recText,
+                     .unitProcName = row.m_UnitProcedureName,
+                     .streamID = row.m_StreamID,
+                     .flowRate = row.m_VolumetricFlowRate,
+                     .flowUOM = row.m_VolumetricFlowRateUOM});
+}
+
+// A unit's text at a position; empty for a bad position.
+template <class Get> CString textAt(const CProcedure& proc, int i, Get get)
+{
+    return i >= 0 && i < proc.GetNumProcs() ? CString(std::invoke(get, proc.GetProcUnit(i))) : CString();
+}
+
+} // namespace
 
 // The row forms. A null column reads as 0 or the empty text (the data-access
 // layer leaves those in the members), which is what every argument wants.
@@ -312,75 +338,21 @@ void CProcedure::AddNewProc(CDaoEquipConts& row)
 
 void CProcedure::AddNewProc(CDaoStreamSet& row)
 {
-    AddNewProc({.batchNum = row.m_BatchNumber,
-                .opID = row.m_OperationID,
-                .procID = row.m_UnitProcedureID,
-                .stepID = row.m_StepID,
-                .startTime = row.m_StartTime,
-                .endTime = row.m_EndTime,
-                .timeUOM = row.m_EndTimeUOM,
-                .vol = row.m_Volume,
-                .volUOM = row.m_VolumeUOM,
-                .tempA = row.m_Temperature,
-                .tempUOM = row.m_TemperatureUOM,
-                .pressA = row.m_Pressure,
-                .pressUOM = row.m_PressureUOM,
-                .primaryMaterial = row.m_PrimaryMaterial,
-                .op = row.m_UserLabel.IsEmpty() ? row.m_OpName : row.m_UserLabel,
-                .opType = row.m_OpType,
-                .recText = row.m_RecipeText,
-                .unitProcName = row.m_UnitProcedureName,
-                .streamID = row.m_StreamID,
-                .flowRate = row.m_VolumetricFlowRate,
-                .flowUOM = row.m_VolumetricFlowRateUOM});
+    addStreamRow(*this, row, {row.m_Temperature, 0.0, row.m_Pressure, 0.0}, row.m_OpName, row.m_PrimaryMaterial,
+                 row.m_RecipeText);
 }
 
 void CProcedure::AddNewProc(CDaoUtilitySummary& row)
 {
-    AddNewProc({.batchNum = row.m_BatchNumber,
-                .opID = row.m_OperationID,
-                .procID = row.m_UnitProcedureID,
-                .stepID = row.m_StepID,
-                .startTime = row.m_StartTime,
-                .endTime = row.m_EndTime,
-                .timeUOM = row.m_EndTimeUOM,
-                .vol = row.m_Volume,
-                .volUOM = row.m_VolumeUOM,
-                .tempA = row.m_InletTemperature,
-                .tempB = row.m_OutletTemperature,
-                .tempUOM = row.m_TemperatureUOM,
-                .pressA = row.m_InletPressure,
-                .pressB = row.m_OutletPressure,
-                .pressUOM = row.m_PressureUOM,
-                .op = row.m_UserLabel.IsEmpty() ? row.m_UtilityName : row.m_UserLabel,
-                .opType = row.m_OpType,
-                .unitProcName = row.m_UnitProcedureName,
-                .streamID = row.m_StreamID,
-                .flowRate = row.m_VolumetricFlowRate,
-                .flowUOM = row.m_VolumetricFlowRateUOM});
+    addStreamRow(*this, row,
+                 {row.m_InletTemperature, row.m_OutletTemperature, row.m_InletPressure, row.m_OutletPressure},
+                 row.m_UtilityName, detail::kNoText, detail::kNoText);
 }
 
 void CProcedure::AddNewProc(CDaoVaporSummary& row)
 {
-    AddNewProc({.batchNum = row.m_BatchNumber,
-                .opID = row.m_OperationID,
-                .procID = row.m_UnitProcedureID,
-                .stepID = row.m_StepID,
-                .startTime = row.m_StartTime,
-                .endTime = row.m_EndTime,
-                .timeUOM = row.m_EndTimeUOM,
-                .vol = row.m_Volume,
-                .volUOM = row.m_VolumeUOM,
-                .tempA = row.m_Temperature,
-                .tempUOM = row.m_TemperatureUOM,
-                .pressA = row.m_Pressure,
-                .pressUOM = row.m_PressureUOM,
-                .op = row.m_UserLabel.IsEmpty() ? row.m_OpName : row.m_UserLabel,
-                .opType = row.m_OpType,
-                .unitProcName = row.m_UnitProcedureName,
-                .streamID = row.m_StreamID,
-                .flowRate = row.m_VolumetricFlowRate,
-                .flowUOM = row.m_VolumetricFlowRateUOM});
+    addStreamRow(*this, row, {row.m_Temperature, 0.0, row.m_Pressure, 0.0}, row.m_OpName, detail::kNoText,
+                 detail::kNoText);
 }
 
 void CProcedure::AddComponent(const CProcComponent& c)
@@ -400,51 +372,24 @@ void CProcedure::AddComponent(const CProcComponent& c)
 
 long CProcedure::GetStepIdAt(int i) const { return validPosition(i) ? units.GetAt(i).GetStepID() : 0; }
 long CProcedure::GetUnitProcIdAt(int i) const { return validPosition(i) ? units.GetAt(i).GetProcID() : 0; }
-CString CProcedure::GetOpNameAt(int i) const { return validPosition(i) ? units.GetAt(i).GetOp() : CString(); }
-
-CString CProcedure::GetContentsAt(int i) const
-{
-    return validPosition(i) ? units.GetAt(i).GetPrimaryMaterialName() : CString();
-}
+CString CProcedure::GetOpNameAt(int i) const { return textAt(*this, i, &CProcUnit::GetOp); }
+CString CProcedure::GetContentsAt(int i) const { return textAt(*this, i, &CProcUnit::GetPrimaryMaterialName); }
 
 CString CProcedure::GetOpNumberAt(int i) const
 {
     return validPosition(i) ? CString::Formatted("%ld", units.GetAt(i).GetStreamID()) : CString();
 }
 
-CString CProcedure::GetStartTimeStrAt(int i) const
-{
-    return validPosition(i) ? units.GetAt(i).GetStartTimeStr() : CString();
-}
-
-CString CProcedure::GetEndTimeStrAt(int i) const
-{
-    return validPosition(i) ? units.GetAt(i).GetEndTimeStr() : CString();
-}
-
-CString CProcedure::GetTemperatureAStrAt(int i) const
-{
-    return validPosition(i) ? units.GetAt(i).GetTempAStr() : CString();
-}
-
-CString CProcedure::GetTemperatureBStrAt(int i) const
-{
-    return validPosition(i) ? units.GetAt(i).GetTempBStr() : CString();
-}
-
-CString CProcedure::GetPressureAStrAt(int i) const
-{
-    return validPosition(i) ? units.GetAt(i).GetPressureAStr() : CString();
-}
-
-CString CProcedure::GetPressureBStrAt(int i) const
-{
-    return validPosition(i) ? units.GetAt(i).GetPressureBStr() : CString();
-}
+CString CProcedure::GetStartTimeStrAt(int i) const { return textAt(*this, i, &CProcUnit::GetStartTimeStr); }
+CString CProcedure::GetEndTimeStrAt(int i) const { return textAt(*this, i, &CProcUnit::GetEndTimeStr); }
+CString CProcedure::GetTemperatureAStrAt(int i) const { return textAt(*this, i, &CProcUnit::GetTempAStr); }
+CString CProcedure::GetTemperatureBStrAt(int i) const { return textAt(*this, i, &CProcUnit::GetTempBStr); }
+CString CProcedure::GetPressureAStrAt(int i) const { return textAt(*this, i, &CProcUnit::GetPressureAStr); }
+CString CProcedure::GetPressureBStrAt(int i) const { return textAt(*this, i, &CProcUnit::GetPressureBStr); }
 
 CString CProcedure::GetFlowRateAt(int i, FlowRateType /*type*/) const
 {
-    return validPosition(i) ? units.GetAt(i).GetFlowRateStr() : CString();
+    return textAt(*this, i, &CProcUnit::GetFlowRateStr);
 }
 
 // ---------------------------------------------------------------------------

@@ -31,10 +31,8 @@ void planSaltFormation(BatchBuilder& b)
         *int2In = m.materialMass(Int2) / materialDef(Int2).molecularWeight;
         s.move(o, BT102, R201, m, kProcess, "S-301", 1);
     };
-    OpInst& inert = b.op(uR, "Inert", "Inert the reactor with nitrogen.", b.cursor(uR), r.minutes(10, 15));
-    inert.action = [n2](Sim& s, const OpInst& o) {
-        s.move(o, 0, R201, Mixture::pure(Nitrogen, Gas, n2), kFeed, "S-302", 2);
-    };
+    feed(b, uR, "Inert", "Inert the reactor with nitrogen.", b.cursor(uR), r.minutes(10, 15), 0,
+         Mixture::pure(Nitrogen, Gas, n2), {R201, kFeed, "S-302", 2});
     OpInst& distill = b.op(uR, "Distill", "Distill off three quarters of the toluene at 300 mbar.", b.cursor(uR),
                            r.minutes(180, 240));
     distill.labor = {{1, 0.5}};
@@ -52,16 +50,12 @@ void planSaltFormation(BatchBuilder& b)
         s.pressure(R201) = kAtm;
     };
     b.alongside(uD, "Transfer In", "Collect the distillate from R-201.", distill);
-    OpInst& toWaste = b.op(uD, "Transfer", "Send the distillate to solvent recovery.", b.cursor(uD), r.minutes(30, 45));
+    OpInst& toWaste = transfer(b, uD, RCV201, "Send the distillate to solvent recovery.", b.cursor(uD),
+                               r.minutes(30, 45), {INV201, kWaste, "S-304", 4});
     toWaste.labor = {{1, 0.5}};
-    toWaste.action = [](Sim& s, const OpInst& o) {
-        s.move(o, RCV201, INV201, s.mix(RCV201).condensed(), kWaste, "S-304", 4);
-    };
-    OpInst& ipaOp = b.op(uR, "Charge", "Charge 1200 kg of isopropanol.", b.cursor(uR), r.minutes(30, 40));
+    OpInst& ipaOp = feed(b, uR, "Charge", "Charge 1200 kg of isopropanol.", b.cursor(uR), r.minutes(30, 40), INV203,
+                         Mixture::pure(Isopropanol, Liquid1, ipa), {R201, kFeed, "S-305", 5});
     ipaOp.labor = {{1, 1.0}};
-    ipaOp.action = [ipa](Sim& s, const OpInst& o) {
-        s.move(o, INV203, R201, Mixture::pure(Isopropanol, Liquid1, ipa), kFeed, "S-305", 5);
-    };
     OpInst& heat = b.op(uR, "Heat", "Heat to 60 C.", b.cursor(uR), r.minutes(40, 60));
     heat.labor = {{1, 0.5}};
     heat.action = [](Sim& s, const OpInst& o) {
@@ -83,28 +77,20 @@ void planSaltFormation(BatchBuilder& b)
         const double extent = react(s.mix(R201), kSaltFormation, 0.99);
         s.utility(o, CoolingWater, R201, extent * kSaltFormation.heatOfReaction);
     };
-    OpInst& toCryst = b.op(uR, "Transfer", "Transfer the salt solution to CR-201; vent the nitrogen.", b.cursor(uR),
-                           r.minutes(30, 45));
+    OpInst& toCryst = transfer(b, uR, R201, "Transfer the salt solution to CR-201; vent the nitrogen.", b.cursor(uR),
+                               r.minutes(30, 45), {CR201, kProcess, "S-307", 7}, Flow{0, kWaste, "S-308", 8});
     toCryst.labor = {{1, 1.0}};
-    toCryst.action = [](Sim& s, const OpInst& o) {
-        s.move(o, R201, CR201, s.mix(R201).condensed(), kProcess, "S-307", 7);
-        s.move(o, R201, 0, s.mix(R201).onlyPhase(Gas), kWaste, "S-308", 8);
-    };
     b.alongside(uX, "Transfer In", "Receive the salt solution from R-201.", toCryst);
     cip(b, uR, R201, b.cursor(uR), false, false);
 
     // The heptane day tank is filled just before CR-201 needs it.
     const long antisolvent = b.cursor(uX);
     const long fillTime = r.minutes(25, 35);
-    OpInst& fill = b.op(uH, "Charge", "Fill V-201 with 1050 kg of n-heptane.", antisolvent - fillTime, fillTime);
+    OpInst& fill = feed(b, uH, "Charge", "Fill V-201 with 1050 kg of n-heptane.", antisolvent - fillTime, fillTime,
+                        INV203, Mixture::pure(Heptane, Liquid1, heptane), {V201, kFeed, "S-309", 9});
     fill.labor = {{1, 0.5}};
-    fill.action = [heptane](Sim& s, const OpInst& o) {
-        s.move(o, INV203, V201, Mixture::pure(Heptane, Liquid1, heptane), kFeed, "S-309", 9);
-    };
-    OpInst& dose = b.op(uH, "Transfer", "Dose the heptane into CR-201.", antisolvent, r.minutes(30, 45));
-    dose.action = [](Sim& s, const OpInst& o) {
-        s.move(o, V201, CR201, s.mix(V201).condensed(), kProcess, "S-310", 10);
-    };
+    OpInst& dose = transfer(b, uH, V201, "Dose the heptane into CR-201.", antisolvent, r.minutes(30, 45),
+                            {CR201, kProcess, "S-310", 10});
     b.alongside(uX, "Transfer In", "Receive the heptane antisolvent from V-201.", dose);
     OpInst& cryst = b.op(uX, "Crystallize", "Cool to 5 C over 5 to 7 h to crystallize the salt.", b.cursor(uX),
                          r.minutes(300, 420));
@@ -114,11 +100,9 @@ void planSaltFormation(BatchBuilder& b)
         s.mix(CR201).movePhase(ApiHcl, Liquid1, Solid, crystallized);
     };
     b.op(uX, "Hold", "Age the slurry at 5 C.", b.cursor(uX), r.minutes(60, 90));
-    OpInst& toCentrifuge = b.op(uX, "Transfer", "Feed the slurry to CF-201.", b.cursor(uX), r.minutes(60, 90));
+    OpInst& toCentrifuge = transfer(b, uX, CR201, "Feed the slurry to CF-201.", b.cursor(uX), r.minutes(60, 90),
+                                    {CF201, kProcess, "S-311", 11});
     toCentrifuge.labor = {{1, 1.0}};
-    toCentrifuge.action = [](Sim& s, const OpInst& o) {
-        s.move(o, CR201, CF201, s.mix(CR201).condensed(), kProcess, "S-311", 11);
-    };
     OpInst& spin = b.alongside(uF, "Centrifuge", "Spin off the mother liquor to waste.", toCentrifuge);
     spin.labor = {{1, 1.0}};
     spin.action = [retained](Sim& s, const OpInst& o) {
@@ -132,11 +116,9 @@ void planSaltFormation(BatchBuilder& b)
         const Mixture liquid = s.mix(CF201).onlyPhase(Liquid1);
         s.move(o, CF201, INV201, liquid.scaled(std::min(1.0, wash / liquid.mass())), kWaste, "S-314", 14);
     };
-    OpInst& discharge = b.op(uF, "Transfer", "Discharge the wet cake to DR-201.", b.cursor(uF), r.minutes(20, 30));
+    OpInst& discharge = transfer(b, uF, CF201, "Discharge the wet cake to DR-201.", b.cursor(uF), r.minutes(20, 30),
+                                 {DR201, kProcess, "S-315", 15});
     discharge.labor = {{1, 2.0}};
-    discharge.action = [](Sim& s, const OpInst& o) {
-        s.move(o, CF201, DR201, s.mix(CF201).condensed(), kProcess, "S-315", 15);
-    };
     b.alongside(uY, "Transfer In", "Load the wet cake onto the dryer trays.", discharge);
     cip(b, uF, CF201, b.cursor(uF), false, false);
 

@@ -31,6 +31,27 @@ void cip(BatchBuilder& b, int up, int vessel, long start, bool contractLabor, bo
     };
 }
 
+OpInst& transfer(BatchBuilder& b, int up, int vessel, const char* text, long start, long duration, Flow liquid,
+                 std::optional<Flow> gas)
+{
+    OpInst& o = b.op(up, "Transfer", text, start, duration);
+    o.action = [vessel, liquid, gas](Sim& s, const OpInst& op) {
+        s.move(op, vessel, liquid.to, s.mix(vessel).condensed(), liquid.category, liquid.label, liquid.icon);
+        if (gas) s.move(op, vessel, gas->to, s.mix(vessel).onlyPhase(Gas), gas->category, gas->label, gas->icon);
+    };
+    return o;
+}
+
+OpInst& feed(BatchBuilder& b, int up, const char* type, const char* text, long start, long duration, int from,
+             const Mixture& m, Flow into)
+{
+    OpInst& o = b.op(up, type, text, start, duration);
+    o.action = [from, m, into](Sim& s, const OpInst& op) {
+        s.move(op, from, into.to, m, into.category, into.label, into.icon);
+    };
+    return o;
+}
+
 void refluxReaction(BatchBuilder& b, int reactorUp, int condenserUp, int reactor, const Reaction& reaction,
                     double conversion, long start, long duration, const char* vaporLabel, const char* refluxLabel,
                     int refluxIcon, const char* offGasLabel)

@@ -25,26 +25,17 @@ void planAmidation(BatchBuilder& b)
     const double crystallized = r.uniform(0.92, 0.95), retained = r.uniform(0.08, 0.12);
     const double wash = r.uniform(180.0, 220.0), dissolve = r.uniform(1000.0, 1100.0);
 
-    OpInst& fill =
-        b.op(uV, "Charge", "Fill V-101 with 1500 L of toluene from the solvent tank farm.", 0, r.minutes(25, 35));
+    OpInst& fill = feed(b, uV, "Charge", "Fill V-101 with 1500 L of toluene from the solvent tank farm.", 0,
+                        r.minutes(25, 35), INV102, Mixture::pure(Toluene, Liquid1, toluene), {V101, kFeed, "S-101", 1});
     fill.labor = {{1, 0.5}};
-    fill.action = [toluene](Sim& s, const OpInst& o) {
-        s.move(o, INV102, V101, Mixture::pure(Toluene, Liquid1, toluene), kFeed, "S-101", 1);
-    };
-    OpInst& toReactor = b.op(uV, "Transfer", "Transfer the toluene to R-101.", b.sync(uV, uR), r.minutes(20, 30));
-    toReactor.action = [](Sim& s, const OpInst& o) {
-        s.move(o, V101, R101, s.mix(V101).condensed(), kProcess, "S-102", 2);
-    };
+    OpInst& toReactor = transfer(b, uV, V101, "Transfer the toluene to R-101.", b.sync(uV, uR), r.minutes(20, 30),
+                                 {R101, kProcess, "S-102", 2});
     b.alongside(uR, "Transfer In", "Receive toluene from V-101.", toReactor).labor = {{1, 1.0}};
-    OpInst& inert = b.op(uR, "Inert", "Inert the reactor with nitrogen.", b.cursor(uR), r.minutes(10, 15));
-    inert.action = [n2](Sim& s, const OpInst& o) {
-        s.move(o, 0, R101, Mixture::pure(Nitrogen, Gas, n2), kFeed, "S-103", 3);
-    };
-    OpInst& amineOp = b.op(uR, "Charge", "Charge 450 kg of benzylamine from drums.", b.cursor(uR), r.minutes(25, 40));
+    feed(b, uR, "Inert", "Inert the reactor with nitrogen.", b.cursor(uR), r.minutes(10, 15), 0,
+         Mixture::pure(Nitrogen, Gas, n2), {R101, kFeed, "S-103", 3});
+    OpInst& amineOp = feed(b, uR, "Charge", "Charge 450 kg of benzylamine from drums.", b.cursor(uR), r.minutes(25, 40),
+                           INV101, Mixture::pure(Benzylamine, Liquid1, amine), {R101, kFeed, "S-104", 4});
     amineOp.labor = {{1, 2.7}};
-    amineOp.action = [amine](Sim& s, const OpInst& o) {
-        s.move(o, INV101, R101, Mixture::pure(Benzylamine, Liquid1, amine), kFeed, "S-104", 4);
-    };
     heatUnderCondenser(b, uR, R101, "Heat", "Heat to reflux (110 C).", r.minutes(45, 70), 110.0, Steam, "V-101");
     OpInst& dose = b.op(uR, "Charge", "Dose 1.05 eq of acetic anhydride over 60 to 90 min at reflux.", b.cursor(uR),
                         r.minutes(60, 90));
@@ -58,13 +49,9 @@ void planAmidation(BatchBuilder& b)
     refluxReaction(b, uR, uC, R101, kAmidation, (finalConversion - doseConversion) / (1.0 - doseConversion),
                    b.cursor(uR), r.minutes(180, 300), "V-102", "S-106", 6, "V-103");
     heatUnderCondenser(b, uR, R101, "Cool", "Cool to 20 C.", r.minutes(60, 90), 20.0, CoolingWater, "V-104");
-    OpInst& toCryst = b.op(uR, "Transfer", "Transfer the reaction mass to CR-101; vent the nitrogen.", b.cursor(uR),
-                           r.minutes(30, 45));
+    OpInst& toCryst = transfer(b, uR, R101, "Transfer the reaction mass to CR-101; vent the nitrogen.", b.cursor(uR),
+                               r.minutes(30, 45), {CR101, kProcess, "S-107", 7}, Flow{INV103, kWaste, "S-108", 8});
     toCryst.labor = {{1, 1.0}};
-    toCryst.action = [](Sim& s, const OpInst& o) {
-        s.move(o, R101, CR101, s.mix(R101).condensed(), kProcess, "S-107", 7);
-        s.move(o, R101, INV103, s.mix(R101).onlyPhase(Gas), kWaste, "S-108", 8);
-    };
     b.alongside(uX, "Transfer In", "Receive the reaction mass from R-101.", toCryst);
     cip(b, uR, R101, b.cursor(uR), false, false);
 
@@ -76,11 +63,9 @@ void planAmidation(BatchBuilder& b)
         s.mix(CR101).movePhase(Int1, Liquid1, Solid, crystallized);
     };
     b.op(uX, "Hold", "Age the slurry at 0 C.", b.cursor(uX), r.minutes(60, 120));
-    OpInst& toFilter = b.op(uX, "Transfer", "Transfer the slurry to NF-101.", b.cursor(uX), r.minutes(40, 60));
+    OpInst& toFilter = transfer(b, uX, CR101, "Transfer the slurry to NF-101.", b.cursor(uX), r.minutes(40, 60),
+                                {NF101, kProcess, "S-109", 9});
     toFilter.labor = {{1, 1.0}};
-    toFilter.action = [](Sim& s, const OpInst& o) {
-        s.move(o, CR101, NF101, s.mix(CR101).condensed(), kProcess, "S-109", 9);
-    };
     OpInst& filter = b.alongside(uF, "Filter", "Filter the slurry; send the mother liquor to waste.", toFilter);
     filter.action = [retained](Sim& s, const OpInst& o) {
         const Mixture liquid = s.mix(NF101).onlyPhase(Liquid1);
@@ -95,10 +80,8 @@ void planAmidation(BatchBuilder& b)
         const Mixture liquid = s.mix(NF101).onlyPhase(Liquid1);
         s.move(o, NF101, 0, liquid.scaled(std::min(1.0, wash / liquid.mass())), kWaste, "S-112", 12);
     };
-    OpInst& solvent = b.op(uF, "Charge", "Charge 1050 kg of toluene onto the cake.", b.cursor(uF), r.minutes(20, 30));
-    solvent.action = [dissolve](Sim& s, const OpInst& o) {
-        s.move(o, INV102, NF101, Mixture::pure(Toluene, Liquid1, dissolve), kFeed, "S-113", 13);
-    };
+    feed(b, uF, "Charge", "Charge 1050 kg of toluene onto the cake.", b.cursor(uF), r.minutes(20, 30), INV102,
+         Mixture::pure(Toluene, Liquid1, dissolve), {NF101, kFeed, "S-113", 13});
     OpInst& warm =
         b.op(uF, "Heat", "Heat to 60 C and stir until the cake has dissolved.", b.cursor(uF), r.minutes(40, 60));
     warm.action = [](Sim& s, const OpInst& o) {
@@ -146,10 +129,8 @@ void planCoupling(BatchBuilder& b)
         s.move(o, BT101, R102, m, kProcess, "S-201", 1);
     };
     b.alongside(uR, "Transfer In", "Receive the Int-1 solution from BT-101.", draw);
-    OpInst& inert = b.op(uR, "Inert", "Inert the reactor with nitrogen.", b.cursor(uR), r.minutes(10, 15));
-    inert.action = [n2](Sim& s, const OpInst& o) {
-        s.move(o, 0, R102, Mixture::pure(Nitrogen, Gas, n2), kFeed, "S-202", 2);
-    };
+    feed(b, uR, "Inert", "Inert the reactor with nitrogen.", b.cursor(uR), r.minutes(10, 15), 0,
+         Mixture::pure(Nitrogen, Gas, n2), {R102, kFeed, "S-202", 2});
     OpInst& bromo = b.op(uR, "Charge", "Charge 1.02 eq of 4-bromoanisole.", b.cursor(uR), r.minutes(30, 45));
     bromo.labor = {{1, 1.0}};
     bromo.action = [](Sim& s, const OpInst& o) {
@@ -158,22 +139,16 @@ void planCoupling(BatchBuilder& b)
                kFeed, "S-203", 3);
     };
     OpInst& cat =
-        b.op(uR, "Charge", "Charge 2 kg of palladium catalyst under nitrogen.", b.cursor(uR), r.minutes(10, 15));
+        feed(b, uR, "Charge", "Charge 2 kg of palladium catalyst under nitrogen.", b.cursor(uR), r.minutes(10, 15),
+             INV101, Mixture::pure(PdCatalyst, Liquid1, catalyst), {R102, kFeed, "S-204", 4});
     cat.labor = {{2, 0.5}};
-    cat.action = [catalyst](Sim& s, const OpInst& o) {
-        s.move(o, INV101, R102, Mixture::pure(PdCatalyst, Liquid1, catalyst), kFeed, "S-204", 4);
-    };
     heatUnderCondenser(b, uR, R102, "Heat", "Heat to reflux (110 C).", r.minutes(60, 80), 110.0, Steam, "V-201");
     refluxReaction(b, uR, uC, R102, kCoupling, conversion, b.cursor(uR), r.minutes(360, 480), "V-202", "S-205", 5,
                    "V-203");
     heatUnderCondenser(b, uR, R102, "Cool", "Cool to 25 C.", r.minutes(60, 90), 25.0, CoolingWater, "V-204");
-    OpInst& toQuench = b.op(uR, "Transfer", "Transfer the reaction mass to R-103; vent the nitrogen.", b.cursor(uR),
-                            r.minutes(30, 45));
+    OpInst& toQuench = transfer(b, uR, R102, "Transfer the reaction mass to R-103; vent the nitrogen.", b.cursor(uR),
+                                r.minutes(30, 45), {R103, kProcess, "S-206", 6}, Flow{INV103, kWaste, "S-207", 7});
     toQuench.labor = {{1, 1.0}};
-    toQuench.action = [](Sim& s, const OpInst& o) {
-        s.move(o, R102, R103, s.mix(R102).condensed(), kProcess, "S-206", 6);
-        s.move(o, R102, INV103, s.mix(R102).onlyPhase(Gas), kWaste, "S-207", 7);
-    };
     b.alongside(uQ, "Transfer In", "Receive the reaction mass from R-102.", toQuench);
     cip(b, uR, R102, b.cursor(uR), false, false);
 
@@ -194,11 +169,9 @@ void planCoupling(BatchBuilder& b)
     decant.action = [](Sim& s, const OpInst& o) {
         s.move(o, R103, 0, s.mix(R103).onlyPhase(Liquid2), kWaste, "S-209", 9);
     };
-    OpInst& toBlend = b.op(uQ, "Transfer", "Transfer the organic phase to V-102.", b.cursor(uQ), r.minutes(30, 45));
+    OpInst& toBlend = transfer(b, uQ, R103, "Transfer the organic phase to V-102.", b.cursor(uQ), r.minutes(30, 45),
+                               {V102, kProcess, "S-210", 10});
     toBlend.labor = {{1, 1.0}};
-    toBlend.action = [](Sim& s, const OpInst& o) {
-        s.move(o, R103, V102, s.mix(R103).condensed(), kProcess, "S-210", 10);
-    };
     b.alongside(uV, "Transfer In", "Receive the organic phase from R-103.", toBlend);
     cip(b, uQ, R103, b.cursor(uQ), true, true);
 

@@ -343,18 +343,11 @@ ColumnSet columnsTheQueriesNeed()
             rs->GetFieldInfo(i, info);
             bound.insert(lower(info.m_strName.str()));
         }
-        ColumnSet read;
-        auto collect = [](void* ctx, int action, const char* table, const char* column, const char*, const char*) {
-            if (action == SQLITE_READ && table && column && *column && std::string(table).rfind("sqlite_", 0) != 0)
-                static_cast<ColumnSet*>(ctx)->insert({lower(table), lower(column)});
-            return SQLITE_OK;
-        };
-        const batchplant::sqlite::Connection& conn = *dao.GetConnection();
-        sqlite3_set_authorizer(conn.get(), collect, &read);
-        EXPECT_TRUE(batchplant::sqlite::Statement(conn, translated.sql)) << entry.name;
-        sqlite3_set_authorizer(conn.get(), nullptr, nullptr);
+        std::vector<std::pair<std::string, std::string>> read;
+        EXPECT_TRUE(dao.GetConnection()->columnsRead(translated.sql, read)) << entry.name;
         for (const auto& [table, column] : read)
-            if (bound.count(column) || mentions(translated.sql, column)) out.insert({table, column});
+            if (bound.count(lower(column)) || mentions(translated.sql, lower(column)))
+                out.insert({lower(table), lower(column)});
     }
     return out;
 }

@@ -162,7 +162,7 @@ TEST_F(CalendarStore, AFailureMidwayLeavesTheFileAsItWasAndNamesTheError)
         EXPECT_FALSE(calendar_store::Save(&db, changed, error));
         EXPECT_NE(error.str().find("exception shifts are locked"), std::string::npos) << error.str();
         // The connection is usable and outside any transaction afterwards.
-        EXPECT_TRUE(sqlite3_get_autocommit(db.get()));
+        EXPECT_FALSE(db.inTransaction());
         Hash<int, CSingleCalendar> loaded;
         ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
         EXPECT_EQ(Describe(loaded), Describe(SampleCalendars()));
@@ -184,7 +184,7 @@ TEST_F(CalendarStore, AReadOnlyDatabaseIsNotChanged)
         changed[1].SetName("New");
         EXPECT_FALSE(calendar_store::Save(&db, changed, error));
         EXPECT_NE(error.str().find("readonly"), std::string::npos) << error.str();
-        EXPECT_TRUE(sqlite3_get_autocommit(db.get()));
+        EXPECT_FALSE(db.inTransaction());
     }
     EXPECT_EQ(ReadFile(path), before);
 }

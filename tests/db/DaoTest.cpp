@@ -167,7 +167,7 @@ TEST(DaoDatabase, ReadOnlyOpenCannotWrite)
     EXPECT_FALSE(db.CanUpdate());
     EXPECT_EQ(db.GetName(), CString(f.pathString()));
     ASSERT_NE(db.GetConnection(), nullptr);
-    EXPECT_NE(sqlite3_exec(db.GetConnection()->get(), "DELETE FROM t", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_THROW(db.GetConnection()->exec("DELETE FROM t"), CDaoException);
     db.Close();
     EXPECT_FALSE(db.IsOpen());
     EXPECT_EQ(db.GetConnection(), nullptr);
@@ -175,7 +175,7 @@ TEST(DaoDatabase, ReadOnlyOpenCannotWrite)
     // A read-write open lets a component write its own tables through the handle.
     db.Open(CString(f.pathString()), false, false);
     EXPECT_TRUE(db.CanUpdate());
-    EXPECT_EQ(sqlite3_exec(db.GetConnection()->get(), "CREATE TABLE mine(x)", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_NO_THROW(db.GetConnection()->exec("CREATE TABLE mine(x)"));
     // An exclusive open still reads.
     db.Open(CString(f.pathString()), true, true);
     TestSet rs(&db);

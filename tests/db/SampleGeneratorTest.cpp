@@ -118,7 +118,7 @@ TEST(SampleDatabase, SavedQueriesDeliverThePhasesAndComponentsAskedFor)
         std::vector<std::vector<long long>> rows;
         sqlite::Statement stmt(db, sql);
         for (const auto& [name, value] : params) {
-            const int i = sqlite3_bind_parameter_index(stmt.get(), (":" + name).c_str());
+            const int i = stmt.parameterIndex(":" + name);
             EXPECT_GT(i, 0) << name;
             stmt.bind(i, value);
         }

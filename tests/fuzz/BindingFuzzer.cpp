@@ -22,7 +22,6 @@
 
 #include "FuzzSupport.h"
 #include "db/RecordsetCatalog.h"
-#include "batchplant/platform/MessageBox.h"
 
 using namespace batchplant;
 using namespace batchplant::fuzz;
@@ -204,9 +203,7 @@ void OpenAndWalk(CDaoRecordset& rs, FuzzedDataProvider& in)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    InitSqliteForFuzzing();
-    SetMessageBoxHandler([](const CString&, unsigned type) { return DefaultMessageBoxAnswer(type); });
-    (void)InterestingWords();
+    InitLoaderFuzzing();
     return 0;
 }
 

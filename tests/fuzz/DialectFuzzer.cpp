@@ -16,8 +16,6 @@
 // parameters. Prepared statements are stepped a little, read-only, with a
 // bound on SQLite's work.
 
-#include <sqlite3.h>
-
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -38,20 +36,21 @@ namespace {
 using jet::upper;
 
 // The results schema with its saved queries, read-only, for preparing.
-sqlite3* SchemaDb()
+const sqlite::Connection& SchemaDb()
 {
-    static sqlite3* db = [] {
-        sqlite3* d = nullptr;
-        if (sqlite3_open(":memory:", &d) != SQLITE_OK) Fail("cannot open the schema database");
-        if (sqlite3_exec(d, ResultsSchemaSql(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail("the results schema does not run", sqlite3_errmsg(d));
-        // As CDaoDatabase::Open sets it: double quotes are identifiers only.
-        sqlite3_db_config(d, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-        sqlite3_db_config(d, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-        sqlite3_exec(d, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
-        sqlite3_limit(d, SQLITE_LIMIT_LENGTH, 1 << 20);
-        sqlite3_limit(d, SQLITE_LIMIT_SQL_LENGTH, 1 << 22);
-        return d;
+    static const sqlite::Connection db = [] {
+        try {
+            sqlite::Connection d(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+            d.exec(ResultsSchemaSql());
+            // As CDaoDatabase::Open sets it: double quotes are identifiers only.
+            d.doubleQuotesNameOnly();
+            d.exec("PRAGMA query_only=1");
+            d.setLimit(SQLITE_LIMIT_LENGTH, 1 << 20);
+            d.setLimit(SQLITE_LIMIT_SQL_LENGTH, 1 << 22);
+            return d;
+        } catch (const CDaoException& e) {
+            Fail("the results schema does not run", e.what());
+        }
     }();
     return db;
 }
@@ -61,17 +60,14 @@ const std::map<std::string, CDaoSavedQuery>& RealSavedQueries()
 {
     static const std::map<std::string, CDaoSavedQuery> queries = [] {
         std::map<std::string, CDaoSavedQuery> out;
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(SchemaDb(), "SELECT Name, SqlText, Parameters FROM SavedQueries", -1, &st, nullptr);
-        while (sqlite3_step(st) == SQLITE_ROW) {
+        sqlite::Statement st(SchemaDb(), "SELECT Name, SqlText, Parameters FROM SavedQueries");
+        while (st.step()) {
             CDaoSavedQuery q;
-            q.m_strName = CString(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-            q.m_strSQL = CString(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
-            const auto* params = reinterpret_cast<const char*>(sqlite3_column_text(st, 2));
-            q.m_parameters = ParseParameterList(CString(params ? params : ""));
+            q.m_strName = CString(st.text(0));
+            q.m_strSQL = CString(st.text(1));
+            q.m_parameters = ParseParameterList(CString(st.text(2)));
             out.emplace(upper(q.m_strName.str()), std::move(q));
         }
-        sqlite3_finalize(st);
         if (out.empty()) Fail("the schema has no saved queries");
         return out;
     }();
@@ -147,33 +143,29 @@ int StopAfterBudget(void* counter)
 
 void PrepareAndStep(const TranslatedSql& tr)
 {
-    sqlite3* db = SchemaDb();
-    sqlite3_stmt* st = nullptr;
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db, tr.sql.c_str(), static_cast<int>(tr.sql.size()), &st, &tail) != SQLITE_OK || !st) {
-        sqlite3_finalize(st);
-        return; // SQLite refuses the statement: a query error, reported when a recordset opens
-    }
-    for (const char* p = tail; p && *p; ++p)
-        if (*p != ' ' && *p != '\t' && *p != '\n' && *p != '\r')
-            Fail("the translation holds a second statement", tr.sql);
-    const int count = sqlite3_bind_parameter_count(st);
+    const sqlite::Connection& db = SchemaDb();
+    int rc = SQLITE_OK;
+    std::string_view tail;
+    sqlite::Statement st = sqlite::Statement::tryPrepare(db, tr.sql, rc, &tail);
+    if (!st) return; // SQLite refuses the statement: a query error, reported when a recordset opens
+    if (tail.find_first_not_of(" \t\n\r") != std::string_view::npos)
+        Fail("the translation holds a second statement", tr.sql);
+    const int count = st.parameterCount();
     if (count != static_cast<int>(tr.parameters.size()))
         Fail("SQLite counts other host parameters than the translator lists", tr.sql);
     for (int k = 1; k <= count; ++k) {
-        const char* name = sqlite3_bind_parameter_name(st, k);
+        const char* name = st.parameterName(k);
         if (!name || std::string(name) != "?" + std::to_string(k))
             Fail("a host parameter SQLite sees is not ?<number>", tr.sql);
-        sqlite3_bind_int(st, k, k);
+        st.bind(k, k);
     }
     int budget = 0;
-    sqlite3_progress_handler(db, 1000, &StopAfterBudget, &budget);
-    for (int rows = 0; rows < 64 && sqlite3_step(st) == SQLITE_ROW; ++rows) {
-        for (int c = 0; c < sqlite3_column_count(st); ++c)
-            (void)sqlite3_column_text(st, c);
+    db.onProgress(1000, &StopAfterBudget, &budget);
+    for (int rows = 0; rows < 64 && st.stepCode() == SQLITE_ROW; ++rows) {
+        for (int c = 0; c < st.columnCount(); ++c)
+            (void)st.textView(c);
     }
-    sqlite3_progress_handler(db, 0, nullptr, nullptr);
-    sqlite3_finalize(st);
+    db.onProgress(0, nullptr, nullptr);
 }
 
 void CheckTranslation(const CString& text, SqlNameResolver* resolver, const std::vector<CString>& callerNames,

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "batchplant/db/ResultsSchema.h"
+#include "batchplant/platform/MessageBox.h"
 #include "db/JetTokenizer.h"
 
 namespace batchplant::fuzz {
@@ -55,33 +56,52 @@ bool IsValidUtf8(std::string_view s)
 
 bool EqualsNoCase(std::string_view a, std::string_view b) { return jet::iequals(a, b); }
 
-void InitSqliteForFuzzing()
+void InitSqliteForFuzzing() { sqlite::enableUriNames(); }
+
+void InitLoaderFuzzing()
 {
-    sqlite3_config(SQLITE_CONFIG_URI, 1);
-    sqlite3_initialize();
+    InitSqliteForFuzzing();
+    SetMessageBoxHandler([](const CString&, unsigned type) { return DefaultMessageBoxAnswer(type); });
+    (void)InterestingWords();
 }
+
+namespace {
+
+constexpr int kCreate = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+
+// The results schema in memory, or a failed check.
+sqlite::Connection SchemaConnection()
+{
+    try {
+        sqlite::Connection db(":memory:", kCreate);
+        db.exec(ResultsSchemaSql());
+        return db;
+    } catch (const CDaoException& e) {
+        Fail("the results schema does not run", e.what());
+    }
+}
+
+// The single text column of each row `sql` yields.
+std::vector<std::string> Texts(const sqlite::Connection& db, const std::string& sql)
+{
+    std::vector<std::string> out;
+    sqlite::Statement st(db, sql);
+    while (st.step())
+        out.push_back(st.text(0));
+    return out;
+}
+
+} // namespace
 
 const std::vector<TableShape>& SchemaTables()
 {
     static const std::vector<TableShape> tables = [] {
         std::vector<TableShape> out;
-        sqlite3* db = nullptr;
-        if (sqlite3_open(":memory:", &db) != SQLITE_OK) Fail("cannot open an in-memory database");
-        if (sqlite3_exec(db, ResultsSchemaSql(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail("the results schema does not run", sqlite3_errmsg(db));
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", -1, &st, nullptr);
-        while (sqlite3_step(st) == SQLITE_ROW)
-            out.push_back({reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), {}});
-        sqlite3_finalize(st);
-        for (TableShape& t : out) {
-            const std::string sql = "SELECT name FROM pragma_table_info('" + t.name + "')";
-            sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
-            while (sqlite3_step(st) == SQLITE_ROW)
-                t.columns.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-            sqlite3_finalize(st);
-        }
-        sqlite3_close(db);
+        const sqlite::Connection db = SchemaConnection();
+        for (std::string& name : Texts(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"))
+            out.push_back({std::move(name), {}});
+        for (TableShape& t : out)
+            t.columns = Texts(db, "SELECT name FROM pragma_table_info(" + sqlite::quoteText(t.name) + ")");
         if (out.empty()) Fail("the results schema has no tables");
         return out;
     }();
@@ -147,9 +167,18 @@ const std::vector<std::string>& InterestingWords()
 
 namespace {
 
-std::string quoteIdent(const std::string& s) { return "\"" + s + "\""; }
+using sqlite::quoteName;
 
 int g_dbSerial = 0;
+
+// Runs `sql` for its effect alone: a failure changes nothing the fuzzer checks.
+void ExecQuietly(const sqlite::Connection& db, const char* sql)
+{
+    try {
+        db.exec(sql);
+    } catch (const CDaoException&) {
+    }
+}
 
 } // namespace
 
@@ -158,72 +187,59 @@ MemoryResultsDb::MemoryResultsDb(bool loose)
     // A fresh name per database: memdb keeps a named file only while some
     // connection holds it, but a new name rules out any carry-over.
     uri_ = "file:/batchplant-fuzz-" + std::to_string(++g_dbSerial) + "?vfs=memdb";
-    if (sqlite3_open_v2(uri_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_close(db_);
-        db_ = nullptr;
+    try {
+        db_ = sqlite::Connection(uri_, kCreate | SQLITE_OPEN_URI);
+    } catch (const CDaoException&) {
         return;
     }
-    sqlite3_exec(db_, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;", nullptr, nullptr, nullptr);
-    if (!loose) {
-        if (sqlite3_exec(db_, ResultsSchemaSql(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail("the results schema does not run", sqlite3_errmsg(db_));
-    } else {
-        std::string ddl;
-        for (const TableShape& t : SchemaTables()) {
-            ddl += "CREATE TABLE " + quoteIdent(t.name) + " (";
-            for (std::size_t i = 0; i < t.columns.size(); ++i)
-                ddl += (i ? ", " : "") + quoteIdent(t.columns[i]);
-            ddl += ");\n";
+    ExecQuietly(db_, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
+    try {
+        if (!loose) {
+            db_.exec(ResultsSchemaSql());
+        } else {
+            std::string ddl;
+            for (const TableShape& t : SchemaTables()) {
+                ddl += "CREATE TABLE " + quoteName(t.name) + " (";
+                for (std::size_t i = 0; i < t.columns.size(); ++i)
+                    ddl += (i ? ", " : "") + quoteName(t.columns[i]);
+                ddl += ");\n";
+            }
+            db_.exec(ddl);
+            // The saved queries the recordsets open, as the strict schema has them.
+            const sqlite::Connection strict = SchemaConnection();
+            sqlite::Statement read(strict, "SELECT Name, SqlText, Parameters FROM SavedQueries");
+            sqlite::Statement write(db_, "INSERT INTO SavedQueries (Name, SqlText, Parameters) VALUES (?1, ?2, ?3)");
+            while (read.step()) {
+                for (int c = 0; c < 3; ++c)
+                    write.bindValue(c + 1, read.value(c));
+                write.step();
+                write.reset();
+            }
         }
-        if (sqlite3_exec(db_, ddl.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail("the loose schema does not run", sqlite3_errmsg(db_));
-        // The saved queries the recordsets open, as the strict schema has them.
-        sqlite3* strict = nullptr;
-        sqlite3_open(":memory:", &strict);
-        sqlite3_exec(strict, ResultsSchemaSql(), nullptr, nullptr, nullptr);
-        sqlite3_stmt* read = nullptr;
-        sqlite3_stmt* write = nullptr;
-        sqlite3_prepare_v2(strict, "SELECT Name, SqlText, Parameters FROM SavedQueries", -1, &read, nullptr);
-        sqlite3_prepare_v2(db_, "INSERT INTO SavedQueries (Name, SqlText, Parameters) VALUES (?1, ?2, ?3)", -1, &write,
-                           nullptr);
-        while (sqlite3_step(read) == SQLITE_ROW) {
-            for (int c = 0; c < 3; ++c)
-                sqlite3_bind_value(write, c + 1, sqlite3_column_value(read, c));
-            sqlite3_step(write);
-            sqlite3_reset(write);
-        }
-        sqlite3_finalize(read);
-        sqlite3_finalize(write);
-        sqlite3_close(strict);
+    } catch (const CDaoException& e) {
+        Fail(loose ? "the loose schema does not run" : "the results schema does not run", e.what());
     }
     for (const TableShape& t : SchemaTables()) {
         std::string cols, params;
         for (std::size_t i = 0; i < t.columns.size(); ++i) {
-            cols += (i ? ", " : "") + quoteIdent(t.columns[i]);
+            cols += (i ? ", " : "") + quoteName(t.columns[i]);
             params += (i ? ", ?" : "?") + std::to_string(i + 1);
         }
         for (const char* verb : {"INSERT", "INSERT OR REPLACE"}) {
             const std::string sql =
-                std::string(verb) + " INTO " + quoteIdent(t.name) + " (" + cols + ") VALUES (" + params + ")";
-            sqlite3_stmt* st = nullptr;
-            if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
-                Fail("cannot prepare an insert", sqlite3_errmsg(db_));
-            (verb[6] == '\0' ? inserts_ : replaceInserts_).push_back(st);
+                std::string(verb) + " INTO " + quoteName(t.name) + " (" + cols + ") VALUES (" + params + ")";
+            try {
+                (verb[6] == '\0' ? inserts_ : replaceInserts_).emplace_back(db_, sql);
+            } catch (const CDaoException& e) {
+                Fail("cannot prepare an insert", e.what());
+            }
         }
     }
 }
 
-MemoryResultsDb::~MemoryResultsDb()
-{
-    for (sqlite3_stmt* st : inserts_)
-        sqlite3_finalize(st);
-    for (sqlite3_stmt* st : replaceInserts_)
-        sqlite3_finalize(st);
-    sqlite3_close(db_);
-}
+MemoryResultsDb::~MemoryResultsDb() = default;
 
-void MemoryResultsDb::bindValue(sqlite3_stmt* st, int index, FuzzedDataProvider& in)
+void MemoryResultsDb::bindValue(sqlite::Statement& st, int index, FuzzedDataProvider& in)
 {
     static const double specials[] = {std::numeric_limits<double>::quiet_NaN(),
                                       std::numeric_limits<double>::infinity(),
@@ -258,40 +274,41 @@ void MemoryResultsDb::bindValue(sqlite3_stmt* st, int index, FuzzedDataProvider&
                                            4294967296LL};
     switch (in.ConsumeIntegralInRange<int>(0, 9)) {
     case 0:
-        sqlite3_bind_null(st, index);
+        st.bind(index, sqlite::Null{});
         break;
     case 1:
     case 2: // small identifiers, so that joins find partners
-        sqlite3_bind_int64(st, index, in.ConsumeIntegralInRange<int>(-1, 4));
+        st.bind(index, in.ConsumeIntegralInRange<int>(-1, 4));
         break;
     case 3:
-        sqlite3_bind_int64(st, index, bigInts[in.ConsumeIntegralInRange<std::size_t>(0, std::size(bigInts) - 1)]);
+        st.bind(index,
+                static_cast<long long>(bigInts[in.ConsumeIntegralInRange<std::size_t>(0, std::size(bigInts) - 1)]));
         break;
     case 4:
-        sqlite3_bind_double(st, index, specials[in.ConsumeIntegralInRange<std::size_t>(0, std::size(specials) - 1)]);
+        st.bind(index, specials[in.ConsumeIntegralInRange<std::size_t>(0, std::size(specials) - 1)]);
         break;
     case 5:
-        sqlite3_bind_double(st, index, in.ConsumeFloatingPoint<double>());
+        st.bind(index, in.ConsumeFloatingPoint<double>());
         break;
     case 6: {
         const std::vector<std::string>& words = InterestingWords();
         const std::string& w = words[in.ConsumeIntegralInRange<std::size_t>(0, words.size() - 1)];
-        sqlite3_bind_text(st, index, w.data(), static_cast<int>(w.size()), SQLITE_TRANSIENT);
+        st.bindText(index, w);
         break;
     }
     case 7: { // any bytes as text: invalid UTF-8, NULs, digits
         const std::string s = in.ConsumeRandomLengthString(64);
-        sqlite3_bind_text(st, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        st.bindText(index, s);
         break;
     }
     case 8: {
         const std::string s = in.ConsumeRandomLengthString(64);
-        sqlite3_bind_blob(st, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        st.bindBlob(index, s);
         break;
     }
     default: { // a number written as text
         const std::string s = std::to_string(in.ConsumeIntegral<std::int64_t>() % 100000);
-        sqlite3_bind_text(st, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        st.bindText(index, s);
         break;
     }
     }
@@ -350,11 +367,10 @@ void MemoryResultsDb::AddSkeleton()
         "INSERT INTO LaborCategory (LaborGradeID, LaborGrade) VALUES (1, 'Operator');"
         "INSERT INTO LaborSummary (LaborSummaryID, StepID, BatchNumber, UnitProcedureID, OperationID, EquipmentID,"
         " LaborGradeID, StartTime, EndTime, EndTimeUOM, NumberOfOperators) VALUES (1, 1, 1, 1, 1, 1, 1, 0, 1, 'h', 2);";
-    char* err = nullptr;
-    if (sqlite3_exec(db_, rows, nullptr, nullptr, &err) != SQLITE_OK) {
-        const std::string why = err ? err : "?";
-        sqlite3_free(err);
-        Fail("the skeleton run does not insert", why);
+    try {
+        db_.exec(rows);
+    } catch (const CDaoException& e) {
+        Fail("the skeleton run does not insert", e.what());
     }
 }
 
@@ -362,19 +378,19 @@ void MemoryResultsDb::FillFrom(FuzzedDataProvider& in, int maxRows)
 {
     if (!db_) return;
     const std::vector<TableShape>& tables = SchemaTables();
-    sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
+    ExecQuietly(db_, "BEGIN");
     for (int row = 0; row < maxRows && in.remaining_bytes() > 0; ++row) {
         const std::size_t t = in.ConsumeIntegralInRange<std::size_t>(0, tables.size() - 1);
         const bool replace = in.ConsumeBool();
-        sqlite3_stmt* st = (replace ? replaceInserts_ : inserts_)[t];
+        sqlite::Statement& st = (replace ? replaceInserts_ : inserts_)[t];
         const int columns = static_cast<int>(tables[t].columns.size());
         for (int c = 1; c <= columns; ++c)
             bindValue(st, c, in);
-        sqlite3_step(st); // a constraint failure just skips the row
-        sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
+        (void)st.stepCode(); // a constraint failure just skips the row
+        st.reset();
+        st.clearBindings();
     }
-    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    ExecQuietly(db_, "COMMIT");
 }
 
 } // namespace batchplant::fuzz

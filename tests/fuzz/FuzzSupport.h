@@ -3,14 +3,14 @@
 // crash, UTF-8 validation, and small results databases held in memory whose
 // rows are drawn from the fuzzer's input.
 
-#include <sqlite3.h>
-
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <fuzzer/FuzzedDataProvider.h>
+
+#include "db/Sqlite.h"
 
 namespace batchplant::fuzz {
 
@@ -53,8 +53,7 @@ public:
 
     // The name to pass to CDaoDatabase::Open.
     const std::string& Uri() const { return uri_; }
-    sqlite3* Handle() const { return db_; }
-    bool Ok() const { return db_ != nullptr; }
+    bool Ok() const { return static_cast<bool>(db_); }
 
     // Adds a small coherent run (a plant, two vessels, a plan, a step, one
     // operation each with contents, streams, utility, vapor, buffer tank and
@@ -66,15 +65,18 @@ public:
     void FillFrom(FuzzedDataProvider& in, int maxRows);
 
 private:
-    void bindValue(sqlite3_stmt* st, int index, FuzzedDataProvider& in);
+    static void bindValue(sqlite::Statement& st, int index, FuzzedDataProvider& in);
 
-    sqlite3* db_ = nullptr;
+    sqlite::Connection db_;
     std::string uri_;
-    std::vector<sqlite3_stmt*> inserts_;        // one per table of SchemaTables()
-    std::vector<sqlite3_stmt*> replaceInserts_; // INSERT OR REPLACE, same order
+    std::vector<sqlite::Statement> inserts_;        // one per table of SchemaTables()
+    std::vector<sqlite::Statement> replaceInserts_; // INSERT OR REPLACE, same order
 };
 
 // Must run before anything else touches SQLite: lets Open take "file:" names.
 void InitSqliteForFuzzing();
+// For the fuzzers that open recordsets and load: InitSqliteForFuzzing, message
+// boxes answered silently, and the word list built before the first input.
+void InitLoaderFuzzing();
 
 } // namespace batchplant::fuzz

@@ -12,16 +12,13 @@
 #include "batchplant/foundation/CFacilityAbort.h"
 #include "batchplant/gantt/GanttFacility.h"
 #include "batchplant/model/Facility.h"
-#include "batchplant/platform/MessageBox.h"
 
 using namespace batchplant;
 using namespace batchplant::fuzz;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    InitSqliteForFuzzing();
-    SetMessageBoxHandler([](const CString&, unsigned type) { return DefaultMessageBoxAnswer(type); });
-    (void)InterestingWords();
+    InitLoaderFuzzing();
     return 0;
 }
 

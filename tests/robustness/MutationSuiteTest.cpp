@@ -153,8 +153,8 @@ Schema discoverSchema(const fs::path& sample)
         const sqlite::Statement q(*db.GetConnection(), rs->GetTranslatedSQL());
         for (int c = 0; c < q.columnCount(); ++c) {
             const char* name = q.columnName(c);
-            const char* table = sqlite3_column_table_name(q.get(), c);
-            const char* origin = sqlite3_column_origin_name(q.get(), c);
+            const char* table = q.columnTable(c);
+            const char* origin = q.columnOrigin(c);
             const auto b = name ? bound.find(upper(name)) : bound.end();
             if (!table || !origin || b == bound.end()) continue;
             ReadColumn& rc = found[{table, origin}];
@@ -261,7 +261,7 @@ std::string applySql(const fs::path& file, const Case& c)
         int rc = SQLITE_OK;
         sqlite::Statement st = sqlite::Statement::tryPrepare(db, sql, rc);
         if (rc != SQLITE_OK) return rc;
-        if (c.parameter && sqlite3_bind_parameter_count(st.get()) > 0) st.bind(1, *c.parameter);
+        if (c.parameter && st.parameterCount() > 0) st.bind(1, *c.parameter);
         rc = st.stepCode();
         return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
     };
