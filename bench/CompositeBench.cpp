@@ -22,11 +22,11 @@ using namespace batchplant::bench;
 // A facility that reads its profiles from a sample without loading the
 // schedule, so that only the profile is measured.
 struct ProfileOnly : GanttFacility {
-    explicit ProfileOnly(const std::string& path) { databasePath = path.c_str(); }
-    long entries(CompType type) const
+    explicit ProfileOnly(const std::string& path) { setDatabasePath(path.c_str()); }
+    long entries(CompType type)
     {
         long n = 0;
-        const CompositeStream* stream = compStreams[type];
+        const CompositeStream* stream = getCompStream(type);
         if (!stream) return 0;
         for (int g = 0; g < stream->GetNumVessels(); ++g) {
             const auto& components = stream->GetVessels().GetAt(g)->GetComponents();
