@@ -114,11 +114,8 @@ std::unique_ptr<CompositeStream> LoadBufferTanks(CDaoDatabase* db)
         return nullptr;
     }
     auto stream = std::make_unique<CompositeStream>();
-    for (; !tanks.IsEOF(); tanks.MoveNext())
-        stream->AddBufferTankRecord(db, tanks, phases, phaseComponents, contents, BufferTanks);
+    stream->AddBufferTankRows(db, tanks, phases, phaseComponents, contents);
     tanks.CloseIfOpen();
-    phases.CloseIfOpen();
-    phaseComponents.CloseIfOpen();
     contents.CloseIfOpen();
     return stream;
 }
