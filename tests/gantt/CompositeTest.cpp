@@ -423,6 +423,14 @@ TEST_F(CompositeLoadingTest, BufferTankLevelsPerPhaseComponentWithBatch)
     EXPECT_EQ(material->GetValues().Lookup(3600)->batch, 4);
     EXPECT_EQ(material->GetValues().Lookup(10800)->batch, 0);
     EXPECT_EQ(material->GetType(), BufferTanks);
+    // A tank without contents rows of its own, while other vessels have
+    // some, keeps its levels: the material unnamed, no batch.
+    db.Exec("DELETE FROM EquipmentSchedule; DELETE FROM EquipmentContents;");
+    db.AddSchedule(2, 1, 1, 0.0, 1.0);
+    ProfileFacility bare(db.path());
+    ASSERT_EQ(Components(bare, BufferTanks, 5, &names), (std::vector<long>{7}));
+    EXPECT_EQ(names.back(), "");
+    EXPECT_EQ(bare.Stream(BufferTanks)->FindVessel(5)->FindComponent(7)->GetValues().Lookup(3600)->batch, 0);
 }
 
 TEST_F(CompositeLoadingTest, LazyLoadingOncePerTypeBehindTheWaitCursor)
