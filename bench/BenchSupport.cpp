@@ -169,7 +169,8 @@ void ReadRowBare(const sqlite::Statement& st, int columns, double& sum, std::str
 
 FloorCount ReplayStatements(const std::string& path, const std::vector<std::string>& statements)
 {
-    const sqlite::Connection db(path, SQLITE_OPEN_READONLY);
+    // Opened as the library opens a database.
+    const sqlite::Connection db(path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
     FloorCount count;
     std::string text;
     double sum = 0.0;

@@ -21,9 +21,13 @@ void CDaoDatabase::Open(const CString& name, bool exclusive, bool readOnly, cons
 
     // Never SQLITE_OPEN_CREATE: a path without a file is an error, not a new
     // empty database. A read-only connection cannot change the file at all.
+    // A database and its recordsets are used by one thread at a time, so the
+    // connection goes without SQLite's own mutex, which every column read
+    // would otherwise take and release (a fifth of walking a query).
     auto conn = std::make_unique<sqlite::Connection>();
     try {
-        *conn = sqlite::Connection(name.str(), readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+        *conn = sqlite::Connection(name.str(),
+                                   (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX);
     } catch (const CDaoException& e) {
         throw CDaoException(CString::Formatted("Cannot open the database '%s': %s.", name, e.GetDescription()),
                             e.GetErrorCode());

@@ -1,6 +1,9 @@
 #include "batchplant/db/EquipmentRecordsets.h"
 
+#include <string>
+
 #include "db/RecordsetColumns.h"
+#include "db/TankRecordsets.h"
 
 namespace batchplant {
 
@@ -136,6 +139,16 @@ CString CDaoEquipmentContents::GetDefaultDBName() { return CString("batchplant/C
 CString CDaoEquipmentContents::GetDefaultSQL()
 {
     return R"sql(SELECT DISTINCTROW es.BatchNumber, puc.MaterialID, puc.MaterialName, esum.QLTag AS EquipmentName, esum.Capacity, esum.CapacityUOM, esum.MaxFillFactor, es.EquipmentID, es.UnitProcedureID, es.OperationID, es.StartTime, es.EndTime, es.TimeUOM, ec.Mass, ec.MassUOM, ec.Moles, ec.MolesUOM, ec.Volume, ec.VolumeUOM, tp.Phase, tp.MolarPhaseFraction, tp.MassPhaseFraction, tp.VolumePhaseFraction, pc.MassFraction, pc.MoleFraction, pc.VolumeFraction FROM ((( (EquipmentSchedule AS es INNER JOIN EquipmentSummary AS esum ON (es.EquipmentID = esum.EquipmentID)) LEFT JOIN EquipmentContents AS ec ON (es.EquipmentID = ec.EquipmentID)  AND (es.BatchNumber = ec.BatchNumber) AND (es.OperationID = ec.OperationID) AND (es.UnitProcedureID = ec.UnitProcedureID) AND (es.StepID = ec.StepID)) LEFT JOIN ThermodynamicPhase AS tp ON tp.ContentsID = ec.ContentsID) LEFT JOIN PhaseComponents AS pc ON pc.PhaseID = tp.PhaseID) LEFT JOIN PureComponents AS puc ON puc.MaterialID = pc.ComponentID WHERE esum.EquipmentType<>'Continuous' ORDER BY es.EquipmentID, es.StartTime; )sql";
+}
+
+CString TankEquipmentContents::GetDefaultSQL()
+{
+    // The full query's text with one condition more, so that the two cannot
+    // drift apart.
+    const std::string full = CDaoEquipmentContents::GetDefaultSQL().str();
+    const std::size_t order = full.rfind(" ORDER BY ");
+    const std::string tanks = " AND es.EquipmentID IN (SELECT EquipmentID FROM CompositeContents)";
+    return CString((full.substr(0, order) + tanks + full.substr(order)).c_str());
 }
 
 void CDaoEquipmentContents::DoFieldExchange(CDaoFieldExchange* pFX)

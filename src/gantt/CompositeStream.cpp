@@ -219,20 +219,34 @@ void CompositeStream::AddBufferTankRecord(CDaoDatabase* db, const CDaoBufferTank
                                           CDaoThermodynamicPhase& phases, CDaoPhaseComponents& phaseComponents,
                                           CDaoEquipmentContents& contents, CompType type)
 {
+    addTankRow(db, tankRow, phases, phaseComponents, contents, type);
+    phases.CloseIfOpen();
+    phaseComponents.CloseIfOpen();
+}
+
+void CompositeStream::AddBufferTankRows(CDaoDatabase* db, CDaoBufferTankContents& tanks, CDaoThermodynamicPhase& phases,
+                                        CDaoPhaseComponents& phaseComponents, CDaoEquipmentContents& contents)
+{
+    for (; !tanks.IsEOF(); tanks.MoveNext())
+        addTankRow(db, tanks, phases, phaseComponents, contents, BufferTanks);
+    phases.CloseIfOpen();
+    phaseComponents.CloseIfOpen();
+}
+
+void CompositeStream::addTankRow(CDaoDatabase* db, const CDaoBufferTankContents& tankRow,
+                                 CDaoThermodynamicPhase& phases, CDaoPhaseComponents& phaseComponents,
+                                 CDaoEquipmentContents& contents, CompType type)
+{
     const std::optional<double> before = previousTankTime;
     previousTankTime = tankRow.m_Time;
     if (type != BufferTanks) return;
 
-    if (!phases.OpenForComposite(db, tankRow.m_CompositeContentsID) || phases.IsEOF()) {
-        phases.CloseIfOpen();
-        return;
-    }
+    // The phase queries stay open between rows: opening one again re-runs
+    // the prepared statement with the new key.
+    if (!phases.OpenForComposite(db, tankRow.m_CompositeContentsID) || phases.IsEOF()) return;
     TankIndex& index = tankIndex(db, contents);
     const auto group = index.groups.find(tankRow.m_EquipmentID);
-    if (!index.haveEquipment || group == index.groups.end()) {
-        phases.CloseIfOpen();
-        return;
-    }
+    if (!index.haveEquipment || group == index.groups.end()) return;
     CompositeVessel* vessel = FindOrAddVessel(group->second.id, group->second.name);
 
     CompTankRow tank;
@@ -274,10 +288,7 @@ void CompositeStream::AddBufferTankRecord(CDaoDatabase* db, const CDaoBufferTank
                                                .moleFraction = phaseComponents.m_MoleFraction,
                                                .batch = batch});
         }
-        phaseComponents.CloseIfOpen();
     }
-    phases.CloseIfOpen();
-    phaseComponents.CloseIfOpen();
 }
 
 } // namespace batchplant

@@ -13,6 +13,7 @@
 #include "batchplant/gantt/Composite.h"
 #include "batchplant/gantt/GanttFacility.h"
 #include "batchplant/platform/HostInterfaces.h"
+#include "db/TankRecordsets.h"
 
 namespace batchplant {
 
@@ -23,7 +24,7 @@ bool ValidType(int type) { return type >= 0 && type < kNumCompTypes; }
 // Every row of one query into a new stream, each by the path of its kind
 // (the stream rows also name the type they are read as); null when the
 // query fails or has no rows.
-template <class Recordset, class... Type> CompositeStream* LoadRows(CDaoDatabase* db, Type... type)
+template <class Recordset, class... Type> std::unique_ptr<CompositeStream> LoadRows(CDaoDatabase* db, Type... type)
 {
     Recordset rs(db);
     if (!rs.OpenOnDatabase(db) || rs.IsEOF()) {
@@ -34,7 +35,7 @@ template <class Recordset, class... Type> CompositeStream* LoadRows(CDaoDatabase
     for (; !rs.IsEOF(); rs.MoveNext())
         stream->AddRow(rs, type...);
     rs.CloseIfOpen();
-    return stream.release();
+    return stream;
 }
 
 // The utility query has a row per component of the utility's material (its
@@ -42,7 +43,7 @@ template <class Recordset, class... Type> CompositeStream* LoadRows(CDaoDatabase
 // rows of one use come together (the query orders by the use) and agree in
 // batch, step, operation, equipment, utility, times and amounts: each use is
 // counted once, whatever its material's composition.
-CompositeStream* LoadUtilityUses(CDaoDatabase* db)
+std::unique_ptr<CompositeStream> LoadUtilityUses(CDaoDatabase* db)
 {
     DaoUtilityComposite rs(db);
     if (!rs.OpenOnDatabase(db) || rs.IsEOF()) {
@@ -62,13 +63,13 @@ CompositeStream* LoadUtilityUses(CDaoDatabase* db)
         stream->AddRow(rs);
     }
     rs.CloseIfOpen();
-    return stream.release();
+    return stream;
 }
 
 // Inputs, Outputs and Inventory are three readings of the same stream rows:
-// one pass over the rows fills the three (each entry of `out` left null when
-// the query yields nothing, as a load of one of them would).
-void LoadStreamKinds(CDaoDatabase* db, CompositeStream* (&out)[kNumCompTypes])
+// one pass over the rows fills those of the three not yet built (each left
+// null when the query yields nothing, as a load of one of them would).
+void LoadStreamKinds(CDaoDatabase* db, std::unique_ptr<CompositeStream> (&out)[kNumCompTypes])
 {
     CDaoCompositeStream rs(db);
     if (!rs.OpenOnDatabase(db) || rs.IsEOF()) {
@@ -84,56 +85,42 @@ void LoadStreamKinds(CDaoDatabase* db, CompositeStream* (&out)[kNumCompTypes])
             if (streams[k]) streams[k]->AddRow(rs, kinds[k]);
     rs.CloseIfOpen();
     for (int k = 0; k < 3; ++k)
-        if (streams[k]) out[kinds[k]] = streams[k].release();
+        if (streams[k]) out[kinds[k]] = std::move(streams[k]);
 }
 
-CompositeStream* LoadBufferTanks(CDaoDatabase* db)
+// Whether the whole equipment contents query has rows; asked only when the
+// tanks have none, where it decides between no profiles and tanks without
+// contents.
+bool AnyEquipmentContents(CDaoDatabase* db)
+{
+    CDaoEquipmentContents all(db);
+    const bool any = all.OpenOnDatabase(db) && !all.IsEOF();
+    all.CloseIfOpen();
+    return any;
+}
+
+std::unique_ptr<CompositeStream> LoadBufferTanks(CDaoDatabase* db)
 {
     CDaoBufferTankContents tanks(db);
     CDaoThermodynamicPhase phases(db);
     CDaoPhaseComponents phaseComponents(db);
-    CDaoEquipmentContents contents(db);
-    if (!tanks.OpenOnDatabase(db) || tanks.IsEOF() || !contents.OpenOnDatabase(db) || contents.IsEOF()) {
+    // Only the tanks' contents rows are read: the other vessels' are never
+    // looked at, and walking them was most of the build.
+    TankEquipmentContents contents(db);
+    if (!tanks.OpenOnDatabase(db) || tanks.IsEOF() || !contents.OpenOnDatabase(db) ||
+        (contents.IsEOF() && !AnyEquipmentContents(db))) {
         tanks.CloseIfOpen();
         contents.CloseIfOpen();
         return nullptr;
     }
     auto stream = std::make_unique<CompositeStream>();
-    for (; !tanks.IsEOF(); tanks.MoveNext())
-        stream->AddBufferTankRecord(db, tanks, phases, phaseComponents, contents, BufferTanks);
+    stream->AddBufferTankRows(db, tanks, phases, phaseComponents, contents);
     tanks.CloseIfOpen();
-    phases.CloseIfOpen();
-    phaseComponents.CloseIfOpen();
     contents.CloseIfOpen();
-    return stream.release();
+    return stream;
 }
 
-} // namespace
-
-CompositeStream* GanttFacility::getCompStream(CompType type)
-{
-    if (!ValidType(type)) return nullptr;
-    if (compStreams[type] || databasePath.IsEmpty()) return compStreams[type];
-    CWaitCursor wait;
-    CDaoDatabase db;
-    try {
-        // The profiles only read the database.
-        db.Open(databasePath, false, true);
-        if (type == Inputs || type == Outputs || type == Inventory)
-            LoadStreamKinds(&db, compStreams);
-        else
-            compStreams[type] = loadCompositeStream(&db, type);
-        db.Close();
-    } catch (const CDaoException&) {
-        // Nothing is shown; the entry stays null so that the next request
-        // tries again.
-        db.Close();
-        return nullptr;
-    }
-    return compStreams[type];
-}
-
-CompositeStream* GanttFacility::loadCompositeStream(CDaoDatabase* db, CompType type)
+std::unique_ptr<CompositeStream> BuildCompositeStream(CDaoDatabase* db, CompType type)
 {
     if (!db) return nullptr;
     switch (type) {
@@ -156,6 +143,38 @@ CompositeStream* GanttFacility::loadCompositeStream(CDaoDatabase* db, CompType t
     default:
         return nullptr;
     }
+}
+
+} // namespace
+
+CompositeStream* GanttFacility::getCompStream(CompType type)
+{
+    if (!ValidType(type)) return nullptr;
+    std::unique_ptr<CompositeStream>& entry = compStreams[type];
+    if (entry || databasePath.IsEmpty()) return entry.get();
+    CWaitCursor wait;
+    CDaoDatabase db;
+    try {
+        // The profiles only read the database.
+        db.Open(databasePath, false, true);
+        if (type == Inputs || type == Outputs || type == Inventory)
+            LoadStreamKinds(&db, compStreams);
+        else
+            entry = BuildCompositeStream(&db, type);
+        db.Close();
+    } catch (const CDaoException&) {
+        // Nothing is shown; the entry stays null so that the next request
+        // tries again.
+        db.Close();
+        return nullptr;
+    }
+    return entry.get();
+}
+
+CompositeStream* GanttFacility::loadCompositeStream(CDaoDatabase* db, CompType type)
+{
+    // The caller owns what it gets.
+    return BuildCompositeStream(db, type).release();
 }
 
 void GanttFacility::GetCompositeVessels(Array<long>& ids, Array<CString>& names, CompType type)

@@ -15,28 +15,19 @@
 
 namespace batchplant {
 
-GanttFacility::GanttFacility() { init(); }
+GanttFacility::GanttFacility() = default;
 
-GanttFacility::GanttFacility(CDocument* doc)
-{
-    SetDocument(doc);
-    init();
-}
+GanttFacility::GanttFacility(CDocument* doc) { SetDocument(doc); }
 
-GanttFacility::~GanttFacility() { deallocate(); }
+// Out of line: the profiles' type is complete only here.
+GanttFacility::~GanttFacility() = default;
 
-void GanttFacility::init()
-{
-    for (CompositeStream*& entry : compStreams)
-        entry = nullptr;
-}
+void GanttFacility::init() { deallocate(); }
 
 void GanttFacility::deallocate()
 {
-    for (CompositeStream*& entry : compStreams) {
-        delete entry;
-        entry = nullptr;
-    }
+    for (std::unique_ptr<CompositeStream>& entry : compStreams)
+        entry.reset();
 }
 
 bool GanttFacility::ReadGanttDatabase(const CString& path)

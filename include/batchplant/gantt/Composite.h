@@ -242,9 +242,17 @@ public:
     // and equipment contents are read once, on the first call, and kept.
     void AddBufferTankRecord(CDaoDatabase* db, const CDaoBufferTankContents& tankRow, CDaoThermodynamicPhase& phases,
                              CDaoPhaseComponents& phaseComponents, CDaoEquipmentContents& contents, CompType type);
+    // The same for every row of the tank query from the current one on; the
+    // phase queries are re-run between rows rather than opened afresh, and
+    // closed at the end.
+    void AddBufferTankRows(CDaoDatabase* db, CDaoBufferTankContents& tanks, CDaoThermodynamicPhase& phases,
+                           CDaoPhaseComponents& phaseComponents, CDaoEquipmentContents& contents);
 
 private:
     struct TankIndex;
+    // One tank row, leaving the phase queries open.
+    void addTankRow(CDaoDatabase* db, const CDaoBufferTankContents& tankRow, CDaoThermodynamicPhase& phases,
+                    CDaoPhaseComponents& phaseComponents, CDaoEquipmentContents& contents, CompType type);
     TankIndex& tankIndex(CDaoDatabase* db, CDaoEquipmentContents& contents);
 
     Hash<long, CompositeVessel*> vessels;

@@ -7,6 +7,7 @@
 // A scheduled vessel is addressed by its position in the vessel list (load
 // order), a time block by its position in that vessel's procedure.
 
+#include <memory>
 #include <optional>
 
 #include "batchplant/foundation/Array.h"
@@ -105,18 +106,22 @@ public:
 protected:
     // All composite entries null.
     void init();
-    // Deletes every composite entry and sets it to null.
+    // Releases every composite entry.
     void deallocate();
 
-    // The type's profiles, loaded from databasePath on first use; null when
-    // they cannot be had.
+    // The type's profiles, loaded from the database path on first use; null
+    // when they cannot be had.
     CompositeStream* getCompStream(CompType type);
     // Builds the type's profiles from an open database; null when the
     // type's query fails or has no rows.
     CompositeStream* loadCompositeStream(CDaoDatabase* db, CompType type);
+    // For a host that reads profiles without loading the schedule: the
+    // database the profiles are read from.
+    void setDatabasePath(const CString& path) { databasePath = path; }
 
-    // One entry per composite type, indexed by CompType; owned.
-    CompositeStream* compStreams[kNumCompTypes] = {};
+private:
+    // One entry per composite type, indexed by CompType.
+    std::unique_ptr<CompositeStream> compStreams[kNumCompTypes];
     CString databasePath;
 };
 
