@@ -10,7 +10,7 @@
 #include "db/RecordsetCatalog.h"
 
 using namespace batchplant;
-using batchplant::test::FixtureDb;
+using batchplant::test::ResultsDb;
 
 namespace {
 
@@ -45,7 +45,7 @@ TEST(QueryCommand, ListsTheRecordsets)
 
 TEST(QueryCommand, PrintsRowsAsCsvWithNullsEmpty)
 {
-    FixtureDb f;
+    ResultsDb f;
     test::fillResultsFixture(f);
     f.exec("UPDATE StreamSummary SET UserLabel = 'say \"hi\", twice' WHERE StreamID = 2003");
     f.finish();
@@ -69,7 +69,7 @@ TEST(QueryCommand, PrintsRowsAsCsvWithNullsEmpty)
 
 TEST(QueryCommand, TakesParametersByName)
 {
-    FixtureDb f;
+    ResultsDb f;
     test::fillResultsFixture(f);
     f.finish();
     test::CommandResult r = query("'" + f.pathString() + "' CDaoPhaseComponents --param pid=10");

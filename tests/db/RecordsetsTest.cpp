@@ -13,7 +13,7 @@
 #include "db/RecordsetCatalog.h"
 
 using namespace batchplant;
-using batchplant::test::FixtureDb;
+using batchplant::test::ResultsDb;
 
 namespace {
 
@@ -170,9 +170,9 @@ protected:
     {
         test::fillResultsFixture(f);
         f.finish();
-        db.Open(CString(f.pathString()), false, true);
+        db.Open(CString(f.path()), false, true);
     }
-    FixtureDb f;
+    ResultsDb f;
     CDaoDatabase db;
     test::MessageRecorder messages;
 };
@@ -439,13 +439,13 @@ TEST_F(RecordsetsOnFixture, NullOrClosedDatabasesGiveFalseSilently)
 
 TEST_F(RecordsetsOnFixture, AnotherDatabaseClosesAndReopensThere)
 {
-    FixtureDb other;
+    ResultsDb other;
     other.exec(
         "INSERT INTO FacilitySummary VALUES (9, 'Plant Z');"
         "INSERT INTO EquipmentSummary (EquipmentID, QLTag, Category, PlantID) VALUES (99, 'Z-1', 'Reactor', 9);");
     other.finish();
     CDaoDatabase db2;
-    db2.Open(CString(other.pathString()), false, true);
+    db2.Open(CString(other.path()), false, true);
 
     CDaoEquipmentSet rs;
     ASSERT_TRUE(rs.OpenOnDatabase(&db));
@@ -457,11 +457,11 @@ TEST_F(RecordsetsOnFixture, AnotherDatabaseClosesAndReopensThere)
 
 TEST_F(RecordsetsOnFixture, ADatabaseErrorIsShownAndGivesFalse)
 {
-    FixtureDb bare(false); // a database without the results tables
+    ResultsDb bare{ResultsDb::Tables::None}; // a database without the results tables
     bare.exec("CREATE TABLE unrelated(x)");
     bare.finish();
     CDaoDatabase empty;
-    empty.Open(CString(bare.pathString()), false, true);
+    empty.Open(CString(bare.path()), false, true);
 
     CDaoEquipmentSet eq;
     EXPECT_FALSE(eq.OpenOnDatabase(&empty));
@@ -490,14 +490,14 @@ TEST_F(RecordsetsOnFixture, ADatabaseErrorIsShownAndGivesFalse)
 
 TEST_F(RecordsetsOnFixture, TextInANumericColumnIsShownByOpenOnDatabase)
 {
-    FixtureDb bad;
+    ResultsDb bad;
     bad.exec(
         "INSERT INTO FacilitySummary VALUES (1, 'P');"
         "INSERT INTO EquipmentSummary (EquipmentID, QLTag, Category, PlantID, Capacity) VALUES (1, 'A', 'Reactor', "
         "1, 'big');");
     bad.finish();
     CDaoDatabase db2;
-    db2.Open(CString(bad.pathString()), false, true);
+    db2.Open(CString(bad.path()), false, true);
     CDaoEquipmentSet rs;
     EXPECT_FALSE(rs.OpenOnDatabase(&db2));
     ASSERT_EQ(messages.count(), 1u);

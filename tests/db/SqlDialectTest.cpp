@@ -11,6 +11,7 @@
 #include <string>
 
 #include "db/SqlDialect.h"
+#include "db/Sqlite.h"
 
 using namespace batchplant;
 
@@ -47,45 +48,33 @@ public:
 
 // An in-memory database with double-quoted strings switched off, and a
 // small table t(id, name, qty, at).
-class Sqlite {
+class Sqlite : public sqlite::Connection {
 public:
-    Sqlite()
+    Sqlite() : sqlite::Connection(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
     {
-        sqlite3_open(":memory:", &db);
-        sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-        sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-        sqlite3_exec(db,
-                     "CREATE TABLE t(id INTEGER, name TEXT, qty REAL, at TEXT);"
-                     "INSERT INTO t VALUES (1,'Alpha',1.5,'2024-01-15T08:00:00'),(2,'beta',NULL,'2024-02-01T00:00:00'),"
-                     "(3,'Gamma 100%',3,'2023-12-31T23:00:00'),(4,'a_b*c',4,NULL);",
-                     nullptr, nullptr, nullptr);
+        sqlite3_db_config(get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+        sqlite3_db_config(get(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+        exec("CREATE TABLE t(id INTEGER, name TEXT, qty REAL, at TEXT);"
+             "INSERT INTO t VALUES (1,'Alpha',1.5,'2024-01-15T08:00:00'),(2,'beta',NULL,'2024-02-01T00:00:00'),"
+             "(3,'Gamma 100%',3,'2023-12-31T23:00:00'),(4,'a_b*c',4,NULL);");
     }
-    ~Sqlite() { sqlite3_close(db); }
 
     // Runs `sql`, binding `args` to ?1, ?2, …; returns the rows as "a|b;c|d".
-    std::string run(const std::string& sql, const std::vector<std::string>& args = {})
+    std::string run(const std::string& sql, const std::vector<std::string>& args = {}) const
     {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-            std::string e = std::string("ERROR: ") + sqlite3_errmsg(db);
-            sqlite3_finalize(st);
-            return e;
-        }
+        int rc = SQLITE_OK;
+        sqlite::Statement st = sqlite::Statement::tryPrepare(*this, sql, rc);
+        if (!st) return "ERROR: " + error();
         for (std::size_t i = 0; i < args.size(); ++i)
-            sqlite3_bind_text(st, static_cast<int>(i) + 1, args[i].c_str(), -1, SQLITE_TRANSIENT);
+            st.bind(static_cast<int>(i) + 1, args[i]);
         std::string out;
-        while (sqlite3_step(st) == SQLITE_ROW) {
+        while (st.step()) {
             if (!out.empty()) out += ';';
-            for (int c = 0; c < sqlite3_column_count(st); ++c) {
-                if (c) out += '|';
-                const auto* p = sqlite3_column_text(st, c);
-                out += p ? reinterpret_cast<const char*>(p) : "NULL";
-            }
+            for (int c = 0; c < st.columnCount(); ++c)
+                out += (c ? "|" : "") + (st.isNull(c) ? std::string("NULL") : st.text(c));
         }
-        sqlite3_finalize(st);
         return out;
     }
-    sqlite3* db = nullptr;
 };
 
 std::string tr(const std::string& jet, SqlNameResolver* r = nullptr, std::vector<CString> params = {})
@@ -136,10 +125,8 @@ std::string errorOf(const std::string& jet, SqlNameResolver* r = nullptr)
 TEST(SqlDialect, DistinctRowRemovesRepeatsOnlyWhereJetDoes)
 {
     Sqlite db;
-    sqlite3_exec(db.db,
-                 "CREATE TABLE o(id INTEGER, t_id INTEGER, what TEXT);"
-                 "INSERT INTO o VALUES (1, 1, 'x'), (2, 1, 'x'), (3, 2, 'y');",
-                 nullptr, nullptr, nullptr);
+    db.exec("CREATE TABLE o(id INTEGER, t_id INTEGER, what TEXT);"
+            "INSERT INTO o VALUES (1, 1, 'x'), (2, 1, 'x'), (3, 2, 'y');");
     // Columns of one table only: each of its records once, however many orders it has.
     EXPECT_EQ(db.run(tr("SELECT DISTINCTROW t.name FROM t INNER JOIN o ON o.t_id = t.id ORDER BY t.name")),
               "Alpha;beta");
@@ -172,9 +159,7 @@ TEST(SqlDialect, DoubleQuotedTextsBecomeStringLiterals)
 TEST(SqlDialect, BracketedNamesBecomeQuotedIdentifiers)
 {
     Sqlite db;
-    sqlite3_exec(db.db,
-                 "CREATE TABLE \"odd \"\"name\"\"\" (\"my col\" INTEGER); INSERT INTO \"odd \"\"name\"\"\" VALUES (7)",
-                 nullptr, nullptr, nullptr);
+    db.exec("CREATE TABLE \"odd \"\"name\"\"\" (\"my col\" INTEGER); INSERT INTO \"odd \"\"name\"\"\" VALUES (7)");
     EXPECT_EQ(db.run(tr("SELECT [my col] FROM [odd \"name\"]")), "7");
     EXPECT_EQ(db.run(tr("SELECT t.[name] FROM [t] WHERE [t].id = 1")), "Alpha");
     EXPECT_EQ(db.run(tr("SELECT `name` FROM t WHERE id = 2")), "beta");
@@ -186,8 +171,7 @@ TEST(SqlDialect, TheQueryTextsKeepTheirMeaning)
 {
     Sqlite db;
     // Parenthesised joins and the spacing of the texts as they are written.
-    sqlite3_exec(db.db, "CREATE TABLE u(id INTEGER, t_id INTEGER, label TEXT); INSERT INTO u VALUES (10, 1, 'x');",
-                 nullptr, nullptr, nullptr);
+    db.exec("CREATE TABLE u(id INTEGER, t_id INTEGER, label TEXT); INSERT INTO u VALUES (10, 1, 'x');");
     EXPECT_EQ(db.run(tr("SELECT t.id, u.label FROM ((t )  LEFT JOIN u ON (u.t_id = t.id)) WHERE t.id <= 2 ORDER BY "
                         "t.id; ")),
               "1|x;2|NULL");

@@ -32,11 +32,12 @@ constexpr unsigned kCaseSeconds = 120;
 
 bool execSql(const fs::path& file, const std::string& sql)
 {
-    sqlite3* db = nullptr;
-    bool ok = sqlite3_open_v2(file.string().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-              sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
+    try {
+        sqlite::Connection(file.string(), SQLITE_OPEN_READWRITE).exec(sql);
+        return true;
+    } catch (const CDaoException&) {
+        return false;
+    }
 }
 
 // The calendars of `file`, read by a fresh calendar object: id and name of
