@@ -42,9 +42,9 @@ protected:
     TestVessel v;
 };
 
-// --- Lifecycle and defaults -------------------------------------------------
+// --- Lifecycle -------------------------------------------------------------
 
-TEST(VesselTest, InitSetsDefaultsRegistersAndRunsBothHooksOnce)
+TEST(VesselTest, InitSizesRegistersAndRunsBothHooksOnce)
 {
     Plane floor(3.0, 1.0);
     TestVessel v;
@@ -56,12 +56,6 @@ TEST(VesselTest, InitSetsDefaultsRegistersAndRunsBothHooksOnce)
     EXPECT_DOUBLE_EQ(v.GetRadius(), 0.5);
     EXPECT_DOUBLE_EQ(v.GetHeight(), 1.0);
     EXPECT_DOUBLE_EQ(v.Capacity(), 0.7853981633975);
-    EXPECT_EQ(v.GetColor(), 0xB2B2B2);
-    EXPECT_EQ(v.GetLabelColor(), 0xFFFF00);
-    EXPECT_EQ(v.GetCalendarID(), -1);
-    EXPECT_EQ(v.GetShowLabel(), 1);
-    EXPECT_EQ(v.IsShowConnections(), 1);
-    EXPECT_EQ(v.IsSelected(), 0);
     EXPECT_DOUBLE_EQ(v.GetZ(), 3.0);
     EXPECT_EQ(v.GetFloorID(), floor.GetID());
 }
@@ -496,24 +490,6 @@ TEST_F(VesselOnFloor, PropertiesByTimeHeatThenCoolThenNothing)
     v.SetPropertiesByTime(400);
     EXPECT_EQ(v.IsActive(), 0);
     EXPECT_EQ(v.GetCurrentTime(), 400);
-}
-
-TEST_F(VesselOnFloor, VolumeFractionIsLimitedAndOverflowRecorded)
-{
-    v.SetVolume(1.5);
-    EXPECT_DOUBLE_EQ(v.GetVolume(), 1.0);
-    EXPECT_EQ(v.IsOverflowing(), 1);
-    EXPECT_DOUBLE_EQ(v.GetOverflowLevel(), 1.8 * v.GetRadius());
-    v.DecrementVolume(2.0);
-    EXPECT_DOUBLE_EQ(v.GetVolume(), 0.0);
-    EXPECT_EQ(v.IsOverflowing(), 0);
-    EXPECT_DOUBLE_EQ(v.GetOverflowLevel(), 1.8 * v.GetRadius()); // keeps its last value
-
-    v.SetCapacityForTest(0.0);
-    v.SetVolume(0.25);
-    addOperation(v, 0, 10, "Fill", 5.0);
-    v.SetVolumeByTime(10); // no capacity: the fraction stays
-    EXPECT_DOUBLE_EQ(v.GetVolume(), 0.25);
 }
 
 } // namespace
