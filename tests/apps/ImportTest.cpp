@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "ResultsDb.h"
 #include "SampleDatabase.h"
 #include "TestSupport.h"
 #include "db/RecordsetCatalog.h"
@@ -69,13 +70,9 @@ bool haveMdbTools()
 
 using Row = std::vector<std::optional<std::string>>;
 
-class Db : public batchplant::sqlite::Connection {
+class Db : public batchplant::test::Sql {
 public:
-    explicit Db(const fs::path& p, bool readOnly = false)
-        : batchplant::sqlite::Connection(p.string(),
-                                         readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
-    {
-    }
+    using Sql::Sql;
 
     // Rows of `sql`; each value as text, null as nullopt. With `types`, the
     // storage class of each value is collected too.
@@ -111,11 +108,6 @@ public:
             if (types) types->push_back(std::move(t));
         }
         return out;
-    }
-    std::string scalar(const std::string& sql) const
-    {
-        const auto r = rows(sql);
-        return r.empty() || r[0].empty() || !r[0][0] ? std::string() : *r[0][0];
     }
     std::set<std::string> names(const std::string& type) const
     {
@@ -420,7 +412,7 @@ TEST(Import, NorthwindNonAsciiNamesDatesMemosAndPicturesComeThrough)
     // The table with an umlaut in its name, row for row.
     const std::string umsaetze = "Ums\xC3\xA4tze";
     const auto theirs = mdbExport(file, umsaetze);
-    ASSERT_EQ(db.scalar("SELECT count(*) FROM " + q(umsaetze)), std::to_string(theirs.size()));
+    ASSERT_EQ(db.text("SELECT count(*) FROM " + q(umsaetze)), std::to_string(theirs.size()));
     ASSERT_GT(theirs.size(), 100u);
 
     // A date column, value for value.
@@ -438,16 +430,15 @@ TEST(Import, NorthwindNonAsciiNamesDatesMemosAndPicturesComeThrough)
     EXPECT_GT(nullShipped, 0); // orders not shipped yet stay null
 
     // Text with characters outside ASCII.
-    const std::string nonAscii =
-        db.scalar("SELECT count(*) FROM Customers WHERE CompanyName <> CAST(CAST(CompanyName AS "
-                  "BLOB) AS TEXT) OR hex(CompanyName) GLOB '*C3*'");
+    const std::string nonAscii = db.text("SELECT count(*) FROM Customers WHERE CompanyName <> CAST(CAST(CompanyName AS "
+                                         "BLOB) AS TEXT) OR hex(CompanyName) GLOB '*C3*'");
     EXPECT_NE(nonAscii, "0");
 
     // Types that keep their nature: a yes/no column, a currency, a memo, a picture.
-    EXPECT_EQ(db.scalar("SELECT group_concat(DISTINCT typeof(Discontinued)) FROM Products"), "integer");
-    EXPECT_EQ(db.scalar("SELECT count(*) FROM Products WHERE Discontinued NOT IN (0, 1)"), "0");
-    EXPECT_EQ(db.scalar("SELECT sum(Discontinued) FROM Products"), "8");
-    EXPECT_EQ(db.scalar("SELECT typeof(Photo) FROM Employees LIMIT 1"), "blob");
+    EXPECT_EQ(db.text("SELECT group_concat(DISTINCT typeof(Discontinued)) FROM Products"), "integer");
+    EXPECT_EQ(db.text("SELECT count(*) FROM Products WHERE Discontinued NOT IN (0, 1)"), "0");
+    EXPECT_EQ(db.text("SELECT sum(Discontinued) FROM Products"), "8");
+    EXPECT_EQ(db.text("SELECT typeof(Photo) FROM Employees LIMIT 1"), "blob");
     const auto notes = db.rows("SELECT Notes FROM Employees");
     const auto employees = mdbExport(file, "Employees");
     ASSERT_EQ(notes.size(), employees.size());
@@ -576,7 +567,7 @@ TEST(Import, KeepsAnExistingOutputUnlessForced)
 
     const CommandResult forced = import("--any-file --force " + quoted(file) + " " + quoted(out));
     ASSERT_EQ(forced.exitCode, 0) << forced.err;
-    EXPECT_EQ(Db(out).scalar("SELECT count(*) FROM DateTest"), "6");
+    EXPECT_EQ(Db(out).text("SELECT count(*) FROM DateTest"), "6");
     EXPECT_EQ(dirEntries(dir.path()), std::vector<std::string>{"out.db"});
 }
 
@@ -638,9 +629,9 @@ TEST(ImportFinishing, NorthwindGetsSavedQueriesCalendarTablesAndAWarningPerMissi
     const std::set<std::string> calendarTables = calendar.names("table");
     ASSERT_FALSE(calendarTables.empty());
     for (const std::string& t : calendarTables) {
-        EXPECT_EQ(db.scalar("SELECT count(*) FROM " + q(t)), "0") << t;
-        EXPECT_EQ(db.scalar("SELECT sql FROM sqlite_master WHERE name = '" + t + "'"),
-                  calendar.scalar("SELECT sql FROM sqlite_master WHERE name = '" + t + "'"));
+        EXPECT_EQ(db.text("SELECT count(*) FROM " + q(t)), "0") << t;
+        EXPECT_EQ(db.text("SELECT sql FROM sqlite_master WHERE name = '" + t + "'"),
+                  calendar.text("SELECT sql FROM sqlite_master WHERE name = '" + t + "'"));
     }
     EXPECT_NE(err.find("the file has no calendar tables; created them empty"), std::string::npos) << err;
 
@@ -674,7 +665,7 @@ TEST(ImportFinishing, NorthwindsOwnSavedQueriesAreNamedButNotMixedWithOurs)
     EXPECT_NE(err.find("saved queries are not carried over"), std::string::npos) << err;
     EXPECT_NE(err.find("Invoices"), std::string::npos) << err;
     EXPECT_EQ(err.find("cannot be carried over faithfully"), std::string::npos) << err;
-    EXPECT_EQ(Db(imported->out).scalar("SELECT count(*) FROM SavedQueries"), "2");
+    EXPECT_EQ(Db(imported->out).text("SELECT count(*) FROM SavedQueries"), "2");
 }
 
 namespace {
@@ -748,7 +739,7 @@ TEST(ImportFinishing, RestoresWhatASampleLacksWithoutTouchingItsData)
     EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
     const Db db(out);
     EXPECT_EQ(db.names("index"), indexes);
-    EXPECT_EQ(db.scalar("SELECT count(*) FROM SavedQueries"), "2");
+    EXPECT_EQ(db.text("SELECT count(*) FROM SavedQueries"), "2");
     auto rows = allRows(out);
     rows.erase("SavedQueries");
     EXPECT_EQ(rows, expected);
@@ -775,7 +766,7 @@ TEST(ImportFinishing, AnIndexTheDataViolatesIsAWarningNotAFailure)
     const auto indexes = db.names("index");
     EXPECT_FALSE(indexes.count("EquipmentSchedule_Occurrence"));
     EXPECT_TRUE(indexes.count("EquipmentSchedule_End")); // the others still come
-    EXPECT_EQ(db.scalar("SELECT count(*) FROM EquipmentSchedule"), "2");
+    EXPECT_EQ(db.text("SELECT count(*) FROM EquipmentSchedule"), "2");
 }
 
 TEST(ImportFinishing, ASqliteInputThatIsNoDatabaseIsAnError)

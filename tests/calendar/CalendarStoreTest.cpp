@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "CalendarTestUtil.h"
+#include "ResultsDb.h"
 #include "TestSupport.h"
 #include "calendar/CalendarStore.h"
 #include "batchplant/db/ResultsSchema.h"
@@ -15,27 +16,7 @@ using test::Describe;
 using test::ReadFile;
 using test::Shift;
 
-// An SQLite connection to a file in a fresh directory.
-class Database : public sqlite::Connection {
-public:
-    explicit Database(const std::filesystem::path& path, int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
-        : sqlite::Connection(path.string(), flags)
-    {
-    }
-    // The rows of a query, one text per row, columns joined by '|'.
-    std::vector<std::string> rows(const std::string& sql) const
-    {
-        std::vector<std::string> out;
-        sqlite::Statement stmt(*this, sql);
-        while (stmt.step()) {
-            std::string row;
-            for (int c = 0; c < stmt.columnCount(); ++c)
-                row += (c ? "|" : "") + (stmt.isNull(c) ? std::string("NULL") : stmt.text(c));
-            out.push_back(row);
-        }
-        return out;
-    }
-};
+using Database = test::Sql;
 
 // Two calendars: a day-shift week with a holiday and a short day, and a
 // night-shift calendar with an overnight exception.
@@ -179,7 +160,7 @@ TEST_F(CalendarStore, AReadOnlyDatabaseIsNotChanged)
     }
     const std::string before = ReadFile(path);
     {
-        Database db(path, SQLITE_OPEN_READONLY);
+        Database db(path, true);
         Hash<int, CSingleCalendar> changed;
         changed[1].SetName("New");
         EXPECT_FALSE(calendar_store::Save(&db, changed, error));

@@ -14,7 +14,7 @@
 #include "db/Sqlite.h"
 
 using namespace batchplant;
-using batchplant::test::FixtureDb;
+using batchplant::test::ResultsDb;
 
 namespace {
 
@@ -67,7 +67,7 @@ private:
 };
 
 // t with three ordinary rows.
-void fillThreeRows(FixtureDb& f)
+void fillThreeRows(ResultsDb& f)
 {
     f.exec("CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, qty REAL, at TEXT, small INTEGER);"
            "INSERT INTO t VALUES (1, 'one', 1.5, '2024-01-15T08:30:00', 7);"
@@ -82,9 +82,9 @@ protected:
     void make(const std::string& sql)
     {
         f.exec(sql);
-        db.Open(CString(f.pathString()), false, true);
+        db.Open(CString(f.path()), false, true);
     }
-    FixtureDb f{false};
+    ResultsDb f{ResultsDb::Tables::None};
     CDaoDatabase db;
     TestSet rs{&db};
 };
@@ -94,9 +94,9 @@ protected:
     void SetUp() override
     {
         fillThreeRows(f);
-        db.Open(CString(f.pathString()), false, true);
+        db.Open(CString(f.path()), false, true);
     }
-    FixtureDb f{false};
+    ResultsDb f{ResultsDb::Tables::None};
     CDaoDatabase db;
     TestSet rs{&db};
 };
@@ -140,7 +140,7 @@ TEST(DaoDatabase, MissingFileIsReportedAndNotCreated)
 
 TEST(DaoDatabase, TextAndTruncatedFilesAreReportedAtOpen)
 {
-    FixtureDb f(false);
+    ResultsDb f{ResultsDb::Tables::None};
     f.exec("CREATE TABLE big(id INTEGER PRIMARY KEY, payload TEXT);"
            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
            "INSERT INTO big SELECT i, printf('%0200d', i) FROM n;");
@@ -158,14 +158,14 @@ TEST(DaoDatabase, TextAndTruncatedFilesAreReportedAtOpen)
 
 TEST(DaoDatabase, ReadOnlyOpenCannotWrite)
 {
-    FixtureDb f(false);
+    ResultsDb f{ResultsDb::Tables::None};
     fillThreeRows(f);
     f.finish();
     CDaoDatabase db;
-    db.Open(CString(f.pathString()), false, true);
+    db.Open(CString(f.path()), false, true);
     ASSERT_TRUE(db.IsOpen());
     EXPECT_FALSE(db.CanUpdate());
-    EXPECT_EQ(db.GetName(), CString(f.pathString()));
+    EXPECT_EQ(db.GetName(), CString(f.path()));
     ASSERT_NE(db.GetConnection(), nullptr);
     EXPECT_THROW(db.GetConnection()->exec("DELETE FROM t"), CDaoException);
     db.Close();
@@ -173,11 +173,11 @@ TEST(DaoDatabase, ReadOnlyOpenCannotWrite)
     EXPECT_EQ(db.GetConnection(), nullptr);
 
     // A read-write open lets a component write its own tables through the handle.
-    db.Open(CString(f.pathString()), false, false);
+    db.Open(CString(f.path()), false, false);
     EXPECT_TRUE(db.CanUpdate());
     EXPECT_NO_THROW(db.GetConnection()->exec("CREATE TABLE mine(x)"));
     // An exclusive open still reads.
-    db.Open(CString(f.pathString()), true, true);
+    db.Open(CString(f.path()), true, true);
     TestSet rs(&db);
     rs.Open();
     EXPECT_EQ(rs.m_id, 1);
@@ -265,12 +265,12 @@ TEST_F(ThreeRows, RequeryStartsAgainFromTheFirstRow)
 
 TEST(DaoRecordset, ClosingTheDatabaseClosesItsRecordsets)
 {
-    FixtureDb f(false);
+    ResultsDb f{ResultsDb::Tables::None};
     fillThreeRows(f);
     TestSet outlives;
     {
         CDaoDatabase db;
-        db.Open(CString(f.pathString()), false, true);
+        db.Open(CString(f.path()), false, true);
         TestSet rs(&db);
         rs.Open();
         outlives.m_pDatabase = &db;
@@ -278,7 +278,7 @@ TEST(DaoRecordset, ClosingTheDatabaseClosesItsRecordsets)
         db.Close();
         EXPECT_FALSE(rs.IsOpen());
         EXPECT_FALSE(outlives.IsOpen());
-        db.Open(CString(f.pathString()), false, true);
+        db.Open(CString(f.path()), false, true);
         outlives.Open();
         EXPECT_TRUE(outlives.IsOpen());
     } // the database goes first, then (later) the recordset; neither touches the other afterwards
@@ -330,11 +330,11 @@ TEST(DaoRecordset, EveryDateTextReadsBackToItsValue)
                                                          {"'-024-01-01'", "invalid"},
                                                          {"'next tuesday'", "invalid"}};
     for (const auto& [stored, text] : cells) {
-        FixtureDb f(false);
+        ResultsDb f{ResultsDb::Tables::None};
         f.exec(std::string("CREATE TABLE t(id, name, qty, at, small); INSERT INTO t VALUES (1, '', 0, ") + stored +
                ", 0);");
         CDaoDatabase db;
-        db.Open(CString(f.pathString()), false, true);
+        db.Open(CString(f.path()), false, true);
         TestSet rs(&db);
         rs.Open();
         EXPECT_EQ(rs.GetFieldText(3).str(), text) << stored;
@@ -376,7 +376,7 @@ TEST_F(OwnRows, TextInANumericColumnNamesTheColumnAndValue)
     rs.Open(); // the first row is fine
     EXPECT_EQ(rs.m_id, 1);
     const std::string msg = describe([&] { rs.MoveNext(); });
-    EXPECT_TRUE(mentions(msg, {"[qty]", "t.qty", "'lots'", "not a number", f.pathString()}));
+    EXPECT_TRUE(mentions(msg, {"[qty]", "t.qty", "'lots'", "not a number", f.path()}));
 
     // On the first row the open itself fails and leaves the recordset closed.
     TestSet first(&db);
@@ -400,13 +400,13 @@ TEST_F(OwnRows, NumbersOutsideTheMemberRangeAreRefused)
 TEST_F(ThreeRows, MissingTablesAndColumnsAreNamed)
 {
     EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "SELECT * FROM nowhere"); }),
-                         {"no such table: nowhere", f.pathString()}));
+                         {"no such table: nowhere", f.path()}));
     EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "SELECT id, name, qty, at FROM t"); }),
-                         {"[small]", "Item not found", f.pathString()}));
+                         {"[small]", "Item not found", f.path()}));
     EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "SELECT id, name, qty, at, tiny FROM t"); }),
                          {"no such column: tiny"}));
     EXPECT_TRUE(mentions(describe([&] { rs.Open(dbOpenDynaset, "[t2]"); }),
-                         {"Cannot find the input table or query 't2'", f.pathString()}));
+                         {"Cannot find the input table or query 't2'", f.path()}));
     EXPECT_FALSE(rs.IsOpen());
 }
 
@@ -465,9 +465,9 @@ protected:
                "[maxId]', 'minId Long, maxId Long');"
                "INSERT INTO SavedQueries VALUES ('QryBroken', 'SELECT id FROM t WHERE name = \"unclosed', NULL);"
                "INSERT INTO SavedQueries VALUES ('QryBadList', 'SELECT 1', '1 Long');");
-        db.Open(CString(f.pathString()), false, true);
+        db.Open(CString(f.path()), false, true);
     }
-    FixtureDb f{false};
+    ResultsDb f{ResultsDb::Tables::None};
     CDaoDatabase db;
 };
 
@@ -476,7 +476,7 @@ TEST_F(SavedQueryTest, ASavedQueryRunsWithItsParameterBoundByName)
     // The bad parameter list of another saved query is reported when the list is read.
     EXPECT_TRUE(mentions(describe([&] { db.FindSavedQuery(CString("QryByMin")); }), {"QryBadList"}));
     f.exec("DELETE FROM SavedQueries WHERE Name = 'QryBadList'");
-    db.Open(CString(f.pathString()), false, true);
+    db.Open(CString(f.path()), false, true);
 
     const CDaoSavedQuery* q = db.FindSavedQuery(CString("qrybymin"));
     ASSERT_NE(q, nullptr);
@@ -516,12 +516,12 @@ TEST_F(SavedQueryTest, ASavedQueryRunsWithItsParameterBoundByName)
 TEST_F(SavedQueryTest, MismatchedParametersAndBadSavedQueriesAreNamed)
 {
     f.exec("DELETE FROM SavedQueries WHERE Name = 'QryBadList'");
-    db.Open(CString(f.pathString()), false, true);
+    db.Open(CString(f.path()), false, true);
     const std::pair<const char*, std::vector<std::string>> cases[] = {
         {"[QryNoParam]", {"no parameter [minId]"}},
         {"[QryTwoParams]", {"Too few parameters", "[maxId]"}},
         {"[QryBroken]", {"In saved query 'QryBroken'", "unterminated"}},
-        {"[QryPhaseComponents]", {"Cannot find the input table or query 'QryPhaseComponents'", f.pathString()}}};
+        {"[QryPhaseComponents]", {"Cannot find the input table or query 'QryPhaseComponents'", f.path()}}};
     for (const auto& [sql, parts] : cases) {
         ParamSet rs{CString(sql)};
         rs.m_pDatabase = &db;
@@ -544,11 +544,11 @@ TEST_F(SavedQueryTest, ParametersCanBeSetFromText)
 
 TEST(DaoDatabase, ADatabaseWithoutSavedQueriesHasNone)
 {
-    FixtureDb f(false);
+    ResultsDb f{ResultsDb::Tables::None};
     fillThreeRows(f);
     CDaoDatabase db;
     EXPECT_EQ(db.FindSavedQuery(CString("Anything")), nullptr); // closed
-    db.Open(CString(f.pathString()), false, true);
+    db.Open(CString(f.path()), false, true);
     EXPECT_EQ(db.FindSavedQuery(CString("QryPhaseComponents")), nullptr);
     EXPECT_TRUE(db.HasTableOrView(CString("T")));
     EXPECT_FALSE(db.HasTableOrView(CString("SavedQueries")));

@@ -1,64 +1,16 @@
 #pragma once
-// Small results databases built row by row for the data-access tests.
+// The data-access tests' results database of edge cases.
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include "TestSupport.h"
-#include "batchplant/db/ResultsSchema.h"
-#include "db/Sqlite.h"
+#include "ResultsDb.h"
 
 namespace batchplant::test {
-
-// FNV-1a over the file's bytes: enough to tell whether a file changed.
-inline std::uint64_t fileChecksum(const std::filesystem::path& p)
-{
-    const std::string bytes = ReadFile(p);
-    std::uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : bytes) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h ^ bytes.size();
-}
-
-// A database file in a fresh temp directory; `withSchema` runs the results
-// schema (schema/results.sql) on it first.
-class FixtureDb {
-public:
-    explicit FixtureDb(bool withSchema = true, const std::string& name = "results.db") : path_(dir_.file(name))
-    {
-        // Set-up speed only: the file is complete once finish() or the destructor closes it.
-        exec("PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY;");
-        if (withSchema) exec(ResultsSchemaSql());
-    }
-
-    void exec(const std::string& sql) { db_.exec(sql); }
-    // Closes the set-up connection (so the file is complete on disk).
-    void finish() { db_ = sqlite::Connection(); }
-
-    const std::filesystem::path& path() const { return path_; }
-    std::string pathString() const { return path_.string(); }
-    const TempDir& dir() const { return dir_; }
-
-private:
-    TempDir dir_;
-    std::filesystem::path path_;
-    sqlite::Connection db_{path_.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE};
-};
 
 // A small results database whose rows exercise the edge cases of the
 // queries: two plants, a continuous condenser, inventory locations, streams
 // with null ends and without phases, a vapor emission of mass 0 and one
 // "After Condenser", a labor grade without category. Rows are inserted out
 // of order so that the queries' ORDER BY clauses are what orders them.
-inline void fillResultsFixture(FixtureDb& f)
+inline void fillResultsFixture(ResultsDb& f)
 {
     f.exec(R"sql(
 INSERT INTO FacilitySummary (PlantID, PlantName) VALUES (2, 'Plant B'), (1, 'Plant A');

@@ -98,7 +98,7 @@ TEST(FuzzRegressionTest, TranslationsLongerThanTheLimitAreRefused)
 // recordset on it reports the refusal instead of running out of memory.
 TEST(FuzzRegressionTest, RecordsetOnFanningSavedQueriesReportsTheRefusal)
 {
-    test::FixtureDb fx;
+    test::ResultsDb fx;
     for (int i = 0; i < 30; ++i) {
         const std::string next = "Q" + std::to_string(i + 1);
         fx.exec("INSERT INTO SavedQueries (Name, SqlText) VALUES ('Q" + std::to_string(i) + "', 'SELECT * FROM " +

@@ -47,22 +47,22 @@ public:
 
 // An in-memory database with double-quoted strings switched off, and a
 // small table t(id, name, qty, at).
-class Sqlite {
+class Sqlite : public sqlite::Connection {
 public:
-    Sqlite() : db(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
+    Sqlite() : sqlite::Connection(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
     {
-        db.doubleQuotesNameOnly();
-        db.exec("CREATE TABLE t(id INTEGER, name TEXT, qty REAL, at TEXT);"
-                "INSERT INTO t VALUES (1,'Alpha',1.5,'2024-01-15T08:00:00'),(2,'beta',NULL,'2024-02-01T00:00:00'),"
-                "(3,'Gamma 100%',3,'2023-12-31T23:00:00'),(4,'a_b*c',4,NULL);");
+        doubleQuotesNameOnly();
+        exec("CREATE TABLE t(id INTEGER, name TEXT, qty REAL, at TEXT);"
+             "INSERT INTO t VALUES (1,'Alpha',1.5,'2024-01-15T08:00:00'),(2,'beta',NULL,'2024-02-01T00:00:00'),"
+             "(3,'Gamma 100%',3,'2023-12-31T23:00:00'),(4,'a_b*c',4,NULL);");
     }
 
     // Runs `sql`, binding `args` to ?1, ?2, …; returns the rows as "a|b;c|d".
-    std::string run(const std::string& sql, const std::vector<std::string>& args = {})
+    std::string run(const std::string& sql, const std::vector<std::string>& args = {}) const
     {
         int rc = SQLITE_OK;
-        sqlite::Statement st = sqlite::Statement::tryPrepare(db, sql, rc);
-        if (!st) return "ERROR: " + db.error();
+        sqlite::Statement st = sqlite::Statement::tryPrepare(*this, sql, rc);
+        if (!st) return "ERROR: " + error();
         for (std::size_t i = 0; i < args.size(); ++i)
             st.bind(static_cast<int>(i) + 1, args[i]);
         std::string out;
@@ -75,7 +75,6 @@ public:
         }
         return out;
     }
-    sqlite::Connection db;
 };
 
 std::string tr(const std::string& jet, SqlNameResolver* r = nullptr, std::vector<CString> params = {})
@@ -126,8 +125,8 @@ std::string errorOf(const std::string& jet, SqlNameResolver* r = nullptr)
 TEST(SqlDialect, DistinctRowRemovesRepeatsOnlyWhereJetDoes)
 {
     Sqlite db;
-    db.db.exec("CREATE TABLE o(id INTEGER, t_id INTEGER, what TEXT);"
-               "INSERT INTO o VALUES (1, 1, 'x'), (2, 1, 'x'), (3, 2, 'y');");
+    db.exec("CREATE TABLE o(id INTEGER, t_id INTEGER, what TEXT);"
+            "INSERT INTO o VALUES (1, 1, 'x'), (2, 1, 'x'), (3, 2, 'y');");
     // Columns of one table only: each of its records once, however many orders it has.
     EXPECT_EQ(db.run(tr("SELECT DISTINCTROW t.name FROM t INNER JOIN o ON o.t_id = t.id ORDER BY t.name")),
               "Alpha;beta");
@@ -160,7 +159,7 @@ TEST(SqlDialect, DoubleQuotedTextsBecomeStringLiterals)
 TEST(SqlDialect, BracketedNamesBecomeQuotedIdentifiers)
 {
     Sqlite db;
-    db.db.exec("CREATE TABLE \"odd \"\"name\"\"\" (\"my col\" INTEGER); INSERT INTO \"odd \"\"name\"\"\" VALUES (7)");
+    db.exec("CREATE TABLE \"odd \"\"name\"\"\" (\"my col\" INTEGER); INSERT INTO \"odd \"\"name\"\"\" VALUES (7)");
     EXPECT_EQ(db.run(tr("SELECT [my col] FROM [odd \"name\"]")), "7");
     EXPECT_EQ(db.run(tr("SELECT t.[name] FROM [t] WHERE [t].id = 1")), "Alpha");
     EXPECT_EQ(db.run(tr("SELECT `name` FROM t WHERE id = 2")), "beta");
@@ -172,7 +171,7 @@ TEST(SqlDialect, TheQueryTextsKeepTheirMeaning)
 {
     Sqlite db;
     // Parenthesised joins and the spacing of the texts as they are written.
-    db.db.exec("CREATE TABLE u(id INTEGER, t_id INTEGER, label TEXT); INSERT INTO u VALUES (10, 1, 'x');");
+    db.exec("CREATE TABLE u(id INTEGER, t_id INTEGER, label TEXT); INSERT INTO u VALUES (10, 1, 'x');");
     EXPECT_EQ(db.run(tr("SELECT t.id, u.label FROM ((t )  LEFT JOIN u ON (u.t_id = t.id)) WHERE t.id <= 2 ORDER BY "
                         "t.id; ")),
               "1|x;2|NULL");

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../model/LoadingFixtures.h"
+#include "ResultsDb.h"
 #include "SampleDatabase.h"
 #include "TestSupport.h"
 #include "batchplant/gantt/Composite.h"
@@ -29,7 +29,7 @@ using reference::SetPoint;
 using test::kNull;
 using test::MessageRecorder;
 using test::ResultsDb;
-using test::SqlFile;
+using test::Sql;
 
 CompVals Rate(double mass, short batch = 0)
 {
@@ -230,12 +230,12 @@ protected:
     void Phase(long phaseID, const std::string& owner, long ownerID, long material,
                const std::string& phase = "Liquid1")
     {
-        db.Exec("INSERT OR IGNORE INTO PureComponents (MaterialID, MaterialName) VALUES (" + std::to_string(material) +
+        db.exec("INSERT OR IGNORE INTO PureComponents (MaterialID, MaterialName) VALUES (" + std::to_string(material) +
                 ", 'Material " + std::to_string(material) + "');");
-        db.Exec("INSERT INTO ThermodynamicPhase (PhaseID, Phase, " + owner +
+        db.exec("INSERT INTO ThermodynamicPhase (PhaseID, Phase, " + owner +
                 ", MassPhaseFraction, MolarPhaseFraction, VolumePhaseFraction) VALUES (" + std::to_string(phaseID) +
                 ", '" + phase + "', " + std::to_string(ownerID) + ", 1, 1, 1);");
-        db.Exec("INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) "
+        db.exec("INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) "
                 "VALUES (" +
                 std::to_string(phaseID) + ", " + std::to_string(material) + ", 1, 1, 1);");
     }
@@ -271,7 +271,7 @@ protected:
         return out;
     }
 
-    ResultsDb db;
+    ResultsDb db{ResultsDb::Tables::ResultsAndCalendars};
     MessageRecorder messages;
 };
 
@@ -321,11 +321,11 @@ TEST_F(CompositeLoadingTest, UtilitiesGroupByNameAndChargeUnspecifiedEquipment)
 {
     db.AddUtility(1, 2, 0.0, 10.0);     // Steam for R-101, 500 KJ
     db.AddUtility(2, kNull, 0.0, 10.0); // Steam for no equipment
-    db.Exec("UPDATE UtilitySummary SET HeatDuty = -500 WHERE UtilityID = 2;");
+    db.exec("UPDATE UtilitySummary SET HeatDuty = -500 WHERE UtilityID = 2;");
     Phase(1, "UtilityID", 1, 50);
     Phase(2, "UtilityID", 2, 50);
     // Materials of two and three components: each use still counts once.
-    db.Exec("INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) "
+    db.exec("INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) "
             "VALUES (1, 51, 0.5, 0.5, 0.5), (2, 51, 0.3, 0.3, 0.3), (2, 52, 0.2, 0.2, 0.2);");
     ProfileFacility f(db.path());
     std::vector<std::string> names;
@@ -342,8 +342,8 @@ TEST_F(CompositeLoadingTest, UtilitiesGroupByNameAndChargeUnspecifiedEquipment)
 
 TEST_F(CompositeLoadingTest, LaborCountsWholeOperatorsPerGrade)
 {
-    db.Exec("INSERT INTO LaborCategory (LaborGradeID, LaborGrade) VALUES (4, 'Operator');");
-    db.Exec("INSERT INTO LaborSummary (StepID, BatchNumber, UnitProcedureID, OperationID, LaborGradeID, StartTime, "
+    db.exec("INSERT INTO LaborCategory (LaborGradeID, LaborGrade) VALUES (4, 'Operator');");
+    db.exec("INSERT INTO LaborSummary (StepID, BatchNumber, UnitProcedureID, OperationID, LaborGradeID, StartTime, "
             "EndTime, EndTimeUOM, NumberOfOperators) VALUES (1, 1, 1, 1, 4, 0, 1, 'h', 2.7), "
             "(1, 1, 1, 1, 4, 0.5, 2, 'h', 1.5), (1, 1, 1, 1, 0, 0, 1, 'h', 0.5);");
     ProfileFacility f(db.path());
@@ -360,7 +360,7 @@ TEST_F(CompositeLoadingTest, VaporEmissionsPerSourceVessel)
     db.AddVapor(1, 2, kNull, 6.0, 0.0, 10.0);
     db.AddVapor(2, kNull, kNull, 6.0, 0.0, 10.0);
     db.AddVapor(3, 2, kNull, 6.0, 0.0, 10.0);
-    db.Exec("UPDATE AirEmissionSummary SET AirEmissionControl = 'After Condenser' WHERE AirEmissionID = 3;");
+    db.exec("UPDATE AirEmissionSummary SET AirEmissionControl = 'After Condenser' WHERE AirEmissionID = 3;");
     for (long a = 1; a <= 3; ++a)
         Phase(a, "AirEmissionID", a, 9, "Vapor");
     ProfileFacility f(db.path());
@@ -377,7 +377,7 @@ TEST_F(CompositeLoadingTest, ContentsLevelsSkipGasAndDropMissingMaterialsToZero)
     db.AddOperation(2, "Charge");
     db.AddSchedule(2, 1, 1, 0.0, 1.0);
     db.AddSchedule(2, 1, 2, 1.0, 2.0);
-    db.Exec(
+    db.exec(
         "INSERT INTO EquipmentContents (ContentsID, EquipmentID, BatchNumber, StepID, UnitProcedureID, "
         "OperationID, Time, TimeUOM, Volume, VolumeUOM, Mass, MassUOM) VALUES "
         "(1, 2, 1, 1, 1, 1, 1.0, 'h', 100, 'liter', 50, 'kg'), (2, 2, 1, 1, 1, 2, 2.0, 'h', 2000, 'liter', 80, 'kg');");
@@ -398,15 +398,15 @@ TEST_F(CompositeLoadingTest, BufferTankLevelsPerPhaseComponentWithBatch)
 {
     db.AddEquipment(5, "BT-1", "Buffer Tank");
     db.AddSchedule(5, 4, 1, 0.0, 2.0, 10.0); // batch 4 in the tank from 0 h to 2 h
-    db.Exec("UPDATE EquipmentContents SET ContentsID = 40 WHERE EquipmentID = 5;");
+    db.exec("UPDATE EquipmentContents SET ContentsID = 40 WHERE EquipmentID = 5;");
     Phase(40, "ContentsID", 40, 7);
-    db.Exec(
+    db.exec(
         "INSERT INTO CompositeContents (CompositeContentsID, EquipmentID, Time, TimeUOM, Mass, MassUOM, Volume, "
         "VolumeUOM) VALUES (1, 5, 1.0, 'h', 200, 'kg', 0.2, 'Cubic m'), (2, 5, 3.0, 'h', 100, 'kg', 0.1, 'Cubic m');");
-    db.Exec("INSERT INTO ThermodynamicPhase (PhaseID, Phase, CompositeContentsID, MassPhaseFraction, "
+    db.exec("INSERT INTO ThermodynamicPhase (PhaseID, Phase, CompositeContentsID, MassPhaseFraction, "
             "MolarPhaseFraction, VolumePhaseFraction) VALUES (60, 'Liquid1', 1, 0.5, 1, 1), (61, 'Gas', 1, 0.5, 1, 1), "
             "(62, 'Liquid1', 2, 1, 1, 1);");
-    db.Exec("INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) VALUES "
+    db.exec("INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) VALUES "
             "(60, 7, 1, 1, 1), (61, 7, 1, 1, 1), (62, 7, 1, 1, 1);");
     ProfileFacility f(db.path());
     std::vector<std::string> names;
@@ -489,7 +489,7 @@ class CompositeSampleTest : public ::testing::Test {
 protected:
     CompositeSampleTest() : f(test::SampleDatabasePath().string()), sql(test::SampleDatabasePath().string(), true) {}
     ProfileFacility f;
-    SqlFile sql;
+    Sql sql;
     MessageRecorder messages;
 };
 
@@ -511,7 +511,7 @@ TEST_F(CompositeSampleTest, EveryTypeHasGroupsAndComponents)
         }
     }
     const long locations =
-        sql.Count("SELECT COUNT(DISTINCT es.EquipmentID) FROM EquipmentSummary es JOIN StreamSummary ss "
+        sql.count("SELECT COUNT(DISTINCT es.EquipmentID) FROM EquipmentSummary es JOIN StreamSummary ss "
                   "ON ss.FromEquipmentID = es.EquipmentID WHERE es.Category LIKE 'Inventory%' "
                   "AND ss.StreamCategoryID <> -5");
     Array<long> inputs;
@@ -525,7 +525,7 @@ TEST_F(CompositeSampleTest, EveryTypeHasGroupsAndComponents)
 // equals the summed mass of its streams.
 TEST_F(CompositeSampleTest, InventoryProfilesBalanceAgainstStreamMass)
 {
-    ASSERT_EQ(sql.Count("SELECT COUNT(*) FROM StreamSummary WHERE EndTimeUOM <> 'min' OR MassUOM <> 'kg'"), 0);
+    ASSERT_EQ(sql.count("SELECT COUNT(*) FROM StreamSummary WHERE EndTimeUOM <> 'min' OR MassUOM <> 'kg'"), 0);
     Array<long> groups;
     Array<CString> names;
     f.GetCompositeVessels(groups, names, Inventory);
@@ -544,7 +544,7 @@ TEST_F(CompositeSampleTest, InventoryProfilesBalanceAgainstStreamMass)
             integral += list.GetAt(i) * static_cast<double>(list.GetKeyAt(i + 1) - list.GetKeyAt(i));
         EXPECT_EQ(list.GetAt(list.GetCount() - 1), 0.0);
         const std::string id = std::to_string(location);
-        const double expected = sql.Number(
+        const double expected = sql.number(
             "SELECT SUM(CASE WHEN ss.FromEquipmentID = " + id +
             " AND esto.Category IS NOT NULL AND instr(esto.Category, 'Inventory') = 0 THEN 1 ELSE -1 END "
             "* ss.Mass * tp.MassPhaseFraction * pc.MassFraction) "

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../model/LoadingFixtures.h"
+#include "ResultsDb.h"
 #include "SampleDatabase.h"
 #include "TestSupport.h"
 #include "batchplant/db/Dao.h"
@@ -59,7 +59,7 @@ protected:
 
     bool load() { return f.ReadGanttDatabase(CString(db.path().c_str())); }
 
-    ResultsDb db;
+    ResultsDb db{ResultsDb::Tables::ResultsAndCalendars};
     GanttFacility f;
     MessageRecorder messages;
 };
@@ -134,7 +134,7 @@ TEST_F(GanttLoadingTest, ASecondLoadIsRefusedAndKeepsThePath)
     db.AddEquipment(1, "R-101", "Reactor");
     db.AddSchedule(1, 1, 1, 0.0, 1.0);
     ASSERT_TRUE(load());
-    ResultsDb other;
+    ResultsDb other{ResultsDb::Tables::ResultsAndCalendars};
     other.AddBasics();
     other.AddEquipment(5, "R-501", "Reactor");
     other.AddSchedule(5, 1, 1, 0.0, 1.0);
@@ -171,7 +171,7 @@ TEST_F(GanttLoadingTest, ADatabaseErrorWhileLoadingGivesFalseWithoutAMessage)
 {
     db.AddEquipment(1, "R-101", "Reactor");
     db.AddSchedule(1, 1, 1, 0.0, 1.0);
-    db.Exec("INSERT INTO EquipmentSchedule (EquipmentID, BatchNumber, StepID, UnitProcedureID, OperationID, "
+    db.exec("INSERT INTO EquipmentSchedule (EquipmentID, BatchNumber, StepID, UnitProcedureID, OperationID, "
             "StartTime, EndTime, TimeUOM) VALUES (1, 'second', 1, 1, 1, 1.0, 2.0, 'h');");
     EXPECT_FALSE(load());
     EXPECT_TRUE(messages.texts().empty());
@@ -181,7 +181,7 @@ TEST_F(GanttLoadingTest, ADatabaseErrorWhileLoadingGivesFalseWithoutAMessage)
 
 TEST_F(GanttLoadingTest, NoStepsAbortReachesTheCaller)
 {
-    db.Exec("DELETE FROM StepSummary;");
+    db.exec("DELETE FROM StepSummary;");
     db.AddEquipment(1, "R-101", "Reactor");
     EXPECT_THROW(load(), CFacilityAbort);
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{"There were no results found for this step"}));
@@ -250,8 +250,8 @@ TEST_F(GanttLoadingTest, InUseBlocksAreTheGapsAfterAUnitHoldingMaterial)
 TEST_F(GanttLoadingTest, CalendarBlocksOfAVesselsCalendar)
 {
     // Calendar 1 works Mondays 06:00 to 14:00.
-    db.Exec("INSERT INTO Calendars (CalendarID, Name) VALUES (1, 'Day shift');");
-    db.Exec("INSERT INTO CalendarWeekShifts (CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond) VALUES "
+    db.exec("INSERT INTO Calendars (CalendarID, Name) VALUES (1, 'Day shift');");
+    db.exec("INSERT INTO CalendarWeekShifts (CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond) VALUES "
             "(1, 1, 0, 21600, 50400);");
     db.AddEquipment(1, "R-101", "Reactor", 1, 1);
     db.AddSchedule(1, 1, 1, 0.0, 1.0);
@@ -282,7 +282,7 @@ TEST_F(GanttLoadingTest, CalendarBlocksOfAVesselsCalendar)
 TEST(GanttSampleTest, TheScheduleHoldsWhatTheDatabaseHolds)
 {
     const std::string path = test::SampleDatabasePath().string();
-    test::SqlFile sql(path, true);
+    test::Sql sql(path, true);
     MessageRecorder messages;
     GanttFacility f;
     ASSERT_TRUE(f.ReadGanttDatabase(CString(path.c_str())));
@@ -293,26 +293,26 @@ TEST(GanttSampleTest, TheScheduleHoldsWhatTheDatabaseHolds)
                             "AND tr.StepID = es.StepID JOIN StepSummary AS ss ON ss.StepID = es.StepID ";
     // Every piece of equipment but the buffer tanks without operations.
     const long tanksWithoutOps =
-        sql.Count("SELECT COUNT(*) FROM EquipmentSummary AS e WHERE e.Category = 'Buffer Tank' AND NOT EXISTS "
+        sql.count("SELECT COUNT(*) FROM EquipmentSummary AS e WHERE e.Category = 'Buffer Tank' AND NOT EXISTS "
                   "(SELECT 1" +
                   ops + "WHERE es.EquipmentID = e.EquipmentID)");
-    EXPECT_EQ(f.GetNumSchedVessels(), sql.Count("SELECT COUNT(*) FROM EquipmentSummary") - tanksWithoutOps);
-    EXPECT_EQ(f.GetNumFloors(), sql.Count("SELECT COUNT(DISTINCT PlantID) FROM EquipmentSummary"));
-    ASSERT_GT(sql.Count("SELECT COUNT(*) FROM EquipmentSummary WHERE Category = 'Buffer Tank'"), 0);
+    EXPECT_EQ(f.GetNumSchedVessels(), sql.count("SELECT COUNT(*) FROM EquipmentSummary") - tanksWithoutOps);
+    EXPECT_EQ(f.GetNumFloors(), sql.count("SELECT COUNT(DISTINCT PlantID) FROM EquipmentSummary"));
+    ASSERT_GT(sql.count("SELECT COUNT(*) FROM EquipmentSummary WHERE Category = 'Buffer Tank'"), 0);
 
     // The window of each step that has a start time: from that start for its
     // campaign time (days), in seconds from the plan's start.
-    const double planStart = sql.Number("SELECT julianday(StartDateTime) FROM PPlan");
+    const double planStart = sql.number("SELECT julianday(StartDateTime) FROM PPlan");
     std::map<long, std::pair<double, double>> windows;
     for (int i = 0; i < f.GetNumSteps(); ++i) {
         const std::string step = std::to_string(f.GetStepByIndex(i).GetStepID());
-        if (sql.Count("SELECT COUNT(*) FROM StepSummary WHERE StartDateTime IS NOT NULL AND StepID = " + step) == 0)
+        if (sql.count("SELECT COUNT(*) FROM StepSummary WHERE StartDateTime IS NOT NULL AND StepID = " + step) == 0)
             continue;
         const double start =
-            (sql.Number("SELECT julianday(StartDateTime) FROM StepSummary WHERE StepID = " + step) - planStart) *
+            (sql.number("SELECT julianday(StartDateTime) FROM StepSummary WHERE StepID = " + step) - planStart) *
             86400.0;
         windows[f.GetStepByIndex(i).GetStepID()] = {
-            start, start + sql.Number("SELECT CampaignTime FROM StepSummary WHERE StepID = " + step) * 86400.0};
+            start, start + sql.number("SELECT CampaignTime FROM StepSummary WHERE StepID = " + step) * 86400.0};
     }
     ASSERT_FALSE(windows.empty());
 
@@ -320,7 +320,7 @@ TEST(GanttSampleTest, TheScheduleHoldsWhatTheDatabaseHolds)
     for (int v = 0; v < f.GetNumSchedVessels(); ++v) {
         const Vessel* vessel = f.GetVesselByIndex(v);
         EXPECT_EQ(f.GetNumTimeBlocks(v),
-                  sql.Count("SELECT COUNT(*)" + ops + "WHERE es.EquipmentID = " + std::to_string(vessel->GetID())))
+                  sql.count("SELECT COUNT(*)" + ops + "WHERE es.EquipmentID = " + std::to_string(vessel->GetID())))
             << vessel->GetName().str();
         for (int b = 0; b < f.GetNumTimeBlocks(v); ++b, ++blocks) {
             BlockInfo info;
@@ -335,7 +335,7 @@ TEST(GanttSampleTest, TheScheduleHoldsWhatTheDatabaseHolds)
             EXPECT_LE(info.end, window->second.second + 1.0) << vessel->GetName().str() << " block " << b;
         }
     }
-    EXPECT_EQ(blocks, sql.Count("SELECT COUNT(*)" + ops));
+    EXPECT_EQ(blocks, sql.count("SELECT COUNT(*)" + ops));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ModelFixtures.h"
+#include "ResultsDb.h"
 #include "TestSupport.h"
 #include "batchplant/calendar/Calendar.h"
 #include "batchplant/db/Dao.h"
@@ -25,44 +26,21 @@ const char* const kPlanEmpty = "Failed to open database at PlanSummary";
 const char* const kStartInvalid = "Start time is invalid. Using Current time.";
 const char* const kNoSteps = "There were no results found for this step";
 
-// A results database written by the test: the schema, one plant and
-// whatever rows the test adds.
-class ResultsFile {
+// A results database with the calendar tables and plant 1; its steps
+// carry their own dates.
+class ResultsFile : public test::ResultsDb {
 public:
-    ResultsFile() : path_(dir_.file("results.db").string())
-    {
-        // A scratch file: no need to wait for the disk after every statement.
-        Exec("PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY; BEGIN;");
-        Exec(ResultsSchemaSql());
-        Exec(CalendarSchemaSql());
-        Exec("INSERT INTO FacilitySummary (PlantID, PlantName) VALUES (1, 'North'); COMMIT;");
-    }
-
-    void Exec(const std::string& sql) { db_.exec(sql); }
+    ResultsFile() : ResultsDb(Tables::ResultsAndCalendars) { AddPlant(1, "North"); }
 
     void AddStep(long id, const std::string& name, const std::string& version, const std::string& start,
                  const std::string& simulated)
     {
         auto text = [](const std::string& v) { return v.empty() ? std::string("NULL") : "'" + v + "'"; };
-        Exec("INSERT INTO StepSummary (StepID, StepName, StepVersionName, NumberOfBatches, StartDateTime, "
+        exec("INSERT INTO StepSummary (StepID, StepName, StepVersionName, NumberOfBatches, StartDateTime, "
              "SimulationDateTime, PlantID) VALUES (" +
              std::to_string(id) + ", '" + name + "', " + text(version) + ", 3, " + text(start) + ", " +
              text(simulated) + ", 1);");
     }
-
-    void AddPlan(const std::string& start)
-    {
-        Exec("INSERT INTO PPlan (PlanID, PlanName, StartDateTime) VALUES (1, 'Campaign', " +
-             (start.empty() ? std::string("NULL") : "'" + start + "'") + ");");
-        Exec("INSERT INTO ProductionPlanSummary (RequirementID, PlanID, StepID, NumberOfBatches) VALUES (1, 1, 1, 3);");
-    }
-
-    const std::string& path() const { return path_; }
-
-private:
-    TempDir dir_;
-    std::string path_;
-    sqlite::Connection db_{path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE};
 };
 
 class StepLoadingTest : public ::testing::Test {
@@ -81,7 +59,7 @@ protected:
 
 TEST_F(StepLoadingTest, PlanStartTimeWinsOverTheStepRows)
 {
-    file.AddPlan("2024-03-04T06:30:00");
+    file.AddPlan("2024-03-04T06:30:00", 3);
     file.AddStep(1, "Reaction", "B", "2020-01-01T00:00:00", "2024-02-01T10:00:00");
     file.AddStep(2, "Workup", "", "2021-01-01T00:00:00", "");
     open();
@@ -127,7 +105,7 @@ TEST_F(StepLoadingTest, EmptyPlanQueryLeavesAStepRun)
 
 TEST_F(StepLoadingTest, InvalidPlanStartTimeUsesNow)
 {
-    file.AddPlan("");
+    file.AddPlan("", 3);
     file.AddStep(1, "Reaction", "", "2000-01-01T00:00:00", "");
     open();
     MessageRecorder messages;
@@ -145,7 +123,7 @@ TEST_F(StepLoadingTest, InvalidPlanStartTimeUsesNow)
 
 TEST_F(StepLoadingTest, UnparseablePlanStartTimeCountsAsInvalid)
 {
-    file.AddPlan("next Tuesday");
+    file.AddPlan("next Tuesday", 3);
     file.AddStep(1, "Reaction", "", "", "");
     open();
     MessageRecorder messages;
@@ -156,7 +134,7 @@ TEST_F(StepLoadingTest, UnparseablePlanStartTimeCountsAsInvalid)
 
 TEST_F(StepLoadingTest, NoStepsAbortsLoading)
 {
-    file.AddPlan("2024-03-04T06:30:00");
+    file.AddPlan("2024-03-04T06:30:00", 3);
     open();
     MessageRecorder messages;
     f.loadPlanSummary(&database);
@@ -169,8 +147,8 @@ TEST_F(StepLoadingTest, NoStepsAbortsLoading)
 
 TEST_F(StepLoadingTest, UnreadableQueriesAreNotFatalForThePlanButAreForSteps)
 {
-    file.Exec("DROP TABLE ProductionPlanSummary;");
-    file.Exec("DROP TABLE StepSummary;");
+    file.exec("DROP TABLE ProductionPlanSummary;");
+    file.exec("DROP TABLE StepSummary;");
     open();
     MessageRecorder messages;
     f.loadPlanSummary(&database);
@@ -207,8 +185,8 @@ TEST_F(StepLoadingTest, SecondLoadAppendsTheSteps)
 
 TEST_F(StepLoadingTest, CalendarsAreReplacedOnEachLoad)
 {
-    file.Exec("INSERT INTO Calendars (CalendarID, Name) VALUES (4, 'Day shift');");
-    file.Exec("INSERT INTO CalendarWeekShifts VALUES (4, 1, 0, 21600, 50400);");
+    file.exec("INSERT INTO Calendars (CalendarID, Name) VALUES (4, 'Day shift');");
+    file.exec("INSERT INTO CalendarWeekShifts VALUES (4, 1, 0, 21600, 50400);");
     open();
     MessageRecorder messages;
     f.loadCalendars(&database);

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "LoadingFixtures.h"
+#include "ResultsDb.h"
 #include "SampleDatabase.h"
 #include "TestSupport.h"
 #include "batchplant/calendar/Calendar.h"
@@ -63,7 +63,7 @@ protected:
         f.ReadVisioDatabase(&database);
     }
 
-    ResultsDb db;
+    ResultsDb db{ResultsDb::Tables::ResultsAndCalendars};
     CDaoDatabase database;
     Facility f;
     MessageRecorder messages;
@@ -326,7 +326,7 @@ TEST_F(LoadingTest, ContentsGoToTheUnitOfTheirStream)
 
 TEST_F(LoadingTest, EmptyEquipmentAndOperationsShowTheirMessages)
 {
-    db.Exec("DELETE FROM EquipmentSchedule;");
+    db.exec("DELETE FROM EquipmentSchedule;");
     load();
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{kNoEquipment, kNoOperations}));
     EXPECT_EQ(f.GetNumVessels(), 0);
@@ -337,7 +337,7 @@ TEST_F(LoadingTest, EmptyEquipmentAndOperationsShowTheirMessages)
 
 TEST_F(LoadingTest, NoStepsAbortsBeforeTheEquipment)
 {
-    db.Exec("DELETE FROM StepSummary;");
+    db.exec("DELETE FROM StepSummary;");
     db.AddEquipment(1, "A", "Reactor");
     database.Open(db.path().c_str(), false, true);
     EXPECT_THROW(f.ReadVisioDatabase(&database), CFacilityAbort);
@@ -351,7 +351,7 @@ TEST_F(LoadingTest, DatabaseErrorsWhileWalkingReachTheCaller)
     db.AddEquipment(1, "A", "Reactor");
     db.AddSchedule(1, 1, 1, 0.0, 1.0);
     // A later row holding text where a number belongs.
-    db.Exec("INSERT INTO EquipmentSchedule (EquipmentID, BatchNumber, StepID, UnitProcedureID, OperationID, "
+    db.exec("INSERT INTO EquipmentSchedule (EquipmentID, BatchNumber, StepID, UnitProcedureID, OperationID, "
             "StartTime, EndTime, TimeUOM) VALUES (1, 'second', 1, 1, 1, 1.0, 2.0, 'h');");
     database.Open(db.path().c_str(), false, true);
     EXPECT_THROW(f.ReadVisioDatabase(&database), CDaoException);
@@ -401,13 +401,13 @@ std::string isVessel(const std::string& column)
 TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
 {
     const std::string path = test::SampleDatabasePath().string();
-    test::SqlFile sql(path, true);
+    test::Sql sql(path, true);
     const std::string from = isVessel("ss.FromEquipmentID");
     const std::string to = isVessel("ss.ToEquipmentID");
     const std::string streams = " FROM StreamSummary AS ss JOIN TextRecipe AS tr ON tr.OperationID = ss.OperationID ";
     // The sample names outside ends NULL only, so input and output runs are
     // one per vessel.
-    ASSERT_EQ(sql.Count("SELECT COUNT(*) FROM StreamSummary AS ss WHERE (ss.FromEquipmentID IS NOT NULL AND NOT " +
+    ASSERT_EQ(sql.count("SELECT COUNT(*) FROM StreamSummary AS ss WHERE (ss.FromEquipmentID IS NOT NULL AND NOT " +
                         from + ") OR (ss.ToEquipmentID IS NOT NULL AND NOT " + to + ")"),
               0);
 
@@ -417,37 +417,37 @@ TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
     Facility f;
     f.ReadVisioDatabase(&database);
 
-    const long noEnds = sql.Count("SELECT COUNT(*)" + streams + "WHERE NOT " + from + " AND NOT " + to +
+    const long noEnds = sql.count("SELECT COUNT(*)" + streams + "WHERE NOT " + from + " AND NOT " + to +
                                   " AND ss.StreamCategoryID <> -5");
     EXPECT_EQ(static_cast<long>(messages.count()), noEnds);
 
-    EXPECT_EQ(f.GetNumVessels(), sql.Count("SELECT COUNT(*) FROM EquipmentSummary"));
-    EXPECT_EQ(f.GetNumFloors(), sql.Count("SELECT COUNT(DISTINCT PlantID) FROM EquipmentSummary"));
-    EXPECT_EQ(f.GetNumSteps(), sql.Count("SELECT COUNT(*) FROM StepSummary"));
+    EXPECT_EQ(f.GetNumVessels(), sql.count("SELECT COUNT(*) FROM EquipmentSummary"));
+    EXPECT_EQ(f.GetNumFloors(), sql.count("SELECT COUNT(DISTINCT PlantID) FROM EquipmentSummary"));
+    EXPECT_EQ(f.GetNumSteps(), sql.count("SELECT COUNT(*) FROM StepSummary"));
     EXPECT_EQ(f.GetNumConnectingStreams(),
-              sql.Count("SELECT COUNT(*) FROM (SELECT DISTINCT ss.FromEquipmentID, ss.ToEquipmentID" + streams +
+              sql.count("SELECT COUNT(*) FROM (SELECT DISTINCT ss.FromEquipmentID, ss.ToEquipmentID" + streams +
                         "WHERE " + from + " AND " + to + ")"));
-    const long outputs = sql.Count("SELECT COUNT(DISTINCT ss.FromEquipmentID)" + streams + "WHERE " + from +
+    const long outputs = sql.count("SELECT COUNT(DISTINCT ss.FromEquipmentID)" + streams + "WHERE " + from +
                                    " AND NOT " + to + " AND ss.StreamCategoryID <> -5");
-    const long inputs = sql.Count("SELECT COUNT(DISTINCT ss.ToEquipmentID)" + streams + "WHERE " + to + " AND NOT " +
+    const long inputs = sql.count("SELECT COUNT(DISTINCT ss.ToEquipmentID)" + streams + "WHERE " + to + " AND NOT " +
                                   from + " AND ss.StreamCategoryID <> -5");
     EXPECT_EQ(f.GetNumUniStreams(), outputs + inputs);
     const std::string utilities = " FROM UtilitySummary AS us JOIN TextRecipe AS tr ON tr.OperationID = "
                                   "us.OperationID WHERE " +
                                   isVessel("us.EquipmentID");
-    EXPECT_EQ(f.GetNumUtilStreams(), sql.Count("SELECT COUNT(DISTINCT us.EquipmentID)" + utilities));
+    EXPECT_EQ(f.GetNumUtilStreams(), sql.count("SELECT COUNT(DISTINCT us.EquipmentID)" + utilities));
     const std::string vapors = " FROM AirEmissionSummary AS aes JOIN TextRecipe AS tr ON tr.OperationID = "
                                "aes.OperationID WHERE aes.Mass > 0 AND " +
                                isVessel("aes.FromEquipmentID");
     EXPECT_EQ(f.GetNumVaporStreams(),
-              sql.Count("SELECT COUNT(*) FROM (SELECT DISTINCT aes.FromEquipmentID, CASE WHEN " +
+              sql.count("SELECT COUNT(*) FROM (SELECT DISTINCT aes.FromEquipmentID, CASE WHEN " +
                         isVessel("aes.ToEquipmentID") + " THEN aes.ToEquipmentID END" + vapors + ")"));
 
     // Every row lands in exactly one procedure.
     long vesselUnits = 0;
     for (int i = 0; i < f.GetNumVessels(); ++i)
         vesselUnits += unitsOf(f.GetVesselByIndex(i));
-    EXPECT_EQ(vesselUnits, sql.Count("SELECT COUNT(*) FROM EquipmentSchedule AS es JOIN TextRecipe AS tr ON "
+    EXPECT_EQ(vesselUnits, sql.count("SELECT COUNT(*) FROM EquipmentSchedule AS es JOIN TextRecipe AS tr ON "
                                      "tr.OperationID = es.OperationID AND tr.StepID = es.StepID JOIN StepSummary AS "
                                      "ss ON ss.StepID = es.StepID WHERE " +
                                      isVessel("es.EquipmentID")));
@@ -462,9 +462,9 @@ TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
     }
     const std::string loaded =
         "(" + from + " AND " + to + ") OR ((" + from + " OR " + to + ") AND ss.StreamCategoryID <> -5)";
-    EXPECT_EQ(processUnits, sql.Count("SELECT COUNT(*)" + streams + "WHERE " + loaded));
+    EXPECT_EQ(processUnits, sql.count("SELECT COUNT(*)" + streams + "WHERE " + loaded));
     // One component per stream, material and phase of the loaded rows.
-    EXPECT_EQ(components, sql.Count("SELECT COUNT(*) FROM (SELECT DISTINCT ss.StreamID, puc.MaterialID, "
+    EXPECT_EQ(components, sql.count("SELECT COUNT(*) FROM (SELECT DISTINCT ss.StreamID, puc.MaterialID, "
                                     "CASE WHEN lower(tp.Phase) IN ('gas', 'liquid1', 'liquid2', 'solid', 'cell1', "
                                     "'cell2') THEN lower(tp.Phase) END" +
                                     streams +
@@ -475,13 +475,13 @@ TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
     long utilityUnits = 0;
     for (int i = 0; i < f.GetNumUtilStreams(); ++i)
         utilityUnits += unitsOf(f.GetUtilStreamByIndex(i));
-    EXPECT_EQ(utilityUnits, sql.Count("SELECT COUNT(*)" + utilities));
+    EXPECT_EQ(utilityUnits, sql.count("SELECT COUNT(*)" + utilities));
     long vaporUnits = 0;
     for (int i = 0; i < f.GetNumVaporStreams(); ++i)
         vaporUnits += unitsOf(f.GetVaporStreamByIndex(i));
-    EXPECT_EQ(vaporUnits, sql.Count("SELECT COUNT(*)" + vapors));
+    EXPECT_EQ(vaporUnits, sql.count("SELECT COUNT(*)" + vapors));
     ASSERT_NE(f.GetCalendar(), nullptr);
-    EXPECT_EQ(f.GetCalendar()->GetNumCalendars(), sql.Count("SELECT COUNT(*) FROM Calendars"));
+    EXPECT_EQ(f.GetCalendar()->GetNumCalendars(), sql.count("SELECT COUNT(*) FROM Calendars"));
 }
 
 } // namespace

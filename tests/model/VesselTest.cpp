@@ -42,9 +42,9 @@ protected:
     TestVessel v;
 };
 
-// --- Lifecycle and defaults -------------------------------------------------
+// --- Lifecycle -------------------------------------------------------------
 
-TEST(VesselTest, InitSetsDefaultsRegistersAndRunsBothHooksOnce)
+TEST(VesselTest, InitSizesRegistersAndRunsBothHooksOnce)
 {
     Plane floor(3.0, 1.0);
     TestVessel v;
@@ -56,12 +56,6 @@ TEST(VesselTest, InitSetsDefaultsRegistersAndRunsBothHooksOnce)
     EXPECT_DOUBLE_EQ(v.GetRadius(), 0.5);
     EXPECT_DOUBLE_EQ(v.GetHeight(), 1.0);
     EXPECT_DOUBLE_EQ(v.Capacity(), 0.7853981633975);
-    EXPECT_EQ(v.GetColor(), 0xB2B2B2);
-    EXPECT_EQ(v.GetLabelColor(), 0xFFFF00);
-    EXPECT_EQ(v.GetCalendarID(), -1);
-    EXPECT_EQ(v.GetShowLabel(), 1);
-    EXPECT_EQ(v.IsShowConnections(), 1);
-    EXPECT_EQ(v.IsSelected(), 0);
     EXPECT_DOUBLE_EQ(v.GetZ(), 3.0);
     EXPECT_EQ(v.GetFloorID(), floor.GetID());
 }
@@ -119,15 +113,11 @@ void fillEquipmentRow(CDaoEquipmentSet& row, long id, const char* type, double c
     row.m_EquipmentType = type;
 }
 
-TEST_F(VesselOnFloor, EquipmentRowGivesIdentityAndSize)
+TEST_F(VesselOnFloor, EquipmentRowGivesCalendarNameAndSize)
 {
     CDaoEquipmentSet row;
     fillEquipmentRow(row, 42, "Batch", 2000.0, "liter");
     v.SetDBParams(row);
-    EXPECT_EQ(v.GetID(), 42);
-    EXPECT_EQ(v.GetClassID(), 12);
-    EXPECT_EQ(v.GetPlantID(), 3);
-    EXPECT_EQ(v.GetPlantName(), CString("South"));
     EXPECT_EQ(v.GetCalendarID(), 8);
     // NULL (read as 0) in the table is no calendar, as in a new vessel.
     row.m_CalendarID = 0;
@@ -135,8 +125,7 @@ TEST_F(VesselOnFloor, EquipmentRowGivesIdentityAndSize)
     none.Init(&floor);
     none.SetDBParams(row);
     EXPECT_EQ(none.GetCalendarID(), -1);
-    EXPECT_EQ(v.GetClass(), CString("Reactor"));
-    EXPECT_EQ(v.GetName(), CString("R-101"));
+    EXPECT_EQ(v.GetName(), CString("R-101")); // the tag, once the class is known
     EXPECT_DOUBLE_EQ(v.Capacity(), 2.0);
     EXPECT_EQ(v.GetCapacity(), CString("2000.000 liter"));
     EXPECT_NEAR(v.GetHeight() / v.GetRadius(), 2.0, 1e-12);
@@ -496,24 +485,6 @@ TEST_F(VesselOnFloor, PropertiesByTimeHeatThenCoolThenNothing)
     v.SetPropertiesByTime(400);
     EXPECT_EQ(v.IsActive(), 0);
     EXPECT_EQ(v.GetCurrentTime(), 400);
-}
-
-TEST_F(VesselOnFloor, VolumeFractionIsLimitedAndOverflowRecorded)
-{
-    v.SetVolume(1.5);
-    EXPECT_DOUBLE_EQ(v.GetVolume(), 1.0);
-    EXPECT_EQ(v.IsOverflowing(), 1);
-    EXPECT_DOUBLE_EQ(v.GetOverflowLevel(), 1.8 * v.GetRadius());
-    v.DecrementVolume(2.0);
-    EXPECT_DOUBLE_EQ(v.GetVolume(), 0.0);
-    EXPECT_EQ(v.IsOverflowing(), 0);
-    EXPECT_DOUBLE_EQ(v.GetOverflowLevel(), 1.8 * v.GetRadius()); // keeps its last value
-
-    v.SetCapacityForTest(0.0);
-    v.SetVolume(0.25);
-    addOperation(v, 0, 10, "Fill", 5.0);
-    v.SetVolumeByTime(10); // no capacity: the fraction stays
-    EXPECT_DOUBLE_EQ(v.GetVolume(), 0.25);
 }
 
 } // namespace

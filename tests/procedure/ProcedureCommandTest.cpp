@@ -101,43 +101,5 @@ TEST(ProcedureCommand, AtShowsTheRunningOperationsAndTheVolumeInTheCapacityUnit)
     EXPECT_NE(tail.find(" " + v.capacityUOM.str() + "\n"), std::string::npos);
 }
 
-TEST(ProcedureCommand, TimesAcceptUnitsAndPlainSeconds)
-{
-    const std::string base = sample() + " '" + firstVessel().tag.str() + "' --at ";
-    const test::CommandResult hours = procedure(base + "5h");
-    const test::CommandResult minutes = procedure(base + "300min");
-    const test::CommandResult secs = procedure(base + "18000");
-    const test::CommandResult spaced = procedure(base + "'18000 s'");
-    ASSERT_EQ(hours.exitCode, 0) << hours.err;
-    EXPECT_NE(hours.out.find("Running at 0d  5:00:00:"), std::string::npos);
-    EXPECT_EQ(minutes.out, hours.out);
-    EXPECT_EQ(secs.out, hours.out);
-    EXPECT_EQ(spaced.out, hours.out);
-
-    const test::CommandResult before = procedure(base + "0");
-    ASSERT_EQ(before.exitCode, 0);
-    EXPECT_NE(before.out.find("(nothing)\nVolume: 0.000 "), std::string::npos) << before.out;
-}
-
-TEST(ProcedureCommand, BadInputIsRefusedWithExitCode2)
-{
-    const test::CommandResult unknown = procedure(sample() + " NO-SUCH-TAG");
-    EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_NE(unknown.err.find("NO-SUCH-TAG"), std::string::npos);
-    EXPECT_EQ(unknown.out, "");
-
-    test::TempDir dir;
-    const test::CommandResult missing = procedure("'" + dir.file("none.db").string() + "' R-101");
-    EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_NE(missing.err.find("none.db"), std::string::npos) << missing.err;
-
-    const std::string base = sample() + " '" + firstVessel().tag.str() + "' --at ";
-    for (const char* bad : {"5parsec", "abc", "5kg", "''", "1e300h"}) {
-        const test::CommandResult r = procedure(base + bad);
-        EXPECT_EQ(r.exitCode, 2) << bad;
-        EXPECT_NE(r.err.find("bad time"), std::string::npos) << bad << ": " << r.err;
-    }
-}
-
 } // namespace
 } // namespace batchplant
