@@ -425,7 +425,7 @@ TEST_F(CompositeLoadingTest, BufferTankLevelsPerPhaseComponentWithBatch)
     EXPECT_EQ(material->GetType(), BufferTanks);
     // A tank without contents rows of its own, while other vessels have
     // some, keeps its levels: the material unnamed, no batch.
-    db.Exec("DELETE FROM EquipmentSchedule; DELETE FROM EquipmentContents;");
+    db.exec("DELETE FROM EquipmentSchedule; DELETE FROM EquipmentContents;");
     db.AddSchedule(2, 1, 1, 0.0, 1.0);
     ProfileFacility bare(db.path());
     ASSERT_EQ(Components(bare, BufferTanks, 5, &names), (std::vector<long>{7}));
