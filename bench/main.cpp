@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -161,33 +162,60 @@ int runMemoryCase(const std::string& name, const std::string& path)
     return 0;
 }
 
+// A child whose standard output comes through a pipe (its standard error
+// goes to /dev/null when `quiet`); pid 0 when it could not be started.
+struct Child {
+    pid_t pid = 0;
+    int out = -1;
+};
+
+Child spawnReading(std::vector<std::string> args, bool quiet)
+{
+    Child child;
+    int pipefd[2];
+    if (pipe(pipefd) != 0) return child;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipefd[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipefd[0]);
+    if (quiet) posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&child.pid, args[0].c_str(), &actions, nullptr, argv.data(), environ) != 0) child.pid = 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipefd[1]);
+    child.out = pipefd[0];
+    return child;
+}
+
+// Appends what the child writes to `text` until it closes its end or
+// `enough(text)` holds; false at the end of its output.
+bool readUntil(int fd, std::string& text, const std::function<bool(const std::string&)>& enough)
+{
+    char buffer[4096];
+    ssize_t n;
+    while (!enough(text)) {
+        if ((n = read(fd, buffer, sizeof buffer)) <= 0) return false;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
 // Runs this program with --memory-case in a fresh process and reads its
 // "key value" lines; empty when it fails.
 std::map<std::string, long> memoryCase(const std::string& name, const std::string& path)
 {
     std::map<std::string, long> out;
-    int pipefd[2];
-    if (pipe(pipefd) != 0) return out;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipefd[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipefd[0]);
-    std::string self = "/proc/self/exe";
-    std::string caseArg = "--memory-case=" + name;
-    std::string dbArg = "--db=" + path;
-    char* argv[] = {self.data(), caseArg.data(), dbArg.data(), nullptr};
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipefd[1]);
+    const Child child = spawnReading({"/proc/self/exe", "--memory-case=" + name, "--db=" + path}, false);
+    if (child.out < 0) return out;
     std::string text;
-    char buffer[4096];
-    ssize_t n;
-    while (rc == 0 && (n = read(pipefd[0], buffer, sizeof buffer)) > 0)
-        text.append(buffer, static_cast<std::size_t>(n));
-    close(pipefd[0]);
+    readUntil(child.out, text, [](const std::string&) { return false; });
+    close(child.out);
     int status = 0;
-    if (rc != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return out;
+    if (!child.pid || waitpid(child.pid, &status, 0) != child.pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return out;
     std::istringstream in(text);
     std::string key;
     long value;
@@ -201,40 +229,25 @@ std::map<std::string, long> memoryCase(const std::string& name, const std::strin
 std::map<std::string, long> serveCase(const std::string& cli, const std::string& path)
 {
     std::map<std::string, long> out;
-    int pipefd[2];
-    if (pipe(pipefd) != 0) return out;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipefd[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipefd[0]);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::string program = cli, serve = "serve", db = path, port = "--port", any = "0";
-    char* argv[] = {program.data(), serve.data(), db.data(), port.data(), any.data(), nullptr};
     const auto started = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipefd[1]);
+    const Child child = spawnReading({cli, "serve", path, "--port", "0"}, true);
+    if (child.out < 0) return out;
     std::string text;
-    char buffer[4096];
-    ssize_t n;
-    bool listening = false;
-    while (rc == 0 && !listening && (n = read(pipefd[0], buffer, sizeof buffer)) > 0) {
-        text.append(buffer, static_cast<std::size_t>(n));
-        const std::size_t at = text.find("http://");
-        listening = at != std::string::npos && text.find('\n', at) != std::string::npos;
-    }
+    const bool listening = child.pid && readUntil(child.out, text, [](const std::string& t) {
+                               const std::size_t at = t.find("http://");
+                               return at != std::string::npos && t.find('\n', at) != std::string::npos;
+                           });
     if (listening) {
         const auto wall = std::chrono::steady_clock::now() - started;
         out["wall_ms"] = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(wall).count());
-        out["cpu_ms"] = CpuMilliseconds(pid);
-        out["peak_kb"] = PeakResidentKb(pid);
+        out["cpu_ms"] = CpuMilliseconds(child.pid);
+        out["peak_kb"] = PeakResidentKb(child.pid);
     }
-    close(pipefd[0]);
-    if (rc == 0) {
-        kill(pid, SIGTERM);
+    close(child.out);
+    if (child.pid) {
+        kill(child.pid, SIGTERM);
         int status = 0;
-        waitpid(pid, &status, 0);
+        waitpid(child.pid, &status, 0);
     }
     return out;
 }
