@@ -83,6 +83,10 @@ const std::vector<Row>& rows()
             {"AnimateFrameZero", "animate {db} --frame 0", 0, "^Frame 0\nTime 0 s", "^$"},
             {"AnimateBadTime", "animate {db} --at 5parsec", 2, "", kBadTime},
             {"AnimateAfterRun", "animate {db} --at 99999h", 2, "", "is outside the run: give 0 to "},
+            // the run's last instant belongs to it, the next second does not
+            {"AnimateAtRunEnd", "animate {db} --at 5850180", 0, "^Time 5850180 s \\(67d 17:03:00\\) of 5850180 s",
+             "^$"},
+            {"AnimateJustAfterRun", "animate {db} --at 5850181", 2, "", "\\(5850181 s\\) is outside the run"},
             {"AnimateBeforeRun", "animate {db} --at -1s", 2, "", "\\(-1 s\\) is outside the run"},
             {"AnimateNoInstant", "animate {db}", 2, "", "exactly one of --at TIME and --frame N"},
             {"AnimateTwoInstants", "animate {db} --at 1h --frame 2", 2, "", "exactly one of --at TIME and --frame N"},

@@ -101,7 +101,11 @@ TEST(ServeApi, ModelCountsAndIndicesMatchTheFacility)
         ++kinds[kind];
         if (kind == "connecting") {
             EXPECT_EQ(s["item"], f.GetNumVessels() + s["index"].get<int>() + 1);
-            EXPECT_TRUE(s["from"].is_number_integer() && s["to"].is_number_integer()) << s.dump();
+            // Each end names the vessel the library connects it to.
+            const Stream* stream = f.GetStreamByIndex(s["index"].get<int>());
+            ASSERT_TRUE(stream && s["from"].is_number_integer() && s["to"].is_number_integer()) << s.dump();
+            EXPECT_EQ(f.GetVesselByIndex(s["from"].get<int>()), stream->GetInputVessel()) << s.dump();
+            EXPECT_EQ(f.GetVesselByIndex(s["to"].get<int>()), stream->GetOutputVessel()) << s.dump();
         } else {
             EXPECT_TRUE(s["item"].is_null()) << s.dump();
         }

@@ -83,15 +83,16 @@ TEST(TimeWindow, MergedEntriesStandForExactlyTheirBlocks)
 
 TEST(TimeWindow, StretchesCloserThanAPixelJoin)
 {
-    const std::vector<LodStretch> in = {{0, 10, 1}, {15, 20, 1}, {100, 150, 1}, {151, 160, 1}, {400, 500, 1}};
+    // One stretch stands for two already: joined, the counts add up.
+    const std::vector<LodStretch> in = {{0, 10, 1}, {15, 20, 2}, {100, 150, 1}, {151, 160, 1}, {400, 500, 1}};
     struct Case {
         TimeWindow window;
         std::vector<std::pair<long, long>> spans; // (start, end)
         std::vector<std::size_t> counts;
     };
     for (const Case& c :
-         {Case{{0, 500, 500}, {{0, 10}, {15, 20}, {100, 150}, {151, 160}, {400, 500}}, {1, 1, 1, 1, 1}},
-          Case{{0, 500, 50}, {{0, 20}, {100, 160}, {400, 500}}, {2, 2, 1}}, Case{{120, 300, 1}, {{100, 160}}, {2}}}) {
+         {Case{{0, 500, 500}, {{0, 10}, {15, 20}, {100, 150}, {151, 160}, {400, 500}}, {1, 2, 1, 1, 1}},
+          Case{{0, 500, 50}, {{0, 20}, {100, 160}, {400, 500}}, {3, 2, 1}}, Case{{120, 300, 1}, {{100, 160}}, {2}}}) {
         const std::vector<LodStretch> out = MergeStretches(in, c.window);
         ASSERT_EQ(out.size(), c.spans.size()) << c.window.px;
         for (std::size_t i = 0; i < out.size(); ++i) {
