@@ -125,24 +125,32 @@ TEST_F(CalendarStore, ADatabaseWithoutCalendarTablesHasNoCalendars)
     EXPECT_EQ(loaded.GetCount(), 0);
 }
 
-TEST_F(CalendarStore, AFailureMidwayLeavesTheFileAsItWasAndNamesTheError)
+// A save that fails midway, or on a read-only connection, names the error
+// and leaves the file as it was, with the connection outside any transaction.
+struct FailurePoint {
+    const char* setUp; // run on the saved file before the failing save
+    bool readOnly;
+    const char* error;
+};
+
+class CalendarStoreFailure : public CalendarStore, public ::testing::WithParamInterface<FailurePoint> {};
+
+TEST_P(CalendarStoreFailure, LeavesTheFileAsItWasAndNamesTheError)
 {
     CString error;
     {
         Database db(path);
         ASSERT_TRUE(calendar_store::Save(&db, SampleCalendars(), error)) << error.str();
-        db.exec("CREATE TRIGGER no_exception_shifts BEFORE INSERT ON CalendarExceptionShifts "
-                "BEGIN SELECT RAISE(ABORT, 'exception shifts are locked'); END;");
+        db.exec(GetParam().setUp);
     }
     const std::string before = ReadFile(path);
     Hash<int, CSingleCalendar> changed = SampleCalendars();
     changed[3].SetName("Renamed");
     changed[4].GetDay(1).Shifts().Add(Shift(1, 0, 2, 0));
     {
-        Database db(path);
+        Database db(path, GetParam().readOnly);
         EXPECT_FALSE(calendar_store::Save(&db, changed, error));
-        EXPECT_NE(error.str().find("exception shifts are locked"), std::string::npos) << error.str();
-        // The connection is usable and outside any transaction afterwards.
+        EXPECT_NE(error.str().find(GetParam().error), std::string::npos) << error.str();
         EXPECT_TRUE(sqlite3_get_autocommit(db.get()));
         Hash<int, CSingleCalendar> loaded;
         ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
@@ -151,24 +159,12 @@ TEST_F(CalendarStore, AFailureMidwayLeavesTheFileAsItWasAndNamesTheError)
     EXPECT_EQ(ReadFile(path), before);
 }
 
-TEST_F(CalendarStore, AReadOnlyDatabaseIsNotChanged)
-{
-    CString error;
-    {
-        Database db(path);
-        ASSERT_TRUE(calendar_store::Save(&db, SampleCalendars(), error)) << error.str();
-    }
-    const std::string before = ReadFile(path);
-    {
-        Database db(path, true);
-        Hash<int, CSingleCalendar> changed;
-        changed[1].SetName("New");
-        EXPECT_FALSE(calendar_store::Save(&db, changed, error));
-        EXPECT_NE(error.str().find("readonly"), std::string::npos) << error.str();
-        EXPECT_TRUE(sqlite3_get_autocommit(db.get()));
-    }
-    EXPECT_EQ(ReadFile(path), before);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Points, CalendarStoreFailure,
+    ::testing::Values(FailurePoint{"CREATE TRIGGER no_exception_shifts BEFORE INSERT ON CalendarExceptionShifts "
+                                   "BEGIN SELECT RAISE(ABORT, 'exception shifts are locked'); END;",
+                                   false, "exception shifts are locked"},
+                      FailurePoint{"", true, "readonly"}));
 
 TEST_F(CalendarStore, WhatTheTablesCannotHoldIsRefusedBeforeWriting)
 {
