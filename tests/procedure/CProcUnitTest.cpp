@@ -101,15 +101,13 @@ TEST_F(ProcUnitTest, QuantityTextsConvertToTheSharedUnits)
     // Without a unit name the internal value is shown as it is.
     CProcUnit::set_press_uom("");
     EXPECT_EQ(u.GetPressureAStr(), "200000.000 ");
-}
 
-TEST_F(ProcUnitTest, QuantityTooLargeToShowIsNotPrintedAsInfinity)
-{
-    CProcUnit u;
-    u.assign(1, 1, 1, 1, 0, 10, "s", 0.0, "", 0.0, 0.0, "", 0.0, 0.0, "", "", "", "op", "", "", "", "", 1, 1e308,
-             "Cubic m/s");
+    // Too large to show is not printed as infinity.
+    CProcUnit huge;
+    huge.assign(1, 1, 1, 1, 0, 10, "s", 0.0, "", 0.0, 0.0, "", 0.0, 0.0, "", "", "", "op", "", "", "", "", 1, 1e308,
+                "Cubic m/s");
     CProcUnit::set_flow_uom("liter/s"); // 1000 times the internal value
-    EXPECT_EQ(u.GetFlowRateStr(), "N/A");
+    EXPECT_EQ(huge.GetFlowRateStr(), "N/A");
 }
 
 TEST_F(ProcUnitTest, IsEmptyWhenTheVolumeIsNotPositive)
