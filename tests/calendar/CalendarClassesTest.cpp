@@ -231,21 +231,5 @@ TEST(Calendar, UpdateCellsWithoutACurrentCalendarChangesNothing)
     EXPECT_EQ(calendar.Calendar(1).Grid(0).GetDate().m_dt, 0.0);
 }
 
-TEST(Calendar, CopiesAreDeep)
-{
-    CCalendar a;
-    a.Calendar(1).GetDay(0).Shifts().Add(Shift(0, 0, 4, 0));
-    a.SetCurrentCalendar(1);
-    CCalendar b(a);
-    a.Calendar(1).GetDay(0).Shifts().RemoveAll();
-    a.Calendar(2);
-    EXPECT_EQ(b.GetNumCalendars(), 1);
-    EXPECT_EQ(b.Calendar(1).GetDay(0).Shifts().Number(), 1);
-    EXPECT_EQ(b.GetCurrentCalendar(), 1);
-    b = a;
-    EXPECT_EQ(b.GetNumCalendars(), 2);
-    EXPECT_TRUE(b.Calendar(1).GetDay(0).Shifts().IsEmpty());
-}
-
 } // namespace
 } // namespace batchplant

