@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
@@ -45,6 +47,16 @@ public:
 private:
     GuidGenerator old_;
 };
+
+GUID guidOf(std::uint32_t d1, std::uint16_t d2, std::uint16_t d3, std::array<std::uint8_t, 8> tail)
+{
+    GUID g;
+    g.Data1 = d1;
+    g.Data2 = d2;
+    g.Data3 = d3;
+    std::copy(tail.begin(), tail.end(), g.Data4);
+    return g;
+}
 
 GuidGenerator fixedGuid(GUID g, long result = 0)
 {
@@ -476,23 +488,17 @@ TEST(Conversion, BasisStepsFollowTheKind)
 
 TEST(Conversion, UnknownUnitsShowTheirMessage)
 {
-    test::MessageRecorder boxes;
-    EXPECT_EQ(ToInternalUnits("furlong", 3.0), 3.0);
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_EQ(boxes.texts()[0], "Could not convert user units to internal units.  Unit String = \"furlong\"");
-    EXPECT_EQ(boxes.types()[0], MB_OK);
-
-    boxes.clear();
-    EXPECT_EQ(ToUserUnits("% max", 3.0), 0.0);
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_EQ(boxes.texts()[0], "Could not convert internal units to user units.  Unit String = \"% max\"");
-
-    boxes.clear();
-    EXPECT_EQ(ToInternalUnits(" C ", 25.0), 25.0);
-    EXPECT_EQ(ToUserUnits(" C ", 298.15), 0.0);
-    ASSERT_EQ(boxes.count(), 2u);
-    EXPECT_EQ(boxes.texts()[0], "Could not convert user units to internal units.  Unit String = \" C \"");
-    EXPECT_EQ(boxes.texts()[1], "Could not convert internal units to user units.  Unit String = \" C \"");
+    const std::string inward = "Could not convert user units to internal units.  Unit String = ";
+    const std::string outward = "Could not convert internal units to user units.  Unit String = ";
+    // {unit, inward: the value comes back unchanged, else outward: 0}
+    const std::pair<const char*, bool> cases[] = {{"furlong", true}, {"% max", false}, {" C ", true}, {" C ", false}};
+    for (const auto& [unit, in] : cases) {
+        test::MessageRecorder boxes;
+        EXPECT_EQ(in ? ToInternalUnits(unit, 3.0) : ToUserUnits(unit, 3.0), in ? 3.0 : 0.0) << unit;
+        ASSERT_EQ(boxes.count(), 1u) << unit;
+        EXPECT_EQ(boxes.texts()[0], (in ? inward : outward) + "\"" + unit + "\"");
+        EXPECT_EQ(boxes.types()[0], MB_OK);
+    }
 }
 
 TEST(Conversion, FormatQuantityShowsThreeDecimalsAndTheNameAsGiven)
@@ -530,25 +536,14 @@ TEST(Identifiers, GuidStringHasTheFixedFormat)
     EXPECT_NE(a, b);
     EXPECT_EQ(boxes.count(), 0u);
 
-    GUID g;
-    g.Data1 = 0x0A1B2C3D;
-    g.Data2 = 0xBEEF;
-    g.Data3 = 0xCAFE;
-    const std::uint8_t tail[8] = {0x00, 0x01, 0xAB, 0xCD, 0xEF, 0x10, 0x9F, 0xFF};
-    std::copy(std::begin(tail), std::end(tail), g.Data4);
-    GuidScope fixed(fixedGuid(g));
+    GuidScope fixed(fixedGuid(guidOf(0x0A1B2C3D, 0xBEEF, 0xCAFE, {0x00, 0x01, 0xAB, 0xCD, 0xEF, 0x10, 0x9F, 0xFF})));
     EXPECT_EQ(CreateGuidString().str(), "{0A1B2C3D-BEEF-cafe-0001-ABCDEF109FFF}\r\n");
 }
 
 TEST(Identifiers, UniqueIdIsTheHashOfTheGuidText)
 {
     test::MessageRecorder boxes;
-    GUID g;
-    g.Data1 = 0x12345678;
-    g.Data2 = 0x9ABC;
-    g.Data3 = 0xDEF0;
-    const std::uint8_t tail[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    std::copy(std::begin(tail), std::end(tail), g.Data4);
+    GUID g = guidOf(0x12345678, 0x9ABC, 0xDEF0, {1, 2, 3, 4, 5, 6, 7, 8});
     {
         GuidScope fixed(fixedGuid(g));
         EXPECT_EQ(CreateUniqueID(), expectedId("{12345678-9ABC-def0-0102-030405060708}\r\n"));
@@ -584,9 +579,7 @@ TEST(Identifiers, FailedGuidGivesMessageEmptyTextAndZero)
 
     // A generator that reports failure is not used even when it wrote bytes.
     boxes.clear();
-    GUID partial;
-    partial.Data1 = 0x1234;
-    GuidScope failing(fixedGuid(partial, -1));
+    GuidScope failing(fixedGuid(guidOf(0x1234, 0, 0, {}), -1));
     EXPECT_EQ(CreateGuidString().str(), "");
     EXPECT_EQ(boxes.count(), 1u);
 }
