@@ -64,14 +64,13 @@ TEST_F(FacilityAnimationTest, WithoutATimelineNothingMovesAndTheBoundaryIsReache
     EXPECT_EQ(f.GetAnimationTime(), 0);
 
     f.SetAnimationTime(50);
-    EXPECT_EQ(v->GetCurrentTime(), 0);
-    EXPECT_EQ(v->IsActive(), 0);
+    f.SetRelativeAnimationTime(0.5);
     long now = 9;
     CString ops("x");
     f.SetCurrentAnimationParams(now, ops);
     EXPECT_EQ(now, 9);
     EXPECT_EQ(ops, "x");
-    f.SetRelativeAnimationTime(0.5);
+    EXPECT_EQ(v->GetCurrentTime(), 0);
     EXPECT_EQ(f.Timeline(), nullptr);
 
     // ResetTime sets the vessels to 0 even without a clock.

@@ -1,5 +1,7 @@
 // Reading and writing the calendar tables on a database built in the test.
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "CalendarTestUtil.h"
@@ -168,27 +170,21 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CalendarStore, WhatTheTablesCannotHoldIsRefusedBeforeWriting)
 {
+    COleDateTime bad = At(2024, 1, 1, 8);
+    bad.SetStatus(COleDateTime::invalid);
+    const std::pair<std::function<void(Hash<int, CSingleCalendar>&)>, const char*> cases[] = {
+        {[](auto& c) { c[-1]; }, "Calendar -1 cannot be saved: calendar ids must be greater than 0."},
+        {[&](auto& c) { c[11].GetDay(3).Shifts().Add(CWorkShift(CWorkShift::TimeOfDay(0), bad)); },
+         "Calendar 11: shift 0 of Wednesday has an invalid end time."},
+        {[](auto& c) { c[3].Exceptions()[At(2024, 7, 4, 12)]; },
+         "Calendar 3: the exception keyed 2024-07-04T12:00:00 is not a valid date at midnight."}};
     Database db(path);
     CString error;
-    {
+    for (const auto& [spoil, expected] : cases) {
         Hash<int, CSingleCalendar> calendars = SampleCalendars();
-        calendars[-1];
+        spoil(calendars);
         EXPECT_FALSE(calendar_store::Save(&db, calendars, error));
-        EXPECT_EQ(error, "Calendar -1 cannot be saved: calendar ids must be greater than 0.");
-    }
-    {
-        Hash<int, CSingleCalendar> calendars = SampleCalendars();
-        COleDateTime bad = At(2024, 1, 1, 8);
-        bad.SetStatus(COleDateTime::invalid);
-        calendars[11].GetDay(3).Shifts().Add(CWorkShift(CWorkShift::TimeOfDay(0), bad));
-        EXPECT_FALSE(calendar_store::Save(&db, calendars, error));
-        EXPECT_EQ(error, "Calendar 11: shift 0 of Wednesday has an invalid end time.");
-    }
-    {
-        Hash<int, CSingleCalendar> calendars = SampleCalendars();
-        calendars[3].Exceptions()[At(2024, 7, 4, 12)];
-        EXPECT_FALSE(calendar_store::Save(&db, calendars, error));
-        EXPECT_EQ(error, "Calendar 3: the exception keyed 2024-07-04T12:00:00 is not a valid date at midnight.");
+        EXPECT_EQ(error, expected);
     }
     EXPECT_TRUE(db.rows("SELECT name FROM sqlite_master").empty());
     EXPECT_FALSE(calendar_store::Save(nullptr, SampleCalendars(), error));

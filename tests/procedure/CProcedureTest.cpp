@@ -318,7 +318,7 @@ TEST_F(ProcedureTest, ComponentsReachTheFirstUnitOfTheirStream)
     EXPECT_EQ(p.GetProcUnit(1).GetNumComponents(), 1);
 }
 
-TEST_F(ProcedureTest, BadPositionsGiveEmptyAnswers)
+TEST_F(ProcedureTest, BadPositionsAndAnEmptyProcedureGiveEmptyAnswers)
 {
     CProcedure p;
     add(p, {.start = 0, .end = 10, .op = "a", .step = 4, .proc = 5});
@@ -336,23 +336,18 @@ TEST_F(ProcedureTest, BadPositionsGiveEmptyAnswers)
     }
     EXPECT_EQ(p.GetStepIdAt(0), 4);
     EXPECT_EQ(p.GetUnitProcIdAt(0), 5);
-}
 
-TEST_F(ProcedureTest, AnEmptyProcedureAnswersWithEmptyResults)
-{
-    CProcedure p;
-    EXPECT_EQ(p.GetNumProcs(), 0);
-    EXPECT_EQ(p.GetCurrentOp(10), "");
-    EXPECT_EQ(p.GetCurrentOpType(10), "");
-    EXPECT_EQ(p.PrintOps(10), "");
-    EXPECT_EQ(p.Reacting(10), 0);
-    EXPECT_EQ(p.GetTimeList().GetSize(), 0);
-    EXPECT_EQ(p.CalcInUseBlocks().GetSize(), 0);
-    EXPECT_FALSE(p.ContainsStep(1));
-    EXPECT_EQ(p.GetCurrentBatchNum(1), 0);
-    CProcComponent c;
-    p.AddComponent(c);
-    EXPECT_EQ(p.GetNumProcs(), 0);
+    CProcedure empty;
+    EXPECT_EQ(empty.GetCurrentOp(10), "");
+    EXPECT_EQ(empty.GetCurrentOpType(10), "");
+    EXPECT_EQ(empty.PrintOps(10), "");
+    EXPECT_EQ(empty.Reacting(10), 0);
+    EXPECT_EQ(empty.GetTimeList().GetSize(), 0);
+    EXPECT_EQ(empty.CalcInUseBlocks().GetSize(), 0);
+    EXPECT_FALSE(empty.ContainsStep(1));
+    EXPECT_EQ(empty.GetCurrentBatchNum(1), 0);
+    empty.AddComponent(CProcComponent());
+    EXPECT_EQ(empty.GetNumProcs(), 0);
 }
 
 TEST_F(ProcedureTest, StepAndUnitProcedureListIsBuiltLazilyFromTheUnits)
