@@ -1,5 +1,7 @@
 // Reading and writing the calendar tables on a database built in the test.
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "CalendarTestUtil.h"
@@ -125,24 +127,32 @@ TEST_F(CalendarStore, ADatabaseWithoutCalendarTablesHasNoCalendars)
     EXPECT_EQ(loaded.GetCount(), 0);
 }
 
-TEST_F(CalendarStore, AFailureMidwayLeavesTheFileAsItWasAndNamesTheError)
+// A save that fails midway, or on a read-only connection, names the error
+// and leaves the file as it was, with the connection outside any transaction.
+struct FailurePoint {
+    const char* setUp; // run on the saved file before the failing save
+    bool readOnly;
+    const char* error;
+};
+
+class CalendarStoreFailure : public CalendarStore, public ::testing::WithParamInterface<FailurePoint> {};
+
+TEST_P(CalendarStoreFailure, LeavesTheFileAsItWasAndNamesTheError)
 {
     CString error;
     {
         Database db(path);
         ASSERT_TRUE(calendar_store::Save(&db, SampleCalendars(), error)) << error.str();
-        db.exec("CREATE TRIGGER no_exception_shifts BEFORE INSERT ON CalendarExceptionShifts "
-                "BEGIN SELECT RAISE(ABORT, 'exception shifts are locked'); END;");
+        db.exec(GetParam().setUp);
     }
     const std::string before = ReadFile(path);
     Hash<int, CSingleCalendar> changed = SampleCalendars();
     changed[3].SetName("Renamed");
     changed[4].GetDay(1).Shifts().Add(Shift(1, 0, 2, 0));
     {
-        Database db(path);
+        Database db(path, GetParam().readOnly);
         EXPECT_FALSE(calendar_store::Save(&db, changed, error));
-        EXPECT_NE(error.str().find("exception shifts are locked"), std::string::npos) << error.str();
-        // The connection is usable and outside any transaction afterwards.
+        EXPECT_NE(error.str().find(GetParam().error), std::string::npos) << error.str();
         EXPECT_FALSE(db.inTransaction());
         Hash<int, CSingleCalendar> loaded;
         ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
@@ -151,48 +161,30 @@ TEST_F(CalendarStore, AFailureMidwayLeavesTheFileAsItWasAndNamesTheError)
     EXPECT_EQ(ReadFile(path), before);
 }
 
-TEST_F(CalendarStore, AReadOnlyDatabaseIsNotChanged)
-{
-    CString error;
-    {
-        Database db(path);
-        ASSERT_TRUE(calendar_store::Save(&db, SampleCalendars(), error)) << error.str();
-    }
-    const std::string before = ReadFile(path);
-    {
-        Database db(path, true);
-        Hash<int, CSingleCalendar> changed;
-        changed[1].SetName("New");
-        EXPECT_FALSE(calendar_store::Save(&db, changed, error));
-        EXPECT_NE(error.str().find("readonly"), std::string::npos) << error.str();
-        EXPECT_FALSE(db.inTransaction());
-    }
-    EXPECT_EQ(ReadFile(path), before);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Points, CalendarStoreFailure,
+    ::testing::Values(FailurePoint{"CREATE TRIGGER no_exception_shifts BEFORE INSERT ON CalendarExceptionShifts "
+                                   "BEGIN SELECT RAISE(ABORT, 'exception shifts are locked'); END;",
+                                   false, "exception shifts are locked"},
+                      FailurePoint{"", true, "readonly"}));
 
 TEST_F(CalendarStore, WhatTheTablesCannotHoldIsRefusedBeforeWriting)
 {
+    COleDateTime bad = At(2024, 1, 1, 8);
+    bad.SetStatus(COleDateTime::invalid);
+    const std::pair<std::function<void(Hash<int, CSingleCalendar>&)>, const char*> cases[] = {
+        {[](auto& c) { c[-1]; }, "Calendar -1 cannot be saved: calendar ids must be greater than 0."},
+        {[&](auto& c) { c[11].GetDay(3).Shifts().Add(CWorkShift(CWorkShift::TimeOfDay(0), bad)); },
+         "Calendar 11: shift 0 of Wednesday has an invalid end time."},
+        {[](auto& c) { c[3].Exceptions()[At(2024, 7, 4, 12)]; },
+         "Calendar 3: the exception keyed 2024-07-04T12:00:00 is not a valid date at midnight."}};
     Database db(path);
     CString error;
-    {
+    for (const auto& [spoil, expected] : cases) {
         Hash<int, CSingleCalendar> calendars = SampleCalendars();
-        calendars[-1];
+        spoil(calendars);
         EXPECT_FALSE(calendar_store::Save(&db, calendars, error));
-        EXPECT_EQ(error, "Calendar -1 cannot be saved: calendar ids must be greater than 0.");
-    }
-    {
-        Hash<int, CSingleCalendar> calendars = SampleCalendars();
-        COleDateTime bad = At(2024, 1, 1, 8);
-        bad.SetStatus(COleDateTime::invalid);
-        calendars[11].GetDay(3).Shifts().Add(CWorkShift(CWorkShift::TimeOfDay(0), bad));
-        EXPECT_FALSE(calendar_store::Save(&db, calendars, error));
-        EXPECT_EQ(error, "Calendar 11: shift 0 of Wednesday has an invalid end time.");
-    }
-    {
-        Hash<int, CSingleCalendar> calendars = SampleCalendars();
-        calendars[3].Exceptions()[At(2024, 7, 4, 12)];
-        EXPECT_FALSE(calendar_store::Save(&db, calendars, error));
-        EXPECT_EQ(error, "Calendar 3: the exception keyed 2024-07-04T12:00:00 is not a valid date at midnight.");
+        EXPECT_EQ(error, expected);
     }
     EXPECT_TRUE(db.rows("SELECT name FROM sqlite_master").empty());
     EXPECT_FALSE(calendar_store::Save(nullptr, SampleCalendars(), error));

@@ -12,7 +12,6 @@ namespace {
 
 using test::At;
 using test::Shift;
-using test::TimeList;
 using Strings = std::vector<std::string>;
 
 enum { Sunday, Monday, Tuesday, Wednesday, Thursday, Friday, Saturday };
@@ -41,41 +40,64 @@ protected:
     CCalendar calendar;
 };
 
-TEST_F(WeekCalendar, WholeWeekMergesTouchingAndOvernightBlocksAndHonoursTheException)
+// The blocks as "MM-DD hh:mm" texts, one space apart.
+std::string Blocks(const CCalendar& calendar, int id, COleDateTime from, COleDateTime to)
 {
-    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 1), At(2024, 1, 8)),
-              (Strings{"2024-01-01 06:00:00", "2024-01-01 22:00:00", //
-                       "2024-01-02 22:00:00", "2024-01-03 14:00:00", //
-                       "2024-01-04 08:00:00", "2024-01-04 16:00:00", //
-                       "2024-01-05 09:00:00", "2024-01-05 11:00:00", //
-                       "2024-01-06 20:00:00", "2024-01-07 04:00:00"}));
+    List<COleDateTime> out;
+    calendar.GetCalendarTimeList(id, from, to, out);
+    std::string text;
+    for (int i = 0; i < out.GetCount(); ++i)
+        text += (i ? " " : "") + out.GetAt(i).Format("%m-%d %H:%M").str();
+    return text;
 }
 
-TEST_F(WeekCalendar, BlocksAreCutAtTheBoundsWithoutEmptyOnes)
+TEST_F(WeekCalendar, BlocksMergeWhereTheyTouchAndAreCutAtTheBoundsWithoutEmptyOnes)
 {
-    // Starts inside the overnight shift that began the day before.
-    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 3, 3), At(2024, 1, 4, 12)),
-              (Strings{"2024-01-03 03:00:00", "2024-01-03 14:00:00", "2024-01-04 08:00:00", "2024-01-04 12:00:00"}));
-    // Entirely inside one block.
-    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 2, 23, 30), At(2024, 1, 3, 1, 15)),
-              (Strings{"2024-01-02 23:30:00", "2024-01-03 01:15:00"}));
-    // Entirely between blocks.
-    EXPECT_TRUE(TimeList(calendar, kID, At(2024, 1, 4, 16), At(2024, 1, 5, 9)).empty());
-    // Bounds on block edges give no empty blocks.
-    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 1, 22), At(2024, 1, 2, 22)), Strings{});
-    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 1, 6), At(2024, 1, 1, 22)),
-              (Strings{"2024-01-01 06:00:00", "2024-01-01 22:00:00"}));
+    COleDateTime bad = At(2024, 1, 1);
+    bad.SetStatus(COleDateTime::invalid);
+    const struct {
+        int id;
+        COleDateTime from, to;
+        const char* blocks;
+    } cases[] = {
+        // The whole week: touching and overnight blocks merge, the exception is honoured.
+        {kID, At(2024, 1, 1), At(2024, 1, 8),
+         "01-01 06:00 01-01 22:00 01-02 22:00 01-03 14:00 01-04 08:00 01-04 16:00 01-05 09:00 01-05 11:00 "
+         "01-06 20:00 01-07 04:00"},
+        // From inside the overnight shift of the day before; inside one block; between blocks.
+        {kID, At(2024, 1, 3, 3), At(2024, 1, 4, 12), "01-03 03:00 01-03 14:00 01-04 08:00 01-04 12:00"},
+        {kID, At(2024, 1, 2, 23, 30), At(2024, 1, 3, 1, 15), "01-02 23:30 01-03 01:15"},
+        {kID, At(2024, 1, 4, 16), At(2024, 1, 5, 9), ""},
+        // Bounds on the edges of a gap and of a block.
+        {kID, At(2024, 1, 1, 22), At(2024, 1, 2, 22), ""},
+        {kID, At(2024, 1, 1, 6), At(2024, 1, 1, 22), "01-01 06:00 01-01 22:00"},
+        // Reversed, empty, invalid and unrepresentable ranges, also of a missing calendar.
+        {kID, At(2024, 1, 8), At(2024, 1, 1), ""},
+        {kID, At(2024, 1, 1, 8), At(2024, 1, 1, 8), ""},
+        {kID, bad, At(2024, 1, 8), ""},
+        {kID, At(2024, 1, 1), bad, ""},
+        {kID, At(2024, 1, 1), COleDateTime(1e300), ""},
+        {99, At(2024, 1, 8), At(2024, 1, 1), ""},
+        // A missing calendar, or none, works around the clock.
+        {99, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30), "01-01 10:00 01-03 10:30"},
+        {-1, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30), "01-01 10:00 01-03 10:30"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Blocks(calendar, c.id, c.from, c.to), c.blocks)
+            << c.id << " " << c.from.Format().str() << " " << c.to.Format().str();
+    // Even when something created an entry under -1; looking up a missing id adds no calendar.
+    calendar.Calendar(-1);
+    EXPECT_EQ(Blocks(calendar, -1, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30)), "01-01 10:00 01-03 10:30");
+    EXPECT_FALSE(calendar.Calendars().Contains(99));
 }
 
 TEST_F(WeekCalendar, ExceptionsKeepOvernightShiftsRunningIntoTheirNextDay)
 {
     calendar.Calendar(kID).Exception(At(2024, 1, 3)); // Wednesday off
-    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 2), At(2024, 1, 4)),
-              (Strings{"2024-01-02 22:00:00", "2024-01-03 06:00:00"}));
+    EXPECT_EQ(Blocks(calendar, kID, At(2024, 1, 2), At(2024, 1, 4)), "01-02 22:00 01-03 06:00");
     // An overnight exception shift runs into the next day.
     calendar.Calendar(kID).Exception(At(2024, 1, 6)).Add(Shift(22, 0, 2, 0));
-    EXPECT_EQ(TimeList(calendar, kID, At(2024, 1, 6), At(2024, 1, 8)),
-              (Strings{"2024-01-06 22:00:00", "2024-01-07 04:00:00"}));
+    EXPECT_EQ(Blocks(calendar, kID, At(2024, 1, 6), At(2024, 1, 8)), "01-06 22:00 01-07 04:00");
 }
 
 TEST_F(WeekCalendar, AppendsToWhatTheListHolds)
@@ -86,90 +108,42 @@ TEST_F(WeekCalendar, AppendsToWhatTheListHolds)
     EXPECT_EQ(test::Texts(out), (Strings{"2000-01-01 00:00:00", "2024-01-05 09:00:00", "2024-01-05 11:00:00"}));
 }
 
-TEST_F(WeekCalendar, ReversedEmptyAndInvalidRangesGiveNothing)
-{
-    EXPECT_TRUE(TimeList(calendar, kID, At(2024, 1, 8), At(2024, 1, 1)).empty());
-    EXPECT_TRUE(TimeList(calendar, kID, At(2024, 1, 1, 8), At(2024, 1, 1, 8)).empty());
-    COleDateTime bad = At(2024, 1, 1);
-    bad.SetStatus(COleDateTime::invalid);
-    EXPECT_TRUE(TimeList(calendar, kID, bad, At(2024, 1, 8)).empty());
-    EXPECT_TRUE(TimeList(calendar, kID, At(2024, 1, 1), bad).empty());
-    EXPECT_TRUE(TimeList(calendar, kID, At(2024, 1, 1), COleDateTime(1e300)).empty());
-    // Also for a calendar that does not exist.
-    EXPECT_TRUE(TimeList(calendar, 99, At(2024, 1, 8), At(2024, 1, 1)).empty());
-}
-
-TEST_F(WeekCalendar, MissingOrNoCalendarWorksAroundTheClock)
-{
-    const Strings whole{"2024-01-01 10:00:00", "2024-01-03 10:30:00"};
-    EXPECT_EQ(TimeList(calendar, 99, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30)), whole);
-    EXPECT_EQ(TimeList(calendar, -1, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30)), whole);
-    // Even when something created an entry under -1.
-    calendar.Calendar(-1);
-    EXPECT_EQ(TimeList(calendar, -1, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30)), whole);
-    // Looking up a missing id adds no calendar.
-    EXPECT_FALSE(calendar.Calendars().Contains(99));
-}
-
-TEST(CalendarTimeList, AnEmptyCalendarNeverWorks)
+TEST(CalendarTimeList, ShapesOfWeeks)
 {
     CCalendar calendar;
-    calendar.Calendar(3).SetName("Idle");
-    EXPECT_TRUE(TimeList(calendar, 3, At(2024, 1, 1), At(2024, 2, 1)).empty());
-}
-
-TEST(CalendarTimeList, FullDayShiftsEveryDayGiveOneBlock)
-{
-    CCalendar calendar;
+    calendar.Calendar(3).SetName("Idle"); // never works
     for (int d = 0; d < CSingleCalendar::kWeekDays; ++d)
         calendar.Calendar(1).GetDay(d).Shifts().Add(Shift(0, 0, 0, 0)); // equal start and end: 24 hours
-    EXPECT_EQ(TimeList(calendar, 1, At(2024, 2, 27, 13), At(2024, 3, 2, 5)),
-              (Strings{"2024-02-27 13:00:00", "2024-03-02 05:00:00"}));
-}
-
-TEST(CalendarTimeList, UnsortedShiftsOfManyDaysComeOutInTimeOrder)
-{
-    CCalendar calendar;
-    CSingleCalendar& c = calendar.Calendar(2);
-    c.GetDay(Monday).Shifts().Add(Shift(18, 0, 19, 0));
-    c.GetDay(Monday).Shifts().Add(Shift(7, 0, 8, 0));
-    c.GetDay(Monday).Shifts().Add(Shift(12, 0, 13, 0));
-    c.GetDay(Monday).Shifts().Add(Shift(7, 30, 7, 45)); // inside another shift
-    EXPECT_EQ(TimeList(calendar, 2, At(2024, 1, 1), At(2024, 1, 9)),
-              (Strings{"2024-01-01 07:00:00", "2024-01-01 08:00:00", "2024-01-01 12:00:00", "2024-01-01 13:00:00",
-                       "2024-01-01 18:00:00", "2024-01-01 19:00:00", "2024-01-08 07:00:00", "2024-01-08 08:00:00",
-                       "2024-01-08 12:00:00", "2024-01-08 13:00:00", "2024-01-08 18:00:00", "2024-01-08 19:00:00"}));
-}
-
-TEST(CalendarTimeList, DatesBeforeTheEpochUseTheirOwnWeekdays)
-{
+    CMultiWorkShift& mondays = calendar.Calendar(2).GetDay(Monday).Shifts();
+    for (const CWorkShift& s : {Shift(18, 0, 19, 0), Shift(7, 0, 8, 0), Shift(12, 0, 13, 0), Shift(7, 30, 7, 45)})
+        mondays.Add(s); // unsorted, the last inside another
     // 1899-12-29 was a Friday, 1899-12-30 a Saturday.
-    CCalendar calendar;
     calendar.Calendar(4).GetDay(Friday).Shifts().Add(Shift(22, 0, 6, 0));
     calendar.Calendar(4).GetDay(Saturday).Shifts().Add(Shift(6, 0, 7, 0));
-    EXPECT_EQ(TimeList(calendar, 4, At(1899, 12, 25), At(1900, 1, 2)),
-              (Strings{"1899-12-29 22:00:00", "1899-12-30 07:00:00"}));
-}
-
-TEST(CalendarTimeList, ShiftBoundariesCountByTimeOfDayOnly)
-{
-    CCalendar calendar;
-    // A host may store boundaries with any date part.
+    // Boundaries count by their time of day, whatever their date part; an invalid one works nothing.
     calendar.Calendar(5).GetDay(Monday).Shifts().Add(CWorkShift(At(2030, 6, 1, 9), At(1999, 2, 3, 17)));
     CWorkShift broken(At(2030, 6, 1, 9), At(2030, 6, 1, 10));
     COleDateTime bad = At(2030, 6, 1, 10);
     bad.SetStatus(COleDateTime::invalid);
     broken.SetEnd(bad);
-    calendar.Calendar(5).GetDay(Tuesday).Shifts().Add(broken); // works nothing
-    EXPECT_EQ(TimeList(calendar, 5, At(2024, 1, 1), At(2024, 1, 3)),
-              (Strings{"2024-01-01 09:00:00", "2024-01-01 17:00:00"}));
+    calendar.Calendar(5).GetDay(Tuesday).Shifts().Add(broken);
+
+    const struct {
+        int id;
+        COleDateTime from, to;
+        const char* blocks;
+    } cases[] = {
+        {3, At(2024, 1, 1), At(2024, 2, 1), ""},
+        {1, At(2024, 2, 27, 13), At(2024, 3, 2, 5), "02-27 13:00 03-02 05:00"},
+        {2, At(2024, 1, 1), At(2024, 1, 9),
+         "01-01 07:00 01-01 08:00 01-01 12:00 01-01 13:00 01-01 18:00 01-01 19:00 01-08 07:00 01-08 08:00 "
+         "01-08 12:00 01-08 13:00 01-08 18:00 01-08 19:00"},
+        {4, At(1899, 12, 25), At(1900, 1, 2), "12-29 22:00 12-30 07:00"},
+        {5, At(2024, 1, 1), At(2024, 1, 3), "01-01 09:00 01-01 17:00"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Blocks(calendar, c.id, c.from, c.to), c.blocks) << "calendar " << c.id;
 }
-
-} // namespace
-} // namespace batchplant
-
-namespace batchplant {
-namespace {
 
 // Random calendars at a quarter-hour grain, checked minute by minute.
 TEST(CalendarTimeList, RandomCalendarsAgreeWithAMinuteByMinuteReading)

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "TestSupport.h"
 #include "batchplant/foundation/Array.h"
@@ -15,37 +17,30 @@ namespace {
 const char* const kMessage = "Attempted to access array member out-of-bounds";
 }
 
-TEST(Array, GrowsByTenSlotsAndKeepsElements)
+TEST(Array, GrowsByGrowBySlotsAndKeepsElements)
 {
-    Array<long> a;
-    EXPECT_EQ(a.GetCapacity(), 0);
-    EXPECT_EQ(a.GetGrowBy(), 10);
-    for (long v = 0; v < 10; ++v)
-        a.Add(v * 3);
-    EXPECT_EQ(a.GetCapacity(), 10);
-    a.Add(30);
-    EXPECT_EQ(a.GetSize(), 11);
-    EXPECT_EQ(a.GetCapacity(), 20);
-    for (int i = 0; i <= 10; ++i)
-        EXPECT_EQ(a[i], i * 3L);
-}
-
-TEST(Array, CountConstructorReservesWithoutUsing)
-{
-    Array<int> a(4);
-    EXPECT_EQ(a.GetSize(), 0);
-    EXPECT_EQ(a.GetCapacity(), 4);
-    for (int v = 0; v < 4; ++v)
-        a.Add(v);
-    EXPECT_EQ(a.GetCapacity(), 4);
-    a.Add(4);
-    EXPECT_EQ(a.GetCapacity(), 14);
-    EXPECT_EQ(a[4], 4);
-
-    Array<int> none(-3);
-    EXPECT_EQ(none.GetCapacity(), 0);
-    none.Add(1);
-    EXPECT_EQ(none[0], 1);
+    // {reserved, growBy (0: the default), capacity after each of 11 adds}
+    const struct {
+        int reserved, growBy;
+        std::vector<int> capacities;
+    } cases[] = {{0, 0, {10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 20}},
+                 {4, 0, {4, 4, 4, 4, 14, 14, 14, 14, 14, 14, 14}},
+                 {-3, 0, {10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 20}},
+                 {0, -2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}}}; // below one still grows
+    for (const auto& c : cases) {
+        Array<long> a(c.reserved);
+        if (c.growBy != 0) a.SetGrowBy(c.growBy);
+        EXPECT_EQ(a.GetCapacity(), std::max(c.reserved, 0));
+        std::vector<int> capacities;
+        for (long v = 0; v < 11; ++v) {
+            a.Add(v * 3);
+            capacities.push_back(a.GetCapacity());
+        }
+        EXPECT_EQ(capacities, c.capacities) << c.reserved << " " << c.growBy;
+        ASSERT_EQ(a.GetSize(), 11);
+        for (int i = 0; i <= 10; ++i)
+            EXPECT_EQ(a[i], i * 3L);
+    }
 }
 
 TEST(Array, ClassElementsSurviveGrowthAndSpareSlots)
@@ -102,17 +97,6 @@ TEST(Array, OutOfBoundsShowsMessageOnceAndTouchesNothing)
     const Array<CString> empty;
     EXPECT_TRUE(empty[0].IsEmpty());
     EXPECT_EQ(boxes.count(), 3u);
-}
-
-TEST(Array, GrowByBelowOneStillGrows)
-{
-    Array<int> a;
-    a.SetGrowBy(0);
-    EXPECT_EQ(a.GetGrowBy(), 1);
-    a.Add(1);
-    a.Add(2);
-    EXPECT_EQ(a.GetCapacity(), 2);
-    EXPECT_EQ(a[1], 2);
 }
 
 TEST(Array, AssignmentAndMove)

@@ -167,22 +167,6 @@ TEST(List, CopiesAreIndependent)
     EXPECT_EQ(assigned.GetAt(0), CString("again"));
 }
 
-TEST(List, PointerElementsAreNotOwned)
-{
-    // Removing or clearing must not delete what the elements point to (a
-    // delete of these stack objects would abort under the sanitizers).
-    int a = 1, b = 2, c = 3;
-    List<int*> l;
-    l.Add(&a);
-    l.Add(&b);
-    l.Add(&c);
-    l.RemoveAt(1);
-    EXPECT_EQ(l.GetAt(1), &c);
-    l.RemoveAll();
-    EXPECT_EQ(l.GetCount(), 0);
-    EXPECT_EQ(b, 2);
-}
-
 TEST(List, VeryLongListIsFreedWithoutDeepRecursion)
 {
     List<int> l;

@@ -69,81 +69,48 @@ TEST_F(ProcedureTest, AUnitRunsAfterItsStartUpToAndIncludingItsEnd)
     EXPECT_EQ(p.GetCurrentBatchNum(100), 0) << "nothing runs: no batch";
 }
 
-TEST_F(ProcedureTest, UnitsWithEqualTimesAreAllKeptNewestFirst)
-{
-    CProcedure p;
-    add(p, {.start = 0, .end = 60, .op = "first"});
-    add(p, {.start = 0, .end = 60, .op = "second"});
-    add(p, {.start = 60, .end = 120, .op = "later"});
-    EXPECT_EQ(ops(p), (std::vector<std::string>{"second", "first", "later"}));
-    EXPECT_EQ(p.GetCurrentOp(30), "second");
-    EXPECT_EQ(p.PrintOps(30), "second\r\n\r\nfirst\r\n\r\n");
-}
-
-TEST_F(ProcedureTest, PositionsFollowStartAndEndTimeWhateverTheOrderOfAdding)
+TEST_F(ProcedureTest, PositionsFollowTheTimesWhateverTheOrderOfAddingAndEqualTimesAreKeptNewestFirst)
 {
     CProcedure p;
     add(p, {.start = 200, .end = 300, .op = "c"});
-    add(p, {.start = 0, .end = 100, .op = "a"});
+    add(p, {.start = 0, .end = 100, .op = "first"});
+    add(p, {.start = 0, .end = 100, .op = "second"});
     add(p, {.start = 100, .end = 200, .op = "b"});
-    EXPECT_EQ(ops(p), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(ops(p), (std::vector<std::string>{"second", "first", "b", "c"}));
+    EXPECT_EQ(p.GetCurrentOp(30), "second");
+    EXPECT_EQ(p.PrintOps(30), "second\r\n\r\nfirst\r\n\r\n");
     const Array<long> times = p.GetTimeList();
-    ASSERT_EQ(times.GetSize(), 6);
-    const long expected[] = {0, 100, 100, 200, 200, 300};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(times[i], expected[i]) << i;
+    std::vector<long> got;
+    for (int i = 0; i < times.GetSize(); ++i)
+        got.push_back(times[i]);
+    EXPECT_EQ(got, (std::vector<long>{0, 100, 0, 100, 100, 200, 200, 300}));
 }
 
-TEST_F(ProcedureTest, TimesAreConvertedToSecondsAndTruncatedTowardZero)
+// Seconds truncated toward zero, and held at the limits of 32 bits.
+TEST_F(ProcedureTest, TimesBecomeWholeSecondsWithinTheRangeOfInt32)
 {
+    constexpr long lo = std::numeric_limits<std::int32_t>::min(), hi = std::numeric_limits<std::int32_t>::max();
+    const struct {
+        double start, end;
+        const char* uom;
+        long wantStart, wantEnd;
+    } cases[] = {{1.99, 2.5, "min", 119, 150},
+                 {-1.5, -0.0166, "h", -5400, -59},
+                 {-0.9, 0.9, "s", 0, 0}, // -0.9 s truncates to 0, not -1
+                 {std::numeric_limits<double>::quiet_NaN(), 1e300, "s", 0, hi},
+                 {-1e300, 1e20, "year", lo, hi}};
+    for (const auto& c : cases) {
+        CProcedure p;
+        add(p, {.start = c.start, .end = c.end, .timeUOM = c.uom});
+        EXPECT_EQ(p.GetProcUnit(0).GetStart(), c.wantStart) << c.start << " " << c.uom;
+        EXPECT_EQ(p.GetProcUnit(0).GetEnd(), c.wantEnd) << c.end << " " << c.uom;
+    }
     CProcedure p;
-    add(p, {.start = 1.99, .end = 2.5, .timeUOM = "min"});   // 119.4 s, 150 s
-    add(p, {.start = -1.5, .end = -0.0166, .timeUOM = "h"}); // -5400 s, -59.76 s
-    add(p, {.start = -0.9, .end = 0.9, .timeUOM = "s"});
-    ASSERT_EQ(p.GetNumProcs(), 3);
-    EXPECT_EQ(p.GetProcUnit(0).GetStart(), -5400);
-    EXPECT_EQ(p.GetProcUnit(0).GetEnd(), -59);
-    EXPECT_EQ(p.GetProcUnit(1).GetStart(), 0) << "-0.9 s truncates to 0, not -1";
-    EXPECT_EQ(p.GetProcUnit(1).GetEnd(), 0);
-    EXPECT_EQ(p.GetProcUnit(2).GetStart(), 119);
-    EXPECT_EQ(p.GetProcUnit(2).GetEnd(), 150);
-}
-
-TEST_F(ProcedureTest, TimesOutsideTheRangeOfSecondsAreHeldAtItsLimits)
-{
-    CProcedure p;
-    add(p, {.start = std::numeric_limits<double>::quiet_NaN(), .end = 1e300});
-    add(p, {.start = -1e300, .end = 1e20, .timeUOM = "year"});
-    ASSERT_EQ(p.GetNumProcs(), 2);
-    EXPECT_EQ(p.GetProcUnit(0).GetStart(), std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(p.GetProcUnit(0).GetEnd(), std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(p.GetProcUnit(1).GetStart(), 0) << "NaN";
-    EXPECT_EQ(p.GetProcUnit(1).GetEnd(), std::numeric_limits<std::int32_t>::max());
+    add(p, {.start = -1e300, .end = 1e300});
     EXPECT_EQ(p.GetCurrentOp(std::numeric_limits<long>::max()), "");
-    EXPECT_EQ(p.GetCurrentOp(std::numeric_limits<std::int32_t>::max()), "op");
+    EXPECT_EQ(p.GetCurrentOp(hi), "op");
     EXPECT_DOUBLE_EQ(p.GetVolume(std::numeric_limits<long>::max()), 0.0);
     EXPECT_DOUBLE_EQ(p.GetVolume(std::numeric_limits<long>::min()), 0.0);
-}
-
-TEST_F(ProcedureTest, ValuesAreConvertedToInternalUnits)
-{
-    CProcedure p;
-    p.AddNewProc(1, 1, 1, 1, 0, 1, "h", 1000.0, "liter", 25.0, 0.0, "C", 2.0, 1.0, "bar", "Water", "S", "V", "Op",
-                 "Charge", "", "UP", 5, 60.0, "liter/min");
-    const CProcUnit& u = p.GetProcUnit(0);
-    EXPECT_EQ(u.GetEnd(), 3600);
-    EXPECT_NEAR(u.GetVol(), 1.0, 1e-12);
-    EXPECT_NEAR(u.GetTempA(), 298.15, 1e-9);
-    EXPECT_NEAR(u.GetPressA(), 200000.0, 1e-6);
-    EXPECT_NEAR(u.GetPressB(), 100000.0, 1e-6);
-    EXPECT_NEAR(u.GetFlowRate(), 0.001, 1e-12);
-    EXPECT_EQ(p.GetFlowRateAt(0, CProcedure::MassFlowRate), "60.000 liter/min");
-    EXPECT_EQ(p.GetTemperatureAStrAt(0), "25.000 C");
-    EXPECT_EQ(p.GetPressureBStrAt(0), "1.000 bar");
-    EXPECT_EQ(p.GetStartTimeStrAt(0), "0.000 h");
-    EXPECT_EQ(p.GetEndTimeStrAt(0), "1.000 h");
-    EXPECT_EQ(p.GetContentsAt(0), "Water");
-    EXPECT_EQ(p.GetOpNumberAt(0), "5");
 }
 
 TEST_F(ProcedureTest, VolumeInterpolatesWhileAUnitRunsAndHoldsAfterIt)
@@ -307,6 +274,11 @@ TEST_F(ProcedureTest, EquipmentUnitsAfterStreamUnitsClearThePressureAndFlowUnitN
     EXPECT_EQ(CProcUnit::GetPressUOM(), "bar");
     EXPECT_EQ(CProcUnit::GetFlowRateUOM(), "liter/min");
     EXPECT_EQ(stream.GetPressureAStrAt(0), "1.000 bar");
+    EXPECT_EQ(stream.GetFlowRateAt(0, CProcedure::MassFlowRate), "5.000 liter/min");
+    EXPECT_EQ(stream.GetTemperatureAStrAt(0), "20.000 C");
+    EXPECT_EQ(stream.GetEndTimeStrAt(0), "10.000 s");
+    EXPECT_EQ(stream.GetContentsAt(0), "Water");
+    EXPECT_EQ(stream.GetOpNumberAt(0), "42");
 
     CProcedure vessel;
     vessel.AddNewProc(1, 2, 1, 1, 0, 10, "min", 1, "liter", 20, 0, "C", 0, 0, "", "", "", "", "1.1 Charge", "", "",
@@ -346,7 +318,7 @@ TEST_F(ProcedureTest, ComponentsReachTheFirstUnitOfTheirStream)
     EXPECT_EQ(p.GetProcUnit(1).GetNumComponents(), 1);
 }
 
-TEST_F(ProcedureTest, BadPositionsGiveEmptyAnswers)
+TEST_F(ProcedureTest, BadPositionsAndAnEmptyProcedureGiveEmptyAnswers)
 {
     CProcedure p;
     add(p, {.start = 0, .end = 10, .op = "a", .step = 4, .proc = 5});
@@ -364,23 +336,18 @@ TEST_F(ProcedureTest, BadPositionsGiveEmptyAnswers)
     }
     EXPECT_EQ(p.GetStepIdAt(0), 4);
     EXPECT_EQ(p.GetUnitProcIdAt(0), 5);
-}
 
-TEST_F(ProcedureTest, AnEmptyProcedureAnswersWithEmptyResults)
-{
-    CProcedure p;
-    EXPECT_EQ(p.GetNumProcs(), 0);
-    EXPECT_EQ(p.GetCurrentOp(10), "");
-    EXPECT_EQ(p.GetCurrentOpType(10), "");
-    EXPECT_EQ(p.PrintOps(10), "");
-    EXPECT_EQ(p.Reacting(10), 0);
-    EXPECT_EQ(p.GetTimeList().GetSize(), 0);
-    EXPECT_EQ(p.CalcInUseBlocks().GetSize(), 0);
-    EXPECT_FALSE(p.ContainsStep(1));
-    EXPECT_EQ(p.GetCurrentBatchNum(1), 0);
-    CProcComponent c;
-    p.AddComponent(c);
-    EXPECT_EQ(p.GetNumProcs(), 0);
+    CProcedure empty;
+    EXPECT_EQ(empty.GetCurrentOp(10), "");
+    EXPECT_EQ(empty.GetCurrentOpType(10), "");
+    EXPECT_EQ(empty.PrintOps(10), "");
+    EXPECT_EQ(empty.Reacting(10), 0);
+    EXPECT_EQ(empty.GetTimeList().GetSize(), 0);
+    EXPECT_EQ(empty.CalcInUseBlocks().GetSize(), 0);
+    EXPECT_FALSE(empty.ContainsStep(1));
+    EXPECT_EQ(empty.GetCurrentBatchNum(1), 0);
+    empty.AddComponent(CProcComponent());
+    EXPECT_EQ(empty.GetNumProcs(), 0);
 }
 
 TEST_F(ProcedureTest, StepAndUnitProcedureListIsBuiltLazilyFromTheUnits)
