@@ -152,11 +152,12 @@ TEST_F(GanttLoadingTest, ASecondLoadIsRefusedAndKeepsThePath)
     EXPECT_EQ(f.GetNumSchedVessels(), 1);
 }
 
-TEST_F(GanttLoadingTest, AMissingFileFailsSilentlyAndKeepsThePath)
+TEST_F(GanttLoadingTest, AMissingFileOrNullDatabaseFailsSilentlyAndKeepsThePath)
 {
     test::TempDir dir;
     EXPECT_FALSE(f.ReadGanttDatabase(CString(dir.file("missing.db").string().c_str())));
     EXPECT_FALSE(f.ReadGanttDatabase(CString()));
+    f.ReadGanttDatabase(static_cast<CDaoDatabase*>(nullptr));
     EXPECT_TRUE(messages.texts().empty());
     EXPECT_TRUE(f.GetDatabasePath().IsEmpty());
     EXPECT_EQ(f.GetCalendar(), nullptr);
@@ -187,14 +188,6 @@ TEST_F(GanttLoadingTest, NoStepsAbortReachesTheCaller)
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{"There were no results found for this step"}));
     EXPECT_EQ(f.GetNumSchedVessels(), 0);
     EXPECT_TRUE(f.GetDatabasePath().IsEmpty());
-}
-
-TEST_F(GanttLoadingTest, NullDatabaseChangesNothing)
-{
-    f.ReadGanttDatabase(static_cast<CDaoDatabase*>(nullptr));
-    EXPECT_TRUE(messages.texts().empty());
-    EXPECT_EQ(f.GetNumSteps(), 0);
-    EXPECT_EQ(f.GetCalendar(), nullptr);
 }
 
 TEST_F(GanttLoadingTest, ScheduleInfoOfABlockAndOfBadPositions)
