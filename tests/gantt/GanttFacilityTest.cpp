@@ -13,7 +13,6 @@
 #include "SampleDatabase.h"
 #include "TestSupport.h"
 #include "batchplant/db/Dao.h"
-#include "batchplant/foundation/CFacilityAbort.h"
 #include "batchplant/gantt/GanttFacility.h"
 #include "batchplant/model/Plane.h"
 #include "batchplant/model/Vessel.h"
@@ -178,16 +177,6 @@ TEST_F(GanttLoadingTest, ADatabaseErrorWhileLoadingGivesFalseWithoutAMessage)
     EXPECT_TRUE(messages.texts().empty());
     EXPECT_TRUE(f.GetDatabasePath().IsEmpty());
     EXPECT_EQ(f.GetNumSchedVessels(), 1); // loaded before the error
-}
-
-TEST_F(GanttLoadingTest, NoStepsAbortReachesTheCaller)
-{
-    db.exec("DELETE FROM StepSummary;");
-    db.AddEquipment(1, "R-101", "Reactor");
-    EXPECT_THROW(load(), CFacilityAbort);
-    EXPECT_EQ(messages.texts(), (std::vector<std::string>{"There were no results found for this step"}));
-    EXPECT_EQ(f.GetNumSchedVessels(), 0);
-    EXPECT_TRUE(f.GetDatabasePath().IsEmpty());
 }
 
 TEST_F(GanttLoadingTest, ScheduleInfoOfABlockAndOfBadPositions)
