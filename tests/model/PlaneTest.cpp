@@ -168,23 +168,5 @@ TEST(PlaneTest, VesselRegistryAndTallestVessel)
     EXPECT_EQ(a.GetPositionFlag(), 0);
 }
 
-TEST(PlaneTest, HighlightAndColours)
-{
-    Plane p;
-    const int ochre = p.GetColor();
-    p.EnableHighlight();
-    EXPECT_EQ(p.IsSelected(), 1);
-    EXPECT_EQ(p.GetColor(), ochre); // the colour it shows again
-    p.SetColor(0x102030);
-    p.DisableHighlight();
-    EXPECT_EQ(p.GetColor(), 0x102030);
-    p.SetCurrentCol(0, 256, 0);
-    EXPECT_EQ(p.GetColor(), 0x102030);
-    p.ToggleHighlight();
-    p.ToggleHighlight();
-    EXPECT_EQ(p.IsSelected(), 0);
-    EXPECT_EQ(p.GetColor(), 0x102030);
-}
-
 } // namespace
 } // namespace batchplant
