@@ -68,6 +68,7 @@ TEST_F(GanttLoadingTest, BufferTanksComeLastAndOnlyWithOperations)
     db.AddEquipment(1, "BT-1", "Buffer Tank");
     db.AddEquipment(2, "R-101", "Reactor");
     db.AddEquipment(3, "BT-2", "Buffer Tank"); // no operations: never created
+    db.AddEquipment(4, "bt-3", "buffer tank"); // the class matched exactly: a vessel like any
     db.AddOperation(2, "Hold");
     db.AddSchedule(1, 1, 2, 2.0, 5.0, 300.0);
     db.AddSchedule(1, 2, 2, 6.0, 9.0, 300.0);
@@ -77,13 +78,15 @@ TEST_F(GanttLoadingTest, BufferTanksComeLastAndOnlyWithOperations)
     ASSERT_TRUE(load());
     EXPECT_TRUE(messages.texts().empty());
 
-    ASSERT_EQ(f.GetNumSchedVessels(), 2);
+    ASSERT_EQ(f.GetNumSchedVessels(), 3);
     EXPECT_EQ(f.GetVesselByIndex(0)->GetName(), CString("R-101"));
-    EXPECT_EQ(f.GetVesselByIndex(1)->GetName(), CString("BT-1"));
+    EXPECT_EQ(f.GetVesselByIndex(1)->GetName(), CString("bt-3"));
+    EXPECT_EQ(f.GetVesselByIndex(2)->GetName(), CString("BT-1"));
     EXPECT_EQ(f.GetNumTimeBlocks(0), 1);
-    EXPECT_EQ(f.GetNumTimeBlocks(1), 2);
+    EXPECT_EQ(f.GetNumTimeBlocks(1), 0);
+    EXPECT_EQ(f.GetNumTimeBlocks(2), 2);
     ASSERT_EQ(f.GetNumFloors(), 1);
-    EXPECT_EQ(f.GetVesselByIndex(1)->GetFloor(), f.GetFloorByIndex(0));
+    EXPECT_EQ(f.GetVesselByIndex(2)->GetFloor(), f.GetFloorByIndex(0));
     EXPECT_EQ(f.GetFloorByIndex(0)->GetPlantID(), 1);
 
     // The schedule load leaves the loaded-from-database flag unset: the new
@@ -104,19 +107,6 @@ TEST_F(GanttLoadingTest, ATankOnItsOwnPlantGetsItsOwnFloor)
     ASSERT_TRUE(load());
     ASSERT_EQ(f.GetNumFloors(), 2);
     EXPECT_EQ(f.GetVesselByIndex(1)->GetFloor()->GetPlantName(), CString("Tank farm"));
-}
-
-TEST_F(GanttLoadingTest, BufferTankClassIsMatchedExactly)
-{
-    db.AddEquipment(1, "BT-1", "buffer tank");
-    db.AddEquipment(2, "R-101", "Reactor");
-    db.AddSchedule(2, 1, 1, 0.0, 1.0);
-    ASSERT_TRUE(load());
-    // Not a buffer tank: loaded in row order like any vessel, even without
-    // operations.
-    ASSERT_EQ(f.GetNumSchedVessels(), 2);
-    EXPECT_EQ(f.GetVesselByIndex(0)->GetName(), CString("BT-1"));
-    EXPECT_EQ(f.GetNumTimeBlocks(0), 0);
 }
 
 TEST_F(GanttLoadingTest, EmptyOperationsAreReportedByBothLoaders)
