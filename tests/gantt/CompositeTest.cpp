@@ -245,11 +245,16 @@ protected:
         f.GetCompositeList(list, group, component, type, setting);
         return Entries(list);
     }
-    std::vector<long> Groups(ProfileFacility& f, CompType type, std::vector<std::string>* names = nullptr)
+    // The group identifiers of a type, or the components of one group.
+    std::vector<long> Groups(ProfileFacility& f, CompType type, std::vector<std::string>* names = nullptr,
+                             const long* group = nullptr)
     {
         Array<long> ids;
         Array<CString> texts;
-        f.GetCompositeVessels(ids, texts, type);
+        if (group)
+            f.GetCompositeComponents(static_cast<int>(*group), ids, texts, type);
+        else
+            f.GetCompositeVessels(ids, texts, type);
         std::vector<long> out;
         for (int i = 0; i < ids.GetSize(); ++i) {
             out.push_back(ids[i]);
@@ -260,15 +265,7 @@ protected:
     std::vector<long> Components(ProfileFacility& f, CompType type, long group,
                                  std::vector<std::string>* names = nullptr)
     {
-        Array<long> ids;
-        Array<CString> texts;
-        f.GetCompositeComponents(static_cast<int>(group), ids, texts, type);
-        std::vector<long> out;
-        for (int i = 0; i < ids.GetSize(); ++i) {
-            out.push_back(ids[i]);
-            if (names) names->push_back(texts[i].str());
-        }
-        return out;
+        return Groups(f, type, names, &group);
     }
 
     ResultsDb db{ResultsDb::Tables::ResultsAndCalendars};
@@ -292,15 +289,7 @@ TEST_F(CompositeLoadingTest, StreamsGroupByInventoryLocationWithSignsAndOutsideG
     EXPECT_EQ(names, (std::vector<std::string>{"", "INV-1"}));
     EXPECT_EQ(Components(f, Inputs, 1), (std::vector<long>{7}));
     const double r = 100.0 / 600.0; // kg/s
-    const Points overlap = List(f, Inputs, 1, 7, Mass);
-    ASSERT_EQ(overlap.size(), 4u);
-    EXPECT_EQ(overlap[0].first, 0);
-    EXPECT_DOUBLE_EQ(overlap[0].second, r);
-    EXPECT_EQ(overlap[1].first, 300);
-    EXPECT_DOUBLE_EQ(overlap[1].second, 2 * r);
-    EXPECT_EQ(overlap[2].first, 600);
-    EXPECT_DOUBLE_EQ(overlap[2].second, r);
-    EXPECT_EQ(overlap[3], (std::pair<long, double>{900, 0.0}));
+    EXPECT_EQ(List(f, Inputs, 1, 7, Mass), (Points{{0, r}, {300, 2 * r}, {600, r}, {900, 0.0}}));
 
     EXPECT_EQ(Groups(f, Outputs), (std::vector<long>{3}));
     EXPECT_EQ(Groups(f, Inventory), (std::vector<long>{-1, 1, 3}));

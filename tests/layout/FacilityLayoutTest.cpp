@@ -332,69 +332,49 @@ TEST(LayoutWizard, NullFloorAndOutOfRangeIndicesAreHarmless)
     EXPECT_DOUBLE_EQ(v->GetRelY(), 4.0);
 }
 
-class InventoryQuestion : public ::testing::Test {
-protected:
-    // A reactor fed by an inventory location that also feeds two more.
-    void build(LayoutFacility& f, int floors, const CString& cls = "inventory LOCATION")
-    {
+// A reactor fed by an inventory location that also feeds two more: the
+// wizard offers to hide such locations, on a single floor only, and lays out
+// again if the user agrees.
+TEST(InventoryQuestion, AskedOnOneFloorForInventoryLocationsAndFollowed)
+{
+    const struct {
+        int floors;
+        const char* cls;
+        int answer;
+        bool asked, hidden;
+    } cases[] = {{1, "inventory LOCATION", IDYES, true, true},
+                 {1, "inventory LOCATION", IDNO, true, false},
+                 {2, "inventory LOCATION", IDYES, false, false},
+                 {1, "Inventory Tank", IDYES, false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.floors << " floor(s), " << c.cls << ", answer " << c.answer);
+        MessageRecorder messages(c.answer);
+        LayoutFacility f;
         Plane* p = f.AddFloor(1);
-        for (int k = 1; k < floors; ++k)
+        for (int k = 1; k < c.floors; ++k)
             f.AddFloor(1 + k, 3.0 * k);
-        inventory = f.AddVessel(p, 1, "INV", cls);
+        Vessel* inventory = f.AddVessel(p, 1, "INV", c.cls);
         Vessel* r1 = f.AddVessel(p, 2, "R1");
         Vessel* r2 = f.AddVessel(p, 3, "R2");
-        Vessel* r3 = f.AddVessel(p, 4, "R3");
         f.Connect(inventory, r1, 1);
         f.Connect(inventory, r2, 2);
-        f.Connect(inventory, r3, 3);
+        f.Connect(inventory, f.AddVessel(p, 4, "R3"), 3);
         f.Connect(r1, r2, 4);
-        reactor = r1;
+        f.MoveInventoryLocations();
+        ASSERT_EQ(messages.count(), c.asked ? 1u : 0u);
+        if (c.asked) {
+            EXPECT_EQ(messages.texts()[0], "The Layout Wizard has determined that you have one or more\n"
+                                           "Inventory Locations with multiple connections which may affect\n"
+                                           "the quality of the layout.\n\n"
+                                           "Would you like to hide these Inventory Locations ?");
+            EXPECT_EQ(messages.types()[0] & MB_TYPEMASK, static_cast<unsigned>(MB_YESNO));
+        }
+        EXPECT_EQ(inventory->IsVisible(), !c.hidden);
+        EXPECT_EQ(r1->GetPositionFlag(), c.hidden ? 1 : 0);
+        if (c.hidden) {
+            EXPECT_DOUBLE_EQ(r1->GetRelX(), 0.0); // R1 is now the centre
+        }
     }
-    Vessel* inventory = nullptr;
-    Vessel* reactor = nullptr;
-};
-
-TEST_F(InventoryQuestion, YesHidesBusyInventoriesAndLaysOutAgain)
-{
-    MessageRecorder messages(IDYES);
-    LayoutFacility f;
-    build(f, 1);
-    f.MoveInventoryLocations();
-    ASSERT_EQ(messages.count(), 1u);
-    EXPECT_EQ(messages.texts()[0], "The Layout Wizard has determined that you have one or more\n"
-                                   "Inventory Locations with multiple connections which may affect\n"
-                                   "the quality of the layout.\n\n"
-                                   "Would you like to hide these Inventory Locations ?");
-    EXPECT_EQ(messages.types()[0] & MB_TYPEMASK, static_cast<unsigned>(MB_YESNO));
-    EXPECT_FALSE(inventory->IsVisible());
-    EXPECT_EQ(reactor->GetPositionFlag(), 1);
-    EXPECT_DOUBLE_EQ(reactor->GetRelX(), 0.0); // R1 is now the centre
-}
-
-TEST_F(InventoryQuestion, NoLeavesEverythingAsItWas)
-{
-    MessageRecorder messages(IDNO);
-    LayoutFacility f;
-    build(f, 1);
-    f.MoveInventoryLocations();
-    EXPECT_EQ(messages.count(), 1u);
-    EXPECT_TRUE(inventory->IsVisible());
-    EXPECT_EQ(reactor->GetPositionFlag(), 0);
-}
-
-TEST_F(InventoryQuestion, NotAskedWithTwoFloorsOrAnotherClass)
-{
-    MessageRecorder messages(IDYES);
-    LayoutFacility twoFloors;
-    build(twoFloors, 2);
-    twoFloors.MoveInventoryLocations();
-    EXPECT_TRUE(inventory->IsVisible());
-
-    LayoutFacility tank;
-    build(tank, 1, "Inventory Tank");
-    tank.MoveInventoryLocations();
-    EXPECT_TRUE(inventory->IsVisible());
-    EXPECT_EQ(messages.count(), 0u);
 }
 
 } // namespace

@@ -16,42 +16,6 @@ struct RecordingDocument : CDocument {
     void SetModifiedFlag(bool modified) override { flags.push_back(modified); }
 };
 
-TEST(FacilityTest, FreshFacilityStartsNow)
-{
-    Facility f;
-    // Start time: now, on the local clock.
-    const COleDateTime start = f.GetStartTime();
-    EXPECT_EQ(start.GetStatus(), COleDateTime::valid);
-    const double now = COleDateTime::GetCurrentTime().m_dt;
-    EXPECT_LE(start.m_dt, now);
-    EXPECT_GT(start.m_dt, now - 1.0); // within a day: taken at construction, not a fixed date
-    EXPECT_DOUBLE_EQ(f.GetSimulationTime().m_dt, 0.0);
-    EXPECT_EQ(f.GetSimulationTime().GetStatus(), COleDateTime::valid);
-}
-
-TEST(FacilityTest, CountsAndDrawablesCoverEveryCollection)
-{
-    TestFacility f;
-    Plane* floor = f.AddFloor(1);
-    Vessel* a = f.AddVessel(floor, 10, "A");
-    Vessel* b = f.AddVessel(floor, 20, "B");
-    f.Connect(a, b);
-    f.AddFeed(a);
-    f.AddUtility(b);
-    f.AddVapor(a, nullptr);
-    f.AddVapor(a, b);
-    EXPECT_EQ(f.GetNumFloors(), 1);
-    EXPECT_EQ(f.GetNumVessels(), 2);
-    EXPECT_EQ(f.GetNumConnectingStreams(), 1);
-    EXPECT_EQ(f.GetNumUniStreams(), 1);
-    EXPECT_EQ(f.GetNumUtilStreams(), 1);
-    EXPECT_EQ(f.GetNumVaporStreams(), 2);
-    EXPECT_EQ(f.GetNumDrawables(), 4); // uni, utility and vapor streams are not drawn items
-    EXPECT_EQ(f.vesselsMade, 2);
-    EXPECT_EQ(f.planesMade, 1);
-    EXPECT_EQ(f.streamsMade, 5);
-}
-
 TEST(FacilityTest, AccessByPositionIsCheckedEverywhere)
 {
     TestFacility f;

@@ -13,7 +13,6 @@
 #include "TestSupport.h"
 #include "batchplant/calendar/Calendar.h"
 #include "batchplant/db/Dao.h"
-#include "batchplant/foundation/CFacilityAbort.h"
 #include "batchplant/model/Facility.h"
 #include "batchplant/model/Plane.h"
 #include "batchplant/model/Stream.h"
@@ -333,17 +332,6 @@ TEST_F(LoadingTest, EmptyEquipmentAndOperationsShowTheirMessages)
     EXPECT_EQ(f.GetNumFloors(), 0);
     EXPECT_EQ(f.GetNumSteps(), 1);
     EXPECT_NE(f.GetCalendar(), nullptr); // the calendars are still read, last
-}
-
-TEST_F(LoadingTest, NoStepsAbortsBeforeTheEquipment)
-{
-    db.exec("DELETE FROM StepSummary;");
-    db.AddEquipment(1, "A", "Reactor");
-    database.Open(db.path().c_str(), false, true);
-    EXPECT_THROW(f.ReadVisioDatabase(&database), CFacilityAbort);
-    EXPECT_EQ(messages.texts(), (std::vector<std::string>{"There were no results found for this step"}));
-    EXPECT_EQ(f.GetNumVessels(), 0);
-    EXPECT_EQ(f.GetCalendar(), nullptr);
 }
 
 TEST_F(LoadingTest, DatabaseErrorsWhileWalkingReachTheCaller)

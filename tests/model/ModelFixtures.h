@@ -80,7 +80,6 @@ public:
     int vesselsMade = 0;
     int planesMade = 0;
     int planesDeleted = 0;
-    int streamsMade = 0;
 
     Plane* AddFloor(int id, double height = 0.0, int plantID = -1)
     {
@@ -141,11 +140,7 @@ public:
     void SetStartTimeForTest(const COleDateTime& t) { setStartTime(t); }
 
 protected:
-    Vessel* addVessel(const CString&) override
-    {
-        ++vesselsMade;
-        return new TestVessel();
-    }
+    Vessel* addVessel(const CString&) override { return new TestVessel(); }
     Plane* addPlane() override
     {
         ++planesMade;
@@ -156,11 +151,7 @@ protected:
         ++planesDeleted;
         Facility::deletePlane(plane);
     }
-    Stream* addStream() override
-    {
-        ++streamsMade;
-        return new TestStream();
-    }
+    Stream* addStream() override { return new TestStream(); }
 };
 
 } // namespace batchplant::test

@@ -100,21 +100,24 @@ TEST(PlaneTest, WithinIsStrictInEitherCornerOrder)
     p.set_boundaries(); // corners 0 .. 10 both ways
     ASSERT_DOUBLE_EQ(p.GetCornerX(), 0.0);
     ASSERT_DOUBLE_EQ(p.GetCorner2X(), 10.0);
-    EXPECT_EQ(p.WithinX(5.0), 1);
-    EXPECT_EQ(p.WithinX(0.0), 0);
-    EXPECT_EQ(p.WithinX(10.0), 0);
-    EXPECT_EQ(p.WithinX(9.5, 1.0), 0);
-    EXPECT_EQ(p.WithinX(8.5, 1.0), 1);
-    EXPECT_EQ(p.WithinY(5.0), 1);
-    EXPECT_EQ(p.WithinY(10.5), 0);
-
-    p.SetCorners(10.0, 0.0, 10.0, 0.0); // the larger corner first
-    EXPECT_EQ(p.WithinX(5.0), 1);
-    EXPECT_EQ(p.WithinX(10.0), 0);
-    EXPECT_EQ(p.WithinX(0.0), 0);
-    EXPECT_EQ(p.WithinX(8.5, 1.0), 1);
-    EXPECT_EQ(p.WithinX(9.5, 1.0), 0);
-    EXPECT_EQ(p.WithinY(0.5), 1);
+    // {position, margin, inside}: the same answers with the larger corner first.
+    const struct {
+        double at, margin;
+        int inside;
+    } cases[] = {{5.0, 0.0, 1}, {0.0, 0.0, 0}, {10.0, 0.0, 0}, {9.5, 1.0, 0},
+                 {8.5, 1.0, 1}, {0.5, 0.0, 1}, {10.5, 0.0, 0}};
+    for (int order = 0; order < 2; ++order) {
+        if (order == 1) p.SetCorners(10.0, 0.0, 10.0, 0.0);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << "order " << order << " at " << c.at << " margin " << c.margin);
+            EXPECT_EQ(p.WithinX(c.at, c.margin), c.inside);
+            EXPECT_EQ(p.WithinY(c.at, c.margin), c.inside);
+            if (c.margin == 0.0) {
+                EXPECT_EQ(p.WithinX(c.at), c.inside);
+                EXPECT_EQ(p.WithinY(c.at), c.inside);
+            }
+        }
+    }
 }
 
 TEST(PlaneTest, PlantIdComesFromFirstVesselAndIsKept)
@@ -163,24 +166,6 @@ TEST(PlaneTest, VesselRegistryAndTallestVessel)
     EXPECT_EQ(b.GetPositionFlag(), 0);
     p.ClearVesselPlacement();
     EXPECT_EQ(a.GetPositionFlag(), 0);
-}
-
-TEST(PlaneTest, HighlightAndColours)
-{
-    Plane p;
-    const int ochre = p.GetColor();
-    p.EnableHighlight();
-    EXPECT_EQ(p.IsSelected(), 1);
-    EXPECT_EQ(p.GetColor(), ochre); // the colour it shows again
-    p.SetColor(0x102030);
-    p.DisableHighlight();
-    EXPECT_EQ(p.GetColor(), 0x102030);
-    p.SetCurrentCol(0, 256, 0);
-    EXPECT_EQ(p.GetColor(), 0x102030);
-    p.ToggleHighlight();
-    p.ToggleHighlight();
-    EXPECT_EQ(p.IsSelected(), 0);
-    EXPECT_EQ(p.GetColor(), 0x102030);
 }
 
 } // namespace

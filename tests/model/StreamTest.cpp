@@ -133,22 +133,6 @@ TEST(StreamTest, PathEndPointsByKind)
     EXPECT_DOUBLE_EQ(e.x1, -99);
 }
 
-TEST(StreamTest, HighlightAndLabelColours)
-{
-    Stream s;
-    s.Init(1, -1, -1, nullptr, nullptr, Stream::Connecting);
-    EXPECT_EQ(s.GetColor(), 0xB2B2B2);
-    EXPECT_EQ(s.GetLabelColor(), 0xFFFFFF);
-    s.EnableHighlight();
-    s.SetColor(0x123456);
-    s.DisableHighlight();
-    EXPECT_EQ(s.GetColor(), 0x123456);
-    s.SetCurrentCol(1, 2, 300);
-    EXPECT_EQ(s.GetColor(), 0x123456);
-    s.SetLabelColor(0x00FF00);
-    EXPECT_EQ(s.GetLabelColor(), 0x00FF00);
-}
-
 TEST(StreamTest, RowIdentifiersOfZeroBecomeMinusOne)
 {
     CDaoStreamSet row;

@@ -115,33 +115,34 @@ void fillEquipmentRow(CDaoEquipmentSet& row, long id, const char* type, double c
 
 TEST_F(VesselOnFloor, EquipmentRowGivesCalendarNameAndSize)
 {
-    CDaoEquipmentSet row;
-    fillEquipmentRow(row, 42, "Batch", 2000.0, "liter");
-    v.SetDBParams(row);
-    EXPECT_EQ(v.GetCalendarID(), 8);
-    // NULL (read as 0) in the table is no calendar, as in a new vessel.
-    row.m_CalendarID = 0;
-    Vessel none;
-    none.Init(&floor);
-    none.SetDBParams(row);
-    EXPECT_EQ(none.GetCalendarID(), -1);
-    EXPECT_EQ(v.GetName(), CString("R-101")); // the tag, once the class is known
-    EXPECT_DOUBLE_EQ(v.Capacity(), 2.0);
-    EXPECT_EQ(v.GetCapacity(), CString("2000.000 liter"));
-    EXPECT_NEAR(v.GetHeight() / v.GetRadius(), 2.0, 1e-12);
-    EXPECT_NEAR(cylinderVolume(v), 2.0, 2.0 * 1e-3);
-}
-
-TEST_F(VesselOnFloor, ContinuousEquipmentIsDrawnAsSixHundredLitres)
-{
-    CDaoEquipmentSet row;
-    fillEquipmentRow(row, 7, "continuous", 50.0, "Cubic m"); // type compared ignoring case
-    v.SetDBParams(row);
-    EXPECT_DOUBLE_EQ(v.Capacity(), 0.001);
-    EXPECT_EQ(v.GetCapacity(), CString("1.000 liter"));
-    EXPECT_NEAR(v.GetRadius(), 0.457, 1e-3);
-    EXPECT_NEAR(v.GetHeight(), 0.914, 2e-3);
-    EXPECT_NEAR(cylinderVolume(v), 0.6, 0.6 * 1e-3);
+    struct Row {
+        const char* type;
+        double capacity;
+        const char* unit;
+        long calendar, wantCalendar;
+        double wantCapacity;
+        const char* wantText;
+        double drawnVolume;
+    };
+    // A NULL calendar (read as 0) is none, as in a new vessel; continuous
+    // equipment (the type compared ignoring case) is drawn as 600 litres.
+    const Row rows[] = {{"Batch", 2000.0, "liter", 8, 8, 2.0, "2000.000 liter", 2.0},
+                        {"continuous", 50.0, "Cubic m", 0, -1, 0.001, "1.000 liter", 0.6}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.type);
+        Vessel vessel;
+        vessel.Init(&floor);
+        CDaoEquipmentSet row;
+        fillEquipmentRow(row, 42, r.type, r.capacity, r.unit);
+        row.m_CalendarID = r.calendar;
+        vessel.SetDBParams(row);
+        EXPECT_EQ(vessel.GetCalendarID(), r.wantCalendar);
+        EXPECT_EQ(vessel.GetName(), CString("R-101")); // the tag, once the class is known
+        EXPECT_DOUBLE_EQ(vessel.Capacity(), r.wantCapacity);
+        EXPECT_EQ(vessel.GetCapacity(), CString(r.wantText));
+        EXPECT_NEAR(vessel.GetHeight() / vessel.GetRadius(), 2.0, 1e-12);
+        EXPECT_NEAR(cylinderVolume(vessel), r.drawnVolume, r.drawnVolume * 1e-3);
+    }
 }
 
 TEST_F(VesselOnFloor, ChangeSizeChangesProportionsButKeepsVolume)
@@ -219,24 +220,21 @@ TEST_F(VesselOnFloor, HighlightSavesAndRestoresColour)
     EXPECT_DOUBLE_EQ(g, 0.0);
     EXPECT_EQ(v.GetColor(), 0x0A141E); // the colour it will show again
     v.EnableHighlight();               // idempotent: the saved colour stays
-    v.DisableHighlight();
-    EXPECT_EQ(v.GetColor(), 0x0A141E);
-    v.DisableHighlight();
-    EXPECT_EQ(v.GetColor(), 0x0A141E);
-}
-
-TEST_F(VesselOnFloor, SetColorWhileHighlightedChangesOnlyTheSavedColour)
-{
-    v.EnableHighlight();
-    v.SetColor(0x00FF00);
-    double r, g, b;
+    v.SetColor(0x00FF00);              // while highlighted: only the saved colour changes
     currentColour(v, r, g, b);
-    EXPECT_DOUBLE_EQ(r, 1.0); // still shown red
-    EXPECT_EQ(v.GetColor(), 0x00FF00);
+    EXPECT_DOUBLE_EQ(r, 1.0);
     v.ToggleHighlight();
     EXPECT_EQ(v.IsSelected(), 0);
     currentColour(v, r, g, b);
     EXPECT_DOUBLE_EQ(g, 1.0);
+    v.DisableHighlight();
+    EXPECT_EQ(v.GetColor(), 0x00FF00);
+
+    v.EnableHighlight();
+    v.SetVisible(false); // hiding removes the highlight
+    EXPECT_EQ(v.IsSelected(), 0);
+    EXPECT_FALSE(v.IsVisible());
+    EXPECT_EQ(v.GetColor(), 0x00FF00);
 }
 
 TEST_F(VesselOnFloor, HeatAndCoolRestoreInEitherOrder)
@@ -291,15 +289,6 @@ TEST_F(VesselOnFloor, HighlightAndHeatRestoreInEitherOrder)
     v.DisableHeat();
     v.DisableHighlight();
     EXPECT_EQ(v.GetColor(), grey);
-}
-
-TEST_F(VesselOnFloor, HidingRemovesTheHighlight)
-{
-    v.EnableHighlight();
-    v.SetVisible(false);
-    EXPECT_EQ(v.IsSelected(), 0);
-    EXPECT_FALSE(v.IsVisible());
-    EXPECT_EQ(v.GetColor(), 0xB2B2B2);
 }
 
 // --- Names ------------------------------------------------------------------

@@ -35,9 +35,13 @@ TEST(COleDateTime, SplitsIntoFieldsAndBack)
 
 TEST(COleDateTime, RejectsImpossibleFields)
 {
-    for (const auto& [y, mo, d, h, valid] :
-         {std::tuple{2025, 2, 29, 0, false}, {2024, 2, 29, 0, true}, {2024, 13, 1, 0, false}, {2024, 1, 1, 24, false}})
-        EXPECT_EQ(COleDateTime(y, mo, d, h, 0, 0).GetStatus() == COleDateTime::valid, valid) << y << mo << d << h;
+    // {year, month, day, hour, second, valid}: leap days follow the 400-year rule.
+    const std::tuple<int, int, int, int, int, bool> cases[] = {
+        {2025, 2, 29, 0, 0, false}, {2024, 2, 29, 0, 0, true},  {2000, 2, 29, 0, 0, true},  {1900, 2, 29, 0, 0, false},
+        {2024, 13, 1, 0, 0, false}, {2024, 1, 1, 24, 0, false}, {2024, 1, 1, 23, 59, true}, {2024, 1, 1, 0, 60, false}};
+    for (const auto& [y, mo, d, h, s, valid] : cases)
+        EXPECT_EQ(COleDateTime(y, mo, d, h, 0, s).GetStatus() == COleDateTime::valid, valid)
+            << y << "-" << mo << "-" << d << " " << h << ":00:" << s;
     COleDateTime bad(2024, 1, 1, 0, 60, 0);
     EXPECT_EQ(bad.GetYear(), -1);
     EXPECT_EQ(bad.ToIso().str(), "");
