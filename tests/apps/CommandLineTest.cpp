@@ -2,7 +2,8 @@
 // its exit code and what stdout and stderr must contain. Each row runs in a
 // fresh directory holding a file that is no database, a taken name and a
 // database without the results tables; a refused command prints nothing on
-// stdout and leaves that directory as it found it.
+// stdout and leaves that directory as it found it. Then the commands whose
+// answers are compared with what the library reads from the sample.
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,14 @@
 
 #include "SampleDatabase.h"
 #include "TestSupport.h"
+#include "batchplant/db/Dao.h"
+#include "batchplant/db/EquipmentRecordsets.h"
 #include "batchplant/foundation/Units.h"
+#include "batchplant/model/Facility.h"
+#include "batchplant/model/Stream.h"
+#include "batchplant/model/Vessel.h"
+#include "batchplant/procedure/CProcedure.h"
+#include "db/RecordsetCatalog.h"
 #include "db/Sqlite.h"
 #include "render/UnitQuantity.h"
 
@@ -111,6 +119,10 @@ const std::vector<Row>& rows()
             {"QueryParamNotNumber", "query {db} CDaoPhaseComponents --param pid=ten", 2, "", "not 'ten'"},
             {"QueryUnknownParam", "query {db} CDaoPhaseComponents --param phase=1", 2, "", "no parameter \\[phase\\]"},
             {"QueryParamNoValue", "query {db} CDaoPhaseComponents --param pid", 2, "", "needs name=value, not 'pid'"},
+            {"QueryParamByName", "query {db} CDaoPhaseComponents --param pid=1", 0,
+             "^PhaseID,ComponentID,[^\n]*\n(1,[^\n]*\n)+$", "^$"},
+            {"QueryTwoParams", "query {db} CDaoThermodynamicPhase --param CompositeID=1 --param sid=0", 0,
+             "^PhaseID,[^\n]*\n[0-9]+,1,[^\n]*\n$", "^$"},
             // report, gantt, compare, utilisation, profile
             {"ReportMissingDb", "report {dir}/missing.db -o {dir}/out", 2, "", "cannot open [^\n]*missing\\.db"},
             {"ReportNotADb", "report {dir}/notdb -o {dir}/out", 2, "", "notdb: [^\n]*file is not a database"},
@@ -128,6 +140,19 @@ const std::vector<Row>& rows()
             {"ProfileUnknownSetting", "profile {db} --type Labor --setting weight", 2, "",
              "unknown setting \"weight\""},
             {"ProfileBadFormat", "profile {db} --type Labor --format pdf", 2, "", "unknown format \"pdf\""},
+            // import: a refused import leaves no partial output behind
+            {"ImportNotJet", "import --any-file {dir}/notdb {dir}/out.db", 2, "",
+             "error: cannot read '[^']*notdb': not a Jet/Access database"},
+            {"ImportMissingInput", "import {dir}/absent.mdb {dir}/out.db", 2, "", "absent\\.mdb"},
+            {"ImportOntoItself", "import --any-file --force {dir}/notdb {dir}/notdb", 2, "",
+             "is the input file itself"},
+            {"ImportSqliteNoDb", "import --from-sqlite {dir}/notdb {dir}/out.db", 2, "",
+             "cannot read '[^']*notdb': file is not a database"},
+            {"ImportOutputTaken", "import {jet}/DateTestDatabase.mdb {dir}/taken", 2, "", "exists; use --force"},
+            {"ImportNoOutputDir", "import {jet}/DateTestDatabase.mdb {dir}/absent/out.db", 2, "",
+             "directory '[^']*absent' does not exist"},
+            {"ImportNoResultsTables", "import {jet}/nwind.mdb {dir}/out.db", 1, "",
+             "holds none of the results tables \\(EquipmentSummary[^\n]*nothing was written"},
             // sample
             {"SampleZeroScale", "sample {dir}/zero.db --scale 0", 2, "", "--scale: Value 0 not in range"},
             {"SampleExistingFile", "sample {dir}/taken --seed 3", 2, "", "taken already exists \\(use --force"},
@@ -145,10 +170,13 @@ const std::vector<Row>& rows()
     return table;
 }
 
+const std::string kJetDir = BATCHPLANT_SHARED_DIR "/data/jet";
+
 std::string expand(std::string args, const TempDir& dir)
 {
-    for (const auto& [key, value] :
-         {std::pair<std::string, std::string>{"{db}", SampleDatabasePath().string()}, {"{dir}", dir.path().string()}})
+    for (const auto& [key, value] : {std::pair<std::string, std::string>{"{db}", SampleDatabasePath().string()},
+                                     {"{dir}", dir.path().string()},
+                                     {"{jet}", kJetDir}})
         for (auto at = args.find(key); at != std::string::npos; at = args.find(key, at + value.size()))
             args.replace(at, key.size(), value);
     return args;
@@ -168,6 +196,12 @@ class CommandLine : public ::testing::TestWithParam<Row> {};
 TEST_P(CommandLine, ExitCodeAndOutputs)
 {
     const Row& row = GetParam();
+    const std::string args0 = row.args;
+    if (args0.rfind("import", 0) == 0 &&
+        runCommand(std::string(BATCHPLANT_CLI) + " import").err.find("without Jet") != std::string::npos)
+        GTEST_SKIP() << "batchplant was built without Jet/Access support";
+    if (args0.find("{jet}") != std::string::npos && !fs::exists(kJetDir))
+        GTEST_SKIP() << "the Jet test files are expected in " << kJetDir;
     TempDir dir;
     std::ofstream(dir.file("notdb")) << "hello";
     std::ofstream(dir.file("taken")) << "keep me";
@@ -219,6 +253,183 @@ TEST(UnitsCommand, ListPrintsEveryRowLosslessly)
         EXPECT_TRUE(cli::UnitDimension(row.name)) << row.name;
     }
     EXPECT_EQ(lines[0], "0\tlb\t1\t0.45359240000000001\t0");
+}
+
+std::string sample() { return " '" + SampleDatabasePath().string() + "' "; }
+CommandResult cli(const std::string& args) { return runCommand(std::string(BATCHPLANT_CLI) + " " + args); }
+
+TEST(QueryCommand, ListsEveryRecordsetAndQuotesTextsInCsv)
+{
+    const auto names = split(cli("query --list").out, '\n');
+    ASSERT_EQ(names.size(), RecordsetCatalog().size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(names[i].substr(0, names[i].find(' ')), RecordsetCatalog()[i].name);
+        EXPECT_GT(names[i].size(), 24u + 10u) << "a few words on its rows: " << names[i];
+    }
+    TempDir dir;
+    const auto db = CopySampleDatabase(dir.file("q.db"));
+    sqlite::Connection(db.string(), SQLITE_OPEN_READWRITE)
+        .exec("UPDATE StreamSummary SET UserLabel = 'say \"hi\", twice' WHERE StreamID = 3");
+    const auto r = cli("query '" + db.string() + "' CDaoStreamSet");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // A comma and quotes are quoted; the stream from outside has an empty FromEquipmentID.
+    EXPECT_NE(
+        r.out.find("\n3,1,Inert,\"say \"\"hi\"\", twice\",P-2 / R-101 Amidation,102,1,10202,Inert,Nitrogen,54,min,"
+                   "68,min,,1,20,C,"),
+        std::string::npos)
+        << r.out.substr(0, 600);
+}
+
+TEST(ProcedureCommand, PrintsEveryOperationWhatRunsAndTheVolumeAsTheLibraryReadsThem)
+{
+    CDaoDatabase db;
+    db.Open(CString(SampleDatabasePath().string()), false, true);
+    CProcedure proc;
+    CDaoEquipConts rows(&db);
+    rows.Open();
+    const long id = rows.m_EquipmentID;
+    for (; !rows.IsEOF(); rows.MoveNext())
+        if (rows.m_EquipmentID == id) proc.AddNewProc(rows);
+    CDaoEquipmentSet eq(&db);
+    eq.Open();
+    while (!eq.IsEOF() && eq.m_EquipmentID != id)
+        eq.MoveNext();
+    ASSERT_FALSE(eq.IsEOF());
+    const CProcUnit& unit = proc.GetProcUnit(proc.GetNumProcs() / 2);
+    const long t = unit.GetStart() + 1;
+    const auto r = cli("procedure" + sample() + "'" + eq.m_QLTag.str() + "' --at " + std::to_string(t));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.find('\r'), std::string::npos) << "terminal line ends";
+    const std::string running = "\nRunning at " + CProcedure::FormatTime(t).str() + ":\n";
+    const std::size_t at = r.out.find(running);
+    ASSERT_NE(at, std::string::npos) << r.out;
+    // Batch and real dates, then the library's line of the operation.
+    const auto lines = split(r.out.substr(0, at), '\n');
+    ASSERT_EQ(static_cast<int>(lines.size()), proc.GetNumProcs());
+    const std::regex line(
+        R"(^batch \d+ +\d{4}-\d\d-\d\d \d\d:\d\d to \d{4}-\d\d-\d\d \d\d:\d\d  \(\d+d [ \d]\d:\d\d:\d\d\) - \(\d+d [ \d]\d:\d\d:\d\d\)   .+ \(.*\) $)");
+    for (const std::string& l : lines)
+        EXPECT_TRUE(std::regex_match(l, line)) << l;
+    EXPECT_EQ(lines[0].rfind("batch " + std::to_string(proc.GetProcUnit(0).GetBatchNum()) + " ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find(proc.GetOpNameAt(0).str()), std::string::npos);
+    const std::string tail = r.out.substr(at + running.size());
+    EXPECT_NE(tail.find(unit.GetOp().str() + "\n"), std::string::npos) << tail;
+    EXPECT_NE(tail.find("Volume: " + FormatQuantity(proc.GetVolume(t), eq.m_CapacityUOM).str() + "\n"),
+              std::string::npos)
+        << tail;
+}
+
+class AnimateCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        database.Open(CString(SampleDatabasePath().string()), false, true);
+        f.ReadVisioDatabase(&database);
+        f.InitAnim();
+    }
+    MessageRecorder messages;
+    CDaoDatabase database;
+    Facility f;
+};
+
+// The lines of each vessel's block, by the vessel's tag.
+std::map<std::string, std::vector<std::string>> blocks(const std::string& out)
+{
+    std::map<std::string, std::vector<std::string>> result;
+    std::string current;
+    for (const std::string& line : split(out, '\n')) {
+        if (line.empty())
+            current.clear();
+        else if (line.rfind("  ", 0) == 0 && !current.empty())
+            result[current].push_back(line.substr(2));
+        else if (line.find(" (") != std::string::npos && line.back() == ')' && line.rfind("Time ", 0) != 0)
+            current = line.substr(0, line.find(" ("));
+    }
+    return result;
+}
+
+TEST_F(AnimateCommand, AtATimeEachVesselShowsWhatTheLibrarySets)
+{
+    const auto whole = cli("animate" + sample() + "--frame 0");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(whole.out, m, std::regex("of ([0-9]+) s"))) << whole.out.substr(0, 200);
+    const long t = std::stol(m[1]) / 2 / 3600 * 3600; // a whole hour around the middle
+    const auto r = cli("animate" + sample() + "--at " + std::to_string(t / 3600) + "h");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Time " + std::to_string(t) + " s"), std::string::npos) << r.out;
+    // A date of the run names the same instant.
+    COleDateTime at = f.GetStartTime();
+    at.m_dt += static_cast<double>(t) / 86400.0;
+    const std::string date = CString::Formatted("%04d-%02d-%02dT%02d:%02d", at.GetYear(), at.GetMonth(), at.GetDay(),
+                                                at.GetHour(), at.GetMinute())
+                                 .str();
+    EXPECT_EQ(cli("animate" + sample() + "--at " + date).out.substr(0, 40), r.out.substr(0, 40));
+
+    f.SetAnimationTime(t);
+    const auto shown = blocks(r.out);
+    ASSERT_EQ(static_cast<int>(shown.size()), f.GetNumVessels()) << r.out;
+    int active = 0, flowing = 0;
+    for (int i = 0; i < f.GetNumVessels(); ++i) {
+        Vessel* v = f.GetVesselByIndex(i);
+        const auto it = shown.find(v->GetName().str());
+        ASSERT_NE(it, shown.end()) << v->GetName().str();
+        const std::vector<std::string>& lines = it->second;
+        ASSERT_GE(lines.size(), 5u);
+        const CString op = v->GetProc()->GetCurrentOp(t), type = v->GetProc()->GetCurrentOpType(t);
+        const std::vector<std::string> expected = {
+            op.IsEmpty() && type.IsEmpty() ? std::string("operation: -")
+                                           : "operation: " + op.str() + " [" + type.str() + "]",
+            CString::Formatted("volume: %.3f%s", v->GetVolume(), v->IsOverflowing() ? " (overflowing)" : "").str(),
+            CString::Formatted("heat %d  cool %d  react %d  active %d", v->IsHeating(), v->IsCooling(),
+                               type == "React" ? 1 : 0, v->IsActive())
+                .str()};
+        EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3), expected) << v->GetName().str();
+        // The contents line names the running batch and its palette colour.
+        const long batch = v->GetProc()->GetCurrentBatchNum(t);
+        const unsigned char* c = kBatchPalette[(std::max(batch, 1L) - 1) % 9];
+        const std::string contents =
+            batch > 0 ? CString::Formatted("contents: batch %ld #%02X%02X%02X", batch, c[0], c[1], c[2]).str()
+                      : "contents: no batch running";
+        EXPECT_EQ(batch > 0 ? lines[3] : lines[3].substr(0, contents.size()), contents);
+        active += v->IsActive();
+        for (std::size_t k = 4; k < lines.size(); ++k)
+            flowing += lines[k] != "flowing: -";
+    }
+    EXPECT_GT(active, 0);
+    // Each flowing connecting stream appears under both its vessels.
+    int expectedFlowing = 0;
+    for (int i = 0; i < f.GetNumConnectingStreams(); ++i)
+        expectedFlowing += 2 * f.GetStreamByIndex(i)->IsInUse();
+    for (int i = 0; i < f.GetNumUniStreams(); ++i)
+        expectedFlowing += f.GetUniStreamByIndex(i)->IsInUse();
+    for (int i = 0; i < f.GetNumUtilStreams(); ++i)
+        expectedFlowing += f.GetUtilStreamByIndex(i)->IsInUse();
+    for (int i = 0; i < f.GetNumVaporStreams(); ++i)
+        expectedFlowing += (f.GetVaporStreamByIndex(i)->IsConnecting() ? 2 : 1) * f.GetVaporStreamByIndex(i)->IsInUse();
+    EXPECT_EQ(flowing, expectedFlowing);
+}
+
+TEST_F(AnimateCommand, FramesStepTheLibrarysClockAndStopAtTheEnd)
+{
+    f.SetFramesPerOp(3);
+    f.ResetTime();
+    long time = 0;
+    CString ops;
+    f.SetCurrentAnimationParams(time, ops);
+    for (int i = 0, t = 0, last = 0; i < 9; ++i)
+        f.Animate(t, last);
+    f.SetCurrentAnimationParams(time, ops);
+    ASSERT_GT(time, 0);
+    const auto nine = cli("animate" + sample() + "--frame 9 --frames-per-op 3");
+    EXPECT_NE(nine.out.find("Frame 9\nTime " + std::to_string(time) + " s"), std::string::npos)
+        << nine.out.substr(0, 200);
+    const auto beyond = cli("animate" + sample() + "--frame 100000000 --frames-per-op 1");
+    ASSERT_EQ(beyond.exitCode, 0) << beyond.err;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(beyond.out, m, std::regex("\nTime ([0-9]+) s [^\n]* of ([0-9]+) s")))
+        << beyond.out.substr(0, 200);
+    EXPECT_EQ(m[1], m[2]);
+    EXPECT_NE(beyond.out.find("(the end of the run was reached"), std::string::npos);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// Tests of `batchplant serve` as a process: it prints the address it listens
-// on (the real port for --port 0), answers there, and exits 0 on SIGTERM and
-// SIGINT; a database it cannot read, a bad port or a port in use is refused.
+// `batchplant serve` as a process: it prints the address it listens on (the
+// real port for --port 0), answers there, refuses a port in use, and exits 0
+// on SIGTERM and SIGINT.
 
 #ifdef BATCHPLANT_HAVE_VIEWER
 
@@ -8,12 +8,12 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
+#include <cstdio>
 #include <regex>
+#include <utility>
 
 #include "SampleDatabase.h"
 #include "TestSupport.h"
@@ -21,102 +21,51 @@
 namespace batchplant::test {
 namespace {
 
-// A `batchplant serve` child process with its stdout on a pipe.
-class ServeProcess {
-public:
-    explicit ServeProcess(const std::string& db)
+// Kills the server if a check fails before it is stopped.
+struct Child {
+    FILE* pipe = nullptr;
+    int pid = 0;
+    ~Child()
     {
-        int fds[2];
-        if (::pipe(fds) != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(fds[1], STDOUT_FILENO);
-            ::close(fds[0]);
-            ::close(fds[1]);
-            ::execl(BATCHPLANT_CLI, BATCHPLANT_CLI, "serve", db.c_str(), "--port", "0", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        out_ = fds[0];
+        if (pid > 0) ::kill(pid, SIGKILL);
+        if (pipe) ::pclose(pipe);
     }
-    ~ServeProcess()
-    {
-        if (pid_ > 0 && !reaped_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0) ::close(out_);
-    }
-    ServeProcess(const ServeProcess&) = delete;
-    ServeProcess& operator=(const ServeProcess&) = delete;
-
-    // The first line on stdout; empty when the process ends or says nothing
-    // within a minute (a loaded machine may be slow to load the sample).
-    std::string firstLine()
-    {
-        std::string line;
-        char c = 0;
-        while (line.size() < 1000) {
-            pollfd p{out_, POLLIN, 0};
-            if (::poll(&p, 1, 60000) <= 0) break;
-            if (::read(out_, &c, 1) != 1 || c == '\n') break;
-            line += c;
-        }
-        return line;
-    }
-
-    // Sends `signal` and waits; the exit code, or -1 when killed by a signal.
-    int stopWith(int signal)
-    {
-        ::kill(pid_, signal);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        reaped_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    bool started() const { return pid_ > 0 && out_ >= 0; }
-
-private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    bool reaped_ = false;
 };
-
-int portOf(const std::string& line)
-{
-    static const std::regex form(R"(^batchplant serve: http://127\.0\.0\.1:([0-9]+)/$)");
-    std::smatch m;
-    return std::regex_match(line, m, form) ? std::stoi(m[1].str()) : -1;
-}
 
 TEST(ServeCommand, PrintsItsAddressAnswersAndStopsOnSignals)
 {
+    const std::string serve = std::string("'") + BATCHPLANT_CLI + "' serve '" + SampleDatabasePath().string() + "'";
     for (int signal : {SIGTERM, SIGINT}) {
-        ServeProcess serve(SampleDatabasePath().string());
-        ASSERT_TRUE(serve.started());
-        const std::string line = serve.firstLine();
-        const int port = portOf(line);
-        ASSERT_GT(port, 0) << "first line: " << line;
+        // The shell prints its pid, then becomes the server.
+        Child child{::popen(("echo $$; exec " + serve + " --port 0 2>/dev/null").c_str(), "r")};
+        ASSERT_NE(child.pipe, nullptr);
+        char pid[32] = {}, line[200] = {};
+        ASSERT_TRUE(std::fgets(pid, sizeof pid, child.pipe));
+        child.pid = std::stoi(pid);
+        ASSERT_TRUE(std::fgets(line, sizeof line, child.pipe));
+        std::cmatch m;
+        ASSERT_TRUE(std::regex_match(line, m, std::regex("^batchplant serve: http://127\\.0\\.0\\.1:([0-9]+)/\n$")))
+            << line;
+        const int port = std::stoi(m[1].str());
         httplib::Client c("127.0.0.1", port);
         const auto model = c.Get("/api/model");
         ASSERT_TRUE(model);
-        EXPECT_EQ(model->status, 200);
         EXPECT_GT(nlohmann::json::parse(model->body)["counts"]["vessels"].get<int>(), 0);
-        // A second server on the port in use is refused, not let in to share it.
-        const CommandResult twice = runCommand(std::string(BATCHPLANT_CLI) + " serve " + SampleDatabasePath().string() +
-                                               " --port " + std::to_string(port));
+        // A second server on the port in use is refused; loading is told on
+        // stderr, the address only once it listens.
+        const CommandResult twice = runCommand(serve + " --port " + std::to_string(port));
         EXPECT_EQ(twice.exitCode, 1);
         EXPECT_NE(twice.err.find("cannot listen on 127.0.0.1:" + std::to_string(port) + ": address in use\n"),
                   std::string::npos)
             << twice.err;
-        // Loading is told on stderr; the address only once it listens.
         EXPECT_NE(twice.err.find("batchplant serve: loading the plant"), std::string::npos) << twice.err;
         EXPECT_EQ(twice.out, "");
         const auto page = c.Get("/");
         ASSERT_TRUE(page);
         EXPECT_EQ(page->status, 200);
-        EXPECT_EQ(serve.stopWith(signal), 0) << "signal " << signal;
+        ::kill(std::exchange(child.pid, 0), signal);
+        const int status = ::pclose(std::exchange(child.pipe, nullptr));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "signal " << signal << ": " << status;
     }
 }
 

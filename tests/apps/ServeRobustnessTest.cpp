@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include "ServeTestSupport.h"
@@ -55,88 +56,58 @@ Answer send(const BadRequest& r)
     return toAnswer(c.Patch(r.path, r.body, "application/json"));
 }
 
+std::vector<std::string> words(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string w; in >> w;)
+        out.push_back(w);
+    return out;
+}
+
 std::vector<BadRequest> badRequests()
 {
-    return {
-        // Numbers: not numbers, not whole, not finite, out of range, repeated.
-        {"GET", "/api/state?t=abc", "", 400},
-        {"GET", "/api/state?t=NaN", "", 400},
-        {"GET", "/api/state?t=nan", "", 400},
-        {"GET", "/api/state?t=inf", "", 400},
-        {"GET", "/api/state?t=1e3", "", 400},
-        {"GET", "/api/state?t=1.5", "", 400},
-        {"GET", "/api/state?t=-1", "", 400},
-        {"GET", "/api/state?t=+5", "", 400},
-        {"GET", "/api/state?t=%205", "", 400},
-        {"GET", "/api/state?t=5%20", "", 400},
-        {"GET", "/api/state?t=0x10", "", 400},
-        {"GET", "/api/state?t=", "", 400},
-        {"GET", "/api/state?t=99999999999999999999999999", "", 400},
-        {"GET", "/api/state?t=2147483648", "", 400},
-        {"GET", "/api/state?t=1&t=2", "", 400},
-        {"GET", "/api/info", "", 400},
-        {"GET", "/api/info?item=0", "", 400},
-        {"GET", "/api/info?item=-3", "", 400},
-        {"GET", "/api/info?item=100000000", "", 400},
-        {"GET", "/api/composite/groups", "", 400},
-        {"GET", "/api/composite/groups?type=9", "", 400},
-        {"GET", "/api/composite/groups?type=-1", "", 400},
-        {"GET", "/api/composite/groups?type=Inputs", "", 400},
-        {"GET", "/api/composite/components?type=0", "", 400},
+    std::vector<BadRequest> r;
+    // Numbers: not numbers, not whole, not finite, out of range, repeated.
+    for (const std::string& query : words(R"(state?t=abc state?t=NaN state?t=nan state?t=inf state?t=1e3 state?t=1.5
+        state?t=-1 state?t=+5 state?t=%205 state?t=5%20 state?t=0x10 state?t= state?t=99999999999999999999999999
+        state?t=2147483648 state?t=1&t=2 info info?item=0 info?item=-3 info?item=100000000 composite/groups
+        composite/groups?type=9 composite/groups?type=-1 composite/groups?type=Inputs composite/components?type=0
+        composite/profile?type=0&quantity=weight composite/profile?type=0&perTime=2 composite/profile?type=0&group=1.5
+        composite/profile?type=0&component=99999999999 composite/profile?type=0&components=1,2 gantt?from=10&to=10
+        gantt?from=-1 gantt?px=0 gantt?px=9000 gantt?to=2147483648 utilisation?from=5&to=5)"))
+        r.push_back({"GET", "/api/" + query, "", 400});
+    // Bodies: not JSON, not an object, wrong kinds, out of range.
+    const std::string longName = R"({"action":"create","name":")" + std::string(300, 'x') + "\"}";
+    for (const std::string& line : words(R"(select:{ select:[] select:"item" select:{"item":NaN} select:{}
+        select:{"item":-1} select:{"item":1.5} select:{"item":"1"} select:{"item":1e300}
+        select:{"item":18446744073709551615} select:{"item":100000000} select:{"item":1,"multiSelect":1}
+        animate:{"direction":"sideways"} animate:{"steps":0} animate:{"steps":1000000} visibility:{"floor":0}
+        layout:{"mode":"spring","floor":0} layout:{"mode":"force"} layout:{"mode":"force","floor":0,"iterations":100000}
+        floors:{} floors:{"action":"explode"} floors:{"action":"delete","floor":-1}
+        floors:{"action":"moveUp","vessels":["a"]} floors:{"action":"moveUp","vessels":3} floors:)" +
+                                         longName))
+        r.push_back({"POST", "/api/" + line.substr(0, line.find(':')), line.substr(line.find(':') + 1), 400});
+    r.push_back({"POST", "/api/select", std::string("{\"item\": 1}\0garbage", 20), 400});
+    std::vector<BadRequest> others = {
         {"GET", "/api/composite/components?type=0&group=987654321", "", 404},
-        {"GET", "/api/composite/profile?type=0&quantity=weight", "", 400},
-        {"GET", "/api/composite/profile?type=0&perTime=2", "", 400},
-        {"GET", "/api/composite/profile?type=0&group=1.5", "", 400},
-        {"GET", "/api/composite/profile?type=0&component=99999999999", "", 400},
-        {"GET", "/api/composite/profile?type=0&components=1,2", "", 400},
         {"GET", "/api/composite/profile?type=0&group=1&components=1,,2", "", 0},
-        {"GET", "/api/gantt?from=10&to=10", "", 400},
-        {"GET", "/api/gantt?from=-1", "", 400},
-        {"GET", "/api/gantt?px=0", "", 400},
-        {"GET", "/api/gantt?px=9000", "", 400},
-        {"GET", "/api/gantt?to=2147483648", "", 400},
-        {"GET", "/api/utilisation?from=5&to=5", "", 400},
+        {"POST", "/api/visibility", "{\"floor\": 9999, \"visible\": true}", 404},
         // Unknown paths and wrong methods.
         {"GET", "/api/nothing", "", 404},
         {"GET", "/api", "", 404},
         {"GET", "/nothing.js", "", 404},
+        {"POST", "/api/nothing", "{}", 404},
         {"POST", "/api/model", "{}", 405},
         {"GET", "/api/select", "", 405},
         {"PUT", "/api/state", "{}", 405},
         {"DELETE", "/api/floors", "", 405},
-        {"POST", "/api/nothing", "{}", 404},
-        // Bodies: not JSON, not an object, wrong kinds, out of range.
-        {"POST", "/api/select", "{", 400},
-        {"POST", "/api/select", "[]", 400},
-        {"POST", "/api/select", "\"item\"", 400},
-        {"POST", "/api/select", "{\"item\": NaN}", 400},
-        {"POST", "/api/select", "{}", 400},
-        {"POST", "/api/select", "{\"item\": -1}", 400},
-        {"POST", "/api/select", "{\"item\": 1.5}", 400},
-        {"POST", "/api/select", "{\"item\": \"1\"}", 400},
-        {"POST", "/api/select", "{\"item\": 1e300}", 400},
-        {"POST", "/api/select", "{\"item\": 18446744073709551615}", 400},
-        {"POST", "/api/select", "{\"item\": 100000000}", 400},
-        {"POST", "/api/select", "{\"item\": 1, \"multiSelect\": 1}", 400},
-        {"POST", "/api/select", std::string("{\"item\": 1}\0garbage", 20), 400},
-        {"POST", "/api/animate", "{\"direction\": \"sideways\"}", 400},
-        {"POST", "/api/animate", "{\"steps\": 0}", 400},
-        {"POST", "/api/animate", "{\"steps\": 1000000}", 400},
-        {"POST", "/api/visibility", "{\"floor\": 0}", 400},
-        {"POST", "/api/visibility", "{\"floor\": 9999, \"visible\": true}", 404},
-        {"POST", "/api/layout", "{\"mode\": \"spring\", \"floor\": 0}", 400},
-        {"POST", "/api/layout", "{\"mode\": \"force\"}", 400},
-        {"POST", "/api/layout", "{\"mode\": \"force\", \"floor\": 0, \"iterations\": 100000}", 400},
-        {"POST", "/api/floors", "{}", 400},
-        {"POST", "/api/floors", "{\"action\": \"explode\"}", 400},
-        {"POST", "/api/floors", "{\"action\": \"delete\", \"floor\": -1}", 400},
-        {"POST", "/api/floors", "{\"action\": \"moveUp\", \"vessels\": [\"a\"]}", 400},
-        {"POST", "/api/floors", "{\"action\": \"moveUp\", \"vessels\": 3}", 400},
-        {"POST", "/api/floors", "{\"action\": \"create\", \"name\": \"" + std::string(300, 'x') + "\"}", 400},
         // Too large a body.
         {"POST", "/api/select", "{\"item\": 1, \"pad\": \"" + std::string(100 * 1024, 'x') + "\"}", 413},
         {"POST", "/api/select", std::string(70000, '['), 413},
     };
+    r.insert(r.end(), others.begin(), others.end());
+    return r;
 }
 
 TEST(ServeRobustness, EveryMalformedRequestGetsAJsonClientError)
