@@ -150,26 +150,12 @@ void Walk(CDaoRecordset& rs, FuzzedDataProvider& in, long maxRows)
     CheckField(rs, -1);
 
     // Some of the other moves, as the input says.
-    const int moves = in.ConsumeIntegralInRange<int>(0, 3);
-    for (int m = 0; m < moves; ++m) {
+    static void (CDaoRecordset::*const moves[])() = {&CDaoRecordset::MoveFirst, &CDaoRecordset::MoveLast,
+                                                     &CDaoRecordset::MovePrev, &CDaoRecordset::MoveNext,
+                                                     &CDaoRecordset::Requery};
+    for (int m = in.ConsumeIntegralInRange<int>(0, 3); m > 0; --m) {
         try {
-            switch (in.ConsumeIntegralInRange<int>(0, 4)) {
-            case 0:
-                rs.MoveFirst();
-                break;
-            case 1:
-                rs.MoveLast();
-                break;
-            case 2:
-                rs.MovePrev();
-                break;
-            case 3:
-                rs.MoveNext();
-                break;
-            default:
-                rs.Requery();
-                break;
-            }
+            (rs.*moves[in.ConsumeIntegralInRange<int>(0, 4)])();
         } catch (const CDaoException&) {
         }
         if (!rs.IsEOF() && !rs.IsBOF())

@@ -20,35 +20,23 @@ void Fail(const char* what, std::string_view detail)
 
 bool IsValidUtf8(std::string_view s)
 {
-    std::size_t i = 0;
-    while (i < s.size()) {
+    for (std::size_t i = 0; i < s.size();) {
         const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t len = 0;
-        std::uint32_t cp = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + len > s.size()) return false;
+        const std::size_t len = c < 0x80             ? 1
+                                : (c & 0xE0) == 0xC0 ? 2
+                                : (c & 0xF0) == 0xE0 ? 3
+                                : (c & 0xF8) == 0xF0 ? 4
+                                                     : 0;
+        if (len == 0 || i + len > s.size()) return false;
+        std::uint32_t cp = len == 1 ? c : c & (0x7Fu >> len);
         for (std::size_t k = 1; k < len; ++k) {
             const auto cc = static_cast<unsigned char>(s[i + k]);
             if ((cc & 0xC0) != 0x80) return false;
             cp = (cp << 6) | (cc & 0x3F);
         }
         // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000)) return false;
-        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return false;
+        static const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < least[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return false;
         i += len;
     }
     return true;
@@ -111,50 +99,19 @@ const std::vector<TableShape>& SchemaTables()
 const std::vector<std::string>& InterestingWords()
 {
     static const std::vector<std::string> words = [] {
-        std::vector<std::string> w = {"Inventory Location",
-                                      "Inventory Location - Vapor",
-                                      "Continuous",
-                                      "Batch",
-                                      "After Condenser",
-                                      "Before Condenser",
-                                      "None",
-                                      "Vessel",
-                                      "Liquid",
-                                      "Vapor",
-                                      "h",
-                                      "min",
-                                      "s",
-                                      "day",
-                                      "kg",
-                                      "liter",
-                                      "C",
-                                      "bar",
-                                      "kmol",
-                                      "kJ",
-                                      "QryPhaseComponents",
-                                      "QryThermodynamicPhase1",
-                                      "CompositeContents",
-                                      "2024-01-01T00:00:00",
-                                      "2024-02-30T25:61:61",
-                                      "1899-12-30",
-                                      "0001-01-01T00:00:00",
-                                      "9999-12-31 23:59:59.999",
-                                      " 42 ",
-                                      "+7",
-                                      "-2147483649",
-                                      "2147483648",
-                                      "32768",
-                                      "1e308",
-                                      "1e309",
-                                      "-1e400",
-                                      "nan",
-                                      "inf",
-                                      "0x1F",
-                                      "3.5e-320",
-                                      "",
-                                      "SELECT * FROM StreamSummary",
-                                      "pid Long",
-                                      "sid Long, CompositeID Long, aid Long"};
+        // One text, '|' between the words, so that it reads as a list.
+        const std::string list =
+            "Inventory Location|Inventory Location - Vapor|Continuous|Batch|After Condenser|Before Condenser|"
+            "None|Vessel|Liquid|Vapor|h|min|s|day|kg|liter|C|bar|kmol|kJ|QryPhaseComponents|"
+            "QryThermodynamicPhase1|CompositeContents|2024-01-01T00:00:00|2024-02-30T25:61:61|1899-12-30|"
+            "0001-01-01T00:00:00|9999-12-31 23:59:59.999| 42 |+7|-2147483649|2147483648|32768|1e308|1e309|-1e400|"
+            "nan|inf|0x1F|3.5e-320||SELECT * FROM StreamSummary|pid Long|sid Long, CompositeID Long, aid Long";
+        std::vector<std::string> w;
+        for (std::size_t from = 0, to;; from = to + 1) {
+            to = list.find('|', from);
+            w.push_back(list.substr(from, to - from));
+            if (to == std::string::npos) break;
+        }
         for (const TableShape& t : SchemaTables()) {
             w.push_back(t.name);
             for (const std::string& c : t.columns)
@@ -241,12 +198,14 @@ MemoryResultsDb::~MemoryResultsDb() = default;
 
 void MemoryResultsDb::bindValue(sqlite::Statement& st, int index, FuzzedDataProvider& in)
 {
-    static const double specials[] = {std::numeric_limits<double>::quiet_NaN(),
-                                      std::numeric_limits<double>::infinity(),
-                                      -std::numeric_limits<double>::infinity(),
+    using Limits = std::numeric_limits<double>;
+    // The last two: 9999-12-31 23:59 and 0100-01-01 as day counts.
+    static const double specials[] = {Limits::quiet_NaN(),
+                                      Limits::infinity(),
+                                      -Limits::infinity(),
                                       1e308,
                                       -1e308,
-                                      std::numeric_limits<double>::denorm_min(),
+                                      Limits::denorm_min(),
                                       -0.0,
                                       2147483647.5,
                                       2147483648.0,
@@ -258,8 +217,8 @@ void MemoryResultsDb::bindValue(sqlite::Statement& st, int index, FuzzedDataProv
                                       1e35,
                                       -1e35,
                                       0.5,
-                                      2958465.99999, // 9999-12-31 23:59
-                                      -657435.0};    // 0100-01-01
+                                      2958465.99999,
+                                      -657435.0};
     static const std::int64_t bigInts[] = {std::numeric_limits<std::int64_t>::min(),
                                            std::numeric_limits<std::int64_t>::max(),
                                            2147483647,
@@ -317,56 +276,49 @@ void MemoryResultsDb::bindValue(sqlite::Statement& st, int index, FuzzedDataProv
 void MemoryResultsDb::AddSkeleton()
 {
     if (!db_) return;
-    static const char* const rows =
-        "INSERT INTO FacilitySummary (PlantID, PlantName) VALUES (1, 'Plant');"
-        "INSERT INTO EquipmentSummary (EquipmentID, QLTag, Category, EquipmentClassID, EquipmentType, Capacity,"
-        " CapacityUOM, MaxFillFactor, PlantID) VALUES (1, 'V-1', 'Vessel', 0, 'Batch', 1000, 'liter', 1, 1),"
-        " (2, 'V-2', 'Vessel', 0, 'Batch', 500, 'liter', 0.8, 1), (3, 'Inv', 'Inventory Location', 0, 'Batch', NULL,"
-        " NULL, 1, 1);"
-        "INSERT INTO PureComponents (MaterialID, MaterialName, MolecularWeight) VALUES (1, 'Water', 18), (2, 'Salt', "
-        "58);"
-        "INSERT INTO PPlan (PlanID, PlanName, StartDateTime) VALUES (1, 'Plan', '2024-01-01T00:00:00');"
-        "INSERT INTO ProductionPlanSummary (RequirementID, PlanID, StepID, NumberOfBatches) VALUES (1, 1, 1, 2);"
-        "INSERT INTO StepSummary (StepID, StepName, KeyOutputIntermediateID, NumberOfBatches, AverageBatchTime,"
-        " AverageBatchTimeUOM, StartDateTime, SimulationDateTime, PlantID) VALUES (1, 'Step', 2, 2, 3, 'h',"
-        " '2024-01-01T00:00:00', '2024-01-01T00:00:00', 1);"
-        "INSERT INTO TextRecipe (OperationID, StepID, UnitProcedureID, UnitProcedureName, UnitProcedureSequenceNumber,"
-        " OperationSequenceNumber, OperationName, RecipeText) VALUES (1, 1, 1, 'UP1', 1, 1, 'Charge', 'Charge water'),"
-        " (2, 1, 2, 'UP2', 2, 1, 'Transfer', 'Transfer out');"
-        "INSERT INTO EquipmentSchedule (EquipmentScheduleID, EquipmentID, BatchNumber, StepID, UnitProcedureID,"
-        " OperationID, StartTime, EndTime, TimeUOM) VALUES (1, 1, 1, 1, 1, 1, 0, 1, 'h'), (2, 2, 1, 1, 2, 2, 1, 2, "
-        "'h'),"
-        " (3, 1, 2, 1, 1, 1, 2, 3, 'h');"
-        "INSERT INTO EquipmentContents (ContentsID, EquipmentID, BatchNumber, StepID, UnitProcedureID, OperationID, "
-        "Time,"
-        " TimeUOM, Volume, VolumeUOM, Mass, MassUOM, Temperature, TemperatureUOM) VALUES (1, 1, 1, 1, 1, 1, 1, 'h', "
-        "100,"
-        " 'liter', 100, 'kg', 25, 'C'), (2, 2, 1, 1, 2, 2, 2, 'h', 50, 'liter', 50, 'kg', 30, 'C');"
-        "INSERT INTO StreamSummary (StreamID, BatchNumber, StepID, UnitProcedureID, OperationID, MaterialName,"
-        " FromEquipmentID, ToEquipmentID, StartTime, StartTimeUOM, EndTime, EndTimeUOM, Mass, MassUOM, Volume, "
-        "VolumeUOM)"
-        " VALUES (1, 1, 1, 1, 1, 'Water', 3, 1, 0, 'h', 1, 'h', 100, 'kg', 100, 'liter'), (2, 1, 1, 2, 2, 'Water', 1, "
-        "2,"
-        " 1, 'h', 2, 'h', 50, 'kg', 50, 'liter');"
-        "INSERT INTO UtilitySummary (UtilityID, UtilityName, BatchNumber, StepID, UnitProcedureID, OperationID,"
-        " EquipmentID, StartTime, StartTimeUOM, EndTime, EndTimeUOM, Mass, MassUOM, HeatDuty, HeatDutyUOM) VALUES (1,"
-        " 'Steam', 1, 1, 1, 1, 1, 0, 'h', 1, 'h', 10, 'kg', 500, 'kJ');"
-        "INSERT INTO AirEmissionSummary (AirEmissionID, BatchNumber, StepID, UnitProcedureID, OperationID,"
-        " FromEquipmentID, StartTime, StartTimeUOM, EndTime, EndTimeUOM, Mass, MassUOM) VALUES (1, 1, 1, 1, 1, 1, 0,"
-        " 'h', 1, 'h', 1, 'kg');"
-        "INSERT INTO CompositeContents (CompositeContentsID, EquipmentID, Time, TimeUOM, Mass, MassUOM) VALUES (1, 3, "
-        "0,"
-        " 'h', 10, 'kg'), (2, 3, 2, 'h', 5, 'kg');"
-        "INSERT INTO ThermodynamicPhase (PhaseID, Phase, ContentsID, StreamID, UtilityID, AirEmissionID,"
-        " CompositeContentsID, MassPhaseFraction) VALUES (1, 'Liquid', 1, NULL, NULL, NULL, NULL, 1), (2, 'Liquid',"
-        " NULL, 1, NULL, NULL, NULL, 1), (3, 'Vapor', NULL, NULL, 1, NULL, NULL, 1), (4, 'Vapor', NULL, NULL, NULL, 1,"
-        " NULL, 1), (5, 'Liquid', NULL, NULL, NULL, NULL, 1, 1);"
-        "INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) VALUES"
-        " (1, 1, 1, 1, 1), (2, 1, 0.5, 0.5, 0.5), (2, 2, 0.5, 0.5, 0.5), (3, 1, 1, 1, 1), (4, 1, 1, 1, 1), (5, 2, 1, "
-        "1, 1);"
-        "INSERT INTO LaborCategory (LaborGradeID, LaborGrade) VALUES (1, 'Operator');"
-        "INSERT INTO LaborSummary (LaborSummaryID, StepID, BatchNumber, UnitProcedureID, OperationID, EquipmentID,"
-        " LaborGradeID, StartTime, EndTime, EndTimeUOM, NumberOfOperators) VALUES (1, 1, 1, 1, 1, 1, 1, 0, 1, 'h', 2);";
+    static const char* const rows = R"sql(
+        INSERT INTO FacilitySummary (PlantID, PlantName) VALUES (1, 'Plant');
+        INSERT INTO EquipmentSummary (EquipmentID, QLTag, Category, EquipmentClassID, EquipmentType, Capacity,
+            CapacityUOM, MaxFillFactor, PlantID) VALUES (1, 'V-1', 'Vessel', 0, 'Batch', 1000, 'liter', 1, 1), (2,
+            'V-2', 'Vessel', 0, 'Batch', 500, 'liter', 0.8, 1), (3, 'Inv', 'Inventory Location', 0, 'Batch', NULL, NULL,
+            1, 1);
+        INSERT INTO PureComponents (MaterialID, MaterialName, MolecularWeight) VALUES (1, 'Water', 18), (2, 'Salt',
+            58);
+        INSERT INTO PPlan (PlanID, PlanName, StartDateTime) VALUES (1, 'Plan', '2024-01-01T00:00:00');
+        INSERT INTO ProductionPlanSummary (RequirementID, PlanID, StepID, NumberOfBatches) VALUES (1, 1, 1, 2);
+        INSERT INTO StepSummary (StepID, StepName, KeyOutputIntermediateID, NumberOfBatches, AverageBatchTime,
+            AverageBatchTimeUOM, StartDateTime, SimulationDateTime, PlantID) VALUES (1, 'Step', 2, 2, 3, 'h',
+            '2024-01-01T00:00:00', '2024-01-01T00:00:00', 1);
+        INSERT INTO TextRecipe (OperationID, StepID, UnitProcedureID, UnitProcedureName,
+            UnitProcedureSequenceNumber, OperationSequenceNumber, OperationName, RecipeText) VALUES (1, 1, 1, 'UP1', 1,
+            1, 'Charge', 'Charge water'), (2, 1, 2, 'UP2', 2, 1, 'Transfer', 'Transfer out');
+        INSERT INTO EquipmentSchedule (EquipmentScheduleID, EquipmentID, BatchNumber, StepID, UnitProcedureID,
+            OperationID, StartTime, EndTime, TimeUOM) VALUES (1, 1, 1, 1, 1, 1, 0, 1, 'h'), (2, 2, 1, 1, 2, 2, 1, 2,
+            'h'), (3, 1, 2, 1, 1, 1, 2, 3, 'h');
+        INSERT INTO EquipmentContents (ContentsID, EquipmentID, BatchNumber, StepID, UnitProcedureID, OperationID,
+            Time, TimeUOM, Volume, VolumeUOM, Mass, MassUOM, Temperature, TemperatureUOM) VALUES (1, 1, 1, 1, 1, 1, 1,
+            'h', 100, 'liter', 100, 'kg', 25, 'C'), (2, 2, 1, 1, 2, 2, 2, 'h', 50, 'liter', 50, 'kg', 30, 'C');
+        INSERT INTO StreamSummary (StreamID, BatchNumber, StepID, UnitProcedureID, OperationID, MaterialName,
+            FromEquipmentID, ToEquipmentID, StartTime, StartTimeUOM, EndTime, EndTimeUOM, Mass, MassUOM, Volume,
+            VolumeUOM) VALUES (1, 1, 1, 1, 1, 'Water', 3, 1, 0, 'h', 1, 'h', 100, 'kg', 100, 'liter'), (2, 1, 1, 2, 2,
+            'Water', 1, 2, 1, 'h', 2, 'h', 50, 'kg', 50, 'liter');
+        INSERT INTO UtilitySummary (UtilityID, UtilityName, BatchNumber, StepID, UnitProcedureID, OperationID,
+            EquipmentID, StartTime, StartTimeUOM, EndTime, EndTimeUOM, Mass, MassUOM, HeatDuty, HeatDutyUOM) VALUES (1,
+            'Steam', 1, 1, 1, 1, 1, 0, 'h', 1, 'h', 10, 'kg', 500, 'kJ');
+        INSERT INTO AirEmissionSummary (AirEmissionID, BatchNumber, StepID, UnitProcedureID, OperationID,
+            FromEquipmentID, StartTime, StartTimeUOM, EndTime, EndTimeUOM, Mass, MassUOM) VALUES (1, 1, 1, 1, 1, 1, 0,
+            'h', 1, 'h', 1, 'kg');
+        INSERT INTO CompositeContents (CompositeContentsID, EquipmentID, Time, TimeUOM, Mass, MassUOM) VALUES (1, 3,
+            0, 'h', 10, 'kg'), (2, 3, 2, 'h', 5, 'kg');
+        INSERT INTO ThermodynamicPhase (PhaseID, Phase, ContentsID, StreamID, UtilityID, AirEmissionID,
+            CompositeContentsID, MassPhaseFraction) VALUES (1, 'Liquid', 1, NULL, NULL, NULL, NULL, 1), (2, 'Liquid',
+            NULL, 1, NULL, NULL, NULL, 1), (3, 'Vapor', NULL, NULL, 1, NULL, NULL, 1), (4, 'Vapor', NULL, NULL, NULL, 1,
+            NULL, 1), (5, 'Liquid', NULL, NULL, NULL, NULL, 1, 1);
+        INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) VALUES (1, 1,
+            1, 1, 1), (2, 1, 0.5, 0.5, 0.5), (2, 2, 0.5, 0.5, 0.5), (3, 1, 1, 1, 1), (4, 1, 1, 1, 1), (5, 2, 1, 1, 1);
+        INSERT INTO LaborCategory (LaborGradeID, LaborGrade) VALUES (1, 'Operator');
+        INSERT INTO LaborSummary (LaborSummaryID, StepID, BatchNumber, UnitProcedureID, OperationID, EquipmentID,
+            LaborGradeID, StartTime, EndTime, EndTimeUOM, NumberOfOperators) VALUES (1, 1, 1, 1, 1, 1, 1, 0, 1, 'h', 2);)sql";
     try {
         db_.exec(rows);
     } catch (const CDaoException& e) {
