@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "batchplant/animation/AnimTimeline.h"
@@ -9,202 +11,134 @@
 namespace batchplant {
 namespace {
 
-AnimTimeline clockWith(std::vector<long> points, int frames = AnimTimeline::kInitialFrames)
+// The clock by hand: an interval runs from a point to the next one (the last
+// point's to the first again) in F frames, frame f at t0 + (t1 - t0) f / (F - 1).
+struct ReferenceClock {
+    std::vector<long> points;
+    int frames = AnimTimeline::kInitialFrames, cursor = -1, frame = 0;
+
+    int n() const { return static_cast<int>(points.size()); }
+    long time() const
+    {
+        const __int128 t0 = points[cursor], t1 = points[(cursor + 1) % n()];
+        return static_cast<long>(t0 + ((t1 - t0) * frame) / (frames - 1));
+    }
+    void step(int by)
+    {
+        if (cursor < 0) {
+            cursor = 0;
+            return;
+        }
+        frame += by;
+        if (frame == frames) cursor = (cursor + 1) % n(), frame = 0;
+        if (frame < 0) cursor = (cursor + n() - 1) % n(), frame = frames - 1;
+    }
+    void seek(long t)
+    {
+        if (t < points.front() || t >= points.back()) return;
+        cursor = static_cast<int>(std::upper_bound(points.begin(), points.end(), t) - points.begin()) - 1;
+        frame = static_cast<int>((static_cast<__int128>(frames - 1) * (t - points[cursor])) /
+                                 (points[cursor + 1] - points[cursor]));
+    }
+    void setFrames(int f)
+    {
+        f = std::max(f, 2);
+        frame = static_cast<int>((static_cast<long>(frame) * (f - 1)) / (frames - 1));
+        frames = f;
+    }
+};
+
+TEST(AnimTimelineTest, StepsSeeksAndFrameChangesMatchTheClockByHand)
+{
+    std::mt19937 rng(5);
+    for (int round = 0; round < 200; ++round) {
+        AnimTimeline clock;
+        ReferenceClock ref;
+        const int count = 2 + static_cast<int>(rng() % 8);
+        while (ref.n() < count) {
+            const long t = static_cast<long>(rng() % 400) - 50;
+            clock.Insert(t);
+            if (std::find(ref.points.begin(), ref.points.end(), t) == ref.points.end()) ref.points.push_back(t);
+        }
+        std::sort(ref.points.begin(), ref.points.end());
+        for (int op = 0; op < 80; ++op) {
+            const unsigned kind = rng() % 10;
+            if (kind < 4) {
+                clock.StepForward();
+                ref.step(1);
+            } else if (kind < 7) {
+                clock.StepBackward();
+                ref.step(-1);
+            } else if (kind < 9) {
+                const long t = static_cast<long>(rng() % 500) - 60;
+                clock.Seek(t);
+                ref.seek(t);
+            } else {
+                const int f = static_cast<int>(rng() % 30) - 2;
+                clock.SetFramesPerInterval(f);
+                ref.setFrames(f);
+            }
+            SCOPED_TRACE(testing::Message() << "round " << round << " op " << op);
+            ASSERT_EQ(clock.HasCursor(), ref.cursor >= 0);
+            if (ref.cursor < 0) continue;
+            ASSERT_EQ(clock.GetCursorTime(), ref.points[ref.cursor]);
+            ASSERT_EQ(clock.GetFrame(), ref.frame);
+            ASSERT_EQ(clock.GetFramesPerInterval(), ref.frames);
+            ASSERT_EQ(clock.GetCurrentTime(), ref.time());
+            ASSERT_EQ(clock.CursorAtLast(), ref.cursor == ref.n() - 1);
+        }
+    }
+}
+
+TEST(AnimTimelineTest, PointsStayDistinctAndSortedAndInsertingKeepsTheCursorOnItsPoint)
 {
     AnimTimeline clock;
-    for (long t : points)
+    for (long t : {300L, 100L, 200L, 100L, 300L})
         clock.Insert(t);
-    clock.SetFramesPerInterval(frames);
-    return clock;
-}
-
-std::vector<long> forwardTimes(AnimTimeline& clock, int steps)
-{
-    std::vector<long> times;
-    for (int i = 0; i < steps; ++i) {
-        clock.StepForward();
-        times.push_back(clock.GetCurrentTime());
-    }
-    return times;
-}
-
-TEST(AnimTimelineTest, InsertKeepsDistinctPointsInAscendingOrder)
-{
-    AnimTimeline clock;
-    for (long t : {300L, 100L, 200L, 100L, -50L, 300L})
-        clock.Insert(t);
-    ASSERT_EQ(clock.GetNumPoints(), 4);
-    EXPECT_EQ(clock.GetPoint(0), -50);
-    EXPECT_EQ(clock.GetPoint(1), 100);
-    EXPECT_EQ(clock.GetPoint(2), 200);
-    EXPECT_EQ(clock.GetPoint(3), 300);
-    EXPECT_EQ(clock.GetPoint(4), 0);
-    EXPECT_EQ(clock.GetPoint(-1), 0);
-    EXPECT_EQ(clock.GetLastTime(), 300);
-
-    // The batch insert gives the same points; the last time never drops
-    // below 0.
-    AnimTimeline batch;
-    batch.Insert(std::vector<long>{-7, -3, -7});
-    EXPECT_EQ(batch.GetNumPoints(), 2);
-    EXPECT_EQ(batch.GetLastTime(), 0);
-    batch.Insert(std::vector<long>{});
-    EXPECT_EQ(batch.GetNumPoints(), 2);
-}
-
-TEST(AnimTimelineTest, FewerThanTwoPointsStandStillAtZero)
-{
-    AnimTimeline clock;
-    EXPECT_EQ(clock.GetCurrentTime(), 0);
-    clock.Insert(500);
-    clock.StepForward();
-    clock.StepBackward();
-    clock.Seek(500);
-    EXPECT_FALSE(clock.HasCursor());
-    EXPECT_FALSE(clock.CursorHasNeighbours());
-    EXPECT_EQ(clock.GetCurrentTime(), 0);
-    EXPECT_EQ(clock.GetLastTime(), 500);
-}
-
-TEST(AnimTimelineTest, FramesReachTheIntervalEndAndShowItAgainAsTheNextStart)
-{
-    AnimTimeline clock = clockWith({0, 100, 200}, 6);
-    // The first time read puts the cursor on the first point.
-    EXPECT_EQ(clock.GetCurrentTime(), 0);
-    EXPECT_EQ(clock.GetCursorTime(), 0);
-    EXPECT_EQ(forwardTimes(clock, 12), (std::vector<long>{20, 40, 60, 80, 100, 100, 120, 140, 160, 180, 200, 200}));
-    EXPECT_TRUE(clock.CursorAtLast());
-    EXPECT_EQ(clock.GetFrame(), 0);
-    // After the last point the ring goes on to the first one.
-    EXPECT_EQ(forwardTimes(clock, 6), (std::vector<long>{160, 120, 80, 40, 0, 0}));
-    EXPECT_TRUE(clock.CursorAtFirst());
-}
-
-TEST(AnimTimelineTest, BackwardStepsRunTheSameFramesInReverseAndWrapToTheLastPoint)
-{
-    AnimTimeline clock = clockWith({0, 100, 200}, 6);
-    clock.Seek(140);
-    ASSERT_EQ(clock.GetCurrentTime(), 140);
-    std::vector<long> times;
-    for (int i = 0; i < 4; ++i) {
-        clock.StepBackward();
-        times.push_back(clock.GetCurrentTime());
-    }
-    // From frame 0 of the interval at 100 to its last frame before.
-    EXPECT_EQ(times, (std::vector<long>{120, 100, 100, 80}));
-    EXPECT_EQ(clock.GetCursorTime(), 0);
-    EXPECT_EQ(clock.GetFrame(), 4);
-
-    AnimTimeline first = clockWith({0, 100, 200}, 6);
-    first.StepBackward(); // the first step only places the cursor
-    EXPECT_EQ(first.GetCursorTime(), 0);
-    EXPECT_EQ(first.GetFrame(), 0);
-    first.StepBackward();
-    EXPECT_TRUE(first.CursorAtLast());
-    EXPECT_EQ(first.GetFrame(), 5);
-    // The wrapping interval runs from the last point back to the first.
-    EXPECT_EQ(first.GetCurrentTime(), 0);
-}
-
-TEST(AnimTimelineTest, AShortIntervalShowsItsStartForSeveralFrames)
-{
-    AnimTimeline clock = clockWith({0, 3, 50});
-    clock.StepForward();
-    clock.StepForward();
-    EXPECT_EQ(clock.GetFrame(), 1);
-    EXPECT_EQ(clock.GetCurrentTime(), 0); // (3 × 1) / 19
-    clock.StepForward();
-    EXPECT_EQ(clock.GetCurrentTime(), 0);
-    for (int i = 0; i < 4; ++i)
-        clock.StepForward();
-    EXPECT_EQ(clock.GetFrame(), 6);
-    EXPECT_EQ(clock.GetCurrentTime(), 0); // (3 × 6) / 19
-    clock.StepForward();
-    EXPECT_EQ(clock.GetCurrentTime(), 1); // (3 × 7) / 19
-}
-
-TEST(AnimTimelineTest, SeekPlacesTheCursorInsideTheIntervalHoldingTheTime)
-{
-    AnimTimeline clock = clockWith({0, 100, 200}, 6);
-    clock.Seek(150);
-    EXPECT_EQ(clock.GetCursorTime(), 100);
-    EXPECT_EQ(clock.GetFrame(), 2); // (5 × 50) / 100
-    EXPECT_EQ(clock.GetCurrentTime(), 140);
-
-    clock.Seek(100);
-    EXPECT_EQ(clock.GetCursorTime(), 100);
-    EXPECT_EQ(clock.GetFrame(), 0);
-    clock.Seek(99);
-    EXPECT_EQ(clock.GetCursorTime(), 0);
-    EXPECT_EQ(clock.GetFrame(), 4);
-
-    // Before the first point, at or after the last: the clock stays.
-    for (long t : {-1L, 200L, 5000L}) {
-        clock.Seek(t);
-        EXPECT_EQ(clock.GetCursorTime(), 0) << t;
-        EXPECT_EQ(clock.GetFrame(), 4) << t;
-    }
-
-    AnimTimeline fresh = clockWith({10, 20});
-    fresh.Seek(20);
-    EXPECT_FALSE(fresh.HasCursor());
-}
-
-TEST(AnimTimelineTest, SeekRelativeTakesAFractionOfTheLastTime)
-{
-    AnimTimeline clock = clockWith({0, 100, 200}, 6);
-    clock.SeekRelative(0.75);
-    EXPECT_EQ(clock.GetCurrentTime(), 140);
-    clock.SeekRelative(0.0);
-    EXPECT_EQ(clock.GetCurrentTime(), 0);
-    clock.Seek(150);
-    clock.SeekRelative(-3.0); // limited to 0
-    EXPECT_EQ(clock.GetCurrentTime(), 0);
-    clock.Seek(150);
-    clock.SeekRelative(std::nan("")); // counts as 0
-    EXPECT_EQ(clock.GetCurrentTime(), 0);
-    clock.Seek(150);
-    clock.SeekRelative(7.0); // limited to 1: the last time, which moves nothing
-    EXPECT_EQ(clock.GetCurrentTime(), 140);
-    clock.SeekRelative(INFINITY);
-    EXPECT_EQ(clock.GetCurrentTime(), 140);
-}
-
-TEST(AnimTimelineTest, ChangingTheFrameCountKeepsTheClockInsideItsInterval)
-{
-    AnimTimeline clock = clockWith({0, 100, 200});
-    clock.Seek(150);
-    ASSERT_EQ(clock.GetFrame(), 9); // (19 × 50) / 100
     clock.SetFramesPerInterval(6);
-    EXPECT_EQ(clock.GetFrame(), 2); // (9 × 5) / 19
-    EXPECT_EQ(clock.GetCurrentTime(), 140);
+    clock.Seek(250);
+    clock.Insert(std::vector<long>{50, 400, 250, -50});
+    std::vector<long> points;
+    for (int i = -1; i <= clock.GetNumPoints(); ++i)
+        points.push_back(clock.GetPoint(i));
+    EXPECT_EQ(points, (std::vector<long>{0, -50, 50, 100, 200, 250, 300, 400, 0}));
+    EXPECT_EQ(clock.GetCurrentTime(), 220) << "frame 2 of 200 to the new 250";
+    EXPECT_EQ(clock.GetLastTime(), 400);
 
-    // Never fewer than two frames: the division by F - 1 stays defined.
-    for (int frames : {1, 0, -4}) {
-        clock.SetFramesPerInterval(frames);
-        EXPECT_EQ(clock.GetFramesPerInterval(), 2) << frames;
-        const long t = clock.GetCurrentTime();
-        EXPECT_TRUE(t == 100 || t == 200) << t;
-    }
+    AnimTimeline negative; // the last time never drops below 0
+    negative.Insert(std::vector<long>{-7, -3, -7});
+    EXPECT_EQ(negative.GetNumPoints(), 2);
+    EXPECT_EQ(negative.GetLastTime(), 0);
+
+    AnimTimeline single; // fewer than two points stand still at 0
+    single.Insert(500);
+    single.StepForward();
+    single.Seek(500);
+    EXPECT_FALSE(single.HasCursor());
+    EXPECT_EQ(single.GetCurrentTime(), 0);
+    EXPECT_EQ(single.GetLastTime(), 500);
 }
 
-TEST(AnimTimelineTest, InsertingKeepsTheCursorOnItsPoint)
+TEST(AnimTimelineTest, SeekRelativeTakesAFractionOfTheLastTimeHeldBetween0And1)
 {
-    AnimTimeline clock = clockWith({100, 200, 300}, 6);
-    clock.Seek(250);
-    clock.Insert(150);
-    clock.Insert(std::vector<long>{50, 400, 250});
-    EXPECT_EQ(clock.GetNumPoints(), 7);
-    EXPECT_EQ(clock.GetCursorTime(), 200);
-    EXPECT_EQ(clock.GetCurrentTime(), 220); // now toward the new point 250
-    EXPECT_EQ(clock.GetLastTime(), 400);
+    const std::pair<double, long> cases[] = {{0.75, 140}, {0.0, 0},   {-3.0, 0},
+                                             {NAN, 0},    {7.0, 140}, {INFINITY, 140}}; // 1: moves nothing
+    for (const auto& [fraction, time] : cases) {
+        AnimTimeline clock;
+        clock.Insert(std::vector<long>{0, 100, 200});
+        clock.SetFramesPerInterval(6);
+        clock.Seek(150);
+        clock.SeekRelative(fraction);
+        EXPECT_EQ(clock.GetCurrentTime(), time) << fraction;
+    }
 }
 
 TEST(AnimTimelineTest, TimesAtTheEndsOfTheRangeOfLongDoNotOverflow)
 {
-    AnimTimeline clock = clockWith({LONG_MIN, LONG_MAX}, 32768);
+    AnimTimeline clock;
+    clock.Insert(std::vector<long>{LONG_MIN, LONG_MAX});
+    clock.SetFramesPerInterval(32768);
     clock.Seek(0);
-    EXPECT_EQ(clock.GetCursorTime(), LONG_MIN);
     EXPECT_EQ(clock.GetFrame(), 16383);
     const long t = clock.GetCurrentTime();
     EXPECT_LE(t, 0);

