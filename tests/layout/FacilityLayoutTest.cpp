@@ -53,6 +53,8 @@ struct Tree {
     std::function<void(LayoutFacility&, std::vector<Vessel*>&)> prepare = nullptr;
 };
 
+void PrintTo(const Tree& t, std::ostream* os) { *os << t.name; }
+
 class WizardTree : public ::testing::TestWithParam<Tree> {};
 
 TEST_P(WizardTree, PlacesAsWorkedByHand)
