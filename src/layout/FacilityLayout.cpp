@@ -159,15 +159,22 @@ void Facility::PlaceChildVessels(int i, int depth, Plane* p)
         int nextVessel; // position in the facility's vessels for that entry
     };
     std::vector<Frame> stack;
+    // A placed vessel leaves the candidates, so a vessel is entered once and
+    // again only when a neighbour lists it after a failed placement. Should
+    // the placement state not hold (a vessel still a candidate once placed),
+    // two neighbours would place each other without end: a vessel is
+    // entered at most once per stream and once more.
+    std::vector<int> entries(static_cast<std::size_t>(m_vessels.GetCount()), 0);
 
     // Places the unplaced neighbours of vessel `index` pass by pass and
     // pushes its frame.
     auto enter = [&](int index, int level) {
         if (index < 0 || index >= m_vessels.GetCount()) return;
+        Vessel* v = m_vessels.GetAt(index);
+        if (v && entries[static_cast<std::size_t>(index)]++ > v->GetNumStreams()) return;
         Frame frame{};
         frame.vessel = index;
         frame.depth = level;
-        Vessel* v = m_vessels.GetAt(index);
         while (v && AllChildVesselsAssigned(index, p) == 0) {
             const int streams = v->GetNumStreams();
             int bestUnique = 0;

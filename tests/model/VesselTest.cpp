@@ -473,6 +473,7 @@ TEST_F(VesselOnFloor, PropertiesByTimeHeatThenCoolThenNothing)
     EXPECT_GE(v.reactOn, 1);
     v.SetPropertiesByTime(400);
     EXPECT_EQ(v.IsActive(), 0);
+    EXPECT_NEAR(v.GetVolume(), 0.5 / v.Capacity(), 1e-9); // the 0.5 cubic metres left, as a level
     EXPECT_EQ(v.GetCurrentTime(), 400);
 }
 
