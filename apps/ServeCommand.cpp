@@ -4,6 +4,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -16,6 +17,7 @@
 #include "serve/ViewerServer.h"
 #include "batchplant/foundation/SharedText.h"
 #include "batchplant/gantt/GanttFacility.h"
+#include "procedure/StagedTables.h"
 
 namespace batchplant::cli {
 namespace {
@@ -53,24 +55,39 @@ int serve(const ServeOptions& o)
     std::unique_ptr<serve::ViewerFacility> plant;
     auto schedule = std::make_unique<GanttFacility>();
     {
-        // One pool for both loads, so the two views hold each name once.
-        const TextPool::Scope names;
-        Step loadPlant("loading the plant and its animation");
-        plant = serve::ViewerFacility::Load(o.db, error);
-        loadPlant.Done();
+        // The two views load at once, each on its own thread and its own
+        // connection: the wait is the longer load, not the sum. The schedule
+        // writes the units' shared names into a staged set, published once
+        // both are done, so the process's tables end as after the plant
+        // then the schedule.
+        Step loading("loading the plant and its animation beside the schedule and its profiles");
+        StagedTables scheduleNames;
+        std::future<bool> read = std::async(std::launch::async, [&schedule, &scheduleNames, &o] {
+            const StagedTables::Scope names(scheduleNames);
+            return schedule->ReadGanttDatabase(CString(o.db));
+        });
+        {
+            // One pool for the plant's names; the schedule's load has its own.
+            const TextPool::Scope names;
+            plant = serve::ViewerFacility::Load(o.db, error);
+        }
         if (!plant) {
+            // As when they ran one after the other, the plant's error is the one
+            // told; whatever the schedule's load ends in is dropped.
+            read.wait();
+            loading.Done();
             std::fprintf(stderr, "batchplant serve: %s\n", error.c_str());
             return kBadInput;
         }
-        Step loadSchedule("loading the schedule and its profiles");
-        const bool read = schedule->ReadGanttDatabase(CString(o.db));
-        loadSchedule.Done();
-        if (!read) {
+        const bool scheduleRead = read.get();
+        loading.Done();
+        if (!scheduleRead) {
             std::fprintf(stderr,
                          "batchplant serve: cannot read the schedule from %s: not a readable results database\n",
                          o.db.c_str());
             return kBadInput;
         }
+        scheduleNames.Publish();
     }
 
     // SIGINT and SIGTERM are taken by one thread that waits for them, so no

@@ -144,24 +144,31 @@ void memoryRows(Builder& b, const MemoryFigures& m)
                 (flat ? "the walk stays flat." : "the walk grows with the rows.");
     }
     if (!m.serve.empty()) {
-        // What `serve` spends before it listens against the bare reads of
-        // the two loads it makes.
+        // What a user waits for `serve` to listen (wall time, both views
+        // loaded) against the bare reads of its two loads one after the
+        // other; its CPU time against the same floors is told beside it.
         const double cpu = static_cast<double>(get(m.serve, "cpu_ms")) / 1000.0;
         const double wall = static_cast<double>(get(m.serve, "wall_ms")) / 1000.0;
         const double peakMb = static_cast<double>(get(m.serve, "peak_kb")) / 1024.0;
         const auto plantFloor = b.find("BM_LoadPlantFloor/" + scale);
         const auto scheduleFloor = b.find("BM_LoadScheduleFloor/" + scale);
         const double floor = plantFloor && scheduleFloor ? plantFloor->seconds + scheduleFloor->seconds : 0.0;
-        const double ratio = floor > 0.0 ? cpu / floor : 0.0;
+        const double ratio = floor > 0.0 ? wall / floor : 0.0;
+        const double cpuRatio = floor > 0.0 ? cpu / floor : 0.0;
         const bool met = floor > 0.0 && ratio <= 1.3 && peakMb <= 1024.0;
-        b.rows.push_back({"Serve until it listens, both views (CPU, peak RSS)", scale,
-                          duration(cpu) + ", " + format("%.0f MB", peakMb), floor > 0.0 ? duration(floor) : "",
-                          floor > 0.0 ? times(ratio) : "", "≤ 1.30× both floors, ≤ 1 GB",
-                          floor > 0.0 ? yesNo(met) : "—"});
+        b.rows.push_back({"Serve until it listens, both views (wall; CPU, peak RSS)", scale,
+                          duration(wall) + "; " + duration(cpu) + ", " + format("%.0f MB", peakMb),
+                          floor > 0.0 ? duration(floor) + " (both floors)" : "", floor > 0.0 ? times(ratio) : "",
+                          "wall ≤ 1.30× both floors, ≤ 1 GB", floor > 0.0 ? yesNo(met) : "—"});
         if (!text.empty() && text.back() != ' ') text += ' ';
-        text += format("`batchplant serve` listens after %.1f s", wall) + format(" (%.1f s of CPU", cpu) +
-                (floor > 0.0 ? format(", %.2f× the two loads' floors together", ratio) : std::string()) +
-                format(") with a peak of %.0f MB. ", peakMb);
+        text += format("`batchplant serve` listens after %.1f s of wall time", wall) +
+                (floor > 0.0 ? format(" (%.2f× the CPU time of the two loads' floors together", ratio) +
+                                   format(", %.1f s", floor) + ")"
+                             : std::string()) +
+                format(", having spent %.1f s of CPU", cpu) +
+                (floor > 0.0 ? format(" (%.2f× the same floors)", cpuRatio) : std::string()) +
+                format(", with a peak of %.0f MB. ", peakMb) +
+                "It loads the two views at once, so the wait is bounded by the longer load, not their sum. ";
     }
     if (!text.empty()) b.paragraphs.push_back("**Memory**: " + text);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "StagedTables.h"
 #include "batchplant/db/StreamRecordsets.h"
 
 namespace batchplant {
@@ -15,12 +16,19 @@ struct ComponentUnitNames {
     CString moles;
     CString duty;
     CString time;
+    // Which names a load set, so that publishing a staged set leaves the
+    // others as they were.
+    bool massSet = false, volumeSet = false, molesSet = false, dutySet = false, timeSet = false;
 };
+
+// The names a load on this thread writes instead of the process's.
+thread_local ComponentUnitNames* staged = nullptr;
 
 // Function-local, so the names exist before any static initialiser of a host
 // asks for them.
 ComponentUnitNames& unitNames()
 {
+    if (staged) return *staged;
     static ComponentUnitNames names;
     return names;
 }
@@ -133,15 +141,35 @@ void CProcComponent::LoadFromDB(CDaoBaseContents& rs, Hash<CTripleIntKey, Hash<C
 }
 
 CString CProcComponent::GetMassUOM() { return unitNames().mass; }
-void CProcComponent::SetMassUOM(const CString& uom) { unitNames().mass = uom; }
+void CProcComponent::SetMassUOM(const CString& uom)
+{
+    unitNames().mass = uom;
+    unitNames().massSet = true;
+}
 CString CProcComponent::GetVolUOM() { return unitNames().volume; }
-void CProcComponent::SetVolUOM(const CString& uom) { unitNames().volume = uom; }
+void CProcComponent::SetVolUOM(const CString& uom)
+{
+    unitNames().volume = uom;
+    unitNames().volumeSet = true;
+}
 CString CProcComponent::GetMolesUOM() { return unitNames().moles; }
-void CProcComponent::SetMolesUOM(const CString& uom) { unitNames().moles = uom; }
+void CProcComponent::SetMolesUOM(const CString& uom)
+{
+    unitNames().moles = uom;
+    unitNames().molesSet = true;
+}
 CString CProcComponent::GetDutyUOM() { return unitNames().duty; }
-void CProcComponent::SetDutyUOM(const CString& uom) { unitNames().duty = uom; }
+void CProcComponent::SetDutyUOM(const CString& uom)
+{
+    unitNames().duty = uom;
+    unitNames().dutySet = true;
+}
 CString CProcComponent::GetTimeUOM() { return unitNames().time; }
-void CProcComponent::SetTimeUOM(const CString& uom) { unitNames().time = uom; }
+void CProcComponent::SetTimeUOM(const CString& uom)
+{
+    unitNames().time = uom;
+    unitNames().timeSet = true;
+}
 
 void CProcComponent::ResetSharedTables() { unitNames() = ComponentUnitNames{}; }
 
@@ -332,6 +360,30 @@ CString CProcComponents::GetLongestString(Type type) const
         }
     }
     return best;
+}
+
+struct StagedTables::Components : ComponentUnitNames {};
+
+void StagedTables::ComponentsDeleter::operator()(Components* c) const { delete c; }
+
+StagedTables::Components* StagedTables::NewComponents() { return new Components; }
+
+void StagedTables::UseComponents(Components* c) { staged = c; }
+
+void StagedTables::PublishComponents(const Components& from)
+{
+    ComponentUnitNames& into = unitNames();
+    const std::pair<bool ComponentUnitNames::*, CString ComponentUnitNames::*> names[] = {
+        {&ComponentUnitNames::massSet, &ComponentUnitNames::mass},
+        {&ComponentUnitNames::volumeSet, &ComponentUnitNames::volume},
+        {&ComponentUnitNames::molesSet, &ComponentUnitNames::moles},
+        {&ComponentUnitNames::dutySet, &ComponentUnitNames::duty},
+        {&ComponentUnitNames::timeSet, &ComponentUnitNames::time}};
+    for (const auto& [set, name] : names)
+        if (from.*set) {
+            into.*name = from.*name;
+            into.*set = true;
+        }
 }
 
 } // namespace batchplant

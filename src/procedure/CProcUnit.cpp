@@ -8,6 +8,7 @@
 
 #include "batchplant/foundation/Units.h"
 #include "ProcRowOf.h"
+#include "StagedTables.h"
 
 namespace batchplant {
 
@@ -16,12 +17,17 @@ namespace {
 // step id -> unit-procedure id -> operation id -> text
 using TextTable = Hash<long, Hash<long, Hash<long, CString>>>;
 
+// Which of the unit names a load set, so that publishing a staged set
+// leaves the others as they were.
+enum UomBit : unsigned { kFlowSet = 1, kVolSet = 2, kTempSet = 4, kPressSet = 8, kTimeSet = 16 };
+
 struct SharedTables {
     CString flowUOM;
     CString volUOM;
     CString tempUOM;
     CString pressUOM;
     CString timeUOM;
+    unsigned uomsSet = 0;
     TextTable opType;
     TextTable recText;
     TextTable opName;
@@ -30,12 +36,52 @@ struct SharedTables {
     Hash<long, CString> stepVersion;
 };
 
+// The set a load on this thread writes into instead of the process's.
+thread_local SharedTables* staged = nullptr;
+
 // Function-local, so the tables exist before any static initialiser of a
 // host asks for them.
 SharedTables& shared()
 {
+    if (staged) return *staged;
     static SharedTables tables;
     return tables;
+}
+
+// A lookup that adds nothing: reading must not write, so that a staged set
+// holds only what its load wrote.
+CString textAt(const TextTable& table, long step, long proc, long op)
+{
+    if (const auto* procs = table.Lookup(step))
+        if (const auto* ops = procs->Lookup(proc))
+            if (const CString* text = ops->Lookup(op)) return *text;
+    return CString();
+}
+
+CString textAt(const Hash<long, CString>& table, long step)
+{
+    const CString* text = table.Lookup(step);
+    return text ? *text : CString();
+}
+
+void publishTexts(const TextTable& from, TextTable& into)
+{
+    for (int i = 0; i < from.GetCount(); ++i) {
+        const auto& procs = from.GetAt(i);
+        auto& intoProcs = into[from.GetKeyAt(i)];
+        for (int j = 0; j < procs.GetCount(); ++j) {
+            const auto& ops = procs.GetAt(j);
+            auto& intoOps = intoProcs[procs.GetKeyAt(j)];
+            for (int k = 0; k < ops.GetCount(); ++k)
+                intoOps[ops.GetKeyAt(k)] = ops.GetAt(k);
+        }
+    }
+}
+
+void publishTexts(const Hash<long, CString>& from, Hash<long, CString>& into)
+{
+    for (int i = 0; i < from.GetCount(); ++i)
+        into[from.GetKeyAt(i)] = from.GetAt(i);
 }
 
 // "%.3f %s" of an internal value in a user unit. A value that does not fit
@@ -167,12 +213,12 @@ void CProcUnit::assign(const ProcRow& r, long start, long end)
     set_unit_proc_name(r.unitProcName);
 }
 
-CString CProcUnit::OpType() const { return shared().opType[GetStepID()][GetProcID()][GetOpID()]; }
-CString CProcUnit::GetRecText() const { return shared().recText[GetStepID()][GetProcID()][GetOpID()]; }
-CString CProcUnit::GetUnitProcName() const { return shared().unitProcName[GetStepID()][GetProcID()][0]; }
-CString CProcUnit::GetUnitProcName(int step, int unitProc) { return shared().unitProcName[step][unitProc][0]; }
-CString CProcUnit::GetStepName() const { return shared().stepName[GetStepID()]; }
-CString CProcUnit::GetStepVersion() const { return shared().stepVersion[GetStepID()]; }
+CString CProcUnit::OpType() const { return textAt(shared().opType, GetStepID(), GetProcID(), GetOpID()); }
+CString CProcUnit::GetRecText() const { return textAt(shared().recText, GetStepID(), GetProcID(), GetOpID()); }
+CString CProcUnit::GetUnitProcName() const { return textAt(shared().unitProcName, GetStepID(), GetProcID(), 0); }
+CString CProcUnit::GetUnitProcName(int step, int unitProc) { return textAt(shared().unitProcName, step, unitProc, 0); }
+CString CProcUnit::GetStepName() const { return textAt(shared().stepName, GetStepID()); }
+CString CProcUnit::GetStepVersion() const { return textAt(shared().stepVersion, GetStepID()); }
 
 CString CProcUnit::GetStartTimeStr() const { return quantityText(static_cast<double>(GetStart()), shared().timeUOM); }
 CString CProcUnit::GetEndTimeStr() const { return quantityText(static_cast<double>(GetEnd()), shared().timeUOM); }
@@ -216,11 +262,31 @@ void CProcUnit::setStepVersion(const CString& text)
 
 void CProcUnit::set_unit_proc_name(const CString& text) { shared().unitProcName[GetStepID()][GetProcID()][0] = text; }
 
-void CProcUnit::set_flow_uom(const CString& uom) { shared().flowUOM = uom; }
-void CProcUnit::set_vol_uom(const CString& uom) { shared().volUOM = uom; }
-void CProcUnit::set_temp_uom(const CString& uom) { shared().tempUOM = uom; }
-void CProcUnit::set_press_uom(const CString& uom) { shared().pressUOM = uom; }
-void CProcUnit::set_time_uom(const CString& uom) { shared().timeUOM = uom; }
+void CProcUnit::set_flow_uom(const CString& uom)
+{
+    shared().flowUOM = uom;
+    shared().uomsSet |= kFlowSet;
+}
+void CProcUnit::set_vol_uom(const CString& uom)
+{
+    shared().volUOM = uom;
+    shared().uomsSet |= kVolSet;
+}
+void CProcUnit::set_temp_uom(const CString& uom)
+{
+    shared().tempUOM = uom;
+    shared().uomsSet |= kTempSet;
+}
+void CProcUnit::set_press_uom(const CString& uom)
+{
+    shared().pressUOM = uom;
+    shared().uomsSet |= kPressSet;
+}
+void CProcUnit::set_time_uom(const CString& uom)
+{
+    shared().timeUOM = uom;
+    shared().uomsSet |= kTimeSet;
+}
 
 void CProcUnit::ResetSharedTables()
 {
@@ -230,12 +296,60 @@ void CProcUnit::ResetSharedTables()
     t.tempUOM.Empty();
     t.pressUOM.Empty();
     t.timeUOM.Empty();
+    t.uomsSet = 0;
     t.opType.RemoveAll();
     t.recText.RemoveAll();
     t.opName.RemoveAll();
     t.unitProcName.RemoveAll();
     t.stepName.RemoveAll();
     t.stepVersion.RemoveAll();
+}
+
+struct StagedTables::Units : SharedTables {};
+
+void StagedTables::UnitsDeleter::operator()(Units* u) const { delete u; }
+
+void StagedTables::PublishUnits(const Units& from)
+{
+    SharedTables& into = shared();
+    publishTexts(from.opType, into.opType);
+    publishTexts(from.recText, into.recText);
+    publishTexts(from.opName, into.opName);
+    publishTexts(from.unitProcName, into.unitProcName);
+    publishTexts(from.stepName, into.stepName);
+    publishTexts(from.stepVersion, into.stepVersion);
+    const std::pair<unsigned, CString SharedTables::*> uoms[] = {{kFlowSet, &SharedTables::flowUOM},
+                                                                 {kVolSet, &SharedTables::volUOM},
+                                                                 {kTempSet, &SharedTables::tempUOM},
+                                                                 {kPressSet, &SharedTables::pressUOM},
+                                                                 {kTimeSet, &SharedTables::timeUOM}};
+    for (const auto& [bit, member] : uoms)
+        if (from.uomsSet & bit) into.*member = from.*member;
+    into.uomsSet |= from.uomsSet;
+}
+
+void StagedTables::UseUnits(Units* u) { staged = u; }
+
+StagedTables::StagedTables() : units(new Units), components(NewComponents()) {}
+
+StagedTables::~StagedTables() = default;
+
+StagedTables::Scope::Scope(StagedTables& tables)
+{
+    UseUnits(tables.units.get());
+    UseComponents(tables.components.get());
+}
+
+StagedTables::Scope::~Scope()
+{
+    UseUnits(nullptr);
+    UseComponents(nullptr);
+}
+
+void StagedTables::Publish() const
+{
+    PublishUnits(*units);
+    PublishComponents(*components);
 }
 
 } // namespace batchplant
