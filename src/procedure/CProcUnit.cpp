@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "batchplant/foundation/Units.h"
 #include "ProcRowOf.h"
@@ -46,6 +47,20 @@ SharedTables& shared()
     if (staged) return *staged;
     static SharedTables tables;
     return tables;
+}
+
+// Each unit name with the bit that says a load set it.
+const std::pair<unsigned, CString SharedTables::*> kUoms[] = {{kFlowSet, &SharedTables::flowUOM},
+                                                              {kVolSet, &SharedTables::volUOM},
+                                                              {kTempSet, &SharedTables::tempUOM},
+                                                              {kPressSet, &SharedTables::pressUOM},
+                                                              {kTimeSet, &SharedTables::timeUOM}};
+
+void setUom(CString SharedTables::*member, unsigned bit, const CString& uom)
+{
+    SharedTables& t = shared();
+    t.*member = uom;
+    t.uomsSet |= bit;
 }
 
 // A lookup that adds nothing: reading must not write, so that a staged set
@@ -262,31 +277,11 @@ void CProcUnit::setStepVersion(const CString& text)
 
 void CProcUnit::set_unit_proc_name(const CString& text) { shared().unitProcName[GetStepID()][GetProcID()][0] = text; }
 
-void CProcUnit::set_flow_uom(const CString& uom)
-{
-    shared().flowUOM = uom;
-    shared().uomsSet |= kFlowSet;
-}
-void CProcUnit::set_vol_uom(const CString& uom)
-{
-    shared().volUOM = uom;
-    shared().uomsSet |= kVolSet;
-}
-void CProcUnit::set_temp_uom(const CString& uom)
-{
-    shared().tempUOM = uom;
-    shared().uomsSet |= kTempSet;
-}
-void CProcUnit::set_press_uom(const CString& uom)
-{
-    shared().pressUOM = uom;
-    shared().uomsSet |= kPressSet;
-}
-void CProcUnit::set_time_uom(const CString& uom)
-{
-    shared().timeUOM = uom;
-    shared().uomsSet |= kTimeSet;
-}
+void CProcUnit::set_flow_uom(const CString& uom) { setUom(&SharedTables::flowUOM, kFlowSet, uom); }
+void CProcUnit::set_vol_uom(const CString& uom) { setUom(&SharedTables::volUOM, kVolSet, uom); }
+void CProcUnit::set_temp_uom(const CString& uom) { setUom(&SharedTables::tempUOM, kTempSet, uom); }
+void CProcUnit::set_press_uom(const CString& uom) { setUom(&SharedTables::pressUOM, kPressSet, uom); }
+void CProcUnit::set_time_uom(const CString& uom) { setUom(&SharedTables::timeUOM, kTimeSet, uom); }
 
 void CProcUnit::ResetSharedTables()
 {
@@ -318,12 +313,7 @@ void StagedTables::PublishUnits(const Units& from)
     publishTexts(from.unitProcName, into.unitProcName);
     publishTexts(from.stepName, into.stepName);
     publishTexts(from.stepVersion, into.stepVersion);
-    const std::pair<unsigned, CString SharedTables::*> uoms[] = {{kFlowSet, &SharedTables::flowUOM},
-                                                                 {kVolSet, &SharedTables::volUOM},
-                                                                 {kTempSet, &SharedTables::tempUOM},
-                                                                 {kPressSet, &SharedTables::pressUOM},
-                                                                 {kTimeSet, &SharedTables::timeUOM}};
-    for (const auto& [bit, member] : uoms)
+    for (const auto& [bit, member] : kUoms)
         if (from.uomsSet & bit) into.*member = from.*member;
     into.uomsSet |= from.uomsSet;
 }
