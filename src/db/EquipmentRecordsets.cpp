@@ -141,14 +141,23 @@ CString CDaoEquipmentContents::GetDefaultSQL()
     return R"sql(SELECT DISTINCTROW es.BatchNumber, puc.MaterialID, puc.MaterialName, esum.QLTag AS EquipmentName, esum.Capacity, esum.CapacityUOM, esum.MaxFillFactor, es.EquipmentID, es.UnitProcedureID, es.OperationID, es.StartTime, es.EndTime, es.TimeUOM, ec.Mass, ec.MassUOM, ec.Moles, ec.MolesUOM, ec.Volume, ec.VolumeUOM, tp.Phase, tp.MolarPhaseFraction, tp.MassPhaseFraction, tp.VolumePhaseFraction, pc.MassFraction, pc.MoleFraction, pc.VolumeFraction FROM ((( (EquipmentSchedule AS es INNER JOIN EquipmentSummary AS esum ON (es.EquipmentID = esum.EquipmentID)) LEFT JOIN EquipmentContents AS ec ON (es.EquipmentID = ec.EquipmentID)  AND (es.BatchNumber = ec.BatchNumber) AND (es.OperationID = ec.OperationID) AND (es.UnitProcedureID = ec.UnitProcedureID) AND (es.StepID = ec.StepID)) LEFT JOIN ThermodynamicPhase AS tp ON tp.ContentsID = ec.ContentsID) LEFT JOIN PhaseComponents AS pc ON pc.PhaseID = tp.PhaseID) LEFT JOIN PureComponents AS puc ON puc.MaterialID = pc.ComponentID WHERE esum.EquipmentType<>'Continuous' ORDER BY es.EquipmentID, es.StartTime; )sql";
 }
 
+TankEquipmentContents::TankEquipmentContents(CDaoDatabase* pDatabase) : CDaoEquipmentContents(pDatabase)
+{
+    m_nFields = 10;
+}
+
 CString TankEquipmentContents::GetDefaultSQL()
 {
-    // The full query's text with one condition more, so that the two cannot
-    // drift apart.
-    const std::string full = CDaoEquipmentContents::GetDefaultSQL().str();
-    const std::size_t order = full.rfind(" ORDER BY ");
-    const std::string tanks = " AND es.EquipmentID IN (SELECT EquipmentID FROM CompositeContents)";
-    return CString((full.substr(0, order) + tanks + full.substr(order)).c_str());
+    // The full query's joins and order, but only the columns a tank's
+    // profile reads: the rows per phase and component collapse into one per
+    // material and operation, and the sort carries ten columns, not 26.
+    return R"sql(SELECT DISTINCTROW es.BatchNumber, puc.MaterialID, puc.MaterialName, esum.Capacity, esum.CapacityUOM, esum.MaxFillFactor, es.EquipmentID, es.StartTime, es.EndTime, es.TimeUOM FROM ((( (EquipmentSchedule AS es INNER JOIN EquipmentSummary AS esum ON (es.EquipmentID = esum.EquipmentID)) LEFT JOIN EquipmentContents AS ec ON (es.EquipmentID = ec.EquipmentID)  AND (es.BatchNumber = ec.BatchNumber) AND (es.OperationID = ec.OperationID) AND (es.UnitProcedureID = ec.UnitProcedureID) AND (es.StepID = ec.StepID)) LEFT JOIN ThermodynamicPhase AS tp ON tp.ContentsID = ec.ContentsID) LEFT JOIN PhaseComponents AS pc ON pc.PhaseID = tp.PhaseID) LEFT JOIN PureComponents AS puc ON puc.MaterialID = pc.ComponentID WHERE esum.EquipmentType<>'Continuous' AND es.EquipmentID IN (SELECT EquipmentID FROM CompositeContents) ORDER BY es.EquipmentID, es.StartTime; )sql";
+}
+
+void TankEquipmentContents::DoFieldExchange(CDaoFieldExchange* pFX)
+{
+    BATCHPLANT_COLUMNS(BatchNumber, MaterialID, MaterialName, EquipmentID, StartTime, EndTime, TimeUOM, Capacity,
+                       CapacityUOM, MaxFillFactor);
 }
 
 void CDaoEquipmentContents::DoFieldExchange(CDaoFieldExchange* pFX)

@@ -6,14 +6,18 @@
 
 namespace batchplant {
 
-// The contents query narrowed to the equipment named in CompositeContents:
-// for that equipment the same rows, in the same order, as the full query
-// gives, without walking (and de-duplicating) every other vessel's rows.
+// The contents query narrowed to the equipment named in CompositeContents
+// and to the columns the tank profiles read (batch, material, capacity,
+// operation times): for that equipment the same values, in the same order
+// of start times, as the full query gives, without walking every other
+// vessel's rows or every phase and component of the tanks' own. The other
+// members keep their defaults.
 class TankEquipmentContents : public CDaoEquipmentContents {
 public:
-    using CDaoEquipmentContents::CDaoEquipmentContents;
+    explicit TankEquipmentContents(CDaoDatabase* pDatabase = nullptr);
 
     CString GetDefaultSQL() override;
+    void DoFieldExchange(CDaoFieldExchange* pFX) override;
 };
 
 } // namespace batchplant
