@@ -41,37 +41,27 @@ protected:
     test::MessageRecorder messages;
 };
 
-TEST_F(FacilityCalendar, LoadsEveryCalendarAndAnswersTimeLists)
-{
-    CDaoDatabase db;
-    db.Open(path.string().c_str(), false, true);
-    CFacilityCalendar calendar(&db);
-    EXPECT_EQ(calendar.GetDatabase(), &db);
-    ASSERT_TRUE(calendar.LoadCalendars());
-    EXPECT_EQ(messages.count(), 0u);
-    ASSERT_EQ(calendar.GetNumCalendars(), 1);
-    EXPECT_EQ(calendar.Calendar(2).GetName(), "Days");
-    // Tuesday 24th to Saturday 28 December 2024; Friday's night shift runs into Saturday.
-    EXPECT_EQ(TimeList(calendar, 2, At(2024, 12, 24), At(2024, 12, 28, 12)),
-              (std::vector<std::string>{"2024-12-24 06:00:00", "2024-12-24 14:00:00", "2024-12-26 06:00:00",
-                                        "2024-12-26 14:00:00", "2024-12-27 06:00:00", "2024-12-27 14:00:00",
-                                        "2024-12-27 22:00:00", "2024-12-28 06:00:00"}));
-}
-
-TEST_F(FacilityCalendar, SavedChangesLoadInAFreshCalendar)
+TEST_F(FacilityCalendar, LoadsEveryCalendarAndSavesChangesThatLoadInAFreshCalendar)
 {
     {
         CDaoDatabase db;
         db.Open(path.string().c_str());
         CFacilityCalendar calendar(&db);
+        EXPECT_EQ(calendar.GetDatabase(), &db);
         ASSERT_TRUE(calendar.LoadCalendars());
+        ASSERT_EQ(calendar.GetNumCalendars(), 1);
+        EXPECT_EQ(calendar.Calendar(2).GetName(), "Days");
+        // Tuesday 24th to Saturday 28 December 2024; Friday's night shift runs into Saturday.
+        EXPECT_EQ(TimeList(calendar, 2, At(2024, 12, 24), At(2024, 12, 28, 12)),
+                  (std::vector<std::string>{"2024-12-24 06:00:00", "2024-12-24 14:00:00", "2024-12-26 06:00:00",
+                                            "2024-12-26 14:00:00", "2024-12-27 06:00:00", "2024-12-27 14:00:00",
+                                            "2024-12-27 22:00:00", "2024-12-28 06:00:00"}));
         calendar.Calendar(2).Exception(At(2024, 12, 31)).Add(Shift(6, 0, 10, 0));
         calendar.Calendar(2).SetModified(true);
         calendar.Calendar(8).SetName("Weekends");
         calendar.Calendar(8).GetDay(0).Shifts().Add(Shift(0, 0, 0, 0));
         calendar.Calendar(8).SetModified(true);
         ASSERT_TRUE(calendar.SaveCalendars());
-        EXPECT_EQ(messages.count(), 0u);
         EXPECT_FALSE(calendar.Calendar(2).IsModified());
         EXPECT_FALSE(calendar.Calendar(8).IsModified());
     }
@@ -85,6 +75,7 @@ TEST_F(FacilityCalendar, SavedChangesLoadInAFreshCalendar)
               (std::vector<std::string>{"2024-12-31 06:00:00", "2024-12-31 10:00:00"}));
     EXPECT_EQ(TimeList(calendar, 8, At(2024, 12, 28), At(2024, 12, 31)),
               (std::vector<std::string>{"2024-12-29 00:00:00", "2024-12-30 00:00:00"}));
+    EXPECT_EQ(messages.count(), 0u);
 }
 
 TEST_F(FacilityCalendar, AWriteProtectedFileIsNotChanged)
@@ -175,14 +166,11 @@ TEST_F(FacilityCalendar, CopiesHoldTheirOwnCalendarsOnTheSameDatabase)
     ASSERT_TRUE(original->LoadCalendars());
     CFacilityCalendar copy(*original);
     original->Calendar(2).GetDay(1).Shifts().RemoveAll();
-    // Deleted through the base, as a facility does.
-    delete static_cast<CCalendar*>(original);
-    EXPECT_EQ(copy.GetDatabase(), &db);
-    EXPECT_EQ(copy.Calendar(2).GetDay(1).Shifts().Number(), 1);
+    delete static_cast<CCalendar*>(original); // through the base, as a facility does
     CFacilityCalendar assigned(nullptr);
     assigned = copy;
     EXPECT_EQ(assigned.GetDatabase(), &db);
-    EXPECT_EQ(assigned.GetNumCalendars(), 1);
+    EXPECT_EQ(assigned.Calendar(2).GetDay(1).Shifts().Number(), 1);
 }
 
 } // namespace
