@@ -51,6 +51,17 @@ template <class H> void expectValidTree(const H& h)
     EXPECT_LE(h.GetDepth(), static_cast<int>(std::floor(bound))) << "count " << h.GetCount();
 }
 
+// Every entry at the position the standard container gives it.
+template <class H, class Ref> void expectSameEntries(H& h, const Ref& ref)
+{
+    ASSERT_EQ(h.GetCount(), static_cast<int>(ref.size()));
+    auto it = ref.begin();
+    for (int i = 0; i < h.GetCount(); ++i, ++it) {
+        ASSERT_EQ(h.GetKeyAt(i), it->first) << "position " << i;
+        ASSERT_EQ(h.GetAt(i), it->second) << "position " << i;
+    }
+}
+
 } // namespace
 
 TEST(Hash, SubscriptAddsOnceAndBadPositionsYieldAFreshPlaceholder)
@@ -128,18 +139,22 @@ TEST(Hash, DateKeysOrderByPointInTime)
         EXPECT_EQ(h.GetAt(i), i + 1);
 }
 
-TEST(Hash, RandomInsertionsMatchStdMap)
+TEST(Hash, RandomInsertionsMatchStdMapAndMultimap)
 {
     std::mt19937 rng(12345);
     for (int range : {50, 5000, 1000000}) {
         LongProbe h;
+        MultiLongProbe m;
         std::map<long, long> ref;
+        std::multimap<long, long> mref;
         std::uniform_int_distribution<long> key(-range, range);
         for (int step = 0; step < 20000; ++step) {
             long k = key(rng);
             h[k] += step;
             ref[k] += step;
-            if (step % 4999 == 0) { // positions read between insertions rebuild the index
+            m[k] = step;
+            mref.emplace_hint(mref.lower_bound(k), k, step); // newest first among equal keys
+            if (step % 4999 == 0) {                          // positions read between insertions rebuild the index
                 ASSERT_TRUE(h.isRedBlack());
                 ASSERT_EQ(h.GetCount(), static_cast<int>(ref.size()));
                 ASSERT_EQ(h.GetKeyAt(h.GetCount() - 1), ref.rbegin()->first);
@@ -155,14 +170,10 @@ TEST(Hash, RandomInsertionsMatchStdMap)
                 EXPECT_EQ(*found, ref[k]);
             }
         }
-        ASSERT_EQ(h.GetCount(), static_cast<int>(ref.size()));
         expectValidTree(h);
-        int i = 0;
-        for (const auto& [k, v] : ref) {
-            ASSERT_EQ(h.GetKeyAt(i), k) << "position " << i;
-            ASSERT_EQ(h.GetAt(i), v);
-            ++i;
-        }
+        expectSameEntries(h, ref);
+        expectValidTree(m);
+        expectSameEntries(m, mref);
         h.RemoveAll();
         EXPECT_EQ(h.GetCount(), 0);
         EXPECT_EQ(h.GetDepth(), 0);
@@ -179,28 +190,6 @@ TEST(Hash, AscendingAndDescendingRunsStayBalanced)
             h[sign * k] = k;
         expectValidTree(h);
         EXPECT_EQ(h.GetKeyAt(sign > 0 ? 99999 : 0), sign * 99999);
-    }
-}
-
-TEST(MultiHash, RandomInsertionsMatchStdMultimap)
-{
-    std::mt19937 rng(777);
-    MultiLongProbe m;
-    std::multimap<long, long> ref;
-    std::uniform_int_distribution<long> key(0, 300);
-    for (long serial = 0; serial < 30000; ++serial) {
-        long k = key(rng);
-        m[k] = serial;
-        // Newest first among equal keys: place it before the equal range.
-        ref.emplace_hint(ref.lower_bound(k), k, serial);
-    }
-    ASSERT_EQ(m.GetCount(), static_cast<int>(ref.size()));
-    expectValidTree(m);
-    int i = 0;
-    for (const auto& [k, v] : ref) {
-        ASSERT_EQ(m.GetKeyAt(i), k) << "position " << i;
-        ASSERT_EQ(m.GetAt(i), v) << "position " << i;
-        ++i;
     }
 }
 

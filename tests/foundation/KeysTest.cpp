@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <tuple>
 #include <type_traits>
 
 #include "batchplant/foundation/CFacilityAbort.h"
@@ -13,19 +14,16 @@ using namespace batchplant;
 
 TEST(Keys, CompareAsSignedIntegers)
 {
-    // {a, b, a < b, a > b, a == b}
-    const struct {
-        CTripleIntKey a, b;
-        bool less, greater, equal;
-    } triples[] = {{{1, 2, 3}, {1, 3, 0}, true, false, false},   {{1, 2, 3}, {1, 2, 2}, false, true, false},
-                   {{1, 2, 3}, {1, 2, 3}, false, false, true},   {{-1, 99, 99}, {0, 0, 0}, true, false, false},
-                   {{5, -1, 0}, {5, 0, -7}, true, false, false}, {{1, 2, 3}, {1, 2, 4}, true, false, false}};
-    for (const auto& t : triples) {
-        SCOPED_TRACE(testing::Message() << t.a.first << "," << t.a.second << "," << t.a.third);
-        EXPECT_EQ(t.a < t.b, t.less);
-        EXPECT_EQ(t.a > t.b, t.greater);
-        EXPECT_EQ(t.a == t.b, t.equal);
-        EXPECT_EQ(t.a <= t.b, t.less || t.equal);
+    // Triples order as tuples do, over every pair from a small signed grid.
+    for (int x = 0; x < 729; ++x) {
+        const int d[] = {x % 3 - 1, x / 3 % 3 - 1, x / 9 % 3 - 1, x / 27 % 3 - 1, x / 81 % 3 - 1, x / 243 - 1};
+        const CTripleIntKey a(d[0], d[1], d[2]), b(d[3], d[4], d[5]);
+        const auto ta = std::tuple(d[0], d[1], d[2]), tb = std::tuple(d[3], d[4], d[5]);
+        EXPECT_EQ(a < b, ta < tb) << x;
+        EXPECT_EQ(a > b, ta > tb) << x;
+        EXPECT_EQ(a <= b, ta <= tb) << x;
+        EXPECT_EQ(a >= b, ta >= tb) << x;
+        EXPECT_EQ(a == b, ta == tb) << x;
     }
     // Intervals: by start, then end; overlapping ones with neither inside the other's bounds are each greater.
     const struct {
