@@ -46,12 +46,8 @@ inline void ExpectMatchesOracle(const CSingleCalendar& calendar, long long fromS
     std::vector<long long> points;
     for (int i = 0; i < list.GetCount(); ++i)
         points.push_back(std::llround(list.GetAt(i).ToLinearDays() * 86400.0));
-    for (std::size_t i = 0; i + 1 < points.size(); ++i) {
-        if (i % 2 == 0)
-            ASSERT_LT(points[i], points[i + 1]) << "empty block at " << i;
-        else
-            ASSERT_LT(points[i], points[i + 1]) << "touching or unordered blocks at " << i;
-    }
+    for (std::size_t i = 0; i + 1 < points.size(); ++i)
+        ASSERT_LT(points[i], points[i + 1]) << (i % 2 ? "touching or unordered blocks at " : "empty block at ") << i;
     if (!points.empty()) {
         ASSERT_GE(points.front(), fromSecond);
         ASSERT_LE(points.back(), toSecond);

@@ -12,17 +12,15 @@ namespace {
 
 using test::At;
 using test::Shift;
-using Strings = std::vector<std::string>;
 
 enum { Sunday, Monday, Tuesday, Wednesday, Thursday, Friday, Saturday };
 
-// The week of Monday 2024-01-01 to Sunday 2024-01-07.
-class WeekCalendar : public ::testing::Test {
+// The week of Monday 2024-01-01 to Sunday 2024-01-07, and calendars of other shapes.
+class TimeList : public ::testing::Test {
 protected:
     void SetUp() override
     {
         CSingleCalendar& c = calendar.Calendar(kID);
-        c.SetName("Plant week");
         c.GetDay(Monday).Shifts().Add(Shift(14, 0, 22, 0)); // touching blocks, added out of order
         c.GetDay(Monday).Shifts().Add(Shift(6, 0, 14, 0));
         c.GetDay(Tuesday).Shifts().Add(Shift(22, 0, 6, 0)); // overnight into Wednesday
@@ -32,18 +30,41 @@ protected:
         c.GetDay(Friday).Shifts().Add(Shift(8, 0, 16, 0));
         c.GetDay(Saturday).Shifts().Add(Shift(20, 0, 0, 0)); // ends at midnight
         c.GetDay(Sunday).Shifts().Add(Shift(0, 0, 4, 0));
-        // A short Friday.
-        c.Exception(At(2024, 1, 5)).Add(Shift(9, 0, 11, 0));
+        c.Exception(At(2024, 1, 5)).Add(Shift(9, 0, 11, 0)); // a short Friday
+        // The same week with Wednesday off and an overnight exception shift on Saturday.
+        CSingleCalendar& off = calendar.Calendar(8) = c;
+        off.Exception(At(2024, 1, 3));
+        off.Exception(At(2024, 1, 6)).Add(Shift(22, 0, 2, 0));
+
+        calendar.Calendar(3).SetName("Idle"); // never works
+        for (int d = 0; d < CSingleCalendar::kWeekDays; ++d)
+            calendar.Calendar(1).GetDay(d).Shifts().Add(Shift(0, 0, 0, 0)); // equal start and end: 24 hours
+        for (const CWorkShift& s : {Shift(18, 0, 19, 0), Shift(7, 0, 8, 0), Shift(12, 0, 13, 0), Shift(7, 30, 7, 45)})
+            calendar.Calendar(2).GetDay(Monday).Shifts().Add(s); // unsorted, the last inside another
+        // 1899-12-29 was a Friday, 1899-12-30 a Saturday.
+        calendar.Calendar(4).GetDay(Friday).Shifts().Add(Shift(22, 0, 6, 0));
+        calendar.Calendar(4).GetDay(Saturday).Shifts().Add(Shift(6, 0, 7, 0));
+        // Boundaries count by their time of day, whatever their date part; an invalid one works nothing.
+        calendar.Calendar(5).GetDay(Monday).Shifts().Add(CWorkShift(At(2030, 6, 1, 9), At(1999, 2, 3, 17)));
+        CWorkShift broken(At(2030, 6, 1, 9), At(2030, 6, 1, 10));
+        broken.SetEnd(bad);
+        calendar.Calendar(5).GetDay(Tuesday).Shifts().Add(broken);
     }
 
     static constexpr int kID = 7;
     CCalendar calendar;
+    COleDateTime bad = [] {
+        COleDateTime t = At(2024, 1, 1, 10);
+        t.SetStatus(COleDateTime::invalid);
+        return t;
+    }();
 };
 
-// The blocks as "MM-DD hh:mm" texts, one space apart.
+// The blocks as "MM-DD hh:mm" texts, one space apart, after what the list held.
 std::string Blocks(const CCalendar& calendar, int id, COleDateTime from, COleDateTime to)
 {
     List<COleDateTime> out;
+    out.Add(At(2000, 1, 1));
     calendar.GetCalendarTimeList(id, from, to, out);
     std::string text;
     for (int i = 0; i < out.GetCount(); ++i)
@@ -51,10 +72,8 @@ std::string Blocks(const CCalendar& calendar, int id, COleDateTime from, COleDat
     return text;
 }
 
-TEST_F(WeekCalendar, BlocksMergeWhereTheyTouchAndAreCutAtTheBoundsWithoutEmptyOnes)
+TEST_F(TimeList, BlocksMergeWhereTheyTouchAndAreCutAtTheBoundsWithoutEmptyOnes)
 {
-    COleDateTime bad = At(2024, 1, 1);
-    bad.SetStatus(COleDateTime::invalid);
     const struct {
         int id;
         COleDateTime from, to;
@@ -81,58 +100,9 @@ TEST_F(WeekCalendar, BlocksMergeWhereTheyTouchAndAreCutAtTheBoundsWithoutEmptyOn
         // A missing calendar, or none, works around the clock.
         {99, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30), "01-01 10:00 01-03 10:30"},
         {-1, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30), "01-01 10:00 01-03 10:30"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Blocks(calendar, c.id, c.from, c.to), c.blocks)
-            << c.id << " " << c.from.Format().str() << " " << c.to.Format().str();
-    // Even when something created an entry under -1; looking up a missing id adds no calendar.
-    calendar.Calendar(-1);
-    EXPECT_EQ(Blocks(calendar, -1, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30)), "01-01 10:00 01-03 10:30");
-    EXPECT_FALSE(calendar.Calendars().Contains(99));
-}
-
-TEST_F(WeekCalendar, ExceptionsKeepOvernightShiftsRunningIntoTheirNextDay)
-{
-    calendar.Calendar(kID).Exception(At(2024, 1, 3)); // Wednesday off
-    EXPECT_EQ(Blocks(calendar, kID, At(2024, 1, 2), At(2024, 1, 4)), "01-02 22:00 01-03 06:00");
-    // An overnight exception shift runs into the next day.
-    calendar.Calendar(kID).Exception(At(2024, 1, 6)).Add(Shift(22, 0, 2, 0));
-    EXPECT_EQ(Blocks(calendar, kID, At(2024, 1, 6), At(2024, 1, 8)), "01-06 22:00 01-07 04:00");
-}
-
-TEST_F(WeekCalendar, AppendsToWhatTheListHolds)
-{
-    List<COleDateTime> out;
-    out.Add(At(2000, 1, 1));
-    calendar.GetCalendarTimeList(kID, At(2024, 1, 5), At(2024, 1, 6), out);
-    EXPECT_EQ(test::Texts(out), (Strings{"2000-01-01 00:00:00", "2024-01-05 09:00:00", "2024-01-05 11:00:00"}));
-}
-
-TEST(CalendarTimeList, ShapesOfWeeks)
-{
-    CCalendar calendar;
-    calendar.Calendar(3).SetName("Idle"); // never works
-    for (int d = 0; d < CSingleCalendar::kWeekDays; ++d)
-        calendar.Calendar(1).GetDay(d).Shifts().Add(Shift(0, 0, 0, 0)); // equal start and end: 24 hours
-    CMultiWorkShift& mondays = calendar.Calendar(2).GetDay(Monday).Shifts();
-    for (const CWorkShift& s : {Shift(18, 0, 19, 0), Shift(7, 0, 8, 0), Shift(12, 0, 13, 0), Shift(7, 30, 7, 45)})
-        mondays.Add(s); // unsorted, the last inside another
-    // 1899-12-29 was a Friday, 1899-12-30 a Saturday.
-    calendar.Calendar(4).GetDay(Friday).Shifts().Add(Shift(22, 0, 6, 0));
-    calendar.Calendar(4).GetDay(Saturday).Shifts().Add(Shift(6, 0, 7, 0));
-    // Boundaries count by their time of day, whatever their date part; an invalid one works nothing.
-    calendar.Calendar(5).GetDay(Monday).Shifts().Add(CWorkShift(At(2030, 6, 1, 9), At(1999, 2, 3, 17)));
-    CWorkShift broken(At(2030, 6, 1, 9), At(2030, 6, 1, 10));
-    COleDateTime bad = At(2030, 6, 1, 10);
-    bad.SetStatus(COleDateTime::invalid);
-    broken.SetEnd(bad);
-    calendar.Calendar(5).GetDay(Tuesday).Shifts().Add(broken);
-
-    const struct {
-        int id;
-        COleDateTime from, to;
-        const char* blocks;
-    } cases[] = {
+        // An exception day off keeps the overnight shift of the day before; an overnight exception shift runs on.
+        {8, At(2024, 1, 2), At(2024, 1, 4), "01-02 22:00 01-03 06:00"},
+        {8, At(2024, 1, 6), At(2024, 1, 8), "01-06 22:00 01-07 04:00"},
         {3, At(2024, 1, 1), At(2024, 2, 1), ""},
         {1, At(2024, 2, 27, 13), At(2024, 3, 2, 5), "02-27 13:00 03-02 05:00"},
         {2, At(2024, 1, 1), At(2024, 1, 9),
@@ -142,7 +112,12 @@ TEST(CalendarTimeList, ShapesOfWeeks)
         {5, At(2024, 1, 1), At(2024, 1, 3), "01-01 09:00 01-01 17:00"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Blocks(calendar, c.id, c.from, c.to), c.blocks) << "calendar " << c.id;
+        EXPECT_EQ(Blocks(calendar, c.id, c.from, c.to), std::string("01-01 00:00") + (*c.blocks ? " " : "") + c.blocks)
+            << c.id << " " << c.from.Format().str() << " " << c.to.Format().str();
+    // Even when something created an entry under -1; looking up a missing id adds no calendar.
+    calendar.Calendar(-1);
+    EXPECT_EQ(Blocks(calendar, -1, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30)), "01-01 00:00 01-01 10:00 01-03 10:30");
+    EXPECT_FALSE(calendar.Calendars().Contains(99));
 }
 
 // Random calendars at a quarter-hour grain, checked minute by minute.

@@ -42,106 +42,86 @@ template <class Base> struct TreeProbe : Base {
 using LongProbe = TreeProbe<Hash<long, long>>;
 using MultiLongProbe = TreeProbe<MultiHash<long, long>>;
 
-template <class H> void expectBalanced(const H& h)
+// Red-black, every entry in one node, and no deeper than a red-black tree may be.
+template <class H> void expectValidTree(const H& h)
 {
+    EXPECT_TRUE(h.isRedBlack());
+    EXPECT_EQ(h.nodeCount(), h.GetCount());
     const double bound = 2.0 * std::log2(static_cast<double>(h.GetCount()) + 1.0);
     EXPECT_LE(h.GetDepth(), static_cast<int>(std::floor(bound))) << "count " << h.GetCount();
 }
 
+// Every entry at the position the standard container gives it.
+template <class H, class Ref> void expectSameEntries(H& h, const Ref& ref)
+{
+    ASSERT_EQ(h.GetCount(), static_cast<int>(ref.size()));
+    auto it = ref.begin();
+    for (int i = 0; i < h.GetCount(); ++i, ++it) {
+        ASSERT_EQ(h.GetKeyAt(i), it->first) << "position " << i;
+        ASSERT_EQ(h.GetAt(i), it->second) << "position " << i;
+    }
+}
+
 } // namespace
 
-TEST(Hash, SubscriptAddsMissingKeyAndReturnsExistingOne)
+TEST(Hash, SubscriptAddsOnceAndBadPositionsYieldAFreshPlaceholder)
 {
-    Hash<long, CString> h;
-    EXPECT_EQ(h.GetCount(), 0);
-    EXPECT_TRUE(h[7].IsEmpty());
-    EXPECT_EQ(h.GetCount(), 1);
-    h[7] = "seven";
-    CString* first = &h[7];
-    EXPECT_EQ(h.GetCount(), 1);
-    EXPECT_EQ(*first, CString("seven"));
-    h[9] = "nine";
-    EXPECT_EQ(&h[7], first) << "a node must not move when others are added";
-    EXPECT_EQ(h.GetCount(), 2);
-}
-
-TEST(Hash, BadPositionYieldsDefaultPlaceholder)
-{
-    Hash<long, CString> h;
+    struct Counting : Hash<long, CString> {
+        int created = 0;
+        void OnNewNode(h_tree* node) override { node->value = CString::Formatted("new %d", ++created); }
+    } h;
     EXPECT_TRUE(h.GetAt(0).IsEmpty());
-    h[4] = "four";
-    EXPECT_TRUE(h.GetAt(-1).IsEmpty());
-    EXPECT_EQ(h.GetKeyAt(1), 0L);
-    h.GetAt(5) = "scribble";
-    EXPECT_TRUE(h.GetAt(1).IsEmpty()) << "the placeholder is reset on each bad access";
-    EXPECT_EQ(h.GetCount(), 1);
-    EXPECT_EQ(h.GetAt(0), CString("four"));
+    EXPECT_EQ(h[7], CString("new 1"));
+    CString* first = &h[7];
+    h[9];
+    EXPECT_EQ(&h[7], first) << "a node must not move when others are added";
+    EXPECT_EQ(h.created, 2);
+    EXPECT_EQ(h.GetKeyAt(2), 0L);
+    h.GetAt(-1) = "scribble";
+    EXPECT_TRUE(h.GetAt(5).IsEmpty()) << "the placeholder is reset on each bad access";
+    EXPECT_EQ(h.GetCount(), 2);
+    EXPECT_EQ(h.GetAt(1), CString("new 2"));
 }
 
-TEST(Hash, CopyIsDeepAndIndependent)
+TEST(Hash, CopiesAreDeepAndIndependent)
 {
-    Hash<long, Hash<long, CString>> h;
+    using Nested = Hash<long, Hash<long, CString>>;
+    Nested h;
     h[2][20] = "b";
     h[1][10] = "a";
     h[1][11] = "a2";
-    Hash<long, Hash<long, CString>> copy(h);
-    ASSERT_EQ(copy.GetCount(), 2);
-    EXPECT_EQ(copy.GetKeyAt(0), 1);
-    EXPECT_EQ(copy.GetAt(0).GetCount(), 2);
-    EXPECT_EQ(copy.GetAt(0).GetAt(1), CString("a2"));
+    Nested copy(h);
     copy[1][10] = "changed";
     copy[3];
     EXPECT_EQ(h[1][10], CString("a"));
     EXPECT_EQ(h.GetCount(), 2);
-
-    Hash<long, Hash<long, CString>> assigned;
+    Nested assigned;
     assigned[99];
     assigned = h;
-    ASSERT_EQ(assigned.GetCount(), 2);
-    EXPECT_FALSE(assigned.Contains(99));
-    EXPECT_EQ(assigned.GetAt(1).GetAt(0), CString("b"));
     auto& alias = assigned;
     assigned = alias;
-    EXPECT_EQ(assigned.GetAt(1).GetAt(0), CString("b")) << "self-assignment";
+    ASSERT_EQ(assigned.GetCount(), 2);
+    EXPECT_FALSE(assigned.Contains(99));
+    EXPECT_EQ(assigned.GetAt(0).GetAt(1), CString("a2"));
+    EXPECT_EQ(assigned.GetAt(1).GetAt(0), CString("b"));
 
-    Hash<long, Hash<long, CString>> moved(std::move(assigned));
+    Nested moved(std::move(assigned));
     EXPECT_EQ(moved.GetCount(), 2);
-    EXPECT_EQ(assigned.GetCount(), 0); // NOLINT(bugprone-use-after-move): moved-from state is specified here
+    EXPECT_EQ(assigned.GetCount(), 0); // NOLINT(bugprone-use-after-move): the moved-from state is empty
     assigned[5];
-    EXPECT_EQ(assigned.GetKeyAt(0), 5);
     moved = std::move(assigned);
     EXPECT_EQ(moved.GetCount(), 1);
     EXPECT_EQ(moved.GetKeyAt(0), 5);
 
     // A multimap copy keeps its repeated keys in their order and stays a multimap.
-    MultiHash<long, int> m;
+    MultiHash<long, int> m, mcopy;
     for (int n = 0; n < 5; ++n)
         m[7] = n;
-    MultiHash<long, int> mcopy;
     mcopy = m;
     mcopy[7] = 9;
     ASSERT_EQ(mcopy.GetCount(), 6);
     EXPECT_EQ(mcopy.GetAt(0), 9);
     EXPECT_EQ(mcopy.GetAt(1), 4);
-}
-
-TEST(Hash, OnNewNodeSeesEveryCreatedNode)
-{
-    struct Counting : Hash<long, long> {
-        int created = 0;
-        void OnNewNode(h_tree* node) override
-        {
-            ++created;
-            node->value = -1; // set-up before the node is linked
-        }
-    };
-    Counting h;
-    h[3];
-    h[1];
-    h[3];
-    EXPECT_EQ(h.created, 2);
-    EXPECT_EQ(h.GetAt(0), -1);
-    EXPECT_EQ(h.GetAt(1), -1);
 }
 
 TEST(Hash, DateKeysOrderByPointInTime)
@@ -159,18 +139,22 @@ TEST(Hash, DateKeysOrderByPointInTime)
         EXPECT_EQ(h.GetAt(i), i + 1);
 }
 
-TEST(Hash, RandomInsertionsMatchStdMap)
+TEST(Hash, RandomInsertionsMatchStdMapAndMultimap)
 {
     std::mt19937 rng(12345);
     for (int range : {50, 5000, 1000000}) {
         LongProbe h;
+        MultiLongProbe m;
         std::map<long, long> ref;
+        std::multimap<long, long> mref;
         std::uniform_int_distribution<long> key(-range, range);
         for (int step = 0; step < 20000; ++step) {
             long k = key(rng);
             h[k] += step;
             ref[k] += step;
-            if (step % 4999 == 0) { // positions read between insertions rebuild the index
+            m[k] = step;
+            mref.emplace_hint(mref.lower_bound(k), k, step); // newest first among equal keys
+            if (step % 4999 == 0) {                          // positions read between insertions rebuild the index
                 ASSERT_TRUE(h.isRedBlack());
                 ASSERT_EQ(h.GetCount(), static_cast<int>(ref.size()));
                 ASSERT_EQ(h.GetKeyAt(h.GetCount() - 1), ref.rbegin()->first);
@@ -186,16 +170,10 @@ TEST(Hash, RandomInsertionsMatchStdMap)
                 EXPECT_EQ(*found, ref[k]);
             }
         }
-        ASSERT_EQ(h.GetCount(), static_cast<int>(ref.size()));
-        EXPECT_EQ(h.nodeCount(), h.GetCount());
-        EXPECT_TRUE(h.isRedBlack());
-        expectBalanced(h);
-        int i = 0;
-        for (const auto& [k, v] : ref) {
-            ASSERT_EQ(h.GetKeyAt(i), k) << "position " << i;
-            ASSERT_EQ(h.GetAt(i), v);
-            ++i;
-        }
+        expectValidTree(h);
+        expectSameEntries(h, ref);
+        expectValidTree(m);
+        expectSameEntries(m, mref);
         h.RemoveAll();
         EXPECT_EQ(h.GetCount(), 0);
         EXPECT_EQ(h.GetDepth(), 0);
@@ -206,40 +184,12 @@ TEST(Hash, RandomInsertionsMatchStdMap)
 
 TEST(Hash, AscendingAndDescendingRunsStayBalanced)
 {
-    LongProbe up;
-    LongProbe down;
-    for (long k = 0; k < 100000; ++k) {
-        up[k] = k;
-        down[-k] = k;
-    }
-    EXPECT_TRUE(up.isRedBlack());
-    EXPECT_TRUE(down.isRedBlack());
-    expectBalanced(up);
-    expectBalanced(down);
-    EXPECT_EQ(up.GetKeyAt(99999), 99999);
-    EXPECT_EQ(down.GetKeyAt(0), -99999);
-}
-
-TEST(MultiHash, RandomInsertionsMatchStdMultimap)
-{
-    std::mt19937 rng(777);
-    MultiLongProbe m;
-    std::multimap<long, long> ref;
-    std::uniform_int_distribution<long> key(0, 300);
-    for (long serial = 0; serial < 30000; ++serial) {
-        long k = key(rng);
-        m[k] = serial;
-        // Newest first among equal keys: place it before the equal range.
-        ref.emplace_hint(ref.lower_bound(k), k, serial);
-    }
-    ASSERT_EQ(m.GetCount(), static_cast<int>(ref.size()));
-    EXPECT_TRUE(m.isRedBlack());
-    expectBalanced(m);
-    int i = 0;
-    for (const auto& [k, v] : ref) {
-        ASSERT_EQ(m.GetKeyAt(i), k) << "position " << i;
-        ASSERT_EQ(m.GetAt(i), v) << "position " << i;
-        ++i;
+    for (long sign : {1, -1}) {
+        LongProbe h;
+        for (long k = 0; k < 100000; ++k)
+            h[sign * k] = k;
+        expectValidTree(h);
+        EXPECT_EQ(h.GetKeyAt(sign > 0 ? 99999 : 0), sign * 99999);
     }
 }
 
@@ -260,15 +210,11 @@ TEST(ProcKeyMaps, InconsistentOrderNeverBreaksTheTree)
         if (serial % 97 == 0) (void)h.Contains(key);
     }
     ASSERT_EQ(m.GetCount(), n);
-    EXPECT_EQ(m.nodeCount(), n);
-    EXPECT_TRUE(m.isRedBlack());
-    expectBalanced(m);
+    expectValidTree(m);
     std::set<int> seen;
     for (int i = 0; i < m.GetCount(); ++i)
         seen.insert(m.GetAt(i));
     EXPECT_EQ(static_cast<int>(seen.size()), n);
 
-    EXPECT_EQ(h.nodeCount(), h.GetCount());
-    EXPECT_TRUE(h.isRedBlack());
-    expectBalanced(h);
+    expectValidTree(h);
 }

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <tuple>
 #include <type_traits>
 
 #include "batchplant/foundation/CFacilityAbort.h"
@@ -11,43 +12,33 @@
 
 using namespace batchplant;
 
-TEST(CTripleIntKey, ComparesLexicographicallyAsSignedIntegers)
+TEST(Keys, CompareAsSignedIntegers)
 {
-    const CTripleIntKey k(1, 2, 3);
-    EXPECT_TRUE(k < CTripleIntKey(1, 3, 0));
-    EXPECT_TRUE(CTripleIntKey(1, 2, 2) < k);
-    EXPECT_TRUE(k > CTripleIntKey(1, 2, 2));
-    EXPECT_FALSE(k < k);
-    EXPECT_TRUE(k == CTripleIntKey(1, 2, 3));
-    EXPECT_FALSE(k == CTripleIntKey(1, 2, 4));
-    EXPECT_TRUE(CTripleIntKey(-1, 99, 99) < CTripleIntKey(0, 0, 0));
-    EXPECT_TRUE(CTripleIntKey(5, -1, 0) < CTripleIntKey(5, 0, -7));
-    EXPECT_TRUE(CTripleIntKey(5, 0, -7) <= CTripleIntKey(5, 0, -7));
-    EXPECT_EQ(CTripleIntKey().first, 0);
-}
-
-TEST(CProcKey, ComparesByBothBounds)
-{
-    const CProcKey early(0, 100), late(100, 200);
-    EXPECT_TRUE(early < late);
-    EXPECT_FALSE(early > late);
-    EXPECT_TRUE(late > early);
-    EXPECT_FALSE(late < early);
-
-    // Same start, later end: greater.
-    EXPECT_TRUE(CProcKey(0, 150) > early);
-    EXPECT_TRUE(early < CProcKey(0, 150));
-
-    // Overlapping, neither inside the other's bounds: each is greater.
-    const CProcKey a(10, 50), b(20, 40);
-    EXPECT_TRUE(a > b);
-    EXPECT_TRUE(b > a);
-    EXPECT_FALSE(a < b);
-    EXPECT_FALSE(b < a);
-
-    EXPECT_TRUE(a == CProcKey(10, 50));
-    EXPECT_FALSE(a < a);
-    EXPECT_FALSE(a > a);
+    // Triples order as tuples do, over every pair from a small signed grid.
+    for (int x = 0; x < 729; ++x) {
+        const int d[] = {x % 3 - 1, x / 3 % 3 - 1, x / 9 % 3 - 1, x / 27 % 3 - 1, x / 81 % 3 - 1, x / 243 - 1};
+        const CTripleIntKey a(d[0], d[1], d[2]), b(d[3], d[4], d[5]);
+        const auto ta = std::tuple(d[0], d[1], d[2]), tb = std::tuple(d[3], d[4], d[5]);
+        EXPECT_EQ(a < b, ta < tb) << x;
+        EXPECT_EQ(a > b, ta > tb) << x;
+        EXPECT_EQ(a <= b, ta <= tb) << x;
+        EXPECT_EQ(a >= b, ta >= tb) << x;
+        EXPECT_EQ(a == b, ta == tb) << x;
+    }
+    // Intervals: by start, then end; overlapping ones with neither inside the other's bounds are each greater.
+    const struct {
+        CProcKey a, b;
+        bool less, greater, equal;
+    } intervals[] = {{{0, 100}, {100, 200}, true, false, false}, {{100, 200}, {0, 100}, false, true, false},
+                     {{0, 150}, {0, 100}, false, true, false},   {{0, 100}, {0, 150}, true, false, false},
+                     {{10, 50}, {20, 40}, false, true, false},   {{20, 40}, {10, 50}, false, true, false},
+                     {{10, 50}, {10, 50}, false, false, true}};
+    for (const auto& t : intervals) {
+        SCOPED_TRACE(testing::Message() << t.a.start << "-" << t.a.end << " " << t.b.start << "-" << t.b.end);
+        EXPECT_EQ(t.a < t.b, t.less);
+        EXPECT_EQ(t.a > t.b, t.greater);
+        EXPECT_EQ(t.a == t.b, t.equal);
+    }
 }
 
 TEST(Keys, LongArgumentsSaturateAtThirtyTwoBits)
@@ -57,8 +48,7 @@ TEST(Keys, LongArgumentsSaturateAtThirtyTwoBits)
         const CProcKey k(-big, big);
         EXPECT_EQ(k.start, INT32_MIN);
         EXPECT_EQ(k.end, INT32_MAX);
-        const CTripleIntKey t(big, -big, 1);
-        EXPECT_TRUE(CTripleIntKey(0, 0, 0) < t);
+        EXPECT_TRUE(CTripleIntKey(0, 0, 0) < CTripleIntKey(big, -big, 1));
     } else {
         GTEST_SKIP() << "long has 32 bits here";
     }
