@@ -70,6 +70,7 @@ public:
     using Facility::loadStepSummary;
     using Facility::TwoKey;
 
+    int vesselsMade = 0; // for hosts' own vessel factories
     int planesMade = 0;
     int planesDeleted = 0;
 
