@@ -274,27 +274,27 @@ TEST(VesselTest, AttachmentPointsStackConnectionsFeedsAndUtilities)
     EXPECT_DOUBLE_EQ(a->GetY(util), 1.0 + 2.0 * a->GetRadius() / 3.0);
 }
 
-TEST_F(VesselOnFloor, VisibilityFollowsSwitchActivityAndFloor)
-{
-    floor.SetVisible(false);
-    EXPECT_FALSE(v.IsVisible());
-    v.SetActiveForTest(1);
-    EXPECT_TRUE(v.IsVisible()); // active vessels show on hidden floors
-    v.SetVisible(false);
-    EXPECT_FALSE(v.IsVisible());
-    EXPECT_EQ(v.ShowConnections(), 0);
-}
-
-TEST_F(VesselOnFloor, PositionAssignedCountsVesselsTheWizardMustLeave)
+// The wizard leaves a vessel that is placed, on another floor, hidden or
+// without its connections shown.
+TEST_F(VesselOnFloor, VisibilityAndTheVesselsTheWizardMustLeave)
 {
     Plane other;
-    EXPECT_EQ(v.PositionAssigned(&floor), 0);
-    EXPECT_EQ(v.PositionAssigned(&other), 1);
+    EXPECT_EQ(v.PositionAssigned(&floor) * 10 + v.PositionAssigned(&other), 1);
     v.SetShowConnections(0);
     EXPECT_EQ(v.PositionAssigned(&floor), 1);
     v.SetShowConnections(1);
     v.SetPositionFlag(1);
     EXPECT_EQ(v.PositionAssigned(&floor), 1);
+    v.SetPositionFlag(0);
+
+    floor.SetVisible(false);
+    EXPECT_FALSE(v.IsVisible());
+    EXPECT_EQ(v.PositionAssigned(&floor), 1);
+    v.SetActiveForTest(1);
+    EXPECT_TRUE(v.IsVisible()); // active vessels show on hidden floors
+    v.SetVisible(false);
+    EXPECT_FALSE(v.IsVisible());
+    EXPECT_EQ(v.ShowConnections(), 0);
 }
 
 TEST(VesselTest, InventoryIsActiveWhileAStreamFlows)
