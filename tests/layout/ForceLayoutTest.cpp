@@ -21,117 +21,7 @@ struct TwoVessels : ::testing::Test {
     ForcePlane* p = f.AddForceFloor(1);
     Vessel* v = f.AddVessel(p, 1, "V");
     Vessel* u = f.AddVessel(p, 2, "U");
-    void SetUp() override
-    {
-        v->SetCoords(0.0, 0.0);
-        u->SetCoords(2.0, 0.0);
-    }
-};
-
-TEST_F(TwoVessels, ConnectedPairMovesAsWorkedByHand)
-{
-    f.Connect(v, u);
-    const Vector attraction = p->getAttractiveForce(v);
-    EXPECT_NEAR(attraction.x, -0.08, 1e-12); // 2^3 / 100 towards u
-    EXPECT_NEAR(attraction.y, 0.0, 1e-12);
-    const Vector repulsion = p->getRepulsiveForce(v);
-    EXPECT_NEAR(repulsion.x, kCapacityFactor / 4.0, 1e-12); // / 2^2 / 2 x 2
-    EXPECT_NEAR(repulsion.x, 0.2128, 1e-4);
-    EXPECT_NEAR(p->getLeftRightForce(v).y, 5.0, 1e-12);  // one product, 10 / 2
-    EXPECT_NEAR(p->getLeftRightForce(u).y, -5.0, 1e-12); // one feed
-
-    p->DistributeVessels();
-    EXPECT_NEAR(v->GetForceVector().x, 0.1328, 1e-4);
-    EXPECT_NEAR(v->GetForceVector().y, 5.0, 1e-12);
-    EXPECT_NEAR(u->GetForceVector().x, -0.1328, 1e-4);
-    EXPECT_NEAR(u->GetForceVector().y, -5.0, 1e-12);
-    EXPECT_DOUBLE_EQ(v->GetRelX(), 0.0) << "distributing moves nothing";
-
-    p->MoveVesselsByForce();
-    EXPECT_NEAR(v->GetRelX(), -0.0266, 1e-4);
-    EXPECT_NEAR(v->GetRelY(), -1.0, 1e-12);
-    EXPECT_NEAR(u->GetRelX(), 2.0266, 1e-4);
-    EXPECT_NEAR(u->GetRelY(), 1.0, 1e-12);
-}
-
-TEST_F(TwoVessels, SelectedFloorIterationMatchesOneDistributeAndMove)
-{
-    f.Connect(v, u);
-    f.IncrementVesselPositions(); // the only floor is the visible one
-    EXPECT_NEAR(v->GetRelX(), -0.0266, 1e-4);
-    EXPECT_NEAR(u->GetRelY(), 1.0, 1e-12);
-
-    // With two visible floors and none selected nothing moves.
-    f.AddForceFloor(2);
-    f.IncrementVesselPositions();
-    EXPECT_NEAR(u->GetRelY(), 1.0, 1e-12);
-    p->EnableHighlight();
-    f.IncrementVesselPositions();
-    EXPECT_GT(u->GetRelY(), 1.0);
-}
-
-TEST_F(TwoVessels, DistributeSelectedFloorComputesEveryFloorWithoutMoving)
-{
-    ForcePlane* q = f.AddForceFloor(2);
-    Vessel* a = f.AddVessel(q, 3);
-    Vessel* b = f.AddVessel(q, 4);
-    b->SetCoords(1.0, 0.0);
-    f.DistributeSelectedFloor();
-    EXPECT_NE(v->GetForceVector().x, 0.0);
-    EXPECT_NE(a->GetForceVector().x, 0.0);
-    EXPECT_DOUBLE_EQ(a->GetRelX(), 0.0);
-    EXPECT_DOUBLE_EQ(b->GetRelX(), 1.0);
-    EXPECT_DOUBLE_EQ(u->GetRelX(), 2.0);
-}
-
-TEST_F(TwoVessels, PinnedVesselStaysButStillPullsAndPushes)
-{
-    f.Connect(v, u);
-    v->SetPin(1);
-    p->DistributeVessels();
-    p->MoveVesselsByForce();
-    EXPECT_DOUBLE_EQ(v->GetRelX(), 0.0);
-    EXPECT_DOUBLE_EQ(v->GetRelY(), 0.0);
-    EXPECT_NEAR(v->GetForceVector().y, 5.0, 1e-12) << "a request is computed all the same";
-    EXPECT_NEAR(u->GetRelX(), 2.0266, 1e-4);
-    EXPECT_NEAR(u->GetRelY(), 1.0, 1e-12);
-}
-
-TEST_F(TwoVessels, HiddenVesselExertsNoForceButGetsARequest)
-{
-    u->SetVisible(false);
-    p->DistributeVessels();
-    EXPECT_DOUBLE_EQ(v->GetForceVector().x, 0.0);
-    EXPECT_DOUBLE_EQ(v->GetForceVector().y, 0.0);
-    EXPECT_NE(u->GetForceVector().x, 0.0);
-}
-
-TEST(MoveByForce, MovesAFifthUpToFiveRadiiPerAxis)
-{
-    LayoutFacility f;
-    Plane* p = f.AddFloor(1);
-    Vessel* v = f.AddVessel(p, 1);
-    v->SetForceVector({40.0, -40.0, 0.0});
-    v->MoveByForce();
-    EXPECT_DOUBLE_EQ(v->GetRelX(), -2.5);
-    EXPECT_DOUBLE_EQ(v->GetRelY(), 2.5);
-    v->SetForceVector({4.0, -1.0, 0.0});
-    v->MoveByForce();
-    EXPECT_DOUBLE_EQ(v->GetRelX(), -3.3);
-    EXPECT_DOUBLE_EQ(v->GetRelY(), 2.7);
-
-    // A request that is not a number moves nothing on that axis.
-    v->SetForceVector({std::nan(""), 5.0, 0.0});
-    v->MoveByForce();
-    EXPECT_DOUBLE_EQ(v->GetRelX(), -3.3);
-    EXPECT_DOUBLE_EQ(v->GetRelY(), 1.7);
-}
-
-struct Pair : ::testing::Test {
-    LayoutFacility f;
-    ForcePlane* p = f.AddForceFloor(1);
-    Vessel* v = f.AddVessel(p, 1);
-    Vessel* u = f.AddVessel(p, 2);
+    void SetUp() override { u->SetCoords(2.0, 0.0); }
     double repulsionAt(double d)
     {
         u->SetCoords(d, 0.0);
@@ -139,25 +29,83 @@ struct Pair : ::testing::Test {
     }
 };
 
-TEST_F(Pair, VesselsCloserThanOneHundredthDoNotAttract)
+TEST_F(TwoVessels, ConnectedPairMovesAsWorkedByHand)
 {
-    u->SetCoords(0.005, 0.0);
+    f.Connect(v, u);
+    EXPECT_NEAR(p->getAttractiveForce(v).x, -0.08, 1e-12); // 2^3 / 100 towards u
+    EXPECT_NEAR(p->getAttractiveForce(v).y, 0.0, 1e-12);
+    EXPECT_NEAR(p->getRepulsiveForce(v).x, kCapacityFactor / 4.0, 1e-12); // / 2^2 / 2 x 2
+    EXPECT_NEAR(p->getRepulsiveForce(v).x, 0.2128, 1e-4);
+    EXPECT_NEAR(p->getLeftRightForce(v).y, 5.0, 1e-12);  // one product, 10 / 2
+    EXPECT_NEAR(p->getLeftRightForce(u).y, -5.0, 1e-12); // one feed
+
+    p->DistributeVessels();
+    EXPECT_NEAR(v->GetForceVector().x, 0.1328, 1e-4);
+    EXPECT_NEAR(u->GetForceVector().x, -0.1328, 1e-4);
+    EXPECT_NEAR(u->GetForceVector().y, -5.0, 1e-12);
+    EXPECT_DOUBLE_EQ(v->GetRelX(), 0.0) << "distributing moves nothing";
+    p->MoveVesselsByForce();
+    EXPECT_NEAR(v->GetRelX(), -0.0266, 1e-4);
+    EXPECT_NEAR(v->GetRelY(), -1.0, 1e-12);
+    EXPECT_NEAR(u->GetRelX(), 2.0266, 1e-4);
+    EXPECT_NEAR(u->GetRelY(), 1.0, 1e-12);
+
+    // A pinned vessel stays but still pulls and pushes, and gets a request.
+    v->SetCoords(0.0, 0.0);
+    u->SetCoords(2.0, 0.0);
+    v->SetPin(1);
+    p->DistributeVessels();
+    p->MoveVesselsByForce();
+    EXPECT_DOUBLE_EQ(v->GetRelX() + v->GetRelY(), 0.0);
+    EXPECT_NEAR(v->GetForceVector().y, 5.0, 1e-12);
+    EXPECT_NEAR(u->GetRelX(), 2.0266, 1e-4);
+    EXPECT_NEAR(u->GetRelY(), 1.0, 1e-12);
+}
+
+TEST_F(TwoVessels, TheSelectedFloorIteratesAndEveryFloorIsDistributed)
+{
+    f.Connect(v, u);
+    f.IncrementVesselPositions(); // the only floor is the visible one
+    EXPECT_NEAR(v->GetRelX(), -0.0266, 1e-4);
+    EXPECT_NEAR(u->GetRelY(), 1.0, 1e-12);
+    // With two visible floors and none selected nothing moves.
+    ForcePlane* q = f.AddForceFloor(2);
+    Vessel* a = f.AddVessel(q, 3);
+    f.AddVessel(q, 4)->SetCoords(1.0, 0.0);
+    f.IncrementVesselPositions();
+    EXPECT_NEAR(u->GetRelY(), 1.0, 1e-12);
+    p->EnableHighlight();
+    f.IncrementVesselPositions();
+    EXPECT_GT(u->GetRelY(), 1.0);
+
+    const double before = u->GetRelX();
+    f.DistributeSelectedFloor(); // computes every floor without moving
+    EXPECT_NE(a->GetForceVector().x, 0.0);
+    EXPECT_DOUBLE_EQ(a->GetRelX(), 0.0);
+    EXPECT_DOUBLE_EQ(u->GetRelX(), before);
+}
+
+TEST_F(TwoVessels, HiddenVesselExertsNoForceButGetsARequest)
+{
+    u->SetVisible(false);
+    p->DistributeVessels();
+    EXPECT_DOUBLE_EQ(std::abs(v->GetForceVector().x) + std::abs(v->GetForceVector().y), 0.0);
+    EXPECT_NE(u->GetForceVector().x, 0.0);
+}
+
+TEST_F(TwoVessels, ForceWindowsAndOrdersOfZeroAndBelow)
+{
+    u->SetCoords(0.005, 0.0); // closer than a hundredth: no pull
     EXPECT_DOUBLE_EQ(p->getAttractiveForce(v).x, 0.0);
     u->SetCoords(0.02, 0.0);
     EXPECT_NEAR(p->getAttractiveForce(v).x, -0.1 / 0.02, 1e-9); // weak pull of an unconnected one
-}
-
-TEST_F(Pair, RepulsionWindowForOrderTwo)
-{
+    // Order 2 repels from 0.1 to about 3.16.
     EXPECT_GT(repulsionAt(3.1), 0.0);
     EXPECT_DOUBLE_EQ(repulsionAt(3.17), 0.0);
     EXPECT_GT(repulsionAt(0.11), 0.0);
     EXPECT_DOUBLE_EQ(repulsionAt(0.09), 0.0);
     EXPECT_DOUBLE_EQ(repulsionAt(0.0), 0.0);
-}
 
-TEST_F(Pair, OrdersOfZeroAndBelowStayFinite)
-{
     p->SetRepulsiveOrder(0);
     EXPECT_DOUBLE_EQ(repulsionAt(0.0), 0.0) << "coincident vessels are left out";
     EXPECT_DOUBLE_EQ(repulsionAt(0.005), 0.0);
@@ -165,7 +113,6 @@ TEST_F(Pair, OrdersOfZeroAndBelowStayFinite)
     p->SetRepulsiveOrder(-2);
     EXPECT_DOUBLE_EQ(repulsionAt(0.0), 0.0);
     EXPECT_NEAR(repulsionAt(2.0), kCapacityFactor / 0.25 / 2.0 * 2.0, 1e-12);
-
     for (short order : {short(0), short(-1), short(-5)}) {
         p->SetRepulsiveOrder(order);
         p->SetAttractiveOrder(order);
@@ -175,10 +122,23 @@ TEST_F(Pair, OrdersOfZeroAndBelowStayFinite)
             p->DistributeVessels();
             p->MoveVesselsByForce();
         }
-        for (const Vessel* w : {v, u}) {
-            EXPECT_TRUE(std::isfinite(w->GetRelX())) << order;
-            EXPECT_TRUE(std::isfinite(w->GetRelY())) << order;
-        }
+        for (const Vessel* w : {v, u})
+            EXPECT_TRUE(std::isfinite(w->GetRelX()) && std::isfinite(w->GetRelY())) << order;
+    }
+}
+
+TEST(MoveByForce, MovesAFifthUpToFiveRadiiPerAxis)
+{
+    LayoutFacility f;
+    Vessel* v = f.AddVessel(f.AddFloor(1), 1);
+    // Requests and the position after each; not a number moves nothing on that axis.
+    const std::vector<std::vector<double>> steps = {
+        {40.0, -40.0, -2.5, 2.5}, {4.0, -1.0, -3.3, 2.7}, {std::nan(""), 5.0, -3.3, 1.7}};
+    for (const auto& s : steps) {
+        v->SetForceVector({s[0], s[1], 0.0});
+        v->MoveByForce();
+        EXPECT_DOUBLE_EQ(v->GetRelX(), s[2]);
+        EXPECT_DOUBLE_EQ(v->GetRelY(), s[3]);
     }
 }
 
@@ -186,22 +146,16 @@ TEST(LeftRightForce, CountsOnlyVisibleNeighboursOfThisFloor)
 {
     LayoutFacility f;
     ForcePlane* p = f.AddForceFloor(1);
-    ForcePlane* q = f.AddForceFloor(2);
     Vessel* v = f.AddVessel(p, 1);
     Vessel* lonely = f.AddVessel(p, 2);
-    Vessel* feed1 = f.AddVessel(p, 3);
-    Vessel* feed2 = f.AddVessel(p, 4);
     Vessel* hiddenFeed = f.AddVessel(p, 5);
-    Vessel* product = f.AddVessel(p, 6);
-    Vessel* upstairs = f.AddVessel(q, 7);
-    f.Connect(feed1, v, 1);
-    f.Connect(feed2, v, 2);
+    f.Connect(f.AddVessel(p, 3), v, 1);
+    f.Connect(f.AddVessel(p, 4), v, 2);
     f.Connect(hiddenFeed, v, 3);
-    f.Connect(v, product, 4);
-    f.Connect(v, upstairs, 5);
+    f.Connect(v, f.AddVessel(p, 6), 4);
+    f.Connect(v, f.AddVessel(f.AddForceFloor(2), 7), 5);
     f.AddFeed(lonely, 6);
     hiddenFeed->SetVisible(false);
-
     // out 1 - in 2, over the six vessels registered on the floor.
     EXPECT_NEAR(p->getLeftRightForce(v).y, -10.0 / 6.0, 1e-12);
     EXPECT_DOUBLE_EQ(p->getLeftRightForce(v).x, 0.0);
@@ -214,29 +168,23 @@ TEST(Crawl, MarksTheConnectedGroupOnTheFloor)
 {
     LayoutFacility f;
     Plane* p = f.AddFloor(1);
-    Plane* q = f.AddFloor(2);
     Vessel* a = f.AddVessel(p, 1);
     Vessel* b = f.AddVessel(p, 2);
     Vessel* c = f.AddVessel(p, 3);
     Vessel* d = f.AddVessel(p, 4);
-    Vessel* e = f.AddVessel(q, 5);
-    Vessel* g = f.AddVessel(p, 6);
+    Vessel* e = f.AddVessel(f.AddFloor(2), 5);
     f.Connect(a, b, 1);
     f.Connect(c, b, 2);
-    f.Connect(c, e, 3); // the group goes on upstairs,
-    f.Connect(e, g, 4); // but the crawl stops at the floor's edge
+    f.Connect(c, e, 3);                 // the group goes on upstairs,
+    f.Connect(e, f.AddVessel(p, 6), 4); // but the crawl stops at the floor's edge
     f.AddUtility(d, 5);
-
-    std::vector<short> marks(5, 0);
-    p->CrawlThroughConnections(c, marks.data());
-    EXPECT_EQ(marks, (std::vector<short>{1, 1, 1, 0, 0}));
-    std::fill(marks.begin(), marks.end(), short{0});
-    p->CrawlThroughConnections(d, marks.data());
-    EXPECT_EQ(marks, (std::vector<short>{0, 0, 0, 1, 0}));
-    std::fill(marks.begin(), marks.end(), short{0});
-    p->CrawlThroughConnections(e, marks.data()); // not on this floor itself
-    EXPECT_EQ(marks, (std::vector<short>{1, 1, 1, 0, 1}));
-
+    const std::pair<Vessel*, std::vector<short>> cases[] = {
+        {c, {1, 1, 1, 0, 0}}, {d, {0, 0, 0, 1, 0}}, {e, {1, 1, 1, 0, 1}}}; // e is not on this floor itself
+    for (const auto& [from, want] : cases) {
+        std::vector<short> marks(5, 0);
+        p->CrawlThroughConnections(from, marks.data());
+        EXPECT_EQ(marks, want);
+    }
     a->SetCoords(1.0, 2.0);
     p->FindVesselClusters();
     f.DebugVesselCrawl();

@@ -3,6 +3,8 @@
 // refused second load, and the whole sample.
 
 #include <algorithm>
+#include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,39 +36,131 @@ const char* const kAlreadyLoaded = "The facility already holds a loaded model.";
 int unitsOf(const Stream* s) { return s && s->GetProc() ? s->GetProc()->GetNumProcs() : -1; }
 int unitsOf(const Vessel* v) { return v && v->GetProc() ? v->GetProc()->GetNumProcs() : -1; }
 
-// The stream ids of a stream's process units, ascending (units with equal
-// times have no order of their own).
-std::vector<long> unitStreamIds(const Stream* s)
+// Every stream of every list as "kind from>to:unit stream ids" (ids sorted:
+// units with equal times have no order of their own). An end vessel that is
+// not the one its identifier names shows as "?".
+std::string describeStreams(const Facility& f)
 {
-    std::vector<long> ids;
-    for (int i = 0; i < s->GetProc()->GetNumProcs(); ++i)
-        ids.push_back(s->GetProc()->GetProcUnit(i).GetStreamID());
-    std::sort(ids.begin(), ids.end());
-    return ids;
+    std::string out;
+    auto add = [&](const Stream* s) {
+        const int t = s->GetType();
+        out += t == Stream::Connecting                     ? "C"
+               : t == Stream::Input                        ? "I"
+               : t == Stream::Output                       ? "O"
+               : t == Stream::Utility                      ? "U"
+               : t == Stream::Vapor                        ? "V"
+               : t == (Stream::Vapor | Stream::Connecting) ? "VC"
+                                                           : "?";
+        out += std::to_string(s->GetFromID()) + ">" + std::to_string(s->GetToID());
+        const Vessel* in = s->GetInputVessel();
+        const Vessel* to = s->GetOutputVessel();
+        if ((s->GetFromID() != -1 && (!in || in->GetID() != s->GetFromID())) ||
+            (s->GetToID() != -1 && s->GetType() != Stream::Output && (!to || to->GetID() != s->GetToID())))
+            out += "?";
+        std::vector<long> ids;
+        for (int i = 0; i < unitsOf(s); ++i)
+            ids.push_back(s->GetProc()->GetProcUnit(i).GetStreamID());
+        std::sort(ids.begin(), ids.end());
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            out += (i ? "," : ":") + std::to_string(ids[i]);
+        out += ' ';
+    };
+    for (int i = 0; i < f.GetNumConnectingStreams(); ++i)
+        add(f.GetStreamByIndex(i));
+    for (int i = 0; i < f.GetNumUniStreams(); ++i)
+        add(f.GetUniStreamByIndex(i));
+    for (int i = 0; i < f.GetNumUtilStreams(); ++i)
+        add(f.GetUtilStreamByIndex(i));
+    for (int i = 0; i < f.GetNumVaporStreams(); ++i)
+        add(f.GetVaporStreamByIndex(i));
+    return out;
 }
 
-class LoadingTest : public ::testing::Test {
-protected:
-    void SetUp() override
+// Rows of the stream (S), utility (U) and vapor (V) tables, comma
+// separated: "S id from to [category [start end]]", "U id equipment [start
+// end]", "V id from to [mass [start end]]"; n is NULL, times in minutes.
+void addRows(ResultsDb& db, const std::string& text)
+{
+    std::istringstream items(text);
+    for (std::string item; std::getline(items, item, ',');) {
+        std::istringstream in(item);
+        char table = 0;
+        std::vector<double> v;
+        in >> table;
+        for (std::string t; in >> t;)
+            v.push_back(t == "n" ? std::nan("") : std::stod(t));
+        auto id = [&](std::size_t k) { return k >= v.size() || std::isnan(v[k]) ? kNull : static_cast<long>(v[k]); };
+        auto at = [&](std::size_t k, double otherwise) { return k < v.size() ? v[k] : otherwise; };
+        if (table == 'S') db.AddStream(id(0), id(1), id(2), static_cast<long>(at(3, 1)), at(4, 0), at(5, 10));
+        if (table == 'U') db.AddUtility(id(0), id(1), at(2, 0), at(3, 10));
+        if (table == 'V') db.AddVapor(id(0), id(1), id(2), at(3, 1), at(4, 0), at(5, 10));
+    }
+}
+
+// A results database with plant 1, its step and `vessels` reactors A, B, ...
+// (identifiers 1, 2, ...) loaded into a facility after the rows.
+struct Loaded {
+    Loaded()
     {
         db.AddBasics();
         // An operation of equipment 999, which no test makes, keeps the
         // vessels' operations query from being empty.
         db.AddSchedule(999, 1, 1, 0.0, 1.0);
     }
-
-    // Loads the database into `f`, recording the messages.
-    void load()
+    void load(int vessels = 0, const std::string& rows = "")
     {
+        for (int k = 1; k <= vessels; ++k)
+            db.AddEquipment(k, std::string(1, static_cast<char>('A' + k - 1)), "Reactor");
+        addRows(db, rows);
         database.Open(db.path().c_str(), false, true);
         f.ReadVisioDatabase(&database);
     }
-
     ResultsDb db{ResultsDb::Tables::ResultsAndCalendars};
     CDaoDatabase database;
     Facility f;
     MessageRecorder messages;
 };
+
+class LoadingTest : public ::testing::Test, protected Loaded {};
+
+TEST_F(LoadingTest, RowsMergeIntoStreamsOfTheirKind)
+{
+    const struct {
+        int vessels;
+        const char* rows;
+        const char* streams;
+        int noEnds; // messages
+    } cases[] = {
+        // Cleaning rows (-5) with a vessel at both ends make streams like any other.
+        {3, "S 11 1 2, S 12 1 2, S 13 1 2, S 14 1 3, S 15 2 3 -5", "C1>2:11,12,13 C1>3:14 C2>3:15 ", 0},
+        {2, "S 21 n 1, S 22 n 1, S 23 n 2, S 24 0 2", "I-1>1:21,22 I-1>2:23,24 ", 0}, // 0 is no vessel
+        // A cleaning row with one end is skipped silently; one to an
+        // identifier that is no vessel is an output.
+        {1, "S 31 n n, S 32 0 98, S 33 n n -5, S 34 n 1 -5, S 35 1 99", "O1>99:35 ", 2},
+        // Sorted by source: (null, B), (A, null), (99, B); the third row must
+        // not land in A's output stream made between them.
+        {2, "S 41 n 2, S 42 1 n, S 43 99 2", "I-1>2:41,43 O1>-1:42 ", 0},
+        {2, "U 51 1 0 10, U 52 1 10 20, U 53 1 20 30, U 54 99, U 55 n", "U-1>1:51,52,53 ", 0},
+        // No source: skipped; no mass: not in the query. Connecting vapor
+        // streams stay out of the connecting list.
+        {2, "V 61 1 n, V 62 1 2, V 63 1 n 1 10 20, V 64 n 2, V 65 2 n 0", "V1>-1:61,63 VC1>2:62 ", 0},
+        // (1, 3) and 2 to a non-vessel would share a key if the missing end
+        // counted as 0; so would a non-vessel into 2 and 2 to nowhere.
+        {3, "V 71 1 3, V 72 2 99, V 73 99 2, V 74 2 n", "V2>-1:72,74 VC1>3:71 ", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rows);
+        Loaded t;
+        t.load(c.vessels, c.rows);
+        EXPECT_EQ(describeStreams(t.f), c.streams);
+        EXPECT_EQ(t.messages.texts(), std::vector<std::string>(c.noEnds, kNoEnds));
+        for (int i = 0; i < t.f.GetNumUniStreams(); ++i) {
+            const Stream* s = t.f.GetUniStreamByIndex(i);
+            const Vessel* v = s->GetInputVessel() ? s->GetInputVessel() : s->GetOutputVessel();
+            EXPECT_EQ(s->IsInput() ? v->GetInputStream() : v->GetOutputStream(), s);
+        }
+    }
+}
 
 TEST_F(LoadingTest, OneFloorPerPlantInOrderOfFirstAppearance)
 {
@@ -74,241 +168,46 @@ TEST_F(LoadingTest, OneFloorPerPlantInOrderOfFirstAppearance)
     db.AddEquipment(1, "R-101", "Reactor", 1);
     db.AddEquipment(2, "T-101", "Storage Tank", 1);
     db.AddEquipment(3, "R-201", "Reactor", 2);
-    load();
-    EXPECT_TRUE(messages.texts().empty());
-
-    ASSERT_EQ(f.GetNumVessels(), 3);
-    ASSERT_EQ(f.GetNumFloors(), 2);
-    Plane* north = f.GetFloorByIndex(0);
-    Plane* south = f.GetFloorByIndex(1);
-    EXPECT_EQ(north->GetName(), CString("Floor 1"));
-    EXPECT_EQ(south->GetName(), CString("Floor 2"));
-    EXPECT_EQ(north->GetPlantID(), 1);
-    EXPECT_EQ(south->GetPlantID(), 2);
-    EXPECT_EQ(north->GetPlantName(), CString("North"));
-    EXPECT_EQ(south->GetPlantName(), CString("South"));
-    EXPECT_GE(north->GetID(), 100);
-    EXPECT_NE(north->GetID(), south->GetID());
-
-    // Vessels in row order, each on its plant's floor.
-    EXPECT_EQ(f.GetVesselByIndex(0)->GetName(), CString("R-101"));
-    EXPECT_EQ(f.GetVesselByIndex(0)->GetFloor(), north);
-    EXPECT_EQ(f.GetVesselByIndex(1)->GetFloor(), north);
-    EXPECT_EQ(f.GetVesselByIndex(2)->GetFloor(), south);
-    EXPECT_EQ(north->GetNumVessels(), 2);
-    EXPECT_EQ(south->GetNumVessels(), 1);
-
-    // The first floor of an empty facility lies at 0; the next one 6.0 above
-    // the highest vessel top loaded before it.
-    EXPECT_DOUBLE_EQ(north->GetHeight(), 0.0);
-    EXPECT_DOUBLE_EQ(south->GetHeight(), north->GetTallestVesselHeight() + 6.0);
-
-    // Loaded from a database: floor editing no longer marks the facility
-    // modified.
-    EXPECT_EQ(f.IsModified(), 0);
-    f.MarkModified(1);
-    EXPECT_EQ(f.IsModified(), 0);
-    EXPECT_NE(f.GetCalendar(), nullptr);
-}
-
-TEST_F(LoadingTest, VesselsTakeTheirOwnOperations)
-{
-    db.AddEquipment(1, "R-101", "Reactor");
-    db.AddEquipment(2, "T-101", "Storage Tank");
     db.AddOperation(2, "Charge");
     db.AddOperation(3, "React");
     db.AddSchedule(1, 1, 2, 0.0, 1.0, 200.0);
     db.AddSchedule(1, 1, 3, 1.0, 3.0, 200.0);
     load();
     EXPECT_TRUE(messages.texts().empty());
+
+    ASSERT_EQ(f.GetNumFloors(), 2);
+    Plane* north = f.GetFloorByIndex(0);
+    Plane* south = f.GetFloorByIndex(1);
+    EXPECT_EQ(north->GetName() + "/" + north->GetPlantName(), CString("Floor 1/North"));
+    EXPECT_EQ(south->GetName() + "/" + south->GetPlantName(), CString("Floor 2/South"));
+    EXPECT_EQ(south->GetPlantID(), 2);
+    EXPECT_GE(north->GetID(), 100);
+    EXPECT_NE(north->GetID(), south->GetID());
+    // Vessels in row order, each on its plant's floor, with its own operations.
+    ASSERT_EQ(f.GetNumVessels(), 3);
+    EXPECT_EQ(f.GetVesselByIndex(0)->GetName(), CString("R-101"));
+    EXPECT_EQ(north->GetNumVessels(), 2);
+    EXPECT_EQ(f.GetVesselByIndex(2)->GetFloor(), south);
     EXPECT_EQ(unitsOf(f.GetVesselByIndex(0)), 2);
     EXPECT_EQ(unitsOf(f.GetVesselByIndex(1)), 0);
     const CProcUnit& react = f.GetVesselByIndex(0)->GetProc()->GetProcUnit(1);
     EXPECT_EQ(react.GetStart(), 3600);
     EXPECT_EQ(react.GetEnd(), 3 * 3600);
     EXPECT_EQ(react.GetOpID(), 3);
-}
-
-TEST_F(LoadingTest, ConnectingStreamsAreRunsOfOneVesselPair)
-{
-    db.AddEquipment(1, "A", "Reactor");
-    db.AddEquipment(2, "B", "Reactor");
-    db.AddEquipment(3, "C", "Reactor");
-    db.AddStream(11, 1, 2);
-    db.AddStream(12, 1, 2);
-    db.AddStream(13, 1, 2);
-    db.AddStream(14, 1, 3);
-    // Cleaning rows with a vessel at both ends make streams like any other.
-    db.AddStream(15, 2, 3, -5);
-    load();
-    EXPECT_TRUE(messages.texts().empty());
-
-    ASSERT_EQ(f.GetNumConnectingStreams(), 3);
-    EXPECT_EQ(f.GetNumUniStreams(), 0);
-    const Stream* ab = f.GetStreamByIndex(0);
-    EXPECT_EQ(ab->GetType(), Stream::Connecting);
-    EXPECT_EQ(ab->GetID(), 11); // the first row's stream id
-    EXPECT_EQ(ab->GetInputVessel(), f.GetVesselByIndex(0));
-    EXPECT_EQ(ab->GetOutputVessel(), f.GetVesselByIndex(1));
-    EXPECT_EQ(unitStreamIds(ab), (std::vector<long>{11, 12, 13}));
-    EXPECT_EQ(unitsOf(f.GetStreamByIndex(1)), 1);
-    EXPECT_EQ(f.GetStreamByIndex(1)->GetToID(), 3);
-    EXPECT_EQ(f.FindStreamWithVesselIds(2, 3), f.GetStreamByIndex(2));
-    EXPECT_EQ(f.GetNumDrawables(), 3 + 3 + 1);
-}
-
-TEST_F(LoadingTest, InputStreamsAreRunsOfOneDestination)
-{
-    db.AddEquipment(1, "A", "Reactor");
-    db.AddEquipment(2, "B", "Reactor");
-    db.AddStream(21, kNull, 1);
-    db.AddStream(22, kNull, 1);
-    db.AddStream(23, kNull, 2);
-    db.AddStream(24, 0, 2); // 0 is no vessel, like null
-    load();
-    ASSERT_EQ(f.GetNumUniStreams(), 2);
-    EXPECT_EQ(f.GetNumConnectingStreams(), 0);
-    const Stream* toA = f.GetUniStreamByIndex(0);
-    const Stream* toB = f.GetUniStreamByIndex(1);
-    EXPECT_EQ(toA->GetType(), Stream::Input);
-    EXPECT_EQ(toA->GetFromID(), -1);
-    EXPECT_EQ(toA->GetToID(), 1);
-    EXPECT_EQ(unitStreamIds(toA), (std::vector<long>{21, 22}));
-    EXPECT_EQ(toB->GetFromID(), -1);
-    EXPECT_EQ(unitStreamIds(toB), (std::vector<long>{23, 24}));
-    EXPECT_EQ(f.GetVesselByIndex(1)->GetInputStream(), toB);
-}
-
-TEST_F(LoadingTest, RowsWithoutAVesselEndShowOneMessageEachUnlessCleaning)
-{
-    db.AddEquipment(1, "A", "Reactor");
-    db.AddStream(31, kNull, kNull);
-    db.AddStream(32, 0, 98);
-    db.AddStream(33, kNull, kNull, -5);
-    db.AddStream(34, kNull, 1, -5); // cleaning row with one end: skipped silently
-    db.AddStream(35, 1, 99);        // to an identifier that is no vessel: an output
-    load();
-    EXPECT_EQ(messages.texts(), (std::vector<std::string>{kNoEnds, kNoEnds}));
-    EXPECT_EQ(f.GetNumConnectingStreams(), 0);
-    ASSERT_EQ(f.GetNumUniStreams(), 1);
-    const Stream* out = f.GetUniStreamByIndex(0);
-    EXPECT_EQ(out->GetType(), Stream::Output);
-    EXPECT_EQ(out->GetFromID(), 1);
-    EXPECT_EQ(out->GetToID(), 99);
-    EXPECT_EQ(unitStreamIds(out), (std::vector<long>{35}));
-}
-
-TEST_F(LoadingTest, AnInputRowIsNeverMergedIntoAnOutputStream)
-{
-    // Sorted by source: (null, B), (A, null), (99, B). The third row feeds B
-    // like the first; it must not land in A's output stream, which was
-    // created between them.
-    db.AddEquipment(1, "A", "Reactor");
-    db.AddEquipment(2, "B", "Reactor");
-    db.AddStream(41, kNull, 2);
-    db.AddStream(42, 1, kNull);
-    db.AddStream(43, 99, 2);
-    load();
-    ASSERT_EQ(f.GetNumUniStreams(), 2);
-    const Stream* intoB = f.GetUniStreamByIndex(0);
-    const Stream* outOfA = f.GetUniStreamByIndex(1);
-    EXPECT_EQ(intoB->GetType(), Stream::Input);
-    EXPECT_EQ(unitStreamIds(intoB), (std::vector<long>{41, 43}));
-    EXPECT_EQ(outOfA->GetType(), Stream::Output);
-    EXPECT_EQ(unitStreamIds(outOfA), (std::vector<long>{42}));
-}
-
-TEST_F(LoadingTest, UtilityRowsMergePerServedVessel)
-{
-    db.AddEquipment(1, "A", "Reactor");
-    db.AddEquipment(2, "B", "Reactor");
-    db.AddUtility(51, 1, 0.0, 10.0);
-    db.AddUtility(52, 1, 10.0, 20.0);
-    db.AddUtility(53, 1, 20.0, 30.0);
-    db.AddUtility(54, 99); // not a vessel
-    db.AddUtility(55, kNull);
-    load();
-    EXPECT_TRUE(messages.texts().empty());
-    ASSERT_EQ(f.GetNumUtilStreams(), 1);
-    const Stream* steam = f.GetUtilStreamByIndex(0);
-    EXPECT_EQ(steam->GetType(), Stream::Utility);
-    EXPECT_EQ(steam->GetID(), 51);
-    EXPECT_EQ(steam->GetFromID(), -1);
-    EXPECT_EQ(steam->GetToID(), 1);
-    EXPECT_EQ(unitsOf(steam), 3);
-    EXPECT_EQ(f.GetVesselByIndex(0)->GetUtilityStream(), steam);
-    EXPECT_EQ(f.GetVesselByIndex(1)->GetUtilityStream(), nullptr);
-}
-
-TEST_F(LoadingTest, VaporRowsMergePerVesselPair)
-{
-    db.AddEquipment(1, "A", "Reactor");
-    db.AddEquipment(2, "B", "Condenser");
-    db.AddVapor(61, 1, kNull, 1.0, 0.0, 10.0);
-    db.AddVapor(62, 1, 2, 1.0, 0.0, 10.0);
-    db.AddVapor(63, 1, kNull, 1.0, 10.0, 20.0);
-    db.AddVapor(64, kNull, 2);      // no source: skipped
-    db.AddVapor(65, 2, kNull, 0.0); // no mass: not in the query
-    load();
-    ASSERT_EQ(f.GetNumVaporStreams(), 2);
-    const Stream* open = nullptr;
-    const Stream* condensed = nullptr;
-    for (int i = 0; i < 2; ++i) {
-        const Stream* s = f.GetVaporStreamByIndex(i);
-        (s->GetType() == Stream::Vapor ? open : condensed) = s;
-    }
-    ASSERT_NE(open, nullptr);
-    ASSERT_NE(condensed, nullptr);
-    EXPECT_EQ(condensed->GetType(), Stream::Vapor | Stream::Connecting);
-    EXPECT_EQ(unitStreamIds(open), (std::vector<long>{61, 63}));
-    EXPECT_EQ(open->GetToID(), -1);
-    EXPECT_EQ(open->GetInputVessel(), f.GetVesselByIndex(0));
-    EXPECT_EQ(unitStreamIds(condensed), (std::vector<long>{62}));
-    EXPECT_EQ(condensed->GetOutputVessel(), f.GetVesselByIndex(1));
-    // Connecting vapor streams stay out of the connecting list.
-    EXPECT_EQ(f.GetNumConnectingStreams(), 0);
-}
-
-TEST_F(LoadingTest, VaporRowsOfDifferentPairsNeverShareAStream)
-{
-    // Three vessels: the pair (1, 3) and an emission of 2 to an identifier
-    // that is no vessel would share a key if the missing destination counted
-    // as 0; so would an emission from a non-vessel into 2 and 2's own
-    // emission to nowhere.
-    db.AddEquipment(1, "A", "Reactor");
-    db.AddEquipment(2, "B", "Reactor");
-    db.AddEquipment(3, "C", "Condenser");
-    db.AddVapor(71, 1, 3);
-    db.AddVapor(72, 2, 99);
-    db.AddVapor(73, 99, 2);
-    db.AddVapor(74, 2, kNull);
-    load();
-    ASSERT_EQ(f.GetNumVaporStreams(), 2);
-    for (int i = 0; i < 2; ++i) {
-        const Stream* s = f.GetVaporStreamByIndex(i);
-        if (s->GetFromID() == 1) {
-            EXPECT_EQ(s->GetType(), Stream::Vapor | Stream::Connecting);
-            EXPECT_EQ(unitStreamIds(s), (std::vector<long>{71}));
-        } else {
-            EXPECT_EQ(s->GetFromID(), 2);
-            EXPECT_EQ(s->GetType(), Stream::Vapor);
-            EXPECT_EQ(s->GetToID(), -1);
-            EXPECT_EQ(unitStreamIds(s), (std::vector<long>{72, 74}));
-        }
-    }
+    // The first floor of an empty facility lies at 0, the next 6.0 above
+    // the highest vessel top loaded before it.
+    EXPECT_DOUBLE_EQ(north->GetHeight(), 0.0);
+    EXPECT_DOUBLE_EQ(south->GetHeight(), north->GetTallestVesselHeight() + 6.0);
+    // Loaded from a database: floor editing no longer marks it modified.
+    f.MarkModified(1);
+    EXPECT_EQ(f.IsModified(), 0);
 }
 
 TEST_F(LoadingTest, ContentsGoToTheUnitOfTheirStream)
 {
-    db.AddEquipment(1, "A", "Reactor");
-    db.AddEquipment(2, "B", "Reactor");
-    db.AddStream(81, 1, 2, 1, 0.0, 10.0);
-    db.AddStream(82, 1, 2, 1, 10.0, 20.0);
     db.AddStreamPhase(1, 82, 7);
-    // Contents of a stream whose ends match no stream are ignored.
-    db.AddStream(83, kNull, kNull, -5);
-    db.AddStreamPhase(2, 83, 8);
-    load();
+    db.AddStreamPhase(2, 83, 8); // of a stream whose ends match no stream: ignored
+    load(2, "S 81 1 2, S 82 1 2 1 10 20, S 83 n n -5");
     ASSERT_EQ(f.GetNumConnectingStreams(), 1);
     const CProcedure* proc = f.GetStreamByIndex(0)->GetProc();
     int found = 0;
@@ -328,8 +227,7 @@ TEST_F(LoadingTest, EmptyEquipmentAndOperationsShowTheirMessages)
     db.exec("DELETE FROM EquipmentSchedule;");
     load();
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{kNoEquipment, kNoOperations}));
-    EXPECT_EQ(f.GetNumVessels(), 0);
-    EXPECT_EQ(f.GetNumFloors(), 0);
+    EXPECT_EQ(f.GetNumVessels() + f.GetNumFloors(), 0);
     EXPECT_EQ(f.GetNumSteps(), 1);
     EXPECT_NE(f.GetCalendar(), nullptr); // the calendars are still read, last
 }
@@ -338,7 +236,6 @@ TEST_F(LoadingTest, DatabaseErrorsWhileWalkingReachTheCaller)
 {
     db.AddEquipment(1, "A", "Reactor");
     db.AddSchedule(1, 1, 1, 0.0, 1.0);
-    // A later row holding text where a number belongs.
     db.exec("INSERT INTO EquipmentSchedule (EquipmentID, BatchNumber, StepID, UnitProcedureID, OperationID, "
             "StartTime, EndTime, TimeUOM) VALUES (1, 'second', 1, 1, 1, 1.0, 2.0, 'h');");
     database.Open(db.path().c_str(), false, true);
@@ -346,34 +243,22 @@ TEST_F(LoadingTest, DatabaseErrorsWhileWalkingReachTheCaller)
     EXPECT_EQ(f.GetNumVessels(), 1); // what was read before stays
 }
 
-TEST_F(LoadingTest, NullDatabaseDoesNothing)
+TEST_F(LoadingTest, NullDatabaseOrSecondLoadChangesNothing)
 {
     f.ReadVisioDatabase(nullptr);
-    EXPECT_TRUE(messages.texts().empty());
     EXPECT_EQ(f.GetCalendar(), nullptr);
-    // Not loaded: floor editing still marks the facility modified.
-    f.MarkModified(1);
+    f.MarkModified(1); // not loaded: floor editing still marks it modified
     EXPECT_EQ(f.IsModified(), 1);
-}
 
-TEST_F(LoadingTest, ASecondLoadIsRefusedAndChangesNothing)
-{
-    db.AddEquipment(1, "A", "Reactor");
-    db.AddEquipment(2, "B", "Reactor");
-    db.AddStream(91, 1, 2);
-    db.AddUtility(92, 1);
-    load();
-    messages.clear();
+    load(2, "S 91 1 2, U 92 1");
+    const std::string streams = describeStreams(f);
     const CFacilityCalendar* calendar = f.GetCalendar();
-
+    EXPECT_TRUE(messages.texts().empty());
     f.ReadVisioDatabase(&database);
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{kAlreadyLoaded}));
-    EXPECT_EQ(f.GetNumVessels(), 2);
-    EXPECT_EQ(f.GetNumFloors(), 1);
+    EXPECT_EQ(f.GetNumVessels() * 10 + f.GetNumFloors(), 21);
     EXPECT_EQ(f.GetNumSteps(), 1);
-    EXPECT_EQ(f.GetNumConnectingStreams(), 1);
-    EXPECT_EQ(unitsOf(f.GetStreamByIndex(0)), 1);
-    EXPECT_EQ(unitsOf(f.GetUtilStreamByIndex(0)), 1);
+    EXPECT_EQ(describeStreams(f), streams);
     EXPECT_EQ(f.GetCalendar(), calendar);
 }
 
@@ -432,13 +317,17 @@ TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
                         isVessel("aes.ToEquipmentID") + " THEN aes.ToEquipmentID END" + vapors + ")"));
 
     // Every row lands in exactly one procedure.
-    long vesselUnits = 0;
-    for (int i = 0; i < f.GetNumVessels(); ++i)
-        vesselUnits += unitsOf(f.GetVesselByIndex(i));
-    EXPECT_EQ(vesselUnits, sql.count("SELECT COUNT(*) FROM EquipmentSchedule AS es JOIN TextRecipe AS tr ON "
-                                     "tr.OperationID = es.OperationID AND tr.StepID = es.StepID JOIN StepSummary AS "
-                                     "ss ON ss.StepID = es.StepID WHERE " +
-                                     isVessel("es.EquipmentID")));
+    auto units = [](int n, auto get) {
+        long sum = 0;
+        for (int i = 0; i < n; ++i)
+            sum += unitsOf(get(i));
+        return sum;
+    };
+    EXPECT_EQ(units(f.GetNumVessels(), [&](int i) { return f.GetVesselByIndex(i); }),
+              sql.count("SELECT COUNT(*) FROM EquipmentSchedule AS es JOIN TextRecipe AS tr ON "
+                        "tr.OperationID = es.OperationID AND tr.StepID = es.StepID JOIN StepSummary AS "
+                        "ss ON ss.StepID = es.StepID WHERE " +
+                        isVessel("es.EquipmentID")));
     long processUnits = 0;
     long components = 0;
     for (int i = 0; i < f.GetNumConnectingStreams() + f.GetNumUniStreams(); ++i) {
@@ -460,14 +349,10 @@ TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
                                     "PhaseComponents AS pc ON pc.PhaseID = tp.PhaseID LEFT JOIN PureComponents AS "
                                     "puc ON puc.MaterialID = pc.ComponentID WHERE " +
                                     loaded + ")"));
-    long utilityUnits = 0;
-    for (int i = 0; i < f.GetNumUtilStreams(); ++i)
-        utilityUnits += unitsOf(f.GetUtilStreamByIndex(i));
-    EXPECT_EQ(utilityUnits, sql.count("SELECT COUNT(*)" + utilities));
-    long vaporUnits = 0;
-    for (int i = 0; i < f.GetNumVaporStreams(); ++i)
-        vaporUnits += unitsOf(f.GetVaporStreamByIndex(i));
-    EXPECT_EQ(vaporUnits, sql.count("SELECT COUNT(*)" + vapors));
+    EXPECT_EQ(units(f.GetNumUtilStreams(), [&](int i) { return f.GetUtilStreamByIndex(i); }),
+              sql.count("SELECT COUNT(*)" + utilities));
+    EXPECT_EQ(units(f.GetNumVaporStreams(), [&](int i) { return f.GetVaporStreamByIndex(i); }),
+              sql.count("SELECT COUNT(*)" + vapors));
     ASSERT_NE(f.GetCalendar(), nullptr);
     EXPECT_EQ(f.GetCalendar()->GetNumCalendars(), sql.count("SELECT COUNT(*) FROM Calendars"));
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Building blocks for the model tests: a facility whose floors, vessels and
-// streams a test lays out by hand (through the facility's own factories, the
-// way a host's derived facility would), and a vessel and a stream class that
+// streams a test lays out by hand (through the facility's own factories, as
+// a host's derived facility would), and a vessel and a stream class that
 // open their protected hooks.
 
 #include "batchplant/model/Facility.h"
@@ -11,8 +11,8 @@
 
 namespace batchplant::test {
 
-// A host's own vessel class: identity can be set without a database row,
-// and it counts the hook calls the facility and Init make.
+// Identity without a database row; counts the hook calls of Init and the
+// time-driven state.
 class TestVessel : public Vessel {
 public:
     void SetIdentity(long id, const CString& cls, const CString& tag, int plantID = 0)
@@ -35,7 +35,6 @@ public:
     int initCalls = 0;
     int preInitCalls = 0;
     int reactOn = 0;
-    int reactOff = 0;
 
 protected:
     void init() override
@@ -49,35 +48,29 @@ protected:
         Vessel::pre_init();
     }
     void EnableReact() override { ++reactOn; }
-    void DisableReact() override { ++reactOff; }
+    void DisableReact() override {}
 };
 
-// Opens the path end points.
 class TestStream : public Stream {
 public:
     using Stream::get_ves_coords;
     void SetFlowingForTest(int flowing) { m_flowing = flowing; }
 };
 
-// A facility laid out by the test. Its factories create the test classes,
-// as a host's derived facility would.
 class TestFacility : public Facility {
 public:
     using Facility::getFloorWithPlantID;
-    using Facility::getLastPlane;
     using Facility::getLastStream;
     using Facility::getLastUniStream;
     using Facility::getPlane;
     using Facility::getStream;
-    using Facility::getUniStream;
     using Facility::getUtilStream;
-    using Facility::getVaporStream;
     using Facility::loadCalendars;
     using Facility::loadPlanSummary;
     using Facility::loadStepSummary;
     using Facility::TwoKey;
 
-    int vesselsMade = 0;
+    int vesselsMade = 0; // for hosts' own vessel factories
     int planesMade = 0;
     int planesDeleted = 0;
 
@@ -90,7 +83,6 @@ public:
         if (plantID != -1) p->SetPlantID(plantID);
         return p;
     }
-
     TestVessel* AddVessel(Plane* floor, long id, const CString& tag = "V", const CString& cls = "Reactor",
                           int plantID = 0)
     {
@@ -100,40 +92,13 @@ public:
         v->SetIdentity(id, cls, tag, plantID);
         return v;
     }
-
-    Stream* Connect(Vessel* from, Vessel* to, long id = 1)
-    {
-        Stream* s = addStream();
-        s->Init(id, from->GetID(), to->GetID(), from, to, Stream::Connecting);
-        adoptStream(s);
-        return s;
-    }
-
-    Stream* AddFeed(Vessel* to, long id = 2)
-    {
-        Stream* s = addStream();
-        s->Init(id, -1, to->GetID(), to, to, Stream::Input);
-        adoptStream(s);
-        return s;
-    }
-
-    Stream* AddUtility(Vessel* v, long id = 3)
-    {
-        Stream* s = addStream();
-        s->Init(id, -1, v->GetID(), v, v, Stream::Utility);
-        adoptStream(s);
-        return s;
-    }
-
+    Stream* Connect(Vessel* from, Vessel* to, long id = 1) { return add(id, from, to, Stream::Connecting); }
+    Stream* AddFeed(Vessel* to, long id = 2) { return add(id, nullptr, to, Stream::Input); }
+    Stream* AddUtility(Vessel* v, long id = 3) { return add(id, nullptr, v, Stream::Utility); }
+    // Without `to` an emission to nowhere.
     Stream* AddVapor(Vessel* from, Vessel* to, long id = 4)
     {
-        Stream* s = addStream();
-        if (to)
-            s->Init(id, from->GetID(), to->GetID(), from, to, Stream::Vapor | Stream::Connecting);
-        else
-            s->Init(id, from->GetID(), -1, from, from, Stream::Vapor);
-        adoptStream(s);
-        return s;
+        return to ? add(id, from, to, Stream::Vapor | Stream::Connecting) : add(id, from, nullptr, Stream::Vapor);
     }
 
     void MarkLoadedFromDatabase() { markLoadedFromDatabase(); }
@@ -152,6 +117,16 @@ protected:
         Facility::deletePlane(plane);
     }
     Stream* addStream() override { return new TestStream(); }
+
+private:
+    // A missing end is -1 and both vessel slots hold the one vessel.
+    Stream* add(long id, Vessel* from, Vessel* to, Stream::StreamType type)
+    {
+        Stream* s = addStream();
+        s->Init(id, from ? from->GetID() : -1, to ? to->GetID() : -1, from ? from : to, to ? to : from, type);
+        adoptStream(s);
+        return s;
+    }
 };
 
 } // namespace batchplant::test

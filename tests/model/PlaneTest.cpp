@@ -1,3 +1,5 @@
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "ModelFixtures.h"
@@ -15,63 +17,58 @@ public:
         m_cornerY = y1;
         m_corner2Y = y2;
     }
+    std::vector<double> Corners() const { return {GetCornerX(), GetCorner2X(), GetCornerY(), GetCorner2Y()}; }
 };
 
-TEST(PlaneTest, NameFallsBackToFloorNumber)
+TEST(PlaneTest, NameFallsBackToFloorNumberAndIncrementMovesHeightOrRectangle)
 {
     Plane p;
     p.SetID(3);
     EXPECT_EQ(p.GetName(), CString("Floor 3"));
     p.SetName("Mezzanine");
     EXPECT_EQ(p.GetName(), CString("Mezzanine"));
-}
 
-TEST(PlaneTest, IncrementCoordsMovesHeightOrRectangle)
-{
-    Plane p;
     p.IncrementCoords(5.0);
     EXPECT_DOUBLE_EQ(p.GetHeight(), 0.1);
     p.IncrementCoords(50.0, -100.0);
-    EXPECT_DOUBLE_EQ(p.GetCenterX(), 1.0);
-    EXPECT_DOUBLE_EQ(p.GetCenterY(), -2.0);
-    EXPECT_DOUBLE_EQ(p.GetCornerX(), 1.0);
-    EXPECT_DOUBLE_EQ(p.GetCorner2Y(), -2.0);
+    EXPECT_EQ((std::vector<double>{p.GetCenterX(), p.GetCenterY(), p.GetCornerX(), p.GetCorner2Y()}),
+              (std::vector<double>{1.0, -2.0, 1.0, -2.0}));
 }
 
-TEST(PlaneTest, BoundariesOfEmptyFloorAreTwoByTwoAroundCentre)
+TEST(PlaneTest, BoundariesFitTheCentreAndShownVesselsOneBeyond)
 {
-    BoundaryPlane p;
-    p.SetCenterX(3.0);
-    p.SetCenterY(-1.0);
-    p.set_boundaries();
-    EXPECT_DOUBLE_EQ(p.GetCornerX(), 2.0);
-    EXPECT_DOUBLE_EQ(p.GetCorner2X(), 4.0);
-    EXPECT_DOUBLE_EQ(p.GetCornerY(), -2.0);
-    EXPECT_DOUBLE_EQ(p.GetCorner2Y(), 0.0);
-    EXPECT_EQ(p.GetGridCount(), 1);
-}
-
-TEST(PlaneTest, BoundariesFitShownVesselsAndSetGridCount)
-{
-    BoundaryPlane p;
-    Vessel a, b, hidden;
-    a.Init(&p);
-    b.Init(&p);
-    hidden.Init(&p);
-    // Radius 0.5 each: X spans -0.5 .. 23.1 (23.6), Y spans -0.5 .. 8.5 (9).
-    a.SetCoords(0.0, 0.0);
-    b.SetCoords(22.6, 8.0);
-    hidden.SetCoords(100.0, 100.0);
-    hidden.SetVisible(false);
-    p.set_boundaries();
-    EXPECT_NEAR(p.GetWidthX(), 25.6, 1e-9);
-    EXPECT_NEAR(p.GetWidthY(), 11.0, 1e-9);
-    EXPECT_EQ(p.GetGridCount(), 5);
+    // Vessels of radius 0.5 at {x, y, shown} from the centre; the corners x1,
+    // x2, y1, y2 and the grid count (the longer side / 5, at least 1).
+    const struct {
+        double centreX, centreY;
+        std::vector<std::vector<double>> vessels;
+        std::vector<double> corners;
+        int grid;
+    } cases[] = {{3.0, -1.0, {}, {2.0, 4.0, -2.0, 0.0}, 1},
+                 {0.0, 0.0, {{0.0, 0.0, 1}, {22.6, 8.0, 1}, {100.0, 100.0, 0}}, {-1.5, 24.1, -1.5, 9.5}, 5},
+                 {5.0, 5.0, {{1.0, 9.0, 1}}, {4.0, 7.5, 4.0, 15.5}, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.vessels.size());
+        BoundaryPlane p;
+        std::vector<Vessel> vessels(c.vessels.size());
+        for (std::size_t k = 0; k < vessels.size(); ++k) {
+            vessels[k].Init(&p);
+            vessels[k].SetCoords(c.vessels[k][0], c.vessels[k][1]);
+            vessels[k].SetVisible(c.vessels[k][2] != 0.0);
+        }
+        p.SetCenterX(c.centreX);
+        p.SetCenterY(c.centreY);
+        p.set_boundaries();
+        const std::vector<double> got = p.Corners();
+        for (std::size_t k = 0; k < 4; ++k)
+            EXPECT_NEAR(got[k], c.corners[k], 1e-9) << k;
+        EXPECT_EQ(p.GetGridCount(), c.grid);
+    }
 }
 
 TEST(PlaneTest, ReCenterPutsShownVesselsAroundTheCentre)
 {
-    Plane p;
+    BoundaryPlane p;
     Vessel a, b;
     a.Init(&p);
     b.Init(&p);
@@ -84,22 +81,12 @@ TEST(PlaneTest, ReCenterPutsShownVesselsAroundTheCentre)
     EXPECT_DOUBLE_EQ(p.GetCenterY(), -2.25);
     EXPECT_DOUBLE_EQ(a.GetX(), -1.25);
     EXPECT_DOUBLE_EQ(b.GetY(), 1.75);
-    EXPECT_DOUBLE_EQ(p.GetCornerX(), -4.25);
-    EXPECT_DOUBLE_EQ(p.GetCorner2X(), 4.25);
-    EXPECT_DOUBLE_EQ(p.GetCorner2Y(), 3.25);
+    EXPECT_EQ(p.Corners(), (std::vector<double>{-4.25, 4.25, -3.25, 3.25}));
 }
 
 TEST(PlaneTest, WithinIsStrictInEitherCornerOrder)
 {
     BoundaryPlane p;
-    Vessel v;
-    v.Init(&p);
-    v.SetRadius(4.0);
-    p.SetCenterX(5.0);
-    p.SetCenterY(5.0);
-    p.set_boundaries(); // corners 0 .. 10 both ways
-    ASSERT_DOUBLE_EQ(p.GetCornerX(), 0.0);
-    ASSERT_DOUBLE_EQ(p.GetCorner2X(), 10.0);
     // {position, margin, inside}: the same answers with the larger corner first.
     const struct {
         double at, margin;
@@ -107,6 +94,7 @@ TEST(PlaneTest, WithinIsStrictInEitherCornerOrder)
     } cases[] = {{5.0, 0.0, 1}, {0.0, 0.0, 0}, {10.0, 0.0, 0}, {9.5, 1.0, 0},
                  {8.5, 1.0, 1}, {0.5, 0.0, 1}, {10.5, 0.0, 0}};
     for (int order = 0; order < 2; ++order) {
+        if (order == 0) p.SetCorners(0.0, 10.0, 0.0, 10.0);
         if (order == 1) p.SetCorners(10.0, 0.0, 10.0, 0.0);
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::Message() << "order " << order << " at " << c.at << " margin " << c.margin);
@@ -120,36 +108,26 @@ TEST(PlaneTest, WithinIsStrictInEitherCornerOrder)
     }
 }
 
-TEST(PlaneTest, PlantIdComesFromFirstVesselAndIsKept)
-{
-    Plane p;
-    EXPECT_EQ(p.GetPlantID(), -1);
-    test::TestVessel v;
-    v.Init(&p);
-    v.SetIdentity(1, "Reactor", "R-1", 7);
-    v.SetPlantNameForTest("North");
-    EXPECT_EQ(p.GetPlantID(), 7);
-    EXPECT_EQ(p.GetPlantName(), CString("North"));
-    p.UnRegisterVessel(&v);
-    EXPECT_EQ(p.IsEmpty(), 1);
-    EXPECT_EQ(p.GetPlantID(), 7);
-    EXPECT_EQ(p.GetPlantName(), CString("North"));
-}
-
-TEST(PlaneTest, VesselRegistryAndTallestVessel)
+TEST(PlaneTest, VesselRegistryPlantTallestVesselZoomAndPlacement)
 {
     Plane p(2.0, 1.0);
     EXPECT_DOUBLE_EQ(p.GetTallestVesselHeight(), 2.0);
-    Vessel a, b;
+    EXPECT_EQ(p.GetPlantID(), -1);
+    test::TestVessel a, b;
     a.Init(&p);
     b.Init(&p);
+    // The plant comes from the first vessel and is kept once it leaves.
+    a.SetIdentity(1, "Reactor", "R-1", 7);
+    a.SetPlantNameForTest("North");
+    EXPECT_EQ(p.GetPlantID(), 7);
+    EXPECT_EQ(p.GetPlantName(), CString("North"));
+
     b.SetHeight(3.5);
     b.SetVisible(false); // visibility does not matter here
     EXPECT_DOUBLE_EQ(p.GetTallestVesselHeight(), 5.5);
     EXPECT_EQ(p.GetVesselIndex(&b), 1);
-    EXPECT_EQ(p.FindVessel(&a), 1);
     Vessel stranger;
-    EXPECT_EQ(p.FindVessel(&stranger), 0);
+    EXPECT_EQ(p.FindVessel(&a) * 10 + p.FindVessel(&stranger), 10);
     EXPECT_EQ(p.GetVesselIndex(&stranger), -1);
     EXPECT_EQ(p.GetVesselByIndex(2), nullptr);
 
@@ -162,10 +140,15 @@ TEST(PlaneTest, VesselRegistryAndTallestVessel)
     b.SetPositionFlag(1);
     b.EnableHighlight();
     p.ClearSelectedVesselPlacement();
-    EXPECT_EQ(a.GetPositionFlag(), 1);
-    EXPECT_EQ(b.GetPositionFlag(), 0);
+    EXPECT_EQ(a.GetPositionFlag() * 10 + b.GetPositionFlag(), 10);
     p.ClearVesselPlacement();
     EXPECT_EQ(a.GetPositionFlag(), 0);
+
+    p.UnRegisterVessel(&a);
+    p.UnRegisterVessel(&b);
+    EXPECT_EQ(p.IsEmpty(), 1);
+    EXPECT_EQ(p.GetPlantID(), 7);
+    EXPECT_EQ(p.GetPlantName(), CString("North"));
 }
 
 } // namespace

@@ -1,3 +1,5 @@
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "ModelFixtures.h"
@@ -9,92 +11,75 @@ namespace {
 using test::TestFacility;
 using test::TestStream;
 
-struct Endpoints {
-    double x1 = -99, y1 = -99, z1 = -99, x2 = -99, y2 = -99, z2 = -99;
-};
-
-Endpoints endpoints(Stream* s)
+// x1, y1, z1, x2, y2, z2 of the path; -99 where left unset.
+std::vector<double> endpoints(Stream* s)
 {
-    Endpoints e;
-    static_cast<TestStream*>(s)->get_ves_coords(&e.x1, &e.y1, &e.z1, &e.x2, &e.y2, &e.z2);
+    std::vector<double> e(6, -99);
+    static_cast<TestStream*>(s)->get_ves_coords(&e[0], &e[1], &e[2], &e[3], &e[4], &e[5]);
     return e;
 }
 
-TEST(StreamTest, KindBitsEndVesselsAndNames)
+TEST(StreamTest, KindBitsEndVesselsNamesAndRadius)
 {
     TestFacility f;
     Plane* floor = f.AddFloor(1);
     Vessel* a = f.AddVessel(floor, 10, "A");
     Vessel* b = f.AddVessel(floor, 20, "B");
+    a->SetRadius(0.9);
+    b->SetRadius(0.6);
     Stream* vapor = f.AddVapor(a, b);
     EXPECT_EQ(vapor->GetType(), 17);
-    EXPECT_EQ(vapor->IsConnecting(), 1);
-    EXPECT_EQ(vapor->IsVapor(), 1);
-    EXPECT_EQ(vapor->IsUtility(), 0);
-    EXPECT_EQ(vapor->IsInput(), 0);
+    EXPECT_EQ((std::vector<int>{vapor->IsConnecting(), vapor->IsVapor(), vapor->IsUtility(), vapor->IsInput()}),
+              (std::vector<int>{1, 1, 0, 0}));
     EXPECT_EQ(a->GetVaporStream(), vapor);
-    EXPECT_EQ(a->GetNumStreams(), 1); // a connecting vapor stream is a process stream of both
-    EXPECT_EQ(b->GetNumStreams(), 1);
+    EXPECT_EQ(a->GetNumStreams() + b->GetNumStreams(), 2); // a process stream of both
 
-    // End vessels depend on the kind.
+    // A feed holds its vessel but has no source.
     Stream* feed = f.AddFeed(a);
-    EXPECT_EQ(feed->GetInputVessel(), nullptr); // held, but a feed has no source
+    EXPECT_EQ(feed->GetInputVessel(), nullptr);
     EXPECT_EQ(feed->GetOutputVessel(), a);
     EXPECT_EQ(feed->IsInputVessel(a), 1);
     EXPECT_EQ(feed->GetOtherVessel(a), nullptr);
     EXPECT_EQ(feed->GetFromID(), -1);
-    Stream* c = f.Connect(a, b);
+    Stream* c = f.Connect(b, a);
     EXPECT_EQ(c->GetOtherVessel(a), b);
     EXPECT_EQ(c->GetOtherVessel(b), a);
-    EXPECT_EQ(c->GetInputVessel(), a);
-    EXPECT_EQ(c->GetOutputVessel(), b);
+    EXPECT_EQ(c->GetInputVessel(), b);
+    EXPECT_EQ(c->GetOutputVessel(), a);
 
-    // Names use both ends, even for stubs.
-    EXPECT_EQ(f.AddUtility(a)->GetName(), CString("[A] to [A]"));
-    EXPECT_EQ(c->GetFullName(), CString("Connection: [A] to [B]"));
-}
+    // Names use both ends, even for stubs; the radius is a third of the smaller vessel's.
+    Stream* util = f.AddUtility(a);
+    EXPECT_EQ(util->GetName(), CString("[A] to [A]"));
+    EXPECT_EQ(c->GetFullName(), CString("Connection: [B] to [A]"));
+    EXPECT_NEAR(c->GetRadius(), 0.2, 1e-12);
+    EXPECT_NEAR(vapor->GetRadius(), 0.2, 1e-12);
+    EXPECT_NEAR(util->GetRadius(), 0.3, 1e-12);
 
-TEST(StreamTest, RadiusIsAThirdOfTheSmallerVessel)
-{
-    TestFacility f;
-    Plane* floor = f.AddFloor(1);
-    Vessel* big = f.AddVessel(floor, 10, "A");
-    Vessel* small = f.AddVessel(floor, 20, "B");
-    big->SetRadius(0.9);
-    small->SetRadius(0.6);
-    EXPECT_NEAR(f.Connect(big, small)->GetRadius(), 0.2, 1e-12);
-    EXPECT_NEAR(f.Connect(small, big)->GetRadius(), 0.2, 1e-12);
-    EXPECT_NEAR(f.AddUtility(big)->GetRadius(), 0.3, 1e-12);
-}
-
-TEST(StreamTest, IncrementRadiusStepsFivePercentAndStopsAtOneHundredth)
-{
-    Stream s;
-    s.SetRadius(1.0);
-    s.IncrementRadius(1.0);
-    EXPECT_DOUBLE_EQ(s.GetRadius(), 1.05);
-    s.IncrementRadius(0.0); // not positive: shrink
-    EXPECT_DOUBLE_EQ(s.GetRadius(), 1.05 * 0.95);
-    s.SetRadius(0.0105);
-    s.IncrementRadius(-1.0); // 0.009975 is refused
-    EXPECT_DOUBLE_EQ(s.GetRadius(), 0.0105);
+    // Five per cent a step, not below a hundredth.
+    util->SetRadius(1.0);
+    util->IncrementRadius(1.0);
+    EXPECT_DOUBLE_EQ(util->GetRadius(), 1.05);
+    util->IncrementRadius(0.0); // not positive: shrink
+    EXPECT_DOUBLE_EQ(util->GetRadius(), 1.05 * 0.95);
+    util->SetRadius(0.0105);
+    util->IncrementRadius(-1.0); // 0.009975 is refused
+    EXPECT_DOUBLE_EQ(util->GetRadius(), 0.0105);
 }
 
 TEST(StreamTest, CrossFloorAndDrawable)
 {
     TestFacility f;
-    Plane* one = f.AddFloor(1);
     Plane* two = f.AddFloor(2, 5.0);
+    Plane* one = f.AddFloor(1);
     Vessel* a = f.AddVessel(one, 10, "A");
     Vessel* b = f.AddVessel(one, 20, "B");
-    Vessel* c = f.AddVessel(two, 30, "C");
     Stream* same = f.Connect(a, b);
-    Stream* cross = f.Connect(a, c);
-    EXPECT_EQ(same->IsCrossFloor(), 0);
-    EXPECT_EQ(cross->IsCrossFloor(), 1);
+    Stream* cross = f.Connect(a, f.AddVessel(two, 30, "C"));
+    EXPECT_EQ(same->IsCrossFloor() * 10 + cross->IsCrossFloor(), 1);
     EXPECT_EQ(same->IsConnectingAndDrawable(), 1);
     b->SetShowConnections(0);
     EXPECT_EQ(same->IsConnectingAndDrawable(), 0);
+    EXPECT_EQ(cross->IsConnectingAndDrawable(), 1);
     two->SetVisible(false);
     EXPECT_EQ(cross->IsConnectingAndDrawable(), 0);
     EXPECT_EQ(f.AddUtility(a)->IsConnectingAndDrawable(), 0);
@@ -109,28 +94,18 @@ TEST(StreamTest, PathEndPointsByKind)
     a->SetCoords(0.0, 0.0);
     b->SetCoords(4.0, 0.0);
     Stream* c = f.Connect(a, b);
-    Endpoints e = endpoints(c);
-    EXPECT_DOUBLE_EQ(e.x1, 0.0);
-    EXPECT_DOUBLE_EQ(e.x2, 4.0);
-    EXPECT_DOUBLE_EQ(e.z1, a->GetZ(c));
-    EXPECT_DOUBLE_EQ(e.z2, b->GetZ(c));
-
+    EXPECT_EQ(endpoints(c), (std::vector<double>{0.0, a->GetY(c), a->GetZ(c), 4.0, b->GetY(c), b->GetZ(c)}));
+    // A feed comes in along +Y, a vent rises.
     Stream* feed = f.AddFeed(b);
-    e = endpoints(feed);
-    EXPECT_DOUBLE_EQ(e.x1, 4.0);
-    EXPECT_DOUBLE_EQ(e.y1, e.y2 - 2.0); // comes in along +Y
-    EXPECT_DOUBLE_EQ(e.z1, e.z2);
-    EXPECT_DOUBLE_EQ(e.z2, b->GetZ(feed));
-
+    const double y = b->GetY(feed);
+    const double z = b->GetZ(feed);
+    EXPECT_EQ(endpoints(feed), (std::vector<double>{4.0, y - 2.0, z, 4.0, y, z}));
     Stream* vent = f.AddVapor(a, nullptr);
-    e = endpoints(vent);
-    EXPECT_DOUBLE_EQ(e.y1, a->GetY(vent));
-    EXPECT_DOUBLE_EQ(e.z2, e.z1 + 2.0); // rises
-    EXPECT_DOUBLE_EQ(e.x1, e.x2);
-
+    const double vy = a->GetY(vent);
+    const double vz = a->GetZ(vent);
+    EXPECT_EQ(endpoints(vent), (std::vector<double>{a->GetX(vent), vy, vz, a->GetX(vent), vy, vz + 2.0}));
     TestStream unset; // no vessels: outputs left as they were
-    e = endpoints(&unset);
-    EXPECT_DOUBLE_EQ(e.x1, -99);
+    EXPECT_EQ(endpoints(&unset), std::vector<double>(6, -99));
 }
 
 TEST(StreamTest, RowIdentifiersOfZeroBecomeMinusOne)
@@ -143,9 +118,7 @@ TEST(StreamTest, RowIdentifiersOfZeroBecomeMinusOne)
     Vessel v;
     v.Init(&floor);
     Stream s(&row, &v, &v, Stream::Output);
-    EXPECT_EQ(s.GetID(), 42);
-    EXPECT_EQ(s.GetFromID(), -1);
-    EXPECT_EQ(s.GetToID(), 7);
+    EXPECT_EQ((std::vector<long>{s.GetID(), s.GetFromID(), s.GetToID()}), (std::vector<long>{42, -1, 7}));
     EXPECT_NE(s.GetProc(), nullptr);
     EXPECT_EQ(v.GetOutputStream(), &s);
     EXPECT_EQ(v.GetNumInputAndOutputStreams(), 2);
