@@ -7,19 +7,16 @@ using batchplant::CString;
 TEST(CString, FormatsPrintfStyleWithTextArguments)
 {
     CString s;
-    s.Format("%.3f %s", 37.77777, CString("C"));
-    EXPECT_EQ(s.str(), "37.778 C");
+    const std::pair<CString, const char*> cases[] = {
+        {CString::Formatted("%.3f %s", 37.77777, CString("C")), "37.778 C"},
+        {CString::Formatted("%c  %d\r\n", 'A', 12), "A  12\r\n"},
+        {CString::Formatted("%2d|0%d", 5, 7), " 5|07"},
+        {CString::Formatted("100%"), "100%"}}; // a format with no arguments is taken literally
+    for (const auto& [got, want] : cases)
+        EXPECT_EQ(got.str(), want);
     s.Format("Floor %d", 3);
-    EXPECT_EQ(s.str(), "Floor 3");
-    s.Format("%c  %d\r\n", 'A', 12);
-    EXPECT_EQ(s.str(), "A  12\r\n");
-    s.Format("%2d|0%d", 5, 7);
-    EXPECT_EQ(s.str(), " 5|07");
     s.AppendFormat(" %s", std::string("tail"));
-    EXPECT_EQ(s.str(), " 5|07 tail");
-    // A format with no arguments is taken literally, '%' included.
-    s.Format("100%");
-    EXPECT_EQ(s.str(), "100%");
+    EXPECT_EQ(s.str(), "Floor 3 tail");
 }
 
 TEST(CString, CountsAndIndexesUtf16CodeUnits)
