@@ -1,5 +1,5 @@
 // `batchplant import`: Jet/Access files against what mdbtools prints for
-// them, and the results-specific finishing steps. Refusals are rows of
+// them, and the finishing steps for results files. Refusals are rows of
 // CommandLineTest.
 
 #include <gtest/gtest.h>
