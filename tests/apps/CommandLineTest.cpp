@@ -1,9 +1,8 @@
-// The command line, run as a separate process: one row per invocation with
-// its exit code and what stdout and stderr must contain. Each row runs in a
-// fresh directory holding a file that is no database, a taken name and a
-// database without the results tables; a refused command prints nothing on
-// stdout and leaves that directory as it found it. Then the commands whose
-// answers are compared with what the library reads from the sample.
+// The command line as a separate process: one row per invocation with its
+// exit code and what stdout and stderr must contain, each in a fresh
+// directory holding a file that is no database, a taken name and a database
+// without the results tables; a refused command prints nothing on stdout and
+// leaves that directory alone. Then answers compared with the library's.
 
 #include <gtest/gtest.h>
 
@@ -59,7 +58,6 @@ const std::vector<Row>& rows()
             {"UnitsOtherQuantity", "units 1 kg C", 2, "",
              "^batchplant units: cannot convert kg \\(mass\\) to C \\(temperature\\)"},
             {"UnitsRateIsNoAmount", "units 1 kg/h kg", 2, "", "kg/h \\(mass flow\\) to kg \\(mass\\)"},
-            // An unknown unit is one message of the command's own.
             {"UnitsUnknownSource", "units 1 furlong m", 2, "",
              "^batchplant units: unknown source unit \"furlong\" [^\n]*\n$"},
             {"UnitsUnknownTarget", "units 1 m furlong", 2, "",
@@ -75,7 +73,6 @@ const std::vector<Row>& rows()
             {"UnitsTooManyDigits", "units 1 C F --digits 99", 2, "", "--digits: Value 99 not in range"},
             // procedure: times in units and plain seconds name the same instant
             {"ProcedureHours", "procedure {db} R-101 --at 5h", 0, "\nRunning at 0d  5:00:00:\n", "^$"},
-            {"ProcedureMinutes", "procedure {db} R-101 --at 300min", 0, "\nRunning at 0d  5:00:00:\n", "^$"},
             {"ProcedureSeconds", "procedure {db} R-101 --at 18000", 0, "\nRunning at 0d  5:00:00:\n", "^$"},
             {"ProcedureSpacedUnit", "procedure {db} R-101 --at '18000 s'", 0, "\nRunning at 0d  5:00:00:\n", "^$"},
             {"ProcedureBeforeAll", "procedure {db} R-101 --at 0", 0, "\\(nothing\\)\nVolume: 0\\.000 liter\n$", "^$"},
@@ -97,7 +94,6 @@ const std::vector<Row>& rows()
             {"AnimateJustAfterRun", "animate {db} --at 5850181", 2, "", "\\(5850181 s\\) is outside the run"},
             {"AnimateBeforeRun", "animate {db} --at -1s", 2, "", "\\(-1 s\\) is outside the run"},
             {"AnimateNoInstant", "animate {db}", 2, "", "exactly one of --at TIME and --frame N"},
-            {"AnimateTwoInstants", "animate {db} --at 1h --frame 2", 2, "", "exactly one of --at TIME and --frame N"},
             {"AnimateNegativeFrame", "animate {db} --frame -3", 2, "", "bad frame -3"},
             {"AnimateNoFramesPerOp", "animate {db} --frame 1 --frames-per-op 0", 2, "", "bad frames per operation 0"},
             {"AnimateMissingDb", "animate {dir}/results.db --at 1h", 2, "",
@@ -226,37 +222,33 @@ INSTANTIATE_TEST_SUITE_P(Table, CommandLine, ::testing::ValuesIn(rows()),
 std::vector<std::string> split(const std::string& text, char sep)
 {
     std::vector<std::string> parts;
-    std::string part;
     std::istringstream in(text);
-    while (std::getline(in, part, sep))
+    for (std::string part; std::getline(in, part, sep);)
         parts.push_back(part);
     return parts;
 }
 
+CommandResult cli(const std::string& args) { return runCommand(std::string(BATCHPLANT_CLI) + " " + args); }
+const std::string kSample = " '" + SampleDatabasePath().string() + "' ";
+
 TEST(UnitsCommand, ListPrintsEveryRowLosslessly)
 {
-    const auto r = runCommand(std::string(BATCHPLANT_CLI) + " units --list");
+    const auto r = cli("units --list");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto lines = split(r.out, '\n');
     ASSERT_EQ(lines.size(), 582u);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const auto f = split(lines[i], '\t');
-        ASSERT_EQ(f.size(), 5u) << lines[i];
         const UnitRow& row = GetUnitRow(static_cast<int>(i));
-        EXPECT_EQ(f[0], std::to_string(i));
-        EXPECT_EQ(f[1], row.name);
-        EXPECT_EQ(f[2], std::to_string(row.kind));
+        ASSERT_EQ(f.size(), 5u) << lines[i];
+        EXPECT_EQ(f[0] + " " + f[1] + " " + f[2], std::to_string(i) + " " + row.name + " " + std::to_string(row.kind));
         // Read back, the printed numbers are the table's exactly.
         EXPECT_EQ(std::strtod(f[3].c_str(), nullptr), row.factor) << lines[i];
         EXPECT_EQ(std::strtod(f[4].c_str(), nullptr), row.offset) << lines[i];
-        // The command can tell what every unit measures.
         EXPECT_TRUE(cli::UnitDimension(row.name)) << row.name;
     }
     EXPECT_EQ(lines[0], "0\tlb\t1\t0.45359240000000001\t0");
 }
-
-std::string sample() { return " '" + SampleDatabasePath().string() + "' "; }
-CommandResult cli(const std::string& args) { return runCommand(std::string(BATCHPLANT_CLI) + " " + args); }
 
 TEST(QueryCommand, ListsEveryRecordsetAndQuotesTextsInCsv)
 {
@@ -273,10 +265,9 @@ TEST(QueryCommand, ListsEveryRecordsetAndQuotesTextsInCsv)
     const auto r = cli("query '" + db.string() + "' CDaoStreamSet");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     // A comma and quotes are quoted; the stream from outside has an empty FromEquipmentID.
-    EXPECT_NE(
-        r.out.find("\n3,1,Inert,\"say \"\"hi\"\", twice\",P-2 / R-101 Amidation,102,1,10202,Inert,Nitrogen,54,min,"
-                   "68,min,,1,20,C,"),
-        std::string::npos)
+    EXPECT_NE(r.out.find("\n3,1,Inert,\"say \"\"hi\"\", twice\",P-2 / R-101 Amidation,102,1,10202,Inert,Nitrogen,54,"
+                         "min,68,min,,1,20,C,"),
+              std::string::npos)
         << r.out.substr(0, 600);
 }
 
@@ -291,13 +282,12 @@ TEST(ProcedureCommand, PrintsEveryOperationWhatRunsAndTheVolumeAsTheLibraryReads
     for (; !rows.IsEOF(); rows.MoveNext())
         if (rows.m_EquipmentID == id) proc.AddNewProc(rows);
     CDaoEquipmentSet eq(&db);
-    eq.Open();
-    while (!eq.IsEOF() && eq.m_EquipmentID != id)
+    for (eq.Open(); !eq.IsEOF() && eq.m_EquipmentID != id;)
         eq.MoveNext();
     ASSERT_FALSE(eq.IsEOF());
     const CProcUnit& unit = proc.GetProcUnit(proc.GetNumProcs() / 2);
     const long t = unit.GetStart() + 1;
-    const auto r = cli("procedure" + sample() + "'" + eq.m_QLTag.str() + "' --at " + std::to_string(t));
+    const auto r = cli("procedure" + kSample + "'" + eq.m_QLTag.str() + "' --at " + std::to_string(t));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.find('\r'), std::string::npos) << "terminal line ends";
     const std::string running = "\nRunning at " + CProcedure::FormatTime(t).str() + ":\n";
@@ -332,29 +322,13 @@ protected:
     Facility f;
 };
 
-// The lines of each vessel's block, by the vessel's tag.
-std::map<std::string, std::vector<std::string>> blocks(const std::string& out)
-{
-    std::map<std::string, std::vector<std::string>> result;
-    std::string current;
-    for (const std::string& line : split(out, '\n')) {
-        if (line.empty())
-            current.clear();
-        else if (line.rfind("  ", 0) == 0 && !current.empty())
-            result[current].push_back(line.substr(2));
-        else if (line.find(" (") != std::string::npos && line.back() == ')' && line.rfind("Time ", 0) != 0)
-            current = line.substr(0, line.find(" ("));
-    }
-    return result;
-}
-
 TEST_F(AnimateCommand, AtATimeEachVesselShowsWhatTheLibrarySets)
 {
-    const auto whole = cli("animate" + sample() + "--frame 0");
+    const auto whole = cli("animate" + kSample + "--frame 0");
     std::smatch m;
     ASSERT_TRUE(std::regex_search(whole.out, m, std::regex("of ([0-9]+) s"))) << whole.out.substr(0, 200);
     const long t = std::stol(m[1]) / 2 / 3600 * 3600; // a whole hour around the middle
-    const auto r = cli("animate" + sample() + "--at " + std::to_string(t / 3600) + "h");
+    const auto r = cli("animate" + kSample + "--at " + std::to_string(t / 3600) + "h");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Time " + std::to_string(t) + " s"), std::string::npos) << r.out;
     // A date of the run names the same instant.
@@ -363,41 +337,46 @@ TEST_F(AnimateCommand, AtATimeEachVesselShowsWhatTheLibrarySets)
     const std::string date = CString::Formatted("%04d-%02d-%02dT%02d:%02d", at.GetYear(), at.GetMonth(), at.GetDay(),
                                                 at.GetHour(), at.GetMinute())
                                  .str();
-    EXPECT_EQ(cli("animate" + sample() + "--at " + date).out.substr(0, 40), r.out.substr(0, 40));
+    EXPECT_EQ(cli("animate" + kSample + "--at " + date).out.substr(0, 40), r.out.substr(0, 40));
 
+    // Each vessel's block: a "TAG (...)" line, then indented lines.
+    std::map<std::string, std::vector<std::string>> shown;
+    std::string current;
+    for (const std::string& line : split(r.out, '\n'))
+        if (line.empty())
+            current.clear();
+        else if (line.rfind("  ", 0) == 0 && !current.empty())
+            shown[current].push_back(line.substr(2));
+        else if (line.find(" (") != std::string::npos && line.back() == ')' && line.rfind("Time ", 0) != 0)
+            current = line.substr(0, line.find(" ("));
     f.SetAnimationTime(t);
-    const auto shown = blocks(r.out);
     ASSERT_EQ(static_cast<int>(shown.size()), f.GetNumVessels()) << r.out;
-    int active = 0, flowing = 0;
+    int active = 0, flowing = 0, expectedFlowing = 0;
     for (int i = 0; i < f.GetNumVessels(); ++i) {
         Vessel* v = f.GetVesselByIndex(i);
-        const auto it = shown.find(v->GetName().str());
-        ASSERT_NE(it, shown.end()) << v->GetName().str();
-        const std::vector<std::string>& lines = it->second;
-        ASSERT_GE(lines.size(), 5u);
+        const std::vector<std::string>& lines = shown[v->GetName().str()];
+        ASSERT_GE(lines.size(), 5u) << v->GetName().str();
         const CString op = v->GetProc()->GetCurrentOp(t), type = v->GetProc()->GetCurrentOpType(t);
-        const std::vector<std::string> expected = {
+        const long batch = v->GetProc()->GetCurrentBatchNum(t);
+        const unsigned char* c = kBatchPalette[(std::max(batch, 1L) - 1) % 9];
+        const std::string expected[] = {
             op.IsEmpty() && type.IsEmpty() ? std::string("operation: -")
                                            : "operation: " + op.str() + " [" + type.str() + "]",
             CString::Formatted("volume: %.3f%s", v->GetVolume(), v->IsOverflowing() ? " (overflowing)" : "").str(),
             CString::Formatted("heat %d  cool %d  react %d  active %d", v->IsHeating(), v->IsCooling(),
                                type == "React" ? 1 : 0, v->IsActive())
-                .str()};
-        EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3), expected) << v->GetName().str();
-        // The contents line names the running batch and its palette colour.
-        const long batch = v->GetProc()->GetCurrentBatchNum(t);
-        const unsigned char* c = kBatchPalette[(std::max(batch, 1L) - 1) % 9];
-        const std::string contents =
+                .str(),
             batch > 0 ? CString::Formatted("contents: batch %ld #%02X%02X%02X", batch, c[0], c[1], c[2]).str()
-                      : "contents: no batch running";
-        EXPECT_EQ(batch > 0 ? lines[3] : lines[3].substr(0, contents.size()), contents);
+                      : "contents: no batch running"}; // then what the idle vessel held last
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(lines[k].substr(0, k < 3 || batch > 0 ? std::string::npos : expected[k].size()), expected[k])
+                << v->GetName().str();
         active += v->IsActive();
         for (std::size_t k = 4; k < lines.size(); ++k)
             flowing += lines[k] != "flowing: -";
     }
     EXPECT_GT(active, 0);
-    // Each flowing connecting stream appears under both its vessels.
-    int expectedFlowing = 0;
+    // A flowing connecting stream shows under both its vessels.
     for (int i = 0; i < f.GetNumConnectingStreams(); ++i)
         expectedFlowing += 2 * f.GetStreamByIndex(i)->IsInUse();
     for (int i = 0; i < f.GetNumUniStreams(); ++i)
@@ -420,10 +399,10 @@ TEST_F(AnimateCommand, FramesStepTheLibrarysClockAndStopAtTheEnd)
         f.Animate(t, last);
     f.SetCurrentAnimationParams(time, ops);
     ASSERT_GT(time, 0);
-    const auto nine = cli("animate" + sample() + "--frame 9 --frames-per-op 3");
+    const auto nine = cli("animate" + kSample + "--frame 9 --frames-per-op 3");
     EXPECT_NE(nine.out.find("Frame 9\nTime " + std::to_string(time) + " s"), std::string::npos)
         << nine.out.substr(0, 200);
-    const auto beyond = cli("animate" + sample() + "--frame 100000000 --frames-per-op 1");
+    const auto beyond = cli("animate" + kSample + "--frame 100000000 --frames-per-op 1");
     ASSERT_EQ(beyond.exitCode, 0) << beyond.err;
     std::smatch m;
     ASSERT_TRUE(std::regex_search(beyond.out, m, std::regex("\nTime ([0-9]+) s [^\n]* of ([0-9]+) s")))

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include "ServeTestSupport.h"
 #include "batchplant/db/Dao.h"
@@ -56,23 +58,20 @@ TEST(ServeApi, ModelMatchesTheFacility)
                                  {"utility", f.GetNumUtilStreams()},
                                  {"vapor", f.GetNumVaporStreams()},
                                  {"items", f.GetNumDrawables()}}));
+    EXPECT_EQ(m["run"]["plan"], f.GetPlanName().str());
+    EXPECT_EQ(m["run"]["start"], f.GetStartTime().ToIso().str());
     ASSERT_EQ(m["vessels"].size(), static_cast<std::size_t>(vessels));
     for (int i = 0; i < vessels; ++i) {
         json& v = m["vessels"][i];
-        EXPECT_EQ(v["index"], i);
         EXPECT_EQ(v["item"], i + 1);
         EXPECT_EQ(v["name"], f.GetVesselByIndex(i)->GetName().str());
-        EXPECT_EQ(v["id"], f.GetVesselByIndex(i)->GetID());
         EXPECT_LT(v["floor"].get<int>(), f.GetNumFloors());
-        EXPECT_TRUE(v["x"].is_number() && v["y"].is_number() && v["z"].is_number() && v["radius"] > 0) << v.dump();
-        EXPECT_TRUE(isHexColour(v["colour"])) << v["colour"];
+        EXPECT_TRUE(v["x"].is_number() && v["z"].is_number() && v["radius"] > 0 && isHexColour(v["colour"])) << v;
     }
     // Floors take the items after the vessels and connecting streams.
     ASSERT_EQ(m["floors"].size(), static_cast<std::size_t>(f.GetNumFloors()));
-    for (int i = 0; i < f.GetNumFloors(); ++i) {
+    for (int i = 0; i < f.GetNumFloors(); ++i)
         EXPECT_EQ(m["floors"][i]["item"], vessels + connecting + i + 1);
-        EXPECT_EQ(m["floors"][i]["name"], f.GetFloorByIndex(i)->GetName().str());
-    }
     // Connecting streams carry items and the two vessels the library connects; the others no item.
     std::map<std::string, int> kinds;
     for (json s : m["streams"]) {
@@ -89,9 +88,6 @@ TEST(ServeApi, ModelMatchesTheFacility)
     EXPECT_EQ(kinds["connecting"], connecting);
     EXPECT_EQ(kinds["input"] + kinds["output"], f.GetNumUniStreams());
     EXPECT_EQ(kinds["utility"] + kinds["vapor"], f.GetNumUtilStreams() + f.GetNumVaporStreams());
-    EXPECT_GT(m["run"]["end"].get<long>(), 0);
-    EXPECT_EQ(m["run"]["plan"], f.GetPlanName().str());
-    EXPECT_EQ(m["run"]["start"], f.GetStartTime().ToIso().str());
 }
 
 TEST(ServeApi, StateFollowsTheLibraryAtEachTimeAndAnimateMovesTheClock)
@@ -99,7 +95,8 @@ TEST(ServeApi, StateFollowsTheLibraryAtEachTimeAndAnimateMovesTheClock)
     Facility& f = referencePlant();
     const long end = model()["run"]["end"].get<long>();
     std::vector<json> states;
-    for (long t : {0L, end / 3, end / 2}) {
+    for (int k = 0; k < 8; ++k) {
+        const long t = end * k / 7;
         Answer a = get("/api/state?t=" + std::to_string(t));
         ASSERT_EQ(a.status, 200) << a.raw;
         EXPECT_EQ(a.body["time"], t);
@@ -118,10 +115,34 @@ TEST(ServeApi, StateFollowsTheLibraryAtEachTimeAndAnimateMovesTheClock)
                 EXPECT_TRUE(s[key] >= 0.0 && s[key] <= 1.0) << s.dump();
         states.push_back(a.body);
     }
-    EXPECT_NE(states[0]["vessels"], states[2]["vessels"]);
-    EXPECT_NE(states[0]["date"], states[2]["date"]);
+    EXPECT_NE(states[0]["vessels"], states[4]["vessels"]);
+    EXPECT_NE(states[0]["date"], states[4]["date"]);
     // Without t the state is the clock's: the last time asked for.
-    EXPECT_EQ(get("/api/state").body["vessels"], states[2]["vessels"]);
+    EXPECT_EQ(get("/api/state").body["vessels"], states.back()["vessels"]);
+    // Clients asking for different times at once each get their time's state.
+    // Only a vessel's contents colour (the last batch's while idle) and the
+    // streams' slugs (a step per frame shown) depend on what came before.
+    auto withoutContents = [](json vessels) {
+        for (json& v : vessels)
+            v.erase("contents");
+        return vessels;
+    };
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    for (int th = 0; th < 4; ++th)
+        threads.emplace_back([&, th] {
+            auto c = client();
+            for (int i = 0; i < 25; ++i) {
+                const json& want = states[(th * 3 + i) % states.size()];
+                const Answer a = toAnswer(c.Get("/api/state?t=" + want["time"].dump()));
+                mismatches += a.status != 200 || a.body["time"] != want["time"] ||
+                              withoutContents(a.body["vessels"]) != withoutContents(want["vessels"]) ||
+                              a.body["operations"] != want["operations"];
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(mismatches, 0);
 
     ASSERT_EQ(get("/api/state?t=0").status, 200);
     Answer forward = post("/api/animate", json{{"direction", "forward"}, {"steps", 40}});
@@ -161,13 +182,12 @@ TEST(ServeApi, SelectionInfoVisibilityLayoutAndFloors)
     EXPECT_EQ(get("/api/info?item=" + std::to_string(f.GetNumVessels() + f.GetNumConnectingStreams() + 1)).status, 404);
 
     for (bool on : {false, false, true}) {
-        Answer v = post("/api/visibility", json{{"vessels", on}, {"labels", on}, {"floor", 0}, {"visible", on}});
-        ASSERT_EQ(v.status, 200) << v.raw;
+        ASSERT_EQ(post("/api/visibility", json{{"vessels", on}, {"labels", on}, {"floor", 0}, {"visible", on}}).status,
+                  200);
         json m = model();
-        EXPECT_EQ(m["visibility"]["vessels"], on);
-        EXPECT_EQ(m["visibility"]["labels"], on);
-        EXPECT_EQ(m["floors"][0]["visible"], on);
-        EXPECT_TRUE(m["visibility"]["pipes"].get<bool>());
+        EXPECT_EQ(json::array({m["visibility"]["vessels"], m["visibility"]["labels"], m["floors"][0]["visible"],
+                               m["visibility"]["pipes"]}),
+                  json::array({on, on, on, true}));
     }
     // A bad field leaves every switch as it was.
     EXPECT_EQ(post("/api/visibility", json{{"pipes", false}, {"labels", "no"}}).status, 400);
@@ -186,7 +206,6 @@ TEST(ServeApi, SelectionInfoVisibilityLayoutAndFloors)
     json after = model();
     for (std::size_t i = 0; i < after["vessels"].size(); ++i)
         EXPECT_EQ(after["vessels"][i]["x"], wizard.body["vessels"][i]["x"]);
-    EXPECT_EQ(post("/api/layout", json{{"mode", "force"}, {"floor", 9999}}).status, 404);
 
     before = model();
     const int floors = before["counts"]["floors"];
@@ -199,8 +218,6 @@ TEST(ServeApi, SelectionInfoVisibilityLayoutAndFloors)
     EXPECT_NE(refused.body["error"].get<std::string>().find("holds vessels"), std::string::npos);
     Answer deleted = post("/api/floors", json{{"action", "delete"}, {"floor", created.body["created"]}});
     EXPECT_EQ(deleted.body["floors"], before["floors"]) << deleted.raw;
-    EXPECT_EQ(post("/api/floors", json{{"action", "moveUp"}, {"vessels", {0, 100000}}}).status, 404);
-    EXPECT_EQ(post("/api/floors", json{{"action", "moveUp"}, {"vessels", json::array()}}).status, 400);
     // Up goes to the next higher floor (if any), down back to the next lower.
     auto heightOf = [](json& m) { return m["floors"][m["vessels"][0]["floor"].get<int>()]["height"].get<double>(); };
     Answer up = post("/api/floors", json{{"action", "moveUp"}, {"vessels", {0}}});

@@ -71,7 +71,7 @@ TEST(TimeWindow, MergedEntriesStandForExactlyTheirBlocks)
             EXPECT_FALSE(window.Intersects(blocks[next].start, blocks[next].end)) << next;
         EXPECT_LE(entries.size(), 2u * static_cast<std::size_t>(w.px) + 2u) << w.from << ".." << w.to;
     }
-    // Zoomed in until every block is a pixel wide: the blocks, each as it is.
+    // Every block at least a pixel wide: the blocks, each as it is.
     std::vector<LodBlock> wide;
     for (std::size_t i = 0; i < 200; ++i)
         if (blocks[i].end - blocks[i].start >= 1000) wide.push_back(blocks[i]);
@@ -163,21 +163,19 @@ TEST(Utilisation, TheFourSharesAddUpToTheSpan)
         std::vector<LodStretch> inUse, off;
         Shares want; // over [0, 100]
     };
-    const std::vector<Case> cases = {
-        {"no operations, no calendar", {}, {}, {}, {0, 0, 1, 0}},
-        {"an operation across a non-working stretch", {{10, 50, 1, false}}, {}, {{40, 60, 1}}, {0.4, 0, 0.5, 0.1}},
-        {"in-use over the span's edge and under an operation",
-         {{80, 90, 2, false}},
-         {{70, 130, 1}},
-         {},
-         {0.1, 0.2, 0.7, 0}},
-        {"overlapping operations and stretches beyond the span",
-         {{-20, 10, 1, false}, {5, 30, 1, false}, {150, 200, 3, false}},
-         {},
-         {{90, 300, 1}},
-         {0.3, 0, 0.6, 0.1}},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : std::vector<Case>{
+             {"nothing", {}, {}, {}, {0, 0, 1, 0}},
+             {"an operation across a non-working stretch", {{10, 50, 1, false}}, {}, {{40, 60, 1}}, {0.4, 0, 0.5, 0.1}},
+             {"in use over the edge and under an operation",
+              {{80, 90, 2, false}},
+              {{70, 130, 1}},
+              {},
+              {0.1, 0.2, 0.7, 0}},
+             {"overlaps and stretches beyond the span",
+              {{-20, 10, 1, false}, {5, 30, 1, false}, {150, 200, 3, false}},
+              {},
+              {{90, 300, 1}},
+              {0.3, 0, 0.6, 0.1}}}) {
         const Shares s = ShareOfSpan(c.blocks, c.inUse, c.off, 0, 100);
         EXPECT_DOUBLE_EQ(s.running, c.want.running) << c.what;
         EXPECT_DOUBLE_EQ(s.holding, c.want.holding) << c.what;

@@ -1,179 +1,119 @@
-// A strict little XML parser for the pages and drawings the commands write,
-// shared by the command tests.
+// A strict little XML reader for the pages and drawings the commands write:
+// one root, matching tags, quoted unique attributes, known entities only.
 
 #pragma once
 
 #include <cctype>
 #include <cstdlib>
 #include <map>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace batchplant::test {
 
-// A parsed XML element: name, attributes, direct text and children.
 struct Element {
     std::string name;
     std::map<std::string, std::string> attributes;
-    std::string text;
+    std::string text; // the direct text, decoded
     std::vector<Element> children;
 };
 
-// A strict little XML parser: one root, matching tags, quoted and unique
-// attributes, known entities only. Throws std::runtime_error on the first
-// fault.
-class XmlParser {
-public:
-    explicit XmlParser(std::string text) : s(std::move(text)) {}
-
-    Element parseDocument()
-    {
-        skipProlog();
-        if (!peek("<")) fail("no root element");
-        Element root = parseElement();
-        skipMisc();
-        if (pos != s.size()) fail("content after the root element");
-        return root;
-    }
-
-private:
-    std::string s;
-    size_t pos = 0;
-
-    [[noreturn]] void fail(const std::string& why) const
-    {
-        throw std::runtime_error(why + " at offset " + std::to_string(pos) + ": \"" + s.substr(pos, 40) + "\"");
-    }
-    bool peek(const char* t) const { return s.compare(pos, std::char_traits<char>::length(t), t) == 0; }
-    void skipSpace()
-    {
-        while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos])))
-            ++pos;
-    }
-    void skipPast(const char* end)
-    {
-        const size_t at = s.find(end, pos);
-        if (at == std::string::npos) fail(std::string("unterminated, no ") + end);
-        pos = at + std::char_traits<char>::length(end);
-    }
-    void skipMisc()
-    {
-        for (;;) {
-            skipSpace();
-            if (peek("<!--"))
-                skipPast("-->");
-            else if (peek("<?"))
-                skipPast("?>");
-            else
-                return;
-        }
-    }
-    void skipProlog()
-    {
-        skipMisc();
-        if (peek("<!DOCTYPE")) skipPast(">");
-        skipMisc();
-    }
-    std::string parseName()
-    {
-        const size_t start = pos;
-        while (pos < s.size() && (std::isalnum(static_cast<unsigned char>(s[pos])) || s[pos] == '-' || s[pos] == '_' ||
-                                  s[pos] == ':' || s[pos] == '.'))
-            ++pos;
-        if (pos == start) fail("expected a name");
-        return s.substr(start, pos - start);
-    }
-    std::string decode(const std::string& raw)
-    {
+// Throws std::runtime_error at the first fault.
+inline Element ParseXml(const std::string& s)
+{
+    std::size_t pos = 0;
+    auto fail = [&](const std::string& why) { throw std::runtime_error(why + " at offset " + std::to_string(pos)); };
+    auto decode = [&](const std::string& raw) {
+        static const std::map<std::string, char> named = {
+            {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
         std::string out;
-        for (size_t i = 0; i < raw.size(); ++i) {
+        for (std::size_t i = 0; i < raw.size(); ++i) {
             if (raw[i] == '<') fail("raw < in text or attribute");
             if (raw[i] != '&') {
                 out += raw[i];
                 continue;
             }
-            const size_t semi = raw.find(';', i);
+            const std::size_t semi = raw.find(';', i);
             if (semi == std::string::npos) fail("unterminated entity");
-            const std::string entity = raw.substr(i + 1, semi - i - 1);
-            if (entity == "amp")
-                out += '&';
-            else if (entity == "lt")
-                out += '<';
-            else if (entity == "gt")
-                out += '>';
-            else if (entity == "quot")
-                out += '"';
-            else if (entity == "apos")
-                out += '\'';
-            else if (entity.size() > 1 && entity[0] == '#') {
-                // A character reference; only ASCII ones are decoded, others stand as '?'.
-                const bool isHex = entity[1] == 'x';
-                const long code = std::strtol(entity.c_str() + (isHex ? 2 : 1), nullptr, isHex ? 16 : 10);
+            const std::string e = raw.substr(i + 1, semi - i - 1);
+            if (named.count(e))
+                out += named.at(e);
+            else if (e.size() > 1 && e[0] == '#') { // only ASCII references decoded, others stand as '?'
+                const long code = std::strtol(e.c_str() + (e[1] == 'x' ? 2 : 1), nullptr, e[1] == 'x' ? 16 : 10);
                 out += code > 0 && code < 128 ? static_cast<char>(code) : '?';
             } else
-                fail("unknown entity &" + entity + ";");
+                fail("unknown entity &" + e + ";");
             i = semi;
         }
         return out;
-    }
-    Element parseElement()
-    {
-        ++pos; // '<'
-        Element e;
-        e.name = parseName();
-        for (;;) {
-            skipSpace();
-            if (peek("/>")) {
-                pos += 2;
-                return e;
-            }
-            if (peek(">")) {
-                ++pos;
+    };
+    auto space = [&] {
+        while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos])))
+            ++pos;
+    };
+    auto name = [&] {
+        const std::size_t start = pos;
+        while (pos < s.size() && (std::isalnum(static_cast<unsigned char>(s[pos])) || std::strchr("-_:.", s[pos])))
+            ++pos;
+        if (pos == start) fail("expected a name");
+        return s.substr(start, pos - start);
+    };
+    using Skip = std::pair<const char*, const char*>;
+    std::vector<Element> open(1); // the document, then the elements not yet closed
+    for (;;) {
+        const std::size_t lt = s.find('<', pos);
+        const std::string text = s.substr(pos, lt - pos);
+        if (open.size() == 1 && text.find_first_not_of(" \t\r\n") != std::string::npos) fail("text outside the root");
+        open.back().text += decode(text);
+        if (lt == std::string::npos) break;
+        pos = lt;
+        for (const auto& [start, end] : {Skip{"<!--", "-->"}, Skip{"<?", "?>"}, Skip{"<!DOCTYPE", ">"}})
+            if (s.compare(pos, std::strlen(start), start) == 0) {
+                if (s.find(end, pos) == std::string::npos) fail(std::string("unterminated, no ") + end);
+                pos = s.find(end, pos) + std::strlen(end);
                 break;
             }
-            const std::string attr = parseName();
-            skipSpace();
-            if (!peek("=")) fail("attribute without value");
+        if (pos != lt) continue;
+        const bool closing = s.compare(++pos, 1, "/") == 0;
+        pos += closing;
+        Element e{name(), {}, {}, {}};
+        for (space(); !closing && pos < s.size() && s[pos] != '>' && s[pos] != '/'; space()) {
+            const std::string attribute = name();
+            space();
+            if (s.compare(pos, 1, "=") != 0) fail("attribute without value");
             ++pos;
-            skipSpace();
-            if (pos >= s.size() || (s[pos] != '"' && s[pos] != '\'')) fail("unquoted attribute");
-            const char quote = s[pos++];
-            const size_t end = s.find(quote, pos);
-            if (end == std::string::npos) fail("unterminated attribute");
-            if (e.attributes.count(attr)) fail("repeated attribute " + attr);
-            e.attributes[attr] = decode(s.substr(pos, end - pos));
+            space();
+            const std::size_t end = pos < s.size() && (s[pos] == '"' || s[pos] == '\'') ? s.find(s[pos], pos + 1) : pos;
+            if (end == pos || end == std::string::npos) fail("unquoted or unterminated attribute");
+            if (!e.attributes.emplace(attribute, decode(s.substr(pos + 1, end - pos - 1))).second)
+                fail("repeated attribute " + attribute);
             pos = end + 1;
         }
-        for (;;) {
-            const size_t lt = s.find('<', pos);
-            if (lt == std::string::npos) fail("unterminated element " + e.name);
-            e.text += decode(s.substr(pos, lt - pos));
-            pos = lt;
-            if (peek("</")) {
-                pos += 2;
-                if (parseName() != e.name) fail("mismatched end tag for " + e.name);
-                skipSpace();
-                if (!peek(">")) fail("bad end tag");
-                ++pos;
-                return e;
-            }
-            if (peek("<!--")) {
-                skipPast("-->");
-                continue;
-            }
-            e.children.push_back(parseElement());
+        const bool empty = !closing && s.compare(pos, 2, "/>") == 0;
+        if (!empty && s.compare(pos, 1, ">") != 0) fail("bad tag");
+        pos += empty ? 2 : 1;
+        if (closing) {
+            if (open.size() < 2 || open.back().name != e.name) fail("mismatched end tag " + e.name);
+            e = std::move(open.back());
+            open.pop_back();
         }
+        if (closing || empty)
+            open.back().children.push_back(std::move(e));
+        else
+            open.push_back(std::move(e));
     }
-};
+    if (open.size() != 1) fail("unterminated element " + open.back().name);
+    if (open[0].children.size() != 1) fail("not one root element");
+    return std::move(open[0].children[0]);
+}
 
 // Every element named `name` (and of class `cls` when given), in document order.
 inline void collect(const Element& e, const std::string& name, const std::string& cls, std::vector<const Element*>& out)
 {
-    if (e.name == name) {
-        auto it = e.attributes.find("class");
-        if (cls.empty() || (it != e.attributes.end() && it->second == cls)) out.push_back(&e);
-    }
+    const auto it = e.attributes.find("class");
+    if (e.name == name && (cls.empty() || (it != e.attributes.end() && it->second == cls))) out.push_back(&e);
     for (const Element& child : e.children)
         collect(child, name, cls, out);
 }
@@ -183,17 +123,6 @@ inline std::vector<const Element*> find(const Element& root, const std::string& 
     std::vector<const Element*> out;
     collect(root, name, cls, out);
     return out;
-}
-
-// "" when `text` parses, else what is wrong.
-inline std::string xmlProblem(const std::string& text)
-{
-    try {
-        XmlParser(text).parseDocument();
-        return "";
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
 }
 
 } // namespace batchplant::test
