@@ -37,13 +37,10 @@ protected:
         return out;
     }
 
-    template <class T> static std::vector<long> rgb(const T* x, bool contents = true)
+    template <class T> static std::vector<long> rgb(const T* x)
     {
         double r, g, b, a;
-        if (contents)
-            x->GetContentsColor(r, g, b, a);
-        else
-            x->GetCurrentColor(r, g, b, a);
+        x->GetContentsColor(r, g, b, a);
         return {std::lround(r * 255.0), std::lround(g * 255.0), std::lround(b * 255.0)};
     }
 
@@ -52,25 +49,21 @@ protected:
     Plane* floor = nullptr;
 };
 
-TEST_F(FacilityAnimationTest, WithoutATimelineNothingMovesAndTheBoundaryIsReached)
+TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStreamsOnly)
 {
-    AnimVessel* v = vesselWith(1, {{0, 100}});
+    AnimVessel* a = vesselWith(1, {{0, 100}, {100, 200}});
+    AnimVessel* b = vesselWith(2, {{50, 150}});
+    // Without a timeline nothing moves and the boundary is reached.
     int time = 7, last = 8;
     long now = 9;
     CString ops("x");
     EXPECT_EQ(f.Animate(time, last) + f.AnimBoundaryReached(), 2);
     f.SetAnimationTime(50);
     f.SetCurrentAnimationParams(now, ops);
-    EXPECT_EQ(ops + CString::Formatted("%d %d %ld %ld", time, last, now, v->GetCurrentTime()), "x7 8 9 0");
-    v->SetVolume(0.5);
+    EXPECT_EQ(ops + CString::Formatted("%d %d %ld %ld", time, last, now, a->GetCurrentTime()), "x7 8 9 0");
+    a->SetVolume(0.5);
     f.ResetTime(); // sets the vessels to 0 even without a clock
-    EXPECT_EQ(v->GetVolume(), 0.0);
-}
-
-TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStreamsOnly)
-{
-    AnimVessel* a = vesselWith(1, {{0, 100}, {100, 200}});
-    AnimVessel* b = vesselWith(2, {{50, 150}});
+    EXPECT_EQ(a->GetVolume(), 0.0);
     AddUnit(f.Connect(a, b)->GetProc(), 1, 120, 130);
     AddUnit(f.AddFeed(a)->GetProc(), 1, 7, 8);
     AddUnit(f.AddUtility(a)->GetProc(), 1, 9, 10);
@@ -169,26 +162,6 @@ TEST_F(FacilityAnimationTest, SetCurrentAnimationParamsCollectsEachRunningTextOn
     const CString before = ops; // texts already there are not added again
     f.SetCurrentAnimationParams(time, ops);
     EXPECT_EQ(ops, before);
-}
-
-TEST_F(FacilityAnimationTest, AVesselIsActiveJustAfterItsStartToItsEndAndShowsHeatAndCool)
-{
-    AnimVessel* v = vesselWith(1, {{100, 200}}, "Heat");
-    AddUnit(v->GetProc(), 1, 200, 300, 0.0, "Cool");
-    const std::vector<long> own = rgb(v, false), heat{255, 128, 0}, cool{128, 128, 255};
-    const struct {
-        long t;
-        int active, heating, cooling;
-        std::vector<long> colour;
-    } cases[] = {{100, 0, 0, 0, own},  {101, 1, 1, 0, heat}, {200, 1, 1, 0, heat}, {201, 1, 0, 1, cool},
-                 {150, 1, 1, 0, heat}, {250, 1, 0, 1, cool}, {301, 0, 0, 0, own}};
-    for (const auto& c : cases) {
-        v->SetPropertiesByTime(c.t);
-        EXPECT_EQ(std::vector<int>({v->IsActive(), v->IsHeating(), v->IsCooling()}),
-                  std::vector<int>({c.active, c.heating, c.cooling}))
-            << c.t;
-        EXPECT_EQ(rgb(v, false), c.colour) << c.t;
-    }
 }
 
 TEST_F(FacilityAnimationTest, TheVolumeFollowsTheContentsAndOverflowsAboveTheCapacity)
