@@ -208,23 +208,6 @@ TEST_F(ProcedureTest, FormatTimeAndPrintProcs)
                               "(0d  1:00:00) - (0d  2:01:00)   1.2 Heat (Heat) \r\n");
 }
 
-TEST_F(ProcedureTest, EquipmentUnitsAfterStreamUnitsClearThePressureAndFlowUnitNames)
-{
-    CProcedure stream;
-    stream.AddNewProc(1, 1, 1, 1, 0, 10, "s", 1, "liter", 20, 0, "C", 1, 0, "bar", "Water", "", "", "Transfer", "", "",
-                      "UP", 42, 5, "liter/min");
-    EXPECT_EQ(stream.GetPressureAStrAt(0) + "|" + stream.GetFlowRateAt(0, CProcedure::MassFlowRate) + "|" +
-                  stream.GetTemperatureAStrAt(0) + "|" + stream.GetEndTimeStrAt(0) + "|" + stream.GetContentsAt(0) +
-                  "|" + stream.GetOpNumberAt(0),
-              "1.000 bar|5.000 liter/min|20.000 C|10.000 s|Water|42");
-    CProcedure vessel;
-    vessel.AddNewProc(1, 2, 1, 1, 0, 10, "min", 1, "liter", 20, 0, "C", 0, 0, "", "", "", "", "1.1 Charge", "", "",
-                      "UP", -1, 0, "");
-    EXPECT_EQ(CProcUnit::GetFlowRateUOM(), "");
-    EXPECT_EQ(stream.GetPressureAStrAt(0), "100000.000 ") << "internal value, no unit";
-    EXPECT_EQ(vessel.GetOpNumberAt(0), "-1");
-}
-
 TEST_F(ProcedureTest, ComponentsReachTheFirstUnitOfTheirStream)
 {
     CProcedure p = of({{.start = 0, .end = 10, .stream = 5},
