@@ -11,10 +11,12 @@
 namespace batchplant {
 namespace {
 
-// The clock by hand: an interval runs from a point to the next one (the last
-// point's to the first again) in F frames, frame f at t0 + (t1 - t0) f / (F - 1).
+// The clock by hand: distinct sorted points; an interval runs from a point to
+// the next one (the last point's to the first again) in F frames, frame f at
+// t0 + (t1 - t0) f / (F - 1). Fewer than two points stand still at 0.
 struct ReferenceClock {
     std::vector<long> points;
+    long last = 0; // never below 0
     int frames = AnimTimeline::kInitialFrames, cursor = -1, frame = 0;
 
     int n() const { return static_cast<int>(points.size()); }
@@ -23,8 +25,17 @@ struct ReferenceClock {
         const __int128 t0 = points[cursor], t1 = points[(cursor + 1) % n()];
         return static_cast<long>(t0 + ((t1 - t0) * frame) / (frames - 1));
     }
+    void insert(long t)
+    {
+        last = std::max(last, t);
+        const auto at = std::lower_bound(points.begin(), points.end(), t);
+        if (at != points.end() && *at == t) return;
+        if (cursor >= at - points.begin()) ++cursor; // the cursor stays on its point
+        points.insert(at, t);
+    }
     void step(int by)
     {
+        if (n() < 2) return;
         if (cursor < 0) {
             cursor = 0;
             return;
@@ -35,10 +46,14 @@ struct ReferenceClock {
     }
     void seek(long t)
     {
-        if (t < points.front() || t >= points.back()) return;
+        if (n() < 2 || t < points.front() || t >= points.back()) return;
         cursor = static_cast<int>(std::upper_bound(points.begin(), points.end(), t) - points.begin()) - 1;
         frame = static_cast<int>((static_cast<__int128>(frames - 1) * (t - points[cursor])) /
                                  (points[cursor + 1] - points[cursor]));
+    }
+    void seekRelative(double r)
+    {
+        seek(static_cast<long>(std::trunc(std::clamp(std::isnan(r) ? 0.0 : r, 0.0, 1.0) * last)));
     }
     void setFrames(int f)
     {
@@ -48,21 +63,23 @@ struct ReferenceClock {
     }
 };
 
-TEST(AnimTimelineTest, StepsSeeksAndFrameChangesMatchTheClockByHand)
+TEST(AnimTimelineTest, EveryOperationMatchesTheClockByHand)
 {
     std::mt19937 rng(5);
-    for (int round = 0; round < 200; ++round) {
+    const double fractions[] = {0.75, 0.0, -3.0, NAN, 7.0, INFINITY, 0.3};
+    for (int round = 0; round < 300; ++round) {
         AnimTimeline clock;
         ReferenceClock ref;
-        const int count = 2 + static_cast<int>(rng() % 8);
-        while (ref.n() < count) {
-            const long t = static_cast<long>(rng() % 400) - 50;
-            clock.Insert(t);
-            if (std::find(ref.points.begin(), ref.points.end(), t) == ref.points.end()) ref.points.push_back(t);
-        }
-        std::sort(ref.points.begin(), ref.points.end());
+        auto randomTime = [&] { return static_cast<long>(rng() % 400) - 50 - (round % 7 == 0 ? 300 : 0); };
+        std::vector<long> initial(rng() % 9);
+        for (long& t : initial)
+            t = randomTime();
+        clock.Insert(initial); // all at once before the cursor is set, duplicates included
+        for (long t : initial)
+            ref.insert(t);
         for (int op = 0; op < 80; ++op) {
-            const unsigned kind = rng() % 10;
+            const unsigned kind = rng() % 14;
+            const long t = randomTime();
             if (kind < 4) {
                 clock.StepForward();
                 ref.step(1);
@@ -70,66 +87,40 @@ TEST(AnimTimelineTest, StepsSeeksAndFrameChangesMatchTheClockByHand)
                 clock.StepBackward();
                 ref.step(-1);
             } else if (kind < 9) {
-                const long t = static_cast<long>(rng() % 500) - 60;
                 clock.Seek(t);
                 ref.seek(t);
-            } else {
+            } else if (kind < 10) {
                 const int f = static_cast<int>(rng() % 30) - 2;
                 clock.SetFramesPerInterval(f);
                 ref.setFrames(f);
+            } else if (kind < 11) {
+                const double r = fractions[rng() % 7];
+                clock.SeekRelative(r);
+                ref.seekRelative(r);
+            } else if (kind < 13) {
+                clock.Insert(t);
+                ref.insert(t);
+            } else {
+                const std::vector<long> some{t, t + 3, t};
+                clock.Insert(some);
+                for (long x : some)
+                    ref.insert(x);
             }
-            SCOPED_TRACE(testing::Message() << "round " << round << " op " << op);
+            SCOPED_TRACE(testing::Message() << "round " << round << " op " << op << " kind " << kind);
+            ASSERT_EQ(clock.GetNumPoints(), ref.n());
+            for (int i = -1; i <= ref.n(); ++i)
+                ASSERT_EQ(clock.GetPoint(i), i < 0 || i == ref.n() ? 0 : ref.points[i]);
+            ASSERT_EQ(clock.GetLastTime(), ref.last);
             ASSERT_EQ(clock.HasCursor(), ref.cursor >= 0);
+            ASSERT_EQ(clock.GetFramesPerInterval(), ref.frames);
+            // Fewer than two points: time 0, and asking sets no cursor.
+            ASSERT_TRUE(ref.cursor >= 0 || ref.n() >= 2 || clock.GetCurrentTime() == 0);
             if (ref.cursor < 0) continue;
             ASSERT_EQ(clock.GetCursorTime(), ref.points[ref.cursor]);
             ASSERT_EQ(clock.GetFrame(), ref.frame);
-            ASSERT_EQ(clock.GetFramesPerInterval(), ref.frames);
             ASSERT_EQ(clock.GetCurrentTime(), ref.time());
             ASSERT_EQ(clock.CursorAtLast(), ref.cursor == ref.n() - 1);
         }
-    }
-}
-
-TEST(AnimTimelineTest, PointsStayDistinctAndSortedAndInsertingKeepsTheCursorOnItsPoint)
-{
-    AnimTimeline clock;
-    for (long t : {300L, 100L, 200L, 100L, 300L})
-        clock.Insert(t);
-    clock.SetFramesPerInterval(6);
-    clock.Seek(250);
-    clock.Insert(std::vector<long>{50, 400, 250, -50});
-    std::vector<long> points;
-    for (int i = -1; i <= clock.GetNumPoints(); ++i)
-        points.push_back(clock.GetPoint(i));
-    EXPECT_EQ(points, (std::vector<long>{0, -50, 50, 100, 200, 250, 300, 400, 0}));
-    EXPECT_EQ(clock.GetCurrentTime(), 220) << "frame 2 of 200 to the new 250";
-    EXPECT_EQ(clock.GetLastTime(), 400);
-
-    AnimTimeline negative; // the last time never drops below 0
-    negative.Insert(std::vector<long>{-7, -3, -7});
-    EXPECT_EQ(negative.GetNumPoints(), 2);
-    EXPECT_EQ(negative.GetLastTime(), 0);
-
-    AnimTimeline single; // fewer than two points stand still at 0
-    single.Insert(500);
-    single.StepForward();
-    single.Seek(500);
-    EXPECT_FALSE(single.HasCursor());
-    EXPECT_EQ(single.GetCurrentTime(), 0);
-    EXPECT_EQ(single.GetLastTime(), 500);
-}
-
-TEST(AnimTimelineTest, SeekRelativeTakesAFractionOfTheLastTimeHeldBetween0And1)
-{
-    const std::pair<double, long> cases[] = {{0.75, 140}, {0.0, 0},   {-3.0, 0},
-                                             {NAN, 0},    {7.0, 140}, {INFINITY, 140}}; // 1: moves nothing
-    for (const auto& [fraction, time] : cases) {
-        AnimTimeline clock;
-        clock.Insert(std::vector<long>{0, 100, 200});
-        clock.SetFramesPerInterval(6);
-        clock.Seek(150);
-        clock.SeekRelative(fraction);
-        EXPECT_EQ(clock.GetCurrentTime(), time) << fraction;
     }
 }
 

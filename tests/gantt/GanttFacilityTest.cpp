@@ -61,14 +61,17 @@ protected:
 
 TEST_F(GanttLoadingTest, BufferTanksComeLastAndOnlyWithOperations)
 {
+    db.AddPlant(2, "Tank farm");
     db.AddEquipment(1, "BT-1", "Buffer Tank");
     db.AddEquipment(2, "R-101", "Reactor");
     db.AddEquipment(3, "BT-2", "Buffer Tank"); // no operations: never created
     db.AddEquipment(4, "bt-3", "buffer tank"); // the class matched exactly: a vessel like any
+    db.AddEquipment(5, "BT-4", "Buffer Tank", 2);
     db.AddOperation(2, "Hold");
     db.AddSchedule(1, 1, 2, 2.0, 5.0, 300.0);
     db.AddSchedule(1, 2, 2, 6.0, 9.0, 300.0);
     db.AddSchedule(2, 1, 1, 0.0, 2.0, 300.0);
+    db.AddSchedule(5, 1, 1, 1.0, 2.0);
     RecordingDocument document;
     f.SetDocument(&document);
     ASSERT_TRUE(load());
@@ -77,27 +80,17 @@ TEST_F(GanttLoadingTest, BufferTanksComeLastAndOnlyWithOperations)
     std::vector<std::string> vessels;
     for (int v = 0; v < f.GetNumSchedVessels(); ++v)
         vessels.push_back(f.GetVesselByIndex(v)->GetName().str() + ":" + std::to_string(f.GetNumTimeBlocks(v)));
-    EXPECT_EQ(vessels, (std::vector<std::string>{"R-101:1", "bt-3:0", "BT-1:2"}));
-    ASSERT_EQ(f.GetNumFloors(), 1);
+    EXPECT_EQ(vessels, (std::vector<std::string>{"R-101:1", "bt-3:0", "BT-1:2", "BT-4:1"}));
+    // A tank on a plant of its own gets a floor of its own.
+    ASSERT_EQ(f.GetNumFloors(), 2);
     EXPECT_EQ(f.GetVesselByIndex(2)->GetFloor(), f.GetFloorByIndex(0));
+    EXPECT_EQ(f.GetVesselByIndex(3)->GetFloor()->GetPlantName(), CString("Tank farm"));
 
     // The schedule load leaves the loaded-from-database flag unset: the new
-    // floor marked the facility modified and told the document.
+    // floors marked the facility modified and told the document.
     EXPECT_EQ(f.IsModified(), 1);
-    EXPECT_EQ(document.flags, (std::vector<bool>{true}));
+    EXPECT_EQ(document.flags, (std::vector<bool>{true, true}));
     EXPECT_NE(f.GetCalendar(), nullptr);
-}
-
-TEST_F(GanttLoadingTest, ATankOnItsOwnPlantGetsItsOwnFloor)
-{
-    db.AddPlant(2, "Tank farm");
-    db.AddEquipment(1, "R-101", "Reactor", 1);
-    db.AddEquipment(2, "BT-1", "Buffer Tank", 2);
-    db.AddSchedule(1, 1, 1, 0.0, 1.0);
-    db.AddSchedule(2, 1, 1, 1.0, 2.0);
-    ASSERT_TRUE(load());
-    ASSERT_EQ(f.GetNumFloors(), 2);
-    EXPECT_EQ(f.GetVesselByIndex(1)->GetFloor()->GetPlantName(), CString("Tank farm"));
 }
 
 TEST_F(GanttLoadingTest, EmptyOperationsAreReportedByBothLoaders)
@@ -182,20 +175,11 @@ TEST_F(GanttLoadingTest, ScheduleInfoOfABlockAndOfBadPositions)
         EXPECT_EQ(untouched.read(f, v, b), 0) << v << ", " << b;
         EXPECT_TRUE(untouched.untouched()) << v << ", " << b;
     }
-    EXPECT_EQ(f.GetStepOrder(1), 1);
-    EXPECT_EQ(f.GetStepOrder(5), 0);
-}
-
-TEST_F(GanttLoadingTest, InUseBlocksAreTheGapsAfterAUnitHoldingMaterial)
-{
-    db.AddEquipment(1, "R-101", "Reactor");
-    db.AddSchedule(1, 1, 1, 0.0, 1.0, 100.0); // holds material, then a gap
-    db.AddSchedule(1, 2, 1, 2.0, 3.0, 0.0);   // empty, then a gap
-    db.AddSchedule(1, 3, 1, 4.0, 5.0, 50.0);
-    ASSERT_TRUE(load());
+    EXPECT_EQ(f.GetStepOrder(1) * 10 + f.GetStepOrder(5), 10);
+    // The first block holds material: the gap after it is in use.
     const Array<long> blocks = f.GetInUseBlocks(0);
     ASSERT_EQ(blocks.GetSize(), 2);
-    EXPECT_EQ(std::make_pair(blocks[0], blocks[1]), std::make_pair(3600L, 7200L));
+    EXPECT_EQ(std::make_pair(blocks[0], blocks[1]), std::make_pair(4 * 3600L, 5 * 3600L));
     EXPECT_EQ(f.GetInUseBlocks(-1).GetSize() + f.GetInUseBlocks(1).GetSize(), 0);
 }
 

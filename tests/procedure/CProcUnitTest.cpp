@@ -11,19 +11,18 @@ protected:
     void TearDown() override { CProcUnit::ResetSharedTables(); }
 
     // A unit under step `step`, unit procedure 2, operation 3, in internal units.
-    static CProcUnit unit(long step, const CString& opType, const CString& recText, double volume = 0.5,
-                          double flow = 0.002)
+    static CProcUnit unit(long step, const CString& opType, const CString& recText, double flow = 0.002,
+                          const char* pressUOM = "bar", const char* flowUOM = "liter/s")
     {
         CProcUnit u;
-        u.assign(4, 3, 2, step, 60, 7200, "min", volume, "liter", 298.15, 310.0, "C", 200000.0, 150000.0, "bar",
+        u.assign(4, 3, 2, step, 60, 7200, "min", 0.5, "liter", 298.15, 310.0, "C", 200000.0, 150000.0, pressUOM,
                  step == 1 ? "Step A" : "", "v2", "1.1 Charge", "Water", opType, recText, step == 1 ? "P-1" : "", 17,
-                 flow, "liter/s");
+                 flow, flowUOM);
         return u;
     }
 };
 
-// The row's plain values reach the unit through every loader (the procedure
-// row tests); what assign adds are the texts shared under step, unit
+// What assign adds to the row's values: the texts shared under step, unit
 // procedure and operation, and the unit names held once for all.
 TEST_F(ProcUnitTest, SharedTextsAreSharedByKeyAndEmptyTextsKeepThem)
 {
@@ -31,11 +30,9 @@ TEST_F(ProcUnitTest, SharedTextsAreSharedByKeyAndEmptyTextsKeepThem)
     const CProcUnit same = unit(1, "", "");
     EXPECT_EQ(same.OpType() + "|" + same.GetRecText() + "|" + same.GetStepName(),
               "Charge|Charge 100 kg of water|Step A");
-    EXPECT_EQ(CProcUnit::GetUnitProcName(1, 2), "P-1");
+    EXPECT_EQ(CProcUnit::GetUnitProcName(1, 2) + "|" + CProcUnit::GetUnitProcName(99, 98), "P-1|");
     const CProcUnit elsewhere = unit(7, "", "");
     EXPECT_EQ(elsewhere.OpType() + elsewhere.GetRecText() + elsewhere.GetStepName(), "");
-    EXPECT_EQ(CProcUnit::GetUnitProcName(99, 98), "");
-
     CProcUnit u = unit(1, "", "");
     u.set_optype("");
     u.set_rectext("");
@@ -54,19 +51,14 @@ TEST_F(ProcUnitTest, QuantityTextsConvertToTheSharedUnits)
     EXPECT_EQ(u.GetStartTimeStr() + "|" + u.GetEndTimeStr() + "|" + u.GetTempAStr() + "|" + u.GetTempBStr() + "|" +
                   u.GetPressureAStr() + "|" + u.GetPressureBStr() + "|" + u.GetFlowRateStr(),
               "1.000 min|120.000 min|25.000 C|36.850 C|2.000 bar|1.500 bar|2.000 liter/s");
-    // The names are class-wide; without one the internal value shows as it is.
-    CProcUnit::set_temp_uom("K");
-    CProcUnit::set_press_uom("");
-    EXPECT_EQ(u.GetTempAStr() + "|" + u.GetPressureAStr(), "298.150 K|200000.000 ");
     // Too large to show is not printed as infinity.
-    EXPECT_EQ(unit(1, "", "", 0.5, 1e308).GetFlowRateStr(), "N/A");
-}
-
-TEST_F(ProcUnitTest, IsEmptyWhenTheVolumeIsNotPositive)
-{
-    EXPECT_TRUE(CProcUnit(0, 10).IsEmpty());
-    for (double volume : {-1.0, 0.0, 1e-9})
-        EXPECT_EQ(unit(1, "", "", volume).IsEmpty(), volume <= 0) << volume;
+    EXPECT_EQ(unit(1, "", "", 1e308).GetFlowRateStr(), "N/A");
+    // The names are class-wide: an equipment unit, without pressure or flow
+    // units, clears them, and the internal value shows as it is.
+    unit(1, "", "", 0.0, "", "");
+    EXPECT_EQ(u.GetPressureAStr() + "|" + CProcUnit::GetFlowRateUOM(), "200000.000 |");
+    CProcUnit::set_temp_uom("K");
+    EXPECT_EQ(u.GetTempAStr(), "298.150 K");
 }
 
 TEST_F(ProcUnitTest, ComponentsBelongToTheUnitAndFollowCopies)
