@@ -176,12 +176,7 @@ TEST_P(CalendarSaveInterrupted, LeavesTheFileAsItWasAndSavesOnceCleared)
 }
 
 INSTANTIATE_TEST_SUITE_P(FailurePoints, CalendarSaveInterrupted, testing::ValuesIn(saveCases()),
-                         [](const testing::TestParamInfo<SaveCase>& info) {
-                             std::string name;
-                             for (char c : info.param.name)
-                                 if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-                             return name;
-                         });
+                         test::ParamName<SaveCase>);
 
 } // namespace
 } // namespace batchplant

@@ -2,6 +2,7 @@
 // Runs part of a robustness test in a forked child under a time limit, so
 // that a crash or hang of the library fails that case, not the whole program.
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -9,6 +10,8 @@
 #include <exception>
 #include <functional>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -58,6 +61,15 @@ inline std::string RunGuarded(const std::function<std::string()>& body, unsigned
                                                      : std::string("crashed with ") + strsignal(WTERMSIG(status)));
     if (!marked || WEXITSTATUS(status) != 0) return report + "exited before finishing";
     return report;
+}
+
+// A case's name as a test name: letters and digits kept, + and - spelled P and M.
+template <class Case> std::string ParamName(const testing::TestParamInfo<Case>& info)
+{
+    std::string name;
+    for (char c : info.param.name)
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : c == '+' ? 'P' : c == '-' ? 'M' : '_';
+    return name;
 }
 
 } // namespace batchplant::test
