@@ -1,24 +1,18 @@
 // Fuzzes the recordset binding: the input fills a small results database
-// (the schema's tables, strict or without types and constraints) with values
-// of every storage class: NULLs, small and huge integers, NaN, ±inf, 1e308,
-// numbers as text, dates as text, invalid UTF-8, blobs. Then every recordset
-// of the catalog is opened on it and walked, reading every bound field, and
-// one column chosen by the input is read through a recordset binding it as
-// each of the five field kinds at once.
+// (strict, or without types and constraints) with values of every storage
+// class, then every recordset of the catalog is opened and walked, reading
+// every bound field, and one column the input picks is read through a
+// recordset binding it as each of the five field kinds at once.
 //
-// A CDaoException (a conversion error, a query the data breaks) is fine.
-// Otherwise the binding's promises must hold: a null field reads as ""; a
-// whole-number field holds a value of its width; a date reads back as a date
-// or "invalid"; a double reads back as itself; the record count after a walk
-// to the end is the number of rows walked; a closed recordset is at BOF and
-// EOF. Every field's text reads back to the value bound.
+// A CDaoException is fine. Otherwise: a null field reads as ""; a whole
+// number fits its width; a date reads back as a date or "invalid"; a double
+// reads back as itself; the record count after a walk to the end is the rows
+// walked; a closed recordset is at BOF and EOF; every text is its value.
 
 #include <cerrno>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <memory>
-#include <string>
 
 #include "FuzzSupport.h"
 #include "db/RecordsetCatalog.h"
@@ -31,19 +25,18 @@ namespace {
 // Binds one column as text, long, short, double and date-time together.
 class AnyColumnSet : public CDaoRecordset {
 public:
-    AnyColumnSet(CDaoDatabase* db, std::string column) : CDaoRecordset(db), column_(std::move(column))
+    AnyColumnSet(CDaoDatabase* db, std::string column) : CDaoRecordset(db), column_("[" + column + "]")
     {
         m_nFields = 5;
     }
     void DoFieldExchange(CDaoFieldExchange* pFX) override
     {
         pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-        const std::string name = "[" + column_ + "]";
-        DFX_Text(pFX, name.c_str(), m_text);
-        DFX_Long(pFX, name.c_str(), m_long);
-        DFX_Short(pFX, name.c_str(), m_short);
-        DFX_Double(pFX, name.c_str(), m_double);
-        DFX_DateTime(pFX, name.c_str(), m_date);
+        DFX_Text(pFX, column_.c_str(), m_text);
+        DFX_Long(pFX, column_.c_str(), m_long);
+        DFX_Short(pFX, column_.c_str(), m_short);
+        DFX_Double(pFX, column_.c_str(), m_double);
+        DFX_DateTime(pFX, column_.c_str(), m_date);
     }
     CString m_text;
     long m_long = 0;
@@ -60,52 +53,38 @@ void CheckField(CDaoRecordset& rs, int i)
     CDaoFieldInfo info;
     rs.GetFieldInfo(i, info);
     const CString text = rs.GetFieldText(i);
-    if (rs.IsFieldNullAt(i)) {
-        Check(text.IsEmpty(), "a null field reads as text", text.str());
-        return;
-    }
     const std::string& s = text.str();
+    if (rs.IsFieldNullAt(i)) return Check(text.IsEmpty(), "a null field reads as text", s);
+    char* end = nullptr;
+    errno = 0;
     switch (info.m_nType) {
     case dbLong:
     case dbInteger: {
-        errno = 0;
-        char* end = nullptr;
         const long long v = std::strtoll(s.c_str(), &end, 10);
-        Check(errno == 0 && end && *end == '\0' && !s.empty(), "a whole-number field is not a whole number", s);
-        if (info.m_nType == dbLong)
-            Check(v >= INT32_MIN && v <= INT32_MAX, "a long field outside 32 bits", s);
-        else
-            Check(v >= INT16_MIN && v <= INT16_MAX, "a short field outside 16 bits", s);
-        break;
+        Check(errno == 0 && *end == '\0' && !s.empty(), "a whole-number field is not a whole number", s);
+        const long long bound = info.m_nType == dbLong ? INT32_MAX : INT16_MAX;
+        return Check(v >= -bound - 1 && v <= bound, "a whole-number field outside its width", s);
     }
-    case dbDouble: {
+    case dbDouble:
         Check(!s.empty(), "a double field reads as nothing");
-        // The shortest text that reads back the same: it must read back.
-        if (s != "inf" && s != "-inf" && s != "nan" && s != "-nan") {
-            char* end = nullptr;
-            const double d = std::strtod(s.c_str(), &end);
-            Check(end && *end == '\0', "a double field's text is not a number", s);
-            Check(std::isfinite(d), "a finite double's text reads back as infinite", s);
-        }
-        break;
-    }
+        if (s == "inf" || s == "-inf" || s == "nan" || s == "-nan") return;
+        Check(std::isfinite(std::strtod(s.c_str(), &end)), "a finite double's text reads back as infinite", s);
+        return Check(*end == '\0', "a double field's text is not a number", s);
     case dbDate: {
-        if (s == "invalid") break;
+        if (s == "invalid") return;
         COleDateTime dt;
         Check(dt.ParseDateTime(text), "a date field's text does not read back as a date", s);
-        Check(dt.ToIso() == text, "a date field's text is not ISO-8601 as written", s);
-        break;
+        return Check(dt.ToIso() == text, "a date field's text is not ISO-8601 as written", s);
     }
     case dbText:
-        break;
+        return;
     default:
         Fail("a bound field of unknown type");
     }
 }
 
-// The five members bound to one column hold the values their texts say: a
-// whole number or double reads back exactly, a date to within the half
-// second its text rounds to.
+// The five members bound to one column hold what their texts say: whole
+// numbers and doubles exactly, a date to the half second its text rounds to.
 void CheckValues(AnyColumnSet& rs)
 {
     if (rs.IsFieldNullAt(0)) return;
@@ -116,28 +95,25 @@ void CheckValues(AnyColumnSet& rs)
     Check(back == rs.m_double || (std::isnan(back) && std::isnan(rs.m_double)),
           "a double field's text is not its value", d);
     const CString date = rs.GetFieldText(4);
-    if (date == CString("invalid")) {
-        Check(rs.m_date.GetStatus() == COleDateTime::invalid, "a date reads as \"invalid\" but is not", date.str());
-    } else {
-        const double apart = std::fabs((COleDateTime::FromIso(date) - rs.m_date).GetTotalSeconds());
-        Check(apart <= 0.5 + 1e-6, "a date field's text is not its value", date.str());
-    }
+    if (date == CString("invalid"))
+        return Check(rs.m_date.GetStatus() == COleDateTime::invalid, "a date reads as \"invalid\" but is not");
+    Check(std::fabs((COleDateTime::FromIso(date) - rs.m_date).GetTotalSeconds()) <= 0.5 + 1e-6,
+          "a date field's text is not its value", date.str());
 }
 
-// Walks the open recordset to its end (at most `maxRows` rows), reading
-// every field of every row.
+// Walks to the end (at most `maxRows` rows) reading every field, then makes
+// the moves the input says.
 void Walk(CDaoRecordset& rs, FuzzedDataProvider& in, long maxRows)
 {
     const int fields = rs.GetBoundFieldCount();
     auto* any = dynamic_cast<AnyColumnSet*>(&rs);
     long rows = 0;
     bool clean = true, rowClean = true;
-    while (!rs.IsEOF() && rows < maxRows) {
+    for (; !rs.IsEOF() && rows < maxRows; ++rows) {
         Check(!rs.IsBOF(), "a recordset on a row reports BOF");
         for (int i = 0; i < fields; ++i)
             CheckField(rs, i);
         if (any && rowClean) CheckValues(*any);
-        ++rows;
         try {
             rs.MoveNext();
             rowClean = true;
@@ -148,8 +124,6 @@ void Walk(CDaoRecordset& rs, FuzzedDataProvider& in, long maxRows)
     if (clean && rs.IsEOF()) Check(rs.GetRecordCount() == rows, "the record count is not the rows walked");
     CheckField(rs, fields); // out of range: "" and no crash
     CheckField(rs, -1);
-
-    // Some of the other moves, as the input says.
     static void (CDaoRecordset::*const moves[])() = {&CDaoRecordset::MoveFirst, &CDaoRecordset::MoveLast,
                                                      &CDaoRecordset::MovePrev, &CDaoRecordset::MoveNext,
                                                      &CDaoRecordset::Requery};
@@ -158,9 +132,8 @@ void Walk(CDaoRecordset& rs, FuzzedDataProvider& in, long maxRows)
             (rs.*moves[in.ConsumeIntegralInRange<int>(0, 4)])();
         } catch (const CDaoException&) {
         }
-        if (!rs.IsEOF() && !rs.IsBOF())
-            for (int i = 0; i < fields; ++i)
-                CheckField(rs, i);
+        for (int i = 0; i < fields && !rs.IsEOF() && !rs.IsBOF(); ++i)
+            CheckField(rs, i);
     }
 }
 
@@ -176,8 +149,8 @@ void OpenAndWalk(CDaoRecordset& rs, FuzzedDataProvider& in)
     try {
         rs.Open();
     } catch (const CDaoException& e) {
-        Check(!rs.IsOpen(), "a recordset that failed to open is open", e.GetDescription().str());
-        Check(rs.IsBOF() && rs.IsEOF(), "a recordset that failed to open is not at BOF and EOF");
+        Check(!rs.IsOpen() && rs.IsBOF() && rs.IsEOF(), "a recordset that failed to open is open or on a row",
+              e.GetDescription().str());
         return;
     }
     Walk(rs, in, 200);
@@ -199,30 +172,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     MemoryResultsDb mem(in.ConsumeBool());
     if (!mem.Ok()) Fail("cannot make the in-memory database");
-    // Which table and column the five-kind recordset reads.
     const std::vector<TableShape>& tables = SchemaTables();
     const TableShape& table = tables[in.ConsumeIntegralInRange<std::size_t>(0, tables.size() - 1)];
     const std::string& column = table.columns[in.ConsumeIntegralInRange<std::size_t>(0, table.columns.size() - 1)];
+    // About three in four recordsets per input: more inputs per second.
     const std::uint32_t pick = in.ConsumeIntegral<std::uint32_t>() | in.ConsumeIntegral<std::uint32_t>();
     if (in.ConsumeBool()) mem.AddSkeleton();
     mem.FillFrom(in, 40);
-
     CDaoDatabase db;
     try {
         db.Open(CString(mem.Uri()), false, true);
     } catch (const CDaoException& e) {
         Fail("the in-memory database does not open", e.GetDescription().str());
     }
-
     AnyColumnSet any(&db, column);
     try {
         any.Open(AFX_DAO_USE_DEFAULT_TYPE, ("SELECT [" + column + "] FROM [" + table.name + "]").c_str());
         Walk(any, in, 200);
     } catch (const CDaoException&) {
     }
-
-    // Each input opens the recordsets its mask picks (about three in four):
-    // fewer opens per input, more inputs per second.
     std::size_t index = 0;
     for (const RecordsetCatalogEntry& entry : RecordsetCatalog()) {
         if (!((pick >> (index++ % 32)) & 1u)) continue;
