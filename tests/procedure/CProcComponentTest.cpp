@@ -96,12 +96,15 @@ TEST_F(ComponentTest, CellTextsOfHeadingsValuesAndRates)
     CProcComponent::SetMassUOM("kg");
     CProcComponent::SetDutyUOM("KJ");
     CProcComponent::SetTimeUOM("h");
+    CProcComponent::SetVolUOM("m3");
+    CProcComponent::SetMolesUOM("kmol");
     CProcComponents list;
     CProcComponent water = make("Water", 12.5, CProcComponent::Gas | CProcComponent::Solid, 5.0, 5.0);
     water.SetVolume(3.0);
     list += water;
     CProcComponent acid = make("Acid", 8.0, 0, 0.0, 4.0);
     acid.SetDuty(-2.0);
+    acid.SetMoles(6.0);
     list += acid;
     list += make("backwards", 1.0, 0, 10.0, 2.0);
     list += make("huge", 1e308, 0, 0.0, 1e-10); // must not print inf
@@ -112,6 +115,12 @@ TEST_F(ComponentTest, CellTextsOfHeadingsValuesAndRates)
         bool rate;
         const char* text;
     } cells[] = {{-1, C::Mass, false, "Mass (kg)"},
+                 {-1, C::Volume, false, "Volume (m3)"},
+                 {-1, C::Moles, false, "Moles (kmol)"},
+                 {-2, C::Mass, true, "(kg/h)"},
+                 {-2, C::Volume, true, "(m3/h)"},
+                 {-2, C::Moles, true, "(kmol/h)"},
+                 {1, C::Moles, false, "6.0000"},
                  {-1, C::Duty, false, "Duty (KJ)"},
                  {-1, C::ComponentName, false, "Component"},
                  {-2, C::Duty, true, "(KJ/h)"},

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "batchplant/procedure/CProcUnit.h"
 
 namespace batchplant {
@@ -59,6 +61,24 @@ TEST_F(ProcUnitTest, QuantityTextsConvertToTheSharedUnits)
     EXPECT_EQ(u.GetPressureAStr() + "|" + CProcUnit::GetFlowRateUOM(), "200000.000 |");
     CProcUnit::set_temp_uom("K");
     EXPECT_EQ(u.GetTempAStr(), "298.150 K");
+}
+
+// Identifiers are held in 32 bits where they fit; one that does not must
+// keep all of them, through copies too, and turning narrow again drops them.
+TEST_F(ProcUnitTest, IdentifiersBeyond32BitsAreKeptWhole)
+{
+    const long big = 1L << 33;
+    CProcUnit u(-big, big);
+    EXPECT_TRUE(u.IsEmpty());
+    EXPECT_EQ(std::vector<long>({u.GetStart(), u.GetEnd()}), std::vector<long>({-big, big}));
+    u.assign(big + 1, 3, -big, 1, 60, 120, "s", 0.5, "liter", 0, 0, "C", 0, 0, "", "", "", "", "", "", "", "", 0, 0,
+             "");
+    const CProcUnit copy(u);
+    for (const CProcUnit* x : std::initializer_list<const CProcUnit*>{&u, &copy})
+        EXPECT_EQ(std::vector<long>({x->GetBatchNum(), x->GetOpID(), x->GetProcID(), x->GetStepID(), x->GetEnd()}),
+                  std::vector<long>({big + 1, 3, -big, 1, 120}));
+    u.assign(4, 3, 2, 1, 60, 120, "s", 0.5, "liter", 0, 0, "C", 0, 0, "", "", "", "", "", "", "", "", 0, 0, "");
+    EXPECT_EQ(std::vector<long>({u.GetBatchNum(), u.GetProcID(), u.GetEnd()}), std::vector<long>({4, 2, 120}));
 }
 
 TEST_F(ProcUnitTest, ComponentsBelongToTheUnitAndFollowCopies)
