@@ -148,10 +148,17 @@ TankEquipmentContents::TankEquipmentContents(CDaoDatabase* pDatabase) : CDaoEqui
 
 CString TankEquipmentContents::GetDefaultSQL()
 {
-    // The full query's joins and order, but only the columns a tank's
-    // profile reads: the rows per phase and component collapse into one per
-    // material and operation, and the sort carries ten columns, not 26.
-    return R"sql(SELECT DISTINCTROW es.BatchNumber, puc.MaterialID, puc.MaterialName, esum.Capacity, esum.CapacityUOM, esum.MaxFillFactor, es.EquipmentID, es.StartTime, es.EndTime, es.TimeUOM FROM ((( (EquipmentSchedule AS es INNER JOIN EquipmentSummary AS esum ON (es.EquipmentID = esum.EquipmentID)) LEFT JOIN EquipmentContents AS ec ON (es.EquipmentID = ec.EquipmentID)  AND (es.BatchNumber = ec.BatchNumber) AND (es.OperationID = ec.OperationID) AND (es.UnitProcedureID = ec.UnitProcedureID) AND (es.StepID = ec.StepID)) LEFT JOIN ThermodynamicPhase AS tp ON tp.ContentsID = ec.ContentsID) LEFT JOIN PhaseComponents AS pc ON pc.PhaseID = tp.PhaseID) LEFT JOIN PureComponents AS puc ON puc.MaterialID = pc.ComponentID WHERE esum.EquipmentType<>'Continuous' AND es.EquipmentID IN (SELECT EquipmentID FROM CompositeContents) ORDER BY es.EquipmentID, es.StartTime; )sql";
+    // The full query's joins and order, so that the two cannot drift apart,
+    // with one condition more and only the columns a tank's profile reads:
+    // the rows per phase and component collapse into one per material and
+    // operation, and the sort carries ten columns, not 26.
+    const std::string full = CDaoEquipmentContents::GetDefaultSQL().str();
+    const std::size_t from = full.find(" FROM "), order = full.rfind(" ORDER BY ");
+    const std::string columns = "SELECT DISTINCTROW es.BatchNumber, puc.MaterialID, puc.MaterialName, esum.Capacity, "
+                                "esum.CapacityUOM, esum.MaxFillFactor, es.EquipmentID, es.StartTime, es.EndTime, "
+                                "es.TimeUOM";
+    const std::string tanks = " AND es.EquipmentID IN (SELECT EquipmentID FROM CompositeContents)";
+    return CString((columns + full.substr(from, order - from) + tanks + full.substr(order)).c_str());
 }
 
 void TankEquipmentContents::DoFieldExchange(CDaoFieldExchange* pFX)

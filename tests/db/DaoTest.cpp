@@ -362,29 +362,25 @@ TEST_F(ThreeRows, ASavedQueryRunsWithItsParameterBoundByName)
     EXPECT_TRUE(db.HasTableOrView(CString("T")));
     EXPECT_FALSE(db.HasTableOrView(CString("nowhere")));
 
+    // The ids of a set opened with `minId`, walked to its end.
+    const auto ids = [&](ParamSet& set, long minId) {
+        set.m_pDatabase = &db;
+        set.m_minId = minId;
+        set.Open();
+        std::vector<long> seen;
+        for (; !set.IsEOF(); set.MoveNext())
+            seen.push_back(set.m_id);
+        return seen;
+    };
     ParamSet p;
-    p.m_pDatabase = &db;
-    p.m_minId = 2;
-    p.Open();
-    EXPECT_EQ(p.m_id, 2);
-    p.MoveNext();
-    EXPECT_EQ(p.m_id, 3);
-    p.MoveNext();
-    EXPECT_TRUE(p.IsEOF());
+    EXPECT_EQ(ids(p, 2), (std::vector<long>{2, 3}));
     // A new parameter value takes effect on Requery.
     p.m_minId = 3;
     p.Requery();
     EXPECT_EQ(p.m_id, 3);
     EXPECT_EQ(p.GetRecordCount(), 1);
     ParamSet nested("[QryNested]");
-    nested.m_pDatabase = &db;
-    nested.m_minId = 1;
-    nested.Open();
-    EXPECT_EQ(nested.m_id, 1);
-    nested.MoveNext();
-    EXPECT_EQ(nested.m_id, 2);
-    nested.MoveNext();
-    EXPECT_TRUE(nested.IsEOF());
+    EXPECT_EQ(ids(nested, 1), (std::vector<long>{1, 2}));
 
     // Set from text: a whole number under the name, in any case.
     EXPECT_EQ(p.GetParamNames(), std::vector<CString>{CString("minId")});
