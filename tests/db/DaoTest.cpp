@@ -3,12 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <tuple>
 #include <vector>
 
@@ -17,20 +16,30 @@
 #include "db/Sqlite.h"
 
 using namespace batchplant;
+using batchplant::test::describe;
+using batchplant::test::mentions;
 using batchplant::test::ResultsDb;
 
 namespace {
 
-// A recordset over the table t, a member of each type.
+// A recordset over the table t, a member of each type; with a parameter,
+// minId is bound to it.
 class TestSet : public CDaoRecordset {
 public:
-    explicit TestSet(CDaoDatabase* db = nullptr) : CDaoRecordset(db) { m_nFields = 5; }
+    explicit TestSet(CDaoDatabase* db = nullptr, CString sql = "SELECT id, name, qty, at, small FROM t ORDER BY id",
+                     int params = 0)
+        : CDaoRecordset(db), sql_(std::move(sql))
+    {
+        m_nFields = 5;
+        m_nParams = params;
+    }
     long m_id = 0;
     CString m_name;
     double m_qty = 0.0;
     COleDateTime m_at;
     short m_small = 0;
-    CString GetDefaultSQL() override { return "SELECT id, name, qty, at, small FROM t ORDER BY id"; }
+    long m_minId = 0;
+    CString GetDefaultSQL() override { return sql_; }
     void DoFieldExchange(CDaoFieldExchange* pFX) override
     {
         pFX->SetFieldType(CDaoFieldExchange::outputColumn);
@@ -39,24 +48,7 @@ public:
         DFX_Double(pFX, "[qty]", m_qty);
         DFX_DateTime(pFX, "[at]", m_at);
         DFX_Short(pFX, "[small]", m_small);
-    }
-};
-
-// A recordset with one parameter, run on a saved query.
-class ParamSet : public CDaoRecordset {
-public:
-    explicit ParamSet(CString sql = "[QryByMin]") : sql_(std::move(sql))
-    {
-        m_nFields = 1;
-        m_nParams = 1;
-    }
-    long m_id = 0;
-    long m_minId = 0;
-    CString GetDefaultSQL() override { return sql_; }
-    void DoFieldExchange(CDaoFieldExchange* pFX) override
-    {
-        pFX->SetFieldType(CDaoFieldExchange::outputColumn);
-        DFX_Long(pFX, "[id]", m_id);
+        if (m_nParams == 0) return;
         pFX->SetFieldType(CDaoFieldExchange::param);
         DFX_Long(pFX, "minId", m_minId);
     }
@@ -72,11 +64,10 @@ void fillThreeRows(ResultsDb& f)
            "INSERT INTO t VALUES (1, 'one', 1.5, '2024-01-15T08:30:00', 7), (2, 'two', NULL, NULL, NULL),"
            " (3, 'three', 3.25, '2024-03-01 00:00:00', -2);"
            "CREATE TABLE SavedQueries(Name TEXT PRIMARY KEY, SqlText TEXT NOT NULL, Parameters TEXT);"
-           "INSERT INTO SavedQueries VALUES ('QryByMin', 'SELECT id FROM t WHERE id >= [minId] ORDER BY id;', "
-           "'minId Long'), ('QryNested', 'SELECT q.id FROM [QryByMin] AS q WHERE q.id < 3', NULL),"
-           " ('QryNoParam', 'SELECT id FROM t', NULL),"
-           " ('QryTwoParams', 'SELECT id FROM t WHERE id >= [minId] AND id <= [maxId]', 'minId Long, maxId Long'),"
-           " ('QryBroken', 'SELECT id FROM t WHERE name = \"unclosed', NULL);");
+           "INSERT INTO SavedQueries VALUES ('QryByMin', 'SELECT * FROM t WHERE id >= [minId] ORDER BY id;', "
+           "'minId Long'), ('QryNested', 'SELECT q.* FROM [QryByMin] AS q WHERE q.id < 3', NULL),"
+           " ('QryNoParam', 'SELECT * FROM t', NULL),"
+           " ('QryTwoParams', 'SELECT * FROM t WHERE id >= [minId] AND id <= [maxId]', 'minId Long, maxId Long');");
 }
 
 class ThreeRows : public testing::Test {
@@ -90,24 +81,6 @@ protected:
     CDaoDatabase db;
     TestSet rs{&db};
 };
-
-std::string describe(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const CDaoException& e) {
-        return e.GetDescription().str();
-    }
-    return "no exception";
-}
-
-testing::AssertionResult mentions(const std::string& text, const std::vector<std::string>& parts)
-{
-    for (const std::string& p : parts)
-        if (text.find(p) == std::string::npos)
-            return testing::AssertionFailure() << "'" << text << "' does not mention '" << p << "'";
-    return testing::AssertionSuccess();
-}
 
 } // namespace
 
@@ -128,7 +101,7 @@ TEST(DaoDatabase, MissingTextAndTruncatedFilesAreReportedAtOpen)
           std::tuple{missing, "unable to open", true}, std::tuple{missing, "unable to open", false}}) {
         CDaoDatabase db;
         EXPECT_TRUE(
-            mentions(describe([&] { db.Open(CString(path.string()), false, readOnly); }), {path.string(), word}));
+            mentions(describe([&] { db.Open(CString(path.string()), false, readOnly); }), path.string() + "|" + word));
         EXPECT_FALSE(db.IsOpen());
     }
     EXPECT_FALSE(std::filesystem::exists(missing));
@@ -151,7 +124,9 @@ TEST(DaoDatabase, ReadOnlyOpenCannotWriteAndReadWriteCan)
     EXPECT_EQ(db.GetConnection(), nullptr);
     db.Open(CString(f.path()), false, false);
     EXPECT_TRUE(db.CanUpdate());
-    EXPECT_NO_THROW(db.GetConnection()->exec("CREATE TABLE mine(x)"));
+    // Without a SavedQueries table there are none.
+    EXPECT_NO_THROW(db.GetConnection()->exec("DROP TABLE SavedQueries"));
+    EXPECT_EQ(db.FindSavedQuery(CString("QryByMin")), nullptr);
     // An exclusive open still reads.
     db.Open(CString(f.path()), true, true);
     TestSet rs(&db);
@@ -161,32 +136,17 @@ TEST(DaoDatabase, ReadOnlyOpenCannotWriteAndReadWriteCan)
 
 // ------------------------------------------------------------ the cursor
 
-// Makes the moves (N next, P previous, F first, L last, R requery) and tells
-// where each lands: "B" before the first row, "E" past the last, "BE" on no
-// row at all, else the row's id; then ':' and the record count.
+// Makes the moves (N next, P previous, F first, L last, R requery, O open) and
+// tells where each lands: "B" before the first row, "E" past the last, "BE" on
+// no row at all, else the row's id; then ':' and the record count.
 std::string walk(TestSet& rs, const std::string& moves)
 {
+    const std::map<char, std::function<void()>> move = {{'N', [&] { rs.MoveNext(); }},  {'P', [&] { rs.MovePrev(); }},
+                                                        {'F', [&] { rs.MoveFirst(); }}, {'L', [&] { rs.MoveLast(); }},
+                                                        {'R', [&] { rs.Requery(); }},   {'O', [&] { rs.Open(); }}};
     std::string out;
     for (char m : moves) {
-        switch (m) {
-        case 'N':
-            rs.MoveNext();
-            break;
-        case 'P':
-            rs.MovePrev();
-            break;
-        case 'F':
-            rs.MoveFirst();
-            break;
-        case 'L':
-            rs.MoveLast();
-            break;
-        case 'R':
-            rs.Requery();
-            break;
-        default:
-            rs.Open();
-        }
+        move.at(m)();
         const std::string at = rs.IsBOF() || rs.IsEOF() ? std::string(rs.IsBOF() ? "B" : "") + (rs.IsEOF() ? "E" : "")
                                                         : std::to_string(rs.m_id);
         out += (out.empty() ? "" : " ") + at + ":" + std::to_string(rs.GetRecordCount());
@@ -216,8 +176,8 @@ TEST_F(ThreeRows, WalksForwardAndBackLikeADynaset)
     TestSet closed;
     EXPECT_EQ(walk(closed, "FNPL"), "BE:0 BE:0 BE:0 BE:0");
     closed.Close();
-    EXPECT_TRUE(mentions(describe([&] { closed.Open(); }), {"no open database"}));
-    EXPECT_TRUE(mentions(describe([&] { closed.Requery(); }), {"not open"}));
+    EXPECT_TRUE(mentions(describe([&] { closed.Open(); }), "no open database"));
+    EXPECT_TRUE(mentions(describe([&] { closed.Requery(); }), "not open"));
 }
 
 TEST(DaoRecordset, ClosingTheDatabaseClosesItsRecordsets)
@@ -248,8 +208,9 @@ TEST(DaoRecordset, ClosingTheDatabaseClosesItsRecordsets)
 
 // Each stored row (id, name, qty, at, small) as the members read it: their
 // texts joined by '|', a null as "~"; or after "!" the parts of the refusal.
-// A date that does not parse is invalid, not an error and not null; a valid
-// one reads back from its text to the second.
+// A date that does not parse (its forms are the platform's) or lies outside
+// years 100 to 9999 is invalid, not an error and not null; a valid one reads
+// back from its text to the second.
 TEST_F(ThreeRows, ValuesAreConvertedOrRefusedByName)
 {
     const std::pair<const char*, const char*> cases[] = {
@@ -263,15 +224,10 @@ TEST_F(ThreeRows, ValuesAreConvertedOrRefusedByName)
         {"-2147483648.9, '', 0, '', -32768.9", "-2147483648||0|invalid|-32768"},
         {"0, '', 0, 1e12, 0", "0||0|invalid|0"},
         {"0, '', 0, 2958465.9999999, 0", "0||0|invalid|0"},
-        {"0, '', 0, '9999-12-31T23:59:59.9', 0", "0||0|invalid|0"},
-        {"0, '', 0, '2024- 1- 1', 0", "0||0|invalid|0"},
-        {"0, '', 0, '2024-01-01T00:00:00.5e3', 0", "0||0|invalid|0"},
-        {"0, '', 0, '-024-01-01', 0", "0||0|invalid|0"},
         {"2147483648, '', 0, NULL, 0", "![id]|2147483648|32-bit"},
         {"-2147483649, '', 0, NULL, 0", "![id]|32-bit"},
         {"2147483648.0, '', 0, NULL, 0", "![id]|32-bit"},
         {"-2147483649.0, '', 0, NULL, 0", "![id]|32-bit"},
-        {"3000000000, '', 0, NULL, 0", "![id]|3000000000|32-bit"},
         {"0, '', 0, NULL, 40000", "![small]|40000|16-bit"},
         {"0, '', 0, NULL, -32769", "![small]|16-bit"},
         {"0, '', 0, NULL, 32768.0", "![small]|16-bit"},
@@ -282,30 +238,26 @@ TEST_F(ThreeRows, ValuesAreConvertedOrRefusedByName)
     for (std::size_t k = 0; k < std::size(cases); ++k)
         f.exec("INSERT INTO raw VALUES (" + std::to_string(k) + ", " + cases[k].first + ")");
     for (std::size_t k = 0; k < std::size(cases); ++k) {
-        const auto& [stored, want] = cases[k];
-        SCOPED_TRACE(stored);
+        const std::string want = cases[k].second;
+        SCOPED_TRACE(cases[k].first);
         TestSet row(&db);
         std::string got = describe([&] {
             row.Open(dbOpenSnapshot,
                      ("SELECT id, name, qty, at, small FROM raw WHERE k = " + std::to_string(k)).c_str());
         });
-        if (got == "no exception") {
-            got.clear();
-            for (int c = 0; c < 5; ++c)
-                got += (c ? "|" : "") + (row.IsFieldNullAt(c) ? std::string("~") : row.GetFieldText(c).str());
-            EXPECT_EQ(got, want);
-            EXPECT_EQ(row.m_at.GetStatus() == COleDateTime::invalid, row.GetFieldText(3) == CString("invalid"));
-            if (row.m_at.GetStatus() == COleDateTime::valid) {
-                EXPECT_NEAR((COleDateTime::FromIso(row.GetFieldText(3)) - row.m_at).GetTotalSeconds(), 0.0, 0.5);
-            }
+        if (want[0] == '!') {
+            // On the first row the open itself fails and leaves the recordset closed.
+            EXPECT_FALSE(row.IsOpen());
+            EXPECT_TRUE(mentions(got, want.substr(1) + "|" + f.path().string()));
             continue;
         }
-        // On the first row the open itself fails and leaves the recordset closed.
-        EXPECT_FALSE(row.IsOpen());
-        EXPECT_EQ(want[0], '!') << got;
-        for (std::size_t at = 1, bar; at <= std::strlen(want); at = bar + 1) {
-            bar = std::min(std::string(want).find('|', at), std::strlen(want));
-            EXPECT_TRUE(mentions(got, {std::string(want).substr(at, bar - at), f.path().string()}));
+        got.clear();
+        for (int c = 0; c < 5; ++c)
+            got += (c ? "|" : "") + (row.IsFieldNullAt(c) ? std::string("~") : row.GetFieldText(c).str());
+        EXPECT_EQ(got, want);
+        EXPECT_EQ(row.m_at.GetStatus() == COleDateTime::invalid, row.GetFieldText(3) == CString("invalid"));
+        if (row.m_at.GetStatus() == COleDateTime::valid) {
+            EXPECT_NEAR((COleDateTime::FromIso(row.GetFieldText(3)) - row.m_at).GetTotalSeconds(), 0.0, 0.5);
         }
     }
 }
@@ -313,42 +265,35 @@ TEST_F(ThreeRows, ValuesAreConvertedOrRefusedByName)
 // Queries that cannot be bound to the members say why.
 TEST_F(ThreeRows, MissingTablesColumnsAndBindingsAreNamed)
 {
-    const std::pair<const char*, std::vector<std::string>> cases[] = {
-        {"SELECT * FROM nowhere", {"no such table: nowhere", f.path()}},
-        {"SELECT id, name, qty, at FROM t", {"[small]", "Item not found", f.path()}},
-        {"SELECT id, name, qty, at, tiny FROM t", {"no such column: tiny"}},
-        {"[t2]", {"Cannot find the input table or query 't2'", f.path()}},
-        {"[QryNoParam]", {"no parameter [minId]"}},
-        {"[QryTwoParams]", {"Too few parameters", "[maxId]"}},
-        {"[QryBroken]", {"In saved query 'QryBroken'", "unterminated"}},
-        {"[QryPhaseComponents]", {"Cannot find the input table or query 'QryPhaseComponents'"}}};
+    const std::pair<const char*, std::string> cases[] = {
+        {"SELECT * FROM nowhere", "no such table: nowhere|" + f.pathString()},
+        {"SELECT id, name, qty, at FROM t", "[small]|Item not found|" + f.pathString()},
+        {"SELECT id, name, qty, at, tiny FROM t", "no such column: tiny"},
+        {"[t2]", "Cannot find the input table or query 't2'|" + f.pathString()},
+        {"[QryNoParam]", "no parameter [minId]"},
+        {"[QryTwoParams]", "Too few parameters|[maxId]"},
+        {"[QryPhaseComponents]", "Cannot find the input table or query 'QryPhaseComponents'"}};
     for (const auto& [sql, parts] : cases) {
-        ParamSet p{CString(sql)};
-        p.m_pDatabase = &db;
+        TestSet p(&db, CString(sql), 1);
         EXPECT_TRUE(mentions(describe([&] { sql[0] == '[' ? p.Open() : rs.Open(dbOpenDynaset, sql); }), parts)) << sql;
         EXPECT_FALSE(rs.IsOpen() || p.IsOpen()) << sql;
     }
     rs.m_nFields = 4;
-    EXPECT_TRUE(mentions(describe([&] { rs.Open(); }), {"binds 5 columns", "declares 4"}));
+    EXPECT_TRUE(mentions(describe([&] { rs.Open(); }), "binds 5 columns|declares 4"));
 }
 
 TEST_F(ThreeRows, FieldInfoAndTextsDescribeTheBoundColumns)
 {
-    CDaoFieldInfo info;
-    const std::pair<const char*, short> expected[] = {{"id", dbLong}, {"name", dbText},     {"qty", dbDouble},
+    const std::pair<std::string, short> expected[] = {{"id", dbLong}, {"name", dbText},     {"qty", dbDouble},
                                                       {"at", dbDate}, {"small", dbInteger}, {"", 0}};
     for (int i = 0; i < 6; ++i) {
-        info = CDaoFieldInfo();
+        CDaoFieldInfo info{CString("stale"), dbText};
         rs.GetFieldInfo(i, info);
-        EXPECT_EQ(info.m_strName, CString(expected[i].first));
-        if (i < 5) {
-            EXPECT_EQ(info.m_nType, expected[i].second);
-        }
+        EXPECT_EQ(std::pair(info.m_strName.str(), info.m_nType), expected[i]);
     }
     rs.Open();
-    EXPECT_EQ(rs.GetFieldText(-1), CString());
-    EXPECT_EQ(rs.GetFieldText(9), CString());
     EXPECT_EQ(rs.GetFieldText(1), CString("one"));
+    EXPECT_TRUE(rs.GetFieldText(-1).IsEmpty() && rs.GetFieldText(9).IsEmpty());
 }
 
 // ------------------------------------------------------------ saved queries
@@ -363,8 +308,7 @@ TEST_F(ThreeRows, ASavedQueryRunsWithItsParameterBoundByName)
     EXPECT_FALSE(db.HasTableOrView(CString("nowhere")));
 
     // The ids of a set opened with `minId`, walked to its end.
-    const auto ids = [&](ParamSet& set, long minId) {
-        set.m_pDatabase = &db;
+    const auto ids = [&](TestSet& set, long minId) {
         set.m_minId = minId;
         set.Open();
         std::vector<long> seen;
@@ -372,23 +316,23 @@ TEST_F(ThreeRows, ASavedQueryRunsWithItsParameterBoundByName)
             seen.push_back(set.m_id);
         return seen;
     };
-    ParamSet p;
+    TestSet p(&db, "[QryByMin]", 1);
     EXPECT_EQ(ids(p, 2), (std::vector<long>{2, 3}));
     // A new parameter value takes effect on Requery.
     p.m_minId = 3;
     p.Requery();
     EXPECT_EQ(p.m_id, 3);
     EXPECT_EQ(p.GetRecordCount(), 1);
-    ParamSet nested("[QryNested]");
+    TestSet nested(&db, "[QryNested]", 1);
     EXPECT_EQ(ids(nested, 1), (std::vector<long>{1, 2}));
 
     // Set from text: a whole number under the name, in any case.
     EXPECT_EQ(p.GetParamNames(), std::vector<CString>{CString("minId")});
     p.SetParamValue(CString("MINID"), CString("1"));
     EXPECT_EQ(p.m_minId, 1);
-    EXPECT_TRUE(mentions(describe([&] { p.SetParamValue(CString("minId"), CString("3.5")); }), {"whole number"}));
-    EXPECT_TRUE(mentions(describe([&] { p.SetParamValue(CString("minId"), CString("x")); }), {"'x'"}));
-    EXPECT_TRUE(mentions(describe([&] { p.SetParamValue(CString("other"), CString("1")); }), {"[other]"}));
+    for (const auto& [name, value, why] : {std::tuple{"minId", "3.5", "whole number"}, std::tuple{"minId", "x", "'x'"},
+                                           std::tuple{"other", "1", "[other]"}})
+        EXPECT_TRUE(mentions(describe([&] { p.SetParamValue(CString(name), CString(value)); }), why));
     EXPECT_EQ(p.m_minId, 1);
 
     // The bad parameter list of any saved query is reported when the list is read.
@@ -396,15 +340,5 @@ TEST_F(ThreeRows, ASavedQueryRunsWithItsParameterBoundByName)
     nested.Close();
     f.exec("INSERT INTO SavedQueries VALUES ('QryBadList', 'SELECT 1', '1 Long')");
     db.Open(CString(f.path()), false, true);
-    EXPECT_TRUE(mentions(describe([&] { db.FindSavedQuery(CString("QryByMin")); }), {"QryBadList"}));
-}
-
-TEST(DaoDatabase, ADatabaseWithoutSavedQueriesHasNone)
-{
-    ResultsDb f{ResultsDb::Tables::None};
-    f.exec("CREATE TABLE t(x)");
-    CDaoDatabase db;
-    db.Open(CString(f.path()), false, true);
-    EXPECT_EQ(db.FindSavedQuery(CString("QryPhaseComponents")), nullptr);
-    EXPECT_FALSE(db.HasTableOrView(CString("SavedQueries")));
+    EXPECT_TRUE(mentions(describe([&] { db.FindSavedQuery(CString("QryByMin")); }), "QryBadList"));
 }

@@ -77,23 +77,6 @@ std::map<std::string, std::pair<long long, std::uint64_t>> digest(const fs::path
     return out;
 }
 
-TEST(SampleGenerator, TheSameSeedGivesIdenticalTablesAndAnotherSeedDifferentOnes)
-{
-    test::TempDir dir;
-    GenerateSampleDatabase(dir.file("again.db"), SampleOptions{});
-    SampleOptions other;
-    other.seed = 2;
-    GenerateSampleDatabase(dir.file("other.db"), other);
-    const auto shared = digest(test::SampleDatabasePath());
-    EXPECT_EQ(digest(dir.file("again.db")), shared);
-    const auto different = digest(dir.file("other.db"));
-    // The plant is the same; the run is not.
-    for (const char* same : {"EquipmentSummary", "TextRecipe"})
-        EXPECT_EQ(different.at(same), shared.at(same)) << same;
-    for (const char* changed : {"EquipmentSchedule", "StreamSummary", "EquipmentContents"})
-        EXPECT_NE(different.at(changed), shared.at(changed)) << changed;
-}
-
 TEST(SampleGenerator, BatchesAndStreamsGrowInProportionToTheScaleAndProgressIsReported)
 {
     test::TempDir dir;
@@ -217,11 +200,10 @@ TEST(SampleConsistency, TheRunKeepsItsInvariantsAndHoldsTheCasesTheViewsTreatApa
         // Labor: fractional operator counts and a grade without a category row.
         "LaborSummary WHERE NumberOfOperators <> round(NumberOfOperators)",
         "LaborSummary WHERE LaborGradeID NOT IN (SELECT LaborGradeID FROM LaborCategory)",
-        // Operations without contents, contents with gas, vessels with average properties.
+        // Operations without contents, contents with gas.
         "EquipmentSchedule s WHERE NOT EXISTS (SELECT 1 FROM EquipmentContents c WHERE c.EquipmentID = s.EquipmentID "
         "AND c.BatchNumber = s.BatchNumber AND c.OperationID = s.OperationID AND c.StepID = s.StepID)",
         "ThermodynamicPhase WHERE ContentsID IS NOT NULL AND Phase = 'gas'",
-        "EquipmentContents WHERE Mass > 0 AND AverageDensity > 0",
         // Calendars: an overnight shift, a day off, a changed day, equipment without one.
         "CalendarWeekShifts WHERE EndSecond <= StartSecond", "CalendarExceptionShifts",
         "CalendarExceptions x WHERE NOT EXISTS (SELECT 1 FROM CalendarExceptionShifts s WHERE s.CalendarID = "
@@ -234,15 +216,6 @@ TEST(SampleConsistency, TheRunKeepsItsInvariantsAndHoldsTheCasesTheViewsTreatApa
              " AND e.QLTag = 'R-103' AND c.StepID = 2 AND "
              "c.BatchNumber = 3",
          1},
-        {"SELECT count(*) BETWEEN 10 AND 20 FROM EquipmentSummary GROUP BY PlantID ORDER BY 1", 1},
-        {"SELECT count(DISTINCT Category) FROM EquipmentSummary WHERE Category IN ('Reactor', 'Crystallizer', "
-         "'Nutsche Filter', 'Tray Dryer', 'Storage Tank', 'Blending Tank', 'Inventory Location')",
-         7},
-        {"SELECT count(DISTINCT OperationName) FROM TextRecipe WHERE OperationName IN ('Charge', 'Heat', 'React', "
-         "'Cool', 'Transfer', 'Filter', 'Dry', 'CIP')",
-         8},
-        {"SELECT count(DISTINCT CapacityUOM) FROM EquipmentSummary WHERE CapacityUOM IN ('liter', 'gal', 'Cubic m')",
-         3},
         // Buffer tanks: one with operations of its own, one without; both have composite records.
         {"EquipmentSummary e WHERE Category = 'Buffer Tank' AND EquipmentID IN (SELECT EquipmentID FROM "
          "EquipmentSchedule)",
@@ -254,13 +227,11 @@ TEST(SampleConsistency, TheRunKeepsItsInvariantsAndHoldsTheCasesTheViewsTreatApa
         {"SELECT count(DISTINCT (ContentsID IS NULL) + 2 * (StreamID IS NULL) + 4 * (UtilityID IS NULL) + 8 * "
          "(AirEmissionID IS NULL) + 16 * (CompositeContentsID IS NULL)) FROM ThermodynamicPhase",
          5},
-        {"EquipmentSummary WHERE Category = 'Buffer Tank'", 2},
         {"FacilitySummary", 2},
         {"EquipmentSummary WHERE Category = 'Inventory Location - Vapor'", 1},
         {"EquipmentSummary WHERE EquipmentType = 'Continuous'", 1},
         {"SELECT count(*) BETWEEN 3 AND 5 FROM StepSummary", 1},
         {"StepSummary WHERE StartDateTime IS NULL", 1},
-        {"SELECT count(*) > 1 FROM Calendars", 1},
         {"SELECT count(DISTINCT CalendarID) > 1 FROM EquipmentSummary", 1},
         {"SELECT max(EndTime) / 24 > 50 FROM EquipmentSchedule", 1},
         {"SELECT min(StartTime) FROM EquipmentSchedule", 0},
@@ -433,6 +404,8 @@ TEST(SampleConsistency, EveryBatchStartsWhileItsFirstVesselsCalendarWorks)
     EXPECT_GT(checked, 100);
 }
 
+// The command writes what the generator writes: the same seed gives identical
+// tables, another one the same plant and another run.
 TEST(SampleCommand, WritesTheGeneratorsFileAndReplacesItWithForce)
 {
     test::TempDir dir;
@@ -443,10 +416,15 @@ TEST(SampleCommand, WritesTheGeneratorsFileAndReplacesItWithForce)
     EXPECT_NE(r.out.find("streams"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("100%"), std::string::npos) << "progress on stderr: " << r.err;
     EXPECT_EQ(r.err.find('\r'), std::string::npos) << "no in-place updates when stderr is not a terminal";
-    EXPECT_EQ(digest(out), digest(test::SampleDatabasePath()));
+    const auto shared = digest(test::SampleDatabasePath());
+    EXPECT_EQ(digest(out), shared);
     r = test::runCommand(cli + " sample " + out.string() + " --seed 3 --force");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(digest(out).at("StreamSummary"), digest(test::SampleDatabasePath()).at("StreamSummary"));
+    const auto different = digest(out);
+    for (const char* same : {"EquipmentSummary", "TextRecipe"})
+        EXPECT_EQ(different.at(same), shared.at(same)) << same;
+    for (const char* changed : {"EquipmentSchedule", "StreamSummary", "EquipmentContents"})
+        EXPECT_NE(different.at(changed), shared.at(changed)) << changed;
 }
 
 } // namespace

@@ -3,11 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <limits>
 #include <map>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,56 +16,22 @@
 
 using namespace batchplant;
 
-namespace {
-
-long long countOf(CDaoDatabase& db, const std::string& sql)
-{
-    sqlite::Statement st(*db.GetConnection(), sql);
-    EXPECT_TRUE(st.step()) << sql;
-    return st.integer(0);
-}
-
-// Checks the plan SQLite makes for a recordset's query: inner tables are
-// reached through indexes (a catalog of a few rows may be read whole) and the
-// ORDER BY needs no sort. The saved queries look up the rows of one owner
-// and scan nothing.
-void expectIndexedPlan(const std::string& name, const std::string& sql, CDaoDatabase& db)
-{
-    sqlite::Statement st(*db.GetConnection(), "EXPLAIN QUERY PLAN " + sql);
-    const bool lookup = name == "CDaoPhaseComponents" || name == "CDaoThermodynamicPhase";
-    int scans = 0;
-    while (st.step()) {
-        const std::string line = st.text(3);
-        EXPECT_TRUE(lookup || line.find("FOR ORDER BY") == std::string::npos) << line;
-        if (line.rfind("SCAN ", 0) != 0) continue;
-        EXPECT_FALSE(lookup) << line;
-        if (scans++ == 0) continue; // the outer table
-        const std::string alias = line.substr(5, line.find(' ', 5) - 5);
-        std::smatch m;
-        const bool aliased =
-            std::regex_search(sql, m, std::regex("\\\"?(\\w+)\\\"?\\s+as\\s+\\\"?" + alias + "\\b", std::regex::icase));
-        EXPECT_LT(countOf(db, "SELECT count(*) FROM " + sqlite::quoteName(aliased ? m[1].str() : alias)), 50)
-            << "inner table scanned: " << line;
-    }
-    EXPECT_TRUE(lookup || scans >= 1);
-}
-
-} // namespace
-
 // For each recordset, the columns its rows are ordered by (null first) and,
-// where the sample tells it directly, the number of rows it must yield.
+// where the sample tells it directly, the number of rows it must yield. The
+// plan SQLite makes for each query reaches inner tables through indexes (a
+// catalog of a few rows may be read whole) and needs no sort for the ORDER
+// BY; the saved queries look up the rows of one owner and scan nothing.
 TEST(SampleRecordsets, EveryRecordsetYieldsOrderedRowsThroughIndexesAndLeavesTheFileAsItWas)
 {
     const std::map<std::string, std::pair<std::string, std::string>> promises = {
         {"CDaoEquipConts",
-         {"EquipmentID,EndTime",
-          "SELECT count(*) FROM EquipmentSchedule es JOIN TextRecipe tr ON tr.OperationID = "
-          "es.OperationID AND tr.StepID = es.StepID JOIN StepSummary ss ON ss.StepID = es.StepID"}},
+         {"EquipmentID,EndTime", "EquipmentSchedule es JOIN TextRecipe tr ON tr.OperationID = es.OperationID AND "
+                                 "tr.StepID = es.StepID JOIN StepSummary ss ON ss.StepID = es.StepID"}},
         {"CDaoEquipmentContents", {"EquipmentID,StartTime", ""}},
-        {"CDaoEquipmentProperties", {"EquipmentID,EndTime", "SELECT count(*) FROM EquipmentContents"}},
+        {"CDaoEquipmentProperties", {"EquipmentID,EndTime", "EquipmentContents"}},
         {"CDaoStreamSet",
          {"FromEquipmentID,ToEquipmentID,StreamID",
-          "SELECT count(*) FROM StreamSummary ss JOIN TextRecipe tr ON tr.OperationID = ss.OperationID"}},
+          "StreamSummary ss JOIN TextRecipe tr ON tr.OperationID = ss.OperationID"}},
         {"CDaoStreamContents", {"StreamID,EndTime", ""}},
         {"CDaoUtilityContents", {"StreamID,EndTime", ""}},
         {"CDaoVaporContents", {"StreamID,EndTime", ""}},
@@ -79,17 +43,19 @@ TEST(SampleRecordsets, EveryRecordsetYieldsOrderedRowsThroughIndexesAndLeavesThe
     test::MessageRecorder messages;
     CDaoDatabase db;
     db.Open(CString(copy.string()), false, false);
+    const test::Sql sample(copy, true);
     for (const RecordsetCatalogEntry& e : RecordsetCatalog()) {
         const std::string name(e.name);
         SCOPED_TRACE(name);
         std::unique_ptr<CDaoRecordset> rs = e.create();
+        const bool lookup = name == "CDaoPhaseComponents" || name == "CDaoThermodynamicPhase";
         bool ok = false;
         if (name == "CDaoPhaseComponents") {
             ok = static_cast<CDaoPhaseComponents&>(*rs).OpenForPhase(
-                &db, static_cast<long>(countOf(db, "SELECT min(PhaseID) FROM PhaseComponents")));
+                &db, static_cast<long>(sample.count("SELECT min(PhaseID) FROM PhaseComponents")));
         } else if (name == "CDaoThermodynamicPhase") {
             ok = static_cast<CDaoThermodynamicPhase&>(*rs).OpenForComposite(
-                &db, static_cast<long>(countOf(db, "SELECT max(CompositeContentsID) FROM ThermodynamicPhase")));
+                &db, static_cast<long>(sample.count("SELECT max(CompositeContentsID) FROM ThermodynamicPhase")));
         } else {
             ok = detail::OpenRecordsetOnDatabase(*rs, &db, true);
         }
@@ -98,15 +64,12 @@ TEST(SampleRecordsets, EveryRecordsetYieldsOrderedRowsThroughIndexesAndLeavesThe
         const auto promise = promises.find(name);
         std::vector<int> keys;
         std::stringstream columns(promise == promises.end() ? "" : promise->second.first);
-        for (std::string column; std::getline(columns, column, ',');)
-            for (int i = 0; i < rs->GetBoundFieldCount(); ++i) {
-                CDaoFieldInfo info;
-                rs->GetFieldInfo(i, info);
-                if (info.m_strName.str() == column) keys.push_back(i);
-            }
+        for (std::string column; std::getline(columns, column, ',');) {
+            keys.push_back(test::boundColumn(*rs, column));
+            ASSERT_GE(keys.back(), 0) << column;
+        }
         long long n = 0;
-        std::vector<double> previous;
-        for (; !rs->IsEOF(); rs->MoveNext(), ++n) {
+        for (std::vector<double> previous; !rs->IsEOF(); rs->MoveNext(), ++n) {
             std::vector<double> key;
             for (int i : keys)
                 key.push_back(rs->IsFieldNullAt(i) ? -std::numeric_limits<double>::infinity()
@@ -115,15 +78,26 @@ TEST(SampleRecordsets, EveryRecordsetYieldsOrderedRowsThroughIndexesAndLeavesThe
             previous = std::move(key);
         }
         EXPECT_EQ(rs->GetRecordCount(), n);
-        if (promise != promises.end()) {
-            EXPECT_EQ(keys.size(),
-                      static_cast<std::size_t>(
-                          std::count(promise->second.first.begin(), promise->second.first.end(), ',') + 1));
-            if (!promise->second.second.empty()) {
-                EXPECT_EQ(n, countOf(db, promise->second.second));
-            }
+        if (promise != promises.end() && !promise->second.second.empty()) {
+            EXPECT_EQ(n, sample.count("SELECT count(*) FROM " + promise->second.second));
         }
-        expectIndexedPlan(name, rs->GetTranslatedSQL(), db);
+
+        const std::string sql = rs->GetTranslatedSQL();
+        int scans = 0;
+        sample.each("EXPLAIN QUERY PLAN " + sql, [&](const sqlite::Statement& st) {
+            const std::string line = st.text(3);
+            EXPECT_TRUE(lookup || line.find("FOR ORDER BY") == std::string::npos) << line;
+            if (line.rfind("SCAN ", 0) != 0) return;
+            EXPECT_FALSE(lookup) << line;
+            if (scans++ == 0) return; // the outer table
+            const std::string alias = line.substr(5, line.find(' ', 5) - 5);
+            std::smatch m;
+            const bool aliased = std::regex_search(
+                sql, m, std::regex("\\\"?(\\w+)\\\"?\\s+as\\s+\\\"?" + alias + "\\b", std::regex::icase));
+            EXPECT_LT(sample.count("SELECT count(*) FROM " + sqlite::quoteName(aliased ? m[1].str() : alias)), 50)
+                << "inner table scanned: " << line;
+        });
+        EXPECT_TRUE(lookup || scans >= 1);
     }
     EXPECT_EQ(messages.count(), 0u);
     db.Close();
