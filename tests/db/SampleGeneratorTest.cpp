@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <map>
-#include <set>
 #include <string>
 #include <tuple>
 #include <vector>

@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <random>
-#include <set>
 #include <string>
 
 #include "DbFixture.h"
