@@ -90,7 +90,7 @@ TEST_F(SelectionTest, ClicksReplaceOrToggleAndFireUpdates)
     EXPECT_TRUE(control.events.empty());
 }
 
-TEST_F(SelectionTest, SelectAllKindsFireTheirKindAndStatusIsRecomputedOnRequest)
+TEST_F(SelectionTest, SelectAllKindsRecomputedStatusAndTheSelectedFloor)
 {
     f.SelectAllFloors();
     EXPECT_EQ(state(), "0001 0010");
@@ -109,10 +109,8 @@ TEST_F(SelectionTest, SelectAllKindsFireTheirKindAndStatusIsRecomputedOnRequest)
     EXPECT_EQ(state(), "0010 1110"); // a summary, stale until refreshed
     f.UpdateSelectionStatus();
     EXPECT_EQ(state(), "0010 0100");
-}
 
-TEST_F(SelectionTest, SelectedFloorIsTheOneVisibleElseTheOneSelected)
-{
+    // The selected floor is the one visible floor, else the one selected.
     EXPECT_EQ(f.GetSelectedFloor(), floor);
     Plane* second = f.AddFloor(2, 6.0);
     EXPECT_EQ(f.GetSelectedFloor(), nullptr);
