@@ -240,33 +240,17 @@ std::string isVessel(const std::string& column)
 
 double cylinderVolume(const Vessel& v) { return 3.14159265359 * v.GetRadius() * v.GetRadius() * v.GetHeight(); }
 
-// The generated sample against counts taken with SQL of our own, and every
+// The generated sample against counts taken with SQL of our own, then every
 // vessel and stream against its rows.
-class SampleLoadingTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        MessageRecorder recorder;
-        database = new CDaoDatabase;
-        database->Open(test::SampleDatabasePath().string().c_str(), false, true);
-        facility = new Facility;
-        facility->ReadVisioDatabase(database);
-        messages = static_cast<long>(recorder.count());
-    }
-    static void TearDownTestSuite()
-    {
-        delete facility;
-        delete database;
-    }
-    static inline CDaoDatabase* database = nullptr;
-    static inline Facility* facility = nullptr;
-    static inline long messages = 0;
-    const Facility& f = *facility;
-    const test::Sql sql{test::SampleDatabasePath(), true};
-};
-
-TEST_F(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
+TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
 {
+    const test::Sql sql(test::SampleDatabasePath(), true);
+    MessageRecorder recorder;
+    CDaoDatabase database;
+    database.Open(test::SampleDatabasePath().string().c_str(), false, true);
+    Facility f;
+    f.ReadVisioDatabase(&database);
+    const long messages = static_cast<long>(recorder.count());
     const std::string from = isVessel("ss.FromEquipmentID");
     const std::string to = isVessel("ss.ToEquipmentID");
     const std::string streams = " FROM StreamSummary AS ss JOIN TextRecipe AS tr ON tr.OperationID = ss.OperationID ";
@@ -333,14 +317,11 @@ TEST_F(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
               sql.count("SELECT COUNT(*)" + vapors));
     ASSERT_NE(f.GetCalendar(), nullptr);
     EXPECT_EQ(f.GetCalendar()->GetNumCalendars(), sql.count("SELECT COUNT(*) FROM Calendars"));
-}
 
-// Every vessel: its own operations; a name only with a class; an inventory
-// by the class's wording (case-sensitive); no calendar for NULL; its plant's
-// floor; a cylinder twice as high as wide of its capacity (continuous
-// equipment drawn as 600 litres); its item and info box.
-TEST_F(SampleLoadingTest, EveryVesselFollowsItsEquipmentRow)
-{
+    // Every vessel: its own operations; a name only with a class; an inventory
+    // by the class's wording (case-sensitive); no calendar for NULL; its plant's
+    // floor; a cylinder twice as high as wide of its capacity (continuous
+    // equipment drawn as 600 litres); its item and info box.
     ASSERT_EQ(sql.count("SELECT COUNT(*) FROM EquipmentSummary WHERE CapacityUOM NOT IN ('liter', 'gal', 'Cubic m')"),
               0);
     int continuous = 0;
@@ -382,18 +363,15 @@ TEST_F(SampleLoadingTest, EveryVesselFollowsItsEquipmentRow)
                            v->GetFullName() + "|" + v->PrintProcs() + "|" + v->GetCapacity());
              });
     EXPECT_GT(continuous, 0);
-}
 
-// Connecting streams follow the vessels in the item space, then floors and
-// the one extra figure; info boxes only for the first two. A stream takes a
-// third of its smaller vessel's radius.
-TEST_F(SampleLoadingTest, EveryStreamAndItemFollowsItsVessels)
-{
+    // Connecting streams follow the vessels in the item space, then floors and
+    // the one extra figure; info boxes only for the first two. A stream takes a
+    // third of its smaller vessel's radius.
     const int vessels = f.GetNumVessels();
-    const int streams = f.GetNumConnectingStreams();
+    const int pipes = f.GetNumConnectingStreams();
     const int floors = f.GetNumFloors();
     CString name, procs, capacity = "untouched";
-    for (int k = 0; k < streams; ++k) {
+    for (int k = 0; k < pipes; ++k) {
         const Stream* s = f.GetStreamByIndex(k);
         const Vessel* in = s->GetInputVessel();
         const Vessel* out = s->GetOutputVessel();
@@ -408,10 +386,10 @@ TEST_F(SampleLoadingTest, EveryStreamAndItemFollowsItsVessels)
         EXPECT_EQ(f.FindStreamWithVesselIds(in->GetID(), out->GetID()), s);
     }
     for (int p = 0; p < floors; ++p)
-        EXPECT_EQ(f.GetItemName(vessels + streams + p), f.GetFloorByIndex(p)->GetName());
-    EXPECT_EQ(f.GetItemName(vessels + streams + floors), CString("6-foot Dude"));
-    EXPECT_TRUE(f.GetItemName(-1).IsEmpty() && f.GetItemName(vessels + streams + floors + 1).IsEmpty());
-    EXPECT_EQ(f.GetInfoForBox(0, name, procs, capacity) + f.GetInfoForBox(vessels + streams + 1, name, procs, capacity),
+        EXPECT_EQ(f.GetItemName(vessels + pipes + p), f.GetFloorByIndex(p)->GetName());
+    EXPECT_EQ(f.GetItemName(vessels + pipes + floors), CString("6-foot Dude"));
+    EXPECT_TRUE(f.GetItemName(-1).IsEmpty() && f.GetItemName(vessels + pipes + floors + 1).IsEmpty());
+    EXPECT_EQ(f.GetInfoForBox(0, name, procs, capacity) + f.GetInfoForBox(vessels + pipes + 1, name, procs, capacity),
               0);
 
     // A stream of one vessel names it at both ends.
