@@ -186,8 +186,8 @@ TEST(FloorEditingTest, NewFloorsAreNamedPastShownNamesAndStandAboveTheTallestVes
     EXPECT_GE(made->GetID(), 100);
     EXPECT_EQ(made->GetPlantID(), 7);
     EXPECT_DOUBLE_EQ(made->GetGrid(), 1.0);
-    EXPECT_EQ(f.CreateNewFloor(9, "", -1, "")->GetName() + f.CreateNewFloor(6, "Roof", -1, "")->GetName(),
-              CString("Floor 6Roof"));
+    const CString sixth = f.CreateNewFloor(9, "", -1, "")->GetName();
+    EXPECT_EQ(sixth + f.CreateNewFloor(6, "Roof", -1, "")->GetName(), CString("Floor 6Roof"));
     EXPECT_EQ(f.GetNumFloors() * 10 + f.IsModified(), 61);
     EXPECT_EQ(f.planesMade, 6); // through the factory
     // An identifier in use returns that floor unchanged.

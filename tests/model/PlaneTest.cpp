@@ -20,7 +20,7 @@ public:
     std::vector<double> Corners() const { return {GetCornerX(), GetCorner2X(), GetCornerY(), GetCorner2Y()}; }
 };
 
-TEST(PlaneTest, BoundariesFitTheCentreAndShownVesselsOneBeyond)
+TEST(PlaneTest, BoundariesFitTheCentreAndShownVesselsAndWithinIsStrict)
 {
     // Vessels of radius 0.5 at {x, y, shown} from the centre; the corners x1,
     // x2, y1, y2 and the grid count (the longer side / 5, at least 1).
@@ -61,20 +61,17 @@ TEST(PlaneTest, BoundariesFitTheCentreAndShownVesselsOneBeyond)
     EXPECT_EQ((std::vector<double>{p.GetCenterX(), p.GetCenterY(), a.GetX(), b.GetY()}),
               (std::vector<double>{-3.25, -2.25, -1.25, 1.75}));
     EXPECT_EQ(p.Corners(), (std::vector<double>{-4.25, 4.25, -3.25, 3.25}));
-}
 
-TEST(PlaneTest, WithinIsStrictInEitherCornerOrder)
-{
-    BoundaryPlane p;
-    // {position, margin, inside}: the same answers with the larger corner first.
+    // Within is strict; {position, margin, inside}, the same answers with the
+    // larger corner first.
     const struct {
         double at, margin;
         int inside;
-    } cases[] = {{5.0, 0.0, 1}, {0.0, 0.0, 0}, {10.0, 0.0, 0}, {9.5, 1.0, 0},
-                 {8.5, 1.0, 1}, {0.5, 0.0, 1}, {10.5, 0.0, 0}};
+    } within[] = {{5.0, 0.0, 1}, {0.0, 0.0, 0}, {10.0, 0.0, 0}, {9.5, 1.0, 0},
+                  {8.5, 1.0, 1}, {0.5, 0.0, 1}, {10.5, 0.0, 0}};
     for (double low : {0.0, 10.0}) {
         p.SetCorners(low, 10.0 - low, low, 10.0 - low);
-        for (const auto& c : cases) {
+        for (const auto& c : within) {
             SCOPED_TRACE(testing::Message() << "x1 " << low << " at " << c.at << " margin " << c.margin);
             EXPECT_EQ(p.WithinX(c.at, c.margin) * 10 + p.WithinY(c.at, c.margin), c.inside * 11);
             EXPECT_EQ(c.margin == 0.0 ? p.WithinX(c.at) * 10 + p.WithinY(c.at) : c.inside * 11, c.inside * 11);

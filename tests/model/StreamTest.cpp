@@ -22,7 +22,7 @@ std::vector<double> endpoints(Stream* s)
 
 // Names, radii and the other end of loaded streams are checked over the
 // sample (LoadingTest).
-TEST(StreamTest, KindBitsEndsAndDrawable)
+TEST(StreamTest, KindBitsEndsDrawableAndRadiusSteps)
 {
     TestFacility f;
     Plane* two = f.AddFloor(2, 5.0);
@@ -53,19 +53,16 @@ TEST(StreamTest, KindBitsEndsAndDrawable)
     }
     EXPECT_EQ(drawable, "110100");
     EXPECT_EQ(same->IsCrossFloor() * 10 + cross->IsCrossFloor(), 1);
-}
 
-TEST(StreamTest, RadiusStepsFivePerCentNotBelowAHundredth)
-{
-    Stream s;
-    s.SetRadius(1.0);
-    s.IncrementRadius(1.0);
-    EXPECT_DOUBLE_EQ(s.GetRadius(), 1.05);
-    s.IncrementRadius(0.0); // not positive: shrink
-    EXPECT_DOUBLE_EQ(s.GetRadius(), 1.05 * 0.95);
-    s.SetRadius(0.0105);
-    s.IncrementRadius(-1.0); // 0.009975 is refused
-    EXPECT_DOUBLE_EQ(s.GetRadius(), 0.0105);
+    // Radius steps of five per cent, not below a hundredth.
+    same->SetRadius(1.0);
+    same->IncrementRadius(1.0);
+    EXPECT_DOUBLE_EQ(same->GetRadius(), 1.05);
+    same->IncrementRadius(0.0); // not positive: shrink
+    EXPECT_DOUBLE_EQ(same->GetRadius(), 1.05 * 0.95);
+    same->SetRadius(0.0105);
+    same->IncrementRadius(-1.0); // 0.009975 is refused
+    EXPECT_DOUBLE_EQ(same->GetRadius(), 0.0105);
 }
 
 TEST(StreamTest, PathEndPointsByKind)
