@@ -235,6 +235,9 @@ TEST_F(VesselOnFloor, PropertiesByTimeHeatThenCoolThenNothing)
     v.SetPropertiesByTime(400);
     EXPECT_EQ(v.IsActive(), 0);
     EXPECT_NEAR(v.GetVolume(), 0.5 / v.Capacity(), 1e-9); // the 0.5 cubic metres left, as a level
+    v.SetVolume(0.0);
+    v.SetVolumeByTime(400); // the level alone
+    EXPECT_NEAR(v.GetVolume(), 0.5 / v.Capacity(), 1e-9);
     EXPECT_EQ(v.GetCurrentTime(), 400);
 }
 
