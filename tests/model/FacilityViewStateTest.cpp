@@ -90,7 +90,7 @@ TEST_F(SelectionTest, ClicksReplaceOrToggleAndFireUpdates)
     EXPECT_TRUE(control.events.empty());
 }
 
-TEST_F(SelectionTest, SelectAllKindsRecomputedStatusAndTheSelectedFloor)
+TEST_F(SelectionTest, SelectAllKindsTheSelectedFloorAndWhatTheSelectionChanges)
 {
     f.SelectAllFloors();
     EXPECT_EQ(state(), "0001 0010");
@@ -124,10 +124,8 @@ TEST_F(SelectionTest, SelectAllKindsRecomputedStatusAndTheSelectedFloor)
     EXPECT_FALSE(floor->IsVisible() || twin->IsVisible());
     f.SetFloorVisible(0, 1, true);
     EXPECT_TRUE(floor->IsVisible());
-}
 
-TEST_F(SelectionTest, LabelsPinsConnectionsAndColoursOfTheSelection)
-{
+    // Labels, pins and connections of the selected vessels.
     f.ShowAllLabels(0);
     EXPECT_EQ(a->GetShowLabel() + b->GetShowLabel(), 0);
     a->EnableHighlight();
