@@ -1,9 +1,10 @@
-// Loading the 3-D view: floors per plant, vessels and their operations, the
-// stream kinds and how rows merge into them, contents, the messages, the
-// refused second load, and the whole sample.
+// Loading the 3-D view: floors per plant, the stream kinds and how rows merge
+// into them, contents, the messages, the refused second load, and the whole
+// sample against SQL of our own.
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -41,16 +42,10 @@ int unitsOf(const Vessel* v) { return v && v->GetProc() ? v->GetProc()->GetNumPr
 // not the one its identifier names shows as "?".
 std::string describeStreams(const Facility& f)
 {
+    static const std::map<int, std::string> kinds{{1, "C"}, {2, "I"}, {4, "O"}, {8, "U"}, {16, "V"}, {17, "VC"}};
     std::string out;
     auto add = [&](const Stream* s) {
-        const int t = s->GetType();
-        out += t == Stream::Connecting                     ? "C"
-               : t == Stream::Input                        ? "I"
-               : t == Stream::Output                       ? "O"
-               : t == Stream::Utility                      ? "U"
-               : t == Stream::Vapor                        ? "V"
-               : t == (Stream::Vapor | Stream::Connecting) ? "VC"
-                                                           : "?";
+        out += kinds.count(s->GetType()) ? kinds.at(s->GetType()) : "?";
         out += std::to_string(s->GetFromID()) + ">" + std::to_string(s->GetToID());
         const Vessel* in = s->GetInputVessel();
         const Vessel* to = s->GetOutputVessel();
@@ -162,38 +157,22 @@ TEST_F(LoadingTest, RowsMergeIntoStreamsOfTheirKind)
     }
 }
 
-TEST_F(LoadingTest, OneFloorPerPlantInOrderOfFirstAppearance)
+TEST_F(LoadingTest, OneFloorPerPlantAndContentsToTheUnitOfTheirStream)
 {
     db.AddPlant(2, "South");
     db.AddEquipment(1, "R-101", "Reactor", 1);
     db.AddEquipment(2, "T-101", "Storage Tank", 1);
     db.AddEquipment(3, "R-201", "Reactor", 2);
-    db.AddOperation(2, "Charge");
-    db.AddOperation(3, "React");
-    db.AddSchedule(1, 1, 2, 0.0, 1.0, 200.0);
-    db.AddSchedule(1, 1, 3, 1.0, 3.0, 200.0);
-    load();
+    db.AddStreamPhase(1, 82, 7);
+    db.AddStreamPhase(2, 83, 8); // of a stream whose ends match no stream: ignored
+    load(0, "S 81 1 2, S 82 1 2 1 10 20, S 83 n n -5");
     EXPECT_TRUE(messages.texts().empty());
-
     ASSERT_EQ(f.GetNumFloors(), 2);
     Plane* north = f.GetFloorByIndex(0);
     Plane* south = f.GetFloorByIndex(1);
-    EXPECT_EQ(north->GetName() + "/" + north->GetPlantName(), CString("Floor 1/North"));
-    EXPECT_EQ(south->GetName() + "/" + south->GetPlantName(), CString("Floor 2/South"));
-    EXPECT_EQ(south->GetPlantID(), 2);
-    EXPECT_GE(north->GetID(), 100);
+    EXPECT_EQ(north->GetName() + "/" + north->GetPlantName() + " " + south->GetName() + "/" + south->GetPlantName(),
+              CString("Floor 1/North Floor 2/South"));
     EXPECT_NE(north->GetID(), south->GetID());
-    // Vessels in row order, each on its plant's floor, with its own operations.
-    ASSERT_EQ(f.GetNumVessels(), 3);
-    EXPECT_EQ(f.GetVesselByIndex(0)->GetName(), CString("R-101"));
-    EXPECT_EQ(north->GetNumVessels(), 2);
-    EXPECT_EQ(f.GetVesselByIndex(2)->GetFloor(), south);
-    EXPECT_EQ(unitsOf(f.GetVesselByIndex(0)), 2);
-    EXPECT_EQ(unitsOf(f.GetVesselByIndex(1)), 0);
-    const CProcUnit& react = f.GetVesselByIndex(0)->GetProc()->GetProcUnit(1);
-    EXPECT_EQ(react.GetStart(), 3600);
-    EXPECT_EQ(react.GetEnd(), 3 * 3600);
-    EXPECT_EQ(react.GetOpID(), 3);
     // The first floor of an empty facility lies at 0, the next 6.0 above
     // the highest vessel top loaded before it.
     EXPECT_DOUBLE_EQ(north->GetHeight(), 0.0);
@@ -201,46 +180,38 @@ TEST_F(LoadingTest, OneFloorPerPlantInOrderOfFirstAppearance)
     // Loaded from a database: floor editing no longer marks it modified.
     f.MarkModified(1);
     EXPECT_EQ(f.IsModified(), 0);
-}
 
-TEST_F(LoadingTest, ContentsGoToTheUnitOfTheirStream)
-{
-    db.AddStreamPhase(1, 82, 7);
-    db.AddStreamPhase(2, 83, 8); // of a stream whose ends match no stream: ignored
-    load(2, "S 81 1 2, S 82 1 2 1 10 20, S 83 n n -5");
     ASSERT_EQ(f.GetNumConnectingStreams(), 1);
     const CProcedure* proc = f.GetStreamByIndex(0)->GetProc();
-    int found = 0;
-    for (int i = 0; i < proc->GetNumProcs(); ++i) {
-        const CProcUnit& unit = proc->GetProcUnit(i);
-        if (unit.GetStreamID() != 82) continue;
-        ++found;
-        ASSERT_EQ(unit.GetNumComponents(), 1);
-        EXPECT_EQ(unit.GetComponentAt(0).GetName(), CString("Material 7"));
-        EXPECT_DOUBLE_EQ(unit.GetComponentAt(0).GetMass(), 100.0);
+    std::string contents;
+    for (int i = 0; i < proc->GetNumProcs(); ++i)
+        for (int k = 0; k < proc->GetProcUnit(i).GetNumComponents(); ++k) {
+            const CProcComponent& c = proc->GetProcUnit(i).GetComponentAt(k);
+            contents += std::to_string(proc->GetProcUnit(i).GetStreamID()) + " " + c.GetName().str() + " " +
+                        std::to_string(c.GetMass()) + ";";
+        }
+    EXPECT_EQ(contents, "81  0.000000;82 Material 7 100.000000;"); // a unit without phases holds one blank
+}
+
+TEST_F(LoadingTest, FailuresReachTheUserOrTheCaller)
+{
+    {
+        Loaded t;
+        t.db.exec("DELETE FROM EquipmentSchedule;");
+        t.load();
+        EXPECT_EQ(t.messages.texts(), (std::vector<std::string>{kNoEquipment, kNoOperations}));
+        EXPECT_EQ(t.f.GetNumVessels() + t.f.GetNumFloors(), 0);
+        EXPECT_EQ(t.f.GetNumSteps(), 1);
+        EXPECT_NE(t.f.GetCalendar(), nullptr); // the calendars are still read, last
     }
-    EXPECT_EQ(found, 1);
-}
-
-TEST_F(LoadingTest, EmptyEquipmentAndOperationsShowTheirMessages)
-{
-    db.exec("DELETE FROM EquipmentSchedule;");
-    load();
-    EXPECT_EQ(messages.texts(), (std::vector<std::string>{kNoEquipment, kNoOperations}));
-    EXPECT_EQ(f.GetNumVessels() + f.GetNumFloors(), 0);
-    EXPECT_EQ(f.GetNumSteps(), 1);
-    EXPECT_NE(f.GetCalendar(), nullptr); // the calendars are still read, last
-}
-
-TEST_F(LoadingTest, DatabaseErrorsWhileWalkingReachTheCaller)
-{
+    // A database error while walking the operations; what was read before stays.
     db.AddEquipment(1, "A", "Reactor");
     db.AddSchedule(1, 1, 1, 0.0, 1.0);
     db.exec("INSERT INTO EquipmentSchedule (EquipmentID, BatchNumber, StepID, UnitProcedureID, OperationID, "
             "StartTime, EndTime, TimeUOM) VALUES (1, 'second', 1, 1, 1, 1.0, 2.0, 'h');");
     database.Open(db.path().c_str(), false, true);
     EXPECT_THROW(f.ReadVisioDatabase(&database), CDaoException);
-    EXPECT_EQ(f.GetNumVessels(), 1); // what was read before stays
+    EXPECT_EQ(f.GetNumVessels(), 1);
 }
 
 TEST_F(LoadingTest, NullDatabaseOrSecondLoadChangesNothing)
@@ -249,21 +220,16 @@ TEST_F(LoadingTest, NullDatabaseOrSecondLoadChangesNothing)
     EXPECT_EQ(f.GetCalendar(), nullptr);
     f.MarkModified(1); // not loaded: floor editing still marks it modified
     EXPECT_EQ(f.IsModified(), 1);
-
     load(2, "S 91 1 2, U 92 1");
     const std::string streams = describeStreams(f);
     const CFacilityCalendar* calendar = f.GetCalendar();
     EXPECT_TRUE(messages.texts().empty());
     f.ReadVisioDatabase(&database);
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{kAlreadyLoaded}));
-    EXPECT_EQ(f.GetNumVessels() * 10 + f.GetNumFloors(), 21);
-    EXPECT_EQ(f.GetNumSteps(), 1);
+    EXPECT_EQ(f.GetNumVessels() * 100 + f.GetNumFloors() * 10 + f.GetNumSteps(), 211);
     EXPECT_EQ(describeStreams(f), streams);
     EXPECT_EQ(f.GetCalendar(), calendar);
 }
-
-// ---------------------------------------------------------------------------
-// The generated sample, against counts taken with SQL of our own.
 
 // Whether an identifier column names a piece of equipment.
 std::string isVessel(const std::string& column)
@@ -271,10 +237,19 @@ std::string isVessel(const std::string& column)
     return "coalesce(" + column + ", -1) IN (SELECT EquipmentID FROM EquipmentSummary)";
 }
 
+double cylinderVolume(const Vessel& v) { return 3.14159265359 * v.GetRadius() * v.GetRadius() * v.GetHeight(); }
+
+// The generated sample against counts taken with SQL of our own, then every
+// vessel and stream against its rows.
 TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
 {
-    const std::string path = test::SampleDatabasePath().string();
-    test::Sql sql(path, true);
+    const test::Sql sql(test::SampleDatabasePath(), true);
+    MessageRecorder recorder;
+    CDaoDatabase database;
+    database.Open(test::SampleDatabasePath().string().c_str(), false, true);
+    Facility f;
+    f.ReadVisioDatabase(&database);
+    const long messages = static_cast<long>(recorder.count());
     const std::string from = isVessel("ss.FromEquipmentID");
     const std::string to = isVessel("ss.ToEquipmentID");
     const std::string streams = " FROM StreamSummary AS ss JOIN TextRecipe AS tr ON tr.OperationID = ss.OperationID ";
@@ -283,17 +258,8 @@ TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
     ASSERT_EQ(sql.count("SELECT COUNT(*) FROM StreamSummary AS ss WHERE (ss.FromEquipmentID IS NOT NULL AND NOT " +
                         from + ") OR (ss.ToEquipmentID IS NOT NULL AND NOT " + to + ")"),
               0);
-
-    MessageRecorder messages;
-    CDaoDatabase database;
-    database.Open(path.c_str(), false, true);
-    Facility f;
-    f.ReadVisioDatabase(&database);
-
-    const long noEnds = sql.count("SELECT COUNT(*)" + streams + "WHERE NOT " + from + " AND NOT " + to +
-                                  " AND ss.StreamCategoryID <> -5");
-    EXPECT_EQ(static_cast<long>(messages.count()), noEnds);
-
+    EXPECT_EQ(messages, sql.count("SELECT COUNT(*)" + streams + "WHERE NOT " + from + " AND NOT " + to +
+                                  " AND ss.StreamCategoryID <> -5"));
     EXPECT_EQ(f.GetNumVessels(), sql.count("SELECT COUNT(*) FROM EquipmentSummary"));
     EXPECT_EQ(f.GetNumFloors(), sql.count("SELECT COUNT(DISTINCT PlantID) FROM EquipmentSummary"));
     EXPECT_EQ(f.GetNumSteps(), sql.count("SELECT COUNT(*) FROM StepSummary"));
@@ -323,11 +289,6 @@ TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
             sum += unitsOf(get(i));
         return sum;
     };
-    EXPECT_EQ(units(f.GetNumVessels(), [&](int i) { return f.GetVesselByIndex(i); }),
-              sql.count("SELECT COUNT(*) FROM EquipmentSchedule AS es JOIN TextRecipe AS tr ON "
-                        "tr.OperationID = es.OperationID AND tr.StepID = es.StepID JOIN StepSummary AS "
-                        "ss ON ss.StepID = es.StepID WHERE " +
-                        isVessel("es.EquipmentID")));
     long processUnits = 0;
     long components = 0;
     for (int i = 0; i < f.GetNumConnectingStreams() + f.GetNumUniStreams(); ++i) {
@@ -355,6 +316,91 @@ TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
               sql.count("SELECT COUNT(*)" + vapors));
     ASSERT_NE(f.GetCalendar(), nullptr);
     EXPECT_EQ(f.GetCalendar()->GetNumCalendars(), sql.count("SELECT COUNT(*) FROM Calendars"));
+
+    // Every vessel: its own operations; a name only with a class; an inventory
+    // by the class's wording (case-sensitive); no calendar for NULL; its plant's
+    // floor; a cylinder twice as high as wide of its capacity (continuous
+    // equipment drawn as 600 litres); its item and info box.
+    ASSERT_EQ(sql.count("SELECT COUNT(*) FROM EquipmentSummary WHERE CapacityUOM NOT IN ('liter', 'gal', 'Cubic m')"),
+              0);
+    int continuous = 0;
+    sql.each("SELECT EquipmentID, QLTag, Category, lower(EquipmentType) = 'continuous', Capacity, CapacityUOM, "
+             "PlantID, coalesce(CalendarID, 0), instr(Category, 'Inventory') > 0, (SELECT COUNT(*) FROM "
+             "EquipmentSchedule AS es JOIN TextRecipe AS tr ON tr.OperationID = es.OperationID AND tr.StepID = "
+             "es.StepID JOIN StepSummary AS ss ON ss.StepID = es.StepID WHERE es.EquipmentID = e.EquipmentID), "
+             "Capacity * CASE CapacityUOM WHEN 'liter' THEN 1e-3 WHEN 'gal' THEN 3.785411784e-3 ELSE 1 END "
+             "FROM EquipmentSummary AS e",
+             [&](const sqlite::Statement& row) {
+                 SCOPED_TRACE(row.text(1));
+                 int at = 0;
+                 while (at < f.GetNumVessels() && f.GetVesselByIndex(at)->GetID() != row.integer(0))
+                     ++at;
+                 Vessel* v = f.GetVesselByIndex(at);
+                 ASSERT_NE(v, nullptr);
+                 EXPECT_EQ(f.FindVesselWithId(static_cast<int>(row.integer(0))), v);
+                 const bool cont = row.integer(3) != 0;
+                 continuous += cont;
+                 EXPECT_EQ(unitsOf(v), row.integer(9));
+                 EXPECT_EQ(v->GetFullName().str(), row.text(2).empty() ? "" : row.text(2) + ":    " + row.text(1));
+                 EXPECT_EQ(v->IsInventory(), row.integer(8));
+                 const double capacity = cont ? 1.0 : row.real(4);
+                 const std::string unit = cont ? "liter" : row.text(5);
+                 EXPECT_NEAR(v->Capacity(), cont ? 1e-3 : row.real(10), 1e-6 * row.real(10)); // US gallons to 7 digits
+                 EXPECT_EQ(v->GetCapacity(), CString::Formatted("%.3f %s", capacity, unit.c_str()));
+                 EXPECT_NEAR(v->GetHeight() / v->GetRadius(), 2.0, 1e-12);
+                 const double drawn = v->Capacity() * (cont ? 600.0 : 1.0);
+                 EXPECT_NEAR(cylinderVolume(*v), drawn, drawn * 1e-3); // exponent 0.3333, not 1/3
+                 EXPECT_EQ(v->GetCalendarID(), row.integer(7) > 0 ? row.integer(7) : -1);
+                 EXPECT_EQ(v->GetFloor()->GetPlantID(), row.integer(6));
+                 EXPECT_EQ(v->GetFloor()->FindVessel(v), 1);
+                 EXPECT_EQ(f.GetItemName(at), v->GetFullName());
+                 EXPECT_EQ(f.GetVesselName(at), v->GetName());
+                 EXPECT_EQ(f.IsVesselInventory(at), v->IsInventory());
+                 CString name, procs, shown;
+                 ASSERT_EQ(f.GetInfoForBox(at + 1, name, procs, shown), 1);
+                 EXPECT_EQ(name + "|" + procs + "|" + shown,
+                           v->GetFullName() + "|" + v->PrintProcs() + "|" + v->GetCapacity());
+             });
+    EXPECT_GT(continuous, 0);
+
+    // Connecting streams follow the vessels in the item space, then floors and
+    // the one extra figure; info boxes only for the first two. A stream takes a
+    // third of its smaller vessel's radius.
+    const int vessels = f.GetNumVessels();
+    const int pipes = f.GetNumConnectingStreams();
+    const int floors = f.GetNumFloors();
+    CString name, procs, capacity = "untouched";
+    for (int k = 0; k < pipes; ++k) {
+        const Stream* s = f.GetStreamByIndex(k);
+        const Vessel* in = s->GetInputVessel();
+        const Vessel* out = s->GetOutputVessel();
+        const CString names = "[" + in->GetName() + "] to [" + out->GetName() + "]";
+        EXPECT_EQ(s->GetName(), names);
+        EXPECT_EQ(f.GetItemName(vessels + k), "Connection: " + names);
+        ASSERT_EQ(f.GetInfoForBox(vessels + k + 1, name, procs, capacity), 1);
+        EXPECT_EQ(name + "|" + procs + "|" + capacity, "Connection: " + names + "|" + s->PrintProcs() + "|untouched");
+        EXPECT_TRUE(s->GetOtherVessel(in) == out && s->GetOtherVessel(out) == in);
+        EXPECT_EQ(s->IsCrossFloor(), in->GetFloor() != out->GetFloor() ? 1 : 0);
+        EXPECT_DOUBLE_EQ(s->GetRadius(), std::min(in->GetRadius(), out->GetRadius()) / 3.0);
+        EXPECT_EQ(f.FindStreamWithVesselIds(in->GetID(), out->GetID()), s);
+    }
+    for (int p = 0; p < floors; ++p)
+        EXPECT_EQ(f.GetItemName(vessels + pipes + p), f.GetFloorByIndex(p)->GetName());
+    EXPECT_EQ(f.GetItemName(vessels + pipes + floors), CString("6-foot Dude"));
+    EXPECT_TRUE(f.GetItemName(-1).IsEmpty() && f.GetItemName(vessels + pipes + floors + 1).IsEmpty());
+    EXPECT_EQ(f.GetInfoForBox(0, name, procs, capacity) + f.GetInfoForBox(vessels + pipes + 1, name, procs, capacity),
+              0);
+
+    // A stream of one vessel names it at both ends.
+    for (int i = 0; i < f.GetNumUniStreams() + f.GetNumUtilStreams(); ++i) {
+        const Stream* s =
+            i < f.GetNumUniStreams() ? f.GetUniStreamByIndex(i) : f.GetUtilStreamByIndex(i - f.GetNumUniStreams());
+        const Vessel* v = s->GetInputVessel() ? s->GetInputVessel() : s->GetOutputVessel();
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(s->GetName(), "[" + v->GetName() + "] to [" + v->GetName() + "]");
+        EXPECT_DOUBLE_EQ(s->GetRadius(), v->GetRadius() / 3.0);
+        EXPECT_EQ(s->GetOtherVessel(v), nullptr);
+    }
 }
 
 } // namespace

@@ -60,15 +60,11 @@ public:
 class TestFacility : public Facility {
 public:
     using Facility::getFloorWithPlantID;
-    using Facility::getLastStream;
-    using Facility::getLastUniStream;
-    using Facility::getPlane;
     using Facility::getStream;
     using Facility::getUtilStream;
     using Facility::loadCalendars;
     using Facility::loadPlanSummary;
     using Facility::loadStepSummary;
-    using Facility::TwoKey;
 
     int vesselsMade = 0; // for hosts' own vessel factories
     int planesMade = 0;

@@ -20,22 +20,7 @@ public:
     std::vector<double> Corners() const { return {GetCornerX(), GetCorner2X(), GetCornerY(), GetCorner2Y()}; }
 };
 
-TEST(PlaneTest, NameFallsBackToFloorNumberAndIncrementMovesHeightOrRectangle)
-{
-    Plane p;
-    p.SetID(3);
-    EXPECT_EQ(p.GetName(), CString("Floor 3"));
-    p.SetName("Mezzanine");
-    EXPECT_EQ(p.GetName(), CString("Mezzanine"));
-
-    p.IncrementCoords(5.0);
-    EXPECT_DOUBLE_EQ(p.GetHeight(), 0.1);
-    p.IncrementCoords(50.0, -100.0);
-    EXPECT_EQ((std::vector<double>{p.GetCenterX(), p.GetCenterY(), p.GetCornerX(), p.GetCorner2Y()}),
-              (std::vector<double>{1.0, -2.0, 1.0, -2.0}));
-}
-
-TEST(PlaneTest, BoundariesFitTheCentreAndShownVesselsOneBeyond)
+TEST(PlaneTest, BoundariesFitTheCentreAndShownVesselsAndWithinIsStrict)
 {
     // Vessels of radius 0.5 at {x, y, shown} from the centre; the corners x1,
     // x2, y1, y2 and the grid count (the longer side / 5, at least 1).
@@ -64,54 +49,39 @@ TEST(PlaneTest, BoundariesFitTheCentreAndShownVesselsOneBeyond)
             EXPECT_NEAR(got[k], c.corners[k], 1e-9) << k;
         EXPECT_EQ(p.GetGridCount(), c.grid);
     }
-}
-
-TEST(PlaneTest, ReCenterPutsShownVesselsAroundTheCentre)
-{
+    // Re-centring: the first fit spans X -1 .. 7.5 and Y -1 .. 5.5 (the
+    // centre is always inside), so the centre moves by (-3.25, -2.25).
     BoundaryPlane p;
     Vessel a, b;
     a.Init(&p);
     b.Init(&p);
     a.SetCoords(2.0, 2.0);
     b.SetCoords(6.0, 4.0);
-    // The first fit spans X -1 .. 7.5 and Y -1 .. 5.5 (the centre is always
-    // inside), so the centre moves by (-3.25, -2.25).
     p.ReCenter();
-    EXPECT_DOUBLE_EQ(p.GetCenterX(), -3.25);
-    EXPECT_DOUBLE_EQ(p.GetCenterY(), -2.25);
-    EXPECT_DOUBLE_EQ(a.GetX(), -1.25);
-    EXPECT_DOUBLE_EQ(b.GetY(), 1.75);
+    EXPECT_EQ((std::vector<double>{p.GetCenterX(), p.GetCenterY(), a.GetX(), b.GetY()}),
+              (std::vector<double>{-3.25, -2.25, -1.25, 1.75}));
     EXPECT_EQ(p.Corners(), (std::vector<double>{-4.25, 4.25, -3.25, 3.25}));
-}
 
-TEST(PlaneTest, WithinIsStrictInEitherCornerOrder)
-{
-    BoundaryPlane p;
-    // {position, margin, inside}: the same answers with the larger corner first.
+    // Within is strict; {position, margin, inside}, the same answers with the
+    // larger corner first.
     const struct {
         double at, margin;
         int inside;
-    } cases[] = {{5.0, 0.0, 1}, {0.0, 0.0, 0}, {10.0, 0.0, 0}, {9.5, 1.0, 0},
-                 {8.5, 1.0, 1}, {0.5, 0.0, 1}, {10.5, 0.0, 0}};
-    for (int order = 0; order < 2; ++order) {
-        if (order == 0) p.SetCorners(0.0, 10.0, 0.0, 10.0);
-        if (order == 1) p.SetCorners(10.0, 0.0, 10.0, 0.0);
-        for (const auto& c : cases) {
-            SCOPED_TRACE(testing::Message() << "order " << order << " at " << c.at << " margin " << c.margin);
-            EXPECT_EQ(p.WithinX(c.at, c.margin), c.inside);
-            EXPECT_EQ(p.WithinY(c.at, c.margin), c.inside);
-            if (c.margin == 0.0) {
-                EXPECT_EQ(p.WithinX(c.at), c.inside);
-                EXPECT_EQ(p.WithinY(c.at), c.inside);
-            }
+    } within[] = {{5.0, 0.0, 1}, {0.0, 0.0, 0}, {10.0, 0.0, 0}, {9.5, 1.0, 0},
+                  {8.5, 1.0, 1}, {0.5, 0.0, 1}, {10.5, 0.0, 0}};
+    for (double low : {0.0, 10.0}) {
+        p.SetCorners(low, 10.0 - low, low, 10.0 - low);
+        for (const auto& c : within) {
+            SCOPED_TRACE(testing::Message() << "x1 " << low << " at " << c.at << " margin " << c.margin);
+            EXPECT_EQ(p.WithinX(c.at, c.margin) * 10 + p.WithinY(c.at, c.margin), c.inside * 11);
+            EXPECT_EQ(c.margin == 0.0 ? p.WithinX(c.at) * 10 + p.WithinY(c.at) : c.inside * 11, c.inside * 11);
         }
     }
 }
 
-TEST(PlaneTest, VesselRegistryPlantTallestVesselZoomAndPlacement)
+TEST(PlaneTest, VesselRegistryPlantTallestVesselZoomPlacementAndShifts)
 {
     Plane p(2.0, 1.0);
-    EXPECT_DOUBLE_EQ(p.GetTallestVesselHeight(), 2.0);
     EXPECT_EQ(p.GetPlantID(), -1);
     test::TestVessel a, b;
     a.Init(&p);
@@ -119,23 +89,17 @@ TEST(PlaneTest, VesselRegistryPlantTallestVesselZoomAndPlacement)
     // The plant comes from the first vessel and is kept once it leaves.
     a.SetIdentity(1, "Reactor", "R-1", 7);
     a.SetPlantNameForTest("North");
-    EXPECT_EQ(p.GetPlantID(), 7);
-    EXPECT_EQ(p.GetPlantName(), CString("North"));
-
+    EXPECT_EQ(p.GetPlantName() + CString::Formatted(" %d", p.GetPlantID()), CString("North 7"));
     b.SetHeight(3.5);
     b.SetVisible(false); // visibility does not matter here
-    EXPECT_DOUBLE_EQ(p.GetTallestVesselHeight(), 5.5);
-    EXPECT_EQ(p.GetVesselIndex(&b), 1);
     Vessel stranger;
-    EXPECT_EQ(p.FindVessel(&a) * 10 + p.FindVessel(&stranger), 10);
-    EXPECT_EQ(p.GetVesselIndex(&stranger), -1);
+    EXPECT_EQ((std::vector<double>{p.GetTallestVesselHeight(), double(p.GetVesselIndex(&b)), double(p.FindVessel(&a)),
+                                   double(p.FindVessel(&stranger)), double(p.GetVesselIndex(&stranger))}),
+              (std::vector<double>{5.5, 1, 1, 0, -1}));
     EXPECT_EQ(p.GetVesselByIndex(2), nullptr);
-
     a.SetCoords(1.0, -2.0);
     p.Zoom(2.0);
-    EXPECT_DOUBLE_EQ(a.GetRelX(), 2.0);
-    EXPECT_DOUBLE_EQ(a.GetRelY(), -4.0);
-
+    EXPECT_EQ((std::vector<double>{a.GetRelX(), a.GetRelY()}), (std::vector<double>{2.0, -4.0}));
     a.SetPositionFlag(1);
     b.SetPositionFlag(1);
     b.EnableHighlight();
@@ -143,12 +107,21 @@ TEST(PlaneTest, VesselRegistryPlantTallestVesselZoomAndPlacement)
     EXPECT_EQ(a.GetPositionFlag() * 10 + b.GetPositionFlag(), 10);
     p.ClearVesselPlacement();
     EXPECT_EQ(a.GetPositionFlag(), 0);
-
     p.UnRegisterVessel(&a);
     p.UnRegisterVessel(&b);
     EXPECT_EQ(p.IsEmpty(), 1);
     EXPECT_EQ(p.GetPlantID(), 7);
     EXPECT_EQ(p.GetPlantName(), CString("North"));
+
+    // Unnamed floors show their number; a shift moves the height, or the
+    // rectangle by a fiftieth.
+    Plane q;
+    q.SetID(3);
+    EXPECT_EQ(q.GetName(), CString("Floor 3"));
+    q.IncrementCoords(5.0);
+    q.IncrementCoords(50.0, -100.0);
+    EXPECT_EQ((std::vector<double>{q.GetHeight(), q.GetCenterX(), q.GetCenterY(), q.GetCornerX(), q.GetCorner2Y()}),
+              (std::vector<double>{0.1, 1.0, -2.0, 1.0, -2.0}));
 }
 
 } // namespace

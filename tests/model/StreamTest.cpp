@@ -1,3 +1,4 @@
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -19,70 +20,49 @@ std::vector<double> endpoints(Stream* s)
     return e;
 }
 
-TEST(StreamTest, KindBitsEndVesselsNamesAndRadius)
-{
-    TestFacility f;
-    Plane* floor = f.AddFloor(1);
-    Vessel* a = f.AddVessel(floor, 10, "A");
-    Vessel* b = f.AddVessel(floor, 20, "B");
-    a->SetRadius(0.9);
-    b->SetRadius(0.6);
-    Stream* vapor = f.AddVapor(a, b);
-    EXPECT_EQ(vapor->GetType(), 17);
-    EXPECT_EQ((std::vector<int>{vapor->IsConnecting(), vapor->IsVapor(), vapor->IsUtility(), vapor->IsInput()}),
-              (std::vector<int>{1, 1, 0, 0}));
-    EXPECT_EQ(a->GetVaporStream(), vapor);
-    EXPECT_EQ(a->GetNumStreams() + b->GetNumStreams(), 2); // a process stream of both
-
-    // A feed holds its vessel but has no source.
-    Stream* feed = f.AddFeed(a);
-    EXPECT_EQ(feed->GetInputVessel(), nullptr);
-    EXPECT_EQ(feed->GetOutputVessel(), a);
-    EXPECT_EQ(feed->IsInputVessel(a), 1);
-    EXPECT_EQ(feed->GetOtherVessel(a), nullptr);
-    EXPECT_EQ(feed->GetFromID(), -1);
-    Stream* c = f.Connect(b, a);
-    EXPECT_EQ(c->GetOtherVessel(a), b);
-    EXPECT_EQ(c->GetOtherVessel(b), a);
-    EXPECT_EQ(c->GetInputVessel(), b);
-    EXPECT_EQ(c->GetOutputVessel(), a);
-
-    // Names use both ends, even for stubs; the radius is a third of the smaller vessel's.
-    Stream* util = f.AddUtility(a);
-    EXPECT_EQ(util->GetName(), CString("[A] to [A]"));
-    EXPECT_EQ(c->GetFullName(), CString("Connection: [B] to [A]"));
-    EXPECT_NEAR(c->GetRadius(), 0.2, 1e-12);
-    EXPECT_NEAR(vapor->GetRadius(), 0.2, 1e-12);
-    EXPECT_NEAR(util->GetRadius(), 0.3, 1e-12);
-
-    // Five per cent a step, not below a hundredth.
-    util->SetRadius(1.0);
-    util->IncrementRadius(1.0);
-    EXPECT_DOUBLE_EQ(util->GetRadius(), 1.05);
-    util->IncrementRadius(0.0); // not positive: shrink
-    EXPECT_DOUBLE_EQ(util->GetRadius(), 1.05 * 0.95);
-    util->SetRadius(0.0105);
-    util->IncrementRadius(-1.0); // 0.009975 is refused
-    EXPECT_DOUBLE_EQ(util->GetRadius(), 0.0105);
-}
-
-TEST(StreamTest, CrossFloorAndDrawable)
+// Names, radii and the other end of loaded streams are checked over the
+// sample (LoadingTest).
+TEST(StreamTest, KindBitsEndsDrawableAndRadiusSteps)
 {
     TestFacility f;
     Plane* two = f.AddFloor(2, 5.0);
     Plane* one = f.AddFloor(1);
     Vessel* a = f.AddVessel(one, 10, "A");
     Vessel* b = f.AddVessel(one, 20, "B");
+    a->SetRadius(0.9);
+    b->SetRadius(0.6);
+    Stream* vapor = f.AddVapor(a, b);
+    EXPECT_EQ((std::vector<int>{vapor->GetType(), vapor->IsConnecting(), vapor->IsVapor(), vapor->IsUtility(),
+                                vapor->IsInput(), a->GetNumStreams() + b->GetNumStreams()}),
+              (std::vector<int>{17, 1, 1, 0, 0, 2})); // a process stream of both
+    EXPECT_EQ(a->GetVaporStream(), vapor);
+    EXPECT_NEAR(vapor->GetRadius(), 0.2, 1e-12);
+    // A feed holds its vessel but has no source.
+    Stream* feed = f.AddFeed(a);
+    EXPECT_EQ(feed->GetInputVessel(), nullptr);
+    EXPECT_EQ(feed->GetOutputVessel(), a);
+    EXPECT_EQ(feed->IsInputVessel(a) * 10 + feed->IsConnectingAndDrawable(), 10);
+
     Stream* same = f.Connect(a, b);
     Stream* cross = f.Connect(a, f.AddVessel(two, 30, "C"));
+    std::string drawable;
+    for (auto hide : {+[](Vessel*, Plane*) {}, +[](Vessel*v, Plane*) { v->SetShowConnections(0); },
+                      +[](Vessel*, Plane*p) { p->SetVisible(false); }}) {
+        hide(b, two);
+        drawable += std::to_string(same->IsConnectingAndDrawable()) + std::to_string(cross->IsConnectingAndDrawable());
+    }
+    EXPECT_EQ(drawable, "110100");
     EXPECT_EQ(same->IsCrossFloor() * 10 + cross->IsCrossFloor(), 1);
-    EXPECT_EQ(same->IsConnectingAndDrawable(), 1);
-    b->SetShowConnections(0);
-    EXPECT_EQ(same->IsConnectingAndDrawable(), 0);
-    EXPECT_EQ(cross->IsConnectingAndDrawable(), 1);
-    two->SetVisible(false);
-    EXPECT_EQ(cross->IsConnectingAndDrawable(), 0);
-    EXPECT_EQ(f.AddUtility(a)->IsConnectingAndDrawable(), 0);
+
+    // Radius steps of five per cent, not below a hundredth.
+    same->SetRadius(1.0);
+    same->IncrementRadius(1.0);
+    EXPECT_DOUBLE_EQ(same->GetRadius(), 1.05);
+    same->IncrementRadius(0.0); // not positive: shrink
+    EXPECT_DOUBLE_EQ(same->GetRadius(), 1.05 * 0.95);
+    same->SetRadius(0.0105);
+    same->IncrementRadius(-1.0); // 0.009975 is refused
+    EXPECT_DOUBLE_EQ(same->GetRadius(), 0.0105);
 }
 
 TEST(StreamTest, PathEndPointsByKind)
@@ -119,7 +99,6 @@ TEST(StreamTest, RowIdentifiersOfZeroBecomeMinusOne)
     v.Init(&floor);
     Stream s(&row, &v, &v, Stream::Output);
     EXPECT_EQ((std::vector<long>{s.GetID(), s.GetFromID(), s.GetToID()}), (std::vector<long>{42, -1, 7}));
-    EXPECT_NE(s.GetProc(), nullptr);
     EXPECT_EQ(v.GetOutputStream(), &s);
     EXPECT_EQ(v.GetNumInputAndOutputStreams(), 2);
 }

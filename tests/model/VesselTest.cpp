@@ -1,4 +1,3 @@
-#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -7,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "ModelFixtures.h"
-#include "TestSupport.h"
-#include "batchplant/db/EquipmentRecordsets.h"
 #include "batchplant/model/LayeredColour.h"
 #include "batchplant/procedure/CProcedure.h"
 
@@ -27,7 +24,7 @@ int shown(const Vessel& v)
     return PackColour(r, g, b);
 }
 
-// A vessel initialised on a floor of its own.
+// A vessel on a floor of its own; vessels from rows: see LoadingTest.
 class VesselOnFloor : public ::testing::Test {
 protected:
     void SetUp() override { v.Init(&floor); }
@@ -38,28 +35,21 @@ protected:
 TEST_F(VesselOnFloor, InitSizesRegistersAndRunsBothHooksOnce)
 {
     EXPECT_EQ(v.preInitCalls * 10 + v.initCalls, 11);
-    EXPECT_EQ(floor.FindVessel(&v), 1);
-    EXPECT_NE(v.GetProc(), nullptr);
-    EXPECT_DOUBLE_EQ(v.GetRadius(), 0.5);
-    EXPECT_DOUBLE_EQ(v.GetHeight(), 1.0);
-    EXPECT_DOUBLE_EQ(v.Capacity(), 0.7853981633975);
-    EXPECT_DOUBLE_EQ(v.GetZ(), 3.0);
-    EXPECT_EQ(v.GetFloorID(), floor.GetID());
-
+    EXPECT_EQ((std::vector<double>{double(floor.FindVessel(&v)), v.GetRadius(), v.GetHeight(), v.GetZ(),
+                                   double(v.GetFloorID()), v.Capacity()}),
+              (std::vector<double>{1, 0.5, 1.0, 3.0, double(floor.GetID()), 0.7853981633975}));
     Plane other;
     v.SwitchFloor(&other);
     v.SwitchFloor(&other); // same floor: no second registration
-    EXPECT_EQ(floor.FindVessel(&v), 0);
-    EXPECT_EQ(other.GetNumVessels(), 1);
+    EXPECT_EQ(floor.FindVessel(&v) * 10 + other.GetNumVessels(), 1);
     EXPECT_EQ(v.GetFloor(), &other);
 
     Vessel lone;
     lone.Init(nullptr);
     lone.SetCoords(2.0, 3.0);
     EXPECT_DOUBLE_EQ(lone.GetX() + lone.GetZ(), 2.0); // relative, at height 0
-    EXPECT_EQ(lone.GetFloorID(), -1);
-    EXPECT_TRUE(lone.GetFloorName().IsEmpty());
-    EXPECT_FALSE(lone.IsVisible());
+    EXPECT_EQ(lone.GetFloorID() * 10 + lone.IsVisible(), -10);
+    EXPECT_TRUE(lone.GetFloorName().IsEmpty() && lone.GetFullName().IsEmpty()); // no class, no name
 }
 
 TEST_F(VesselOnFloor, SizeFollowsCapacityAtUnchangedProportions)
@@ -70,55 +60,15 @@ TEST_F(VesselOnFloor, SizeFollowsCapacityAtUnchangedProportions)
     EXPECT_NEAR(v.GetRadius(), 0.5, 1e-4);
     EXPECT_NEAR(v.GetHeight() / v.GetRadius(), 2.0, 1e-12);
     v.SetCapacityForTest(10.0);
-    v.set_size();
-    EXPECT_NEAR(v.GetHeight() / v.GetRadius(), 2.0, 1e-12);
-    EXPECT_NEAR(cylinderVolume(v), 10.0, 10.0 * 1e-3); // exponent 0.3333, not 1/3
-    v.ChangeSize(30.0, 0.0);                           // wider, at the same volume
+    v.ChangeSize(30.0, 0.0); // wider, at the same volume
     EXPECT_LT(v.GetHeight() / v.GetRadius(), 2.0);
     EXPECT_NEAR(cylinderVolume(v), 10.0, 10.0 * 1e-3);
-
     v.SetRadius(0.0);
     v.set_size(); // no division by zero: default proportions
     EXPECT_NEAR(v.GetHeight() / v.GetRadius(), 2.0, 1e-12);
     v.SetCapacityForTest(-5.0);
     v.set_size();
     EXPECT_DOUBLE_EQ(v.GetRadius() + v.GetHeight(), 0.0);
-}
-
-TEST_F(VesselOnFloor, EquipmentRowGivesCalendarNameAndSize)
-{
-    // A NULL calendar (read as 0) is none, as in a new vessel; continuous
-    // equipment (the type compared ignoring case) is drawn as 600 litres.
-    const struct {
-        const char* type;
-        double capacity;
-        const char* unit;
-        long calendar, wantCalendar;
-        double wantCapacity;
-        const char* wantText;
-        double drawnVolume;
-    } rows[] = {{"Batch", 2000.0, "liter", 8, 8, 2.0, "2000.000 liter", 2.0},
-                {"continuous", 50.0, "Cubic m", 0, -1, 0.001, "1.000 liter", 0.6}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.type);
-        Vessel vessel;
-        vessel.Init(&floor);
-        CDaoEquipmentSet row;
-        row.m_EquipmentID = 42;
-        row.m_Class = "Reactor";
-        row.m_QLTag = "R-101";
-        row.m_Capacity = r.capacity;
-        row.m_CapacityUOM = r.unit;
-        row.m_EquipmentType = r.type;
-        row.m_CalendarID = r.calendar;
-        vessel.SetDBParams(row);
-        EXPECT_EQ(vessel.GetCalendarID(), r.wantCalendar);
-        EXPECT_EQ(vessel.GetName(), CString("R-101")); // the tag, once the class is known
-        EXPECT_DOUBLE_EQ(vessel.Capacity(), r.wantCapacity);
-        EXPECT_EQ(vessel.GetCapacity(), CString(r.wantText));
-        EXPECT_NEAR(vessel.GetHeight() / vessel.GetRadius(), 2.0, 1e-12);
-        EXPECT_NEAR(cylinderVolume(vessel), r.drawnVolume, r.drawnVolume * 1e-3);
-    }
 }
 
 // Temporary colours in any order: S/s select on/off, T toggle, H/h heat,
@@ -129,12 +79,9 @@ TEST_F(VesselOnFloor, TemporaryColoursComeBackInAnyOrder)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"HCch", "FF7F00 7F7FFF FF7F00 B2B2B2 000"},
-        // Cooling ends while heating still runs: still orange.
-        {"CHch", "7F7FFF FF7F00 FF7F00 B2B2B2 000"},
-        // Deselected while heating: stays orange.
+        {"CHch", "7F7FFF FF7F00 FF7F00 B2B2B2 000"}, // cooling ends while heating runs
         {"SHsh", "FF0000(B2B2B2) FF7F00(B2B2B2) FF7F00 B2B2B2 000"},
-        // Selected while heating: red on top, orange shows once deselected.
-        {"HShs", "FF7F00 FF0000(FF7F00) FF0000(B2B2B2) B2B2B2 000"},
+        {"HShs", "FF7F00 FF0000(FF7F00) FF0000(B2B2B2) B2B2B2 000"}, // red on top of orange
         // Selecting twice keeps the saved colour; painting while selected
         // changes only that.
         {"pSSgT", "0A141E FF0000(0A141E) FF0000(0A141E) FF0000(00FF00) 00FF00 000"},
@@ -175,54 +122,13 @@ TEST_F(VesselOnFloor, ColourComponentsOutsideByteRangeAreRefused)
     EXPECT_EQ(v.GetColor(), 0xFF8000);
     v.SetCurrentCol(0, 0, 255);
     EXPECT_EQ(v.GetColor(), 0x0000FF);
-
     v.SetLabelColor(0x010203);
     v.SetLabelColor(1, -5, 3);
     v.SetLabelColor(1, 2, 256);
     EXPECT_EQ(v.GetLabelColor(), 0x010203);
 }
 
-TEST_F(VesselOnFloor, NamesNeedAClassAndInventoryIsCaseSensitive)
-{
-    const struct {
-        const char *cls, *name, *fullName;
-        int inventory;
-    } rows[] = {{"", "", "", 0},
-                {"Reactor", "R-101", "Reactor:    R-101", 0},
-                {"Inventory Location", "R-101", "Inventory Location:    R-101", 1},
-                {"inventory", "R-101", "inventory:    R-101", 0}};
-    for (const auto& r : rows) {
-        v.SetIdentity(5, r.cls, "R-101");
-        EXPECT_EQ(v.GetName(), CString(r.name)) << r.cls;
-        EXPECT_EQ(v.GetFullName(), CString(r.fullName)) << r.cls;
-        EXPECT_EQ(v.IsInventory(), r.inventory) << r.cls;
-    }
-}
-
-TEST(VesselTest, UniqueNeighboursCountEachNeighbourOnce)
-{
-    TestFacility f;
-    Plane* floor = f.AddFloor(1);
-    Vessel* a = f.AddVessel(floor, 10, "A");
-    Vessel* b = f.AddVessel(floor, 20, "B");
-    f.Connect(a, b);
-    f.Connect(a, b); // repeated: same neighbour
-    EXPECT_EQ(a->GetNumStreams() * 10 + a->GetNumUniqueStreams(), 21);
-    EXPECT_EQ(b->GetNumUniqueStreams(), 1);
-    // A stream that is not connecting registers twice and adds 2.
-    Stream* util = f.AddUtility(a);
-    EXPECT_EQ(a->GetNumUniqueStreams(), 3);
-    EXPECT_EQ(a->GetNumInputAndOutputStreams(), 0);
-    EXPECT_EQ(a->GetUtilityStream(), util);
-    Stream* feed = f.AddFeed(a);
-    EXPECT_EQ(a->GetNumUniqueStreams(), 5);
-    EXPECT_EQ(a->GetNumInputAndOutputStreams(), 2);
-    EXPECT_EQ(a->GetInputStream(), feed);
-    f.Connect(f.AddVessel(floor, 30, "C"), a); // a new neighbour
-    EXPECT_EQ(a->GetNumStreams() * 10 + a->GetNumUniqueStreams(), 36);
-}
-
-TEST(VesselTest, NeighbourQueriesFollowStreamDirection)
+TEST(VesselTest, NeighboursFollowStreamDirectionAndCountOnce)
 {
     TestFacility f;
     Plane* floor = f.AddFloor(1);
@@ -232,14 +138,10 @@ TEST(VesselTest, NeighbourQueriesFollowStreamDirection)
     Vessel* lone = f.AddVessel(floor, 40, "L");
     f.Connect(a, b);
     f.Connect(b, c);
-
-    EXPECT_EQ(b->GetConnectingVessel(0), a);
-    EXPECT_EQ(b->GetConnectingVessel(1), c);
-    EXPECT_EQ(b->GetConnectingVessel(2), nullptr);
-    EXPECT_EQ(b->GetConnectingVessel(-1), nullptr);
-    EXPECT_EQ(b->GetStreamByIndex(1), f.GetStreamByIndex(1));
-    EXPECT_EQ(b->GetStreamByIndex(2), nullptr);
-    EXPECT_EQ(b->GetStreamByIndex(-1), nullptr);
+    EXPECT_EQ((std::vector<const void*>{b->GetConnectingVessel(0), b->GetConnectingVessel(1), b->GetConnectingVessel(2),
+                                        b->GetConnectingVessel(-1), b->GetStreamByIndex(1), b->GetStreamByIndex(2),
+                                        b->GetStreamByIndex(-1)}),
+              (std::vector<const void*>{a, c, nullptr, nullptr, f.GetStreamByIndex(1), nullptr, nullptr}));
     // By index (a flows into b) and by vessel.
     EXPECT_EQ((std::vector<int>{b->IsInputVessel(0), b->IsOutputVessel(1), b->IsInputVessel(5), b->IsInputVessel(a),
                                 b->IsOutputVessel(c), b->IsInputVessel(c), b->IsInputVessel(lone),
@@ -248,8 +150,21 @@ TEST(VesselTest, NeighbourQueriesFollowStreamDirection)
     EXPECT_EQ((std::vector<bool>{a->IsLeftmostVessel(), a->IsRightmostVessel(), c->IsRightmostVessel(),
                                  b->IsLeftmostVessel(), lone->IsLeftmostVessel(), lone->IsRightmostVessel()}),
               (std::vector<bool>{true, false, true, false, false, false}));
-    EXPECT_EQ(b->GetConnectScore(), 2); // a and c have one neighbour each
-    EXPECT_EQ(a->GetConnectScore(), 2); // b has two
+    // Scores: a and c have one neighbour each, b two.
+    EXPECT_EQ(b->GetConnectScore() * 10 + a->GetConnectScore(), 22);
+
+    // A repeated pair is one neighbour; a stream that is not connecting
+    // registers twice and adds 2.
+    f.Connect(a, b);
+    EXPECT_EQ(a->GetNumStreams() * 10 + a->GetNumUniqueStreams(), 21);
+    Stream* util = f.AddUtility(a);
+    EXPECT_EQ(a->GetNumUniqueStreams() * 10 + a->GetNumInputAndOutputStreams(), 30);
+    EXPECT_EQ(a->GetUtilityStream(), util);
+    Stream* feed = f.AddFeed(a);
+    EXPECT_EQ(a->GetNumUniqueStreams() * 10 + a->GetNumInputAndOutputStreams(), 52);
+    EXPECT_EQ(a->GetInputStream(), feed);
+    f.Connect(c, a); // a new neighbour
+    EXPECT_EQ(a->GetNumStreams() * 10 + a->GetNumUniqueStreams(), 36);
 }
 
 TEST(VesselTest, AttachmentPointsStackConnectionsFeedsAndUtilities)
@@ -269,48 +184,36 @@ TEST(VesselTest, AttachmentPointsStackConnectionsFeedsAndUtilities)
     EXPECT_EQ((std::vector<double>{a->GetZ(s1), a->GetZ(s2), a->GetZ(feed), a->GetZ(util), a->GetZ(f.Connect(b, b)),
                                    a->GetZ(nullptr)}),
               (std::vector<double>{3.0, 4.0, 6.0, 7.0, 2.0, 0.0}));
-    EXPECT_DOUBLE_EQ(a->GetX(util), 1.0);
-    EXPECT_DOUBLE_EQ(a->GetY(s1), 1.0);
-    EXPECT_DOUBLE_EQ(a->GetY(util), 1.0 + 2.0 * a->GetRadius() / 3.0);
+    EXPECT_EQ((std::vector<double>{a->GetX(util), a->GetY(s1), a->GetY(util)}),
+              (std::vector<double>{1.0, 1.0, 1.0 + 2.0 * a->GetRadius() / 3.0}));
 }
 
 // The wizard leaves a vessel that is placed, on another floor, hidden or
-// without its connections shown.
-TEST_F(VesselOnFloor, VisibilityAndTheVesselsTheWizardMustLeave)
-{
-    Plane other;
-    EXPECT_EQ(v.PositionAssigned(&floor) * 10 + v.PositionAssigned(&other), 1);
-    v.SetShowConnections(0);
-    EXPECT_EQ(v.PositionAssigned(&floor), 1);
-    v.SetShowConnections(1);
-    v.SetPositionFlag(1);
-    EXPECT_EQ(v.PositionAssigned(&floor), 1);
-    v.SetPositionFlag(0);
-
-    floor.SetVisible(false);
-    EXPECT_FALSE(v.IsVisible());
-    EXPECT_EQ(v.PositionAssigned(&floor), 1);
-    v.SetActiveForTest(1);
-    EXPECT_TRUE(v.IsVisible()); // active vessels show on hidden floors
-    v.SetVisible(false);
-    EXPECT_FALSE(v.IsVisible());
-    EXPECT_EQ(v.ShowConnections(), 0);
-}
-
-TEST(VesselTest, InventoryIsActiveWhileAStreamFlows)
+// without its connections shown. Active vessels show on hidden floors; an
+// inventory is active while a stream of it flows, whatever its own flag.
+TEST(VesselTest, VisibilityActivityAndTheVesselsTheWizardMustLeave)
 {
     TestFacility f;
     Plane* floor = f.AddFloor(1);
-    TestVessel* inv = f.AddVessel(floor, 10, "T", "Inventory Location");
-    TestVessel* other = f.AddVessel(floor, 20, "B");
-    auto* s = static_cast<test::TestStream*>(f.Connect(inv, other));
-    inv->SetActiveForTest(1);
-    EXPECT_EQ(inv->IsActive(), 0); // its own flag is not consulted
-    s->SetFlowingForTest(1);
-    EXPECT_EQ(inv->IsActive(), 1);
+    TestVessel* v = f.AddVessel(floor, 10, "R");
+    TestVessel* inv = f.AddVessel(floor, 20, "T", "Inventory Location");
+    Plane other;
+    EXPECT_EQ(v->PositionAssigned(floor) * 10 + v->PositionAssigned(&other), 1);
+    v->SetShowConnections(0);
+    EXPECT_EQ(v->PositionAssigned(floor), 1);
+    v->SetShowConnections(1);
+    v->SetPositionFlag(1);
+    EXPECT_EQ(v->PositionAssigned(floor), 1);
+    v->SetPositionFlag(0);
     floor->SetVisible(false);
-    EXPECT_TRUE(inv->IsVisible()); // active: shown on a hidden floor
-    EXPECT_FALSE(other->IsVisible());
+    EXPECT_EQ(v->IsVisible() * 10 + v->PositionAssigned(floor), 1);
+    v->SetActiveForTest(1);
+    inv->SetActiveForTest(1);
+    EXPECT_EQ(v->IsVisible() * 10 + inv->IsActive(), 10);
+    static_cast<test::TestStream*>(f.Connect(inv, v))->SetFlowingForTest(1);
+    EXPECT_EQ(inv->IsActive() * 10 + inv->IsVisible(), 11);
+    v->SetVisible(false);
+    EXPECT_EQ(v->IsVisible() * 10 + v->ShowConnections(), 0);
 }
 
 TEST_F(VesselOnFloor, PropertiesByTimeHeatThenCoolThenNothing)
@@ -327,12 +230,14 @@ TEST_F(VesselOnFloor, PropertiesByTimeHeatThenCoolThenNothing)
     EXPECT_EQ(v.IsHeating() * 10 + v.IsCooling(), 10);
     EXPECT_EQ(shown(v), 0xFF7F00);
     v.SetPropertiesByTime(250);
-    EXPECT_EQ(v.IsHeating(), 0);
+    EXPECT_EQ(v.IsHeating() * 10 + (v.reactOn > 0), 1);
     EXPECT_EQ(shown(v), 0xB2B2B2);
-    EXPECT_GE(v.reactOn, 1);
     v.SetPropertiesByTime(400);
     EXPECT_EQ(v.IsActive(), 0);
     EXPECT_NEAR(v.GetVolume(), 0.5 / v.Capacity(), 1e-9); // the 0.5 cubic metres left, as a level
+    v.SetVolume(0.0);
+    v.SetVolumeByTime(400); // the level alone
+    EXPECT_NEAR(v.GetVolume(), 0.5 / v.Capacity(), 1e-9);
     EXPECT_EQ(v.GetCurrentTime(), 400);
 }
 
