@@ -3,7 +3,6 @@
 // lists are checked.
 
 #include <cmath>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -11,6 +10,8 @@
 #include "batchplant/calendar/Calendar.h"
 
 namespace batchplant::test {
+
+inline long long SecondsOf(const COleDateTime& t) { return std::llround(t.ToLinearDays() * 86400.0); }
 
 // Whether the calendar works at `second` (seconds on COleDateTime's
 // continuous scale): a shift of that day covers it, or an overnight shift of
@@ -45,7 +46,7 @@ inline void ExpectMatchesOracle(const CSingleCalendar& calendar, long long fromS
     ASSERT_EQ(list.GetCount() % 2, 0);
     std::vector<long long> points;
     for (int i = 0; i < list.GetCount(); ++i)
-        points.push_back(std::llround(list.GetAt(i).ToLinearDays() * 86400.0));
+        points.push_back(SecondsOf(list.GetAt(i)));
     for (std::size_t i = 0; i + 1 < points.size(); ++i)
         ASSERT_LT(points[i], points[i + 1]) << (i % 2 ? "touching or unordered blocks at " : "empty block at ") << i;
     if (!points.empty()) {
@@ -59,6 +60,15 @@ inline void ExpectMatchesOracle(const CSingleCalendar& calendar, long long fromS
         const bool listed = block < points.size() && points[block] <= t;
         ASSERT_EQ(listed, WorksAt(calendar, t)) << "at " << COleDateTime::FromLinearDays(t / 86400.0).Format().str();
     }
+}
+
+// The time list of calendar `id` for [from, to], checked as above.
+inline void ExpectMatchesOracle(const CCalendar& calendars, int id, COleDateTime from, COleDateTime to)
+{
+    List<COleDateTime> list;
+    calendars.GetCalendarTimeList(id, from, to, list);
+    ASSERT_TRUE(calendars.Calendars().Contains(id)) << id;
+    ExpectMatchesOracle(*calendars.Calendars().Lookup(id), SecondsOf(from), SecondsOf(to), list);
 }
 
 } // namespace batchplant::test

@@ -1,11 +1,7 @@
 #pragma once
 // Small builders shared by the calendar tests.
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "batchplant/calendar/Calendar.h"
 
@@ -22,19 +18,15 @@ inline CWorkShift Shift(int startHour, int startMinute, int endHour, int endMinu
                       CWorkShift::TimeOfDay(endHour * 3600 + endMinute * 60));
 }
 
-inline std::vector<std::string> Texts(const List<COleDateTime>& list)
-{
-    std::vector<std::string> out;
-    for (int i = 0; i < list.GetCount(); ++i)
-        out.push_back(list.GetAt(i).Format("%Y-%m-%d %H:%M:%S").str());
-    return out;
-}
-
-inline std::vector<std::string> TimeList(const CCalendar& calendar, int id, COleDateTime from, COleDateTime to)
+// The working-time blocks as "MM-DD hh:mm" texts, one space apart.
+inline std::string Blocks(const CCalendar& calendar, int id, COleDateTime from, COleDateTime to)
 {
     List<COleDateTime> out;
     calendar.GetCalendarTimeList(id, from, to, out);
-    return Texts(out);
+    std::string text;
+    for (int i = 0; i < out.GetCount(); ++i)
+        text += (i ? " " : "") + out.GetAt(i).Format("%m-%d %H:%M").str();
+    return text;
 }
 
 inline std::string Describe(const CMultiWorkShift& shifts)

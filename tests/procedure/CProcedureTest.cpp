@@ -1,37 +1,32 @@
-// A procedure's units by position and by time: the indexed time queries are
-// compared with a plain walk over all units.
+// A procedure's units by position and by time, the indexed time queries
+// compared with a plain walk over all units; and units and components built
+// from recordset rows of the generated sample.
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "SampleDatabase.h"
+#include "batchplant/db/EquipmentRecordsets.h"
+#include "batchplant/db/StreamRecordsets.h"
+#include "batchplant/foundation/Units.h"
 #include "batchplant/procedure/CProcedure.h"
 
 namespace batchplant {
 namespace {
 
-struct Unit {
-    double start = 0, end = 0, vol = 0;
-    const char* op = "op";
-    long step = 1, proc = 1, stream = -1;
-    const char* timeUOM = "s";
-};
-
-void add(CProcedure& p, const Unit& u)
-{
-    p.AddNewProc(1, 1, u.proc, u.step, u.start, u.end, u.timeUOM, u.vol, "Cubic m", 300.0, 0.0, "K", 0.0, 0.0, "", "",
-                 "", "", u.op, "", "", "UP", u.stream, 0.0, "");
-}
-
-CProcedure of(const std::vector<Unit>& units)
+CProcedure of(std::initializer_list<ProcRow> rows)
 {
     CProcedure p;
-    for (const Unit& u : units)
-        add(p, u);
+    for (const ProcRow& row : rows)
+        p.AddNewProc(row);
     return p;
 }
 
@@ -51,19 +46,31 @@ protected:
         CProcUnit::ResetSharedTables();
         CProcComponent::ResetSharedTables();
     }
+    void openSample() { db.Open(CString(test::SampleDatabasePath().string()), false, true); }
+    CDaoDatabase db;
 };
 
 TEST_F(ProcedureTest, PositionsFollowTheTimesAndEqualTimesKeepTheNewestFirst)
 {
-    const CProcedure p = of({{.start = 200, .end = 300, .op = "c"},
-                             {.start = 0, .end = 100, .op = "first"},
-                             {.start = 0, .end = 100, .op = "second"},
-                             {.start = 100, .end = 200, .op = "b"}});
-    std::string ops;
-    for (int i = 0; i < p.GetNumProcs(); ++i)
-        ops += p.GetOpNameAt(i).str() + " ";
-    EXPECT_EQ(ops, "second first b c ");
-    EXPECT_EQ(longs(p.GetTimeList()), (std::vector<long>{0, 100, 0, 100, 100, 200, 200, 300}));
+    // Operation types are shared by operation: each unit its own.
+    const CProcedure p = of({{.opID = 1, .startTime = 200, .endTime = 300, .op = "c", .opType = "Heat"},
+                             {.opID = 2, .startTime = 0, .endTime = 59, .op = "first", .opType = "Charge"},
+                             {.opID = 3, .startTime = 0, .endTime = 59, .op = "second"},
+                             {.opID = 4, .startTime = 100, .endTime = 200, .op = "b"}});
+    EXPECT_EQ(p.PrintProcs().str(), "(0d  0:00:00) - (0d  0:00:59)   second () \r\n"
+                                    "(0d  0:00:00) - (0d  0:00:59)   first (Charge) \r\n"
+                                    "(0d  0:01:40) - (0d  0:03:20)   b () \r\n"
+                                    "(0d  0:03:20) - (0d  0:05:00)   c (Heat) \r\n");
+    EXPECT_EQ(longs(p.GetTimeList()), (std::vector<long>{0, 59, 0, 59, 100, 200, 200, 300}));
+    EXPECT_EQ(CProcedure::FormatTime(93784) + "|" + CProcedure::FormatTime(345549), "1d  2:03:04|3d 23:59:09");
+    // Bad positions give empty answers.
+    for (int bad : {-1, 4}) {
+        EXPECT_EQ(p.GetOpNameAt(bad) + p.GetContentsAt(bad) + p.GetOpNumberAt(bad) + p.GetStartTimeStrAt(bad) +
+                      p.GetPressureBStrAt(bad) + p.GetFlowRateAt(bad, CProcedure::VolumetricFlowRate) +
+                      p.GetProcUnit(bad).GetOp(),
+                  "");
+        EXPECT_EQ(p.GetStepIdAt(bad) + p.GetUnitProcIdAt(bad) + p.GetProcComponentsAt(bad).Size(), 0);
+    }
 }
 
 // Seconds truncated toward zero, and held at the limits of 32 bits.
@@ -80,63 +87,56 @@ TEST_F(ProcedureTest, TimesBecomeWholeSecondsWithinTheRangeOfInt32)
                  {std::numeric_limits<double>::quiet_NaN(), 1e300, "s", 0, hi},
                  {-1e300, 1e20, "year", lo, hi}};
     for (const auto& c : cases) {
-        const CProcedure p = of({{.start = c.start, .end = c.end, .timeUOM = c.uom}});
-        EXPECT_EQ(p.GetProcUnit(0).GetStart(), c.wantStart) << c.start << " " << c.uom;
-        EXPECT_EQ(p.GetProcUnit(0).GetEnd(), c.wantEnd) << c.end << " " << c.uom;
+        const CProcUnit u = of({{.startTime = c.start, .endTime = c.end, .timeUOM = c.uom}}).GetProcUnit(0);
+        EXPECT_EQ(std::pair(u.GetStart(), u.GetEnd()), std::pair(c.wantStart, c.wantEnd)) << c.start << " " << c.uom;
     }
-    const CProcedure p = of({{.start = -1e300, .end = 1e300}});
+    const CProcedure p = of({{.startTime = -1e300, .endTime = 1e300, .op = "op"}});
     EXPECT_EQ(p.GetCurrentOp(std::numeric_limits<long>::max()) + "|" + p.GetCurrentOp(hi), "|op");
     EXPECT_DOUBLE_EQ(p.GetVolume(std::numeric_limits<long>::min()), 0.0);
 }
 
-// The plain walk over all units in position order.
-struct Walk {
-    double volume = 0;
-    std::string printed, firstOp, firstType;
+// Volume, frame volume, printed operations, first operation, its type and
+// batch, whether one reacts, and the frame's operation at a time.
+using Answers = std::tuple<double, double, std::string, std::string, std::string, long, int, std::string>;
+
+Answers indexed(const CProcedure& p, long t)
+{
+    const CProcedure::Frame f = p.FrameAt(t, true);
+    return Answers(p.GetVolume(t), f.volume, p.PrintOps(t).str(), p.GetCurrentOp(t).str(), p.GetCurrentOpType(t).str(),
+                   p.GetCurrentBatchNum(t), p.Reacting(t), f.running ? f.running->GetOp().str() : "");
+}
+
+// The same from a plain walk over all units in position order.
+Answers walk(const CProcedure& p, long t)
+{
+    double volume = 0.0, previous = 0.0, base = 0.0;
+    std::string printed, op, type;
     long batch = 0;
     int reacting = 0;
-};
-
-Walk walk(const CProcedure& p, long t)
-{
-    Walk w;
-    double previous = 0.0, base = 0.0;
     for (int i = 0; i < p.GetNumProcs(); ++i) {
         const CProcUnit& u = p.GetProcUnit(i);
         if (u.GetStart() < t && t <= u.GetEnd()) {
-            w.printed += u.GetOp().str() + "\r\n" + u.GetRecText().str() + "\r\n";
-            if (w.firstOp.empty())
-                w.firstOp = u.GetOp().str(), w.firstType = u.OpType().str(), w.batch = u.GetBatchNum();
-            w.reacting |= u.OpType() == "React";
+            printed += u.GetOp().str() + "\r\n" + u.GetRecText().str() + "\r\n";
+            if (op.empty()) op = u.GetOp().str(), type = u.OpType().str(), batch = u.GetBatchNum();
+            reacting |= u.OpType() == "React";
         }
         if (t >= u.GetEnd()) {
-            w.volume = base = u.GetVol();
+            volume = base = u.GetVol();
         } else if (t >= u.GetStart()) {
-            w.volume = previous + (u.GetVol() - base) * static_cast<double>(t - u.GetStart()) /
-                                      static_cast<double>(u.GetEnd() - u.GetStart());
+            volume = previous + (u.GetVol() - base) * static_cast<double>(t - u.GetStart()) /
+                                    static_cast<double>(u.GetEnd() - u.GetStart());
         } else {
             continue;
         }
-        previous = w.volume;
+        previous = volume;
     }
-    return w;
+    return {volume, volume, printed, op, type, batch, reacting, op};
 }
 
 void expectMatchesWalk(const CProcedure& p, int round)
 {
-    for (long t = -5; t <= 1250; ++t) {
-        const Walk w = walk(p, t);
-        SCOPED_TRACE(testing::Message() << "round " << round << " t " << t);
-        ASSERT_EQ(p.GetVolume(t), w.volume);
-        ASSERT_EQ(p.PrintOps(t).str(), w.printed);
-        ASSERT_EQ(p.GetCurrentOp(t).str(), w.firstOp);
-        ASSERT_EQ(p.GetCurrentOpType(t).str(), w.firstType);
-        ASSERT_EQ(p.GetCurrentBatchNum(t), w.batch);
-        ASSERT_EQ(p.Reacting(t), w.reacting);
-        const CProcedure::Frame frame = p.FrameAt(t, true);
-        ASSERT_EQ(frame.volume, w.volume);
-        ASSERT_EQ(frame.running ? frame.running->GetOp().str() : "", w.firstOp);
-    }
+    for (long t = -5; t <= 1250; ++t)
+        ASSERT_EQ(indexed(p, t), walk(p, t)) << "round " << round << " t " << t;
 }
 
 TEST_F(ProcedureTest, IndexedTimeQueriesMatchAWalkOverAllUnits)
@@ -175,44 +175,22 @@ TEST_F(ProcedureTest, IndexedTimeQueriesMatchAWalkOverAllUnits)
 
 TEST_F(ProcedureTest, InUseBlocksAreGapsAfterAUnitThatHoldsMaterial)
 {
-    const struct {
-        std::vector<Unit> units;
-        std::vector<long> blocks;
-    } cases[] = {
-        {{{.start = 0, .end = 100, .vol = 10}, {.start = 150, .end = 200, .vol = 0}}, {100, 150}},
-        {{{.start = 0, .end = 100, .vol = 0}, {.start = 150, .end = 200, .vol = 5}}, {}},   // empty in the gap
-        {{{.start = 0, .end = 100, .vol = 10}, {.start = 100, .end = 200, .vol = 10}}, {}}, // no gap
-        {{{.start = 0, .end = 10, .vol = 1}, {.start = 20, .end = 30, .vol = 0}, {.start = 40, .end = 50, .vol = 1}},
-         {10, 20}},
-        {{}, {}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(longs(of(c.units).CalcInUseBlocks()), c.blocks) << c.units.size() << " units";
-}
-
-TEST_F(ProcedureTest, FormatTimeAndPrintProcs)
-{
-    const std::pair<long, const char*> times[] = {{0, "0d  0:00:00"},
-                                                  {59, "0d  0:00:59"},
-                                                  {3600, "0d  1:00:00"},
-                                                  {93784, "1d  2:03:04"},
-                                                  {345549, "3d 23:59:09"}};
-    for (const auto& [t, text] : times)
-        EXPECT_EQ(CProcedure::FormatTime(t), text) << t;
-    CProcedure p;
-    p.AddNewProc(1, 2, 1, 1, 3600, 7260, "s", 0, "", 0, 0, "", 0, 0, "", "", "", "", "1.2 Heat", "Heat", "", "", -1, 0,
-                 "");
-    p.AddNewProc(1, 1, 1, 1, 0, 59, "s", 0, "", 0, 0, "", 0, 0, "", "", "", "", "1.1 Charge", "Charge", "", "", -1, 0,
-                 "");
-    EXPECT_EQ(p.PrintProcs(), "(0d  0:00:00) - (0d  0:00:59)   1.1 Charge (Charge) \r\n"
-                              "(0d  1:00:00) - (0d  2:01:00)   1.2 Heat (Heat) \r\n");
+    const std::pair<CProcedure, std::vector<long>> cases[] = {
+        {of({{.startTime = 0, .endTime = 10, .vol = 1},
+             {.startTime = 20, .endTime = 30},
+             {.startTime = 40, .endTime = 50}}),
+         {10, 20}}, // the second unit is empty in the gap after it
+        {of({{.startTime = 0, .endTime = 100, .vol = 10}, {.startTime = 100, .endTime = 200, .vol = 10}}), {}},
+        {of({}), {}}};
+    for (const auto& [p, blocks] : cases)
+        EXPECT_EQ(longs(p.CalcInUseBlocks()), blocks) << p.GetNumProcs() << " units";
 }
 
 TEST_F(ProcedureTest, ComponentsReachTheFirstUnitOfTheirStream)
 {
-    CProcedure p = of({{.start = 0, .end = 10, .stream = 5},
-                       {.start = 20, .end = 30, .stream = 6},
-                       {.start = 40, .end = 50, .stream = 6}});
+    CProcedure p = of({{.startTime = 0, .endTime = 10, .streamID = 5},
+                       {.startTime = 20, .endTime = 30, .streamID = 6},
+                       {.startTime = 40, .endTime = 50, .streamID = 6}});
     CProcComponent c, stray;
     c.SetStreamID(6);
     c.SetName("Water");
@@ -224,40 +202,26 @@ TEST_F(ProcedureTest, ComponentsReachTheFirstUnitOfTheirStream)
     EXPECT_EQ(p.GetProcComponentsAt(1)[0].GetName(), "Water");
     EXPECT_EQ(p.GetProcComponentsAt(1)[0].GetOwner(), &p.GetProcComponentsAt(1));
     // A unit of the stream added later at an earlier time becomes the first.
-    add(p, {.start = 15, .end = 18, .op = "early", .stream = 6});
+    p.AddNewProc({.startTime = 15, .endTime = 18, .op = "early", .streamID = 6});
     p.AddComponent(c);
     EXPECT_EQ(p.GetOpNameAt(1), "early");
     EXPECT_EQ(p.GetProcUnit(1).GetNumComponents(), 1);
-}
-
-TEST_F(ProcedureTest, BadPositionsAndAnEmptyProcedureGiveEmptyAnswers)
-{
-    const CProcedure p = of({{.start = 0, .end = 10, .step = 4, .proc = 5}});
-    for (int bad : {-1, 1}) {
-        EXPECT_EQ(p.GetOpNameAt(bad) + p.GetContentsAt(bad) + p.GetOpNumberAt(bad) + p.GetStartTimeStrAt(bad) +
-                      p.GetPressureBStrAt(bad) + p.GetFlowRateAt(bad, CProcedure::VolumetricFlowRate) +
-                      p.GetProcUnit(bad).GetOp(),
-                  "");
-        EXPECT_EQ(p.GetStepIdAt(bad) + p.GetUnitProcIdAt(bad) + p.GetProcComponentsAt(bad).Size(), 0);
-    }
-    EXPECT_EQ(p.GetStepIdAt(0) * 10 + p.GetUnitProcIdAt(0), 45);
     CProcedure empty;
-    EXPECT_EQ(empty.PrintOps(10), "");
-    EXPECT_DOUBLE_EQ(empty.GetVolume(5), 0.0);
-    empty.AddComponent(CProcComponent());
+    empty.AddComponent(c);
     EXPECT_EQ(empty.GetNumProcs(), 0);
 }
 
 TEST_F(ProcedureTest, StepAndUnitProcedureListCountsEachProcedureOnce)
 {
-    CProcedure p = of({{.step = 1, .proc = 10}});
+    CProcedure p = of({{.procID = 10, .stepID = 1}});
     EXPECT_FALSE(p.ContainsStep(2));
-    for (const Unit& u : {Unit{.step = 1, .proc = 11}, Unit{.step = 2, .proc = 20}, Unit{.step = 2, .proc = 20}})
-        add(p, u);
+    for (const ProcRow& row :
+         {ProcRow{.procID = 11, .stepID = 1}, ProcRow{.procID = 20, .stepID = 2}, ProcRow{.procID = 20, .stepID = 2}})
+        p.AddNewProc(row);
     EXPECT_TRUE(p.ContainsStep(2)) << "units added after a query are seen";
     EXPECT_TRUE(p.ContainsStepAndProcedure(1, 11));
     EXPECT_FALSE(p.ContainsStepAndProcedure(1, 12) || p.ContainsStepAndProcedure(2, 10));
-    CProcedure other = of({{.step = 2, .proc = 20}});
+    CProcedure other = of({{.procID = 20, .stepID = 2}});
     Hash<long, Hash<long, long>> list;
     p.AddToStepProcList(list);
     other.AddToStepProcList(list);
@@ -268,6 +232,113 @@ TEST_F(ProcedureTest, StepAndUnitProcedureListCountsEachProcedureOnce)
             flat.insert(flat.end(), {list.GetAt(s).GetKeyAt(u), list.GetAt(s).GetAt(u)});
     }
     EXPECT_EQ(flat, (std::vector<long>{1, 10, 1, 11, 1, 2, 20, 2}));
+}
+
+TEST_F(ProcedureTest, EquipmentRowsBecomeLabelledUnitsAndRowsWithoutContentsEmptyOnes)
+{
+    openSample();
+    CDaoEquipConts rows(&db);
+    ASSERT_TRUE(rows.OpenOnDatabase(&db));
+    int count = 0, withoutContents = 0;
+    for (; !rows.IsEOF(); rows.MoveNext()) {
+        CProcedure p;
+        p.AddNewProc(rows);
+        const CProcUnit& u = p.GetProcUnit(0);
+        SCOPED_TRACE(testing::Message() << "row " << ++count);
+        EXPECT_EQ(u.GetStart(), static_cast<long>(std::trunc(ToInternalUnits(rows.m_EndTimeUOM, rows.m_StartTime))));
+        EXPECT_EQ(u.GetOp(),
+                  CString::Formatted("%ld.%ld %s", rows.m_ProcSeqNum, rows.m_OpSeqNum, rows.m_OpName.c_str()));
+        EXPECT_EQ(u.GetStreamID(), -1);
+        const bool empty = rows.IsFieldNull(&rows.m_Volume);
+        withoutContents += empty;
+        if (empty) {
+            EXPECT_TRUE(u.IsEmpty());
+        } else {
+            EXPECT_NEAR(u.GetVol(), ToInternalUnits(rows.m_VolumeUOM, rows.m_Volume), 1e-9);
+        }
+    }
+    EXPECT_GT(withoutContents, 0) << "the sample has schedule rows without contents";
+}
+
+// The row-to-unit copies are plain; what is tested is what they decide.
+TEST_F(ProcedureTest, StreamUtilityAndVaporRowsAreLabelled)
+{
+    CDaoStreamSet stream;
+    stream.m_OpName = "Transfer";
+    stream.m_EndTime = 2;
+    stream.m_EndTimeUOM = "h";
+    CProcedure p;
+    p.AddNewProc(stream);
+    stream.m_UserLabel = "S-12";
+    p.AddNewProc(stream);
+    // Newest first among equal times; without a label the operation name.
+    EXPECT_EQ(p.GetOpNameAt(0) + "|" + p.GetOpNameAt(1), "S-12|Transfer");
+    CDaoUtilitySummary utility;
+    utility.m_UtilityName = "Cooling Water";
+    utility.m_OpName = "Cool";
+    utility.m_PrimaryMaterial = "Cooling Water";
+    utility.m_EndTime = 3;
+    utility.m_EndTimeUOM = "h";
+    p.AddNewProc(utility);
+    EXPECT_EQ(p.GetOpNameAt(2) + "|" + p.GetContentsAt(2), "Cooling Water|") << "utilities carry no primary material";
+    CDaoVaporSummary vapor;
+    vapor.m_OpType = "React";
+    vapor.m_EndTime = 20;
+    vapor.m_EndTimeUOM = "min";
+    vapor.m_TemperatureUOM = "C";
+    CProcedure vapors;
+    vapors.AddNewProc(vapor);
+    EXPECT_EQ(vapors.GetProcUnit(0).GetTempBStr(), "0.000 C") << "the missing outlet temperature is a 0 in its unit";
+    EXPECT_EQ(vapors.Reacting(900), 1);
+}
+
+// Components keyed by (from, to, 0) and (stream, material, phase), against
+// the rows read directly: the last row of each key pair wins.
+TEST_F(ProcedureTest, LoadFromDBKeysComponentsByEquipmentPairAndStreamMaterialPhase)
+{
+    openSample();
+    using Key = std::tuple<int, int, int, int, int, int>;
+    using Value = std::tuple<double, double, double, CString, int, int>;
+    std::map<Key, Value> expected, loaded;
+    bool outside = false;
+    {
+        CDaoStreamContents rs(&db);
+        ASSERT_TRUE(rs.OpenOnDatabase(&db));
+        for (; !rs.IsEOF(); rs.MoveNext()) {
+            auto end = [&](long& id) { return (rs.IsFieldNull(&id) || id == 0) ? -1 : static_cast<int>(id); };
+            outside = outside || end(rs.m_FromEquipmentID) < 0 || end(rs.m_ToEquipmentID) < 0;
+            const int stream = static_cast<int>(rs.m_StreamID), phase = CProcComponent::GetPhaseNum(rs.m_Phase);
+            expected[{end(rs.m_FromEquipmentID), end(rs.m_ToEquipmentID), 0, stream, static_cast<int>(rs.m_MaterialID),
+                      phase}] = {rs.m_MassPhaseFraction * rs.m_Mass * rs.m_MassFraction,
+                                 rs.m_Volume * rs.m_VolumePhaseFraction * rs.m_VolumeFraction,
+                                 rs.m_MolarPhaseFraction * rs.m_Moles * rs.m_MoleFraction,
+                                 rs.m_MaterialName,
+                                 stream,
+                                 phase};
+        }
+    }
+    ASSERT_TRUE(outside) << "the sample has streams from or to outside the plant";
+    CDaoStreamContents rs(&db);
+    ASSERT_TRUE(rs.OpenOnDatabase(&db));
+    Hash<CTripleIntKey, Hash<CTripleIntKey, CProcComponent>> out;
+    CProcComponent::LoadFromDB(rs, out);
+    for (int o = 0; o < out.GetCount(); ++o)
+        for (int i = 0; i < out.GetAt(o).GetCount(); ++i) {
+            const CTripleIntKey &k = out.GetKeyAt(o), &ik = out.GetAt(o).GetKeyAt(i);
+            const CProcComponent& c = out.GetAt(o).GetAt(i);
+            loaded[{k.first, k.second, k.third, ik.first, ik.second, ik.third}] = {
+                c.GetMass(), c.GetVolume(), c.GetMoles(), c.GetName(), c.GetStreamID(), c.GetPhaseNum()};
+        }
+    EXPECT_EQ(loaded, expected);
+
+    CDaoUtilityContents utilities(&db);
+    ASSERT_TRUE(utilities.OpenOnDatabase(&db));
+    out.RemoveAll();
+    CProcComponent::LoadFromDB(utilities, out);
+    ASSERT_GT(out.GetCount(), 0);
+    for (int o = 0; o < out.GetCount(); ++o)
+        EXPECT_EQ(out.GetKeyAt(o).first, -1) << "FromEquipmentID 0 reads as -1";
+    EXPECT_FALSE(CProcComponent::GetDutyUOM().IsEmpty());
 }
 
 } // namespace
