@@ -38,11 +38,16 @@ inline bool WorksAt(const CSingleCalendar& calendar, long long second)
     return false;
 }
 
-// Checks a time list for [from, to] (whole minutes) against WorksAt at the
-// middle of every minute, and that its blocks are ordered and do not touch.
-inline void ExpectMatchesOracle(const CSingleCalendar& calendar, long long fromSecond, long long toSecond,
-                                const List<COleDateTime>& list)
+// Checks the time list of calendar `id` for [from, to] (whole minutes)
+// against WorksAt at the middle of every minute, and that its blocks are
+// ordered and do not touch.
+inline void ExpectMatchesOracle(const CCalendar& calendars, int id, COleDateTime from, COleDateTime to)
 {
+    List<COleDateTime> list;
+    calendars.GetCalendarTimeList(id, from, to, list);
+    ASSERT_TRUE(calendars.Calendars().Contains(id)) << id;
+    const CSingleCalendar& calendar = *calendars.Calendars().Lookup(id);
+    const long long fromSecond = SecondsOf(from), toSecond = SecondsOf(to);
     ASSERT_EQ(list.GetCount() % 2, 0);
     std::vector<long long> points;
     for (int i = 0; i < list.GetCount(); ++i)
@@ -60,15 +65,6 @@ inline void ExpectMatchesOracle(const CSingleCalendar& calendar, long long fromS
         const bool listed = block < points.size() && points[block] <= t;
         ASSERT_EQ(listed, WorksAt(calendar, t)) << "at " << COleDateTime::FromLinearDays(t / 86400.0).Format().str();
     }
-}
-
-// The time list of calendar `id` for [from, to], checked as above.
-inline void ExpectMatchesOracle(const CCalendar& calendars, int id, COleDateTime from, COleDateTime to)
-{
-    List<COleDateTime> list;
-    calendars.GetCalendarTimeList(id, from, to, list);
-    ASSERT_TRUE(calendars.Calendars().Contains(id)) << id;
-    ExpectMatchesOracle(*calendars.Calendars().Lookup(id), SecondsOf(from), SecondsOf(to), list);
 }
 
 } // namespace batchplant::test

@@ -168,11 +168,12 @@ TEST_F(ProcUnitTest, SumsAddAmountsTakeTheIdentityAndJoinOnlyDisjointPhases)
 // longest text of a column, its heading included, the earlier on a tie.
 TEST_F(ProcUnitTest, CellTextsOfHeadingsValuesAndRates)
 {
-    CProcComponent::SetMassUOM("kg");
-    CProcComponent::SetDutyUOM("KJ");
-    CProcComponent::SetTimeUOM("h");
-    CProcComponent::SetVolUOM("m3");
-    CProcComponent::SetMolesUOM("kmol");
+    for (const auto& [set, uom] : {std::pair{&CProcComponent::SetMassUOM, "kg"},
+                                   {&CProcComponent::SetDutyUOM, "KJ"},
+                                   {&CProcComponent::SetTimeUOM, "h"},
+                                   {&CProcComponent::SetVolUOM, "m3"},
+                                   {&CProcComponent::SetMolesUOM, "kmol"}})
+        set(uom);
     CProcComponents list;
     EXPECT_EQ(list.GetLongestString(CProcComponents::Volume), "Volume (m3)");
     list +=

@@ -191,47 +191,42 @@ TEST_F(ProcedureTest, ComponentsReachTheFirstUnitOfTheirStream)
     CProcedure p = of({{.startTime = 0, .endTime = 10, .streamID = 5},
                        {.startTime = 20, .endTime = 30, .streamID = 6},
                        {.startTime = 40, .endTime = 50, .streamID = 6}});
-    CProcComponent c, stray;
-    c.SetStreamID(6);
-    c.SetName("Water");
+    auto counts = [&] {
+        std::vector<int> out;
+        for (int i = 0; i < p.GetNumProcs(); ++i)
+            out.push_back(p.GetProcUnit(i).GetNumComponents());
+        return out;
+    };
+    CProcComponent water, stray;
+    water.SetStreamID(6);
     stray.SetStreamID(99);
-    p.AddComponent(c);
+    p.AddComponent(water);
     p.AddComponent(stray);
-    EXPECT_EQ(p.GetProcUnit(0).GetNumComponents() + p.GetProcUnit(2).GetNumComponents(), 0);
-    ASSERT_EQ(p.GetProcUnit(1).GetNumComponents(), 1);
-    EXPECT_EQ(p.GetProcComponentsAt(1)[0].GetName(), "Water");
+    EXPECT_EQ(counts(), (std::vector<int>{0, 1, 0}));
     EXPECT_EQ(p.GetProcComponentsAt(1)[0].GetOwner(), &p.GetProcComponentsAt(1));
     // A unit of the stream added later at an earlier time becomes the first.
-    p.AddNewProc({.startTime = 15, .endTime = 18, .op = "early", .streamID = 6});
-    p.AddComponent(c);
-    EXPECT_EQ(p.GetOpNameAt(1), "early");
-    EXPECT_EQ(p.GetProcUnit(1).GetNumComponents(), 1);
-    CProcedure empty;
-    empty.AddComponent(c);
-    EXPECT_EQ(empty.GetNumProcs(), 0);
+    p.AddNewProc({.startTime = 15, .endTime = 18, .streamID = 6});
+    p.AddComponent(water);
+    EXPECT_EQ(counts(), (std::vector<int>{0, 1, 1, 0}));
 }
 
 TEST_F(ProcedureTest, StepAndUnitProcedureListCountsEachProcedureOnce)
 {
     CProcedure p = of({{.procID = 10, .stepID = 1}});
     EXPECT_FALSE(p.ContainsStep(2));
-    for (const ProcRow& row :
-         {ProcRow{.procID = 11, .stepID = 1}, ProcRow{.procID = 20, .stepID = 2}, ProcRow{.procID = 20, .stepID = 2}})
-        p.AddNewProc(row);
-    EXPECT_TRUE(p.ContainsStep(2)) << "units added after a query are seen";
-    EXPECT_TRUE(p.ContainsStepAndProcedure(1, 11));
+    for (long proc : {11, 20, 20})
+        p.AddNewProc({.procID = proc, .stepID = proc / 10});
+    EXPECT_TRUE(p.ContainsStep(2) && p.ContainsStepAndProcedure(1, 11)) << "units added after a query are seen";
     EXPECT_FALSE(p.ContainsStepAndProcedure(1, 12) || p.ContainsStepAndProcedure(2, 10));
-    CProcedure other = of({{.procID = 20, .stepID = 2}});
     Hash<long, Hash<long, long>> list;
     p.AddToStepProcList(list);
-    other.AddToStepProcList(list);
-    std::vector<long> flat; // step, then procedure and count of each of its procedures
-    for (int s = 0; s < list.GetCount(); ++s) {
-        flat.push_back(list.GetKeyAt(s));
+    of({{.procID = 20, .stepID = 2}}).AddToStepProcList(list);
+    std::string counts; // step:procedure=units of that procedure, each procedure counted once per list
+    for (int s = 0; s < list.GetCount(); ++s)
         for (int u = 0; u < list.GetAt(s).GetCount(); ++u)
-            flat.insert(flat.end(), {list.GetAt(s).GetKeyAt(u), list.GetAt(s).GetAt(u)});
-    }
-    EXPECT_EQ(flat, (std::vector<long>{1, 10, 1, 11, 1, 2, 20, 2}));
+            counts += std::to_string(list.GetKeyAt(s)) + ":" + std::to_string(list.GetAt(s).GetKeyAt(u)) + "=" +
+                      std::to_string(list.GetAt(s).GetAt(u)) + " ";
+    EXPECT_EQ(counts, "1:10=1 1:11=1 2:20=2 ");
 }
 
 TEST_F(ProcedureTest, EquipmentRowsBecomeLabelledUnitsAndRowsWithoutContentsEmptyOnes)
@@ -239,19 +234,20 @@ TEST_F(ProcedureTest, EquipmentRowsBecomeLabelledUnitsAndRowsWithoutContentsEmpt
     openSample();
     CDaoEquipConts rows(&db);
     ASSERT_TRUE(rows.OpenOnDatabase(&db));
-    int count = 0, withoutContents = 0;
+    const long equipment = rows.m_EquipmentID;
+    int withoutContents = 0;
     for (; !rows.IsEOF(); rows.MoveNext()) {
+        if (rows.m_EquipmentID != equipment) continue;
         CProcedure p;
         p.AddNewProc(rows);
         const CProcUnit& u = p.GetProcUnit(0);
-        SCOPED_TRACE(testing::Message() << "row " << ++count);
-        EXPECT_EQ(u.GetStart(), static_cast<long>(std::trunc(ToInternalUnits(rows.m_EndTimeUOM, rows.m_StartTime))));
+        SCOPED_TRACE(u.GetOp().str());
         EXPECT_EQ(u.GetOp(),
                   CString::Formatted("%ld.%ld %s", rows.m_ProcSeqNum, rows.m_OpSeqNum, rows.m_OpName.c_str()));
-        EXPECT_EQ(u.GetStreamID(), -1);
-        const bool empty = rows.IsFieldNull(&rows.m_Volume);
-        withoutContents += empty;
-        if (empty) {
+        // Both times are in the end time's unit.
+        EXPECT_EQ(u.GetStart(), static_cast<long>(std::trunc(ToInternalUnits(rows.m_EndTimeUOM, rows.m_StartTime))));
+        if (rows.IsFieldNull(&rows.m_Volume)) {
+            ++withoutContents;
             EXPECT_TRUE(u.IsEmpty());
         } else {
             EXPECT_NEAR(u.GetVol(), ToInternalUnits(rows.m_VolumeUOM, rows.m_Volume), 1e-9);
@@ -265,31 +261,24 @@ TEST_F(ProcedureTest, StreamUtilityAndVaporRowsAreLabelled)
 {
     CDaoStreamSet stream;
     stream.m_OpName = "Transfer";
-    stream.m_EndTime = 2;
-    stream.m_EndTimeUOM = "h";
     CProcedure p;
     p.AddNewProc(stream);
     stream.m_UserLabel = "S-12";
     p.AddNewProc(stream);
-    // Newest first among equal times; without a label the operation name.
-    EXPECT_EQ(p.GetOpNameAt(0) + "|" + p.GetOpNameAt(1), "S-12|Transfer");
     CDaoUtilitySummary utility;
     utility.m_UtilityName = "Cooling Water";
     utility.m_OpName = "Cool";
     utility.m_PrimaryMaterial = "Cooling Water";
-    utility.m_EndTime = 3;
-    utility.m_EndTimeUOM = "h";
+    utility.m_EndTime = 1;
     p.AddNewProc(utility);
-    EXPECT_EQ(p.GetOpNameAt(2) + "|" + p.GetContentsAt(2), "Cooling Water|") << "utilities carry no primary material";
+    // Newest first among equal times, without a label the operation name; utilities carry no primary material.
+    EXPECT_EQ(p.GetOpNameAt(0) + "|" + p.GetOpNameAt(1) + "|" + p.GetOpNameAt(2) + "|" + p.GetContentsAt(2),
+              "S-12|Transfer|Cooling Water|");
     CDaoVaporSummary vapor;
-    vapor.m_OpType = "React";
-    vapor.m_EndTime = 20;
-    vapor.m_EndTimeUOM = "min";
     vapor.m_TemperatureUOM = "C";
     CProcedure vapors;
     vapors.AddNewProc(vapor);
     EXPECT_EQ(vapors.GetProcUnit(0).GetTempBStr(), "0.000 C") << "the missing outlet temperature is a 0 in its unit";
-    EXPECT_EQ(vapors.Reacting(900), 1);
 }
 
 // Components keyed by (from, to, 0) and (stream, material, phase), against
