@@ -7,7 +7,6 @@
 #include <random>
 #include <utility>
 
-#include "CalendarOracle.h"
 #include "CalendarTestUtil.h"
 #include "TestSupport.h"
 
