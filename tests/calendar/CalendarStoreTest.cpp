@@ -54,34 +54,6 @@ protected:
     test::MessageRecorder messages;
 };
 
-TEST_F(CalendarStore, SaveWritesTheDocumentedRowsAndLoadGivesBackEveryCalendar)
-{
-    const Hash<int, CSingleCalendar> saved = SampleCalendars();
-    CString error;
-    Database db(path);
-    Hash<int, CSingleCalendar> loaded = saved; // a database without calendar tables has none
-    ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
-    EXPECT_EQ(loaded.GetCount(), 0);
-    ASSERT_TRUE(calendar_store::Save(&db, saved, error)) << error.str();
-    // The numbering of days and shifts, seconds of the day and dates as the tables document them.
-    EXPECT_EQ(db.rows("SELECT CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond FROM CalendarWeekShifts "
-                      "WHERE DayOfWeek IN (0, 1, 6) ORDER BY 1, 2, 3"),
-              (std::vector<std::string>{"3|1|0|50400|79200", "3|1|1|21600|50400", "11|0|0|79200|21600", "11|6|0|0|0"}));
-    EXPECT_EQ(db.rows("SELECT CalendarID, ExceptionDate, ShiftNo, StartSecond, EndSecond FROM CalendarExceptions "
-                      "LEFT JOIN CalendarExceptionShifts USING (CalendarID, ExceptionDate) ORDER BY 1, 2, 3"),
-              (std::vector<std::string>{"3|2024-12-24|0|21600|43200", "3|2024-12-25|NULL|NULL|NULL",
-                                        "11|2025-01-01|0|84600|26100", "11|2025-01-01|1|43200|46800"}));
-    ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
-    EXPECT_EQ(Describe(loaded), Describe(saved));
-    for (int c = 0; c < loaded.GetCount(); ++c)
-        EXPECT_FALSE(loaded.GetAt(c).IsModified());
-
-    // Shifts load in the order of their numbers, whatever the order of the rows.
-    db.exec("INSERT INTO CalendarWeekShifts VALUES (3, 2, 5, 3600, 7200), (3, 2, 2, 0, 60);");
-    ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
-    EXPECT_EQ(Describe(loaded[3].GetDay(2).Shifts()), "50400-79200;21600-50400;0-60;3600-7200;");
-}
-
 // A save refused before writing, failing midway or on a read-only connection
 // names the error and leaves the file as it was, outside any transaction.
 TEST_F(CalendarStore, AFailedSaveLeavesTheFileAsItWasAndNamesTheError)
@@ -165,14 +137,26 @@ TEST_F(CalendarStore, BadRowsAreRefusedByName)
          "CalendarExceptionShifts holds a shift of calendar 1 on 2024-03-01, which has no row in "
          "CalendarExceptions."},
         {"DROP TABLE CalendarExceptions", "no such table: CalendarExceptions"}};
+    const char* tables = "CREATE TABLE Calendars (CalendarID, Name);"
+                         "CREATE TABLE CalendarWeekShifts (CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond);"
+                         "CREATE TABLE CalendarExceptions (CalendarID, ExceptionDate);"
+                         "CREATE TABLE CalendarExceptionShifts (CalendarID, ExceptionDate, ShiftNo, StartSecond, "
+                         "EndSecond);"
+                         "INSERT INTO Calendars VALUES (1, 'A');";
+    {
+        // Without the tables there are none; shifts load in the order of their numbers, whatever that of the rows.
+        Database db(path);
+        Hash<int, CSingleCalendar> calendars = SampleCalendars();
+        CString error;
+        ASSERT_TRUE(calendar_store::Load(&db, calendars, error) && calendars.GetCount() == 0) << error.str();
+        db.exec(std::string(tables) + "INSERT INTO CalendarWeekShifts VALUES (1, 2, 5, 3600, 7200), (1, 2, 2, 0, 60);");
+        ASSERT_TRUE(calendar_store::Load(&db, calendars, error)) << error.str();
+        EXPECT_EQ(Describe(calendars[1].GetDay(2).Shifts()), "0-60;3600-7200;");
+    }
     for (const auto& [rows, expected] : cases) {
         std::filesystem::remove(path);
         Database db(path);
-        db.exec("CREATE TABLE Calendars (CalendarID, Name);"
-                "CREATE TABLE CalendarWeekShifts (CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond);"
-                "CREATE TABLE CalendarExceptions (CalendarID, ExceptionDate);"
-                "CREATE TABLE CalendarExceptionShifts (CalendarID, ExceptionDate, ShiftNo, StartSecond, EndSecond);"
-                "INSERT INTO Calendars VALUES (1, 'A');");
+        db.exec(tables);
         db.exec(rows);
         Hash<int, CSingleCalendar> calendars = SampleCalendars();
         CString error;
@@ -182,7 +166,7 @@ TEST_F(CalendarStore, BadRowsAreRefusedByName)
     }
 }
 
-// A results file holding the sample calendars.
+// A results file holding the sample calendars, saved through the store.
 class FacilityCalendar : public CalendarStore {
 protected:
     void SetUp() override
@@ -203,6 +187,17 @@ TEST_F(FacilityCalendar, LoadsAndSavesByNameAfterTheHostClosedItsDatabaseAndShow
     db.reset();
     EXPECT_EQ(calendar.GetDatabaseName(), fs::absolute(path).string());
     EXPECT_EQ(Describe(calendar.Calendars()), Describe(SampleCalendars()));
+    for (int c = 0; c < calendar.GetNumCalendars(); ++c)
+        EXPECT_FALSE(calendar.Calendars().GetAt(c).IsModified());
+    // The numbering of days and shifts, seconds of the day and dates as the tables document them.
+    EXPECT_EQ(Database(path).rows("SELECT CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond FROM "
+                                  "CalendarWeekShifts WHERE DayOfWeek IN (0, 1, 6) ORDER BY 1, 2, 3"),
+              (std::vector<std::string>{"3|1|0|50400|79200", "3|1|1|21600|50400", "11|0|0|79200|21600", "11|6|0|0|0"}));
+    EXPECT_EQ(Database(path).rows("SELECT CalendarID, ExceptionDate, ShiftNo, StartSecond, EndSecond FROM "
+                                  "CalendarExceptions LEFT JOIN CalendarExceptionShifts USING (CalendarID, "
+                                  "ExceptionDate) ORDER BY 1, 2, 3"),
+              (std::vector<std::string>{"3|2024-12-24|0|21600|43200", "3|2024-12-25|NULL|NULL|NULL",
+                                        "11|2025-01-01|0|84600|26100", "11|2025-01-01|1|43200|46800"}));
     // A short Christmas Eve, Christmas off, the touching shifts of a weekday as one block.
     EXPECT_EQ(Blocks(calendar, 3, At(2024, 12, 24), At(2024, 12, 27)),
               "12-24 06:00 12-24 12:00 12-26 06:00 12-26 22:00");
