@@ -56,30 +56,6 @@ TEST(MultiWorkShift, BadIndexesAreReportedAndRemovalKeepsTheOrder)
     EXPECT_EQ(Describe(a), "3600-7200;79200-21600;");
 }
 
-TEST(CalendarObject, AssignmentThroughTheBaseCopiesWhatBothKindsHold)
-{
-    CGridCell cell;
-    cell.SetSelected(true);
-    cell.SetDate(At(2024, 1, 5));
-    cell.SetInMonth(true);
-    cell.SetException(true);
-    cell.Shifts().Add(Shift(9, 0, 11, 0));
-    // A cell copies everything from a cell, and only the shared part from a day.
-    CGridCell target;
-    CCalendarObject& asBase = target;
-    asBase = static_cast<const CCalendarObject&>(cell);
-    EXPECT_TRUE(target.IsException() && target.IsInMonth() && target.IsSelected() &&
-                target.GetDate() == cell.GetDate());
-    CGridDay day;
-    day.Shifts().Add(Shift(1, 0, 2, 0));
-    day.Shifts().Add(Shift(3, 0, 4, 0));
-    asBase = static_cast<const CCalendarObject&>(day);
-    EXPECT_TRUE(!target.IsSelected() && target.Shifts().Number() == 2 && target.IsException());
-    CCalendarObject& dayAsBase = day;
-    dayAsBase = static_cast<const CCalendarObject&>(cell);
-    EXPECT_TRUE(day.IsSelected() && day.Shifts().Number() == 1);
-}
-
 TEST(SingleCalendar, BadPositionsYieldAFreshStandInAndExceptionsAreKeyedByDate)
 {
     CSingleCalendar calendar;
@@ -107,7 +83,7 @@ TEST(SingleCalendar, BadPositionsYieldAFreshStandInAndExceptionsAreKeyedByDate)
     EXPECT_EQ(CSingleCalendar::DateOf(COleDateTime(1e9)).GetStatus(), COleDateTime::invalid);
 }
 
-TEST(Calendar, UpdateCellsFillsSixWeeksOfTheCurrentMonth)
+TEST(Calendar, UpdateCellsFillsSixWeeksOfTheCurrentMonthAndCellsCopyThroughTheBase)
 {
     CCalendar calendar;
     CSingleCalendar& c = calendar.Calendar(1);
@@ -130,6 +106,16 @@ TEST(Calendar, UpdateCellsFillsSixWeeksOfTheCurrentMonth)
         EXPECT_EQ(c.Grid(i).IsException(), i == 15) << i;
         EXPECT_EQ(c.Grid(i).Shifts().Number(), i == 15 ? 2 : i % 7 == 1 ? 1 : 0) << i;
     }
+    // Through the base a cell copies everything from a cell, and only the shared part from a day.
+    CGridCell cell;
+    CCalendarObject &asBase = cell, &monday = c.GetDay(1);
+    c.Grid(15).SetSelected(true);
+    asBase = static_cast<const CCalendarObject&>(c.Grid(15));
+    EXPECT_TRUE(cell.IsException() && cell.IsInMonth() && cell.IsSelected() && cell.GetDate() == At(2024, 1, 15));
+    asBase = monday;
+    EXPECT_TRUE(!cell.IsSelected() && cell.Shifts().Number() == 1 && cell.IsException());
+    monday = static_cast<const CCalendarObject&>(c.Grid(15));
+    EXPECT_TRUE(c.GetDay(1).IsSelected() && c.GetDay(1).Shifts().Number() == 2);
 }
 
 enum { Sunday, Monday, Tuesday, Wednesday, Thursday, Friday, Saturday };
