@@ -1,12 +1,15 @@
-// Reading and writing the calendar tables on a database built in the test.
+// Reading and writing the calendar tables on a database built in the test,
+// directly and as the facility's calendars through the data access layer.
 
 #include <functional>
+#include <memory>
 
 #include <gtest/gtest.h>
 
 #include "CalendarTestUtil.h"
 #include "ResultsDb.h"
 #include "TestSupport.h"
+#include "batchplant/db/Dao.h"
 #include "calendar/CalendarStore.h"
 #include "batchplant/db/ResultsSchema.h"
 
@@ -14,6 +17,7 @@ namespace batchplant {
 namespace {
 
 using test::At;
+using test::Blocks;
 using test::Describe;
 using test::ReadFile;
 using test::Shift;
@@ -47,63 +51,30 @@ class CalendarStore : public ::testing::Test {
 protected:
     test::TempDir dir;
     std::filesystem::path path = dir.file("results.db");
+    test::MessageRecorder messages;
 };
 
-TEST_F(CalendarStore, SaveWritesTheDocumentedRowsAndLoadGivesBackEveryCalendar)
-{
-    const Hash<int, CSingleCalendar> saved = SampleCalendars();
-    CString error;
-    Database db(path);
-    db.exec("CREATE TABLE EquipmentSummary (EquipmentID INTEGER, CalendarID INTEGER)");
-    Hash<int, CSingleCalendar> loaded = saved; // a database without calendar tables has none
-    ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
-    EXPECT_EQ(loaded.GetCount(), 0);
-    ASSERT_TRUE(calendar_store::Save(&db, saved, error)) << error.str();
-    EXPECT_EQ(db.rows("SELECT CalendarID, Name FROM Calendars ORDER BY 1"),
-              (std::vector<std::string>{"3|Früh- und Spätschicht", "11|Nights", "20|Empty"}));
-    EXPECT_EQ(db.rows("SELECT CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond FROM CalendarWeekShifts "
-                      "WHERE DayOfWeek IN (0, 1, 6) ORDER BY 1, 2, 3"),
-              (std::vector<std::string>{"3|1|0|50400|79200", "3|1|1|21600|50400", "11|0|0|79200|21600", "11|6|0|0|0"}));
-    EXPECT_EQ(db.rows("SELECT CalendarID, ExceptionDate FROM CalendarExceptions ORDER BY 1, 2"),
-              (std::vector<std::string>{"3|2024-12-24", "3|2024-12-25", "11|2025-01-01"}));
-    EXPECT_EQ(
-        db.rows("SELECT ExceptionDate, ShiftNo, StartSecond, EndSecond FROM CalendarExceptionShifts "
-                "ORDER BY CalendarID, 1, 2"),
-        (std::vector<std::string>{"2024-12-24|0|21600|43200", "2025-01-01|0|84600|26100", "2025-01-01|1|43200|46800"}));
-    EXPECT_EQ(db.rows("SELECT count(*) FROM EquipmentSummary"), std::vector<std::string>{"0"});
-
-    ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
-    EXPECT_EQ(Describe(loaded), Describe(saved));
-    for (int c = 0; c < loaded.GetCount(); ++c)
-        EXPECT_FALSE(loaded.GetAt(c).IsModified());
-
-    // A second save replaces what the tables held.
-    Hash<int, CSingleCalendar> fewer;
-    fewer[5].SetName("Only");
-    fewer[5].GetDay(2).Shifts().Add(Shift(7, 0, 15, 0));
-    ASSERT_TRUE(calendar_store::Save(&db, fewer, error)) << error.str();
-    ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
-    EXPECT_EQ(Describe(loaded), Describe(fewer));
-    EXPECT_EQ(db.rows("SELECT count(*) FROM CalendarExceptions"), std::vector<std::string>{"0"});
-
-    // Shifts load in the order of their numbers, whatever the order of the rows.
-    db.exec("INSERT INTO CalendarWeekShifts VALUES (5, 2, 5, 3600, 7200), (5, 2, 2, 0, 60);");
-    ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
-    EXPECT_EQ(Describe(loaded[5].GetDay(2).Shifts()), "25200-54000;0-60;3600-7200;");
-}
-
-// A save that fails midway, or on a read-only connection, names the error
-// and leaves the file as it was, with the connection outside any transaction.
+// A save refused before writing, failing midway or on a read-only connection
+// names the error and leaves the file as it was, outside any transaction.
 TEST_F(CalendarStore, AFailedSaveLeavesTheFileAsItWasAndNamesTheError)
 {
+    COleDateTime bad = At(2024, 1, 1, 8);
+    bad.SetStatus(COleDateTime::invalid);
     const struct {
         const char* setUp; // run on the saved file before the failing save
         bool readOnly;
+        std::function<void(Hash<int, CSingleCalendar>&)> spoil;
         const char* error;
-    } cases[] = {{"CREATE TRIGGER no_exception_shifts BEFORE INSERT ON CalendarExceptionShifts "
-                  "BEGIN SELECT RAISE(ABORT, 'exception shifts are locked'); END;",
-                  false, "exception shifts are locked"},
-                 {"", true, "readonly"}};
+    } cases[] = {
+        {"CREATE TRIGGER no_exception_shifts BEFORE INSERT ON CalendarExceptionShifts "
+         "BEGIN SELECT RAISE(ABORT, 'exception shifts are locked'); END;",
+         false, [](auto&) {}, "exception shifts are locked"},
+        {"", true, [](auto&) {}, "readonly"},
+        {"", false, [](auto& c) { c[-1]; }, "Calendar -1 cannot be saved: calendar ids must be greater than 0."},
+        {"", false, [&](auto& c) { c[11].GetDay(3).Shifts().Add(CWorkShift(CWorkShift::TimeOfDay(0), bad)); },
+         "Calendar 11: shift 0 of Wednesday has an invalid end time."},
+        {"", false, [](auto& c) { c[3].Exceptions()[At(2024, 7, 4, 12)]; },
+         "Calendar 3: the exception keyed 2024-07-04T12:00:00 is not a valid date at midnight."}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
         std::filesystem::remove(path);
@@ -117,6 +88,7 @@ TEST_F(CalendarStore, AFailedSaveLeavesTheFileAsItWasAndNamesTheError)
         Hash<int, CSingleCalendar> changed = SampleCalendars();
         changed[3].SetName("Renamed");
         changed[4].GetDay(1).Shifts().Add(Shift(1, 0, 2, 0));
+        c.spoil(changed);
         {
             Database db(path, c.readOnly);
             EXPECT_FALSE(calendar_store::Save(&db, changed, error));
@@ -128,33 +100,10 @@ TEST_F(CalendarStore, AFailedSaveLeavesTheFileAsItWasAndNamesTheError)
         }
         EXPECT_EQ(ReadFile(path), before);
     }
-}
-
-TEST_F(CalendarStore, WhatTheTablesCannotHoldIsRefusedBeforeWriting)
-{
-    COleDateTime bad = At(2024, 1, 1, 8);
-    bad.SetStatus(COleDateTime::invalid);
-    const std::pair<std::function<void(Hash<int, CSingleCalendar>&)>, const char*> cases[] = {
-        {[](auto& c) { c[-1]; }, "Calendar -1 cannot be saved: calendar ids must be greater than 0."},
-        {[&](auto& c) { c[11].GetDay(3).Shifts().Add(CWorkShift(CWorkShift::TimeOfDay(0), bad)); },
-         "Calendar 11: shift 0 of Wednesday has an invalid end time."},
-        {[](auto& c) { c[3].Exceptions()[At(2024, 7, 4, 12)]; },
-         "Calendar 3: the exception keyed 2024-07-04T12:00:00 is not a valid date at midnight."}};
-    Database db(path);
-    CString error;
-    for (const auto& [spoil, expected] : cases) {
-        Hash<int, CSingleCalendar> calendars = SampleCalendars();
-        spoil(calendars);
-        EXPECT_FALSE(calendar_store::Save(&db, calendars, error));
-        EXPECT_EQ(error, expected);
-    }
-    EXPECT_TRUE(db.rows("SELECT name FROM sqlite_master").empty());
-    EXPECT_FALSE(calendar_store::Save(nullptr, SampleCalendars(), error));
-    EXPECT_EQ(error, "no database is open.");
-    error = "";
+    CString saveError, loadError;
     Hash<int, CSingleCalendar> none;
-    EXPECT_FALSE(calendar_store::Load(nullptr, none, error));
-    EXPECT_EQ(error, "no database is open.");
+    EXPECT_FALSE(calendar_store::Save(nullptr, none, saveError) || calendar_store::Load(nullptr, none, loadError));
+    EXPECT_EQ(saveError + "|" + loadError, "no database is open.|no database is open.");
 }
 
 // Tables without the schema's checks, as a converted or hand-made file may
@@ -188,14 +137,26 @@ TEST_F(CalendarStore, BadRowsAreRefusedByName)
          "CalendarExceptionShifts holds a shift of calendar 1 on 2024-03-01, which has no row in "
          "CalendarExceptions."},
         {"DROP TABLE CalendarExceptions", "no such table: CalendarExceptions"}};
+    const char* tables = "CREATE TABLE Calendars (CalendarID, Name);"
+                         "CREATE TABLE CalendarWeekShifts (CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond);"
+                         "CREATE TABLE CalendarExceptions (CalendarID, ExceptionDate);"
+                         "CREATE TABLE CalendarExceptionShifts (CalendarID, ExceptionDate, ShiftNo, StartSecond, "
+                         "EndSecond);"
+                         "INSERT INTO Calendars VALUES (1, 'A');";
+    {
+        // Without the tables there are none; shifts load in the order of their numbers, whatever that of the rows.
+        Database db(path);
+        Hash<int, CSingleCalendar> calendars = SampleCalendars();
+        CString error;
+        ASSERT_TRUE(calendar_store::Load(&db, calendars, error) && calendars.GetCount() == 0) << error.str();
+        db.exec(std::string(tables) + "INSERT INTO CalendarWeekShifts VALUES (1, 2, 5, 3600, 7200), (1, 2, 2, 0, 60);");
+        ASSERT_TRUE(calendar_store::Load(&db, calendars, error)) << error.str();
+        EXPECT_EQ(Describe(calendars[1].GetDay(2).Shifts()), "0-60;3600-7200;");
+    }
     for (const auto& [rows, expected] : cases) {
         std::filesystem::remove(path);
         Database db(path);
-        db.exec("CREATE TABLE Calendars (CalendarID, Name);"
-                "CREATE TABLE CalendarWeekShifts (CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond);"
-                "CREATE TABLE CalendarExceptions (CalendarID, ExceptionDate);"
-                "CREATE TABLE CalendarExceptionShifts (CalendarID, ExceptionDate, ShiftNo, StartSecond, EndSecond);"
-                "INSERT INTO Calendars VALUES (1, 'A');");
+        db.exec(tables);
         db.exec(rows);
         Hash<int, CSingleCalendar> calendars = SampleCalendars();
         CString error;
@@ -203,6 +164,83 @@ TEST_F(CalendarStore, BadRowsAreRefusedByName)
         EXPECT_EQ(error, expected);
         EXPECT_EQ(Describe(calendars), Describe(SampleCalendars())) << rows;
     }
+}
+
+// A results file holding the sample calendars, saved through the store.
+class FacilityCalendar : public CalendarStore {
+protected:
+    void SetUp() override
+    {
+        CString error;
+        Database db(path);
+        ASSERT_TRUE(calendar_store::Save(&db, SampleCalendars(), error)) << error.str();
+    }
+};
+
+TEST_F(FacilityCalendar, LoadsAndSavesByNameAfterTheHostClosedItsDatabaseAndShowsWhyNot)
+{
+    namespace fs = std::filesystem;
+    auto db = std::make_unique<CDaoDatabase>();
+    db->Open(path.string().c_str(), false, true); // the host only reads
+    CFacilityCalendar calendar(db.get());
+    ASSERT_TRUE(calendar.LoadCalendars());
+    db.reset();
+    EXPECT_EQ(calendar.GetDatabaseName(), fs::absolute(path).string());
+    EXPECT_EQ(Describe(calendar.Calendars()), Describe(SampleCalendars()));
+    for (int c = 0; c < calendar.GetNumCalendars(); ++c)
+        EXPECT_FALSE(calendar.Calendars().GetAt(c).IsModified());
+    // The numbering of days and shifts, seconds of the day and dates as the tables document them.
+    EXPECT_EQ(Database(path).rows("SELECT CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond FROM "
+                                  "CalendarWeekShifts WHERE DayOfWeek IN (0, 1, 6) ORDER BY 1, 2, 3"),
+              (std::vector<std::string>{"3|1|0|50400|79200", "3|1|1|21600|50400", "11|0|0|79200|21600", "11|6|0|0|0"}));
+    EXPECT_EQ(Database(path).rows("SELECT CalendarID, ExceptionDate, ShiftNo, StartSecond, EndSecond FROM "
+                                  "CalendarExceptions LEFT JOIN CalendarExceptionShifts USING (CalendarID, "
+                                  "ExceptionDate) ORDER BY 1, 2, 3"),
+              (std::vector<std::string>{"3|2024-12-24|0|21600|43200", "3|2024-12-25|NULL|NULL|NULL",
+                                        "11|2025-01-01|0|84600|26100", "11|2025-01-01|1|43200|46800"}));
+    // A short Christmas Eve, Christmas off, the touching shifts of a weekday as one block.
+    EXPECT_EQ(Blocks(calendar, 3, At(2024, 12, 24), At(2024, 12, 27)),
+              "12-24 06:00 12-24 12:00 12-26 06:00 12-26 22:00");
+    calendar.Calendar(3).Exception(At(2024, 12, 31)).Add(Shift(6, 0, 10, 0));
+    calendar.Calendar(3).SetModified(true);
+    ASSERT_TRUE(calendar.SaveCalendars());
+    EXPECT_FALSE(calendar.Calendar(3).IsModified());
+    CFacilityCalendar fresh(calendar);
+    fresh.Calendars().RemoveAll();
+    ASSERT_TRUE(fresh.LoadCalendars());
+    EXPECT_EQ(Blocks(fresh, 3, At(2024, 12, 31), At(2025, 1, 1)), "12-31 06:00 12-31 10:00");
+    EXPECT_EQ(messages.count(), 0u);
+
+    // A bad row loads no calendar at all: half a calendar would show wrong
+    // working times. A write-protected file is left alone.
+    Database(path).exec("INSERT INTO CalendarExceptionShifts VALUES (3, '2024-12-26', 0, 0, 60)");
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const std::string before = ReadFile(path);
+    EXPECT_FALSE(fresh.LoadCalendars());
+    EXPECT_EQ(fresh.GetNumCalendars(), 0);
+    fresh.Calendar(3).SetModified(true);
+    EXPECT_FALSE(fresh.SaveCalendars());
+    EXPECT_TRUE(fresh.Calendar(3).IsModified());
+    EXPECT_EQ(ReadFile(path), before);
+    fs::remove(path);
+    EXPECT_FALSE(fresh.LoadCalendars());
+    CFacilityCalendar none(nullptr);
+    EXPECT_FALSE(none.LoadCalendars() || none.SaveCalendars());
+    CDaoDatabase closed;
+    EXPECT_FALSE(CFacilityCalendar(&closed).LoadCalendars());
+    std::vector<std::string> texts = messages.texts();
+    ASSERT_EQ(texts.size(), 6u);
+    EXPECT_EQ(texts[2].rfind("The calendars could not be read: Cannot open the database", 0), 0u) << texts[2];
+    texts.erase(texts.begin() + 2);
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "The calendars could not be read: CalendarExceptionShifts holds a shift of calendar 3 on "
+                         "2024-12-26, which has no row in CalendarExceptions.",
+                         "The calendars could not be saved: the database '" + fs::absolute(path).string() +
+                             "' is write-protected.",
+                         "The calendars could not be read: no database is open.",
+                         "The calendars could not be saved: no database is open.",
+                         "The calendars could not be read: no database is open."}));
 }
 
 } // namespace

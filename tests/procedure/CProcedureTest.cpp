@@ -1,37 +1,33 @@
-// A procedure's units by position and by time: the indexed time queries are
-// compared with a plain walk over all units.
+// A procedure's units by position and by time, the indexed time queries
+// compared with a plain walk over all units; units and components built from
+// recordset rows of the generated sample; units and their components alone.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "SampleDatabase.h"
+#include "batchplant/db/EquipmentRecordsets.h"
+#include "batchplant/db/StreamRecordsets.h"
+#include "batchplant/foundation/Units.h"
 #include "batchplant/procedure/CProcedure.h"
 
 namespace batchplant {
 namespace {
 
-struct Unit {
-    double start = 0, end = 0, vol = 0;
-    const char* op = "op";
-    long step = 1, proc = 1, stream = -1;
-    const char* timeUOM = "s";
-};
-
-void add(CProcedure& p, const Unit& u)
-{
-    p.AddNewProc(1, 1, u.proc, u.step, u.start, u.end, u.timeUOM, u.vol, "Cubic m", 300.0, 0.0, "K", 0.0, 0.0, "", "",
-                 "", "", u.op, "", "", "UP", u.stream, 0.0, "");
-}
-
-CProcedure of(const std::vector<Unit>& units)
+CProcedure of(std::initializer_list<ProcRow> rows)
 {
     CProcedure p;
-    for (const Unit& u : units)
-        add(p, u);
+    for (const ProcRow& row : rows)
+        p.AddNewProc(row);
     return p;
 }
 
@@ -43,6 +39,25 @@ template <class T> std::vector<long> longs(const Array<T>& a)
     return out;
 }
 
+struct Amounts {
+    double mass = 0, volume = 0, moles = 0, duty = 0, start = 0, end = 0;
+    int phase = 0;
+};
+
+CProcComponent make(const char* name, const Amounts& a)
+{
+    CProcComponent c;
+    c.SetName(name);
+    c.SetMass(a.mass);
+    c.SetVolume(a.volume);
+    c.SetMoles(a.moles);
+    c.SetDuty(a.duty);
+    c.SetStartTime(a.start);
+    c.SetEndTime(a.end);
+    c.SetPhase(a.phase);
+    return c;
+}
+
 class ProcedureTest : public ::testing::Test {
 protected:
     void SetUp() override { TearDown(); }
@@ -51,19 +66,46 @@ protected:
         CProcUnit::ResetSharedTables();
         CProcComponent::ResetSharedTables();
     }
+    void openSample() { db.Open(CString(test::SampleDatabasePath().string()), false, true); }
+    // A unit under step `step`, unit procedure 2, operation 3, in internal units.
+    static CProcUnit unit(long step, const CString& opType, const CString& recText, double flow = 0.002,
+                          const char* pressUOM = "bar", const char* flowUOM = "liter/s")
+    {
+        CProcUnit u;
+        u.assign(4, 3, 2, step, 60, 7200, "min", 0.5, "liter", 298.15, 310.0, "C", 200000.0, 150000.0, pressUOM,
+                 step == 1 ? "Step A" : "", "v2", "1.1 Charge", "Water", opType, recText, step == 1 ? "P-1" : "", 17,
+                 flow, flowUOM);
+        return u;
+    }
+    static std::string texts(const CProcUnit& u)
+    {
+        return (u.OpType() + "|" + u.GetRecText() + "|" + u.GetStepName()).str();
+    }
+
+    CDaoDatabase db;
 };
 
 TEST_F(ProcedureTest, PositionsFollowTheTimesAndEqualTimesKeepTheNewestFirst)
 {
-    const CProcedure p = of({{.start = 200, .end = 300, .op = "c"},
-                             {.start = 0, .end = 100, .op = "first"},
-                             {.start = 0, .end = 100, .op = "second"},
-                             {.start = 100, .end = 200, .op = "b"}});
-    std::string ops;
-    for (int i = 0; i < p.GetNumProcs(); ++i)
-        ops += p.GetOpNameAt(i).str() + " ";
-    EXPECT_EQ(ops, "second first b c ");
-    EXPECT_EQ(longs(p.GetTimeList()), (std::vector<long>{0, 100, 0, 100, 100, 200, 200, 300}));
+    // Operation types are shared by operation: each unit its own.
+    const CProcedure p = of({{.opID = 1, .startTime = 200, .endTime = 300, .op = "c", .opType = "Heat"},
+                             {.opID = 2, .startTime = 0, .endTime = 59, .op = "first", .opType = "Charge"},
+                             {.opID = 3, .startTime = 0, .endTime = 59, .op = "second"},
+                             {.opID = 4, .startTime = 100, .endTime = 200, .op = "b"}});
+    EXPECT_EQ(p.PrintProcs().str(), "(0d  0:00:00) - (0d  0:00:59)   second () \r\n"
+                                    "(0d  0:00:00) - (0d  0:00:59)   first (Charge) \r\n"
+                                    "(0d  0:01:40) - (0d  0:03:20)   b () \r\n"
+                                    "(0d  0:03:20) - (0d  0:05:00)   c (Heat) \r\n");
+    EXPECT_EQ(longs(p.GetTimeList()), (std::vector<long>{0, 59, 0, 59, 100, 200, 200, 300}));
+    EXPECT_EQ(CProcedure::FormatTime(93784) + "|" + CProcedure::FormatTime(345549), "1d  2:03:04|3d 23:59:09");
+    // Bad positions give empty answers.
+    for (int bad : {-1, 4}) {
+        EXPECT_EQ(p.GetOpNameAt(bad) + p.GetContentsAt(bad) + p.GetOpNumberAt(bad) + p.GetStartTimeStrAt(bad) +
+                      p.GetPressureBStrAt(bad) + p.GetFlowRateAt(bad, CProcedure::VolumetricFlowRate) +
+                      p.GetProcUnit(bad).GetOp(),
+                  "");
+        EXPECT_EQ(p.GetStepIdAt(bad) + p.GetUnitProcIdAt(bad) + p.GetProcComponentsAt(bad).Size(), 0);
+    }
 }
 
 // Seconds truncated toward zero, and held at the limits of 32 bits.
@@ -80,63 +122,56 @@ TEST_F(ProcedureTest, TimesBecomeWholeSecondsWithinTheRangeOfInt32)
                  {std::numeric_limits<double>::quiet_NaN(), 1e300, "s", 0, hi},
                  {-1e300, 1e20, "year", lo, hi}};
     for (const auto& c : cases) {
-        const CProcedure p = of({{.start = c.start, .end = c.end, .timeUOM = c.uom}});
-        EXPECT_EQ(p.GetProcUnit(0).GetStart(), c.wantStart) << c.start << " " << c.uom;
-        EXPECT_EQ(p.GetProcUnit(0).GetEnd(), c.wantEnd) << c.end << " " << c.uom;
+        const CProcUnit u = of({{.startTime = c.start, .endTime = c.end, .timeUOM = c.uom}}).GetProcUnit(0);
+        EXPECT_EQ(std::pair(u.GetStart(), u.GetEnd()), std::pair(c.wantStart, c.wantEnd)) << c.start << " " << c.uom;
     }
-    const CProcedure p = of({{.start = -1e300, .end = 1e300}});
+    const CProcedure p = of({{.startTime = -1e300, .endTime = 1e300, .op = "op"}});
     EXPECT_EQ(p.GetCurrentOp(std::numeric_limits<long>::max()) + "|" + p.GetCurrentOp(hi), "|op");
     EXPECT_DOUBLE_EQ(p.GetVolume(std::numeric_limits<long>::min()), 0.0);
 }
 
-// The plain walk over all units in position order.
-struct Walk {
-    double volume = 0;
-    std::string printed, firstOp, firstType;
+// Volume, frame volume, printed operations, first operation, its type and
+// batch, whether one reacts, and the frame's operation at a time.
+using Answers = std::tuple<double, double, std::string, std::string, std::string, long, int, std::string>;
+
+Answers indexed(const CProcedure& p, long t)
+{
+    const CProcedure::Frame f = p.FrameAt(t, true);
+    return Answers(p.GetVolume(t), f.volume, p.PrintOps(t).str(), p.GetCurrentOp(t).str(), p.GetCurrentOpType(t).str(),
+                   p.GetCurrentBatchNum(t), p.Reacting(t), f.running ? f.running->GetOp().str() : "");
+}
+
+// The same from a plain walk over all units in position order.
+Answers walk(const CProcedure& p, long t)
+{
+    double volume = 0.0, previous = 0.0, base = 0.0;
+    std::string printed, op, type;
     long batch = 0;
     int reacting = 0;
-};
-
-Walk walk(const CProcedure& p, long t)
-{
-    Walk w;
-    double previous = 0.0, base = 0.0;
     for (int i = 0; i < p.GetNumProcs(); ++i) {
         const CProcUnit& u = p.GetProcUnit(i);
         if (u.GetStart() < t && t <= u.GetEnd()) {
-            w.printed += u.GetOp().str() + "\r\n" + u.GetRecText().str() + "\r\n";
-            if (w.firstOp.empty())
-                w.firstOp = u.GetOp().str(), w.firstType = u.OpType().str(), w.batch = u.GetBatchNum();
-            w.reacting |= u.OpType() == "React";
+            printed += u.GetOp().str() + "\r\n" + u.GetRecText().str() + "\r\n";
+            if (op.empty()) op = u.GetOp().str(), type = u.OpType().str(), batch = u.GetBatchNum();
+            reacting |= u.OpType() == "React";
         }
         if (t >= u.GetEnd()) {
-            w.volume = base = u.GetVol();
+            volume = base = u.GetVol();
         } else if (t >= u.GetStart()) {
-            w.volume = previous + (u.GetVol() - base) * static_cast<double>(t - u.GetStart()) /
-                                      static_cast<double>(u.GetEnd() - u.GetStart());
+            volume = previous + (u.GetVol() - base) * static_cast<double>(t - u.GetStart()) /
+                                    static_cast<double>(u.GetEnd() - u.GetStart());
         } else {
             continue;
         }
-        previous = w.volume;
+        previous = volume;
     }
-    return w;
+    return {volume, volume, printed, op, type, batch, reacting, op};
 }
 
 void expectMatchesWalk(const CProcedure& p, int round)
 {
-    for (long t = -5; t <= 1250; ++t) {
-        const Walk w = walk(p, t);
-        SCOPED_TRACE(testing::Message() << "round " << round << " t " << t);
-        ASSERT_EQ(p.GetVolume(t), w.volume);
-        ASSERT_EQ(p.PrintOps(t).str(), w.printed);
-        ASSERT_EQ(p.GetCurrentOp(t).str(), w.firstOp);
-        ASSERT_EQ(p.GetCurrentOpType(t).str(), w.firstType);
-        ASSERT_EQ(p.GetCurrentBatchNum(t), w.batch);
-        ASSERT_EQ(p.Reacting(t), w.reacting);
-        const CProcedure::Frame frame = p.FrameAt(t, true);
-        ASSERT_EQ(frame.volume, w.volume);
-        ASSERT_EQ(frame.running ? frame.running->GetOp().str() : "", w.firstOp);
-    }
+    for (long t = -5; t <= 1250; ++t)
+        ASSERT_EQ(indexed(p, t), walk(p, t)) << "round " << round << " t " << t;
 }
 
 TEST_F(ProcedureTest, IndexedTimeQueriesMatchAWalkOverAllUnits)
@@ -175,99 +210,336 @@ TEST_F(ProcedureTest, IndexedTimeQueriesMatchAWalkOverAllUnits)
 
 TEST_F(ProcedureTest, InUseBlocksAreGapsAfterAUnitThatHoldsMaterial)
 {
-    const struct {
-        std::vector<Unit> units;
-        std::vector<long> blocks;
-    } cases[] = {
-        {{{.start = 0, .end = 100, .vol = 10}, {.start = 150, .end = 200, .vol = 0}}, {100, 150}},
-        {{{.start = 0, .end = 100, .vol = 0}, {.start = 150, .end = 200, .vol = 5}}, {}},   // empty in the gap
-        {{{.start = 0, .end = 100, .vol = 10}, {.start = 100, .end = 200, .vol = 10}}, {}}, // no gap
-        {{{.start = 0, .end = 10, .vol = 1}, {.start = 20, .end = 30, .vol = 0}, {.start = 40, .end = 50, .vol = 1}},
-         {10, 20}},
-        {{}, {}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(longs(of(c.units).CalcInUseBlocks()), c.blocks) << c.units.size() << " units";
-}
-
-TEST_F(ProcedureTest, FormatTimeAndPrintProcs)
-{
-    const std::pair<long, const char*> times[] = {{0, "0d  0:00:00"},
-                                                  {59, "0d  0:00:59"},
-                                                  {3600, "0d  1:00:00"},
-                                                  {93784, "1d  2:03:04"},
-                                                  {345549, "3d 23:59:09"}};
-    for (const auto& [t, text] : times)
-        EXPECT_EQ(CProcedure::FormatTime(t), text) << t;
-    CProcedure p;
-    p.AddNewProc(1, 2, 1, 1, 3600, 7260, "s", 0, "", 0, 0, "", 0, 0, "", "", "", "", "1.2 Heat", "Heat", "", "", -1, 0,
-                 "");
-    p.AddNewProc(1, 1, 1, 1, 0, 59, "s", 0, "", 0, 0, "", 0, 0, "", "", "", "", "1.1 Charge", "Charge", "", "", -1, 0,
-                 "");
-    EXPECT_EQ(p.PrintProcs(), "(0d  0:00:00) - (0d  0:00:59)   1.1 Charge (Charge) \r\n"
-                              "(0d  1:00:00) - (0d  2:01:00)   1.2 Heat (Heat) \r\n");
+    const std::pair<CProcedure, std::vector<long>> cases[] = {
+        {of({{.startTime = 0, .endTime = 10, .vol = 1},
+             {.startTime = 20, .endTime = 30},
+             {.startTime = 40, .endTime = 50}}),
+         {10, 20}}, // the second unit is empty in the gap after it
+        {of({{.startTime = 0, .endTime = 100, .vol = 10}, {.startTime = 100, .endTime = 200, .vol = 10}}), {}},
+        {of({}), {}}};
+    for (const auto& [p, blocks] : cases)
+        EXPECT_EQ(longs(p.CalcInUseBlocks()), blocks) << p.GetNumProcs() << " units";
 }
 
 TEST_F(ProcedureTest, ComponentsReachTheFirstUnitOfTheirStream)
 {
-    CProcedure p = of({{.start = 0, .end = 10, .stream = 5},
-                       {.start = 20, .end = 30, .stream = 6},
-                       {.start = 40, .end = 50, .stream = 6}});
-    CProcComponent c, stray;
-    c.SetStreamID(6);
-    c.SetName("Water");
+    CProcedure p = of({{.startTime = 0, .endTime = 10, .streamID = 5},
+                       {.startTime = 20, .endTime = 30, .streamID = 6},
+                       {.startTime = 40, .endTime = 50, .streamID = 6}});
+    auto counts = [&] {
+        std::vector<int> out;
+        for (int i = 0; i < p.GetNumProcs(); ++i)
+            out.push_back(p.GetProcUnit(i).GetNumComponents());
+        return out;
+    };
+    CProcComponent water, stray;
+    water.SetStreamID(6);
     stray.SetStreamID(99);
-    p.AddComponent(c);
+    p.AddComponent(water);
     p.AddComponent(stray);
-    EXPECT_EQ(p.GetProcUnit(0).GetNumComponents() + p.GetProcUnit(2).GetNumComponents(), 0);
-    ASSERT_EQ(p.GetProcUnit(1).GetNumComponents(), 1);
-    EXPECT_EQ(p.GetProcComponentsAt(1)[0].GetName(), "Water");
+    EXPECT_EQ(counts(), (std::vector<int>{0, 1, 0}));
     EXPECT_EQ(p.GetProcComponentsAt(1)[0].GetOwner(), &p.GetProcComponentsAt(1));
     // A unit of the stream added later at an earlier time becomes the first.
-    add(p, {.start = 15, .end = 18, .op = "early", .stream = 6});
-    p.AddComponent(c);
-    EXPECT_EQ(p.GetOpNameAt(1), "early");
-    EXPECT_EQ(p.GetProcUnit(1).GetNumComponents(), 1);
-}
-
-TEST_F(ProcedureTest, BadPositionsAndAnEmptyProcedureGiveEmptyAnswers)
-{
-    const CProcedure p = of({{.start = 0, .end = 10, .step = 4, .proc = 5}});
-    for (int bad : {-1, 1}) {
-        EXPECT_EQ(p.GetOpNameAt(bad) + p.GetContentsAt(bad) + p.GetOpNumberAt(bad) + p.GetStartTimeStrAt(bad) +
-                      p.GetPressureBStrAt(bad) + p.GetFlowRateAt(bad, CProcedure::VolumetricFlowRate) +
-                      p.GetProcUnit(bad).GetOp(),
-                  "");
-        EXPECT_EQ(p.GetStepIdAt(bad) + p.GetUnitProcIdAt(bad) + p.GetProcComponentsAt(bad).Size(), 0);
-    }
-    EXPECT_EQ(p.GetStepIdAt(0) * 10 + p.GetUnitProcIdAt(0), 45);
-    CProcedure empty;
-    EXPECT_EQ(empty.PrintOps(10), "");
-    EXPECT_DOUBLE_EQ(empty.GetVolume(5), 0.0);
-    empty.AddComponent(CProcComponent());
-    EXPECT_EQ(empty.GetNumProcs(), 0);
+    p.AddNewProc({.startTime = 15, .endTime = 18, .streamID = 6});
+    p.AddComponent(water);
+    EXPECT_EQ(counts(), (std::vector<int>{0, 1, 1, 0}));
 }
 
 TEST_F(ProcedureTest, StepAndUnitProcedureListCountsEachProcedureOnce)
 {
-    CProcedure p = of({{.step = 1, .proc = 10}});
+    CProcedure p = of({{.procID = 10, .stepID = 1}});
     EXPECT_FALSE(p.ContainsStep(2));
-    for (const Unit& u : {Unit{.step = 1, .proc = 11}, Unit{.step = 2, .proc = 20}, Unit{.step = 2, .proc = 20}})
-        add(p, u);
-    EXPECT_TRUE(p.ContainsStep(2)) << "units added after a query are seen";
-    EXPECT_TRUE(p.ContainsStepAndProcedure(1, 11));
+    for (long proc : {11, 20, 20})
+        p.AddNewProc({.procID = proc, .stepID = proc / 10});
+    EXPECT_TRUE(p.ContainsStep(2) && p.ContainsStepAndProcedure(1, 11)) << "units added after a query are seen";
     EXPECT_FALSE(p.ContainsStepAndProcedure(1, 12) || p.ContainsStepAndProcedure(2, 10));
-    CProcedure other = of({{.step = 2, .proc = 20}});
     Hash<long, Hash<long, long>> list;
     p.AddToStepProcList(list);
-    other.AddToStepProcList(list);
-    std::vector<long> flat; // step, then procedure and count of each of its procedures
-    for (int s = 0; s < list.GetCount(); ++s) {
-        flat.push_back(list.GetKeyAt(s));
+    of({{.procID = 20, .stepID = 2}}).AddToStepProcList(list);
+    std::string counts; // step:procedure=units of that procedure, each procedure counted once per list
+    for (int s = 0; s < list.GetCount(); ++s)
         for (int u = 0; u < list.GetAt(s).GetCount(); ++u)
-            flat.insert(flat.end(), {list.GetAt(s).GetKeyAt(u), list.GetAt(s).GetAt(u)});
+            counts += std::to_string(list.GetKeyAt(s)) + ":" + std::to_string(list.GetAt(s).GetKeyAt(u)) + "=" +
+                      std::to_string(list.GetAt(s).GetAt(u)) + " ";
+    EXPECT_EQ(counts, "1:10=1 1:11=1 2:20=2 ");
+}
+
+TEST_F(ProcedureTest, EquipmentRowsBecomeLabelledUnitsAndRowsWithoutContentsEmptyOnes)
+{
+    openSample();
+    CDaoEquipConts rows(&db);
+    ASSERT_TRUE(rows.OpenOnDatabase(&db));
+    const long equipment = rows.m_EquipmentID;
+    int withoutContents = 0;
+    for (; !rows.IsEOF(); rows.MoveNext()) {
+        if (rows.m_EquipmentID != equipment) continue;
+        CProcedure p;
+        p.AddNewProc(rows);
+        const CProcUnit& u = p.GetProcUnit(0);
+        SCOPED_TRACE(u.GetOp().str());
+        EXPECT_EQ(u.GetOp(),
+                  CString::Formatted("%ld.%ld %s", rows.m_ProcSeqNum, rows.m_OpSeqNum, rows.m_OpName.c_str()));
+        // Both times are in the end time's unit.
+        EXPECT_EQ(u.GetStart(), static_cast<long>(std::trunc(ToInternalUnits(rows.m_EndTimeUOM, rows.m_StartTime))));
+        if (rows.IsFieldNull(&rows.m_Volume)) {
+            ++withoutContents;
+            EXPECT_TRUE(u.IsEmpty());
+        } else {
+            EXPECT_NEAR(u.GetVol(), ToInternalUnits(rows.m_VolumeUOM, rows.m_Volume), 1e-9);
+        }
     }
-    EXPECT_EQ(flat, (std::vector<long>{1, 10, 1, 11, 1, 2, 20, 2}));
+    EXPECT_GT(withoutContents, 0) << "the sample has schedule rows without contents";
+}
+
+// The row-to-unit copies are plain; what is tested is what they decide.
+TEST_F(ProcedureTest, StreamUtilityAndVaporRowsAreLabelled)
+{
+    CDaoStreamSet stream;
+    stream.m_OpName = "Transfer";
+    CProcedure p;
+    p.AddNewProc(stream);
+    stream.m_UserLabel = "S-12";
+    p.AddNewProc(stream);
+    CDaoUtilitySummary utility;
+    utility.m_UtilityName = "Cooling Water";
+    utility.m_OpName = "Cool";
+    utility.m_PrimaryMaterial = "Cooling Water";
+    utility.m_EndTime = 1;
+    p.AddNewProc(utility);
+    // Newest first among equal times, without a label the operation name; utilities carry no primary material.
+    EXPECT_EQ(p.GetOpNameAt(0) + "|" + p.GetOpNameAt(1) + "|" + p.GetOpNameAt(2) + "|" + p.GetContentsAt(2),
+              "S-12|Transfer|Cooling Water|");
+    CDaoVaporSummary vapor;
+    vapor.m_TemperatureUOM = "C";
+    CProcedure vapors;
+    vapors.AddNewProc(vapor);
+    EXPECT_EQ(vapors.GetProcUnit(0).GetTempBStr(), "0.000 C") << "the missing outlet temperature is a 0 in its unit";
+}
+
+// Components keyed by (from, to, 0) and (stream, material, phase), against
+// the rows read directly: the last row of each key pair wins.
+TEST_F(ProcedureTest, LoadFromDBKeysComponentsByEquipmentPairAndStreamMaterialPhase)
+{
+    openSample();
+    using Key = std::tuple<int, int, int, int, int, int>;
+    using Value = std::tuple<double, double, double, CString, int, int>;
+    std::map<Key, Value> expected, loaded;
+    bool outside = false;
+    {
+        CDaoStreamContents rs(&db);
+        ASSERT_TRUE(rs.OpenOnDatabase(&db));
+        for (; !rs.IsEOF(); rs.MoveNext()) {
+            auto end = [&](long& id) { return (rs.IsFieldNull(&id) || id == 0) ? -1 : static_cast<int>(id); };
+            outside = outside || end(rs.m_FromEquipmentID) < 0 || end(rs.m_ToEquipmentID) < 0;
+            const int stream = static_cast<int>(rs.m_StreamID), phase = CProcComponent::GetPhaseNum(rs.m_Phase);
+            expected[{end(rs.m_FromEquipmentID), end(rs.m_ToEquipmentID), 0, stream, static_cast<int>(rs.m_MaterialID),
+                      phase}] = {rs.m_MassPhaseFraction * rs.m_Mass * rs.m_MassFraction,
+                                 rs.m_Volume * rs.m_VolumePhaseFraction * rs.m_VolumeFraction,
+                                 rs.m_MolarPhaseFraction * rs.m_Moles * rs.m_MoleFraction,
+                                 rs.m_MaterialName,
+                                 stream,
+                                 phase};
+        }
+    }
+    ASSERT_TRUE(outside) << "the sample has streams from or to outside the plant";
+    CDaoStreamContents rs(&db);
+    ASSERT_TRUE(rs.OpenOnDatabase(&db));
+    Hash<CTripleIntKey, Hash<CTripleIntKey, CProcComponent>> out;
+    CProcComponent::LoadFromDB(rs, out);
+    for (int o = 0; o < out.GetCount(); ++o)
+        for (int i = 0; i < out.GetAt(o).GetCount(); ++i) {
+            const CTripleIntKey &k = out.GetKeyAt(o), &ik = out.GetAt(o).GetKeyAt(i);
+            const CProcComponent& c = out.GetAt(o).GetAt(i);
+            loaded[{k.first, k.second, k.third, ik.first, ik.second, ik.third}] = {
+                c.GetMass(), c.GetVolume(), c.GetMoles(), c.GetName(), c.GetStreamID(), c.GetPhaseNum()};
+        }
+    EXPECT_EQ(loaded, expected);
+
+    CDaoUtilityContents utilities(&db);
+    ASSERT_TRUE(utilities.OpenOnDatabase(&db));
+    out.RemoveAll();
+    CProcComponent::LoadFromDB(utilities, out);
+    EXPECT_TRUE(out.GetCount() > 0 && out.GetKeyAt(0).first == -1) << "FromEquipmentID 0 reads as -1";
+    EXPECT_FALSE(CProcComponent::GetDutyUOM().IsEmpty());
+}
+
+// Texts are shared under step, unit procedure and operation; an empty one
+// keeps what is shared, except for unit procedure names.
+TEST_F(ProcedureTest, SharedTextsAreSharedByKeyAndEmptyTextsKeepThem)
+{
+    const CProcUnit first = unit(1, "Charge", "Charge 100 kg of water");
+    EXPECT_EQ(texts(unit(1, "", "")), "Charge|Charge 100 kg of water|Step A");
+    EXPECT_EQ(CProcUnit::GetUnitProcName(1, 2) + "|" + CProcUnit::GetUnitProcName(99, 98), "P-1|");
+    EXPECT_EQ(texts(unit(7, "", "")), "||");
+    CProcUnit u = unit(1, "", "");
+    u.set_optype("");
+    u.set_rectext("");
+    u.setStepName("");
+    EXPECT_EQ(texts(first), "Charge|Charge 100 kg of water|Step A");
+    u.set_optype("React");
+    EXPECT_EQ(first.OpType(), "React");
+    u.set_unit_proc_name("");
+    EXPECT_EQ(u.GetUnitProcName(), "");
+}
+
+TEST_F(ProcedureTest, QuantityTextsConvertToTheSharedUnits)
+{
+    const CProcUnit u = unit(1, "Charge", "");
+    EXPECT_EQ(u.GetStartTimeStr() + "|" + u.GetEndTimeStr() + "|" + u.GetTempAStr() + "|" + u.GetTempBStr() + "|" +
+                  u.GetPressureAStr() + "|" + u.GetPressureBStr() + "|" + u.GetFlowRateStr(),
+              "1.000 min|120.000 min|25.000 C|36.850 C|2.000 bar|1.500 bar|2.000 liter/s");
+    EXPECT_EQ(unit(1, "", "", 1e308).GetFlowRateStr(), "N/A") << "too large to show is not printed as infinity";
+    // The names are class-wide: an equipment unit, without pressure or flow
+    // units, clears them, and the internal value shows as it is.
+    unit(1, "", "", 0.0, "", "");
+    EXPECT_EQ(u.GetPressureAStr() + "|" + CProcUnit::GetFlowRateUOM(), "200000.000 |");
+    CProcUnit::set_temp_uom("K");
+    EXPECT_EQ(u.GetTempAStr(), "298.150 K");
+}
+
+// Identifiers are held in 32 bits where they fit; one that does not must
+// keep all of them, through copies too, and turning narrow again drops them.
+TEST_F(ProcedureTest, IdentifiersBeyond32BitsAreKeptWhole)
+{
+    const long big = 1L << 33;
+    CProcUnit u(-big, big);
+    EXPECT_TRUE(u.IsEmpty() && u.GetStart() == -big && u.GetEnd() == big);
+    u.assign(big + 1, 3, -big, 1, 60, 120, "s", 0.5, "", 0, 0, "", 0, 0, "", "", "", "", "", "", "", "", 0, 0, "");
+    const CProcUnit copy(u);
+    for (const CProcUnit* x : std::initializer_list<const CProcUnit*>{&u, &copy})
+        EXPECT_EQ(std::vector<long>({x->GetBatchNum(), x->GetOpID(), x->GetProcID(), x->GetStepID(), x->GetEnd()}),
+                  std::vector<long>({big + 1, 3, -big, 1, 120}));
+    u.assign(4, 3, 2, 1, 60, 120, "s", 0.5, "", 0, 0, "", 0, 0, "", "", "", "", "", "", "", "", 0, 0, "");
+    EXPECT_EQ(std::vector<long>({u.GetBatchNum(), u.GetProcID(), u.GetEnd()}), std::vector<long>({4, 2, 120}));
+}
+
+// Copied components belong to the unit holding them; only copy construction
+// copies the list's showPhase.
+TEST_F(ProcedureTest, ComponentsBelongToTheUnitAndFollowCopies)
+{
+    CProcUnit u = unit(1, "", "");
+    const CProcComponent water = make("Water", {});
+    u.AddComponent(water);
+    u.GetComponents().SetShowPhase(true);
+    EXPECT_EQ(water.GetOwner(), nullptr) << "the original is not touched";
+    EXPECT_EQ(u.GetComponentAt(3).GetName(), "") << "bad position: a default component";
+    const CProcUnit copy(u);
+    CProcUnit assigned = unit(2, "", "");
+    assigned.AddComponent(make("old", {}));
+    assigned = u;
+    for (const CProcUnit* x : std::initializer_list<const CProcUnit*>{&u, &copy, &assigned}) {
+        ASSERT_EQ(x->GetNumComponents(), 1);
+        EXPECT_EQ(x->GetComponentAt(0).GetName(), "Water");
+        EXPECT_EQ(x->GetComponentAt(0).GetOwner(), &x->GetComponents());
+    }
+    EXPECT_TRUE(copy.GetComponents().GetShowPhase() && !assigned.GetComponents().GetShowPhase());
+}
+
+TEST_F(ProcedureTest, PhaseNamesIgnoreCaseAndAbbreviationsJoinTheSetBits)
+{
+    const std::pair<const char*, int> phases[] = {{"Liquid2", 4}, {"GAS", 1},    {"liquid1", 2}, {"Solid", 8},
+                                                  {"cell1", 16},  {"CELL2", 32}, {"vapor", 0},   {"", 0}};
+    for (const auto& [name, num] : phases)
+        EXPECT_EQ(CProcComponent::GetPhaseNum(CString(name)), num) << name;
+    const std::pair<int, const char*> letters[] = {{1 | 8, "g+s"}, {2 | 8, "l+s"}, {4, "l"}, {63, "g+l+l+s+c+c"}};
+    for (const auto& [bits, text] : letters)
+        EXPECT_EQ(make("a", {.phase = bits}).GetAbbreviatedPhase(), text) << bits;
+}
+
+TEST_F(ProcedureTest, SumsAddAmountsTakeTheIdentityAndJoinOnlyDisjointPhases)
+{
+    CProcComponent gas = make(
+        "Air", {.mass = 1.5, .volume = 2, .moles = 3, .duty = 4, .start = 1, .end = 2, .phase = CProcComponent::Gas});
+    CProcComponent liquid = make(
+        "Water",
+        {.mass = 0.5, .volume = 1, .moles = 1, .duty = -1, .start = 10, .end = 20, .phase = CProcComponent::Liquid1});
+    liquid.SetMaterialID(9);
+    liquid.SetStreamID(90);
+    CProcComponents list;
+    list += gas;
+    list += liquid;
+    CProcComponent total; // a list's total is the same sum
+    list.GetTotal(total);
+    gas += liquid;
+    for (const CProcComponent& c : {gas, total}) {
+        EXPECT_EQ(c.GetName() + CString::Formatted("%ld %d", c.GetMaterialID() + c.GetStreamID(), c.GetPhaseNum()),
+                  "Water99 3");
+        EXPECT_EQ((std::vector<double>{c.GetMass(), c.GetVolume(), c.GetMoles(), c.GetDuty(), c.GetStartTime(),
+                                       c.GetEndTime()}),
+                  (std::vector<double>{2.0, 3.0, 4.0, 3.0, 10.0, 20.0}));
+    }
+    CProcComponent onlyGas = make("x", {.phase = CProcComponent::Gas});
+    onlyGas += make("y", {.phase = CProcComponent::Gas | CProcComponent::Liquid1});
+    EXPECT_EQ(onlyGas.GetPhaseNum(), CProcComponent::Gas);
+}
+
+// Each row's cells as amounts or as rates, "|" after each column, and the
+// longest text of a column, its heading included, the earlier on a tie.
+TEST_F(ProcedureTest, CellTextsOfHeadingsValuesAndRates)
+{
+    for (const auto& [set, uom] : {std::pair{&CProcComponent::SetMassUOM, "kg"},
+                                   {&CProcComponent::SetDutyUOM, "KJ"},
+                                   {&CProcComponent::SetTimeUOM, "h"},
+                                   {&CProcComponent::SetVolUOM, "m3"},
+                                   {&CProcComponent::SetMolesUOM, "kmol"}})
+        set(uom);
+    CProcComponents list;
+    EXPECT_EQ(list.GetLongestString(CProcComponents::Volume), "Volume (m3)");
+    list +=
+        make("Water",
+             {.mass = 12.5, .volume = 3, .start = 5, .end = 5, .phase = CProcComponent::Gas | CProcComponent::Solid});
+    list += make("Acid", {.mass = 8, .moles = 6, .duty = -2, .end = 4});
+    list += make("backwards", {.mass = 1, .start = 10, .end = 2});
+    list += make("huge", {.mass = 1e308, .end = 1e-10}); // must not print inf
+    auto cells = [&](int row, bool rate) {
+        std::string text;
+        for (int column = CProcComponents::Mass; column <= CProcComponents::ComponentName + 1; ++column)
+            text += list.GetStringAt(row, static_cast<CProcComponents::Type>(column), rate).str() + "|";
+        return text;
+    };
+    const struct {
+        int row;
+        bool rate;
+        const char* text;
+    } rows[] = {{-1, false, "Mass (kg)|Volume (m3)|Moles (kmol)|Duty (KJ)|Component||"},
+                {-2, true, "(kg/h)|(m3/h)|(kmol/h)|(KJ/h)|Flow rates||"},
+                {0, false, "12.5000|3.0000|0.0000|0.0000|Water|0.0000|"},
+                {0, true, "N/A|N/A|N/A|N/A|Water|N/A|"},
+                {1, false, "8.0000|0.0000|6.0000|-2.0000|Acid|0.0000|"},
+                {1, true, "2.0000|0.0000|1.5000|-0.5000|Acid|0.0000|"},
+                {2, true, "N/A|N/A|N/A|N/A|backwards|N/A|"},
+                {3, true, "N/A|0.0000|0.0000|0.0000|huge|0.0000|"},
+                {4, false, "||||||"},
+                {-3, false, "||||||"}};
+    for (const auto& r : rows)
+        EXPECT_EQ(cells(r.row, r.rate), r.text) << r.row << " " << r.rate;
+    EXPECT_EQ(list.GetLongestString(CProcComponents::ComponentName), "Component") << "a tie with 'backwards'";
+    EXPECT_EQ(list.GetLongestString(CProcComponents::Mass), list.GetStringAt(3, CProcComponents::Mass, false));
+    list.SetShowPhase(true);
+    EXPECT_EQ(list.GetStringAt(0, CProcComponents::ComponentName, false) + "|" +
+                  list.GetStringAt(1, CProcComponents::ComponentName, false),
+              "Water (g+s)|Acid");
+    EXPECT_EQ(list.GetLongestString(CProcComponents::ComponentName), "Water (g+s)");
+}
+
+TEST_F(ProcedureTest, SortByPutsTheHeaviestFirstWhateverTheColumnAndKeepsTheOwner)
+{
+    std::vector<double> input = {3, 1, 4, 1, 5, 9, 2, 6, 2, 2};
+    for (int i = 0; i < 500; ++i)
+        input.push_back(i); // an ascending run: a last-element pivot's worst case
+    CProcComponents list, empty;
+    for (double m : input)
+        list += make("c", {.mass = m});
+    list.SortBy(CProcComponents::ComponentName);
+    empty.SortBy(CProcComponents::Mass);
+    std::sort(input.rbegin(), input.rend());
+    std::vector<double> got;
+    for (int i = 0; i < list.Size(); ++i) {
+        got.push_back(list[i].GetMass());
+        EXPECT_EQ(list[i].GetOwner(), &list) << "moved, not copied";
+    }
+    EXPECT_EQ(got, input);
+    EXPECT_EQ(empty.Size(), 0);
 }
 
 } // namespace
