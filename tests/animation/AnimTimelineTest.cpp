@@ -80,32 +80,22 @@ TEST(AnimTimelineTest, EveryOperationMatchesTheClockByHand)
         for (int op = 0; op < 80; ++op) {
             const unsigned kind = rng() % 14;
             const long t = randomTime();
-            if (kind < 4) {
-                clock.StepForward();
-                ref.step(1);
-            } else if (kind < 7) {
-                clock.StepBackward();
-                ref.step(-1);
-            } else if (kind < 9) {
-                clock.Seek(t);
-                ref.seek(t);
-            } else if (kind < 10) {
-                const int f = static_cast<int>(rng() % 30) - 2;
-                clock.SetFramesPerInterval(f);
-                ref.setFrames(f);
-            } else if (kind < 11) {
-                const double r = fractions[rng() % 7];
-                clock.SeekRelative(r);
-                ref.seekRelative(r);
-            } else if (kind < 13) {
-                clock.Insert(t);
-                ref.insert(t);
-            } else {
-                const std::vector<long> some{t, t + 3, t};
-                clock.Insert(some);
-                for (long x : some)
-                    ref.insert(x);
-            }
+            const int frames = static_cast<int>(rng() % 30) - 2;
+            const double fraction = fractions[rng() % 7];
+            if (kind < 4)
+                clock.StepForward(), ref.step(1);
+            else if (kind < 7)
+                clock.StepBackward(), ref.step(-1);
+            else if (kind < 9)
+                clock.Seek(t), ref.seek(t);
+            else if (kind < 10)
+                clock.SetFramesPerInterval(frames), ref.setFrames(frames);
+            else if (kind < 11)
+                clock.SeekRelative(fraction), ref.seekRelative(fraction);
+            else if (kind < 13)
+                clock.Insert(t), ref.insert(t);
+            else
+                clock.Insert(std::vector<long>{t, t + 3, t}), ref.insert(t), ref.insert(t + 3);
             SCOPED_TRACE(testing::Message() << "round " << round << " op " << op << " kind " << kind);
             ASSERT_EQ(clock.GetNumPoints(), ref.n());
             for (int i = -1; i <= ref.n(); ++i)

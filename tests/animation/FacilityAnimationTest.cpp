@@ -1,26 +1,69 @@
 // The facility's clock and the vessels' and streams' state at a time, on
-// facilities built by hand.
+// facilities built by hand and on the generated sample.
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cmath>
+#include <map>
+#include <set>
+#include <string>
 #include <vector>
 
-#include "AnimationFixtures.h"
+#include "../model/ModelFixtures.h"
+#include "SampleDatabase.h"
+#include "TestSupport.h"
+#include "batchplant/animation/AnimTimeline.h"
+#include "batchplant/db/Dao.h"
+#include "batchplant/procedure/CProcedure.h"
 
 namespace batchplant::test {
 namespace {
 
+// One operation from start to end seconds holding `volume` cubic metres at
+// its end. Operation types are shared texts, so each type gets its own ID.
+void AddUnit(CProcedure* p, long batch, long start, long end, double volume = 0.0, const char* opType = "Charge",
+             const char* label = "op")
+{
+    static std::map<std::string, long> operations;
+    const long opID = operations.emplace(opType, static_cast<long>(operations.size()) + 1).first->second;
+    p->AddNewProc(batch, opID, 1, 1, static_cast<double>(start), static_cast<double>(end), "s", volume, "Cubic m", 0.0,
+                  0.0, "K", 0.0, 0.0, "Pa", "", "", "", label, opType, "", "UP", -1, 0.0, "");
+}
+
+class AnimVessel : public TestVessel {
+public:
+    using Vessel::set_conts_color;
+    void SetRadiusForTest(double r) { m_radius = r; }
+};
+
+class AnimStream : public TestStream {
+public:
+    using Stream::set_conts_color;
+    using Stream::setflow;
+};
+
+class AnimFacility : public TestFacility {
+public:
+    using Facility::setStreamTimes;
+    const AnimTimeline* Timeline() const { return timeline(); }
+    AnimVessel* Add(Plane* floor, long id, const CString& tag = "V")
+    {
+        return static_cast<AnimVessel*>(AddVessel(floor, id, tag));
+    }
+
+protected:
+    Vessel* addVessel(const CString&) override { return new AnimVessel(); }
+    Stream* addStream() override { return new AnimStream(); }
+};
+
 class FacilityAnimationTest : public ::testing::Test {
 protected:
-    FacilityAnimationTest() { floor = f.AddFloor(1); }
-
-    AnimVessel* vesselWith(long id, std::vector<std::pair<long, long>> spans, const char* opType = "Charge")
+    AnimVessel* vesselWith(long id, std::vector<std::pair<long, long>> spans)
     {
         AnimVessel* v = f.Add(floor, id, CString::Formatted("V%ld", id));
         for (auto [start, end] : spans)
-            AddUnit(v->GetProc(), 1, start, end, 0.0, opType);
+            AddUnit(v->GetProc(), 1, start, end);
         return v;
     }
 
@@ -46,7 +89,7 @@ protected:
 
     MessageRecorder messages;
     AnimFacility f;
-    Plane* floor = nullptr;
+    Plane* floor = f.AddFloor(1);
 };
 
 TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStreamsOnly)
@@ -83,46 +126,37 @@ TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStre
     EXPECT_EQ(f.GetAnimDirection(), Facility::Forward);
 }
 
-TEST_F(FacilityAnimationTest, AnimateStepsFramesAndReportsTheSecondShowingOfAPoint)
+TEST_F(FacilityAnimationTest, SeekingAndSteppingTheClockSetsEveryVesselAndStream)
 {
-    vesselWith(1, {{0, 100}, {100, 200}});
+    AnimVessel* a = vesselWith(1, {{0, 100}, {100, 200}});
+    Stream* s = f.Connect(a, vesselWith(2, {}));
     f.InitAnim(Facility::Forward);
+    // Seeking, then frames per operation + 1, keeps the clock in the interval of 150.
+    f.SetAnimationTime(150);
+    EXPECT_EQ(f.GetAnimationTime(), 140);
+    EXPECT_EQ(a->GetCurrentTime() + s->GetCurrentTime(), 300);
+    f.SetAnimationTime(200); // the last point moves no clock, but the vessels follow
+    EXPECT_EQ(f.GetAnimationTime(), 140);
+    EXPECT_EQ(a->GetCurrentTime() + s->GetCurrentTime(), 400);
+
     f.SetAnimationTime(0);
     EXPECT_EQ(f.Timeline()->GetFramesPerInterval(), f.GetFramesPerOp() + 1);
     EXPECT_EQ(animate(11), (std::vector<long>{20, 40, 60, 80, 100, -100, 120, 140, 160, 180, 200}));
     EXPECT_EQ(f.AnimBoundaryReached(), 0);
     EXPECT_EQ(animate(1), (std::vector<long>{-200}));
     EXPECT_EQ(f.AnimBoundaryReached(), 1);
-    // Backward from there the repeated 200 is skipped.
-    f.InitAnim(Facility::Backward);
+    f.InitAnim(Facility::Backward); // backward from there the repeated 200 is skipped
     EXPECT_EQ(f.AnimBoundaryReached(), 0);
     EXPECT_EQ(animate(2), (std::vector<long>{180, 160}));
     f.SetAnimationTime(100);
     EXPECT_EQ(animate(1), (std::vector<long>{80}));
     f.SetAnimationTime(0);
     EXPECT_EQ(f.AnimBoundaryReached(), 1);
-}
 
-TEST_F(FacilityAnimationTest, SetAnimationTimeSeeksAndSetsEveryVesselAndStream)
-{
-    AnimVessel* a = vesselWith(1, {{0, 100}, {100, 200}});
-    Stream* s = f.Connect(a, vesselWith(2, {}));
-    f.InitAnim();
-    // Seeking with the initial frames, then changing to frames per
-    // operation + 1, keeps the clock in the interval of 150.
-    f.SetAnimationTime(150);
-    EXPECT_EQ(f.GetAnimationTime(), 140);
-    EXPECT_EQ(a->GetCurrentTime() + s->GetCurrentTime(), 300);
-    // The last point moves no clock, but the vessels follow.
-    f.SetAnimationTime(200);
-    EXPECT_EQ(f.GetAnimationTime(), 140);
-    EXPECT_EQ(a->GetCurrentTime() + s->GetCurrentTime(), 400);
-    // Frames per operation below 1 give two frames per interval.
-    f.SetFramesPerOp(0);
+    f.SetFramesPerOp(0); // below 1: two frames per interval
     f.SetAnimationTime(50);
     EXPECT_EQ(f.Timeline()->GetFramesPerInterval(), 2);
-    // Relative times move the clock only.
-    f.SetRelativeAnimationTime(0.5);
+    f.SetRelativeAnimationTime(0.5); // moves the clock only
     EXPECT_EQ(f.GetAnimationTime(), 100);
     EXPECT_EQ(a->GetCurrentTime(), 50);
     // Streams hold times beyond the range of int at its limits.
@@ -172,19 +206,12 @@ TEST_F(FacilityAnimationTest, TheVolumeFollowsTheContentsAndOverflowsAboveTheCap
     AddUnit(v->GetProc(), 1, 0, 100, 1.0);
     AddUnit(v->GetProc(), 1, 200, 300, 3.0);
     AddUnit(v->GetProc(), 1, 400, 500, INFINITY);
-    const struct {
-        long t;
-        double volume;
-        int overflowing;
-        double level;
-    } cases[] = {{50, 0.25, 0, -1}, {150, 0.5, 0, -1}, {300, 1.0, 1, 0.9}, {250, 1.0, 0, 0.9}, {450, 1.0, 1, 0.9}};
+    // Volume fraction, overflowing, and the overflow level (1.8 radii once set, then kept).
+    const std::vector<double> cases[] = {
+        {50, 0.25, 0, 1.0}, {150, 0.5, 0, 1.0}, {300, 1.0, 1, 0.9}, {250, 1.0, 0, 0.9}, {450, 1.0, 1, 0.9}};
     for (const auto& c : cases) {
-        v->SetPropertiesByTime(c.t);
-        EXPECT_DOUBLE_EQ(v->GetVolume(), c.volume) << c.t;
-        EXPECT_EQ(v->IsOverflowing(), c.overflowing) << c.t;
-        if (c.level >= 0) { // 1.8 radii, kept once set
-            EXPECT_DOUBLE_EQ(v->GetOverflowLevel(), c.level) << c.t;
-        }
+        v->SetPropertiesByTime(static_cast<long>(c[0]));
+        EXPECT_EQ((std::vector<double>{c[0], v->GetVolume(), double(v->IsOverflowing()), v->GetOverflowLevel()}), c);
     }
     v->SetVolume(1.0);
     v->IncrementVolume(0.5);
@@ -195,8 +222,7 @@ TEST_F(FacilityAnimationTest, TheVolumeFollowsTheContentsAndOverflowsAboveTheCap
     const double floored = v->GetVolume();
     v->SetVolume(std::nan(""));
     EXPECT_EQ(floored + v->GetVolume(), 0.0);
-    // Without a capacity the fraction stays as it was.
-    v->SetCapacityForTest(0.0);
+    v->SetCapacityForTest(0.0); // without a capacity the fraction stays as it was
     v->SetVolume(0.4);
     v->SetPropertiesByTime(300);
     EXPECT_DOUBLE_EQ(v->GetVolume(), 0.4);
@@ -205,40 +231,33 @@ TEST_F(FacilityAnimationTest, TheVolumeFollowsTheContentsAndOverflowsAboveTheCap
 TEST_F(FacilityAnimationTest, ContentsColourFollowsTheRunningBatchAndTheKindOfStream)
 {
     AnimVessel* v = f.Add(floor, 1);
-    Stream* pipe = f.Connect(v, vesselWith(2, {}));
-    Stream* vapor = f.AddVapor(v, nullptr);
-    Stream* utility = f.AddUtility(v);
+    auto* pipe = static_cast<AnimStream*>(f.Connect(v, vesselWith(2, {})));
+    auto* vapor = static_cast<AnimStream*>(f.AddVapor(v, nullptr));
+    auto* utility = static_cast<AnimStream*>(f.AddUtility(v));
     for (long batch : {1, 2, 3, 9, 10})
         AddUnit(v->GetProc(), batch, 10 * batch, 10 * batch + 10);
     for (Stream* s : {pipe, vapor, utility})
         for (long batch : {1, 3, 10})
             AddUnit(s->GetProc(), batch, 10 * batch, 10 * batch + 10, 0.0, "Transfer");
-    const std::vector<long> last{-1, -1, -1};
+    // Where nothing of its own runs, an item keeps its colour; vapor and
+    // utility streams keep their own whatever runs.
+    const std::vector<long> red{255, 0, 0}, green{0, 192, 0}, purple{128, 0, 255};
     const struct {
         long t;
-        std::vector<long> vessel, pipe, vapor, utility;
-    } cases[] = {{15, {255, 0, 0}, {255, 0, 0}, {0, 255, 0}, {255, 255, 255}},
-                 {25, {0, 0, 255}, last, last, last},
-                 {35, {0, 192, 0}, {0, 192, 0}, {0, 255, 0}, {255, 255, 255}},
-                 {95, {128, 0, 255}, last, last, last},
-                 {500, last, last, last, last}, // nothing runs: the colour stays
-                 {105, {255, 0, 0}, {255, 0, 0}, {0, 255, 0}, {255, 255, 255}}};
-    std::vector<long> was[4];
+        std::vector<long> vessel, pipe;
+    } cases[] = {{15, red, red},      {25, {0, 0, 255}, red}, {35, green, green},
+                 {95, purple, green}, {500, purple, green},   {105, red, red}};
     for (const auto& c : cases) {
         v->SetPropertiesByTime(c.t);
         v->set_conts_color();
-        std::vector<long> got[4] = {rgb(v)};
-        int k = 1;
-        for (Stream* s : {pipe, vapor, utility}) {
+        for (AnimStream* s : {pipe, vapor, utility}) {
             s->SetPropertiesByTime(c.t);
-            static_cast<AnimStream*>(s)->set_conts_color();
-            got[k++] = rgb(s);
+            s->set_conts_color();
         }
-        const std::vector<long>* want[4] = {&c.vessel, &c.pipe, &c.vapor, &c.utility};
-        for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(got[i], *want[i] == last ? was[i] : *want[i]) << "t " << c.t << " item " << i;
-            was[i] = got[i];
-        }
+        EXPECT_EQ(rgb(v), c.vessel) << c.t;
+        EXPECT_EQ(rgb(pipe), c.pipe) << c.t;
+        EXPECT_EQ(rgb(vapor), (std::vector<long>{0, 255, 0})) << c.t;
+        EXPECT_EQ(rgb(utility), (std::vector<long>{255, 255, 255})) << c.t;
     }
 }
 
@@ -264,10 +283,9 @@ TEST_F(FacilityAnimationTest, AStreamFlowsWhileATransferRunsAndCountsItsFrames)
     s->EnableFlow();
     s->EnableFlow();
     EXPECT_EQ(s->GetFlowFrames(), 1);
-
     // Every kind of stream follows the facility's stream times.
     AnimVessel* a = vesselWith(3, {});
-    std::vector<Stream*> streams{f.AddFeed(a), f.AddUtility(a), f.AddVapor(a, nullptr)};
+    const std::vector<Stream*> streams{f.AddFeed(a), f.AddUtility(a), f.AddVapor(a, nullptr)};
     for (Stream* x : streams)
         AddUnit(x->GetProc(), 1, 0, 10, 0.0, "Move");
     f.setStreamTimes(5);
@@ -314,6 +332,45 @@ TEST_F(FacilityAnimationTest, TheSlugStaysInItsRangesAndCoversItsPartOfThePath)
     EXPECT_DOUBLE_EQ(pipe->GetFlowPosition(), 0.8);
     pipe->IncrementFlowPos(5.0);
     EXPECT_EQ(pipe->GetFlowPosition(), 2.0);
+}
+
+// The sample loaded as the 3-D host loads it: the clock holds the operation
+// times of the vessels and connecting streams, and playing it forward visits
+// each of them in order and stops at the last.
+TEST(SampleAnimationTest, PlayingTheRunVisitsEveryOperationTimeInOrder)
+{
+    MessageRecorder messages;
+    CDaoDatabase database;
+    database.Open(CString(SampleDatabasePath().string()), false, true);
+    AnimFacility f;
+    f.ReadVisioDatabase(&database);
+    ASSERT_GT(f.GetNumConnectingStreams(), 0);
+    std::set<long> expected;
+    for (int i = 0; i < f.GetNumVessels() + f.GetNumConnectingStreams(); ++i) {
+        const Array<long> list = (i < f.GetNumVessels() ? f.GetVesselByIndex(i)->GetProc()
+                                                        : f.GetStreamByIndex(i - f.GetNumVessels())->GetProc())
+                                     ->GetTimeList();
+        for (int k = 0; k < list.GetSize(); ++k)
+            expected.insert(list[k]);
+    }
+    ASSERT_GE(expected.size(), 3u);
+    f.InitAnim(Facility::Forward);
+    ASSERT_EQ(f.Timeline()->GetNumPoints(), static_cast<int>(expected.size()));
+    f.SetAnimationTime(*expected.begin());
+    std::set<long> visited{*expected.begin()};
+    long previous = *expected.begin(), steps = 0;
+    const long maxSteps = static_cast<long>(expected.size()) * (f.GetFramesPerOp() + 1) + 10;
+    for (; !f.AnimBoundaryReached() && steps < maxSteps; ++steps) {
+        int time = 0, last = 0;
+        if (f.Animate(time, last)) visited.insert(time);
+        EXPECT_EQ(last, *expected.rbegin());
+        ASSERT_GE(time, previous) << "step " << steps;
+        previous = time;
+    }
+    EXPECT_LT(steps, maxSteps);
+    EXPECT_EQ(previous, *expected.rbegin());
+    EXPECT_EQ(visited, expected);
+    EXPECT_TRUE(messages.texts().empty());
 }
 
 } // namespace

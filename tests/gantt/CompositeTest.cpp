@@ -1,7 +1,6 @@
-// Composite profiles: the profile operations and their fast builder against
-// the plain rules, a component's units and lists, the level rules on small
-// databases, lazy loading, and the sample's profiles per group against SQL of
-// the test's own.
+// Composite profiles: the fast builder against the plain rules, a
+// component's units and lists, the level rules on small databases, lazy
+// loading, and the sample's profiles per group against SQL of the test's own.
 
 #include <cmath>
 #include <map>
@@ -26,13 +25,7 @@ using test::MessageRecorder;
 using test::ResultsDb;
 using Points = std::vector<std::pair<long, double>>;
 
-CompVals Rate(double mass, short batch = 0)
-{
-    CompVals v;
-    v.mass = mass;
-    v.batch = batch;
-    return v;
-}
+CompVals Rate(double mass, short batch = 0) { return {.batch = batch, .mass = mass}; }
 
 double mass(const CompVals& v) { return v.mass; }
 double mass(double v) { return v; }
@@ -106,12 +99,11 @@ TEST(CompositeProfileOps, BuilderMatchesOneAtATimeOperations)
         ASSERT_EQ(viaStore.GetCount(), reference.GetCount());
         ASSERT_EQ(viaStoreAndClear.GetCount(), reference.GetCount());
         for (int i = 0; i < reference.GetCount(); ++i) {
-            SCOPED_TRACE(testing::Message() << "t " << reference.GetKeyAt(i));
-            ASSERT_EQ(viaStore.GetKeyAt(i), reference.GetKeyAt(i));
-            ASSERT_EQ(viaStoreAndClear.GetAt(i), viaStore.GetAt(i));
-            ASSERT_EQ(viaStore.GetAt(i).batch, reference.GetAt(i).batch);
-            ASSERT_NEAR(viaStore.GetAt(i).mass, reference.GetAt(i).mass, 1e-9);
-            ASSERT_NEAR(viaStore.GetAt(i).volume, reference.GetAt(i).volume, 1e-9);
+            const CompVals &got = viaStore.GetAt(i), &want = reference.GetAt(i);
+            ASSERT_TRUE(viaStore.GetKeyAt(i) == reference.GetKeyAt(i) && viaStoreAndClear.GetAt(i) == got &&
+                        got.batch == want.batch && std::fabs(got.mass - want.mass) < 1e-9 &&
+                        std::fabs(got.volume - want.volume) < 1e-9)
+                << "t " << reference.GetKeyAt(i);
         }
     }
 }
@@ -123,9 +115,7 @@ TEST(CompositeProfileOps, BuilderLeavesUncoveredEntriesExactlyZeroAndStoreAndCle
     builder.AddInterval(0, 10, 0.2);
     builder.AddInterval(3, 10, -0.3);
     builder.AddInterval(20, 30, 0.7);
-    const auto entries = builder.Entries();
-    ASSERT_EQ(entries.size(), 5u);
-    EXPECT_EQ(entries[2], (std::pair<long, double>{10, 0.0})); // no rounding rest
+    EXPECT_EQ(builder.Entries().at(2), (std::pair<long, double>{10, 0.0})); // no rounding rest
     // Into a profile the builder was not loaded from: the swept times are
     // replaced, the others stay.
     Hash<long, CompVals> h;
@@ -148,7 +138,6 @@ TEST(CompositeComponentTest, UnitsPerTimeAndSlotOrder)
     c.SetUnit("kg", CompositeComponent::MassSlot);
     c.SetUnit("kmole", CompositeComponent::MolesSlot);
     c.SetUnit("C", CompositeComponent::DutySlot);
-    EXPECT_EQ(c.GetUnitName(CompositeComponent::TimeSlot), CString("h"));
     EXPECT_DOUBLE_EQ(c.GetOffset(CompositeComponent::DutySlot), 273.15);
     const struct {
         int setting;
@@ -163,8 +152,7 @@ TEST(CompositeComponentTest, UnitsPerTimeAndSlotOrder)
         double timeFactor = 0, valueFactor = -5.0, valueOffset = 42;
         c.GetUnits(static_cast<CompositeSetting>(k.setting), timeUnit, timeFactor, valueUnit, valueFactor, valueOffset);
         EXPECT_EQ(valueUnit + "|" + timeUnit, CString(k.unit) + "|h");
-        EXPECT_DOUBLE_EQ(valueFactor, k.factor) << k.unit;
-        EXPECT_DOUBLE_EQ(valueOffset, k.offset) << k.unit;
+        EXPECT_EQ((std::vector<double>{valueFactor, valueOffset}), (std::vector<double>{k.factor, k.offset})) << k.unit;
     }
     EXPECT_TRUE(messages.texts().empty());
     c.SetUnit("furlongs", CompositeComponent::VolumeSlot); // unknown: shown, and counts as factor 1

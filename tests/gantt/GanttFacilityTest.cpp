@@ -1,6 +1,5 @@
-// The schedule view: loading with the buffer tank rules, the refused second
-// load, failures of ReadGanttDatabase, the schedule queries and the whole
-// sample.
+// The schedule view: loading with the buffer tank rules, failed and refused
+// loads, the schedule queries and the whole sample.
 
 #include <map>
 #include <string>
@@ -16,42 +15,23 @@
 #include "batchplant/gantt/GanttFacility.h"
 #include "batchplant/model/Plane.h"
 #include "batchplant/model/Vessel.h"
-#include "batchplant/procedure/CProcedure.h"
 
 namespace batchplant {
 namespace {
 
-using test::kNull;
 using test::MessageRecorder;
 using test::ResultsDb;
 
 const char* const kNoOperations = "Failed to open database at equipmentConts";
-const char* const kAlreadyLoaded = "The facility already holds a loaded model.";
 
 struct RecordingDocument : CDocument {
     std::vector<bool> flags;
     void SetModifiedFlag(bool modified) override { flags.push_back(modified); }
 };
 
-// The outputs of GetScheduleInfo, so that a test can see what changed.
-struct BlockInfo {
-    CString stepName = "unset", stepVersion = "unset", op = "unset", recText = "unset";
-    long stepID = -7, opID = -7, start = -7, end = -7;
-    short batch = -7;
-    bool empty = false;
-
-    int read(const GanttFacility& f, int v, int b)
-    {
-        return f.GetScheduleInfo(v, b, stepName, stepVersion, op, stepID, opID, recText, start, end, batch, empty);
-    }
-    bool untouched() const { return *this == BlockInfo{}; }
-    bool operator==(const BlockInfo&) const = default;
-};
-
 class GanttLoadingTest : public ::testing::Test {
 protected:
     void SetUp() override { db.AddBasics(); }
-
     bool load() { return f.ReadGanttDatabase(CString(db.path().c_str())); }
 
     ResultsDb db{ResultsDb::Tables::ResultsAndCalendars};
@@ -76,7 +56,6 @@ TEST_F(GanttLoadingTest, BufferTanksComeLastAndOnlyWithOperations)
     f.SetDocument(&document);
     ASSERT_TRUE(load());
     EXPECT_TRUE(messages.texts().empty());
-
     std::vector<std::string> vessels;
     for (int v = 0; v < f.GetNumSchedVessels(); ++v)
         vessels.push_back(f.GetVesselByIndex(v)->GetName().str() + ":" + std::to_string(f.GetNumTimeBlocks(v)));
@@ -85,12 +64,46 @@ TEST_F(GanttLoadingTest, BufferTanksComeLastAndOnlyWithOperations)
     ASSERT_EQ(f.GetNumFloors(), 2);
     EXPECT_EQ(f.GetVesselByIndex(2)->GetFloor(), f.GetFloorByIndex(0));
     EXPECT_EQ(f.GetVesselByIndex(3)->GetFloor()->GetPlantName(), CString("Tank farm"));
-
-    // The schedule load leaves the loaded-from-database flag unset: the new
-    // floors marked the facility modified and told the document.
+    // The loaded-from-database flag stays unset: the new floors marked the
+    // facility modified and told the document.
     EXPECT_EQ(f.IsModified(), 1);
     EXPECT_EQ(document.flags, (std::vector<bool>{true, true}));
     EXPECT_NE(f.GetCalendar(), nullptr);
+}
+
+TEST_F(GanttLoadingTest, FailedLoadsKeepNoPathAndASecondLoadIsRefused)
+{
+    test::TempDir dir;
+    EXPECT_FALSE(f.ReadGanttDatabase(CString(dir.file("missing.db").string().c_str())));
+    EXPECT_FALSE(f.ReadGanttDatabase(CString()));
+    f.ReadGanttDatabase(static_cast<CDaoDatabase*>(nullptr));
+    EXPECT_TRUE(messages.texts().empty());
+    EXPECT_TRUE(f.GetDatabasePath().IsEmpty());
+    EXPECT_EQ(f.GetCalendar(), nullptr);
+    // Nothing was loaded, so a good file still loads; no second one does.
+    db.AddEquipment(1, "R-101", "Reactor");
+    db.AddSchedule(1, 1, 1, 0.0, 1.0);
+    EXPECT_TRUE(load());
+    ResultsDb other{ResultsDb::Tables::ResultsAndCalendars};
+    other.AddBasics();
+    other.AddEquipment(5, "R-501", "Reactor");
+    other.AddSchedule(5, 1, 1, 0.0, 1.0);
+    EXPECT_FALSE(f.ReadGanttDatabase(CString(other.path().c_str())));
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{"The facility already holds a loaded model."}));
+    EXPECT_EQ(f.GetDatabasePath(), CString(db.path().c_str()));
+    CDaoDatabase open;
+    open.Open(other.path().c_str(), false, true);
+    f.ReadGanttDatabase(&open);
+    EXPECT_EQ(messages.count(), 2u);
+    EXPECT_EQ(f.GetNumSchedVessels(), 1);
+    // A row that cannot be read: false without a message, what came before stays.
+    other.exec("INSERT INTO EquipmentSchedule (EquipmentID, BatchNumber, StepID, UnitProcedureID, OperationID, "
+               "StartTime, EndTime, TimeUOM) VALUES (5, 'second', 1, 1, 1, 1.0, 2.0, 'h');");
+    GanttFacility broken;
+    EXPECT_FALSE(broken.ReadGanttDatabase(CString(other.path().c_str())));
+    EXPECT_EQ(messages.count(), 2u);
+    EXPECT_TRUE(broken.GetDatabasePath().IsEmpty());
+    EXPECT_EQ(broken.GetNumSchedVessels(), 1);
 }
 
 TEST_F(GanttLoadingTest, EmptyOperationsAreReportedByBothLoaders)
@@ -102,81 +115,34 @@ TEST_F(GanttLoadingTest, EmptyOperationsAreReportedByBothLoaders)
     EXPECT_EQ(f.GetNumSchedVessels(), 1);
 }
 
-TEST_F(GanttLoadingTest, ASecondLoadIsRefusedAndKeepsThePath)
-{
-    db.AddEquipment(1, "R-101", "Reactor");
-    db.AddSchedule(1, 1, 1, 0.0, 1.0);
-    ASSERT_TRUE(load());
-    ResultsDb other{ResultsDb::Tables::ResultsAndCalendars};
-    other.AddBasics();
-    other.AddEquipment(5, "R-501", "Reactor");
-    other.AddSchedule(5, 1, 1, 0.0, 1.0);
-
-    EXPECT_FALSE(f.ReadGanttDatabase(CString(other.path().c_str())));
-    EXPECT_EQ(messages.texts(), (std::vector<std::string>{kAlreadyLoaded}));
-    EXPECT_EQ(f.GetDatabasePath(), CString(db.path().c_str()));
-    CDaoDatabase open;
-    open.Open(other.path().c_str(), false, true);
-    f.ReadGanttDatabase(&open);
-    EXPECT_EQ(messages.count(), 2u);
-    EXPECT_EQ(f.GetNumSchedVessels(), 1);
-}
-
-TEST_F(GanttLoadingTest, AMissingFileOrNullDatabaseFailsSilentlyAndKeepsThePath)
-{
-    test::TempDir dir;
-    EXPECT_FALSE(f.ReadGanttDatabase(CString(dir.file("missing.db").string().c_str())));
-    EXPECT_FALSE(f.ReadGanttDatabase(CString()));
-    f.ReadGanttDatabase(static_cast<CDaoDatabase*>(nullptr));
-    EXPECT_TRUE(messages.texts().empty());
-    EXPECT_TRUE(f.GetDatabasePath().IsEmpty());
-    EXPECT_EQ(f.GetCalendar(), nullptr);
-    // Nothing was loaded, so a good file still loads.
-    db.AddEquipment(1, "R-101", "Reactor");
-    db.AddSchedule(1, 1, 1, 0.0, 1.0);
-    EXPECT_TRUE(load());
-    EXPECT_EQ(f.GetNumSchedVessels(), 1);
-}
-
-TEST_F(GanttLoadingTest, ADatabaseErrorWhileLoadingGivesFalseWithoutAMessage)
-{
-    db.AddEquipment(1, "R-101", "Reactor");
-    db.AddSchedule(1, 1, 1, 0.0, 1.0);
-    db.exec("INSERT INTO EquipmentSchedule (EquipmentID, BatchNumber, StepID, UnitProcedureID, OperationID, "
-            "StartTime, EndTime, TimeUOM) VALUES (1, 'second', 1, 1, 1, 1.0, 2.0, 'h');");
-    EXPECT_FALSE(load());
-    EXPECT_TRUE(messages.texts().empty());
-    EXPECT_TRUE(f.GetDatabasePath().IsEmpty());
-    EXPECT_EQ(f.GetNumSchedVessels(), 1); // loaded before the error
-}
-
-TEST_F(GanttLoadingTest, ScheduleInfoOfABlockAndOfBadPositions)
+TEST_F(GanttLoadingTest, ScheduleBlocksInUseGapsAndBadPositions)
 {
     db.AddEquipment(1, "R-101", "Reactor");
     db.AddOperation(2, "React");
     db.AddSchedule(1, 70000, 2, 1.5, 4.0, 250.0); // a batch number beyond 16 bits
     db.AddSchedule(1, 3, 1, 5.0, 6.0, 0.0);
+    db.AddSchedule(1, 4, 1, 7.0, 8.0, 10.0);
     ASSERT_TRUE(load());
-    ASSERT_EQ(f.GetNumTimeBlocks(0), 2);
-    EXPECT_EQ(f.GetNumTimeBlocks(-1), 0);
-    EXPECT_EQ(f.GetNumTimeBlocks(f.GetNumSchedVessels()), 0);
-
-    BlockInfo info;
-    ASSERT_EQ(info.read(f, 0, 0), 1);
-    EXPECT_EQ(info.stepName + "|" + info.op + "|" + info.recText, CString("Reaction|1.2 React|Recipe of React"));
-    EXPECT_EQ((std::vector<long>{info.stepID, info.opID, info.start, info.end, info.batch, info.empty}),
+    ASSERT_EQ(f.GetNumTimeBlocks(0), 3);
+    EXPECT_EQ(f.GetNumTimeBlocks(-1) + f.GetNumTimeBlocks(f.GetNumSchedVessels()), 0);
+    CString stepName, stepVersion, op, recText;
+    long stepID = 0, opID = 0, start = 0, end = 0;
+    short batch = 0;
+    bool empty = true;
+    ASSERT_EQ(f.GetScheduleInfo(0, 0, stepName, stepVersion, op, stepID, opID, recText, start, end, batch, empty), 1);
+    EXPECT_EQ(stepName + "|" + op + "|" + recText, CString("Reaction|1.2 React|Recipe of React"));
+    EXPECT_EQ((std::vector<long>{stepID, opID, start, end, batch, empty}),
               (std::vector<long>{1, 2, 5400, 4 * 3600, 70000 - 65536, 0}));
-    ASSERT_EQ(info.read(f, 0, 1), 1);
-    EXPECT_EQ(info.batch, 3);
-    EXPECT_TRUE(info.empty); // volume 0
-
-    for (const auto& [v, b] : std::vector<std::pair<int, int>>{{0, -1}, {0, 2}, {-1, 0}, {1, 0}}) {
-        BlockInfo untouched;
-        EXPECT_EQ(untouched.read(f, v, b), 0) << v << ", " << b;
-        EXPECT_TRUE(untouched.untouched()) << v << ", " << b;
+    EXPECT_TRUE(f.GetScheduleBlock(0, 1)->empty); // volume 0
+    EXPECT_EQ(f.GetScheduleBlock(0, 1)->batch, 3);
+    for (const auto& [v, b] : std::vector<std::pair<int, int>>{{0, -1}, {0, 3}, {-1, 0}, {1, 0}}) {
+        EXPECT_EQ(f.GetScheduleInfo(v, b, stepName, stepVersion, op, stepID, opID, recText, start, end, batch, empty),
+                  0);
+        EXPECT_FALSE(f.GetScheduleBlock(v, b)) << v << ", " << b;
     }
+    EXPECT_EQ(start, 5400) << "a bad position writes nothing";
     EXPECT_EQ(f.GetStepOrder(1) * 10 + f.GetStepOrder(5), 10);
-    // The first block holds material: the gap after it is in use.
+    // The gap after a block holding material is in use; after an empty one it is not.
     const Array<long> blocks = f.GetInUseBlocks(0);
     ASSERT_EQ(blocks.GetSize(), 2);
     EXPECT_EQ(std::make_pair(blocks[0], blocks[1]), std::make_pair(4 * 3600L, 5 * 3600L));
@@ -191,29 +157,23 @@ TEST_F(GanttLoadingTest, CalendarBlocksOfAVesselsCalendar)
             "(1, 1, 0, 21600, 50400);");
     db.AddEquipment(1, "R-101", "Reactor", 1, 1);
     db.AddSchedule(1, 1, 1, 0.0, 1.0);
-
-    const COleDateTime monday(2024, 1, 1, 0, 0, 0);
-    const COleDateTime tuesday(2024, 1, 2, 0, 0, 0);
+    const COleDateTime monday(2024, 1, 1, 0, 0, 0), tuesday(2024, 1, 2, 0, 0, 0);
     List<COleDateTime> out;
-    // Before loading there is no calendar: nothing is appended.
-    f.GetCalendarBlocks(0, monday, tuesday, out);
+    f.GetCalendarBlocks(0, monday, tuesday, out); // no calendar before loading
     EXPECT_EQ(out.GetCount(), 0);
-
     ASSERT_TRUE(load());
     out.Add(COleDateTime(2000, 1, 1, 0, 0, 0)); // appended to, never cleared
     f.GetCalendarBlocks(0, monday, tuesday, out);
     ASSERT_EQ(out.GetCount(), 3);
     EXPECT_EQ(out.GetAt(1).ToIso() + out.GetAt(2).ToIso(), CString("2024-01-01T06:00:002024-01-01T14:00:00"));
-
     f.GetCalendarBlocks(static_cast<Vessel*>(nullptr), monday, tuesday, out);
     f.GetCalendarBlocks(1, monday, tuesday, out); // no such vessel
     f.GetCalendarBlocks(-1, monday, tuesday, out);
     EXPECT_EQ(out.GetCount(), 3);
 }
 
-// ---------------------------------------------------------------------------
-// The generated sample.
-
+// Every vessel of the sample but the buffer tanks without operations, with
+// one block per operation row, each inside its step's campaign window.
 TEST(GanttSampleTest, TheScheduleHoldsWhatTheDatabaseHolds)
 {
     const std::string path = test::SampleDatabasePath().string();
@@ -224,7 +184,6 @@ TEST(GanttSampleTest, TheScheduleHoldsWhatTheDatabaseHolds)
     EXPECT_TRUE(messages.texts().empty());
     const std::string ops = " FROM EquipmentSchedule AS es JOIN TextRecipe AS tr ON tr.OperationID = es.OperationID "
                             "AND tr.StepID = es.StepID JOIN StepSummary AS ss ON ss.StepID = es.StepID ";
-    // Every piece of equipment but the buffer tanks without operations.
     const long tanksWithoutOps =
         sql.count("SELECT COUNT(*) FROM EquipmentSummary AS e WHERE e.Category = 'Buffer Tank' AND NOT EXISTS "
                   "(SELECT 1" +
@@ -232,23 +191,14 @@ TEST(GanttSampleTest, TheScheduleHoldsWhatTheDatabaseHolds)
     EXPECT_EQ(f.GetNumSchedVessels(), sql.count("SELECT COUNT(*) FROM EquipmentSummary") - tanksWithoutOps);
     EXPECT_EQ(f.GetNumFloors(), sql.count("SELECT COUNT(DISTINCT PlantID) FROM EquipmentSummary"));
     ASSERT_GT(sql.count("SELECT COUNT(*) FROM EquipmentSummary WHERE Category = 'Buffer Tank'"), 0);
-
-    // The window of each step that has a start time: from that start for its
-    // campaign time (days), in seconds from the plan's start.
-    const double planStart = sql.number("SELECT julianday(StartDateTime) FROM PPlan");
+    // From each step's start for its campaign time (days), in seconds from the plan's start.
     std::map<long, std::pair<double, double>> windows;
-    for (int i = 0; i < f.GetNumSteps(); ++i) {
-        const std::string step = std::to_string(f.GetStepByIndex(i).GetStepID());
-        if (sql.count("SELECT COUNT(*) FROM StepSummary WHERE StartDateTime IS NOT NULL AND StepID = " + step) == 0)
-            continue;
-        const double start =
-            (sql.number("SELECT julianday(StartDateTime) FROM StepSummary WHERE StepID = " + step) - planStart) *
-            86400.0;
-        windows[f.GetStepByIndex(i).GetStepID()] = {
-            start, start + sql.number("SELECT CampaignTime FROM StepSummary WHERE StepID = " + step) * 86400.0};
-    }
+    sql.each("SELECT StepID, (julianday(StartDateTime) - (SELECT julianday(StartDateTime) FROM PPlan)) * 86400, "
+             "CampaignTime * 86400 FROM StepSummary WHERE StartDateTime IS NOT NULL",
+             [&](const sqlite::Statement& s) {
+                 windows[s.integer(0)] = {s.real(1), s.real(1) + s.real(2)};
+             });
     ASSERT_FALSE(windows.empty());
-
     int blocks = 0;
     for (int v = 0; v < f.GetNumSchedVessels(); ++v) {
         const Vessel* vessel = f.GetVesselByIndex(v);
@@ -256,16 +206,16 @@ TEST(GanttSampleTest, TheScheduleHoldsWhatTheDatabaseHolds)
                   sql.count("SELECT COUNT(*)" + ops + "WHERE es.EquipmentID = " + std::to_string(vessel->GetID())))
             << vessel->GetName().str();
         for (int b = 0; b < f.GetNumTimeBlocks(v); ++b, ++blocks) {
-            BlockInfo info;
-            ASSERT_EQ(info.read(f, v, b), 1);
-            EXPECT_LE(0, info.start);
-            EXPECT_LE(info.start, info.end);
-            EXPECT_EQ(info.stepName, f.GetStepName(static_cast<int>(info.stepID)));
-            const auto window = windows.find(info.stepID);
+            const ScheduleBlock block = f.GetScheduleBlock(v, b).value();
+            SCOPED_TRACE(vessel->GetName().str() + " block " + std::to_string(b));
+            EXPECT_LE(0, block.start);
+            EXPECT_LE(block.start, block.end);
+            EXPECT_EQ(block.stepName, f.GetStepName(static_cast<int>(block.stepID)));
+            const auto window = windows.find(block.stepID);
             if (window == windows.end()) continue;
             // A second of slack for the truncation to whole seconds.
-            EXPECT_GE(info.start, window->second.first - 1.0) << vessel->GetName().str() << " block " << b;
-            EXPECT_LE(info.end, window->second.second + 1.0) << vessel->GetName().str() << " block " << b;
+            EXPECT_GE(block.start, window->second.first - 1.0);
+            EXPECT_LE(block.end, window->second.second + 1.0);
         }
     }
     EXPECT_EQ(blocks, sql.count("SELECT COUNT(*)" + ops));
