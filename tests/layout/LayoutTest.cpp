@@ -29,8 +29,8 @@ public:
     using Plane::getRepulsiveForce;
 };
 
-// Opens the wizard's steps; InstallRecords gives it angle records a test can
-// fill and read, kept until the facility goes.
+// Opens the wizard's steps; InstallRecords gives it angle records a test
+// fills and reads.
 class LayoutFacility : public TestFacility {
 public:
     using Facility::AllChildVesselsAssigned;
@@ -42,7 +42,6 @@ public:
     using Facility::SelectUnplacedVessels;
     using Facility::SetCenter;
 
-    ~LayoutFacility() override { scope.reset(); }
     void InstallRecords() { scope = std::make_unique<LayoutScope>(*this); }
     AngleRecord& Record(int i) { return *scope->Record(i); }
     ForcePlane* AddForceFloor(int id) { return static_cast<ForcePlane*>(AddFloor(id)); }
@@ -71,19 +70,17 @@ void FillRecord(AngleRecord& record)
 
 TEST(AngleHelpers, NormaliseCollideAndRecord)
 {
-    const std::pair<double, double> normalised[] = {{-30.0, 330.0}, {0.0, 360.0},  {0.02, 0.02},
-                                                    {360.0, 360.0}, {390.0, 30.0}, {-750.0, 330.0}};
-    for (const auto& [in, out] : normalised)
+    for (const auto& [in, out] : std::vector<std::pair<double, double>>{
+             {-30.0, 330.0}, {0.0, 360.0}, {0.02, 0.02}, {360.0, 360.0}, {390.0, 30.0}, {-750.0, 330.0}})
         EXPECT_DOUBLE_EQ(NormaliseAngle(in), out) << in;
     EXPECT_TRUE(std::isnan(NormaliseAngle(std::nan(""))));
-    const std::pair<double, int> collide[] = {{181.99, 1}, {178.01, 1}, {182.0, 0}, {178.0, 0}};
-    for (const auto& [b, want] : collide)
+    for (const auto& [b, want] : std::vector<std::pair<double, int>>{{181.99, 1}, {178.01, 1}, {182.0, 0}, {178.0, 0}})
         EXPECT_EQ(AnglesCollide(180.0, b), want) << b;
     AngleRecord record;
-    for (int k = 0; k < AngleRecord::kMaxAngles; ++k)
-        EXPECT_EQ(record.Add(k * 5.0 + 1.0, 1), 1);
-    EXPECT_EQ(record.Add(359.0, 1), 0) << "a full record takes no more";
-    EXPECT_EQ(record.count, AngleRecord::kMaxAngles);
+    int added = 0;
+    for (int k = 0; k <= AngleRecord::kMaxAngles; ++k) // a full record takes no more
+        added += record.Add(k * 5.0 + 1.0, 1);
+    EXPECT_EQ(added * 1000 + record.count, AngleRecord::kMaxAngles * 1001);
     EXPECT_EQ(record.Collides(2.5) * 10 + record.Collides(359.0), 10);
 }
 
@@ -169,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
              }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LayoutWizard, CentreIsTheMostConnectedThenBestScored)
+TEST(LayoutWizard, CentreIsTheMostConnectedThenBestScoredAndBadArgumentsAreHarmless)
 {
     LayoutFacility f;
     Plane* p = f.AddFloor(1);
@@ -179,6 +176,17 @@ TEST(LayoutWizard, CentreIsTheMostConnectedThenBestScored)
     EXPECT_EQ(f.SetCenter(p), 1);
     EXPECT_EQ(v[0]->GetPositionFlag(), 0);
     EXPECT_EQ(f.SetCenter(f.AddFloor(2)), -1);
+    Vessel* lone = f.AddVessel(p, 8);
+    lone->SetCoords(3.0, 4.0);
+    f.LayoutFloor(nullptr);
+    EXPECT_EQ(f.IsModified(), 0);
+    f.PlaceChildVessels(-1, 1, p);
+    f.PlaceChildVessels(9, 1, p);
+    EXPECT_EQ(f.AllChildVesselsAssigned(9, p), 1);
+    int streams[1] = {0};
+    f.AssignVesselPosition(1, streams, 9, 1, Facility::Outgoing);
+    f.AssignVesselPosition(1, streams, 7, 1, Facility::Outgoing); // no stream 0
+    EXPECT_DOUBLE_EQ(lone->GetRelX() * 10 + lone->GetRelY(), 34.0);
 }
 
 TEST(LayoutWizard, UnplacedIslandsAreSelectedAndLaidOutByASecondRun)
@@ -204,9 +212,7 @@ TEST(LayoutWizard, AngleListTakesFreeDirectionsRecordsThemOrFails)
 {
     MessageRecorder messages;
     LayoutFacility f;
-    Plane* p = f.AddFloor(1);
-    f.AddVessel(p, 1);
-    f.AddVessel(p, 2);
+    Build(f, f.AddFloor(1), 2, {});
     f.InstallRecords();
     f.Record(0).Add(180.0, 1);
     double out[4] = {};
@@ -216,10 +222,8 @@ TEST(LayoutWizard, AngleListTakesFreeDirectionsRecordsThemOrFails)
     EXPECT_EQ((std::vector<double>(out, out + 3)), (std::vector<double>{150.0, -30.0, 30.0}));
     EXPECT_EQ((std::vector<double>(f.Record(0).angles, f.Record(0).angles + f.Record(0).count)),
               (std::vector<double>{180.0, 150.0, 330.0, 30.0}));
-    EXPECT_EQ(f.Record(0).tags[1], 7);
-    EXPECT_TRUE(messages.texts().empty());
-    // No free direction, or more than a list holds: a message and nothing
-    // recorded.
+    EXPECT_EQ(f.Record(0).tags[1] + messages.count(), 7u);
+    // No free direction, or more than a list holds: a message, nothing recorded.
     FillRecord(f.Record(1));
     EXPECT_EQ(f.GetAngleList(1, 1, out, 1, Facility::Outgoing), nullptr);
     double big[70] = {};
@@ -265,9 +269,7 @@ TEST(LayoutWizard, PlacementUndoneWhileRunningStillEnds)
 {
     LayoutFacility f;
     Plane* p = f.AddFloor(1);
-    Vessel* hub = f.AddVessel(p, 1, "P");
-    Vessel* child = f.AddVessel(p, 2, "C");
-    f.Connect(hub, child);
+    const std::vector<Vessel*> v = Build(f, p, 2, {{0, 1}});
     int failures = 0;
     const MessageBoxHandler previous = SetMessageBoxHandler([&](const CString&, unsigned) {
         ++failures;
@@ -280,25 +282,7 @@ TEST(LayoutWizard, PlacementUndoneWhileRunningStillEnds)
     f.PlaceChildVessels(0, 1, p);
     SetMessageBoxHandler(previous);
     EXPECT_EQ(failures, 2);
-    EXPECT_EQ(hub->GetPositionFlag() * 10 + child->GetPositionFlag(),
-              10); // the hub placed back by the child
-}
-
-TEST(LayoutWizard, NullFloorAndOutOfRangeIndicesAreHarmless)
-{
-    LayoutFacility f;
-    Plane* p = f.AddFloor(1);
-    Vessel* v = f.AddVessel(p, 1);
-    v->SetCoords(3.0, 4.0);
-    f.LayoutFloor(nullptr);
-    EXPECT_EQ(f.IsModified(), 0);
-    f.PlaceChildVessels(-1, 1, p);
-    f.PlaceChildVessels(5, 1, p);
-    EXPECT_EQ(f.AllChildVesselsAssigned(5, p), 1);
-    int streams[1] = {0};
-    f.AssignVesselPosition(1, streams, 7, 1, Facility::Outgoing);
-    f.AssignVesselPosition(1, streams, 0, 1, Facility::Outgoing); // no stream 0
-    EXPECT_DOUBLE_EQ(v->GetRelX() * 10 + v->GetRelY(), 34.0);
+    EXPECT_EQ(v[0]->GetPositionFlag() * 10 + v[1]->GetPositionFlag(), 10); // the hub placed back by the child
 }
 
 // An inventory location feeding three reactors: the wizard offers to hide
@@ -320,21 +304,14 @@ TEST(InventoryQuestion, AskedOnOneFloorForInventoryLocationsAndFollowed)
         LayoutFacility f;
         Plane* p = f.AddFloor(1);
         if (c.floors == 2) f.AddFloor(2, 3.0);
-        Vessel* inventory = f.AddVessel(p, 1, "INV", c.cls);
-        Vessel* r1 = f.AddVessel(p, 2, "R1");
-        Vessel* r2 = f.AddVessel(p, 3, "R2");
-        f.Connect(inventory, r1, 1);
-        f.Connect(inventory, r2, 2);
-        f.Connect(inventory, f.AddVessel(p, 4, "R3"), 3);
-        f.Connect(r1, r2, 4);
-        r1->SetCoords(5.0, 5.0);
+        const std::vector<Vessel*> v = Build(f, p, 4, {{0, 1}, {0, 2}, {0, 3}, {1, 2}});
+        static_cast<TestVessel*>(v[0])->SetIdentity(1, c.cls, "INV");
         f.MoveInventoryLocations();
         ASSERT_EQ(messages.count(), c.asked ? 1u : 0u);
         EXPECT_TRUE(!c.asked || (messages.types()[0] & MB_TYPEMASK) == MB_YESNO);
-        EXPECT_EQ(inventory->IsVisible(), !c.hidden);
-        EXPECT_EQ(r1->GetPositionFlag(), c.hidden ? 1 : 0);
-        EXPECT_DOUBLE_EQ(r1->GetRelX(),
-                         c.hidden ? 0.0 : 5.0); // R1 is then the centre
+        EXPECT_EQ(v[0]->IsVisible(), !c.hidden);
+        EXPECT_EQ(v[1]->GetPositionFlag(), c.hidden ? 1 : 0);
+        EXPECT_DOUBLE_EQ(v[1]->GetRelX(), c.hidden ? 0.0 : 11.0); // then the centre
     }
 }
 
@@ -386,6 +363,13 @@ TEST(SampleLayout, WizardPlacesEveryConnectedVesselWithoutOverlap)
 // (pi/4)^(1/3) squared: the capacity factor of two default vessels.
 const double kCapacityFactor = std::pow(0.7853981633975, 2 * 0.3333333);
 
+void ExpectNear(const std::vector<double>& got, const std::vector<double>& want, double tolerance)
+{
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_NEAR(got[i], want[i], tolerance) << "item " << i;
+}
+
 struct TwoVessels : ::testing::Test {
     LayoutFacility f;
     ForcePlane* p = f.AddForceFloor(1);
@@ -397,82 +381,66 @@ struct TwoVessels : ::testing::Test {
         u->SetCoords(d, 0.0);
         return p->getRepulsiveForce(v).x;
     }
-    void expectMovedOnce()
-    {
-        EXPECT_NEAR(u->GetRelX(), 2.0266, 1e-4);
-        EXPECT_NEAR(u->GetRelY(), 1.0, 1e-12);
-    }
+    std::vector<double> at() const { return {v->GetRelX(), v->GetRelY(), u->GetRelX(), u->GetRelY()}; }
 };
 
 TEST_F(TwoVessels, ConnectedPairMovesAsWorkedByHand)
 {
     f.Connect(v, u);
-    EXPECT_NEAR(p->getAttractiveForce(v).x, -0.08, 1e-12); // 2^3 / 100 towards u
-    EXPECT_NEAR(p->getAttractiveForce(v).y, 0.0, 1e-12);
-    EXPECT_NEAR(p->getRepulsiveForce(v).x, kCapacityFactor / 4.0,
-                1e-12);                                  // / 2^2 / 2 x 2
-    EXPECT_NEAR(p->getLeftRightForce(v).y, 5.0, 1e-12);  // one product, 10 / 2
-    EXPECT_NEAR(p->getLeftRightForce(u).y, -5.0, 1e-12); // one feed
-    p->DistributeVessels();
-    EXPECT_NEAR(v->GetForceVector().x, 0.1328, 1e-4);
-    EXPECT_NEAR(u->GetForceVector().x, -0.1328, 1e-4);
-    EXPECT_NEAR(u->GetForceVector().y, -5.0, 1e-12);
-    EXPECT_DOUBLE_EQ(v->GetRelX(), 0.0) << "distributing moves nothing";
+    // A pull of 2^3 / 100 towards u, a push of the capacity factor / 2^2 / 2
+    // x 2, and 10 / 2 for a product (v) or a feed (u).
+    ExpectNear({p->getAttractiveForce(v).x, p->getAttractiveForce(v).y, p->getRepulsiveForce(v).x,
+                p->getLeftRightForce(v).y, p->getLeftRightForce(u).y},
+               {-0.08, 0.0, kCapacityFactor / 4.0, 5.0, -5.0}, 1e-12);
+    p->DistributeVessels(); // moves nothing
+    ExpectNear({v->GetForceVector().x, u->GetForceVector().x, u->GetForceVector().y, v->GetRelX()},
+               {0.1328, -0.1328, -5.0, 0.0}, 1e-4);
     p->MoveVesselsByForce();
-    EXPECT_NEAR(v->GetRelX(), -0.0266, 1e-4);
-    EXPECT_NEAR(v->GetRelY(), -1.0, 1e-12);
-    expectMovedOnce();
+    ExpectNear(at(), {-0.0266, -1.0, 2.0266, 1.0}, 1e-4);
     // A pinned vessel stays but still pulls and pushes, and gets a request.
     v->SetCoords(0.0, 0.0);
     u->SetCoords(2.0, 0.0);
     v->SetPin(1);
     p->DistributeVessels();
     p->MoveVesselsByForce();
-    EXPECT_DOUBLE_EQ(v->GetRelX() + v->GetRelY(), 0.0);
+    ExpectNear(at(), {0.0, 0.0, 2.0266, 1.0}, 1e-4);
     EXPECT_NEAR(v->GetForceVector().y, 5.0, 1e-12);
-    expectMovedOnce();
 }
 
 TEST_F(TwoVessels, TheSelectedFloorIteratesAndEveryFloorIsDistributed)
 {
     f.Connect(v, u);
     f.IncrementVesselPositions(); // the only floor is the visible one
-    expectMovedOnce();
-    // With two visible floors and none selected nothing moves.
-    ForcePlane* q = f.AddForceFloor(2);
+    ExpectNear(at(), {-0.0266, -1.0, 2.0266, 1.0}, 1e-4);
+    ForcePlane* q = f.AddForceFloor(2); // two visible floors, none selected: nothing moves
     Vessel* a = f.AddVessel(q, 3);
     f.AddVessel(q, 4)->SetCoords(1.0, 0.0);
     f.IncrementVesselPositions();
-    expectMovedOnce();
+    EXPECT_NEAR(u->GetRelY(), 1.0, 1e-12);
     p->EnableHighlight();
     f.IncrementVesselPositions();
     EXPECT_GT(u->GetRelY(), 1.0);
     const double before = u->GetRelX();
     f.DistributeSelectedFloor(); // computes every floor without moving
-    EXPECT_NE(a->GetForceVector().x, 0.0);
-    EXPECT_DOUBLE_EQ(a->GetRelX(), 0.0);
-    EXPECT_DOUBLE_EQ(u->GetRelX(), before);
+    EXPECT_TRUE(a->GetForceVector().x != 0.0 && a->GetRelX() == 0.0 && u->GetRelX() == before);
 }
 
 TEST_F(TwoVessels, ForceWindowsOrdersOfZeroAndBelowAndHiddenVessels)
 {
-    u->SetCoords(0.005, 0.0); // closer than a hundredth: no pull
-    EXPECT_DOUBLE_EQ(p->getAttractiveForce(v).x, 0.0);
+    // No pull closer than a hundredth, a weak one from an unconnected vessel.
+    u->SetCoords(0.005, 0.0);
+    const double none = p->getAttractiveForce(v).x;
     u->SetCoords(0.02, 0.0);
-    EXPECT_NEAR(p->getAttractiveForce(v).x, -0.1 / 0.02,
-                1e-9); // weak pull of an unconnected one
+    ExpectNear({none, p->getAttractiveForce(v).x}, {0.0, -0.1 / 0.02}, 1e-9);
     // Order 2 repels from 0.1 to about 3.16; orders of 0 and below leave out
-    // coincident vessels.
-    const std::pair<double, double> order2[] = {{3.1, 1}, {3.17, 0}, {0.11, 1}, {0.09, 0}, {0.0, 0}};
-    for (const auto& [d, repels] : order2)
-        EXPECT_EQ(repulsionAt(d) > 0.0, repels > 0) << d;
+    // coincident vessels (d^0 = 1 is inside the window).
+    for (const auto& [d, repels] :
+         std::vector<std::pair<double, bool>>{{3.1, true}, {3.17, false}, {0.11, true}, {0.09, false}, {0.0, false}})
+        EXPECT_EQ(repulsionAt(d) > 0.0, repels) << d;
     p->SetRepulsiveOrder(0);
-    EXPECT_DOUBLE_EQ(repulsionAt(0.0) + repulsionAt(0.005), 0.0);
-    EXPECT_NEAR(repulsionAt(1.0), kCapacityFactor,
-                1e-12); // d^0 = 1, inside the window
+    ExpectNear({repulsionAt(0.0), repulsionAt(0.005), repulsionAt(1.0)}, {0.0, 0.0, kCapacityFactor}, 1e-12);
     p->SetRepulsiveOrder(-2);
-    EXPECT_DOUBLE_EQ(repulsionAt(0.0), 0.0);
-    EXPECT_NEAR(repulsionAt(2.0), kCapacityFactor / 0.25 / 2.0 * 2.0, 1e-12);
+    ExpectNear({repulsionAt(0.0), repulsionAt(2.0)}, {0.0, kCapacityFactor / 0.25 / 2.0 * 2.0}, 1e-12);
     for (short order : {short(0), short(-1), short(-5)}) {
         p->SetRepulsiveOrder(order);
         p->SetAttractiveOrder(order);
@@ -482,8 +450,8 @@ TEST_F(TwoVessels, ForceWindowsOrdersOfZeroAndBelowAndHiddenVessels)
             p->DistributeVessels();
             p->MoveVesselsByForce();
         }
-        for (const Vessel* w : {v, u})
-            EXPECT_TRUE(std::isfinite(w->GetRelX()) && std::isfinite(w->GetRelY())) << order;
+        for (double x : at())
+            EXPECT_TRUE(std::isfinite(x)) << order;
     }
     // A hidden vessel exerts no force but gets a request.
     v->SetCoords(0.0, 0.0);
@@ -514,50 +482,38 @@ TEST(LeftRightForce, CountsOnlyVisibleNeighboursOfThisFloor)
 {
     LayoutFacility f;
     ForcePlane* p = f.AddForceFloor(1);
-    Vessel* v = f.AddVessel(p, 1);
-    Vessel* lonely = f.AddVessel(p, 2);
-    Vessel* hiddenFeed = f.AddVessel(p, 5);
-    f.Connect(f.AddVessel(p, 3), v, 1);
-    f.Connect(f.AddVessel(p, 4), v, 2);
-    f.Connect(hiddenFeed, v, 3);
-    f.Connect(v, f.AddVessel(p, 6), 4);
-    f.Connect(v, f.AddVessel(f.AddForceFloor(2), 7), 5);
-    f.AddFeed(lonely, 6);
-    hiddenFeed->SetVisible(false);
+    // 0 has feeds 2, 3 and 4 (hidden) and products 5 and one upstairs; 1 only
+    // a feed from nowhere.
+    const std::vector<Vessel*> v = Build(f, p, 6, {{2, 0}, {3, 0}, {4, 0}, {0, 5}});
+    f.Connect(v[0], f.AddVessel(f.AddForceFloor(2), 7), 5);
+    f.AddFeed(v[1], 6);
+    v[4]->SetVisible(false);
     // out 1 - in 2, over the six vessels registered on the floor.
-    EXPECT_NEAR(p->getLeftRightForce(v).y, -10.0 / 6.0, 1e-12);
-    EXPECT_DOUBLE_EQ(p->getLeftRightForce(v).x, 0.0);
-    EXPECT_DOUBLE_EQ(p->getLeftRightForce(lonely).y, 0.0);
+    ExpectNear({p->getLeftRightForce(v[0]).y, p->getLeftRightForce(v[0]).x, p->getLeftRightForce(v[1]).y},
+               {-10.0 / 6.0, 0.0, 0.0}, 1e-12);
     p->SetLRForce(3.0);
-    EXPECT_NEAR(p->getLeftRightForce(v).y, -5.0, 1e-12);
+    EXPECT_NEAR(p->getLeftRightForce(v[0]).y, -5.0, 1e-12);
 }
 
 TEST(Crawl, MarksTheConnectedGroupOnTheFloor)
 {
     LayoutFacility f;
     Plane* p = f.AddFloor(1);
-    Vessel* a = f.AddVessel(p, 1);
-    Vessel* b = f.AddVessel(p, 2);
-    Vessel* c = f.AddVessel(p, 3);
-    Vessel* d = f.AddVessel(p, 4);
+    const std::vector<Vessel*> v = Build(f, p, 4, {{0, 1}, {2, 1}});
     Vessel* e = f.AddVessel(f.AddFloor(2), 5);
-    f.Connect(a, b, 1);
-    f.Connect(c, b, 2);
-    f.Connect(c, e, 3);                 // the group goes on upstairs,
+    f.Connect(v[2], e, 3);              // the group goes on upstairs,
     f.Connect(e, f.AddVessel(p, 6), 4); // but the crawl stops at the floor's edge
-    f.AddUtility(d, 5);
+    f.AddUtility(v[3], 5);
     const std::pair<Vessel*, std::vector<short>> cases[] = {
-        {c, {1, 1, 1, 0, 0}}, {d, {0, 0, 0, 1, 0}}, {e, {1, 1, 1, 0, 1}}}; // e is not on this floor itself
+        {v[2], {1, 1, 1, 0, 0}}, {v[3], {0, 0, 0, 1, 0}}, {e, {1, 1, 1, 0, 1}}}; // e is not on this floor itself
     for (const auto& [from, want] : cases) {
         std::vector<short> marks(5, 0);
         p->CrawlThroughConnections(from, marks.data());
         EXPECT_EQ(marks, want);
     }
-    a->SetCoords(1.0, 2.0);
     p->FindVesselClusters();
     f.DebugVesselCrawl();
-    EXPECT_DOUBLE_EQ(a->GetRelX(), 1.0);
-    EXPECT_EQ(a->GetPositionFlag(), 0);
+    EXPECT_EQ(v[0]->GetRelX() + v[0]->GetPositionFlag(), 1.0);
 }
 
 } // namespace
