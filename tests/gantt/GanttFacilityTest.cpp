@@ -71,6 +71,15 @@ TEST_F(GanttLoadingTest, BufferTanksComeLastAndOnlyWithOperations)
     EXPECT_NE(f.GetCalendar(), nullptr);
 }
 
+TEST_F(GanttLoadingTest, EmptyOperationsAreReportedByBothLoaders)
+{
+    db.AddEquipment(1, "R-101", "Reactor");
+    db.AddEquipment(2, "BT-1", "Buffer Tank");
+    ASSERT_TRUE(load());
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{kNoOperations, kNoOperations}));
+    EXPECT_EQ(f.GetNumSchedVessels(), 1);
+}
+
 TEST_F(GanttLoadingTest, FailedLoadsKeepNoPathAndASecondLoadIsRefused)
 {
     test::TempDir dir;
@@ -104,15 +113,6 @@ TEST_F(GanttLoadingTest, FailedLoadsKeepNoPathAndASecondLoadIsRefused)
     EXPECT_EQ(messages.count(), 2u);
     EXPECT_TRUE(broken.GetDatabasePath().IsEmpty());
     EXPECT_EQ(broken.GetNumSchedVessels(), 1);
-}
-
-TEST_F(GanttLoadingTest, EmptyOperationsAreReportedByBothLoaders)
-{
-    db.AddEquipment(1, "R-101", "Reactor");
-    db.AddEquipment(2, "BT-1", "Buffer Tank");
-    ASSERT_TRUE(load());
-    EXPECT_EQ(messages.texts(), (std::vector<std::string>{kNoOperations, kNoOperations}));
-    EXPECT_EQ(f.GetNumSchedVessels(), 1);
 }
 
 TEST_F(GanttLoadingTest, ScheduleBlocksInUseGapsAndBadPositions)
@@ -152,24 +152,21 @@ TEST_F(GanttLoadingTest, ScheduleBlocksInUseGapsAndBadPositions)
 TEST_F(GanttLoadingTest, CalendarBlocksOfAVesselsCalendar)
 {
     // Calendar 1 works Mondays 06:00 to 14:00.
-    db.exec("INSERT INTO Calendars (CalendarID, Name) VALUES (1, 'Day shift');");
-    db.exec("INSERT INTO CalendarWeekShifts (CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond) VALUES "
-            "(1, 1, 0, 21600, 50400);");
+    db.exec("INSERT INTO Calendars (CalendarID, Name) VALUES (1, 'Day shift'); INSERT INTO CalendarWeekShifts "
+            "(CalendarID, DayOfWeek, ShiftNo, StartSecond, EndSecond) VALUES (1, 1, 0, 21600, 50400);");
     db.AddEquipment(1, "R-101", "Reactor", 1, 1);
     db.AddSchedule(1, 1, 1, 0.0, 1.0);
     const COleDateTime monday(2024, 1, 1, 0, 0, 0), tuesday(2024, 1, 2, 0, 0, 0);
     List<COleDateTime> out;
     f.GetCalendarBlocks(0, monday, tuesday, out); // no calendar before loading
-    EXPECT_EQ(out.GetCount(), 0);
     ASSERT_TRUE(load());
     out.Add(COleDateTime(2000, 1, 1, 0, 0, 0)); // appended to, never cleared
     f.GetCalendarBlocks(0, monday, tuesday, out);
-    ASSERT_EQ(out.GetCount(), 3);
-    EXPECT_EQ(out.GetAt(1).ToIso() + out.GetAt(2).ToIso(), CString("2024-01-01T06:00:002024-01-01T14:00:00"));
     f.GetCalendarBlocks(static_cast<Vessel*>(nullptr), monday, tuesday, out);
     f.GetCalendarBlocks(1, monday, tuesday, out); // no such vessel
     f.GetCalendarBlocks(-1, monday, tuesday, out);
-    EXPECT_EQ(out.GetCount(), 3);
+    ASSERT_EQ(out.GetCount(), 3);
+    EXPECT_EQ(out.GetAt(1).ToIso() + out.GetAt(2).ToIso(), CString("2024-01-01T06:00:002024-01-01T14:00:00"));
 }
 
 // Every vessel of the sample but the buffer tanks without operations, with
