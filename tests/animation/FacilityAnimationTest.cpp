@@ -92,10 +92,15 @@ protected:
     Plane* floor = f.AddFloor(1);
 };
 
-TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStreamsOnly)
+TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStreamsAndTheTextsRunningOnce)
 {
-    AnimVessel* a = vesselWith(1, {{0, 100}, {100, 200}});
-    AnimVessel* b = vesselWith(2, {{50, 150}});
+    AnimVessel* a = f.Add(floor, 1, "A");
+    AnimVessel* b = f.Add(floor, 2, "B");
+    AnimVessel* c = f.Add(floor, 3, "C");
+    AddUnit(a->GetProc(), 1, 0, 100, 0.0, "Charge", "1.1 Charge");
+    AddUnit(b->GetProc(), 1, 0, 100, 0.0, "Charge", "1.1 Charge");
+    AddUnit(c->GetProc(), 1, 0, 100, 0.0, "Heat", "1.2 Heat");
+    AddUnit(c->GetProc(), 1, 100, 200, 0.0, "Heat", "1.3 Hold");
     // Without a timeline nothing moves and the boundary is reached.
     int time = 7, last = 8;
     long now = 9;
@@ -107,7 +112,8 @@ TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStre
     a->SetVolume(0.5);
     f.ResetTime(); // sets the vessels to 0 even without a clock
     EXPECT_EQ(a->GetVolume(), 0.0);
-    AddUnit(f.Connect(a, b)->GetProc(), 1, 120, 130);
+    Stream* s = f.Connect(a, b);
+    AddUnit(s->GetProc(), 1, 40, 60, 0.0, "Transfer", "T");
     AddUnit(f.AddFeed(a)->GetProc(), 1, 7, 8);
     AddUnit(f.AddUtility(a)->GetProc(), 1, 9, 10);
     AddUnit(f.AddVapor(a, nullptr)->GetProc(), 1, 11, 12);
@@ -117,10 +123,25 @@ TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStre
     std::vector<long> points;
     for (int i = 0; i < clock->GetNumPoints(); ++i)
         points.push_back(clock->GetPoint(i));
-    EXPECT_EQ(points, (std::vector<long>{0, 50, 100, 120, 130, 150, 200}));
+    EXPECT_EQ(points, (std::vector<long>{0, 40, 60, 100, 200}));
     AddUnit(a->GetProc(), 2, 300, 400); // later calls keep the timeline
     f.InitAnim(Facility::Forward);
-    EXPECT_TRUE(f.Timeline() == clock && clock->GetNumPoints() == 7);
+    EXPECT_TRUE(f.Timeline() == clock && clock->GetNumPoints() == 5);
+    // The parameters at the clock's time: selections cleared, each text once.
+    f.SetAnimationTime(60);
+    f.SetRelativeAnimationTime(0.5); // the clock moves on alone
+    f.SetFramesPerOp(3);
+    a->EnableHighlight();
+    ops = "";
+    f.SetCurrentAnimationParams(now, ops);
+    EXPECT_EQ(now + a->GetCurrentTime(), 200);
+    EXPECT_FALSE(a->GetCurrentOp(100).IsEmpty());
+    EXPECT_EQ(ops, a->GetCurrentOp(100) + c->GetCurrentOp(100));
+    EXPECT_EQ(a->IsSelected() + s->IsInUse() * 10 + c->IsHeating() * 100, 100);
+    EXPECT_EQ(f.Timeline()->GetFramesPerInterval(), 4);
+    const CString before = ops; // texts already there are not added again
+    f.SetCurrentAnimationParams(now, ops);
+    EXPECT_EQ(ops, before);
 }
 
 TEST_F(FacilityAnimationTest, SeekingAndSteppingTheClockSetsEveryVesselAndStream)
@@ -164,35 +185,6 @@ TEST_F(FacilityAnimationTest, SeekingAndSteppingTheClockSetsEveryVesselAndStream
     EXPECT_EQ(s->GetCurrentTime(), INT_MIN);
     f.ResetTime();
     EXPECT_EQ(f.GetAnimationTime() + a->GetCurrentTime() + s->GetCurrentTime(), 0);
-}
-
-TEST_F(FacilityAnimationTest, SetCurrentAnimationParamsCollectsEachRunningTextOnce)
-{
-    AnimVessel* a = f.Add(floor, 1, "A");
-    AnimVessel* b = f.Add(floor, 2, "B");
-    AnimVessel* c = f.Add(floor, 3, "C");
-    AddUnit(a->GetProc(), 1, 0, 100, 0.0, "Charge", "1.1 Charge");
-    AddUnit(b->GetProc(), 1, 0, 100, 0.0, "Charge", "1.1 Charge");
-    AddUnit(c->GetProc(), 1, 0, 100, 0.0, "Heat", "1.2 Heat");
-    AddUnit(c->GetProc(), 1, 100, 200, 0.0, "Heat", "1.3 Hold");
-    Stream* s = f.Connect(a, b);
-    AddUnit(s->GetProc(), 1, 40, 60, 0.0, "Transfer", "T");
-    f.InitAnim();
-    f.SetAnimationTime(60);
-    f.SetRelativeAnimationTime(0.5); // the clock moves on alone
-    f.SetFramesPerOp(3);
-    a->EnableHighlight();
-    long time = 0;
-    CString ops;
-    f.SetCurrentAnimationParams(time, ops);
-    EXPECT_EQ(time + a->GetCurrentTime(), 200);
-    EXPECT_FALSE(a->GetCurrentOp(100).IsEmpty());
-    EXPECT_EQ(ops, a->GetCurrentOp(100) + c->GetCurrentOp(100));
-    EXPECT_EQ(a->IsSelected() + s->IsInUse() * 10 + c->IsHeating() * 100, 100);
-    EXPECT_EQ(f.Timeline()->GetFramesPerInterval(), 4);
-    const CString before = ops; // texts already there are not added again
-    f.SetCurrentAnimationParams(time, ops);
-    EXPECT_EQ(ops, before);
 }
 
 TEST_F(FacilityAnimationTest, TheVolumeFollowsTheContentsAndOverflowsAboveTheCapacity)
