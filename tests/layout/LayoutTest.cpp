@@ -1,7 +1,5 @@
-// The layout wizard and the force-directed arrangement: on small floors built
-// by hand, worked positions and forces, the vessels they must leave alone and
-// the limits of the angle lists; on the generated sample, what the wizard
-// places.
+// The layout wizard and the force-directed arrangement on small floors built
+// by hand (worked positions and forces, limits), and the wizard on the sample.
 
 #include <gtest/gtest.h>
 
@@ -29,8 +27,7 @@ public:
     using Plane::getRepulsiveForce;
 };
 
-// Opens the wizard's steps; InstallRecords gives it angle records a test
-// fills and reads.
+// The wizard's steps opened, with angle records a test fills and reads.
 class LayoutFacility : public TestFacility {
 public:
     using Facility::AllChildVesselsAssigned;
@@ -60,8 +57,7 @@ double distance(const Vessel* a, const Vessel* b)
 constexpr double kStays = 1e9; // the vessel keeps its starting spot
 const char* const kNoAngles = "Error: GetAngleList failed\n";
 
-// Every 2.8 degrees from -88.5 on: no candidate with fewer than 128
-// directions is free.
+// Every 2.8 degrees from -88.5 on: no candidate of under 128 directions is free.
 void FillRecord(AngleRecord& record)
 {
     for (int k = 0; k < AngleRecord::kMaxAngles; ++k)
@@ -84,8 +80,7 @@ TEST(AngleHelpers, NormaliseCollideAndRecord)
     EXPECT_EQ(record.Collides(2.5) * 10 + record.Collides(359.0), 10);
 }
 
-// Vessels 1.. on floor p, the k-th starting at (10k + 1, 10k + 2), joined by
-// `links` (from, to).
+// Vessels 1.. on floor p, the k-th at (10k + 1, 10k + 2), joined by `links`.
 std::vector<Vessel*> Build(LayoutFacility& f, Plane* p, int n, const std::vector<std::pair<int, int>>& links)
 {
     std::vector<Vessel*> v;
@@ -198,8 +193,7 @@ TEST(LayoutWizard, UnplacedIslandsAreSelectedAndLaidOutByASecondRun)
     f.SelectUnplacedVessels(p);
     EXPECT_EQ(v[2]->IsSelected() + v[3]->IsSelected() + v[0]->IsSelected() * 10, 2);
     EXPECT_EQ(f.VesselSelected(), 1);
-    // Without clearing, the first group stays and the island gets a centre
-    // of its own; laying the floor out again starts over.
+    // Without clearing the island gets a centre of its own; LayoutFloor starts over.
     f.CalculateLayout(p);
     EXPECT_EQ(v[2]->GetPositionFlag() + v[3]->GetPositionFlag(), 2);
     EXPECT_NEAR(distance(v[2], v[3]), 2.0, 1e-9);
@@ -241,21 +235,19 @@ TEST(LayoutWizard, NeighboursBeyondTheListsStayUnplaced)
         MessageRecorder messages;
         LayoutFacility f;
         Plane* p = f.AddFloor(1);
-        Vessel* hub = f.AddVessel(p, 1, "Hub");
-        std::vector<Vessel*> children;
-        for (int k = 0; k < (ranked ? 65 : 70); ++k) {
-            children.push_back(f.AddVessel(p, 10 + k));
-            f.Connect(hub, children.back(), 100 + k);
-            if (ranked && k < 64) f.AddFeed(children.back(), 200 + k);
-        }
+        std::vector<std::pair<int, int>> star;
+        for (int k = 1; k <= (ranked ? 65 : 70); ++k)
+            star.emplace_back(0, k);
+        const std::vector<Vessel*> v = Build(f, p, static_cast<int>(star.size()) + 1, star);
+        for (int k = 1; ranked && k <= 64; ++k)
+            f.AddFeed(v[k], 200 + k);
         f.LayoutFloor(p);
         EXPECT_EQ(messages.texts(), std::vector<std::string>{kNoAngles});
         double previous = -360.0;
-        for (std::size_t k = 0; k < children.size(); ++k) {
-            EXPECT_EQ(children[k]->GetPositionFlag(), k < 64 ? 1 : 0) << k;
-            if (k >= 64) continue;
-            const double direction =
-                std::atan2(children[k]->GetRelX(), children[k]->GetRelY()) * 180.0 / std::numbers::pi;
+        for (std::size_t k = 1; k < v.size(); ++k) {
+            EXPECT_EQ(v[k]->GetPositionFlag(), k <= 64 ? 1 : 0) << k;
+            if (k > 64) continue;
+            const double direction = std::atan2(v[k]->GetRelX(), v[k]->GetRelY()) * 180.0 / std::numbers::pi;
             EXPECT_GT(direction - previous, 2.0) << k;
             previous = direction;
         }
@@ -357,8 +349,6 @@ TEST(SampleLayout, WizardPlacesEveryConnectedVesselWithoutOverlap)
     }
     EXPECT_EQ(messages.count(), 0u);
 }
-
-// --- The force-directed arrangement ------------------------------------------
 
 // (pi/4)^(1/3) squared: the capacity factor of two default vessels.
 const double kCapacityFactor = std::pow(0.7853981633975, 2 * 0.3333333);
@@ -466,8 +456,7 @@ TEST(MoveByForce, MovesAFifthUpToFiveRadiiPerAxis)
 {
     LayoutFacility f;
     Vessel* v = f.AddVessel(f.AddFloor(1), 1);
-    // Requests and the position after each; not a number moves nothing on that
-    // axis.
+    // Requests and the position after each; a NaN moves nothing on its axis.
     const std::vector<std::vector<double>> steps = {
         {40.0, -40.0, -2.5, 2.5}, {4.0, -1.0, -3.3, 2.7}, {std::nan(""), 5.0, -3.3, 1.7}};
     for (const auto& s : steps) {
@@ -482,8 +471,7 @@ TEST(LeftRightForce, CountsOnlyVisibleNeighboursOfThisFloor)
 {
     LayoutFacility f;
     ForcePlane* p = f.AddForceFloor(1);
-    // 0 has feeds 2, 3 and 4 (hidden) and products 5 and one upstairs; 1 only
-    // a feed from nowhere.
+    // 0 has feeds 2, 3, 4 (hidden), products 5 and one upstairs; 1 a feed from nowhere.
     const std::vector<Vessel*> v = Build(f, p, 6, {{2, 0}, {3, 0}, {4, 0}, {0, 5}});
     f.Connect(v[0], f.AddVessel(f.AddForceFloor(2), 7), 5);
     f.AddFeed(v[1], 6);
