@@ -374,7 +374,7 @@ struct TwoVessels : ::testing::Test {
     std::vector<double> at() const { return {v->GetRelX(), v->GetRelY(), u->GetRelX(), u->GetRelY()}; }
 };
 
-TEST_F(TwoVessels, ConnectedPairMovesAsWorkedByHand)
+TEST_F(TwoVessels, ConnectedPairMovesAsWorkedByHandOnTheSelectedFloor)
 {
     f.Connect(v, u);
     // A pull of 2^3 / 100 towards u, a push of the capacity factor / 2^2 / 2
@@ -387,21 +387,14 @@ TEST_F(TwoVessels, ConnectedPairMovesAsWorkedByHand)
                {0.1328, -0.1328, -5.0, 0.0}, 1e-4);
     p->MoveVesselsByForce();
     ExpectNear(at(), {-0.0266, -1.0, 2.0266, 1.0}, 1e-4);
-    // A pinned vessel stays but still pulls and pushes, and gets a request.
+    // A pinned vessel stays but still pulls and pushes, and gets a request;
+    // the only floor is the visible one, and a step of the facility moves it.
     v->SetCoords(0.0, 0.0);
     u->SetCoords(2.0, 0.0);
     v->SetPin(1);
-    p->DistributeVessels();
-    p->MoveVesselsByForce();
+    f.IncrementVesselPositions();
     ExpectNear(at(), {0.0, 0.0, 2.0266, 1.0}, 1e-4);
     EXPECT_NEAR(v->GetForceVector().y, 5.0, 1e-12);
-}
-
-TEST_F(TwoVessels, TheSelectedFloorIteratesAndEveryFloorIsDistributed)
-{
-    f.Connect(v, u);
-    f.IncrementVesselPositions(); // the only floor is the visible one
-    ExpectNear(at(), {-0.0266, -1.0, 2.0266, 1.0}, 1e-4);
     ForcePlane* q = f.AddForceFloor(2); // two visible floors, none selected: nothing moves
     Vessel* a = f.AddVessel(q, 3);
     f.AddVessel(q, 4)->SetCoords(1.0, 0.0);
