@@ -384,13 +384,13 @@ protected:
         db.AddEquipment(2, "R-101", "Reactor");
     }
     void Phase(long phaseID, const std::string& owner, long ownerID, long material,
-               const std::string& phase = "Liquid1")
+               const std::string& phase = "Liquid1", const std::string& massFraction = "1")
     {
         db.exec("INSERT OR IGNORE INTO PureComponents (MaterialID, MaterialName) VALUES (" + std::to_string(material) +
                 ", 'Material " + std::to_string(material) + "');");
         db.exec("INSERT INTO ThermodynamicPhase (PhaseID, Phase, " + owner +
                 ", MassPhaseFraction, MolarPhaseFraction, VolumePhaseFraction) VALUES (" + std::to_string(phaseID) +
-                ", '" + phase + "', " + std::to_string(ownerID) + ", 1, 1, 1);");
+                ", '" + phase + "', " + std::to_string(ownerID) + ", " + massFraction + ", 1, 1);");
         db.exec("INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) "
                 "VALUES (" +
                 std::to_string(phaseID) + ", " + std::to_string(material) + ", 1, 1, 1);");
@@ -432,11 +432,9 @@ TEST_F(CompositeLoadingTest, BufferTankLevelsPerPhaseComponentWithBatch)
     db.exec(
         "INSERT INTO CompositeContents (CompositeContentsID, EquipmentID, Time, TimeUOM, Mass, MassUOM, Volume, "
         "VolumeUOM) VALUES (1, 5, 1.0, 'h', 200, 'kg', 0.2, 'Cubic m'), (2, 5, 3.0, 'h', 100, 'kg', 0.1, 'Cubic m');");
-    db.exec("INSERT INTO ThermodynamicPhase (PhaseID, Phase, CompositeContentsID, MassPhaseFraction, "
-            "MolarPhaseFraction, VolumePhaseFraction) VALUES (60, 'Liquid1', 1, 0.5, 1, 1), (61, 'Gas', 1, 0.5, 1, 1), "
-            "(62, 'Liquid1', 2, 1, 1, 1);");
-    db.exec("INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) VALUES "
-            "(60, 7, 1, 1, 1), (61, 7, 1, 1, 1), (62, 7, 1, 1, 1);");
+    Phase(60, "CompositeContentsID", 1, 7, "Liquid1", "0.5");
+    Phase(61, "CompositeContentsID", 1, 7, "Gas", "0.5");
+    Phase(62, "CompositeContentsID", 2, 7);
     ProfileFacility f(db.path());
     EXPECT_EQ(f.Groups(BufferTanks), (std::vector<std::string>{"5 BT-1"}));
     EXPECT_EQ(f.Components(BufferTanks, 5), (std::vector<std::string>{"7 Material 7"}));
