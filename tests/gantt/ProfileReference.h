@@ -8,19 +8,13 @@
 namespace batchplant::reference {
 
 namespace detail {
-// Position of the last key below `t` (or -1), by binary search over the
-// hash's positions.
+// Position of the last key below `t`, or -1.
 template <class V> int LastKeyBefore(const Hash<long, V>& h, long t)
 {
-    int lo = 0, hi = h.GetCount(); // first position whose key is >= t
-    while (lo < hi) {
-        const int mid = lo + (hi - lo) / 2;
-        if (h.GetKeyAt(mid) < t)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo - 1;
+    int i = -1;
+    while (i + 1 < h.GetCount() && h.GetKeyAt(i + 1) < t)
+        ++i;
+    return i;
 }
 
 // Makes an entry at t when there is none: a copy of the latest entry

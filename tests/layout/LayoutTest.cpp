@@ -1,0 +1,501 @@
+// The layout wizard and the force-directed arrangement on small floors built
+// by hand (worked positions and forces, limits), and the wizard on the sample.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <numbers>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "../model/ModelFixtures.h"
+#include "SampleDatabase.h"
+#include "TestSupport.h"
+#include "batchplant/db/Dao.h"
+#include "batchplant/layout/FacilityLayout.h"
+
+namespace batchplant::test {
+namespace {
+
+class ForcePlane : public Plane {
+public:
+    using Plane::getAttractiveForce;
+    using Plane::getLeftRightForce;
+    using Plane::getRepulsiveForce;
+};
+
+// The wizard's steps opened, with angle records a test fills and reads.
+class LayoutFacility : public TestFacility {
+public:
+    using Facility::AllChildVesselsAssigned;
+    using Facility::AssignVesselPosition;
+    using Facility::CalculateLayout;
+    using Facility::GetAngleList;
+    using Facility::MoveInventoryLocations;
+    using Facility::PlaceChildVessels;
+    using Facility::SelectUnplacedVessels;
+    using Facility::SetCenter;
+
+    void InstallRecords() { scope = std::make_unique<LayoutScope>(*this); }
+    AngleRecord& Record(int i) { return *scope->Record(i); }
+    ForcePlane* AddForceFloor(int id) { return static_cast<ForcePlane*>(AddFloor(id)); }
+
+    std::unique_ptr<LayoutScope> scope;
+
+protected:
+    Plane* addPlane() override { return new ForcePlane(); }
+};
+
+double distance(const Vessel* a, const Vessel* b)
+{
+    return std::hypot(a->GetRelX() - b->GetRelX(), a->GetRelY() - b->GetRelY());
+}
+
+constexpr double kStays = 1e9; // the vessel keeps its starting spot
+const char* const kNoAngles = "Error: GetAngleList failed\n";
+
+// Every 2.8 degrees from -88.5 on: no candidate of under 128 directions is free.
+void FillRecord(AngleRecord& record)
+{
+    for (int k = 0; k < AngleRecord::kMaxAngles; ++k)
+        record.Add(NormaliseAngle(-88.5 + k * 2.8), 1);
+}
+
+TEST(AngleHelpers, NormaliseCollideAndRecord)
+{
+    for (const auto& [in, out] : std::vector<std::pair<double, double>>{
+             {-30.0, 330.0}, {0.0, 360.0}, {0.02, 0.02}, {360.0, 360.0}, {390.0, 30.0}, {-750.0, 330.0}})
+        EXPECT_DOUBLE_EQ(NormaliseAngle(in), out) << in;
+    EXPECT_TRUE(std::isnan(NormaliseAngle(std::nan(""))));
+    for (const auto& [b, want] : std::vector<std::pair<double, int>>{{181.99, 1}, {178.01, 1}, {182.0, 0}, {178.0, 0}})
+        EXPECT_EQ(AnglesCollide(180.0, b), want) << b;
+    AngleRecord record;
+    int added = 0;
+    for (int k = 0; k <= AngleRecord::kMaxAngles; ++k) // a full record takes no more
+        added += record.Add(k * 5.0 + 1.0, 1);
+    EXPECT_EQ(added * 1000 + record.count, AngleRecord::kMaxAngles * 1001);
+    EXPECT_EQ(record.Collides(2.5) * 10 + record.Collides(359.0), 10);
+}
+
+// Vessels 1.. on floor p, the k-th at (10k + 1, 10k + 2), joined by `links`.
+std::vector<Vessel*> Build(LayoutFacility& f, Plane* p, int n, const std::vector<std::pair<int, int>>& links)
+{
+    std::vector<Vessel*> v;
+    for (int k = 0; k < n; ++k) {
+        v.push_back(f.AddVessel(p, k + 1, CString::Formatted("V%d", k)));
+        v.back()->SetCoords(10.0 * k + 1.0, 10.0 * k + 2.0);
+    }
+    long id = 1;
+    for (const auto& [from, to] : links)
+        f.Connect(v[from], v[to], id++);
+    return v;
+}
+
+// Each vessel of a tree ends at its {x, y} or, with kStays, where it started;
+// `prepare` sets the exceptions.
+struct Tree {
+    const char* name;
+    int vessels;
+    std::vector<std::pair<int, int>> links;
+    std::vector<std::pair<double, double>> want;
+    std::function<void(LayoutFacility&, std::vector<Vessel*>&)> prepare = nullptr;
+};
+
+void PrintTo(const Tree& t, std::ostream* os) { *os << t.name; }
+
+class WizardTree : public ::testing::TestWithParam<Tree> {};
+
+TEST_P(WizardTree, PlacesAsWorkedByHand)
+{
+    const Tree& t = GetParam();
+    LayoutFacility f;
+    Plane* p = f.AddFloor(1);
+    std::vector<Vessel*> v = Build(f, p, t.vessels, t.links);
+    if (t.prepare) t.prepare(f, v);
+    std::vector<int> flags;
+    for (const Vessel* w : v)
+        flags.push_back(w->GetPositionFlag());
+    f.CalculateLayout(p);
+    EXPECT_EQ(LayoutScope::Open(f), nullptr) << "the records live for the call only";
+    for (int k = 0; k < t.vessels; ++k) {
+        const auto [x, y] = t.want[k];
+        const bool stays = x == kStays;
+        EXPECT_NEAR(v[k]->GetRelX(), stays ? 10.0 * k + 1.0 : x, 1e-9) << k;
+        EXPECT_NEAR(v[k]->GetRelY(), stays ? 10.0 * k + 2.0 : y, 1e-9) << k;
+        EXPECT_EQ(v[k]->GetPositionFlag(), stays ? flags[k] : 1) << k;
+    }
+}
+
+// Distances are (r + r') x (neighbours of the child + 1), radii 0.5. Products
+// stand on the +Y side, feeds on the -Y side.
+constexpr double kS = 2 * 0.5, kC = 2 * 0.86602540378; // 2 sin 30, 2 cos 30
+INSTANTIATE_TEST_SUITE_P(
+    Layout, WizardTree,
+    ::testing::Values(
+        Tree{"OneProductStraightUp", 2, {{0, 1}}, {{0, 0}, {0, 2}}},
+        Tree{"OneFeedStraightDown", 2, {{1, 0}}, {{0, 0}, {0, -2}}},
+        Tree{"TwoEqualProductsSixtyDegreesApart", 3, {{0, 1}, {0, 2}}, {{0, 0}, {-kS, kC}, {kS, kC}}},
+        // 0 and 1 both have two neighbours and score 3, so 0 (first) is the
+        // centre; 1 outranks 2 and goes first, farther out; 2 avoids 1's
+        // direction (m = 2: -30 first); 1 puts its feed 3 at 150, as 180 is
+        // the way back to 0.
+        Tree{"LaterPassesAvoidTakenDirections", 4, {{0, 1}, {0, 2}, {3, 1}}, {{0, 0}, {0, 3}, {-kS, kC}, {kS, 3 - kC}}},
+        Tree{"IslandsStayWhereTheyAre",
+             5,
+             {{0, 1}, {0, 4}, {2, 3}},
+             {{0, 0}, {-kS, kC}, {kStays, 0}, {kStays, 0}, {kS, kC}}},
+        // Hidden, on another floor, connections off, already placed: all
+        // stay; the one candidate goes straight up.
+        Tree{"LeavesAloneWhatItMust",
+             6,
+             {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}},
+             {{0, 0}, {kStays, 0}, {kStays, 0}, {kStays, 0}, {kStays, 0}, {0, 2}},
+             [](LayoutFacility& f, std::vector<Vessel*>& v) {
+                 v[1]->SetVisible(false);
+                 v[2]->SwitchFloor(f.AddFloor(2, 5.0));
+                 v[3]->SetShowConnections(0);
+                 v[4]->SetPositionFlag(1);
+             }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LayoutWizard, CentreIsTheMostConnectedThenBestScoredAndBadArgumentsAreHarmless)
+{
+    LayoutFacility f;
+    Plane* p = f.AddFloor(1);
+    // 0: two leaves, score 2. 1: a leaf and 2 (itself with two neighbours),
+    // score 3. Both have two neighbours; 1 wins on score though 0 is first.
+    const std::vector<Vessel*> v = Build(f, p, 7, {{0, 3}, {0, 4}, {1, 5}, {1, 2}, {2, 6}});
+    EXPECT_EQ(f.SetCenter(p), 1);
+    EXPECT_EQ(v[0]->GetPositionFlag(), 0);
+    EXPECT_EQ(f.SetCenter(f.AddFloor(2)), -1);
+    Vessel* lone = f.AddVessel(p, 8);
+    lone->SetCoords(3.0, 4.0);
+    f.LayoutFloor(nullptr);
+    EXPECT_EQ(f.IsModified(), 0);
+    f.PlaceChildVessels(-1, 1, p);
+    f.PlaceChildVessels(9, 1, p);
+    EXPECT_EQ(f.AllChildVesselsAssigned(9, p), 1);
+    int streams[1] = {0};
+    f.AssignVesselPosition(1, streams, 9, 1, Facility::Outgoing);
+    f.AssignVesselPosition(1, streams, 7, 1, Facility::Outgoing); // no stream 0
+    EXPECT_DOUBLE_EQ(lone->GetRelX() * 10 + lone->GetRelY(), 34.0);
+}
+
+TEST(LayoutWizard, UnplacedIslandsAreSelectedAndLaidOutByASecondRun)
+{
+    LayoutFacility f;
+    Plane* p = f.AddFloor(1);
+    const std::vector<Vessel*> v = Build(f, p, 4, {{0, 1}, {2, 3}});
+    f.LayoutFloor(p);
+    f.SelectUnplacedVessels(p);
+    EXPECT_EQ(v[2]->IsSelected() + v[3]->IsSelected() + v[0]->IsSelected() * 10, 2);
+    EXPECT_EQ(f.VesselSelected(), 1);
+    // Without clearing the island gets a centre of its own; LayoutFloor starts over.
+    f.CalculateLayout(p);
+    EXPECT_EQ(v[2]->GetPositionFlag() + v[3]->GetPositionFlag(), 2);
+    EXPECT_NEAR(distance(v[2], v[3]), 2.0, 1e-9);
+    f.LayoutFloor(p);
+    EXPECT_EQ(v[2]->GetPositionFlag() + v[3]->GetPositionFlag(), 0);
+    EXPECT_EQ(f.IsModified(), 1);
+}
+
+TEST(LayoutWizard, AngleListTakesFreeDirectionsRecordsThemOrFails)
+{
+    MessageRecorder messages;
+    LayoutFacility f;
+    Build(f, f.AddFloor(1), 2, {});
+    f.InstallRecords();
+    f.Record(0).Add(180.0, 1);
+    double out[4] = {};
+    ASSERT_EQ(f.GetAngleList(0, 7, out, 1, Facility::Incoming), out);
+    // Outgoing directions come back unnormalised, recorded normalised.
+    ASSERT_EQ(f.GetAngleList(0, 2, out + 1, 2, Facility::Outgoing), out + 1);
+    EXPECT_EQ((std::vector<double>(out, out + 3)), (std::vector<double>{150.0, -30.0, 30.0}));
+    EXPECT_EQ((std::vector<double>(f.Record(0).angles, f.Record(0).angles + f.Record(0).count)),
+              (std::vector<double>{180.0, 150.0, 330.0, 30.0}));
+    EXPECT_EQ(f.Record(0).tags[1] + messages.count(), 7u);
+    // No free direction, or more than a list holds: a message, nothing recorded.
+    FillRecord(f.Record(1));
+    EXPECT_EQ(f.GetAngleList(1, 1, out, 1, Facility::Outgoing), nullptr);
+    double big[70] = {};
+    EXPECT_EQ(f.GetAngleList(0, 1, big, 70, Facility::Incoming), nullptr);
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{kNoAngles, kNoAngles}));
+    EXPECT_EQ(f.Record(0).count, 4);
+}
+
+// A hub with more neighbours than a list or a record holds: the listed ones
+// are placed more than 2 degrees apart, the rest stay, one message each run.
+TEST(LayoutWizard, NeighboursBeyondTheListsStayUnplaced)
+{
+    for (const bool ranked : {true, false}) {
+        SCOPED_TRACE(ranked ? "64 ranked above a last one" : "70 equal ones");
+        MessageRecorder messages;
+        LayoutFacility f;
+        Plane* p = f.AddFloor(1);
+        std::vector<std::pair<int, int>> star;
+        for (int k = 1; k <= (ranked ? 65 : 70); ++k)
+            star.emplace_back(0, k);
+        const std::vector<Vessel*> v = Build(f, p, static_cast<int>(star.size()) + 1, star);
+        for (int k = 1; ranked && k <= 64; ++k)
+            f.AddFeed(v[k], 200 + k);
+        f.LayoutFloor(p);
+        EXPECT_EQ(messages.texts(), std::vector<std::string>{kNoAngles});
+        double previous = -360.0;
+        for (std::size_t k = 1; k < v.size(); ++k) {
+            EXPECT_EQ(v[k]->GetPositionFlag(), k <= 64 ? 1 : 0) << k;
+            if (k > 64) continue;
+            const double direction = std::atan2(v[k]->GetRelX(), v[k]->GetRelY()) * 180.0 / std::numbers::pi;
+            EXPECT_GT(direction - previous, 2.0) << k;
+            previous = direction;
+        }
+    }
+}
+
+// A host that starts the floor over whenever the wizard reports a failure
+// keeps placing the two vessels back under it: the run still ends, each
+// vessel spreading its neighbours at most once per stream and once more.
+TEST(LayoutWizard, PlacementUndoneWhileRunningStillEnds)
+{
+    LayoutFacility f;
+    Plane* p = f.AddFloor(1);
+    const std::vector<Vessel*> v = Build(f, p, 2, {{0, 1}});
+    int failures = 0;
+    const MessageBoxHandler previous = SetMessageBoxHandler([&](const CString&, unsigned) {
+        ++failures;
+        p->ClearVesselPlacement();
+        return IDOK;
+    });
+    f.InstallRecords();
+    FillRecord(f.Record(0)); // no room for products
+    ASSERT_EQ(f.SetCenter(p), 0);
+    f.PlaceChildVessels(0, 1, p);
+    SetMessageBoxHandler(previous);
+    EXPECT_EQ(failures, 2);
+    EXPECT_EQ(v[0]->GetPositionFlag() * 10 + v[1]->GetPositionFlag(), 10); // the hub placed back by the child
+}
+
+// An inventory location feeding three reactors: the wizard offers to hide
+// such locations, on a single floor only, and lays out again if told yes.
+TEST(InventoryQuestion, AskedOnOneFloorForInventoryLocationsAndFollowed)
+{
+    const struct {
+        int floors;
+        const char* cls;
+        int answer;
+        bool asked, hidden;
+    } cases[] = {{1, "inventory LOCATION", IDYES, true, true},
+                 {1, "inventory LOCATION", IDNO, true, false},
+                 {2, "inventory LOCATION", IDYES, false, false},
+                 {1, "Inventory Tank", IDYES, false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.floors << " floor(s), " << c.cls << ", answer " << c.answer);
+        MessageRecorder messages(c.answer);
+        LayoutFacility f;
+        Plane* p = f.AddFloor(1);
+        if (c.floors == 2) f.AddFloor(2, 3.0);
+        const std::vector<Vessel*> v = Build(f, p, 4, {{0, 1}, {0, 2}, {0, 3}, {1, 2}});
+        static_cast<TestVessel*>(v[0])->SetIdentity(1, c.cls, "INV");
+        f.MoveInventoryLocations();
+        ASSERT_EQ(messages.count(), c.asked ? 1u : 0u);
+        EXPECT_TRUE(!c.asked || (messages.types()[0] & MB_TYPEMASK) == MB_YESNO);
+        EXPECT_EQ(v[0]->IsVisible(), !c.hidden);
+        EXPECT_EQ(v[1]->GetPositionFlag(), c.hidden ? 1 : 0);
+        EXPECT_DOUBLE_EQ(v[1]->GetRelX(), c.hidden ? 0.0 : 11.0); // then the centre
+    }
+}
+
+// The wizard on each floor of the sample: whatever is joined to a placed
+// vessel is placed, nothing lands on another's spot, a child stays clear of
+// its parent (separate branches may still cross), positions stay finite.
+TEST(SampleLayout, WizardPlacesEveryConnectedVesselWithoutOverlap)
+{
+    LayoutFacility f;
+    CDaoDatabase db;
+    db.Open(CString(SampleDatabasePath().string()), false, true);
+    f.ReadVisioDatabase(&db);
+    ASSERT_GT(f.GetNumFloors(), 0);
+    MessageRecorder messages;
+    for (int k = 0; k < f.GetNumFloors(); ++k) {
+        Plane* p = f.GetFloorByIndex(k);
+        f.LayoutFloor(p);
+        auto movable = [p](const Vessel* v) {
+            return v && v->GetFloor() == p && v->IsVisible() && v->IsShowConnections();
+        };
+        std::vector<Vessel*> placed;
+        for (int i = 0; i < f.GetNumVessels(); ++i) {
+            Vessel* v = f.GetVesselByIndex(i);
+            if (!movable(v) || !v->GetPositionFlag()) continue;
+            placed.push_back(v);
+            for (int j = 0; j < v->GetNumStreams(); ++j) {
+                const Vessel* c = v->GetConnectingVessel(j);
+                EXPECT_TRUE(!movable(c) || c->GetPositionFlag())
+                    << c->GetName().str() << " next to " << v->GetName().str();
+            }
+        }
+        EXPECT_GT(placed.size(), 1u) << p->GetName().str();
+        for (std::size_t a = 0; a < placed.size(); ++a) {
+            const Vessel* va = placed[a];
+            EXPECT_TRUE(std::isfinite(va->GetRelX()) && std::isfinite(va->GetRelY()));
+            for (std::size_t b = a + 1; b < placed.size(); ++b) {
+                const Vessel* vb = placed[b];
+                SCOPED_TRACE(va->GetName().str() + " and " + vb->GetName().str() + " on " + p->GetName().str());
+                EXPECT_GT(distance(va, vb), 1e-6);
+                EXPECT_TRUE(!va->IsConnectingVessel(vb) || distance(va, vb) >= va->GetRadius() + vb->GetRadius());
+            }
+        }
+    }
+    EXPECT_EQ(messages.count(), 0u);
+}
+
+// (pi/4)^(1/3) squared: the capacity factor of two default vessels.
+const double kCapacityFactor = std::pow(0.7853981633975, 2 * 0.3333333);
+
+void ExpectNear(const std::vector<double>& got, const std::vector<double>& want, double tolerance)
+{
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_NEAR(got[i], want[i], tolerance) << "item " << i;
+}
+
+struct TwoVessels : ::testing::Test {
+    LayoutFacility f;
+    ForcePlane* p = f.AddForceFloor(1);
+    Vessel* v = f.AddVessel(p, 1, "V");
+    Vessel* u = f.AddVessel(p, 2, "U");
+    void SetUp() override { u->SetCoords(2.0, 0.0); }
+    double repulsionAt(double d)
+    {
+        u->SetCoords(d, 0.0);
+        return p->getRepulsiveForce(v).x;
+    }
+    std::vector<double> at() const { return {v->GetRelX(), v->GetRelY(), u->GetRelX(), u->GetRelY()}; }
+};
+
+TEST_F(TwoVessels, ConnectedPairMovesAsWorkedByHandOnTheSelectedFloor)
+{
+    f.Connect(v, u);
+    // A pull of 2^3 / 100 towards u, a push of the capacity factor / 2^2 / 2
+    // x 2, and 10 / 2 for a product (v) or a feed (u).
+    ExpectNear({p->getAttractiveForce(v).x, p->getAttractiveForce(v).y, p->getRepulsiveForce(v).x,
+                p->getLeftRightForce(v).y, p->getLeftRightForce(u).y},
+               {-0.08, 0.0, kCapacityFactor / 4.0, 5.0, -5.0}, 1e-12);
+    p->DistributeVessels(); // moves nothing
+    ExpectNear({v->GetForceVector().x, u->GetForceVector().x, u->GetForceVector().y, v->GetRelX()},
+               {0.1328, -0.1328, -5.0, 0.0}, 1e-4);
+    p->MoveVesselsByForce();
+    ExpectNear(at(), {-0.0266, -1.0, 2.0266, 1.0}, 1e-4);
+    // A pinned vessel stays but still pulls and pushes, and gets a request;
+    // the only floor is the visible one, and a step of the facility moves it.
+    v->SetCoords(0.0, 0.0);
+    u->SetCoords(2.0, 0.0);
+    v->SetPin(1);
+    f.IncrementVesselPositions();
+    ExpectNear(at(), {0.0, 0.0, 2.0266, 1.0}, 1e-4);
+    EXPECT_NEAR(v->GetForceVector().y, 5.0, 1e-12);
+    ForcePlane* q = f.AddForceFloor(2); // two visible floors, none selected: nothing moves
+    Vessel* a = f.AddVessel(q, 3);
+    f.AddVessel(q, 4)->SetCoords(1.0, 0.0);
+    f.IncrementVesselPositions();
+    EXPECT_NEAR(u->GetRelY(), 1.0, 1e-12);
+    p->EnableHighlight();
+    f.IncrementVesselPositions();
+    EXPECT_GT(u->GetRelY(), 1.0);
+    const double before = u->GetRelX();
+    f.DistributeSelectedFloor(); // computes every floor without moving
+    EXPECT_TRUE(a->GetForceVector().x != 0.0 && a->GetRelX() == 0.0 && u->GetRelX() == before);
+}
+
+TEST_F(TwoVessels, ForceWindowsOrdersOfZeroAndBelowAndHiddenVessels)
+{
+    // No pull closer than a hundredth, a weak one from an unconnected vessel.
+    u->SetCoords(0.005, 0.0);
+    const double none = p->getAttractiveForce(v).x;
+    u->SetCoords(0.02, 0.0);
+    ExpectNear({none, p->getAttractiveForce(v).x}, {0.0, -0.1 / 0.02}, 1e-9);
+    // Order 2 repels from 0.1 to about 3.16; orders of 0 and below leave out
+    // coincident vessels (d^0 = 1 is inside the window).
+    for (const auto& [d, repels] :
+         std::vector<std::pair<double, bool>>{{3.1, true}, {3.17, false}, {0.11, true}, {0.09, false}, {0.0, false}})
+        EXPECT_EQ(repulsionAt(d) > 0.0, repels) << d;
+    p->SetRepulsiveOrder(0);
+    ExpectNear({repulsionAt(0.0), repulsionAt(0.005), repulsionAt(1.0)}, {0.0, 0.0, kCapacityFactor}, 1e-12);
+    p->SetRepulsiveOrder(-2);
+    ExpectNear({repulsionAt(0.0), repulsionAt(2.0)}, {0.0, kCapacityFactor / 0.25 / 2.0 * 2.0}, 1e-12);
+    for (short order : {short(0), short(-1), short(-5)}) {
+        p->SetRepulsiveOrder(order);
+        p->SetAttractiveOrder(order);
+        v->SetCoords(1.0, 1.0);
+        u->SetCoords(1.5, 1.0);
+        for (int k = 0; k < 20; ++k) {
+            p->DistributeVessels();
+            p->MoveVesselsByForce();
+        }
+        for (double x : at())
+            EXPECT_TRUE(std::isfinite(x)) << order;
+    }
+    // A hidden vessel exerts no force but gets a request.
+    v->SetCoords(0.0, 0.0);
+    u->SetCoords(2.0, 0.0);
+    u->SetVisible(false);
+    p->DistributeVessels();
+    EXPECT_DOUBLE_EQ(std::abs(v->GetForceVector().x) + std::abs(v->GetForceVector().y), 0.0);
+    EXPECT_NE(u->GetForceVector().x, 0.0);
+}
+
+TEST(MoveByForce, MovesAFifthUpToFiveRadiiPerAxis)
+{
+    LayoutFacility f;
+    Vessel* v = f.AddVessel(f.AddFloor(1), 1);
+    // Requests and the position after each; a NaN moves nothing on its axis.
+    const std::vector<std::vector<double>> steps = {
+        {40.0, -40.0, -2.5, 2.5}, {4.0, -1.0, -3.3, 2.7}, {std::nan(""), 5.0, -3.3, 1.7}};
+    for (const auto& s : steps) {
+        v->SetForceVector({s[0], s[1], 0.0});
+        v->MoveByForce();
+        EXPECT_DOUBLE_EQ(v->GetRelX(), s[2]);
+        EXPECT_DOUBLE_EQ(v->GetRelY(), s[3]);
+    }
+}
+
+TEST(LeftRightForce, CountsOnlyVisibleNeighboursOfThisFloor)
+{
+    LayoutFacility f;
+    ForcePlane* p = f.AddForceFloor(1);
+    // 0 has feeds 2, 3, 4 (hidden), products 5 and one upstairs; 1 a feed from nowhere.
+    const std::vector<Vessel*> v = Build(f, p, 6, {{2, 0}, {3, 0}, {4, 0}, {0, 5}});
+    f.Connect(v[0], f.AddVessel(f.AddForceFloor(2), 7), 5);
+    f.AddFeed(v[1], 6);
+    v[4]->SetVisible(false);
+    // out 1 - in 2, over the six vessels registered on the floor.
+    ExpectNear({p->getLeftRightForce(v[0]).y, p->getLeftRightForce(v[0]).x, p->getLeftRightForce(v[1]).y},
+               {-10.0 / 6.0, 0.0, 0.0}, 1e-12);
+    p->SetLRForce(3.0);
+    EXPECT_NEAR(p->getLeftRightForce(v[0]).y, -5.0, 1e-12);
+}
+
+TEST(Crawl, MarksTheConnectedGroupOnTheFloor)
+{
+    LayoutFacility f;
+    Plane* p = f.AddFloor(1);
+    const std::vector<Vessel*> v = Build(f, p, 4, {{0, 1}, {2, 1}});
+    Vessel* e = f.AddVessel(f.AddFloor(2), 5);
+    f.Connect(v[2], e, 3);              // the group goes on upstairs,
+    f.Connect(e, f.AddVessel(p, 6), 4); // but the crawl stops at the floor's edge
+    f.AddUtility(v[3], 5);
+    const std::pair<Vessel*, std::vector<short>> cases[] = {
+        {v[2], {1, 1, 1, 0, 0}}, {v[3], {0, 0, 0, 1, 0}}, {e, {1, 1, 1, 0, 1}}}; // e is not on this floor itself
+    for (const auto& [from, want] : cases) {
+        std::vector<short> marks(5, 0);
+        p->CrawlThroughConnections(from, marks.data());
+        EXPECT_EQ(marks, want);
+    }
+    p->FindVesselClusters();
+    f.DebugVesselCrawl();
+    EXPECT_EQ(v[0]->GetRelX() + v[0]->GetPositionFlag(), 1.0);
+}
+
+} // namespace
+} // namespace batchplant::test
