@@ -373,8 +373,55 @@ void CDaoRecordset::moveTo(long target)
 
 void CDaoRecordset::readRow()
 {
-    for (Binding& b : m_fields)
-        readColumn(b);
+    // Nearly every value a loader reads is text into text, or a stored number
+    // into a number that holds it; those are read here without the full
+    // rules of readColumn, which take everything else (nulls, dates, numbers
+    // held as text, values out of range) and answer exactly as before.
+    const sqlite::Statement& st = *m_stmt;
+    for (Binding& b : m_fields) {
+        const int type = st.type(b.column);
+        switch (b.kind) {
+        case CDaoFieldExchange::Kind::Text:
+            if (type == SQLITE_TEXT) {
+                const std::string_view text = st.textView(b.column);
+                static_cast<CString*>(b.member)->SetString(text.data(), text.size());
+                b.isNull = false;
+                b.invalid = false;
+                continue;
+            }
+            break;
+        case CDaoFieldExchange::Kind::Double:
+            if (type == SQLITE_FLOAT) {
+                const double d = st.real(b.column);
+                if (std::isfinite(d)) {
+                    *static_cast<double*>(b.member) = d;
+                    b.isNull = false;
+                    b.invalid = false;
+                    continue;
+                }
+            } else if (type == SQLITE_INTEGER) {
+                *static_cast<double*>(b.member) = static_cast<double>(st.integer(b.column));
+                b.isNull = false;
+                b.invalid = false;
+                continue;
+            }
+            break;
+        case CDaoFieldExchange::Kind::Long:
+            if (type == SQLITE_INTEGER) {
+                const std::int64_t i = st.integer(b.column);
+                if (i >= INT32_MIN && i <= INT32_MAX) {
+                    *static_cast<long*>(b.member) = static_cast<long>(i);
+                    b.isNull = false;
+                    b.invalid = false;
+                    continue;
+                }
+            }
+            break;
+        default:
+            break;
+        }
+        readColumn(b, type);
+    }
 }
 
 void CDaoRecordset::conversionError(const Binding& b, const char* what)
@@ -394,11 +441,10 @@ void CDaoRecordset::conversionError(const Binding& b, const char* what)
                                            b.name, origin, value, what, m_openOn->GetName()));
 }
 
-void CDaoRecordset::readColumn(Binding& b)
+void CDaoRecordset::readColumn(Binding& b, int type)
 {
     const sqlite::Statement& st = *m_stmt;
     const int c = b.column;
-    const int type = st.type(c);
     b.invalid = false;
     if (type == SQLITE_NULL) {
         b.isNull = true;

@@ -81,22 +81,54 @@ int FindUnit(const CString& name)
     return row;
 }
 
+namespace {
+
+// What the inward conversion needs of a unit name, resolved once: the
+// loaders convert several values of every row, in the same few units.
+struct InwardUnit {
+    std::string name;
+    int row = -1;             // -1: no row (unknown, or a relative amount)
+    bool passThrough = false; // a relative amount: the value is kept as it is
+    bool gauge = false;
+    const UnitRow* unit = nullptr;
+};
+
+const InwardUnit& inwardUnit(const CString& name)
+{
+    // Direct-mapped on length and end letters, so a lookup is one compare.
+    constexpr std::size_t kSlots = 32;
+    thread_local InwardUnit slots[kSlots];
+    const std::string& s = name.str();
+    const std::size_t slot =
+        (s.size() * 7 + static_cast<unsigned char>(s.front()) * 3 + static_cast<unsigned char>(s.back())) % kSlots;
+    InwardUnit& u = slots[slot];
+    if (u.unit && u.name == s) return u;
+    u.name = s;
+    u.passThrough = sameName(name, "Vessel-Volume") || sameName(name, "Bed Volume") || sameName(name, "% max");
+    u.row = u.passThrough ? -1 : FindUnit(name);
+    u.gauge = IsGaugeUnit(u.row);
+    u.unit = &GetUnitRow(u.row);
+    return u;
+}
+
+} // namespace
+
 double ToInternalUnits(const CString& unit, double value, double molecularWeight, double molarDensity)
 {
     if (value == kNoValue) return value;
     // Relative amounts that have no row of their own pass through.
-    if (unit.IsEmpty() || sameName(unit, "Vessel-Volume") || sameName(unit, "Bed Volume") || sameName(unit, "% max"))
-        return value;
+    if (unit.IsEmpty()) return value;
+    const InwardUnit& u = inwardUnit(unit);
+    if (u.passThrough) return value;
 
-    const int row = FindUnit(unit);
-    if (row < 0) {
+    if (u.row < 0) {
         AfxMessageBox(CString("Could not convert user units to internal units.  Unit String = \"") + unit + "\"",
                       MB_OK);
         return value;
     }
 
-    const UnitRow& r = GetUnitRow(row);
-    double v = r.factor * value + offsetOf(row);
+    const UnitRow& r = *u.unit;
+    double v = r.factor * value + (u.gauge ? GetAmbientPressure() : r.offset);
     switch (r.kind) {
     case kUnitMassBased:
         if (molecularWeight > 0) v /= molecularWeight;

@@ -243,7 +243,7 @@ private:
     void moveTo(long target);
     bool step();
     void readRow();
-    void readColumn(Binding& b);
+    void readColumn(Binding& b, int type); // type: the column's SQLite storage class
     [[noreturn]] void conversionError(const Binding& b, const char* what);
     void detachFromDatabase() noexcept;
 
