@@ -1,13 +1,7 @@
-// Fuzzes the recordset binding: the input fills a small results database
-// (strict, or without types and constraints) with values of every storage
-// class, then every recordset of the catalog is opened and walked, reading
-// every bound field, and one column the input picks is read through a
-// recordset binding it as each of the five field kinds at once.
-//
-// A CDaoException is fine. Otherwise: a null field reads as ""; a whole
-// number fits its width; a date reads back as a date or "invalid"; a double
-// reads back as itself; the record count after a walk to the end is the rows
-// walked; a closed recordset is at BOF and EOF; every text is its value.
+// Fuzzes the recordset binding: the catalog's recordsets walked over a small
+// results database filled from the input, and one column the input picks
+// bound as all five field kinds at once. A CDaoException is fine; otherwise
+// every field's text must be its value and fit its kind.
 
 #include <cerrno>
 #include <climits>

@@ -1,14 +1,9 @@
-// Fuzzes the translation of query texts from the Jet dialect to SQLite's.
-// Input: a query text alone, translated against the schema's saved queries
-// and tables (and once without any names); or, when it holds NULs, the text,
-// then (name, text, parameter list) triples of saved queries, then maybe the
-// caller's parameter names. An empty name stands for "Q<position>", so that
-// mutations easily make queries that refer to each other or nest deeply.
-//
-// A refusal is fine. A translation must be deterministic, UTF-8 for UTF-8,
-// free of comments, separators, brackets and foreign parameters outside
-// literals, use ?1..?n once per listed name, and, where SQLite prepares it,
-// be one statement with n parameters. It is stepped a little, read-only.
+// Fuzzes the Jet-to-SQLite query translation. Input: a query text, or split
+// at NULs the text, (name, text, parameters) triples of saved queries and
+// maybe the caller's parameter names; an empty name stands for "Q<position>"
+// so that mutations easily make queries that nest. A refusal is fine; a
+// translation must be deterministic, UTF-8 for UTF-8, plain SQLite outside
+// literals with ?1..?n once per listed name, and one statement.
 
 #include <cstdint>
 #include <cstring>

@@ -23,14 +23,10 @@ namespace batchplant::fuzz {
 
 [[noreturn]] inline void Fail(const char* what, std::string_view detail = {})
 {
-    std::fprintf(stderr, "\n*** fuzz check failed: %s\n    %.*s\n", what, static_cast<int>(detail.size()),
-                 detail.data());
+    std::fprintf(stderr, "\n*** fuzz check failed: %s\n    %.*s\n", what, int(detail.size()), detail.data());
     std::abort();
 }
-inline void Check(bool ok, const char* what, std::string_view detail = {})
-{
-    if (!ok) Fail(what, detail);
-}
+inline void Check(bool ok, const char* what, std::string_view detail = {}) { ok ? void() : Fail(what, detail); }
 
 inline bool IsValidUtf8(std::string_view s)
 {
@@ -197,45 +193,43 @@ public:
             db_.exec(R"sql(
 INSERT INTO FacilitySummary (PlantID, PlantName) VALUES (1, 'Plant');
 INSERT INTO EquipmentSummary (EquipmentID, QLTag, Category, EquipmentClassID, EquipmentType, Capacity, CapacityUOM,
-    MaxFillFactor, PlantID) VALUES (1, 'V-1', 'Vessel', 0, 'Batch', 1000, 'liter', 1, 1),
-    (2, 'V-2', 'Vessel', 0, 'Batch', 500, 'liter', 0.8, 1),
-    (3, 'Inv', 'Inventory Location', 0, 'Batch', NULL, NULL, 1, 1);
+  MaxFillFactor, PlantID) VALUES (1, 'V-1', 'Vessel', 0, 'Batch', 1000, 'liter', 1, 1), (2, 'V-2', 'Vessel', 0,
+  'Batch', 500, 'liter', 0.8, 1), (3, 'Inv', 'Inventory Location', 0, 'Batch', NULL, NULL, 1, 1);
 INSERT INTO PureComponents (MaterialID, MaterialName, MolecularWeight) VALUES (1, 'Water', 18), (2, 'Salt', 58);
 INSERT INTO PPlan (PlanID, PlanName, StartDateTime) VALUES (1, 'Plan', '2024-01-01T00:00:00');
 INSERT INTO ProductionPlanSummary (RequirementID, PlanID, StepID, NumberOfBatches) VALUES (1, 1, 1, 2);
 INSERT INTO StepSummary (StepID, StepName, KeyOutputIntermediateID, NumberOfBatches, AverageBatchTime,
-    AverageBatchTimeUOM, StartDateTime, SimulationDateTime, PlantID)
-    VALUES (1, 'Step', 2, 2, 3, 'h', '2024-01-01T00:00:00', '2024-01-01T00:00:00', 1);
+  AverageBatchTimeUOM, StartDateTime, SimulationDateTime, PlantID)
+  VALUES (1, 'Step', 2, 2, 3, 'h', '2024-01-01T00:00:00', '2024-01-01T00:00:00', 1);
 INSERT INTO TextRecipe (OperationID, StepID, UnitProcedureID, UnitProcedureName, UnitProcedureSequenceNumber,
-    OperationSequenceNumber, OperationName, RecipeText)
-    VALUES (1, 1, 1, 'UP1', 1, 1, 'Charge', 'Charge water'), (2, 1, 2, 'UP2', 2, 1, 'Transfer', 'Transfer out');
+  OperationSequenceNumber, OperationName, RecipeText)
+  VALUES (1, 1, 1, 'UP1', 1, 1, 'Charge', 'Charge water'), (2, 1, 2, 'UP2', 2, 1, 'Transfer', 'Transfer out');
 INSERT INTO EquipmentSchedule (EquipmentScheduleID, EquipmentID, BatchNumber, StepID, UnitProcedureID, OperationID,
-    StartTime, EndTime, TimeUOM) VALUES (1, 1, 1, 1, 1, 1, 0, 1, 'h'), (2, 2, 1, 1, 2, 2, 1, 2, 'h'),
-    (3, 1, 2, 1, 1, 1, 2, 3, 'h');
+  StartTime, EndTime, TimeUOM) VALUES (1, 1, 1, 1, 1, 1, 0, 1, 'h'), (2, 2, 1, 1, 2, 2, 1, 2, 'h'),
+  (3, 1, 2, 1, 1, 1, 2, 3, 'h');
 INSERT INTO EquipmentContents (ContentsID, EquipmentID, BatchNumber, StepID, UnitProcedureID, OperationID, Time,
-    TimeUOM, Volume, VolumeUOM, Mass, MassUOM, Temperature, TemperatureUOM)
-    VALUES (1, 1, 1, 1, 1, 1, 1, 'h', 100, 'liter', 100, 'kg', 25, 'C'),
-    (2, 2, 1, 1, 2, 2, 2, 'h', 50, 'liter', 50, 'kg', 30, 'C');
+  TimeUOM, Volume, VolumeUOM, Mass, MassUOM, Temperature, TemperatureUOM) VALUES (1, 1, 1, 1, 1, 1, 1, 'h', 100,
+  'liter', 100, 'kg', 25, 'C'), (2, 2, 1, 1, 2, 2, 2, 'h', 50, 'liter', 50, 'kg', 30, 'C');
 INSERT INTO StreamSummary (StreamID, BatchNumber, StepID, UnitProcedureID, OperationID, MaterialName, FromEquipmentID,
-    ToEquipmentID, StartTime, StartTimeUOM, EndTime, EndTimeUOM, Mass, MassUOM, Volume, VolumeUOM)
-    VALUES (1, 1, 1, 1, 1, 'Water', 3, 1, 0, 'h', 1, 'h', 100, 'kg', 100, 'liter'),
-    (2, 1, 1, 2, 2, 'Water', 1, 2, 1, 'h', 2, 'h', 50, 'kg', 50, 'liter');
+  ToEquipmentID, StartTime, StartTimeUOM, EndTime, EndTimeUOM, Mass, MassUOM, Volume, VolumeUOM) VALUES (1, 1, 1, 1,
+  1, 'Water', 3, 1, 0, 'h', 1, 'h', 100, 'kg', 100, 'liter'), (2, 1, 1, 2, 2, 'Water', 1, 2, 1, 'h', 2, 'h', 50, 'kg',
+  50, 'liter');
 INSERT INTO UtilitySummary (UtilityID, UtilityName, BatchNumber, StepID, UnitProcedureID, OperationID, EquipmentID,
-    StartTime, StartTimeUOM, EndTime, EndTimeUOM, Mass, MassUOM, HeatDuty, HeatDutyUOM)
-    VALUES (1, 'Steam', 1, 1, 1, 1, 1, 0, 'h', 1, 'h', 10, 'kg', 500, 'kJ');
+  StartTime, StartTimeUOM, EndTime, EndTimeUOM, Mass, MassUOM, HeatDuty, HeatDutyUOM)
+  VALUES (1, 'Steam', 1, 1, 1, 1, 1, 0, 'h', 1, 'h', 10, 'kg', 500, 'kJ');
 INSERT INTO AirEmissionSummary (AirEmissionID, BatchNumber, StepID, UnitProcedureID, OperationID, FromEquipmentID,
-    StartTime, StartTimeUOM, EndTime, EndTimeUOM, Mass, MassUOM) VALUES (1, 1, 1, 1, 1, 1, 0, 'h', 1, 'h', 1, 'kg');
+  StartTime, StartTimeUOM, EndTime, EndTimeUOM, Mass, MassUOM) VALUES (1, 1, 1, 1, 1, 1, 0, 'h', 1, 'h', 1, 'kg');
 INSERT INTO CompositeContents (CompositeContentsID, EquipmentID, Time, TimeUOM, Mass, MassUOM)
-    VALUES (1, 3, 0, 'h', 10, 'kg'), (2, 3, 2, 'h', 5, 'kg');
+  VALUES (1, 3, 0, 'h', 10, 'kg'), (2, 3, 2, 'h', 5, 'kg');
 INSERT INTO ThermodynamicPhase (PhaseID, Phase, ContentsID, StreamID, UtilityID, AirEmissionID, CompositeContentsID,
-    MassPhaseFraction) VALUES (1, 'Liquid', 1, NULL, NULL, NULL, NULL, 1), (2, 'Liquid', NULL, 1, NULL, NULL, NULL, 1),
-    (3, 'Vapor', NULL, NULL, 1, NULL, NULL, 1), (4, 'Vapor', NULL, NULL, NULL, 1, NULL, 1),
-    (5, 'Liquid', NULL, NULL, NULL, NULL, 1, 1);
+  MassPhaseFraction) VALUES (1, 'Liquid', 1, NULL, NULL, NULL, NULL, 1), (2, 'Liquid', NULL, 1, NULL, NULL, NULL, 1),
+  (3, 'Vapor', NULL, NULL, 1, NULL, NULL, 1), (4, 'Vapor', NULL, NULL, NULL, 1, NULL, 1),
+  (5, 'Liquid', NULL, NULL, NULL, NULL, 1, 1);
 INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, VolumeFraction) VALUES (1, 1, 1, 1, 1),
-    (2, 1, 0.5, 0.5, 0.5), (2, 2, 0.5, 0.5, 0.5), (3, 1, 1, 1, 1), (4, 1, 1, 1, 1), (5, 2, 1, 1, 1);
+  (2, 1, 0.5, 0.5, 0.5), (2, 2, 0.5, 0.5, 0.5), (3, 1, 1, 1, 1), (4, 1, 1, 1, 1), (5, 2, 1, 1, 1);
 INSERT INTO LaborCategory (LaborGradeID, LaborGrade) VALUES (1, 'Operator');
 INSERT INTO LaborSummary (LaborSummaryID, StepID, BatchNumber, UnitProcedureID, OperationID, EquipmentID, LaborGradeID,
-    StartTime, EndTime, EndTimeUOM, NumberOfOperators) VALUES (1, 1, 1, 1, 1, 1, 1, 0, 1, 'h', 2);)sql");
+  StartTime, EndTime, EndTimeUOM, NumberOfOperators) VALUES (1, 1, 1, 1, 1, 1, 1, 0, 1, 'h', 2);)sql");
         } catch (const CDaoException& e) {
             Fail("the skeleton run does not insert", e.what());
         }

@@ -1,9 +1,6 @@
-// Fuzzes the two loaders on small results databases drawn from the input
-// (see FuzzSupport.h): the 3-D view's ReadVisioDatabase and the schedule
-// view's ReadGanttDatabase with its composite profiles of every type. A load
-// may refuse (CDaoException, CFacilityAbort, a false result); it must not
-// crash, read or write out of bounds, hang or hit undefined behaviour, and
-// the loaded model must answer a few questions the same way.
+// Fuzzes both views' loaders and the schedule's composites on small results
+// databases drawn from the input. A load may refuse; it must not crash, hang
+// or hit undefined behaviour, and the model must answer consistently.
 
 #include <memory>
 

@@ -10,12 +10,11 @@
 #include <sys/resource.h>
 
 #include "GuardedRun.h"
+#include "ResultsDb.h"
 #include "SampleDatabase.h"
-#include "TestSupport.h"
 #include "batchplant/calendar/Calendar.h"
 #include "batchplant/calendar/WorkShift.h"
 #include "batchplant/db/Dao.h"
-#include "db/Sqlite.h"
 
 namespace batchplant {
 namespace {
@@ -26,20 +25,11 @@ using Step = std::function<std::string(const fs::path&)>; // an error text
 std::string execSql(const fs::path& file, const std::string& sql)
 {
     try {
-        sqlite::Connection(file.string(), SQLITE_OPEN_READWRITE).exec(sql);
+        test::Sql(file).exec(sql);
+        return {};
     } catch (const CDaoException& e) {
         return e.what();
     }
-    return {};
-}
-
-// How many stored calendars carry the test's changes (the sample has calendars).
-long long changedCalendars(const fs::path& file)
-{
-    const sqlite::Connection db(file.string(), SQLITE_OPEN_READONLY);
-    sqlite::Statement st(
-        db, "SELECT count(*) FROM Calendars WHERE Name = 'Renamed by the test' OR Name LIKE 'Test calendar %'");
-    return st.step() ? st.integer(0) : -1;
 }
 
 struct SaveCase {
@@ -92,26 +82,23 @@ std::vector<SaveCase> saveCases()
         // A file-size limit stands for a full disk: hundreds of new calendars
         // need many more pages, and the transaction rolls back from its journal.
         {"disk full", "", fileSizeLimit(true), fileSizeLimit(false), "disk", 400}};
-    // A trigger refusing the nth insert into a table: the rows before it were
-    // written in the same transaction. The sample may have no calendars, so
-    // the trigger needs a table to sit on.
-    for (const auto& [table, nth] : {std::pair{"Calendars", 1},
-                                     {"CalendarWeekShifts", 1},
-                                     {"CalendarExceptions", 1},
-                                     {"CalendarExceptionShifts", 1},
-                                     {"Calendars", 3},
-                                     {"CalendarWeekShifts", 25},
-                                     {"CalendarExceptions", 8},
-                                     {"CalendarExceptionShifts", 10}}) {
-        const std::string at = "insert " + std::to_string(nth) + " into " + table,
-                          reason = "stopped by the test at " + at;
-        cases.push_back({"abort at " + at,
-                         "CREATE TABLE IF NOT EXISTS Calendars (CalendarID INTEGER NOT NULL PRIMARY KEY, Name TEXT "
-                         "NOT NULL DEFAULT ''); CREATE TRIGGER stop_the_save BEFORE INSERT ON " +
-                             std::string(table) + " WHEN (SELECT count(*) FROM " + table +
-                             ") >= " + std::to_string(nth - 1) + " BEGIN SELECT RAISE(ABORT, '" + reason + "'); END;",
-                         nullptr, dropTrigger, reason});
-    }
+    // A trigger refusing the first or a later insert into a table: the rows
+    // before it were written in the same transaction. The sample may have no
+    // calendars, so the trigger needs a table to sit on.
+    for (const auto& [table, later] : {std::pair{"Calendars", 3},
+                                       {"CalendarWeekShifts", 25},
+                                       {"CalendarExceptions", 8},
+                                       {"CalendarExceptionShifts", 10}})
+        for (const int nth : {1, later}) {
+            const std::string at = "insert " + std::to_string(nth) + " into " + table,
+                              reason = "stopped by the test at " + at;
+            cases.push_back({"abort at " + at,
+                             "CREATE TABLE IF NOT EXISTS Calendars (CalendarID INTEGER NOT NULL PRIMARY KEY, Name "
+                             "TEXT NOT NULL DEFAULT ''); CREATE TRIGGER stop_the_save BEFORE INSERT ON " +
+                                 std::string(table) + " WHEN (SELECT count(*) FROM " + table + ") >= " +
+                                 std::to_string(nth - 1) + " BEGIN SELECT RAISE(ABORT, '" + reason + "'); END;",
+                             nullptr, dropTrigger, reason});
+        }
     return cases;
 }
 
@@ -132,10 +119,9 @@ std::string runSaveCase(const SaveCase& sc, const fs::path& file)
     for (int n = 0; n < sc.newCalendars; ++n) {
         CSingleCalendar& c = calendar.Calendar(9000 + n);
         c.SetName(CString::Formatted("Test calendar %d", n));
-        for (int d = 1; d <= 5; ++d) {
-            c.GetDay(d).Shifts().Add(CWorkShift::TimeOfDay(6 * 3600), CWorkShift::TimeOfDay(14 * 3600));
-            c.GetDay(d).Shifts().Add(CWorkShift::TimeOfDay(14 * 3600), CWorkShift::TimeOfDay(22 * 3600));
-        }
+        for (int d = 1; d <= 5; ++d)
+            for (const int from : {6, 14})
+                c.GetDay(d).Shifts().Add(CWorkShift::TimeOfDay(from * 3600), CWorkShift::TimeOfDay((from + 8) * 3600));
         for (int e = 0; e < 6; ++e)
             c.Exception(COleDateTime(2026, 1 + e, 10 + n % 15, 0, 0, 0))
                 .Add(CWorkShift::TimeOfDay(8 * 3600), CWorkShift::TimeOfDay(12 * 3600));
@@ -159,7 +145,10 @@ std::string runSaveCase(const SaveCase& sc, const fs::path& file)
     if (calendar.GetNumCalendars() != inMemory) fail("the calendars in memory were lost");
     if (test::MessageRecorder recorder; !calendar.SaveCalendars())
         fail("the save failed after the obstacle was removed: " + (recorder.count() ? recorder.texts()[0] : ""));
-    if (const long long stored = changedCalendars(file); stored != sc.newCalendars + 1)
+    const long long stored =
+        test::Sql(file, true)
+            .count("SELECT count(*) FROM Calendars WHERE Name = 'Renamed by the test' OR Name LIKE 'Test calendar %'");
+    if (stored != sc.newCalendars + 1)
         fail("the save after the obstacle was removed stored " + std::to_string(stored) + " changed calendars");
     return failures;
 }

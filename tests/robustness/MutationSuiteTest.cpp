@@ -1,11 +1,9 @@
-// The mutation suite: each case damages a fresh copy of a cut-down sample in
-// one way (a table or column gone, NULLs, text or non-finite numbers, odd
-// times, duplicated rows, identifiers that name nothing, a cut-short or
-// garbage file), loads it in a child under a time limit as the hosts do, and
-// checks that the load reads what it can or says why in the documented
-// words, with no crash, hang, NaN or infinity in any answer and no change to
-// the file. The columns damaged are those the queries read, found by asking
-// SQLite where each recordset's bound columns come from.
+// The mutation suite: each case damages a copy of a cut-down sample in one
+// way, loads it in a child as the hosts do and checks that the load reads
+// what it can or says why in the documented words, with no crash, hang, NaN
+// or infinity in any answer and no change to the file. The columns damaged
+// are those the queries read, found by asking SQLite where each recordset's
+// bound columns come from.
 
 #include <gtest/gtest.h>
 
@@ -18,7 +16,6 @@
 #include <random>
 #include <regex>
 #include <set>
-#include <sstream>
 
 #include "GuardedRun.h"
 #include "SampleDatabase.h"
@@ -44,28 +41,15 @@ namespace fs = std::filesystem;
 
 // ------------------------------------------------------------ loading as the hosts do
 
-struct LoadPlan {
-    bool plant = true, schedule = true; // the 3-D view's and the schedule view's loads
-    unsigned compositeTypes = 0x1FFu;   // bit per CompType, read after the schedule load
-    bool openPlantReadOnly = false;     // how the 3-D host opens the file
-};
-
 struct LoadOutcome {
     bool plantOpenFailed = false, plantAborted = false; // Open threw; CFacilityAbort left the load
     std::string plantException;                         // a CDaoException that left ReadVisioDatabase
     std::vector<std::string> plantMessages, scheduleMessages;
-    int vessels = 0, processStreams = 0, otherStreams = 0, floors = 0, units = 0;
-    bool hasCalendar = false, scheduleRead = false, scheduleAborted = false;
+    int vessels = 0, processStreams = 0, units = 0;
+    bool scheduleRead = false, scheduleAborted = false;
     int scheduleVessels = 0, blocks = 0, compositeTypesBuilt = 0;
     std::vector<std::string> failures; // what must hold whatever the file holds, one line each
 };
-
-// "nan" or "inf" as a word of its own, as printf writes them, in any case.
-bool ShowsNonFinite(const std::string& text)
-{
-    static const std::regex word("(^|[^a-z])(nan|inf)($|[^a-z]|inity)", std::regex::icase);
-    return std::regex_search(text, word);
-}
 
 // Day counts of COleDateTime's valid range (years 100 to 9999).
 constexpr double kFirstValidDay = -657435.0, kLastValidDay = 2958466.0;
@@ -80,9 +64,11 @@ struct Checker {
         for (double v : values)
             if (!std::isfinite(v)) return fail(what + " holds " + std::to_string(v));
     }
+    // "nan" or "inf" as a word of its own, as printf writes them, in any case.
     void text(const CString& value, const std::string& what)
     {
-        if (ShowsNonFinite(value.str())) fail(what + " shows a non-finite number: \"" + value.str() + "\"");
+        static const std::regex word("(^|[^a-z])(nan|inf)($|[^a-z]|inity)", std::regex::icase);
+        if (std::regex_search(value.str(), word)) fail(what + " shows a non-finite number: \"" + value.str() + "\"");
     }
     void date(const COleDateTime& d, const std::string& what)
     {
@@ -171,7 +157,7 @@ struct Checker {
     }
 };
 
-void loadPlant(const fs::path& path, const LoadPlan& plan, LoadOutcome& out)
+void loadPlant(const fs::path& path, bool readOnly, LoadOutcome& out)
 {
     Checker check{out, "3-D view"};
     test::MessageRecorder recorder;
@@ -179,7 +165,7 @@ void loadPlant(const fs::path& path, const LoadPlan& plan, LoadOutcome& out)
     {
         CDaoDatabase db;
         try {
-            db.Open(CString(path.string()), false, plan.openPlantReadOnly);
+            db.Open(CString(path.string()), false, readOnly);
             f.ReadVisioDatabase(&db);
         } catch (const CFacilityAbort&) {
             out.plantAborted = true;
@@ -191,18 +177,15 @@ void loadPlant(const fs::path& path, const LoadPlan& plan, LoadOutcome& out)
     }
     check.messages(recorder, out.plantMessages);
     out.vessels = f.GetNumVessels();
-    out.floors = f.GetNumFloors();
     out.processStreams = f.GetNumConnectingStreams() + f.GetNumUniStreams();
-    out.otherStreams = f.GetNumUtilStreams() + f.GetNumVaporStreams();
     for (int i = 0; i < f.GetNumVessels(); ++i)
         if (const Vessel* v = f.GetVesselByIndex(i); v && v->GetProc()) out.units += v->GetProc()->GetNumProcs();
-    out.hasCalendar = f.GetCalendar() != nullptr;
-    if (out.plantAborted) {
-        // The step loader stops the load after telling the user; nothing after it is read.
-        const auto& m = out.plantMessages;
+    // The step loader stops the load after telling the user; nothing after it is read.
+    if (const auto& m = out.plantMessages; out.plantAborted) {
         if (std::find(m.begin(), m.end(), "There were no results found for this step") == m.end())
             check.fail("the load stopped without \"There were no results found for this step\"");
-        if (out.vessels || out.floors || out.processStreams || out.otherStreams || out.hasCalendar)
+        if (out.vessels || f.GetNumFloors() || out.processStreams || f.GetNumUtilStreams() || f.GetNumVaporStreams() ||
+            f.GetCalendar())
             check.fail("equipment, streams or calendars were read after the load stopped");
     }
     check.loaded(f);
@@ -228,10 +211,9 @@ void loadPlant(const fs::path& path, const LoadPlan& plan, LoadOutcome& out)
     check.drawn(f);
 }
 
-void checkComposites(GanttFacility& g, unsigned types, LoadOutcome& out, Checker& check)
+void checkComposites(GanttFacility& g, LoadOutcome& out, Checker& check)
 {
     for (int type = 0; type < kNumCompTypes; ++type) {
-        if (!(types & (1u << type))) continue;
         const auto t = static_cast<CompType>(type);
         Array<long> groups, components;
         Array<CString> names;
@@ -259,7 +241,7 @@ void checkComposites(GanttFacility& g, unsigned types, LoadOutcome& out, Checker
     }
 }
 
-void loadSchedule(const fs::path& path, const LoadPlan& plan, LoadOutcome& out)
+void loadSchedule(const fs::path& path, LoadOutcome& out)
 {
     Checker check{out, "schedule view"};
     test::MessageRecorder recorder;
@@ -302,18 +284,18 @@ void loadSchedule(const fs::path& path, const LoadPlan& plan, LoadOutcome& out)
                     check.fail("a calendar block boundary of vessel " + std::to_string(v) + " is outside the range");
         }
     }
-    if (!g.GetDatabasePath().IsEmpty()) checkComposites(g, plan.compositeTypes, out, check);
+    if (!g.GetDatabasePath().IsEmpty()) checkComposites(g, out, check);
     check.messages(recorder, out.scheduleMessages);
 }
 
-// Loads as planned; the file must be the same byte for byte afterwards, with
-// no -journal, -wal or -shm file beside it.
-LoadOutcome LoadAndCheck(const fs::path& path, const LoadPlan& plan)
+// Loads in both views; the file must be the same byte for byte afterwards,
+// with no -journal, -wal or -shm file beside it.
+LoadOutcome LoadAndCheck(const fs::path& path, bool readOnly)
 {
     LoadOutcome out;
     const std::string before = test::ReadFile(path);
-    if (plan.plant) loadPlant(path, plan, out);
-    if (plan.schedule) loadSchedule(path, plan, out);
+    loadPlant(path, readOnly, out);
+    loadSchedule(path, out);
     if (test::ReadFile(path) != before) out.failures.push_back("the file changed while it was read");
     for (const char* suffix : {"-journal", "-wal", "-shm"})
         if (std::error_code ec; fs::exists(path.string() + suffix, ec))
@@ -324,12 +306,8 @@ LoadOutcome LoadAndCheck(const fs::path& path, const LoadPlan& plan)
 // What the load came to, for the report of a failed case.
 std::string Summary(const LoadOutcome& o)
 {
-    std::string s = "3-D: " +
-                    (o.plantOpenFailed ? "open refused"
-                     : o.plantAborted  ? "stopped"
-                                       : o.plantException) +
-                    ", " + std::to_string(o.vessels) + " vessels, schedule: " + (o.scheduleRead ? "read" : "not read") +
-                    ", " + std::to_string(o.blocks) + " blocks; boxes:";
+    std::string s = std::to_string(o.vessels) + " vessels, " + std::to_string(o.blocks) + " blocks; " +
+                    o.plantException + "; boxes:";
     for (const auto* messages : {&o.plantMessages, &o.scheduleMessages})
         for (const std::string& m : *messages)
             s += " \"" + m.substr(0, 70) + "\"";
@@ -366,32 +344,6 @@ const std::set<std::string> kScheduleReaders = {"CDaoPlanSummary", "CDaoStepSumm
 const std::set<std::string> kPlantReaders = {
     "CDaoPlanSummary",    "CDaoStepSummary",  "CDaoEquipmentSet",   "CDaoEquipConts",      "CDaoStreamSet",
     "CDaoUtilitySummary", "CDaoVaporSummary", "CDaoStreamContents", "CDaoUtilityContents", "CDaoVaporContents"};
-const std::map<std::string, unsigned> kCompositeTypesOf = {
-    {"CDaoCompositeStream", (1u << Inputs) | (1u << Outputs) | (1u << Inventory)},
-    {"CDaoBufferTankContents", 1u << BufferTanks},
-    {"CDaoThermodynamicPhase", 1u << BufferTanks},
-    {"CDaoPhaseComponents", 1u << BufferTanks},
-    {"CDaoEquipmentContents", (1u << BufferTanks) | (1u << Contents)},
-    {"CDaoEquipmentSet", 1u << BufferTanks},
-    {"DaoUtilityComposite", 1u << Utilities},
-    {"CDaoCompositeLabor", 1u << Labor},
-    {"CDaoCompVapor", 1u << VaporEmissions},
-    {"CDaoEquipmentProperties", 1u << Properties}};
-
-// Only the views the readers feed; a table no query reads (the saved
-// queries) gets the full load, the calendar tables the schedule view.
-LoadPlan planFor(const std::string& table, const std::set<std::string>& readers)
-{
-    LoadPlan plan;
-    if (readers.empty() && table.rfind("Calendar", 0) != 0) return plan;
-    plan.plant = false;
-    plan.compositeTypes = 0;
-    for (const std::string& r : readers) {
-        plan.plant = plan.plant || kPlantReaders.count(r);
-        if (const auto it = kCompositeTypesOf.find(r); it != kCompositeTypesOf.end()) plan.compositeTypes |= it->second;
-    }
-    return plan;
-}
 
 Schema discoverSchema(const fs::path& sample)
 {
@@ -484,9 +436,9 @@ const Schema& SampleSchema()
 struct Case {
     std::string name, table; // table: the damaged one (empty for whole-file cases)
     std::vector<std::string> sql;
-    std::optional<double> parameter;           // bound to ?1 of every statement
-    std::function<void(const fs::path&)> edit; // edits the file instead
-    LoadPlan plan;
+    std::optional<double> parameter;              // bound to ?1 of every statement
+    std::function<void(const fs::path&)> edit;    // edits the file instead
+    bool readOnly = false;                        // the 3-D host opens it read-only
     std::set<std::string> unopenable, unreadable; // recordsets whose query cannot open / whose rows fail
     std::string subject;                          // a word any report of the failure must contain
     bool nothingReadable = false;                 // neither view can read the file
@@ -565,27 +517,26 @@ const Unopenable kUnopenable[] = {
 void checkExpectations(const Case& c, const fs::path& file, const LoadOutcome& o, std::vector<std::string>& failures)
 {
     const auto fail = [&](const std::string& what) { failures.push_back(what); };
-    const bool plant = c.plan.plant, schedule = c.plan.schedule;
     if (c.nothingReadable) {
-        if (plant && !(o.plantOpenFailed || o.plantAborted)) fail("3-D view: a non-results file was not refused");
-        if (schedule && o.scheduleRead && !o.scheduleAborted) fail("schedule view: read a non-results file");
+        if (!(o.plantOpenFailed || o.plantAborted)) fail("3-D view: a non-results file was not refused");
+        if (o.scheduleRead && !o.scheduleAborted) fail("schedule view: read a non-results file");
     }
     if (c.clean &&
         (!o.plantMessages.empty() || !o.scheduleMessages.empty() || o.vessels == 0 || o.scheduleVessels == 0 ||
          o.compositeTypesBuilt == 0 || !o.plantException.empty() || o.plantAborted || !o.scheduleRead))
         fail("the file did not load cleanly");
     if (c.unopenable.count("CDaoStepSummary")) {
-        if (plant && !o.plantAborted) fail("3-D view: the load went on without the step query");
-        if (schedule && !o.scheduleAborted) fail("schedule view: the load went on without the step query");
+        if (!o.plantAborted) fail("3-D view: the load went on without the step query");
+        if (!o.scheduleAborted) fail("schedule view: the load went on without the step query");
     } else {
         bool equipmentReported = false;
         for (const Unopenable& u : kUnopenable) {
             if (!c.unopenable.count(u.reader) || (u.equipment && equipmentReported)) continue;
             equipmentReported = equipmentReported || u.equipment;
-            if (plant && (u.equipment || (!o.plantAborted && o.plantException.empty())) &&
+            if ((u.equipment || (!o.plantAborted && o.plantException.empty())) &&
                 (!said(o.plantMessages, u.text) || o.*u.count != 0))
                 fail(std::string("3-D view: without ") + u.reader + ", expected \"" + u.text + "\" and nothing read");
-            if (schedule && u.equipment && !said(o.scheduleMessages, u.text))
+            if (u.equipment && !said(o.scheduleMessages, u.text))
                 fail(std::string("schedule view: without ") + u.reader + ", expected \"" + u.text + "\"");
         }
     }
@@ -601,10 +552,10 @@ void checkExpectations(const Case& c, const fs::path& file, const LoadOutcome& o
             plantReads = plantReads || kPlantReaders.count(r);
             scheduleReads = scheduleReads || kScheduleReaders.count(r);
         }
-        if (plant && plantReads && !o.plantOpenFailed && !o.plantAborted && !said(o.plantMessages, c.subject) &&
+        if (plantReads && !o.plantOpenFailed && !o.plantAborted && !said(o.plantMessages, c.subject) &&
             o.plantException.find(c.subject) == std::string::npos)
             fail("3-D view: nothing the user was shown names " + c.subject);
-        if (schedule && scheduleReads && o.scheduleRead && !said(o.scheduleMessages, c.subject))
+        if (scheduleReads && o.scheduleRead && !said(o.scheduleMessages, c.subject))
             fail("schedule view: read without naming " + c.subject);
         if (!o.plantException.empty() && o.plantException.find(c.subject) == std::string::npos)
             fail("3-D view: the CDaoException that left the load does not name " + c.subject);
@@ -627,7 +578,7 @@ void RunCases(const std::vector<Case>& cases)
                 fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write);
                 if (const std::string error = applySql(copy, c); !error.empty()) return "setting up: " + error;
                 if (c.edit) c.edit(copy);
-                const LoadOutcome o = LoadAndCheck(copy, c.plan);
+                const LoadOutcome o = LoadAndCheck(copy, c.readOnly);
                 std::vector<std::string> failures = o.failures;
                 if (failures.empty()) checkExpectations(c, copy, o, failures);
                 // One bad value tends to show in many answers: the first few say enough.
@@ -645,17 +596,12 @@ void RunCases(const std::vector<Case>& cases)
 
 std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
-Case tableCase(const std::string& name, const std::string& table, std::vector<std::string> sql,
-               const std::set<std::string>* readers = nullptr)
+Case tableCase(const std::string& name, const std::string& table, std::vector<std::string> sql)
 {
-    const auto found = SampleSchema().readersOf.find(table);
     Case c;
     c.name = name;
     c.table = table;
     c.sql = std::move(sql);
-    c.plan = planFor(table, readers                                   ? *readers
-                            : found == SampleSchema().readersOf.end() ? std::set<std::string>{}
-                                                                      : found->second);
     return c;
 }
 
@@ -728,7 +674,7 @@ std::vector<Case> columnCases(const ColumnDamage& d)
         std::vector<std::string> sql;
         for (const std::string& s : d.sql)
             sql.push_back(expand(s, rc));
-        Case c = tableCase(std::string(d.label) + " " + rc.table + "." + rc.column, rc.table, sql, &rc.readers);
+        Case c = tableCase(std::string(d.label) + " " + rc.table + "." + rc.column, rc.table, sql);
         c.parameter = d.value;
         if (d.unopenable || d.refused(rc, d.value.value_or(0))) {
             (d.unopenable ? c.unopenable : c.unreadable) = rc.readers;
@@ -820,14 +766,13 @@ std::vector<Case> fileCases()
         c.edit = edit;
         c.nothingReadable = nothing;
         c.clean = !edit;
-        c.plan.openPlantReadOnly = c.clean && std::string(name).find("read-only") != std::string::npos;
+        c.readOnly = c.clean && std::string(name).find("read-only") != std::string::npos;
         cases.push_back(std::move(c));
     }
     // Cleaning rows that touch no vessel of the plant are no streams and no cause for a message.
     Case c = tableCase("cleaning rows without ends", "StreamSummary",
                        {"UPDATE StreamSummary SET StreamCategoryID = -5, FromEquipmentID = NULL, ToEquipmentID = NULL "
                         "WHERE StreamID IN (SELECT StreamID FROM StreamSummary ORDER BY StreamID LIMIT 5)"});
-    c.plan = LoadPlan{};
     c.clean = true;
     cases.push_back(std::move(c));
     return cases;
@@ -866,25 +811,6 @@ TEST_P(MutationSuite, LoadsOrRefusesCleanly)
 }
 
 INSTANTIATE_TEST_SUITE_P(Damages, MutationSuite, testing::ValuesIn(damages()), test::ParamName<Damage>);
-
-TEST(MutationSuiteDiscovery, FindsTheColumnsTheLoadersCannotDoWithout)
-{
-    const Schema& s = SampleSchema();
-    for (const auto& [table, column, reader] : {std::tuple{"EquipmentSummary", "EquipmentID", "CDaoEquipmentSet"},
-                                                {"EquipmentSummary", "Category", "CDaoEquipmentSet"},
-                                                {"StepSummary", "StepID", "CDaoStepSummary"},
-                                                {"StreamSummary", "FromEquipmentID", "CDaoStreamSet"},
-                                                {"EquipmentSchedule", "EndTime", "CDaoEquipConts"},
-                                                {"LaborSummary", "NumberOfOperators", "CDaoCompositeLabor"},
-                                                {"PhaseComponents", "MassFraction", "CDaoPhaseComponents"},
-                                                {"CompositeContents", "Mass", "CDaoBufferTankContents"}})
-        EXPECT_TRUE(std::any_of(
-            s.read.begin(), s.read.end(),
-            [&](const ReadColumn& rc) { return rc.table == table && rc.column == column && rc.readers.count(reader); }))
-            << table << "." << column;
-    EXPECT_GE(s.read.size(), 60u);
-    EXPECT_FALSE(s.readersOf.count("Calendars")); // the calendar component reads them
-}
 
 } // namespace
 } // namespace batchplant
