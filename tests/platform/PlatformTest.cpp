@@ -1,11 +1,12 @@
-// The platform layer: text, dates, message boxes, wait cursors, GUIDs and the
-// ambient pressure.
+// The platform layer: text, dates, message boxes, wait cursors and GUIDs (the
+// ambient pressure: with the unit conversions).
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "TestSupport.h"
@@ -29,8 +30,7 @@ TEST(CString, FormatsWithTextArgumentsAndHashesLikeTheDesktopHosts)
 TEST(CString, CountsAndIndexesUtf16CodeUnits)
 {
     const CString umlaut("Bestellungen Größe"); // ö and ß are one unit each
-    EXPECT_EQ(umlaut.GetLength(), 18);
-    EXPECT_EQ(umlaut.GetAt(15), u'ö');
+    EXPECT_EQ((std::vector{umlaut.GetLength(), int{umlaut.GetAt(15)}}), (std::vector{18, int{u'ö'}}));
     const CString astral("a\xF0\x9F\x98\x80z"); // U+1F600 needs a surrogate pair
     EXPECT_EQ((std::vector{astral.GetLength(), astral.Find("z"), int{astral.GetAt(99)}, int{astral.GetAt(-1)}}),
               (std::vector{4, 3, 0, 0}));
@@ -47,18 +47,16 @@ TEST(CString, CountsAndIndexesUtf16CodeUnits)
 TEST(CString, ComparesFindsAndSlices)
 {
     // {a, b, sign of Compare, sign of CompareNoCase}
-    const struct {
-        const char *a, *b;
-        int exact, folded;
-    } pairs[] = {{"gas", "GAS", 1, 0}, {"abc", "ABD", 1, -1}, {"abcd", "ABC", 1, 1},
-                 {"A", "a", -1, 0},    {"a", "b", -1, -1},    {"b", "b", 0, 0}};
+    const std::tuple<const char*, const char*, int, int> pairs[] = {{"gas", "GAS", 1, 0},  {"abc", "ABD", 1, -1},
+                                                                    {"abcd", "ABC", 1, 1}, {"A", "a", -1, 0},
+                                                                    {"a", "b", -1, -1},    {"b", "b", 0, 0}};
     const auto sign = [](int v) { return (v > 0) - (v < 0); };
-    for (const auto& p : pairs) {
-        const CString a(p.a), b(p.b);
+    for (const auto& [pa, pb, exact, folded] : pairs) {
+        const CString a(pa), b(pb);
         EXPECT_EQ((std::vector{sign(a.Compare(b)), sign(b.Compare(a)), sign(a.CompareNoCase(b)),
                                sign(b.CompareNoCase(a)), (a < b) - (b < a)}),
-                  (std::vector{p.exact, -p.exact, p.folded, -p.folded, -p.exact}))
-            << p.a << " " << p.b;
+                  (std::vector{exact, -exact, folded, -folded, -exact}))
+            << pa << " " << pb;
     }
     const CString s("Buffer Tank 2");
     EXPECT_EQ((std::vector{s.Find("Tank"), s.Find("tank"), s.Find("Tank", 8), s.Find("", 99)}),
@@ -144,43 +142,24 @@ TEST(COleDateTime, OrdersAsPointsInTimeAcrossTheEpoch)
     EXPECT_EQ(COleDateTime::FromLinearDays(-2.0).m_dt, -2.0) << "whole days before the epoch keep their sign";
 }
 
-TEST(MessageBox, RoutesToTheInstalledHandlerAndRestoresTheDefault)
+TEST(HostHooks, MessageBoxesWithoutAHandlerGoToStderrAndWaitCursorsCallTheHooksInPairs)
 {
-    {
-        test::MessageRecorder rec(IDYES);
-        EXPECT_EQ(AfxMessageBox("first") + AfxMessageBox("second?", MB_YESNO), 2 * IDYES);
-        EXPECT_EQ(rec.texts(), (std::vector<std::string>{"first", "second?"}));
-        EXPECT_EQ(rec.types(), (std::vector<unsigned>{MB_OK, MB_YESNO}));
-    }
-    // Without a handler the text goes to stderr and a question is answered no.
+    // Installed handlers: every MessageRecorder in the suite.
     testing::internal::CaptureStderr();
     EXPECT_EQ(AfxMessageBox("to stderr"), IDOK);
     EXPECT_EQ(AfxMessageBox("question", MB_YESNO | MB_ICONQUESTION), IDNO);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "to stderr\nquestion\n");
-}
 
-TEST(WaitCursor, CallsTheHooksInPairs)
-{
     int begins = 0, ends = 0;
     WaitCursorHooks old = SetWaitCursorHooks({[&] { ++begins; }, [&] { ++ends; }});
     {
-        CWaitCursor w;
+        const CWaitCursor w;
         EXPECT_EQ(begins - ends, 1);
     }
-    CCmdTarget t;
-    t.BeginWaitCursor();
-    t.EndWaitCursor();
+    CCmdTarget().BeginWaitCursor();
+    CCmdTarget().EndWaitCursor();
     EXPECT_EQ(begins + ends, 4);
     SetWaitCursorHooks(std::move(old));
-}
-
-TEST(AmbientPressure, IsHostSettableAndIgnoresNonsense)
-{
-    EXPECT_DOUBLE_EQ(GetAmbientPressure(), 101325.0);
-    SetAmbientPressure(95000.0);
-    SetAmbientPressure(std::nan(""));
-    EXPECT_DOUBLE_EQ(GetAmbientPressure(), 95000.0);
-    SetAmbientPressure(kStandardAtmosphere);
 }
 
 TEST(Guid, IsRandomAndVersionFour)
