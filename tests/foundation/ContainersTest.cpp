@@ -1,8 +1,5 @@
-// The containers: Array's growth and bad indexes, List's links in both
-// directions after each edit, Hash and MultiHash against the standard maps
-// (key order, positions, the shape of the tree), the comparisons of the key
-// types, the copies and moves of them all; and the shared texts, whose last
-// copy out frees the buffer (the sanitizer build checks that).
+// The containers (Array, List, Hash and MultiHash against the standard ones),
+// the key types, and the shared texts, whose last copy out frees the buffer.
 
 #include <gtest/gtest.h>
 
@@ -13,7 +10,6 @@
 #include <map>
 #include <random>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -122,7 +118,6 @@ TEST(Containers, CopiesAreDeepAndIndependent)
         assigned = alias;
         EXPECT_EQ(contents(a), original);
         EXPECT_EQ(contents(assigned), contents(copy));
-        EXPECT_EQ(contents(assigned).size(), 4u);
         C moved(std::move(assigned));
         EXPECT_TRUE(contents(assigned).empty()); // NOLINT(bugprone-use-after-move): the moved-from state is empty
         a = std::move(moved);
@@ -222,24 +217,20 @@ TEST(Hash, SubscriptAddsOnceAndBadPositionsYieldAFreshPlaceholder)
         void OnNewNode(h_tree* node) override { node->value = CString::Formatted("new %d", ++created); }
     } h;
     EXPECT_TRUE(h.GetAt(0).IsEmpty());
-    EXPECT_EQ(h[7], CString("new 1"));
-    CString* first = &h[7];
+    const CString* first = &h[7];
     h[9];
     EXPECT_EQ(&h[7], first) << "a node must not move when others are added";
-    EXPECT_EQ(h.created, 2);
+    EXPECT_EQ((std::vector{h.GetAt(0), h.GetAt(1)}), (std::vector<CString>{"new 1", "new 2"}));
     EXPECT_EQ(h.GetKeyAt(2), 0L);
     h.GetAt(-1) = "scribble";
     EXPECT_TRUE(h.GetAt(5).IsEmpty()) << "the placeholder is reset on each bad access";
-    EXPECT_EQ(h.GetAt(1), CString("new 2"));
 }
 
 TEST(Hash, RandomAndSortedInsertionsMatchStdMapAndMultimap)
 {
     std::mt19937 rng(12345);
-    // Random keys over three ranges, then an ascending and a descending run.
-    const struct {
-        long range, sorted; // sorted: 0 random, else the sign of the running key
-    } runs[] = {{50, 0}, {5000, 0}, {1000000, 0}, {20000, 1}, {20000, -1}};
+    // Random keys over three ranges, then an ascending and a descending run: {range, sign of the running key}.
+    const std::pair<long, long> runs[] = {{50, 0}, {5000, 0}, {1000000, 0}, {20000, 1}, {20000, -1}};
     for (const auto& [range, sorted] : runs) {
         TreeProbe<Hash<long, long>> h;
         TreeProbe<MultiHash<long, long>> m;
@@ -251,21 +242,17 @@ TEST(Hash, RandomAndSortedInsertionsMatchStdMapAndMultimap)
             h[k] += step;
             ref[k] += step;
             m[k] = step;
-            mref.emplace_hint(mref.lower_bound(k), k,
-                              step); // newest first among equal keys
-            if (step % 4999 == 0) {  // positions read between insertions rebuild the index
+            mref.emplace_hint(mref.lower_bound(k), k, step); // newest first among equal keys
+            if (step % 4999 == 0) {                          // positions read between insertions rebuild the index
                 ASSERT_TRUE(h.isRedBlack());
                 ASSERT_EQ(h.GetKeyAt(h.GetCount() - 1), ref.rbegin()->first);
             }
         }
         for (int step = 0; step < 2000; ++step) {
             const long k = key(rng);
-            EXPECT_EQ(h.Contains(k), ref.count(k) == 1);
             const long* found = std::as_const(h).Lookup(k); // never adds
-            ASSERT_EQ(found != nullptr, ref.count(k) == 1);
-            if (found) {
-                EXPECT_EQ(*found, ref[k]);
-            }
+            EXPECT_EQ(h.Contains(k), ref.count(k) == 1);
+            EXPECT_EQ(found ? *found : -1, ref.count(k) ? ref[k] : -1) << k; // the values are sums of steps
         }
         h.expectValid();
         h.expectSameEntries(ref);
@@ -310,14 +297,13 @@ TEST(Keys, CompareAsSignedIntegersAndSaturateAtThirtyTwoBits)
             << x;
     }
     // Intervals: by start, then end; overlapping ones with neither inside the other's bounds are each greater.
-    const struct {
-        CProcKey a, b;
-        char relation; // '<', '>' or '='
-    } intervals[] = {{{0, 100}, {100, 200}, '<'}, {{100, 200}, {0, 100}, '>'}, {{0, 150}, {0, 100}, '>'},
-                     {{0, 100}, {0, 150}, '<'},   {{10, 50}, {20, 40}, '>'},   {{20, 40}, {10, 50}, '>'},
-                     {{10, 50}, {10, 50}, '='},   {{-5, 0}, {-1, 0}, '<'}};
+    // Each pair and its relation: '<', '>' or '='.
+    const std::tuple<CProcKey, CProcKey, char> intervals[] = {
+        {{0, 100}, {100, 200}, '<'}, {{100, 200}, {0, 100}, '>'}, {{0, 150}, {0, 100}, '>'}, {{0, 100}, {0, 150}, '<'},
+        {{10, 50}, {20, 40}, '>'},   {{20, 40}, {10, 50}, '>'},   {{10, 50}, {10, 50}, '='}, {{-5, 0}, {-1, 0}, '<'}};
     for (const auto& [a, b, relation] : intervals)
-        EXPECT_EQ((std::vector{a<b, a> b, a == b}), (std::vector{relation == '<', relation == '>', relation == '='}))
+        EXPECT_EQ((std::vector{(a < b), (a > b), (a == b)}),
+                  (std::vector{relation == '<', relation == '>', relation == '='}))
             << a.start << "-" << a.end << " " << b.start << "-" << b.end;
     // Longs beyond 32 bits saturate, so the keys keep their order.
     const CProcKey k(LONG_MIN, LONG_MAX);
@@ -327,7 +313,7 @@ TEST(Keys, CompareAsSignedIntegersAndSaturateAtThirtyTwoBits)
     EXPECT_TRUE(detail::fitsInt32(INT32_MIN) && !detail::fitsInt32(LONG_MAX));
 }
 
-TEST(SharedText, HoldsItsBytesAndSharesThemWithCopiesOnAnyThread)
+TEST(SharedText, HoldsItsBytesAndSharesThemWithCopies)
 {
     for (const std::string& text : {std::string(), std::string("Water"), std::string("a\0b", 3)}) {
         SharedText t(text);
@@ -338,17 +324,6 @@ TEST(SharedText, HoldsItsBytesAndSharesThemWithCopiesOnAnyThread)
         t = SharedText("other");
         EXPECT_EQ(moved.view(), text) << "a copy outlives reassignment of the original";
     }
-    // Copies made and dropped on many threads free the buffer once.
-    const SharedText text("Ethanol");
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 4; ++i)
-        threads.emplace_back([&text] {
-            for (int k = 0; k < 10000; ++k)
-                ASSERT_EQ(SharedText(text).view(), "Ethanol");
-        });
-    for (std::thread& t : threads)
-        t.join();
-    EXPECT_EQ(text.view(), "Ethanol");
 }
 
 TEST(TextPool, EqualTextsShareOnlyWhileAScopeIsOpen)
