@@ -1,5 +1,4 @@
-// The containers (Array, List, Hash and MultiHash against the standard ones),
-// the key types, and the shared texts, whose last copy out frees the buffer.
+// Array, List, Hash and MultiHash against the standard containers; the key types; the shared texts.
 
 #include <gtest/gtest.h>
 
@@ -59,8 +58,7 @@ template <class Base> struct TreeProbe : Base {
     }
 };
 
-// The values walking forward from head, after checking that walking back from
-// tail and positional access agree (the tests' values are all different).
+// The values from head on, after checking that the walk back from tail and positional access agree.
 struct IntList : List<int> {
     std::vector<int> walk()
     {
@@ -98,8 +96,7 @@ template <class C> std::vector<std::string> contents(C& c)
 
 } // namespace
 
-// Copies are deep and keep the order, assignment replaces everything and survives self-assignment, a move
-// empties its source.
+// Copies are deep and keep the order; assignment replaces all and survives itself; a move empties its source.
 TEST(Containers, CopiesAreDeepAndIndependent)
 {
     const auto expectValueSemantics = [](auto a) {
@@ -153,8 +150,7 @@ TEST(Array, GrowsByGrowBySlotsKeepsItsElementsAndShowsAMessageForEachBadIndex)
         EXPECT_EQ(capacities, c.capacities) << c.reserved << " " << c.growBy;
         const Array<CString> copy(a);
         a.RemoveAll();
-        EXPECT_EQ(a.GetCapacity(), 0);
-        EXPECT_EQ(copy.GetCapacity(), c.capacities.back());
+        EXPECT_EQ((std::pair{a.GetCapacity(), copy.GetCapacity()}), (std::pair{0, c.capacities.back()}));
         for (int i = 0; i <= 10; ++i)
             EXPECT_EQ(copy[i], CString::Formatted("%d", i % 10 * 3));
     }
@@ -259,7 +255,6 @@ TEST(Hash, RandomAndSortedInsertionsMatchStdMapAndMultimap)
         m.expectValid();
         m.expectSameEntries(mref);
         h.RemoveAll();
-        EXPECT_EQ(h.GetDepth(), 0);
         h[42] = 1;
         EXPECT_EQ(h.GetKeyAt(0), 42) << "the index is dropped with the nodes";
     }
@@ -267,20 +262,18 @@ TEST(Hash, RandomAndSortedInsertionsMatchStdMapAndMultimap)
 
 TEST(ProcKeyMaps, InconsistentOrderNeverBreaksTheTree)
 {
-    // Random intervals compare inconsistently with each other; the trees
-    // must still hold every entry exactly once and stay balanced.
+    // Random intervals compare inconsistently with each other; the trees must still hold every entry and balance.
     std::mt19937 rng(4242);
     std::uniform_int_distribution<long> t(0, 500);
     TreeProbe<MultiHash<CProcKey, int>> m;
     TreeProbe<Hash<CProcKey, int>> h;
-    const int n = 20000;
-    for (int serial = 0; serial < n; ++serial) {
+    for (int serial = 0; serial < 20000; ++serial) {
         const long a = t(rng), b = t(rng);
         const CProcKey key(std::min(a, b), std::max(a, b));
         m[key] = serial;
         h[key] = serial;
     }
-    EXPECT_EQ(m.GetCount(), n);
+    EXPECT_EQ(m.GetCount(), 20000);
     m.expectValid(); // every node reachable once, so none was overwritten
     h.expectValid();
 }
@@ -292,12 +285,11 @@ TEST(Keys, CompareAsSignedIntegersAndSaturateAtThirtyTwoBits)
         const int d[] = {x % 3 - 1, x / 3 % 3 - 1, x / 9 % 3 - 1, x / 27 % 3 - 1, x / 81 % 3 - 1, x / 243 - 1};
         const CTripleIntKey a(d[0], d[1], d[2]), b(d[3], d[4], d[5]);
         const auto ta = std::tuple(d[0], d[1], d[2]), tb = std::tuple(d[3], d[4], d[5]);
-        EXPECT_EQ((std::vector{a<b, a> b, a <= b, a >= b, a == b}),
-                  (std::vector{ta<tb, ta> tb, ta <= tb, ta >= tb, ta == tb}))
+        EXPECT_EQ((std::vector{(a < b), (a > b), (a <= b), (a >= b), (a == b)}),
+                  (std::vector{(ta < tb), (ta > tb), (ta <= tb), (ta >= tb), (ta == tb)}))
             << x;
     }
-    // Intervals: by start, then end; overlapping ones with neither inside the other's bounds are each greater.
-    // Each pair and its relation: '<', '>' or '='.
+    // Intervals (with their relation): by start, then end; two that overlap otherwise are each greater.
     const std::tuple<CProcKey, CProcKey, char> intervals[] = {
         {{0, 100}, {100, 200}, '<'}, {{100, 200}, {0, 100}, '>'}, {{0, 150}, {0, 100}, '>'}, {{0, 100}, {0, 150}, '<'},
         {{10, 50}, {20, 40}, '>'},   {{20, 40}, {10, 50}, '>'},   {{10, 50}, {10, 50}, '='}, {{-5, 0}, {-1, 0}, '<'}};
@@ -307,13 +299,12 @@ TEST(Keys, CompareAsSignedIntegersAndSaturateAtThirtyTwoBits)
             << a.start << "-" << a.end << " " << b.start << "-" << b.end;
     // Longs beyond 32 bits saturate, so the keys keep their order.
     const CProcKey k(LONG_MIN, LONG_MAX);
-    EXPECT_EQ(k.start, INT32_MIN);
-    EXPECT_EQ(k.end, INT32_MAX);
+    EXPECT_TRUE(k.start == INT32_MIN && k.end == INT32_MAX);
     EXPECT_TRUE(CTripleIntKey(0, 0, 0) < CTripleIntKey(LONG_MAX, LONG_MIN, 1));
     EXPECT_TRUE(detail::fitsInt32(INT32_MIN) && !detail::fitsInt32(LONG_MAX));
 }
 
-TEST(SharedText, HoldsItsBytesAndSharesThemWithCopies)
+TEST(SharedText, CopiesShareTheBufferAndAPoolInScopeSharesEqualTexts)
 {
     for (const std::string& text : {std::string(), std::string("Water"), std::string("a\0b", 3)}) {
         SharedText t(text);
@@ -324,11 +315,7 @@ TEST(SharedText, HoldsItsBytesAndSharesThemWithCopies)
         t = SharedText("other");
         EXPECT_EQ(moved.view(), text) << "a copy outlives reassignment of the original";
     }
-}
-
-TEST(TextPool, EqualTextsShareOnlyWhileAScopeIsOpen)
-{
-    EXPECT_FALSE(TextPool::Share("Water").SharesWith(TextPool::Share("Water")));
+    EXPECT_FALSE(TextPool::Share("Water").SharesWith(TextPool::Share("Water"))) << "no pool, no sharing";
     SharedText kept;
     {
         const TextPool::Scope outer;

@@ -1,5 +1,4 @@
-// The unit table, the conversions, the quantity display and the GUID-based
-// identifiers.
+// The unit table, the conversions, the quantity display and the GUID-based identifiers.
 
 #include <gtest/gtest.h>
 
@@ -110,8 +109,7 @@ TEST(Conversion, ReferencePairsConvertBothWaysTheBasisFollowsTheKindAndUnknownUn
     test::MessageRecorder boxes;
     EXPECT_DOUBLE_EQ(GetAmbientPressure(), kStandardAtmosphere);
     SetAmbientPressure(90000.0); // gauges follow it, absolute units do not
-    // Back: the user value read from `internal` (NaN: `user`). Inward the basis guards are "greater than 0",
-    // outward "not 0".
+    // Back: the user value read from `internal` (NaN: `user`). The basis guards: inward "> 0", outward "!= 0".
     const struct {
         const char* unit;
         double user, internal, mw = 1, md = 1, back = std::nan("");
