@@ -8,7 +8,6 @@
 #include <tuple>
 #include <vector>
 
-#include "TestSupport.h"
 #include "batchplant/platform/Platform.h"
 
 using namespace batchplant;
