@@ -77,11 +77,11 @@ struct IntList : List<int> {
     }
 };
 
-// One way to fill and read each container, for the copy checks; the multimap repeats one key.
+// One way to fill and read each container, for the copy checks; the keys go both ways, the multimap's repeat.
 void add(Array<CString>& a, const char* v) { a.Add(v); }
 void add(List<CString>& l, const char* v) { l.Add(v); }
-void add(Hash<int, CString>& h, const char* v) { h[h.GetCount()] = v; }
-void add(MultiHash<int, CString>& h, const char* v) { h[7] = v; }
+void add(Hash<int, CString>& h, const char* v) { h[h.GetCount() % 2 ? -h.GetCount() : h.GetCount()] = v; }
+void add(MultiHash<int, CString>& h, const char* v) { h[h.GetCount() % 2] = v; }
 int count(const Array<CString>& a) { return a.GetSize(); }
 template <class C> int count(const C& c) { return c.GetCount(); }
 CString& at(Array<CString>& a, int i) { return a[i]; }
