@@ -215,9 +215,10 @@ TEST(Hash, SubscriptAddsOnceAndBadPositionsYieldAFreshPlaceholder)
     EXPECT_TRUE(h.GetAt(0).IsEmpty());
     const CString* first = &h[7];
     h[9];
+    h[5];
     EXPECT_EQ(&h[7], first) << "a node must not move when others are added";
-    EXPECT_EQ((std::vector{h.GetAt(0), h.GetAt(1)}), (std::vector<CString>{"new 1", "new 2"}));
-    EXPECT_EQ(h.GetKeyAt(2), 0L);
+    EXPECT_EQ((std::vector{h.GetAt(0), h.GetAt(1), h.GetAt(2)}), (std::vector<CString>{"new 3", "new 1", "new 2"}));
+    EXPECT_EQ(h.GetKeyAt(3), 0L);
     h.GetAt(-1) = "scribble";
     EXPECT_TRUE(h.GetAt(5).IsEmpty()) << "the placeholder is reset on each bad access";
 }
