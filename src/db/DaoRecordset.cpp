@@ -380,47 +380,37 @@ void CDaoRecordset::readRow()
     const sqlite::Statement& st = *m_stmt;
     for (Binding& b : m_fields) {
         const int type = st.type(b.column);
+        bool plain = false;
         switch (b.kind) {
         case CDaoFieldExchange::Kind::Text:
-            if (type == SQLITE_TEXT) {
+            if ((plain = type == SQLITE_TEXT)) {
                 const std::string_view text = st.textView(b.column);
                 static_cast<CString*>(b.member)->SetString(text.data(), text.size());
-                b.isNull = false;
-                b.invalid = false;
-                continue;
             }
             break;
         case CDaoFieldExchange::Kind::Double:
             if (type == SQLITE_FLOAT) {
                 const double d = st.real(b.column);
-                if (std::isfinite(d)) {
-                    *static_cast<double*>(b.member) = d;
-                    b.isNull = false;
-                    b.invalid = false;
-                    continue;
-                }
-            } else if (type == SQLITE_INTEGER) {
+                if ((plain = std::isfinite(d))) *static_cast<double*>(b.member) = d;
+            } else if ((plain = type == SQLITE_INTEGER)) {
                 *static_cast<double*>(b.member) = static_cast<double>(st.integer(b.column));
-                b.isNull = false;
-                b.invalid = false;
-                continue;
             }
             break;
         case CDaoFieldExchange::Kind::Long:
             if (type == SQLITE_INTEGER) {
                 const std::int64_t i = st.integer(b.column);
-                if (i >= INT32_MIN && i <= INT32_MAX) {
-                    *static_cast<long*>(b.member) = static_cast<long>(i);
-                    b.isNull = false;
-                    b.invalid = false;
-                    continue;
-                }
+                if ((plain = i >= INT32_MIN && i <= INT32_MAX)) *static_cast<long*>(b.member) = static_cast<long>(i);
             }
             break;
         default:
             break;
         }
-        readColumn(b, type);
+        if (plain) {
+            b.isNull = false;
+            b.invalid = false;
+        } else {
+            readColumn(b, type);
+        }
     }
 }
 

@@ -39,19 +39,6 @@ const std::map<std::string, int>& unitIndex()
 // the ambient pressure the host has set.
 double offsetOf(int row) { return IsGaugeUnit(row) ? GetAmbientPressure() : GetUnitRow(row).offset; }
 
-// CompareNoCase's rule (ASCII letters fold), without building a CString per
-// call: the loaders convert several values of every row.
-bool sameName(const CString& a, const char* b)
-{
-    const std::string& s = a.str();
-    std::size_t i = 0;
-    for (; i < s.size() && b[i] != '\0'; ++i) {
-        const auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
-        if (upper(s[i]) != upper(b[i])) return false;
-    }
-    return i == s.size() && b[i] == '\0';
-}
-
 } // namespace
 
 int FindUnit(const CString& name)
@@ -104,7 +91,8 @@ const InwardUnit& inwardUnit(const CString& name)
     InwardUnit& u = slots[slot];
     if (u.unit && u.name == s) return u;
     u.name = s;
-    u.passThrough = sameName(name, "Vessel-Volume") || sameName(name, "Bed Volume") || sameName(name, "% max");
+    u.passThrough = name.CompareNoCase("Vessel-Volume") == 0 || name.CompareNoCase("Bed Volume") == 0 ||
+                    name.CompareNoCase("% max") == 0;
     u.row = u.passThrough ? -1 : FindUnit(name);
     u.gauge = IsGaugeUnit(u.row);
     u.unit = &GetUnitRow(u.row);
@@ -151,7 +139,7 @@ double ToInternalUnits(const CString& unit, double value, double molecularWeight
 double ToUserUnits(const CString& unit, double value, double molecularWeight, double molarDensity)
 {
     if (value == kNoValue) return 0.0;
-    if (unit.IsEmpty() || sameName(unit, "Vessel-Volume")) return value;
+    if (unit.IsEmpty() || unit.CompareNoCase("Vessel-Volume") == 0) return value;
 
     const int row = FindUnit(unit);
     if (row < 0) {

@@ -161,17 +161,23 @@ int CString::Compare(const CString& o) const noexcept
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-int CString::CompareNoCase(const CString& o) const noexcept
+namespace {
+int compareNoCase(std::string_view x, std::string_view y) noexcept
 {
-    const std::size_t n = std::min(text_.size(), o.text_.size());
+    const std::size_t n = std::min(x.size(), y.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const auto a = static_cast<unsigned char>(asciiUpper(text_[i]));
-        const auto b = static_cast<unsigned char>(asciiUpper(o.text_[i]));
+        const auto a = static_cast<unsigned char>(asciiUpper(x[i]));
+        const auto b = static_cast<unsigned char>(asciiUpper(y[i]));
         if (a != b) return a < b ? -1 : 1;
     }
-    if (text_.size() == o.text_.size()) return 0;
-    return text_.size() < o.text_.size() ? -1 : 1;
+    if (x.size() == y.size()) return 0;
+    return x.size() < y.size() ? -1 : 1;
 }
+} // namespace
+
+int CString::CompareNoCase(const CString& o) const noexcept { return compareNoCase(text_, o.text_); }
+
+int CString::CompareNoCase(const char* o) const noexcept { return compareNoCase(text_, o ? o : ""); }
 
 int CString::Find(const CString& sub, int start) const
 {

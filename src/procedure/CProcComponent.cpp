@@ -76,15 +76,8 @@ CProcComponent::PhaseType CProcComponent::GetPhaseNum(const CString& phaseName)
     } kPhases[] = {
         {"gas", Gas}, {"liquid1", Liquid1}, {"liquid2", Liquid2}, {"solid", Solid}, {"cell1", Cell1}, {"cell2", Cell2},
     };
-    // Every component row names its phase: compared in place (ASCII letters
-    // fold, as CompareNoCase does) rather than through a CString per name.
-    const std::string& s = phaseName.str();
-    const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
     for (const auto& p : kPhases) {
-        std::size_t i = 0;
-        while (i < s.size() && p.name[i] != '\0' && fold(s[i]) == p.name[i])
-            ++i;
-        if (i == s.size() && p.name[i] == '\0') return p.bit;
+        if (phaseName.CompareNoCase(p.name) == 0) return p.bit;
     }
     return NoPhase;
 }

@@ -113,6 +113,9 @@ public:
     // <0, 0, >0 like strcmp; CompareNoCase folds ASCII letters only.
     int Compare(const CString& o) const noexcept;
     int CompareNoCase(const CString& o) const noexcept;
+    // The same against UTF-8 text (null as empty), without building a CString:
+    // loaders compare names of every row with constants.
+    int CompareNoCase(const char* o) const noexcept;
 
     // Position (UTF-16 units) of the first occurrence at or after start, or -1.
     int Find(const CString& sub, int start = 0) const;
