@@ -2,6 +2,7 @@
 // Small builders shared by the calendar tests, and a plain minute-by-minute
 // reading of a calendar against which the time lists are checked.
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -106,11 +107,9 @@ inline void ExpectMatchesOracle(const CCalendar& calendars, int id, COleDateTime
         ASSERT_GE(points.front(), fromSecond);
         ASSERT_LE(points.back(), toSecond);
     }
-    std::size_t block = 0;
     for (long long t = fromSecond + 30; t < toSecond; t += 60) {
-        while (block < points.size() && points[block + 1] <= t)
-            block += 2;
-        const bool listed = block < points.size() && points[block] <= t;
+        // Inside a block when an odd number of the ordered points lie at or before t.
+        const bool listed = (std::upper_bound(points.begin(), points.end(), t) - points.begin()) % 2;
         ASSERT_EQ(listed, WorksAt(calendar, t)) << "at " << COleDateTime::FromLinearDays(t / 86400.0).Format().str();
     }
 }
