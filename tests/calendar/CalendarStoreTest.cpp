@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,6 @@
 #include "TestSupport.h"
 #include "batchplant/db/Dao.h"
 #include "calendar/CalendarStore.h"
-#include "batchplant/db/ResultsSchema.h"
 
 namespace batchplant {
 namespace {
@@ -67,12 +67,9 @@ TEST_F(CalendarStore, AFailedSaveLeavesTheStoredCalendarsAsTheyWereAndNamesTheEr
 {
     COleDateTime bad = At(2024, 1, 1, 8);
     bad.SetStatus(COleDateTime::invalid);
-    const struct {
-        const char* setUp; // run on the saved file before the failing save
-        bool readOnly;
-        std::function<void(Hash<int, CSingleCalendar>&)> spoil;
-        const char* error;
-    } cases[] = {
+    // SQL run on the saved file, whether the failing save's connection is read-only, what spoils the calendars.
+    using Spoil = std::function<void(Hash<int, CSingleCalendar>&)>;
+    const std::tuple<const char*, bool, Spoil, const char*> cases[] = {
         {"CREATE TRIGGER no_exception_shifts BEFORE INSERT ON CalendarExceptionShifts "
          "BEGIN SELECT RAISE(ABORT, 'exception shifts are locked'); END;",
          false, [](auto&) {}, "exception shifts are locked"},
@@ -82,18 +79,18 @@ TEST_F(CalendarStore, AFailedSaveLeavesTheStoredCalendarsAsTheyWereAndNamesTheEr
          "Calendar 11: shift 0 of Wednesday has an invalid end time."},
         {"", false, [](auto& c) { c[3].Exceptions()[At(2024, 7, 4, 12)]; },
          "Calendar 3: the exception keyed 2024-07-04T12:00:00 is not a valid date at midnight."}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.error);
+    for (const auto& [setUp, readOnly, spoil, expected] : cases) {
+        SCOPED_TRACE(expected);
         saveSample();
-        Database(path).exec(c.setUp);
+        Database(path).exec(setUp);
         CString error;
         Hash<int, CSingleCalendar> changed = SampleCalendars(), loaded;
         changed[3].SetName("Renamed");
         changed[4].GetDay(1).Shifts().Add(Shift(1, 0, 2, 0));
-        c.spoil(changed);
-        Database db(path, c.readOnly);
+        spoil(changed);
+        Database db(path, readOnly);
         EXPECT_FALSE(calendar_store::Save(&db, changed, error));
-        EXPECT_NE(error.str().find(c.error), std::string::npos) << error.str();
+        EXPECT_NE(error.str().find(expected), std::string::npos) << error.str();
         EXPECT_FALSE(db.inTransaction());
         ASSERT_TRUE(calendar_store::Load(&db, loaded, error)) << error.str();
         EXPECT_EQ(Describe(loaded), Describe(SampleCalendars()));

@@ -454,9 +454,7 @@ TEST_F(ProcedureTest, CellTextsOfHeadingsValuesAndRates)
     CProcComponent::SetMolesUOM("kmol");
     CProcComponents list;
     EXPECT_EQ(list.GetLongestString(CProcComponents::Volume), "Volume (m3)");
-    list +=
-        make("Water",
-             {.mass = 12.5, .volume = 3, .start = 5, .end = 5, .phase = CProcComponent::Gas | CProcComponent::Solid});
+    list += make("Water", {12.5, 3, 0, 0, 5, 5, CProcComponent::Gas | CProcComponent::Solid});
     list += make("Acid", {.mass = 8, .moles = 6, .duty = -2, .end = 4});
     list += make("backwards", {.mass = 1, .start = 10, .end = 2});
     list += make("huge", {.mass = 1e308, .end = 1e-10}); // must not print inf
