@@ -31,26 +31,10 @@ CProcedure of(std::initializer_list<ProcRow> rows)
     return p;
 }
 
-template <class T> std::vector<long> longs(const Array<T>& a)
-{
-    std::vector<long> out;
-    for (int i = 0; i < a.GetSize(); ++i)
-        out.push_back(a[i]);
-    return out;
-}
-
 struct Amounts {
     double mass = 0, volume = 0, moles = 0, duty = 0, start = 0, end = 0;
     int phase = 0;
 };
-
-// The amounts, times and phase bits of a component, as text.
-std::string amounts(const CProcComponent& c)
-{
-    return CString::Formatted("%g %g %g %g %g %g %d", c.GetMass(), c.GetVolume(), c.GetMoles(), c.GetDuty(),
-                              c.GetStartTime(), c.GetEndTime(), c.GetPhaseNum())
-        .str();
-}
 
 CProcComponent make(const char* name, const Amounts& a)
 {
@@ -104,7 +88,11 @@ TEST_F(ProcedureTest, PositionsFollowTheTimesAndEqualTimesKeepTheNewestFirst)
                                     "(0d  0:00:00) - (0d  0:00:59)   first (Charge) \r\n"
                                     "(0d  0:01:40) - (0d  0:03:20)   b () \r\n"
                                     "(0d  0:03:20) - (0d  0:05:00)   c (Heat) \r\n");
-    EXPECT_EQ(longs(p.GetTimeList()), (std::vector<long>{0, 59, 0, 59, 100, 200, 200, 300}));
+    const Array<long> list = p.GetTimeList();
+    std::string times;
+    for (int i = 0; i < list.GetSize(); ++i)
+        times += std::to_string(list[i]) + " ";
+    EXPECT_EQ(times, "0 59 0 59 100 200 200 300 ");
     EXPECT_EQ(CProcedure::FormatTime(93784) + "|" + CProcedure::FormatTime(345549), "1d  2:03:04|3d 23:59:09");
     // Bad positions give empty answers.
     for (int bad : {-1, 4}) {
@@ -436,7 +424,9 @@ TEST_F(ProcedureTest, SumsAddAmountsTakeTheIdentityAndJoinOnlyDisjointPhases)
     list.GetTotal(total); // a list's total is the same sum
     gas += liquid;
     for (const CProcComponent& c : {gas, total})
-        EXPECT_EQ(c.GetName() + CString::Formatted(" %ld ", c.GetMaterialID() + c.GetStreamID()) + amounts(c),
+        EXPECT_EQ(c.GetName() + CString::Formatted(" %ld %g %g %g %g %g %g %d", c.GetMaterialID() + c.GetStreamID(),
+                                                   c.GetMass(), c.GetVolume(), c.GetMoles(), c.GetDuty(),
+                                                   c.GetStartTime(), c.GetEndTime(), c.GetPhaseNum()),
                   "Water 99 2 3 4 3 10 20 3");
     CProcComponent onlyGas = make("x", {.phase = CProcComponent::Gas});
     onlyGas += make("y", {.phase = CProcComponent::Gas | CProcComponent::Liquid1});
