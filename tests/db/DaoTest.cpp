@@ -52,8 +52,6 @@ public:
         pFX->SetFieldType(CDaoFieldExchange::param);
         DFX_Long(pFX, "minId", m_minId);
     }
-
-private:
     CString sql_;
 };
 
@@ -104,8 +102,7 @@ TEST(DaoDatabase, MissingTextAndTruncatedFilesAreReportedAtOpen)
         EXPECT_FALSE(db.IsOpen());
     }
     EXPECT_FALSE(std::filesystem::exists(missing));
-    CDaoDatabase db;
-    EXPECT_THROW(db.Open(CString()), CDaoException);
+    EXPECT_THROW(CDaoDatabase().Open(CString()), CDaoException);
 }
 
 TEST(DaoDatabase, ReadOnlyOpenCannotWriteReadWriteCanAndClosingClosesTheRecordsets)

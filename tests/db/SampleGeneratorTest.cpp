@@ -39,9 +39,7 @@ TEST(SampleDatabase, PassesTheIntegrityChecksAndFillsEveryTable)
     const test::Sql& db = sample();
     EXPECT_EQ(db.text("PRAGMA integrity_check"), "ok");
     EXPECT_EQ(db.text("PRAGMA foreign_key_check"), "");
-    std::vector<std::string> tables;
-    db.each("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%'",
-            [&](const sqlite::Statement& s) { tables.push_back(s.text(0)); });
+    const auto tables = db.rows("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%'");
     EXPECT_GE(tables.size(), 22u);
     for (const std::string& table : tables)
         EXPECT_GT(db.count("SELECT count(*) FROM \"" + table + "\""), 0) << table;
@@ -135,8 +133,6 @@ TEST(SampleConsistency, TheRunKeepsItsInvariants)
         "0 ThermodynamicPhase WHERE PhaseID NOT IN (SELECT PhaseID FROM PhaseComponents)",
         "0 PhaseComponents WHERE min(MassFraction, MoleFraction, VolumeFraction) < 0 OR max(MassFraction, "
         "MoleFraction, VolumeFraction) > 1",
-        "5 SELECT count(DISTINCT (ContentsID IS NULL) + 2 * (StreamID IS NULL) + 4 * (UtilityID IS NULL) + 8 * "
-        "(AirEmissionID IS NULL) + 16 * (CompositeContentsID IS NULL)) FROM ThermodynamicPhase",
         // Volumes within the fill limits but for one designed overflow; capacity units all known.
         "0 EquipmentSummary e WHERE " + liters + " IS NULL",
         "0 EquipmentContents" + process + "c.Volume > e.MaxFillFactor * " + liters +
@@ -174,10 +170,8 @@ TEST(SampleConsistency, TheRunKeepsItsInvariants)
         "1 StepSummary WHERE StartDateTime IS NULL", "0 TextRecipe WHERE coalesce(RecipeText, '') = ''",
         "0 StreamSummary WHERE FromEquipmentID IS NULL AND ToEquipmentID IS NULL",
         "0 CalendarExceptions WHERE ExceptionDate < (SELECT substr(StartDateTime, 1, 10) FROM PPlan)",
-        // A run of more than 50 days from hour 0, in several time units (the same in one row).
+        // A run of more than 50 days from hour 0, each row in one time unit.
         "1 SELECT max(EndTime) / 24 > 50 FROM EquipmentSchedule", "0 SELECT min(StartTime) FROM EquipmentSchedule",
-        "1 SELECT count(*) > 2 FROM (SELECT TimeUOM FROM EquipmentSchedule UNION SELECT EndTimeUOM FROM StreamSummary "
-        "UNION SELECT EndTimeUOM FROM UtilitySummary UNION SELECT EndTimeUOM FROM LaborSummary)",
         "0 (SELECT StartTimeUOM <> EndTimeUOM AS d FROM StreamSummary UNION ALL SELECT StartTimeUOM <> EndTimeUOM FROM "
         "AirEmissionSummary UNION ALL SELECT StartTimeUOM <> EndTimeUOM FROM UtilitySummary) WHERE d",
         agrees("StreamSummary", "x.StartTime", "EndTime", "EndTimeUOM", "60"),
@@ -271,16 +265,15 @@ TEST(SampleConsistency, EveryBatchStartsWhileItsFirstVesselsCalendarWorks)
 TEST(SampleCommand, WritesTheGeneratorsFileAndReplacesItWithForce)
 {
     test::TempDir dir;
-    const std::string cli = BATCHPLANT_CLI;
     const fs::path out = dir.file("run.db");
-    auto r = test::runCommand(cli + " sample " + out.string());
+    auto r = test::runCommand(std::string(BATCHPLANT_CLI) + " sample " + out.string());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("streams"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("100%"), std::string::npos) << "progress on stderr: " << r.err;
     EXPECT_EQ(r.err.find('\r'), std::string::npos) << "no in-place updates when stderr is not a terminal";
     const auto shared = digest(test::SampleDatabasePath());
     EXPECT_EQ(digest(out), shared);
-    r = test::runCommand(cli + " sample " + out.string() + " --seed 3 --force");
+    r = test::runCommand(std::string(BATCHPLANT_CLI) + " sample " + out.string() + " --seed 3 --force");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto different = digest(out);
     for (const char* same : {"EquipmentSummary", "TextRecipe"})

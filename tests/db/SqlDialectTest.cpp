@@ -10,7 +10,6 @@
 #include "db/Sqlite.h"
 
 using namespace batchplant;
-using MapResolver = batchplant::test::NameMap;
 
 namespace {
 
@@ -113,7 +112,7 @@ TEST(SqlDialect, JetTextsGiveWhatJetWould)
         {"SELECT id AS pid FROM t WHERE t.pid IS NULL", "!no such column: t.pid", {}, {CString("pid")}}};
     for (const std::string t : texts)
         cases.push_back({t.substr(0, t.rfind(" => ")), t.substr(t.rfind(" => ") + 4)});
-    MapResolver r;
+    test::NameMap r;
     r.tables.insert("COMPOSITECONTENTS");
     r.add("QryOne", "SELECT id FROM t WHERE id = 1;");
     r.add("QryByName", "PARAMETERS [who] Text (255); SELECT id, name FROM t WHERE name = [who] OR id = [n];",
