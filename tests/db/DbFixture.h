@@ -2,7 +2,6 @@
 // What the data-access tests share: a results database of edge cases, a name
 // resolver standing for a database's saved queries, and readers of refusals and rows.
 
-#include <cctype>
 #include <functional>
 #include <map>
 #include <set>
@@ -71,12 +70,7 @@ INSERT INTO LaborSummary (LaborSummaryID, StepID, BatchNumber, UnitProcedureID, 
 
 // Saved queries and tables by name, without regard to case, as a database holds them.
 struct NameMap : SqlNameResolver {
-    static std::string upper(std::string s)
-    {
-        for (char& c : s)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        return s;
-    }
+    static std::string upper(const std::string& s) { return CString(s).MakeUpper().str(); }
     void add(const std::string& name, const std::string& sql, std::vector<CString> params = {})
     {
         queries[upper(name)] = {CString(name), CString(sql), std::move(params)};
@@ -112,26 +106,21 @@ inline testing::AssertionResult mentions(const std::string& text, const std::str
     return testing::AssertionSuccess();
 }
 
-// The index of the bound column `name`, or -1.
-inline int boundColumn(CDaoRecordset& rs, const std::string& name)
-{
-    for (int i = 0; i < rs.GetBoundFieldCount(); ++i) {
-        CDaoFieldInfo info;
-        rs.GetFieldInfo(i, info);
-        if (info.m_strName.str() == name) return i;
-    }
-    return -1;
-}
-
 // Walks the recordset from its first row; each row is the named columns'
 // (separated by ',') texts joined by '|', a null written as "~".
 inline std::vector<std::string> boundRows(CDaoRecordset& rs, const std::string& columns)
 {
+    std::map<std::string, int> bound;
+    for (int i = 0; i < rs.GetBoundFieldCount(); ++i) {
+        CDaoFieldInfo info;
+        rs.GetFieldInfo(i, info);
+        bound[info.m_strName.str()] = i;
+    }
     std::vector<int> idx;
     std::stringstream names(columns);
     for (std::string n; std::getline(names, n, ',');) {
-        idx.push_back(boundColumn(rs, n));
-        EXPECT_GE(idx.back(), 0) << "no bound column " << n;
+        EXPECT_TRUE(bound.count(n)) << "no bound column " << n;
+        idx.push_back(bound.count(n) ? bound[n] : -1);
     }
     std::vector<std::string> out;
     for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
