@@ -1,8 +1,6 @@
 #pragma once
-// Building blocks for the model tests: a facility whose floors, vessels and
-// streams a test lays out by hand (through the facility's own factories, as
-// a host's derived facility would), and a vessel and a stream class that
-// open their protected hooks.
+// A facility that tests lay out by hand through its own factories, as a host's derived facility would; a vessel and a
+// stream that open their hooks.
 
 #include "batchplant/model/Facility.h"
 #include "batchplant/model/Plane.h"
@@ -11,8 +9,7 @@
 
 namespace batchplant::test {
 
-// Identity without a database row; counts the hook calls of Init and the
-// time-driven state.
+// Identity without a database row; counts the hook calls of Init and of the time-driven state.
 class TestVessel : public Vessel {
 public:
     void SetIdentity(long id, const CString& cls, const CString& tag, int plantID = 0)
@@ -37,16 +34,8 @@ public:
     int reactOn = 0;
 
 protected:
-    void init() override
-    {
-        ++initCalls;
-        Vessel::init();
-    }
-    void pre_init() override
-    {
-        ++preInitCalls;
-        Vessel::pre_init();
-    }
+    void init() override { ++initCalls, Vessel::init(); }
+    void pre_init() override { ++preInitCalls, Vessel::pre_init(); }
     void EnableReact() override { ++reactOn; }
     void DisableReact() override {}
 };
@@ -66,7 +55,6 @@ public:
     using Facility::loadPlanSummary;
     using Facility::loadStepSummary;
 
-    int vesselsMade = 0; // for hosts' own vessel factories
     int planesMade = 0;
     int planesDeleted = 0;
 
@@ -102,16 +90,8 @@ public:
 
 protected:
     Vessel* addVessel(const CString&) override { return new TestVessel(); }
-    Plane* addPlane() override
-    {
-        ++planesMade;
-        return Facility::addPlane();
-    }
-    void deletePlane(Plane* plane) override
-    {
-        ++planesDeleted;
-        Facility::deletePlane(plane);
-    }
+    Plane* addPlane() override { return ++planesMade, Facility::addPlane(); }
+    void deletePlane(Plane* plane) override { ++planesDeleted, Facility::deletePlane(plane); }
     Stream* addStream() override { return new TestStream(); }
 
 private:
