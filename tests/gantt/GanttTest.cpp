@@ -1,8 +1,8 @@
 // The schedule view and its composite profiles: loading with the buffer tank
 // rules, failed and refused loads, the schedule queries; the fast profile
-// builder against the plain rules, a component's units and lists, the level
-// rules on small databases, lazy loading; and the sample's schedule and rate
-// profiles against SQL of the test's own.
+// builder against the plain rules (ProfileReference.h), a component's units
+// and lists, the level rules on small databases, lazy loading; and the
+// sample's schedule and rate profiles against SQL of the test's own.
 
 #include <cmath>
 #include <map>
@@ -203,30 +203,6 @@ template <class V> Points Masses(const Hash<long, V>& h)
     for (int i = 0; i < h.GetCount(); ++i)
         out.emplace_back(h.GetKeyAt(i), mass(h.GetAt(i)));
     return out;
-}
-
-// The reference itself, by hand: what the builder is compared with below.
-TEST(CompositeProfileOps, TheOneAtATimeOperations)
-{
-    using namespace reference;
-    Hash<long, CompVals> h, l, p;
-    AddInterval(h, 0, 10, Rate(1.0, 1));
-    AddInterval(h, 5, 15, Rate(2.0, 2)); // overlapping: entries at all four ends
-    AddInterval(h, 9, 3, Rate(5.0));     // reversed: nothing
-    AddInterval(h, 11, 12, Rate(4.0));   // inside one step: splits it
-    EXPECT_EQ(Masses(h), (Points{{0, 1.0}, {5, 3.0}, {10, 2.0}, {11, 6.0}, {12, 2.0}, {15, 0.0}}));
-    AddLevel(l, 10, 20, Rate(5.0)); // zero at 10, 5 at 20
-    AddLevel(l, 10, 20, Rate(1.0)); // same end: added
-    AddLevel(l, 30, 40, Rate(2.0)); // 30 copies the level before it
-    AddLevel(l, 50, 50, Rate(7.0)); // no entry at 50: it becomes 7
-    AddLevel(l, 60, 40, Rate(9.0)); // entry at 40 exists: nothing
-    EXPECT_EQ(Masses(l), (Points{{10, 0.0}, {20, 6.0}, {30, 6.0}, {40, 2.0}, {50, 7.0}}));
-    SetPoint(p, 5, 10, Rate(1.0));  // nothing before 5: no entry made there
-    SetPoint(p, 15, 20, Rate(2.0)); // 15 copies 10
-    SetPoint(p, 15, 20, Rate(3.0)); // replaces
-    SetPoint(p, 30, 25, Rate(4.0)); // reversed: nothing
-    SetPoint(p, 99, 0, Rate(8.0));  // t1 == 0 always sets the entry at 0
-    EXPECT_EQ(Masses(p), (Points{{0, 8.0}, {10, 1.0}, {15, 1.0}, {20, 3.0}}));
 }
 
 // The builder lays a whole run of operations onto a profile at once: it must
