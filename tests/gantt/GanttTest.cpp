@@ -382,6 +382,10 @@ TEST_F(CompositeLoadingTest, ContentsLevelsSkipGasAndDropMissingMaterialsToZero)
     EXPECT_EQ(f.Components(Contents, 2), (std::vector<std::string>{"7 Material 7", "8 Material 8"}));
     EXPECT_EQ(f.List(Contents, 2, 7, Mass), (Points{{0, 0.0}, {3600, 50.0}, {7200, 0.0}}));
     EXPECT_EQ(f.List(Contents, 2, 8, Mass), (Points{{3600, 0.0}, {7200, 80.0}}));
+    Hash<long, double> both; // the levels of several materials add up
+    for (const long material : {7, 8})
+        f.GetCompositeList(both, 2, material, Contents, Mass);
+    EXPECT_EQ(Masses(both), (Points{{0, 0.0}, {3600, 50.0}, {7200, 80.0}}));
     // 100 liter fits the 1000 liter reactor; 2000 liter overflows it and shows its capacity.
     EXPECT_NEAR(f.List(Contents, 2, 8, Volume)[1].second, 1.0, 1e-12);
     EXPECT_NEAR(f.List(Contents, 2, 7, Volume)[1].second, 0.1, 1e-12);
