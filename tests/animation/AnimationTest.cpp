@@ -1,6 +1,5 @@
 // The animation clock against a clock by hand; the facility's clock and the
-// vessels' and streams' state at a time, on facilities built by hand and on
-// the generated sample.
+// vessels' and streams' state at a time, on facilities built by hand.
 
 #include <gtest/gtest.h>
 
@@ -9,15 +8,13 @@
 #include <cmath>
 #include <map>
 #include <random>
-#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../model/ModelFixtures.h"
-#include "SampleDatabase.h"
 #include "TestSupport.h"
 #include "batchplant/animation/AnimTimeline.h"
-#include "batchplant/db/Dao.h"
 #include "batchplant/procedure/CProcedure.h"
 
 namespace batchplant::test {
@@ -48,10 +45,7 @@ struct ReferenceClock {
     void step(int by)
     {
         if (n() < 2) return;
-        if (cursor < 0) {
-            cursor = 0;
-            return;
-        }
+        if (cursor < 0) return void(cursor = 0);
         frame += by;
         if (frame == frames) cursor = (cursor + 1) % n(), frame = 0;
         if (frame < 0) cursor = (cursor + n() - 1) % n(), frame = frames - 1;
@@ -84,44 +78,32 @@ TEST(AnimTimelineTest, EveryOperationMatchesTheClockByHand)
         ReferenceClock ref;
         auto randomTime = [&] { return static_cast<long>(rng() % 400) - 50 - (round % 7 == 0 ? 300 : 0); };
         std::vector<long> initial(rng() % 9);
-        for (long& t : initial)
-            t = randomTime();
+        std::generate(initial.begin(), initial.end(), randomTime);
         clock.Insert(initial); // all at once before the cursor is set, duplicates included
-        for (long t : initial)
-            ref.insert(t);
+        std::for_each(initial.begin(), initial.end(), [&](long t) { ref.insert(t); });
         for (int op = 0; op < 80; ++op) {
             const unsigned kind = rng() % 14;
             const long t = randomTime();
             const int frames = static_cast<int>(rng() % 30) - 2;
             const double fraction = fractions[rng() % 7];
-            if (kind < 4)
-                clock.StepForward(), ref.step(1);
-            else if (kind < 7)
-                clock.StepBackward(), ref.step(-1);
-            else if (kind < 9)
-                clock.Seek(t), ref.seek(t);
-            else if (kind < 10)
-                clock.SetFramesPerInterval(frames), ref.setFrames(frames);
-            else if (kind < 11)
-                clock.SeekRelative(fraction), ref.seekRelative(fraction);
-            else if (kind < 13)
-                clock.Insert(t), ref.insert(t);
-            else
-                clock.Insert(std::vector<long>{t, t + 3, t}), ref.insert(t), ref.insert(t + 3);
+            kind < 4    ? (clock.StepForward(), ref.step(1))
+            : kind < 7  ? (clock.StepBackward(), ref.step(-1))
+            : kind < 9  ? (clock.Seek(t), ref.seek(t))
+            : kind < 10 ? (clock.SetFramesPerInterval(frames), ref.setFrames(frames))
+            : kind < 11 ? (clock.SeekRelative(fraction), ref.seekRelative(fraction))
+            : kind < 13 ? (clock.Insert(t), ref.insert(t))
+                        : (clock.Insert(std::vector<long>{t, t + 3, t}), ref.insert(t), ref.insert(t + 3));
             SCOPED_TRACE(testing::Message() << "round " << round << " op " << op << " kind " << kind);
-            ASSERT_EQ(clock.GetNumPoints(), ref.n());
+            ASSERT_EQ(
+                std::tuple(clock.GetNumPoints(), clock.GetLastTime(), clock.HasCursor(), clock.GetFramesPerInterval()),
+                std::tuple(ref.n(), ref.last, ref.cursor >= 0, ref.frames));
             for (int i = -1; i <= ref.n(); ++i)
                 ASSERT_EQ(clock.GetPoint(i), i < 0 || i == ref.n() ? 0 : ref.points[i]);
-            ASSERT_EQ(clock.GetLastTime(), ref.last);
-            ASSERT_EQ(clock.HasCursor(), ref.cursor >= 0);
-            ASSERT_EQ(clock.GetFramesPerInterval(), ref.frames);
             // Fewer than two points: time 0, and asking sets no cursor.
             ASSERT_TRUE(ref.cursor >= 0 || ref.n() >= 2 || clock.GetCurrentTime() == 0);
             if (ref.cursor < 0) continue;
-            ASSERT_EQ(clock.GetCursorTime(), ref.points[ref.cursor]);
-            ASSERT_EQ(clock.GetFrame(), ref.frame);
-            ASSERT_EQ(clock.GetCurrentTime(), ref.time());
-            ASSERT_EQ(clock.CursorAtLast(), ref.cursor == ref.n() - 1);
+            ASSERT_EQ(std::tuple(clock.GetCursorTime(), clock.GetFrame(), clock.GetCurrentTime(), clock.CursorAtLast()),
+                      std::tuple(ref.points[ref.cursor], ref.frame, ref.time(), ref.cursor == ref.n() - 1));
         }
     }
 }
@@ -217,7 +199,7 @@ TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStre
     AnimVessel* b = f.Add(floor, 2, "B");
     AnimVessel* c = f.Add(floor, 3, "C");
     AddUnit(a->GetProc(), 1, 0, 100, 0.0, "Charge", "1.1 Charge");
-    AddUnit(b->GetProc(), 1, 0, 100, 0.0, "Charge", "1.1 Charge");
+    AddUnit(b->GetProc(), 1, 0, 100, 0.0, "Charge", "1.1 Charge"); // the same text as a's: shown once
     AddUnit(c->GetProc(), 1, 0, 100, 0.0, "Heat", "1.2 Heat");
     AddUnit(c->GetProc(), 1, 100, 200, 0.0, "Heat", "1.3 Hold");
     // Without a timeline nothing moves and the boundary is reached.
@@ -246,7 +228,7 @@ TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStre
     AddUnit(a->GetProc(), 2, 300, 400); // later calls keep the timeline
     f.InitAnim(Facility::Forward);
     EXPECT_TRUE(f.Timeline() == clock && clock->GetNumPoints() == 5);
-    // The parameters at the clock's time: selections cleared, each text once.
+    // The parameters at the clock's time, selections cleared.
     f.SetAnimationTime(60);
     f.SetRelativeAnimationTime(0.5); // the clock moves on alone
     f.SetFramesPerOp(3);
@@ -258,9 +240,6 @@ TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStre
     EXPECT_EQ(ops, a->GetCurrentOp(100) + c->GetCurrentOp(100));
     EXPECT_EQ(a->IsSelected() + s->IsInUse() * 10 + c->IsHeating() * 100, 100);
     EXPECT_EQ(f.Timeline()->GetFramesPerInterval(), 4);
-    const CString before = ops; // texts already there are not added again
-    f.SetCurrentAnimationParams(now, ops);
-    EXPECT_EQ(ops, before);
     f.setStreamTimes(8); // every kind of stream follows the facility's stream times
     for (Stream* x : others)
         EXPECT_EQ(x->GetCurrentTime() * 10 + x->IsInUse(), x == others[0] ? 81 : 80);
@@ -276,11 +255,8 @@ TEST_F(FacilityAnimationTest, SeekingAndSteppingTheClockSetsEveryVesselAndStream
     EXPECT_EQ(f.GetAnimationTime(), 140);
     EXPECT_EQ(a->GetCurrentTime() + s->GetCurrentTime(), 300);
     f.SetAnimationTime(200); // the last point moves no clock, but the vessels follow
-    EXPECT_EQ(f.GetAnimationTime(), 140);
-    EXPECT_EQ(a->GetCurrentTime() + s->GetCurrentTime(), 400);
-
+    EXPECT_EQ(f.GetAnimationTime() * 1000 + a->GetCurrentTime() + s->GetCurrentTime(), 140400);
     f.SetAnimationTime(0);
-    EXPECT_EQ(f.Timeline()->GetFramesPerInterval(), f.GetFramesPerOp() + 1);
     EXPECT_EQ(animate(11), (std::vector<long>{20, 40, 60, 80, 100, -100, 120, 140, 160, 180, 200}));
     EXPECT_EQ(f.AnimBoundaryReached(), 0);
     EXPECT_EQ(animate(1), (std::vector<long>{-200}));
@@ -297,8 +273,7 @@ TEST_F(FacilityAnimationTest, SeekingAndSteppingTheClockSetsEveryVesselAndStream
     f.SetAnimationTime(50);
     EXPECT_EQ(f.Timeline()->GetFramesPerInterval(), 2);
     f.SetRelativeAnimationTime(0.5); // moves the clock only
-    EXPECT_EQ(f.GetAnimationTime(), 100);
-    EXPECT_EQ(a->GetCurrentTime(), 50);
+    EXPECT_EQ(f.GetAnimationTime() * 1000 + a->GetCurrentTime(), 100050);
     // Streams hold times beyond the range of int at its limits.
     f.SetAnimationTime(static_cast<long>(INT_MAX) + 10);
     const long high = s->GetCurrentTime(), aHigh = a->GetCurrentTime();
@@ -323,15 +298,10 @@ TEST_F(FacilityAnimationTest, TheVolumeFollowsTheContentsAndOverflowsAboveTheCap
         v->SetPropertiesByTime(static_cast<long>(c[0]));
         EXPECT_EQ((std::vector<double>{c[0], v->GetVolume(), double(v->IsOverflowing()), v->GetOverflowLevel()}), c);
     }
-    v->SetVolume(1.0);
-    v->IncrementVolume(0.5);
-    EXPECT_EQ(v->IsOverflowing(), 1);
-    v->DecrementVolume(0.75);
-    EXPECT_DOUBLE_EQ(v->GetVolume(), 0.25);
-    v->DecrementVolume(1.0); // floored at 0, as a NaN is
-    EXPECT_EQ(v->GetVolume(), 0.0);
-    v->SetVolume(std::nan(""));
-    EXPECT_EQ(v->GetVolume(), 0.0);
+    for (const double level : {-0.25, std::nan("")}) { // floored at 0
+        v->SetVolume(level);
+        EXPECT_EQ(v->GetVolume(), 0.0) << level;
+    }
     v->SetCapacityForTest(0.0); // without a capacity the fraction stays as it was
     v->SetVolume(0.4);
     v->SetPropertiesByTime(300);
@@ -341,12 +311,12 @@ TEST_F(FacilityAnimationTest, TheVolumeFollowsTheContentsAndOverflowsAboveTheCap
 TEST_F(FacilityAnimationTest, ContentsColourFollowsTheRunningBatchAndTheKindOfStream)
 {
     AnimVessel* v = f.Add(floor, 1);
-    auto* pipe = static_cast<AnimStream*>(f.Connect(v, vesselWith(2, {})));
-    auto* vapor = static_cast<AnimStream*>(f.AddVapor(v, nullptr));
-    auto* utility = static_cast<AnimStream*>(f.AddUtility(v));
+    const std::vector<AnimStream*> streams{static_cast<AnimStream*>(f.Connect(v, vesselWith(2, {}))),
+                                           static_cast<AnimStream*>(f.AddVapor(v, nullptr)),
+                                           static_cast<AnimStream*>(f.AddUtility(v))};
     for (long batch : {1, 2, 3, 9, 10})
         AddUnit(v->GetProc(), batch, 10 * batch, 10 * batch + 10);
-    for (Stream* s : {pipe, vapor, utility})
+    for (Stream* s : streams)
         for (long batch : {1, 3, 10})
             AddUnit(s->GetProc(), batch, 10 * batch, 10 * batch + 10, 0.0, "Transfer");
     // Where nothing of its own runs, an item keeps its colour; vapor and
@@ -360,11 +330,11 @@ TEST_F(FacilityAnimationTest, ContentsColourFollowsTheRunningBatchAndTheKindOfSt
     for (const auto& c : cases) {
         v->SetPropertiesByTime(c.t);
         v->set_conts_color();
-        for (AnimStream* s : {pipe, vapor, utility}) {
+        for (AnimStream* s : streams) {
             s->SetPropertiesByTime(c.t);
             s->set_conts_color();
         }
-        EXPECT_EQ((std::vector{rgb(v), rgb(pipe), rgb(vapor), rgb(utility)}),
+        EXPECT_EQ((std::vector{rgb(v), rgb(streams[0]), rgb(streams[1]), rgb(streams[2])}),
                   (std::vector<std::vector<long>>{c.vessel, c.pipe, {0, 255, 0}, {255, 255, 255}}))
             << c.t;
     }
@@ -381,17 +351,12 @@ TEST_F(FacilityAnimationTest, AStreamFlowsWhileATransferRunsAndCountsItsFrames)
     s->SetFlow(0.5, 0.25);
     s->SetPropertiesByTime(150);
     s->SetPropertiesByTime(200);
-    EXPECT_EQ(s->GetFlowFrames(), 2);
-    EXPECT_EQ(s->GetFlowPosition(), 0.5) << "a running flow keeps its slug";
+    EXPECT_EQ(s->GetFlowFrames() * 10 + s->GetFlowPosition(), 20.5) << "a running flow keeps its slug";
     s->SetPropertiesByTime(201);
     EXPECT_EQ(s->GetCurrentOp() + CString::Formatted("%g", s->IsInUse() + s->GetFlowPosition() + s->GetFlowFraction()),
               "0");
     s->SetPropertiesByTime(120);
     EXPECT_EQ(s->GetFlowFrames(), 0) << "a new flow counts from 0 again";
-    s->DisableFlow();
-    s->EnableFlow();
-    s->EnableFlow();
-    EXPECT_EQ(s->GetFlowFrames(), 1);
 }
 
 TEST_F(FacilityAnimationTest, TheSlugStaysInItsRangesAndCoversItsPartOfThePath)
@@ -412,66 +377,20 @@ TEST_F(FacilityAnimationTest, TheSlugStaysInItsRangesAndCoversItsPartOfThePath)
         AnimStream* s;
         double p, q, shownP, shownQ, start, end;
     } cases[] = {{pipe, 0.5, 0.25, 0.5, 0.25, 0.25, 0.75}, {pipe, -0.5, 0.5, -0.5, 0.5, 0.0, 0.25},
-                 {pipe, 0.1, 0.25, 0.1, 0.25, 0.0, 0.35},  {pipe, 0.9, 0.25, 0.9, 0.25, 0.65, 1.0},
-                 {pipe, 1.5, 0.5, 1.5, 0.5, 0.75, 1.0},    {pipe, 3.0, 1.5, 2.0, 1.0, 1.0, 1.0},
-                 {pipe, -4.0, 1.0, -1.0, 1.0, 0.0, 0.0},   {pipe, 0.3, -2.0, 0.3, 0.0, 0.3, 0.3},
-                 {pipe, nan, nan, -1.0, 0.0, 0.0, 0.0},    {feed, 0.5, 0.25, 0.5, 0.25, 0.25, 0.75},
-                 {&lone, 0.5, 0.5, 0.5, 0.5, 0.0, 0.0}};
+                 {pipe, 0.1, 0.95, 0.1, 0.95, 0.0, 1.0},   {pipe, 1.5, 0.5, 1.5, 0.5, 0.75, 1.0},
+                 {pipe, 3.0, 1.5, 2.0, 1.0, 1.0, 1.0},     {pipe, -4.0, 1.0, -1.0, 1.0, 0.0, 0.0},
+                 {pipe, 0.3, -2.0, 0.3, 0.0, 0.3, 0.3},    {pipe, nan, nan, -1.0, 0.0, 0.0, 0.0},
+                 {feed, 0.5, 0.25, 0.5, 0.25, 0.25, 0.75}, {&lone, 0.5, 0.5, 0.5, 0.5, 0.0, 0.0}};
     for (const auto& c : cases) {
         c.s->SetFlow(c.p, c.q);
         c.s->setflow();
         const double l = c.s == pipe ? length : c.s == feed ? 2.0 : 0.0;
         SCOPED_TRACE(testing::Message() << c.p << " " << c.q);
-        EXPECT_EQ(c.s->GetFlowPosition(), c.shownP);
-        EXPECT_EQ(c.s->GetFlowFraction(), c.shownQ);
-        EXPECT_DOUBLE_EQ(c.s->GetPathLength(), l);
+        EXPECT_EQ((std::vector{c.s->GetFlowPosition(), c.s->GetFlowFraction(), c.s->GetPathLength()}),
+                  (std::vector{c.shownP, c.shownQ, l}));
         EXPECT_NEAR(c.s->GetSegmentStart(), c.start * l, 1e-12);
         EXPECT_NEAR(c.s->GetSegmentEnd(), c.end * l, 1e-12);
     }
-    pipe->SetFlow(0.3);
-    pipe->IncrementFlowPos(0.5);
-    EXPECT_DOUBLE_EQ(pipe->GetFlowPosition(), 0.8);
-    pipe->IncrementFlowPos(5.0);
-    EXPECT_EQ(pipe->GetFlowPosition(), 2.0);
-}
-
-// The sample loaded as the 3-D host loads it: the clock holds the operation
-// times of the vessels and connecting streams, and playing it forward visits
-// each of them in order and stops at the last.
-TEST(SampleAnimationTest, PlayingTheRunVisitsEveryOperationTimeInOrder)
-{
-    MessageRecorder messages;
-    CDaoDatabase database;
-    database.Open(CString(SampleDatabasePath().string()), false, true);
-    AnimFacility f;
-    f.ReadVisioDatabase(&database);
-    ASSERT_GT(f.GetNumConnectingStreams(), 0);
-    std::set<long> expected;
-    for (int i = 0; i < f.GetNumVessels() + f.GetNumConnectingStreams(); ++i) {
-        const Array<long> list = (i < f.GetNumVessels() ? f.GetVesselByIndex(i)->GetProc()
-                                                        : f.GetStreamByIndex(i - f.GetNumVessels())->GetProc())
-                                     ->GetTimeList();
-        for (int k = 0; k < list.GetSize(); ++k)
-            expected.insert(list[k]);
-    }
-    ASSERT_GE(expected.size(), 3u);
-    f.InitAnim(Facility::Forward);
-    ASSERT_EQ(f.Timeline()->GetNumPoints(), static_cast<int>(expected.size()));
-    f.SetAnimationTime(*expected.begin());
-    std::set<long> visited{*expected.begin()};
-    long previous = *expected.begin(), steps = 0;
-    const long maxSteps = static_cast<long>(expected.size()) * (f.GetFramesPerOp() + 1) + 10;
-    for (; !f.AnimBoundaryReached() && steps < maxSteps; ++steps) {
-        int time = 0, last = 0;
-        if (f.Animate(time, last)) visited.insert(time);
-        EXPECT_EQ(last, *expected.rbegin());
-        ASSERT_GE(time, previous) << "step " << steps;
-        previous = time;
-    }
-    EXPECT_LT(steps, maxSteps);
-    EXPECT_EQ(previous, *expected.rbegin());
-    EXPECT_EQ(visited, expected);
-    EXPECT_TRUE(messages.texts().empty());
 }
 
 } // namespace

@@ -73,11 +73,9 @@ TEST(AngleHelpers, NormaliseCollideAndRecord)
     for (const auto& [b, want] : std::vector<std::pair<double, int>>{{181.99, 1}, {178.01, 1}, {182.0, 0}, {178.0, 0}})
         EXPECT_EQ(AnglesCollide(180.0, b), want) << b;
     AngleRecord record;
-    int added = 0;
-    for (int k = 0; k <= AngleRecord::kMaxAngles; ++k) // a full record takes no more
-        added += record.Add(k * 5.0 + 1.0, 1);
-    EXPECT_EQ(added * 1000 + record.count, AngleRecord::kMaxAngles * 1001);
-    EXPECT_EQ(record.Collides(2.5) * 10 + record.Collides(359.0), 10);
+    FillRecord(record);
+    EXPECT_EQ(record.Add(180.0, 1) * 100 + record.count, AngleRecord::kMaxAngles); // a full record takes no more
+    EXPECT_EQ(record.Collides(300.0) * 10 + record.Collides(180.0), 10);
 }
 
 // Vessels 1.. on floor p, the k-th at (10k + 1, 10k + 2), joined by `links`.
@@ -121,11 +119,11 @@ TEST_P(WizardTree, PlacesAsWorkedByHand)
     f.CalculateLayout(p);
     EXPECT_EQ(LayoutScope::Open(f), nullptr) << "the records live for the call only";
     for (int k = 0; k < t.vessels; ++k) {
-        const auto [x, y] = t.want[k];
-        const bool stays = x == kStays;
-        EXPECT_NEAR(v[k]->GetRelX(), stays ? 10.0 * k + 1.0 : x, 1e-9) << k;
-        EXPECT_NEAR(v[k]->GetRelY(), stays ? 10.0 * k + 2.0 : y, 1e-9) << k;
-        EXPECT_EQ(v[k]->GetPositionFlag(), stays ? flags[k] : 1) << k;
+        const bool stays = t.want[k].first == kStays;
+        const auto [x, y] = stays ? std::pair(10.0 * k + 1.0, 10.0 * k + 2.0) : t.want[k];
+        EXPECT_TRUE(std::hypot(v[k]->GetRelX() - x, v[k]->GetRelY() - y) < 1e-9 &&
+                    v[k]->GetPositionFlag() == (stays ? flags[k] : 1))
+            << k << " at " << v[k]->GetRelX() << ", " << v[k]->GetRelY();
     }
 }
 
@@ -191,15 +189,12 @@ TEST(LayoutWizard, UnplacedIslandsAreSelectedAndLaidOutByASecondRun)
     const std::vector<Vessel*> v = Build(f, p, 4, {{0, 1}, {2, 3}});
     f.LayoutFloor(p);
     f.SelectUnplacedVessels(p);
-    EXPECT_EQ(v[2]->IsSelected() + v[3]->IsSelected() + v[0]->IsSelected() * 10, 2);
-    EXPECT_EQ(f.VesselSelected(), 1);
-    // Without clearing the island gets a centre of its own; LayoutFloor starts over.
-    f.CalculateLayout(p);
+    EXPECT_EQ(v[2]->IsSelected() + v[3]->IsSelected() + v[0]->IsSelected() * 10 + f.VesselSelected() * 100, 102);
+    f.CalculateLayout(p); // without clearing, the island gets a centre of its own
     EXPECT_EQ(v[2]->GetPositionFlag() + v[3]->GetPositionFlag(), 2);
     EXPECT_NEAR(distance(v[2], v[3]), 2.0, 1e-9);
-    f.LayoutFloor(p);
-    EXPECT_EQ(v[2]->GetPositionFlag() + v[3]->GetPositionFlag(), 0);
-    EXPECT_EQ(f.IsModified(), 1);
+    f.LayoutFloor(p); // starts over
+    EXPECT_EQ(v[2]->GetPositionFlag() + v[3]->GetPositionFlag() + f.IsModified() * 10, 10);
 }
 
 TEST(LayoutWizard, AngleListTakesFreeDirectionsRecordsThemOrFails)
@@ -301,9 +296,9 @@ TEST(InventoryQuestion, AskedOnOneFloorForInventoryLocationsAndFollowed)
         f.MoveInventoryLocations();
         ASSERT_EQ(messages.count(), c.asked ? 1u : 0u);
         EXPECT_TRUE(!c.asked || (messages.types()[0] & MB_TYPEMASK) == MB_YESNO);
-        EXPECT_EQ(v[0]->IsVisible(), !c.hidden);
-        EXPECT_EQ(v[1]->GetPositionFlag(), c.hidden ? 1 : 0);
-        EXPECT_DOUBLE_EQ(v[1]->GetRelX(), c.hidden ? 0.0 : 11.0); // then the centre
+        // Laid out again, 1 becomes the centre.
+        EXPECT_TRUE(v[0]->IsVisible() != c.hidden && v[1]->GetPositionFlag() == c.hidden &&
+                    v[1]->GetRelX() == (c.hidden ? 0.0 : 11.0));
     }
 }
 
@@ -324,28 +319,21 @@ TEST(SampleLayout, WizardPlacesEveryConnectedVesselWithoutOverlap)
         auto movable = [p](const Vessel* v) {
             return v && v->GetFloor() == p && v->IsVisible() && v->IsShowConnections();
         };
-        std::vector<Vessel*> placed;
+        std::vector<const Vessel*> placed;
         for (int i = 0; i < f.GetNumVessels(); ++i) {
-            Vessel* v = f.GetVesselByIndex(i);
+            const Vessel* v = f.GetVesselByIndex(i);
             if (!movable(v) || !v->GetPositionFlag()) continue;
+            SCOPED_TRACE(v->GetName().str() + " on " + p->GetName().str());
+            EXPECT_TRUE(std::isfinite(v->GetRelX()) && std::isfinite(v->GetRelY()));
+            for (const Vessel* w : placed)
+                EXPECT_TRUE(distance(v, w) > 1e-6 &&
+                            (!v->IsConnectingVessel(w) || distance(v, w) >= v->GetRadius() + w->GetRadius()))
+                    << w->GetName().str();
             placed.push_back(v);
-            for (int j = 0; j < v->GetNumStreams(); ++j) {
-                const Vessel* c = v->GetConnectingVessel(j);
-                EXPECT_TRUE(!movable(c) || c->GetPositionFlag())
-                    << c->GetName().str() << " next to " << v->GetName().str();
-            }
+            for (int j = 0; j < v->GetNumStreams(); ++j)
+                EXPECT_TRUE(!movable(v->GetConnectingVessel(j)) || v->GetConnectingVessel(j)->GetPositionFlag());
         }
         EXPECT_GT(placed.size(), 1u) << p->GetName().str();
-        for (std::size_t a = 0; a < placed.size(); ++a) {
-            const Vessel* va = placed[a];
-            EXPECT_TRUE(std::isfinite(va->GetRelX()) && std::isfinite(va->GetRelY()));
-            for (std::size_t b = a + 1; b < placed.size(); ++b) {
-                const Vessel* vb = placed[b];
-                SCOPED_TRACE(va->GetName().str() + " and " + vb->GetName().str() + " on " + p->GetName().str());
-                EXPECT_GT(distance(va, vb), 1e-6);
-                EXPECT_TRUE(!va->IsConnectingVessel(vb) || distance(va, vb) >= va->GetRadius() + vb->GetRadius());
-            }
-        }
     }
     EXPECT_EQ(messages.count(), 0u);
 }
@@ -424,18 +412,6 @@ TEST_F(TwoVessels, ForceWindowsOrdersOfZeroAndBelowAndHiddenVessels)
     ExpectNear({repulsionAt(0.0), repulsionAt(0.005), repulsionAt(1.0)}, {0.0, 0.0, kCapacityFactor}, 1e-12);
     p->SetRepulsiveOrder(-2);
     ExpectNear({repulsionAt(0.0), repulsionAt(2.0)}, {0.0, kCapacityFactor / 0.25 / 2.0 * 2.0}, 1e-12);
-    for (short order : {short(0), short(-1), short(-5)}) {
-        p->SetRepulsiveOrder(order);
-        p->SetAttractiveOrder(order);
-        v->SetCoords(1.0, 1.0);
-        u->SetCoords(1.5, 1.0);
-        for (int k = 0; k < 20; ++k) {
-            p->DistributeVessels();
-            p->MoveVesselsByForce();
-        }
-        for (double x : at())
-            EXPECT_TRUE(std::isfinite(x)) << order;
-    }
     // A hidden vessel exerts no force but gets a request.
     v->SetCoords(0.0, 0.0);
     u->SetCoords(2.0, 0.0);
@@ -455,8 +431,7 @@ TEST(MoveByForce, MovesAFifthUpToFiveRadiiPerAxis)
     for (const auto& s : steps) {
         v->SetForceVector({s[0], s[1], 0.0});
         v->MoveByForce();
-        EXPECT_DOUBLE_EQ(v->GetRelX(), s[2]);
-        EXPECT_DOUBLE_EQ(v->GetRelY(), s[3]);
+        ExpectNear({v->GetRelX(), v->GetRelY()}, {s[2], s[3]}, 1e-12);
     }
 }
 
