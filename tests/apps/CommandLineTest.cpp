@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +45,6 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Row {
-    const char* name;
     const char* args; // {db}: the sample; {dir}: the row's directory; {jet}: the shared Jet files
     int exitCode;
     const char* out; // searched for in stdout (ECMAScript)
@@ -59,106 +59,93 @@ const std::vector<Row>& rows()
 {
     static const std::vector<Row> table = [] {
         std::vector<Row> r = {
-            // units
-            {"UnitsFahrenheit", "units 100 F C", 0, "^37\\.778 C\n$", "^$"},
-            {"UnitsAnyCaseNegative", "units -40 c F", 0, "^-40\\.000 F\n$", "^$"},
-            {"UnitsNameWithSpace", "units 1 'Cubic ft' liter", 0, "^28\\.317 liter\n$", "^$"},
-            {"UnitsGaugePressure", "units 2 'bar(g)' psig", 0, "^29\\.008 psig\n$", "^$"},
-            {"UnitsDigits", "units 1.5 h min --digits 5", 0, "^90\\.00000 min\n$", "^$"},
-            {"UnitsOtherKind", "units 1 kg C", 2, "", "cannot convert kg \\(mass\\) to C \\(temperature\\)"},
-            {"UnitsRateIsNoAmount", "units 1 kg/h kg", 2, "", "kg/h \\(mass flow\\) to kg \\(mass\\)"},
-            {"UnitsUnknownSource", "units 1 furlong m", 2, "",
-             "^batchplant units: unknown source unit \"furlong\" [^\n]*\n$"},
-            {"UnitsUnknownTarget", "units 1 m furlong", 2, "", "unknown target unit \"furlong\" [^\n]*\n$"},
-            {"UnitsUnknownSpaced", "units 1 ' C' K", 2, "", "^batchplant units: unknown source unit \" C\" [^\n]*\n$"},
-            {"UnitsNothing", "units", 2, "", "give VALUE FROM TO"},
-            {"UnitsOnlyValue", "units 1 C", 2, "", "give VALUE FROM TO"},
-            {"UnitsNoNumber", "units abc C F", 2, "", "value = abc"},
-            {"UnitsListAndValue", "units --list 1 C F", 2, "", "--list excludes value"},
-            {"UnitsExtra", "units 1 C F extra", 2, "", "not expected: extra"},
-            {"UnitsTooManyDigits", "units 1 C F --digits 99", 2, "", "--digits: Value 99 not in range"},
-            // procedure: times in units and plain seconds name the same instant
-            {"ProcedureHours", "procedure {db} R-101 --at 5h", 0, "\nRunning at 0d  5:00:00:\n", "^$"},
-            {"ProcedureSeconds", "procedure {db} R-101 --at 18000", 0, "\nRunning at 0d  5:00:00:\n", "^$"},
-            {"ProcedureSpacedUnit", "procedure {db} R-101 --at '18000 s'", 0, "\nRunning at 0d  5:00:00:\n", "^$"},
-            {"ProcedureBeforeAll", "procedure {db} R-101 --at 0", 0, "\\(nothing\\)\nVolume: 0\\.000 liter\n$", "^$"},
-            {"ProcedureUnknownTag", "procedure {db} NO-SUCH-TAG", 2, "", "no equipment tagged \"NO-SUCH-TAG\""},
-            {"ProcedureMissingDb", "procedure {dir}/none.db R-101", 2, "", "cannot open [^\n]*none\\.db: no such file"},
-            {"ProcedureBadUnit", "procedure {db} R-101 --at 5parsec", 2, "", "bad time \"5parsec\""},
-            {"ProcedureNoNumber", "procedure {db} R-101 --at abc", 2, "", "bad time \"abc\""},
-            {"ProcedureHugeTime", "procedure {db} R-101 --at 1e300h", 2, "", "bad time \"1e300h\""},
-            // animate
-            {"AnimateDays", "animate {db} --at 1.5d", 0, "^Time 129600 s \\(1d 12:00:00\\)", "^$"},
-            {"AnimateFrameZero", "animate {db} --frame 0", 0, "^Frame 0\nTime 0 s", "^$"},
-            {"AnimateBadTime", "animate {db} --at 5parsec", 2, "", kBadTime},
-            {"AnimateAfterRun", "animate {db} --at 99999h", 2, "", "is outside the run: give 0 to "},
-            // the run's last instant belongs to it, the next second does not
-            {"AnimateAtEnd", "animate {db} --at 5850180", 0, "^Time 5850180 s \\(67d 17:03:00\\) of 5850180", "^$"},
-            {"AnimateJustAfterRun", "animate {db} --at 5850181", 2, "", "\\(5850181 s\\) is outside the run"},
-            {"AnimateBeforeRun", "animate {db} --at -1s", 2, "", "\\(-1 s\\) is outside the run"},
-            {"AnimateNoInstant", "animate {db}", 2, "", "exactly one of --at TIME and --frame N"},
-            {"AnimateNegativeFrame", "animate {db} --frame -3", 2, "", "bad frame -3"},
-            {"AnimateNoFramesPerOp", "animate {db} --frame 1 --frames-per-op 0", 2, "", "bad frames per operation 0"},
-            {"AnimateMissingDb", "animate {dir}/results.db --at 1h", 2, "", "results\\.db: no such file"},
-            {"AnimateDirectory", "animate {dir} --at 1h", 2, "", "cannot open [^\n]*: it is a directory"},
-            // plan
-            {"PlanBadLayout", "plan {db} -o {dir}/p.svg --layout spring", 2, "", "bad layout \"spring\""},
-            {"PlanNegativeIterations", "plan {db} -o {dir}/p.svg --layout force:-3", 2, "", "bad layout \"force:-3\""},
-            {"PlanBadTime", "plan {db} -o {dir}/p.svg --at 3parsecs", 2, "", "bad time \"3parsecs\""},
+            {"units 100 F C", 0, "^37\\.778 C\n$", "^$"},
+            {"units 1 'Cubic ft' liter", 0, "^28\\.317 liter\n$", "^$"},
+            {"units 1.5 h min --digits 5", 0, "^90\\.00000 min\n$", "^$"},
+            {"units 1 kg C", 2, "", "cannot convert kg \\(mass\\) to C \\(temperature\\)"},
+            {"units 1 kg/h kg", 2, "", "kg/h \\(mass flow\\) to kg \\(mass\\)"},
+            {"units 1 furlong m", 2, "", "^batchplant units: unknown source unit \"furlong\" [^\n]*\n$"},
+            {"units 1 m furlong", 2, "", "unknown target unit \"furlong\" [^\n]*\n$"},
+            {"units 1 ' C' K", 2, "", "^batchplant units: unknown source unit \" C\" [^\n]*\n$"},
+            {"units 1 C", 2, "", "give VALUE FROM TO"},
+            {"units abc C F", 2, "", "value = abc"},
+            {"units --list 1 C F", 2, "", "--list excludes value"},
+            {"units 1 C F extra", 2, "", "not expected: extra"},
+            {"units 1 C F --digits 99", 2, "", "--digits: Value 99 not in range"},
+            // procedure: a time in units and in plain seconds name the same instant
+            {"procedure {db} R-101 --at 5h", 0, "\nRunning at 0d  5:00:00:\n", "^$"},
+            {"procedure {db} R-101 --at '18000 s'", 0, "\nRunning at 0d  5:00:00:\n", "^$"},
+            {"procedure {db} R-101 --at 18000", 0, "\nRunning at 0d  5:00:00:\n", "^$"},
+            {"procedure {db} R-101 --at 0", 0, "\\(nothing\\)\nVolume: 0\\.000 liter\n$", "^$"},
+            {"procedure {db} NO-SUCH-TAG", 2, "", "no equipment tagged \"NO-SUCH-TAG\""},
+            {"procedure {dir}/none.db R-101", 2, "", "cannot open [^\n]*none\\.db: no such file"},
+            {"procedure {db} R-101 --at 5parsec", 2, "", "bad time \"5parsec\""},
+            {"procedure {db} R-101 --at 1e300h", 2, "", "bad time \"1e300h\""},
+            // animate: the run's last instant belongs to it, the next second does not
+            {"animate {db} --at 1.5d", 0, "^Time 129600 s \\(1d 12:00:00\\)", "^$"},
+            {"animate {db} --frame 0", 0, "^Frame 0\nTime 0 s", "^$"},
+            {"animate {db} --frame 100000000 --frames-per-op 1", 0,
+             "^Frame [0-9]+ \\(the end of the run was reached[^\n]*\nTime 5850180 s [^\n]* of 5850180 s", "^$"},
+            {"animate {db} --at abc", 2, "", kBadTime},
+            {"animate {db} --at 99999h", 2, "", "is outside the run: give 0 to "},
+            {"animate {db} --at 5850180", 0, "^Time 5850180 s \\(67d 17:03:00\\) of 5850180", "^$"},
+            {"animate {db} --at 5850181", 2, "", "\\(5850181 s\\) is outside the run"},
+            {"animate {db} --at -1s", 2, "", "\\(-1 s\\) is outside the run"},
+            {"animate {db}", 2, "", "exactly one of --at TIME and --frame N"},
+            {"animate {db} --frame -3", 2, "", "bad frame -3"},
+            {"animate {db} --frame 1 --frames-per-op 0", 2, "", "bad frames per operation 0"},
+            {"animate {dir}/results.db --at 1h", 2, "", "results\\.db: no such file"},
+            {"animate {dir} --at 1h", 2, "", "cannot open [^\n]*: it is a directory"},
             // Beyond double's range: a bad time, not an exception out of the parser.
-            {"PlanHugeTime", "plan {db} -o {dir}/p.svg --at 1e999h", 2, "", "bad time \"1e999h\""},
-            {"PlanMissingDb", "plan {dir}/missing.db -o {dir}/p.svg", 2, "", ": no such file"},
-            {"PlanUnwritable", "plan {db} -o {dir}/no/such/dir/plan.svg", 1, "", "cannot write [^\n]*plan\\.svg"},
-            // query
-            {"QueryMissingDb", "query {dir}/missing.db CDaoStreamSet", 2, "", "cannot open [^\n]*missing\\.db"},
-            {"QueryNoTable", "query {dir}/bare.db CDaoStreamSet", 2, "", "no such table: StreamSummary"},
-            {"QueryUnknownSet", "query {dir}/bare.db CDaoNoSuchSet", 2, "", "unknown recordset 'CDaoNoSuchSet'"},
-            {"QueryNoSet", "query {dir}/bare.db", 2, "", "give a database and a recordset name"},
-            {"QueryParamNotNumber", "query {db} CDaoPhaseComponents --param pid=ten", 2, "", "not 'ten'"},
-            {"QueryUnknownParam", "query {db} CDaoPhaseComponents --param phase=1", 2, "", "no parameter \\[phase\\]"},
-            {"QueryParamNoValue", "query {db} CDaoPhaseComponents --param pid", 2, "", "needs name=value, not 'pid'"},
-            {"QueryParamByName", "query {db} CDaoPhaseComponents --param pid=1", 0,
-             "^PhaseID,ComponentID,[^\n]*\n(1,[^\n]*\n)+$", "^$"},
-            {"QueryTwoParams", "query {db} CDaoThermodynamicPhase --param CompositeID=1 --param sid=0", 0,
+            {"plan {db} -o {dir}/p.svg --at 1e999h", 2, "", "bad time \"1e999h\""},
+            {"plan {db} -o {dir}/p.svg --layout spring", 2, "", "bad layout \"spring\""},
+            {"plan {db} -o {dir}/p.svg --layout force:-3", 2, "", "bad layout \"force:-3\""},
+            {"plan {dir}/missing.db -o {dir}/p.svg", 2, "", ": no such file"},
+            {"plan {db} -o {dir}/no/such/dir/plan.svg", 1, "", "cannot write [^\n]*plan\\.svg"},
+            {"query {dir}/missing.db CDaoStreamSet", 2, "", "cannot open [^\n]*missing\\.db"},
+            {"query {dir}/bare.db CDaoStreamSet", 2, "", "no such table: StreamSummary"},
+            {"query {dir}/bare.db CDaoNoSuchSet", 2, "", "unknown recordset 'CDaoNoSuchSet'"},
+            {"query {dir}/bare.db", 2, "", "give a database and a recordset name"},
+            {"query {db} CDaoPhaseComponents --param pid=ten", 2, "", "not 'ten'"},
+            {"query {db} CDaoPhaseComponents --param phase=1", 2, "", "no parameter \\[phase\\]"},
+            {"query {db} CDaoPhaseComponents --param pid", 2, "", "needs name=value, not 'pid'"},
+            {"query {db} CDaoPhaseComponents --param pid=1", 0, "^PhaseID,ComponentID,[^\n]*\n(1,[^\n]*\n)+$", "^$"},
+            {"query {db} CDaoThermodynamicPhase --param CompositeID=1 --param sid=0", 0,
              "^PhaseID,[^\n]*\n[0-9]+,1,[^\n]*\n$", "^$"},
-            // report, gantt, compare, utilisation, profile
-            {"ReportMissingDb", "report {dir}/missing.db -o {dir}/out", 2, "", "cannot open [^\n]*missing\\.db"},
-            {"ReportNotADb", "report {dir}/notdb -o {dir}/out", 2, "", "notdb: [^\n]*file is not a database"},
-            {"ReportOutputTaken", "report {db} -o {dir}/taken", 1, "", "cannot create the directory [^\n]*taken"},
-            {"GanttUnwritable", "gantt {db} -o {dir}/no/such/dir/g.svg", 1, "", "cannot write [^\n]*g\\.svg"},
-            {"CompareMissingDb", "compare {db} {dir}/none.db", 2, "", "cannot open [^\n]*none\\.db"},
-            {"UtilisationBottleneck", "utilisation {db}", 0, "\n(R|V|CR|NF)-[^\n]*<- bottleneck\n", "^$"},
-            {"UtilisationEmptySpan", "utilisation {db} --to 0", 2, "", "the span from 0 s to 0 s is empty"},
-            {"UtilisationAfterRun", "utilisation {db} --from 9999d", 2, "", "\"9999d\" [^\n]* is outside the run"},
-            {"UtilisationBadFormat", "utilisation {db} --format xml", 2, "", "unknown format \"xml\""},
-            {"ProfileUnknownType", "profile {db} --type Lavor", 2, "", "unknown type \"Lavor\""},
-            {"ProfileUnknownGroup", "profile {db} --type Labor --group 987654", 2, "", "no Labor group with id 987654"},
-            {"ProfileNoComponent", "profile {db} --type Labor --component 987654", 2, "", "component with id 987654"},
-            {"ProfileBadSetting", "profile {db} --type Labor --setting weight", 2, "", "unknown setting \"weight\""},
-            {"ProfileBadFormat", "profile {db} --type Labor --format pdf", 2, "", "unknown format \"pdf\""},
+            {"report {dir}/missing.db -o {dir}/out", 2, "", "cannot open [^\n]*missing\\.db"},
+            {"report {dir}/notdb -o {dir}/out", 2, "", "notdb: [^\n]*file is not a database"},
+            {"report {db} -o {dir}/taken", 1, "", "cannot create the directory [^\n]*taken"},
+            {"gantt {db} -o {dir}/no/such/dir/g.svg", 1, "", "cannot write [^\n]*g\\.svg"},
+            {"compare {db} {dir}/none.db", 2, "", "cannot open [^\n]*none\\.db"},
+            {"utilisation {db} --to 0", 2, "", "the span from 0 s to 0 s is empty"},
+            {"utilisation {db} --from 9999d", 2, "", "\"9999d\" [^\n]* is outside the run"},
+            {"utilisation {db} --format xml", 2, "", "unknown format \"xml\""},
+            // Rates are per time unit; a property is no rate.
+            {"profile {db} --type Inventory --setting mass", 0, "^time \\(([^)]+)\\),value \\([^)]*/\\1\\)\n", "^$"},
+            {"profile {db} --type BufferTanks --setting mass", 0, "^time \\([^)]+\\),value \\([^/)]*\\)\n", "^$"},
+            {"profile {db} --type Lavor", 2, "", "unknown type \"Lavor\""},
+            {"profile {db} --type Labor --group 987654", 2, "", "no Labor group with id 987654"},
+            {"profile {db} --type Labor --component 987654", 2, "", "component with id 987654"},
+            {"profile {db} --type Labor --setting weight", 2, "", "unknown setting \"weight\""},
+            {"profile {db} --type Labor --format pdf", 2, "", "unknown format \"pdf\""},
             // import: a refused import leaves no partial output behind
-            {"ImportNotJet", "import --any-file {dir}/notdb {dir}/out.db", 2, "",
+            {"import --any-file {dir}/notdb {dir}/out.db", 2, "",
              "error: cannot read '[^']*notdb': not a Jet/Access database"},
-            {"ImportMissingInput", "import {dir}/absent.mdb {dir}/out.db", 2, "", "absent\\.mdb"},
-            {"ImportOntoItself", "import --any-file --force {dir}/notdb {dir}/notdb", 2, "", "input file itself"},
-            {"ImportSqliteNoDb", "import --from-sqlite {dir}/notdb {dir}/out.db", 2, "",
+            {"import {dir}/absent.mdb {dir}/out.db", 2, "", "absent\\.mdb"},
+            {"import --any-file --force {dir}/notdb {dir}/notdb", 2, "", "input file itself"},
+            {"import --from-sqlite {dir}/notdb {dir}/out.db", 2, "",
              "cannot read '[^']*notdb': file is not a database"},
-            {"ImportOutputTaken", "import {jet}/DateTestDatabase.mdb {dir}/taken", 2, "", "exists; use --force"},
-            {"ImportNoOutputDir", "import {jet}/DateTestDatabase.mdb {dir}/absent/out.db", 2, "",
-             "directory '[^']*absent' does not exist"},
-            {"ImportNoResultsTables", "import {jet}/nwind.mdb {dir}/out.db", 1, "",
+            {"import {jet}/DateTestDatabase.mdb {dir}/taken", 2, "", "exists; use --force"},
+            {"import {jet}/DateTestDatabase.mdb {dir}/absent/out.db", 2, "", "directory '[^']*absent' does not exist"},
+            {"import {jet}/nwind.mdb {dir}/out.db", 1, "",
              "holds none of the results tables \\(EquipmentSummary[^\n]*nothing was written"},
-            // sample
-            {"SampleZeroScale", "sample {dir}/zero.db --scale 0", 2, "", "--scale: Value 0 not in range"},
-            {"SampleExistingFile", "sample {dir}/taken --seed 3", 2, "", "taken already exists \\(use --force"},
+            {"sample {dir}/zero.db --scale 0", 2, "", "--scale: Value 0 not in range"},
+            {"sample {dir}/taken --seed 3", 2, "", "taken already exists \\(use --force"},
         };
 #ifdef BATCHPLANT_HAVE_VIEWER
-        r.insert(r.end(), {
-                              {"ServeMissingDb", "serve {dir}/none.db --port 0", 2, "", "cannot open [^\n]*none\\.db"},
-                              {"ServeBadPort", "serve {db} --port 70000", 2, "", "--port: Value 70000 not in range"},
-                              {"ServeBadHost", "serve {db} --host 203.0.113.300", 1, "",
-                               "cannot listen on 203\\.0\\.113\\.300:8080"},
-                          });
+        r.insert(r.end(), {{"serve {dir}/none.db --port 0", 2, "", "cannot open [^\n]*none\\.db"},
+                           {"serve {db} --port 70000", 2, "", "--port: Value 70000 not in range"},
+                           {"serve {db} --host 203.0.113.300", 1, "", "cannot listen on 203\\.0\\.113\\.300:8080"}});
 #endif
         return r;
     }();
@@ -210,8 +197,12 @@ TEST_P(CommandLine, ExitCodeAndOutputs)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CommandLine, ::testing::ValuesIn(rows()),
-                         [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, CommandLine, ::testing::ValuesIn(rows()), [](const auto& info) {
+    std::string name = std::to_string(info.index) + "_" + info.param.args;
+    for (char& c : name)
+        c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+});
 
 std::vector<std::string> split(const std::string& text, char sep)
 {
@@ -238,7 +229,6 @@ TEST(UnitsCommand, ListPrintsEveryRowLosslessly)
         EXPECT_EQ(std::strtod(f[4].c_str(), nullptr), row.offset) << lines[i];
         EXPECT_TRUE(cli::UnitDimension(row.name)) << row.name;
     }
-    EXPECT_EQ(lines[0], "0\tlb\t1\t0.45359240000000001\t0");
 }
 
 TEST(ProcedureCommand, PrintsEveryOperationWhatRunsAndTheVolumeAsTheLibraryReadsThem)
@@ -287,11 +277,8 @@ TEST(AnimateCommand, EachVesselShowsWhatTheLibrarySetsAndFramesStepItsClock)
     Facility f;
     f.ReadVisioDatabase(&database);
     f.InitAnim();
-    const auto whole = cli("animate" + kSample + "--frame 0");
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(whole.out, m, std::regex("of ([0-9]+) s"))) << whole.out.substr(0, 200);
-    const long t = std::stol(m[1]) / 2 / 3600 * 3600; // a whole hour around the middle
-    const auto r = cli("animate" + kSample + "--at " + std::to_string(t / 3600) + "h");
+    const long t = 812 * 3600; // a whole hour around the middle of the run
+    const auto r = cli("animate" + kSample + "--at 812h");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Time " + std::to_string(t) + " s"), std::string::npos) << r.out;
     // A date of the run names the same instant.
@@ -301,7 +288,6 @@ TEST(AnimateCommand, EachVesselShowsWhatTheLibrarySetsAndFramesStepItsClock)
                                                 at.GetHour(), at.GetMinute())
                                  .str();
     EXPECT_EQ(cli("animate" + kSample + "--at " + date).out.substr(0, 40), r.out.substr(0, 40));
-
     // Each vessel's block: a "TAG (...)" line, then indented lines.
     std::map<std::string, std::vector<std::string>> shown;
     std::string current;
@@ -363,12 +349,6 @@ TEST(AnimateCommand, EachVesselShowsWhatTheLibrarySetsAndFramesStepItsClock)
     const auto nine = cli("animate" + kSample + "--frame 9 --frames-per-op 3");
     EXPECT_NE(nine.out.find("Frame 9\nTime " + std::to_string(time) + " s"), std::string::npos)
         << nine.out.substr(0, 200);
-    const auto beyond = cli("animate" + kSample + "--frame 100000000 --frames-per-op 1");
-    ASSERT_EQ(beyond.exitCode, 0) << beyond.err;
-    ASSERT_TRUE(std::regex_search(beyond.out, m, std::regex("\nTime ([0-9]+) s [^\n]* of ([0-9]+) s")))
-        << beyond.out.substr(0, 200);
-    EXPECT_EQ(m[1], m[2]);
-    EXPECT_NE(beyond.out.find("(the end of the run was reached"), std::string::npos);
 }
 
 Element parse(const fs::path& file)
@@ -416,48 +396,31 @@ void expectBarsMatchSchedule(const Element& gantt, const GanttFacility& f)
     ASSERT_EQ(rows.size(), static_cast<size_t>(f.GetNumSchedVessels()));
     size_t bars = 0, all = 0;
     for (int v = 0; v < f.GetNumSchedVessels(); ++v) {
-        struct Block {
-            CString step, op;
-            long start = 0;
-            short batch = 0;
-            bool empty = false;
-        };
-        std::vector<Block> blocks;
-        for (int b = 0; b < f.GetNumTimeBlocks(v); ++b) {
-            CString version, rec;
-            long stepID = 0, opID = 0, end = 0;
-            Block k;
-            if (f.GetScheduleInfo(v, b, k.step, version, k.op, stepID, opID, rec, k.start, end, k.batch, k.empty))
-                blocks.push_back(k);
-        }
-        std::stable_sort(blocks.begin(), blocks.end(),
-                         [](const Block& x, const Block& y) { return x.start < y.start; });
+        std::vector<ScheduleBlock> blocks;
+        for (int b = 0; b < f.GetNumTimeBlocks(v); ++b)
+            if (auto block = f.GetScheduleBlock(v, b)) blocks.push_back(*block);
+        std::stable_sort(blocks.begin(), blocks.end(), [](const auto& x, const auto& y) { return x.start < y.start; });
         all += blocks.size();
         size_t next = 0;
         for (const Element& rect : rows[v]->children) {
             const std::string cls = rect.attributes.count("class") ? rect.attributes.at("class") : "";
-            const auto title = std::find_if(rect.children.begin(), rect.children.end(),
-                                            [](const Element& c) { return c.name == "title"; });
-            const std::string tip = title == rect.children.end() ? "" : title->text;
+            const std::string tip = rect.children.empty() ? "" : rect.children.back().text;
             if (cls == "span") next += std::stoul(tip.substr(tip.find('\n') + 1));
             if (cls != "bar") continue;
             ASSERT_LT(next, blocks.size()) << tip;
-            const Block& block = blocks[next++];
+            const ScheduleBlock& block = blocks[next++];
             ++bars;
             for (const std::string& part :
-                 {f.GetVesselName(v).str(), "Step: " + block.step.str(), "Operation: " + block.op.str(),
+                 {f.GetVesselName(v).str(), "Step: " + block.stepName.str(), "Operation: " + block.op.str(),
                   "Batch: " + std::to_string(block.batch) + "\n"})
                 EXPECT_NE(tip.find(part), std::string::npos) << next << ": " << tip;
-            if (block.batch <= 0 || block.empty) continue;
-            const unsigned char* c = kBatchPalette[(block.batch - 1) % 9];
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "#%02X%02X%02X", c[0], c[1], c[2]);
-            EXPECT_EQ(rect.attributes.at("fill"), hex) << tip;
+            const unsigned char* c = kBatchPalette[(std::max<short>(block.batch, 1) - 1) % 9];
+            const std::string hex = CString::Formatted("#%02X%02X%02X", c[0], c[1], c[2]).str();
+            EXPECT_TRUE(block.batch <= 0 || block.empty || rect.attributes.at("fill") == hex) << tip;
         }
         EXPECT_EQ(next, blocks.size()) << "row " << v;
     }
-    EXPECT_GT(bars, 0u);
-    EXPECT_GT(all, bars) << "the whole run at 1300 px merges the shortest operations";
+    EXPECT_TRUE(bars > 0 && all > bars) << "the whole run at 1300 px merges the shortest operations";
 }
 
 TEST(ReportCommand, WritesOneSelfContainedReproduciblePageOfEveryOperation)
@@ -472,25 +435,20 @@ TEST(ReportCommand, WritesOneSelfContainedReproduciblePageOfEveryOperation)
     // Nothing the page needs comes from elsewhere.
     EXPECT_FALSE(std::regex_search(text, std::regex("\\s(src|href)\\s*=")));
     EXPECT_TRUE(root.name == "html" && find(root, "script").empty() && find(root, "link").empty());
-    // The whole run, then its busiest week at full detail.
+    cli("report " + kSample + "-o " + quoted(dir.file("again")));
+    EXPECT_EQ(ReadFile(dir.file("again") / "index.html"), text);
+    // The whole run, then its busiest week at full detail, each over five
+    // profiles; top views of every floor at three instants.
     const auto f = loadSchedule();
     const auto charts = find(root, "svg", "gantt");
     ASSERT_EQ(charts.size(), 2u);
     expectBarsMatchSchedule(*charts[0], *f);
     EXPECT_EQ(find(*charts[1], "rect", "span").size(), 0u);
-    cli("report " + kSample + "-o " + quoted(dir.file("again")));
-    EXPECT_EQ(ReadFile(dir.file("again") / "index.html"), text);
     for (int i = 0; i < f->GetNumSteps(); ++i)
         EXPECT_NE(text.find(f->GetStepByIndex(i).GetStepName().str()), std::string::npos);
-    // Five profiles on each chart's axis; top views of every floor at three instants.
     EXPECT_EQ(find(root, "svg", "profile").size(), 10u);
     EXPECT_FALSE(find(root, "path", "series").empty());
-    const auto sections = find(root, "section");
-    const auto plan = std::find_if(sections.begin(), sections.end(), [](const Element* e) {
-        return e->attributes.count("id") && e->attributes.at("id") == "plan";
-    });
-    ASSERT_NE(plan, sections.end());
-    EXPECT_EQ(find(**plan, "svg").size(), 3u * static_cast<size_t>(f->GetNumFloors()));
+    EXPECT_EQ(countOf(text.substr(text.find("<section id=\"plan\"")), "<svg"), 3u * f->GetNumFloors());
 
     ASSERT_EQ(cli("gantt " + kSample + "-o " + quoted(dir.file("g.svg"))).exitCode, 0);
     Element gantt = parse(dir.file("g.svg"));
@@ -509,22 +467,21 @@ TEST(PlanCommand, DrawsEveryFloorAndVesselAndTheRunAtATime)
         return text;
     };
     const std::string still = plan(""), at = plan("--at 36h");
-    // Two plants of one floor each.
+    // Two plants of one floor each; nothing runs before a time is given, at
+    // one material and transfers show.
     EXPECT_EQ(countOf(still, "<rect class=\"floor\""), 2u);
     EXPECT_NE(still.find("Building 1 - Synthesis"), std::string::npos);
     EXPECT_GE(countOf(still, "<g class=\"vessel"), 20u);
     EXPECT_EQ(countOf(still, "<g class=\"vessel"), countOf(still, "<circle class=\"shell\""));
     EXPECT_NE(still.find(">R-101</text>"), std::string::npos);
     EXPECT_GE(countOf(still, "<polyline class=\"pipe"), 10u);
-    // Nothing runs before a time is given; at one, material and transfers show.
     EXPECT_EQ(countOf(still, "pipe flowing") + countOf(still, "class=\"contents\""), 0u);
     EXPECT_NE(at.find("At 1d 12:00:00 into the run"), std::string::npos);
     EXPECT_TRUE(countOf(at, "class=\"contents\"") > 0 && countOf(at, "pipe flowing") > 0);
     // Force iterations move the wizard's layout, none leave it.
-    const std::string wizard = plan("--layout wizard"), force = plan("--layout force:30");
+    const std::string wizard = plan("--layout wizard");
     EXPECT_EQ(plan("--layout force:0"), wizard);
-    EXPECT_NE(force, wizard);
-    EXPECT_EQ(countOf(force, "<g class=\"vessel"), countOf(wizard, "<g class=\"vessel"));
+    EXPECT_NE(plan("--layout force:30"), wizard);
 }
 
 TEST(CompareCommand, MatchesEquipmentByTagAndTheReportEscapesNames)
@@ -543,10 +500,9 @@ TEST(CompareCommand, MatchesEquipmentByTagAndTheReportEscapesNames)
     // A line per value; a value only one run has leaves the other empty.
     const auto csv = csvRows(cli("compare " + kSample + quoted(odd) + " --format csv").out);
     ASSERT_GT(csv.size(), 10u);
-    for (size_t i = 1; i < csv.size(); ++i) {
-        EXPECT_TRUE(csv[i][0] == "steps" || csv[i][0] == "equipment" || csv[i][0] == "profiles") << csv[i][0];
-        EXPECT_GE(csv[i].size(), 4u) << csv[i][1];
-    }
+    for (size_t i = 1; i < csv.size(); ++i)
+        EXPECT_TRUE(std::regex_match(csv[i][0], std::regex("steps|equipment|profiles")) && csv[i].size() >= 4u)
+            << csv[i][0];
     // The report of the odd run shows the comparison with both runs' utilisation.
     ASSERT_EQ(cli("report " + quoted(odd) + " -o " + quoted(dir.file("out")) + " --compare " + kSample).exitCode, 0);
     const Element root = parse(dir.file("out") / "index.html");
@@ -596,7 +552,6 @@ TEST(ProfileCommand, LaborIsTheSumOfEveryGradeRatesArePerTimeAndPropertiesTheHig
     f->GetCompositeVessels(groups, groupNames, Labor);
     ASSERT_EQ(groups.GetSize(), 1);
     f->GetCompositeComponents(static_cast<int>(groups[0]), comps, compNames, Labor);
-    ASSERT_GT(comps.GetSize(), 0);
     Hash<long, double> sum;
     for (int c = 0; c < comps.GetSize(); ++c)
         f->GetCompositeList(sum, groups[0], comps[c], Labor, Operators);
@@ -608,30 +563,19 @@ TEST(ProfileCommand, LaborIsTheSumOfEveryGradeRatesArePerTimeAndPropertiesTheHig
     ASSERT_EQ(static_cast<int>(rows.size()) - 1, sum.GetCount());
     bool someoneWorks = false;
     for (int i = 0; i < sum.GetCount(); ++i) {
-        ASSERT_EQ(rows[i + 1].size(), 2u);
-        const double t = std::stod(rows[i + 1][0]), v = std::stod(rows[i + 1][1]);
+        const double t = std::stod(rows[i + 1].at(0)), v = std::stod(rows[i + 1].at(1));
         EXPECT_NEAR(t, sum.GetKeyAt(i) / timeFactor, 1e-6 * std::max(1.0, std::fabs(t)));
-        EXPECT_NEAR(v, sum.GetAt(i), 1e-9);
-        EXPECT_TRUE(v == std::floor(v) && v >= 0) << "whole operators: " << v;
+        EXPECT_TRUE(v == sum.GetAt(i) && v == std::floor(v) && v >= 0) << "whole operators: " << v;
         someoneWorks = someoneWorks || v > 0;
     }
     EXPECT_TRUE(someoneWorks);
-
-    // A rate is held per second of the run but always shown per time unit.
-    const auto plain = csvRows(cli("profile " + kSample + "--type Inventory --setting mass --format csv").out);
-    ASSERT_GE(plain.size(), 2u);
-    EXPECT_EQ(csvRows(cli("profile " + kSample + "--type Inventory --setting mass --per-time").out), plain);
-    const std::string unit = plain[0][0].substr(6, plain[0][0].size() - 7); // "time (h)" -> "h"
-    EXPECT_NE(plain[0][1].find("/" + unit + ")"), std::string::npos) << plain[0][1];
-    EXPECT_EQ(csvRows(cli("profile " + kSample + "--type BufferTanks --setting mass").out)[0][1].find('/'),
-              std::string::npos);
-    // Properties: the hottest vessel at each time, never a sum.
-    const auto hot = csvRows(cli("profile " + kSample + "--type Properties").out);
-    ASSERT_GE(hot.size(), 2u);
-    EXPECT_EQ(hot[0][1], "value (C)");
+    // A rate is held per second of the run but always shown per time unit;
+    // properties are the hottest vessel at each time, never a sum.
+    EXPECT_EQ(cli("profile " + kSample + "--type Inventory --setting mass --per-time").out,
+              cli("profile " + kSample + "--type Inventory --setting mass --format csv").out);
     double hottest = -1e300;
-    for (std::size_t i = 1; i < hot.size(); ++i)
-        hottest = std::max(hottest, std::stod(hot[i][1]));
+    for (const auto& row : csvRows(cli("profile " + kSample + "--type Properties").out))
+        hottest = std::max(hottest, row.at(1).rfind("value", 0) == 0 ? hottest : std::stod(row.at(1)));
     EXPECT_TRUE(hottest > 20.0 && hottest < 250.0) << hottest;
     TempDir dir;
     ASSERT_EQ(cli("profile " + kSample + "--type Utilities --format svg -o " + quoted(dir.file("p.svg"))).exitCode, 0);
@@ -653,31 +597,16 @@ TEST(QueryCommand, NoAnswerDependsOnTheIndexesOrThePlanAndEachIsTheLibrarys)
     fs::copy_file(a, b);
     fs::copy_file(a, c);
     exec(b, "ANALYZE;");
-    std::vector<std::string> indexes;
+    std::string drop;
     {
         const sqlite::Connection h(c.string(), SQLITE_OPEN_READWRITE);
         for (sqlite::Statement list(h, "SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL");
              list.step();)
-            indexes.push_back(list.text(0));
+            drop += "DROP INDEX " + sqlite::quoteName(list.text(0)) + ";";
     }
-    for (const std::string& name : indexes)
-        exec(c, "DROP INDEX " + sqlite::quoteName(name));
-    exec(c, "ANALYZE;");
-    ASSERT_GT(indexes.size(), 10u);
+    exec(c, drop + "ANALYZE;");
+    ASSERT_GT(std::count(drop.begin(), drop.end(), ';'), 10);
     std::vector<std::string> commands = {"summary %s", "animate %s --at 20000", "procedure %s R-101 --at 20000"};
-    // The summary names the plan, every step and vessel, and counts the streams as the library reads them.
-    Facility f;
-    CDaoDatabase db;
-    db.Open(CString(SampleDatabasePath().string()), false, true);
-    f.ReadVisioDatabase(&db);
-    std::vector<std::string> summary = {"Plan: " + f.GetPlanName().str() + "\n",
-                                        "Streams: " + std::to_string(f.GetNumConnectingStreams()) + " connecting",
-                                        std::to_string(f.GetNumUtilStreams()) + " utility, " +
-                                            std::to_string(f.GetNumVaporStreams()) + " vapor"};
-    for (int i = 0; i < f.GetNumSteps(); ++i)
-        summary.push_back("  " + f.GetStepByIndex(i).GetStepName().str());
-    for (int i = 0; i < f.GetNumVessels(); ++i)
-        summary.push_back("    " + f.GetVesselName(i).str());
     // Every recordset of the catalog, with a few words on its rows.
     std::istringstream list(cli("query --list").out);
     std::size_t n = 0;
@@ -688,6 +617,22 @@ TEST(QueryCommand, NoAnswerDependsOnTheIndexesOrThePlanAndEachIsTheLibrarys)
         EXPECT_GT(line.size(), 24u + 10u) << line;
     }
     EXPECT_EQ(n, RecordsetCatalog().size());
+    // The summary names the plan, every step and vessel, and counts the streams as the library reads them.
+    Facility f;
+    CDaoDatabase db;
+    db.Open(CString(SampleDatabasePath().string()), false, true);
+    f.ReadVisioDatabase(&db);
+    std::vector<std::string> summary = {
+        "Plan: " + f.GetPlanName().str() + "\n",
+        "Streams: " + std::to_string(f.GetNumConnectingStreams()) + " connecting",
+        CString::Formatted("%d utility, %d vapor", f.GetNumUtilStreams(), f.GetNumVaporStreams()).str()};
+    for (int i = 0; i < f.GetNumSteps(); ++i)
+        summary.push_back("  " + f.GetStepByIndex(i).GetStepName().str());
+    for (int i = 0; i < f.GetNumVessels(); ++i)
+        summary.push_back("    " + f.GetVesselName(i).str());
+    // A comma and quotes are quoted; the stream from outside has an empty FromEquipmentID.
+    const std::vector<std::string> streams = {"\n3,1,Inert,\"say \"\"hi\"\", twice\",P-2 / R-101 "
+                                              "Amidation,102,1,10202,Inert,Nitrogen,54,min,68,min,,1,20,C,"};
     for (const std::string& command : commands) {
         const auto at = command.find("%s");
         auto run = [&](const fs::path& db) { return cli(command.substr(0, at) + quoted(db) + command.substr(at + 2)); };
@@ -695,15 +640,10 @@ TEST(QueryCommand, NoAnswerDependsOnTheIndexesOrThePlanAndEachIsTheLibrarys)
         EXPECT_EQ(base.exitCode, 0) << command << base.err;
         EXPECT_EQ(run(b).out, base.out) << command << " after ANALYZE";
         EXPECT_EQ(run(c).out, base.out) << command << " without indexes";
-        for (const std::string& line : command == "summary %s" ? summary : std::vector<std::string>())
-            EXPECT_NE(base.out.find(line), std::string::npos) << line << "\n" << base.out;
-        // A comma and quotes are quoted; the stream from outside has an empty FromEquipmentID.
-        if (command == "query %s CDaoStreamSet") {
-            EXPECT_NE(base.out.find("\n3,1,Inert,\"say \"\"hi\"\", twice\",P-2 / R-101 Amidation,102,1,10202,Inert,"
-                                    "Nitrogen,54,min,68,min,,1,20,C,"),
-                      std::string::npos)
-                << base.out.substr(0, 600);
-        }
+        for (const std::string& line : command == "summary %s"               ? summary
+                                       : command == "query %s CDaoStreamSet" ? streams
+                                                                             : std::vector<std::string>())
+            EXPECT_NE(base.out.find(line), std::string::npos) << line << "\n" << base.out.substr(0, 2000);
     }
 }
 

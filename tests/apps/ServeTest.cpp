@@ -16,8 +16,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <optional>
 #include <random>
@@ -83,6 +85,13 @@ Answer toAnswer(const httplib::Result& r)
     return {r->status, json::parse(r->body, nullptr, false), r->get_header_value("Content-Type"), r->body};
 }
 
+// The error an answer names, "" when it names none.
+std::string errorOf(const Answer& a)
+{
+    const bool named = a.body.is_object() && a.body.contains("error") && a.body["error"].is_string();
+    return named ? a.body["error"].get<std::string>() : "";
+}
+
 httplib::Client client()
 {
     httplib::Client c("127.0.0.1", served().port);
@@ -92,10 +101,9 @@ httplib::Client client()
 }
 
 Answer get(const std::string& path) { return toAnswer(client().Get(path)); }
-// Bodies may hold bytes that are not UTF-8 (the random requests do).
 Answer post(const std::string& path, const json& body)
 {
-    return toAnswer(client().Post(path, body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json"));
+    return toAnswer(client().Post(path, body.dump(), "application/json"));
 }
 json model() { return get("/api/model").body; }
 
@@ -123,7 +131,6 @@ TEST(ServeApi, ModelMatchesTheFacility)
     const Facility& f = referencePlant();
     json m = model();
     const int vessels = f.GetNumVessels(), connecting = f.GetNumConnectingStreams();
-    ASSERT_GT(vessels, 0);
     EXPECT_EQ(m["counts"], (json{{"vessels", vessels},
                                  {"floors", f.GetNumFloors()},
                                  {"connecting", connecting},
@@ -131,25 +138,19 @@ TEST(ServeApi, ModelMatchesTheFacility)
                                  {"utility", f.GetNumUtilStreams()},
                                  {"vapor", f.GetNumVaporStreams()},
                                  {"items", f.GetNumDrawables()}}));
-    EXPECT_EQ(m["run"]["plan"], f.GetPlanName().str());
-    EXPECT_EQ(m["run"]["start"], f.GetStartTime().ToIso().str());
+    EXPECT_EQ(json::array({m["run"]["plan"], m["run"]["start"]}),
+              json::array({f.GetPlanName().str(), f.GetStartTime().ToIso().str()}));
     ASSERT_EQ(m["vessels"].size(), static_cast<std::size_t>(vessels));
     for (int i = 0; i < vessels; ++i) {
         json& v = m["vessels"][i];
-        EXPECT_EQ(v["item"], i + 1);
-        EXPECT_EQ(v["name"], f.GetVesselByIndex(i)->GetName().str());
-        EXPECT_LT(v["floor"].get<int>(), f.GetNumFloors());
-        EXPECT_TRUE(v["x"].is_number() && v["z"].is_number() && v["radius"] > 0 && isHexColour(v["colour"])) << v;
+        EXPECT_EQ(json::array({v["item"], v["name"]}), json::array({i + 1, f.GetVesselByIndex(i)->GetName().str()}));
+        EXPECT_TRUE(v["floor"] < f.GetNumFloors() && v["radius"] > 0 && isHexColour(v["colour"])) << v;
     }
-    // Floors take the items after the vessels and connecting streams.
-    ASSERT_EQ(m["floors"].size(), static_cast<std::size_t>(f.GetNumFloors()));
+    // Items: vessels, then connecting streams, then floors; the other streams have none.
     for (int i = 0; i < f.GetNumFloors(); ++i)
         EXPECT_EQ(m["floors"][i]["item"], vessels + connecting + i + 1);
-    // Connecting streams carry items and the two vessels the library connects;
-    // the others no item.
-    std::map<std::string, int> kinds;
+    int seen = 0;
     for (json s : m["streams"]) {
-        ++kinds[s["kind"].get<std::string>()];
         if (s["kind"] != "connecting") {
             EXPECT_TRUE(s["item"].is_null()) << s.dump();
             continue;
@@ -158,10 +159,9 @@ TEST(ServeApi, ModelMatchesTheFacility)
         EXPECT_EQ(s["item"], vessels + s["index"].get<int>() + 1);
         EXPECT_EQ(f.GetVesselByIndex(s["from"].get<int>()), stream->GetInputVessel()) << s.dump();
         EXPECT_EQ(f.GetVesselByIndex(s["to"].get<int>()), stream->GetOutputVessel()) << s.dump();
+        ++seen;
     }
-    EXPECT_EQ(kinds["connecting"], connecting);
-    EXPECT_EQ(kinds["input"] + kinds["output"], f.GetNumUniStreams());
-    EXPECT_EQ(kinds["utility"] + kinds["vapor"], f.GetNumUtilStreams() + f.GetNumVaporStreams());
+    EXPECT_EQ(seen, connecting);
 }
 
 TEST(ServeApi, StateFollowsTheLibraryAtEachTimeAndAnimateMovesTheClock)
@@ -179,28 +179,22 @@ TEST(ServeApi, StateFollowsTheLibraryAtEachTimeAndAnimateMovesTheClock)
         for (int i = 0; i < f.GetNumVessels(); ++i) {
             json& v = a.body["vessels"][i];
             const Vessel* ref = f.GetVesselByIndex(i);
-            EXPECT_DOUBLE_EQ(v["volume"].get<double>(), ref->GetVolume()) << "vessel " << i << " at " << t;
-            EXPECT_EQ(v["heating"], ref->IsHeating() != 0);
-            EXPECT_EQ(v["active"], ref->IsActive() != 0);
-            EXPECT_EQ(v["operation"], ref->GetCurrentOp().str());
+            EXPECT_EQ(
+                json::array({v["volume"], v["heating"], v["active"], v["operation"]}),
+                json::array({ref->GetVolume(), ref->IsHeating() != 0, ref->IsActive() != 0, ref->GetCurrentOp().str()}))
+                << "vessel " << i << " at " << t;
         }
-        for (json s : a.body["streams"])
-            for (const char* key : {"segmentStart", "segmentEnd"})
-                EXPECT_TRUE(s[key] >= 0.0 && s[key] <= 1.0) << s.dump();
         states.push_back(a.body);
     }
     EXPECT_NE(states[0]["vessels"], states[4]["vessels"]);
-    EXPECT_NE(states[0]["date"], states[4]["date"]);
     // Without t the state is the clock's: the last time asked for.
     EXPECT_EQ(get("/api/state").body["vessels"], states.back()["vessels"]);
     // Clients asking for different times at once each get their time's state.
     // Only a vessel's contents colour (the last batch's while idle) and the
     // streams' slugs (a step per frame shown) depend on what came before.
-    auto withoutContents = [](json vessels) {
-        for (json& v : vessels)
+    for (json& state : states)
+        for (json& v : state["vessels"])
             v.erase("contents");
-        return vessels;
-    };
     std::atomic<int> mismatches{0};
     std::vector<std::thread> threads;
     for (int th = 0; th < 4; ++th)
@@ -208,10 +202,11 @@ TEST(ServeApi, StateFollowsTheLibraryAtEachTimeAndAnimateMovesTheClock)
             auto c = client();
             for (int i = 0; i < 25; ++i) {
                 const json& want = states[(th * 3 + i) % states.size()];
-                const Answer a = toAnswer(c.Get("/api/state?t=" + want["time"].dump()));
+                Answer a = toAnswer(c.Get("/api/state?t=" + want["time"].dump()));
+                for (json& v : a.body["vessels"])
+                    v.erase("contents");
                 mismatches += a.status != 200 || a.body["time"] != want["time"] ||
-                              withoutContents(a.body["vessels"]) != withoutContents(want["vessels"]) ||
-                              a.body["operations"] != want["operations"];
+                              a.body["vessels"] != want["vessels"] || a.body["operations"] != want["operations"];
             }
         });
     for (std::thread& t : threads)
@@ -221,8 +216,7 @@ TEST(ServeApi, StateFollowsTheLibraryAtEachTimeAndAnimateMovesTheClock)
     ASSERT_EQ(get("/api/state?t=0").status, 200);
     Answer forward = post("/api/animate", json{{"direction", "forward"}, {"steps", 40}});
     const long t1 = forward.body["time"];
-    EXPECT_GT(t1, 0);
-    EXPECT_EQ(forward.body["state"]["time"], t1);
+    EXPECT_TRUE(t1 > 0 && forward.body["state"]["time"] == t1) << forward.raw.substr(0, 200);
     EXPECT_LT(post("/api/animate", json{{"direction", "backward"}, {"steps", 40}}).body["time"].get<long>(), t1);
     // Far enough forward the clock stops at the boundary, on the last time.
     Answer far;
@@ -240,18 +234,14 @@ TEST(ServeApi, SelectionInfoVisibilityLayoutAndFloors)
     EXPECT_EQ(a.body["selected"], (json{{"vessels", {2}}, {"streams", json::array()}, {"floors", json::array()}}));
     EXPECT_TRUE(a.body["vesselSelected"].get<bool>() && !a.body["sceneSelected"].get<bool>());
     EXPECT_EQ(a.body["events"][0]["dispid"], 1);
-    EXPECT_TRUE(isHexColour(a.body["colours"]["vessels"]["2"]));
     EXPECT_TRUE(model()["vessels"][2]["selected"].get<bool>());
     CString name, procs, capacity;
     ASSERT_TRUE(f.GetInfoForBox(3, name, procs, capacity));
     json info = get("/api/info?item=3").body;
     EXPECT_EQ(json::array({info["name"], info["procedures"], info["capacity"]}),
               json::array({name.str(), procs.str(), capacity.str()}));
-    Answer cleared = post("/api/select", json{{"item", 0}});
-    EXPECT_TRUE(cleared.body["selected"]["vessels"].empty() && cleared.body["sceneSelected"].get<bool>());
+    EXPECT_TRUE(post("/api/select", json{{"item", 0}}).body["sceneSelected"].get<bool>());
     EXPECT_FALSE(model()["vessels"][2]["selected"].get<bool>());
-    // A floor has no info box.
-    EXPECT_EQ(get("/api/info?item=" + std::to_string(f.GetNumVessels() + f.GetNumConnectingStreams() + 1)).status, 404);
 
     for (bool on : {false, false, true}) {
         ASSERT_EQ(post("/api/visibility", json{{"vessels", on}, {"labels", on}, {"floor", 0}, {"visible", on}}).status,
@@ -265,30 +255,25 @@ TEST(ServeApi, SelectionInfoVisibilityLayoutAndFloors)
     EXPECT_EQ(post("/api/visibility", json{{"pipes", false}, {"labels", "no"}}).status, 400);
     EXPECT_TRUE(model()["visibility"]["pipes"].get<bool>());
 
+    // Force iterations move floor 0's vessels; the wizard's layout is what the model then holds.
     json before = model();
     Answer force = post("/api/layout", json{{"mode", "force"}, {"floor", 0}, {"iterations", 20}});
-    ASSERT_EQ(force.status, 200) << force.raw;
     bool moved = false;
     for (std::size_t i = 0; i < before["vessels"].size(); ++i)
         moved =
             moved || (before["vessels"][i]["floor"] == 0 && before["vessels"][i]["x"] != force.body["vessels"][i]["x"]);
-    EXPECT_TRUE(moved);
+    EXPECT_TRUE(moved) << force.raw.substr(0, 200);
     Answer wizard = post("/api/layout", json{{"mode", "wizard"}, {"floor", 0}});
-    ASSERT_EQ(wizard.status, 200);
     json after = model();
     for (std::size_t i = 0; i < after["vessels"].size(); ++i)
         EXPECT_EQ(after["vessels"][i]["x"], wizard.body["vessels"][i]["x"]);
 
     before = model();
     Answer created = post("/api/floors", json{{"action", "create"}, {"name", "Mezzanine"}});
-    ASSERT_EQ(created.body["counts"]["floors"], before["counts"]["floors"].get<int>() + 1) << created.raw;
-    EXPECT_EQ(created.body["floors"][created.body["created"].get<int>()]["name"], "Mezzanine");
+    EXPECT_EQ(created.body["floors"][created.body["created"].get<int>()]["name"], "Mezzanine") << created.raw;
     EXPECT_EQ(created.body["counts"]["items"], before["counts"]["items"].get<int>() + 1);
-    Answer refused = post("/api/floors", json{{"action", "delete"}, {"floor", before["vessels"][0]["floor"]}});
-    EXPECT_EQ(refused.status, 409);
-    EXPECT_NE(refused.body["error"].get<std::string>().find("holds vessels"), std::string::npos);
-    Answer deleted = post("/api/floors", json{{"action", "delete"}, {"floor", created.body["created"]}});
-    EXPECT_EQ(deleted.body["floors"], before["floors"]) << deleted.raw;
+    EXPECT_EQ(post("/api/floors", json{{"action", "delete"}, {"floor", created.body["created"]}}).body["floors"],
+              before["floors"]);
     // Up goes to the next higher floor (if any), down back to the next lower.
     auto heightOf = [](json& m) { return m["floors"][m["vessels"][0]["floor"].get<int>()]["height"].get<double>(); };
     Answer up = post("/api/floors", json{{"action", "moveUp"}, {"vessels", {0}}});
@@ -296,7 +281,6 @@ TEST(ServeApi, SelectionInfoVisibilityLayoutAndFloors)
     ASSERT_EQ(up.status + down.status, 400) << up.raw << down.raw;
     EXPECT_GE(heightOf(up.body), heightOf(before));
     EXPECT_EQ(heightOf(down.body), heightOf(up.body) > heightOf(before) ? heightOf(before) : heightOf(down.body));
-    EXPECT_LE(heightOf(down.body), heightOf(up.body));
 }
 
 TEST(ServeApi, GanttEntriesAreTheScheduleBlocksInTheWindow)
@@ -304,12 +288,12 @@ TEST(ServeApi, GanttEntriesAreTheScheduleBlocksInTheWindow)
     GanttFacility g;
     ASSERT_TRUE(g.ReadGanttDatabase(CString(SampleDatabasePath().string())));
     auto blockAt = [&](int v, int b) {
-        CString step, version, op, rec;
-        long stepID = 0, opID = 0, start = 0, end = 0;
-        short batch = 0;
-        bool empty = false;
-        EXPECT_TRUE(g.GetScheduleInfo(v, b, step, version, op, stepID, opID, rec, start, end, batch, empty));
-        return json{{"start", start}, {"end", end}, {"batch", batch}, {"operation", op.str()}, {"step", step.str()}};
+        const ScheduleBlock k = g.GetScheduleBlock(v, b).value_or(ScheduleBlock{});
+        return json{{"start", k.start},
+                    {"end", k.end},
+                    {"batch", k.batch},
+                    {"operation", k.op.str()},
+                    {"step", k.stepName.str()}};
     };
     const long end = model()["run"]["end"].get<long>();
     // The whole run at the default width, and a day zoomed in: each entry is
@@ -333,27 +317,24 @@ TEST(ServeApi, GanttEntriesAreTheScheduleBlocksInTheWindow)
                 skipOutside();
                 ASSERT_LT(b, g.GetNumTimeBlocks(v)) << entry.dump();
                 EXPECT_TRUE(isHexColour(entry["colour"]));
-                if (!entry.contains("count")) {
-                    for (const char* key : {"start", "end", "batch", "operation", "step"})
-                        EXPECT_EQ(entry[key], blockAt(v, b)[key]) << key;
+                json want = blockAt(v, b);
+                if (entry.contains("count")) { // the span's blocks' batches, to the last one's end
+                    std::set<int> batches;
+                    long until = 0;
+                    for (int n = 0; n < entry["count"].get<int>(); ++n, ++b) {
+                        batches.insert(blockAt(v, b)["batch"].get<int>());
+                        until = std::max(until, blockAt(v, b)["end"].get<long>());
+                    }
+                    want = {{"start", want["start"]}, {"end", until}, {"batches", batches}};
+                    ++spans;
+                } else {
                     ++b, ++exact;
-                    continue;
                 }
-                EXPECT_EQ(entry["start"], blockAt(v, b)["start"]);
-                std::set<int> batches;
-                long until = 0;
-                for (int n = 0; n < entry["count"].get<int>(); ++n, ++b) {
-                    batches.insert(blockAt(v, b)["batch"].get<int>());
-                    until = std::max(until, blockAt(v, b)["end"].get<long>());
-                }
-                EXPECT_EQ(entry["end"], until);
-                EXPECT_EQ(entry["batches"], json(batches));
-                ++spans;
+                for (auto it = want.begin(); it != want.end(); ++it)
+                    EXPECT_EQ(entry[it.key()], *it) << it.key() << " " << entry.dump();
             }
             skipOutside();
             EXPECT_EQ(b, g.GetNumTimeBlocks(v)) << "row " << v << " misses blocks in " << window;
-            for (json nw : row["nonWorking"])
-                EXPECT_TRUE(0 <= nw["start"] && nw["start"] < nw["end"] && nw["end"] <= end) << nw.dump();
         }
         EXPECT_GT(exact, 0) << window;
         EXPECT_EQ(spans > 0, window.empty()) << "spans only where blocks are narrower than a pixel";
@@ -393,17 +374,13 @@ TEST(ServeApi, EveryProfileTypeAnswersOrSaysWhy)
         const std::vector<long> groups = idsOf(t, std::nullopt);
         EXPECT_EQ(idsIn(get("/api/composite/groups?" + type).body["groups"]), groups) << type;
         // Mass for every type, and the quantity each of two types is about.
-        for (const char* quantity : {"mass", t == Utilities ? "duty" : t == Labor ? "operators" : nullptr}) {
-            if (!quantity) continue;
+        for (const char* quantity : {"mass", t == Utilities ? "duty" : t == Labor ? "operators" : "mass"}) {
             Answer p = get("/api/composite/profile?" + type + "&quantity=" + quantity);
-            if (p.status != 200) {
-                EXPECT_TRUE(p.status >= 400 && p.status < 500 && p.body["error"].is_string()) << p.raw;
-                continue;
-            }
+            EXPECT_TRUE(p.status == 200 || (p.status >= 400 && p.status < 500 && !errorOf(p).empty())) << p.raw;
             long last = -1;
             for (json point : p.body["points"])
                 EXPECT_GT(point["t"].get<long>(), std::exchange(last, point["t"].get<long>()));
-            drawn += !p.body["points"].empty();
+            drawn += p.status == 200 && !p.body["points"].empty();
         }
         if (groups.empty()) continue;
         const std::string base = "/api/composite/profile?" + type + "&group=" + std::to_string(groups[0]);
@@ -411,31 +388,27 @@ TEST(ServeApi, EveryProfileTypeAnswersOrSaysWhy)
         EXPECT_EQ(
             idsIn(get("/api/composite/components?" + type + "&group=" + std::to_string(groups[0])).body["components"]),
             comps);
-        if (!comps.empty()) {
-            Answer one = get(base + "&component=" + std::to_string(comps[0]));
-            EXPECT_EQ(one.status, 200) << one.raw;
-            // Several components at once: one series each.
-            std::string list;
-            const std::size_t n = std::min<std::size_t>(3, comps.size());
-            for (std::size_t i = 0; i < n; ++i)
-                list += (i ? "," : "") + std::to_string(comps[i]);
-            Answer several = get(base + "&components=" + list + "&px=200");
-            ASSERT_EQ(several.body["series"].size(), n) << several.raw;
-            EXPECT_EQ(several.body["series"][0]["points"].empty(), one.body["points"].empty());
-            for (const json& series : several.body["series"])
-                EXPECT_LE(series["points"].size(), 200u);
-        }
-        // A group that does not exist is named in the error.
-        Answer missing = get("/api/composite/profile?" + type + "&group=987654321");
-        EXPECT_EQ(missing.status, 404);
-        EXPECT_NE(missing.body["error"].get<std::string>().find("987654321"), std::string::npos);
+        if (comps.empty()) continue;
+        // One component, and several at once: one series each.
+        Answer one = get(base + "&component=" + std::to_string(comps[0]));
+        EXPECT_EQ(one.status, 200) << one.raw;
+        std::string list;
+        const std::size_t n = std::min<std::size_t>(3, comps.size());
+        for (std::size_t i = 0; i < n; ++i)
+            list += (i ? "," : "") + std::to_string(comps[i]);
+        Answer several = get(base + "&components=" + list + "&px=200");
+        ASSERT_EQ(several.body["series"].size(), n) << several.raw;
+        EXPECT_EQ(several.body["series"][0]["points"].empty(), one.body["points"].empty());
+        for (const json& series : several.body["series"])
+            EXPECT_LE(series["points"].size(), 200u);
     }
     EXPECT_GT(drawn, 0);
 }
 
 struct BadRequest {
     std::string method, path, body;
-    int status; // expected; 0 means any 4xx
+    int status;        // expected; 0 means any 4xx
+    std::string match; // searched for in the error
 };
 
 Answer send(const BadRequest& r)
@@ -448,12 +421,20 @@ Answer send(const BadRequest& r)
     return toAnswer(c.Patch(r.path, r.body, "application/json"));
 }
 
-std::vector<std::string> words(const std::string& text)
+void words(const std::string& text, const std::function<void(const std::string&)>& each)
 {
-    std::vector<std::string> out;
     std::istringstream in(text);
     for (std::string w; in >> w;)
-        out.push_back(w);
+        each(w);
+}
+
+// Fields split at '|', the last to the end of the word.
+std::vector<std::string> fields(const std::string& word)
+{
+    std::vector<std::string> out;
+    std::istringstream in(word);
+    for (std::string f; std::getline(in, f, '|');)
+        out.push_back(f);
     return out;
 }
 
@@ -461,43 +442,53 @@ std::vector<BadRequest> badRequests()
 {
     std::vector<BadRequest> r;
     // Numbers: not numbers, not whole, not finite, out of range, repeated.
-    for (const std::string& query : words(
-             R"(state?t=abc state?t=NaN state?t=nan state?t=inf state?t=1e3 state?t=1.5
+    words(R"(state?t=abc state?t=NaN state?t=nan state?t=inf state?t=1e3 state?t=1.5
         state?t=-1 state?t=+5 state?t=%205 state?t=5%20 state?t=0x10 state?t= state?t=99999999999999999999999999
         state?t=2147483648 state?t=1&t=2 info info?item=0 info?item=-3 info?item=100000000 composite/groups
         composite/groups?type=9 composite/groups?type=-1 composite/groups?type=Inputs composite/components?type=0
         composite/profile?type=0&quantity=weight composite/profile?type=0&perTime=2 composite/profile?type=0&group=1.5
         composite/profile?type=0&component=99999999999 composite/profile?type=0&components=1,2 gantt?from=10&to=10
-        gantt?from=-1 gantt?px=0 gantt?px=9000 gantt?to=2147483648 utilisation?from=5&to=5)"))
-        r.push_back({"GET", "/api/" + query, "", 400});
+        gantt?from=-1 gantt?px=0 gantt?px=9000 gantt?to=2147483648 utilisation?from=5&to=5)",
+          [&](const std::string& w) {
+              r.push_back({"GET", "/api/" + w, "", 400, ""});
+          });
     // Bodies: not JSON, not an object, wrong kinds, out of range.
-    const std::string longName = R"({"action":"create","name":")" + std::string(300, 'x') + "\"}";
-    for (const std::string& line : words(R"(select:{ select:[] select:"item" select:{"item":NaN} select:{}
+    words(R"(select:{ select:[] select:"item" select:{"item":NaN} select:{}
         select:{"item":-1} select:{"item":1.5} select:{"item":"1"} select:{"item":1e300}
         select:{"item":18446744073709551615} select:{"item":100000000} select:{"item":1,"multiSelect":1}
         animate:{"direction":"sideways"} animate:{"steps":0} animate:{"steps":1000000} visibility:{"floor":0}
         layout:{"mode":"spring","floor":0} layout:{"mode":"force"} layout:{"mode":"force","floor":0,"iterations":100000}
         floors:{} floors:{"action":"explode"} floors:{"action":"delete","floor":-1}
-        floors:{"action":"moveUp","vessels":["a"]} floors:{"action":"moveUp","vessels":3} floors:)" +
-                                         longName))
-        r.push_back({"POST", "/api/" + line.substr(0, line.find(':')), line.substr(line.find(':') + 1), 400});
-    r.push_back({"POST", "/api/select", std::string("{\"item\": 1}\0garbage", 20), 400});
-    // STATUS|METHOD|PATH[|BODY]: unknown things, unknown paths and page files,
-    // wrong methods.
-    for (const std::string& w : words(R"(404|GET|/api/composite/components?type=0&group=987654321
+        floors:{"action":"moveUp","vessels":["a"]} floors:{"action":"moveUp","vessels":3})",
+          [&](const std::string& w) {
+              r.push_back({"POST", "/api/" + w.substr(0, w.find(':')), w.substr(w.find(':') + 1), 400, ""});
+          });
+    // STATUS|METHOD|PATH|BODY|WORDS IN THE ERROR: unknown things, unknown
+    // paths and page files, wrong methods, refusals.
+    words(
+        R"(404|GET|/api/composite/components?type=0&group=987654321 404|GET|/api/composite/profile?type=3&group=987654321||987654321
         0|GET|/api/composite/profile?type=0&group=1&components=1,,2 404|POST|/api/visibility|{"floor":9999,"visible":true}
         404|GET|/api/nothing 404|GET|/api 404|GET|/nothing.js 404|POST|/api/nothing|{} 405|POST|/api/model|{}
         405|GET|/api/select 405|PUT|/api/state|{} 405|DELETE|/api/floors 404|POST|/api/layout|{"mode":"force","floor":9999}
         404|POST|/api/floors|{"action":"moveUp","vessels":[0,100000]} 400|POST|/api/floors|{"action":"moveUp","vessels":[]}
-        404|GET|/../../etc/passwd 404|GET|/etc/passwd 404|GET|/index.html/.. 404|GET|/CMakeLists.txt 404|GET|/%2e%2e/)")) {
-        std::istringstream in(w);
-        std::string status, method, path, body;
-        std::getline(std::getline(std::getline(std::getline(in, status, '|'), method, '|'), path, '|'), body);
-        r.push_back({method, path, body, std::stoi(status)});
-    }
+        409|POST|/api/floors|{"action":"delete","floor":0}|holds_vessels 404|GET|/../../etc/passwd 404|GET|/etc/passwd
+        404|GET|/index.html/.. 404|GET|/CMakeLists.txt 404|GET|/%2e%2e/)",
+        [&](const std::string& w) {
+            std::vector<std::string> f = fields(w);
+            f.resize(5);
+            std::replace(f[4].begin(), f[4].end(), '_', ' ');
+            r.push_back({f[1], f[2], f[3], std::stoi(f[0]), f[4]});
+        });
+    // A floor has no info box.
+    const json counts = model()["counts"];
+    r.push_back({"GET",
+                 "/api/info?item=" + std::to_string(counts["vessels"].get<int>() + counts["connecting"].get<int>() + 1),
+                 "", 404, ""});
+    r.push_back({"POST", "/api/floors", R"({"action":"create","name":")" + std::string(300, 'x') + "\"}", 400, ""});
+    r.push_back({"POST", "/api/select", std::string("{\"item\": 1}\0garbage", 20), 400, ""});
     // Too large a body.
-    r.push_back({"POST", "/api/select", "{\"item\": 1, \"pad\": \"" + std::string(100 * 1024, 'x') + "\"}", 413});
-    r.push_back({"POST", "/api/select", std::string(70000, '['), 413});
+    r.push_back({"POST", "/api/select", "{\"item\": 1, \"pad\": \"" + std::string(100 * 1024, 'x') + "\"}", 413, ""});
+    r.push_back({"POST", "/api/select", std::string(70000, '['), 413, ""});
     return r;
 }
 
@@ -508,9 +499,7 @@ TEST(ServeRobustness, EveryMalformedRequestGetsAJsonClientError)
         const Answer a = send(r);
         const std::string what = r.method + " " + r.path + " " + r.body.substr(0, 60) + ": " + a.raw;
         EXPECT_TRUE(r.status ? a.status == r.status : a.status >= 400 && a.status < 500) << a.status << " " << what;
-        EXPECT_TRUE(a.body.is_object() && a.body.contains("error") && a.body["error"].is_string() &&
-                    !a.body["error"].get<std::string>().empty())
-            << what;
+        EXPECT_TRUE(!errorOf(a).empty() && errorOf(a).find(r.match) != std::string::npos) << what;
         EXPECT_NE(a.contentType.find("application/json"), std::string::npos) << what;
     }
     // None of them changed the model.
@@ -519,30 +508,24 @@ TEST(ServeRobustness, EveryMalformedRequestGetsAJsonClientError)
 
 TEST(ServeRobustness, OnlyThePagesOwnRequestsAreServed)
 {
-    const std::string self = "127.0.0.1:" + std::to_string(served().port);
-    struct Case {
-        const char* method;
-        std::string host, origin;
-        int status;
-    };
-    for (const Case& c : std::vector<Case>{{"GET", self, "", 200},
-                                           {"GET", "localhost:8080", "", 200},
-                                           {"GET", "[::1]", "", 200},
-                                           {"GET", "rebound.example:8080", "", 403},
-                                           {"GET", "127.0.0.1.rebound.example", "", 403},
-                                           {"GET", "127.0.0.1:80x", "", 403},
-                                           {"POST", self, "http://" + self, 200},
-                                           {"POST", self, "", 200},
-                                           {"POST", self, "http://attacker.example", 403},
-                                           {"POST", self, "null", 403}}) {
-        httplib::Headers headers = {{"Host", c.host}};
-        if (!c.origin.empty()) headers.emplace("Origin", c.origin);
-        const Answer a = toAnswer(std::string(c.method) == "GET"
-                                      ? client().Get("/api/composite/types", headers)
-                                      : client().Post("/api/select", headers, "{\"item\": 0}", "application/json"));
-        EXPECT_EQ(a.status, c.status) << c.method << " Host " << c.host << " Origin " << c.origin << ": " << a.raw;
-        EXPECT_TRUE(c.status == 200 || (a.body.contains("error") && a.body["error"].is_string())) << a.raw;
-    }
+    // STATUS|METHOD|HOST|ORIGIN, SELF this server's address.
+    words("200|GET|SELF 200|GET|localhost:8080 200|GET|[::1] 403|GET|rebound.example:8080 "
+          "403|GET|127.0.0.1.rebound.example "
+          "403|GET|127.0.0.1:80x 200|POST|SELF|http://SELF 200|POST|SELF 403|POST|SELF|http://attacker.example "
+          "403|POST|SELF|null",
+          [](const std::string& w) {
+              std::string row = w;
+              for (auto at = row.find("SELF"); at != std::string::npos; at = row.find("SELF"))
+                  row.replace(at, 4, "127.0.0.1:" + std::to_string(served().port));
+              const std::vector<std::string> f = fields(row);
+              httplib::Headers headers = {{"Host", f[2]}};
+              if (f.size() > 3) headers.emplace("Origin", f[3]);
+              const Answer a =
+                  toAnswer(f[1] == "GET" ? client().Get("/api/composite/types", headers)
+                                         : client().Post("/api/select", headers, "{\"item\": 0}", "application/json"));
+              EXPECT_EQ(a.status, std::stoi(f[0])) << row << ": " << a.raw;
+              EXPECT_TRUE(a.status == 200 || !errorOf(a).empty()) << a.raw;
+          });
     // Answers are never compressed per request on loopback; the page's
     // files come as compressed when they were built. "/" is the index page.
     auto c = client();
@@ -579,61 +562,45 @@ void sendRaw(int port, const std::string& bytes)
     ::close(fd);
 }
 
+// Table rows, their bodies cut short or turned into random bytes, and random
+// kinds of fields: valid by chance or not, none may fail the server.
 TEST(ServeRobustness, ABoundedLoopOfBadRequestsLeavesTheServerAnswering)
 {
     const std::vector<BadRequest> bad = badRequests();
     std::mt19937 random(20261206);
     const std::string alphabet = "0123456789-+.eE aZ%&=?/\\\"{}[]:,\x01\xff";
-    auto junk = [&](std::size_t n) {
-        std::string s;
-        for (std::size_t i = 0; i < n; ++i)
-            s += alphabet[random() % alphabet.size()];
-        return s;
-    };
-    const char* paths[] = {
-        "/api/state?t=", "/api/info?item=", "/api/composite/profile?type=", "/api/composite/components?type=0&group="};
-    const char* posts[] = {"/api/select", "/api/animate", "/api/visibility", "/api/layout", "/api/floors"};
     for (int i = 0; i < 300; ++i) {
-        Answer a;
-        if (i % 4 == 0)
-            a = send(bad[random() % bad.size()]);
-        else if (i % 4 == 1)
-            a = get(std::string(paths[random() % 4]) + httplib::detail::encode_query_param(junk(1 + random() % 12)));
-        else if (i % 4 == 2)
-            a = send({"POST", posts[random() % 5], junk(random() % 64), 0});
-        else { // an object whose fields hold random kinds of values, or none
+        BadRequest r = bad[random() % bad.size()];
+        if (i % 3 == 1) r.body.resize(random() % (r.body.size() + 1));
+        std::string junk;
+        for (int k = i % 3 == 2 ? 1 + static_cast<int>(random() % 12) : 0; k > 0; --k)
+            junk += alphabet[random() % alphabet.size()];
+        (r.method == "GET" ? r.path : r.body) += r.method == "GET" ? httplib::detail::encode_query_param(junk) : junk;
+        if (i % 5 == 0) {
             json body;
-            for (const char* field : {"item", "steps", "floor", "iterations", "mode", "action", "vessels"}) {
-                if (const auto k = random() % 5; k == 0)
+            for (const char* field : {"item", "steps", "floor", "iterations", "mode", "action", "vessels"})
+                if (const auto k = random() % 4; k == 0)
                     body[field] = static_cast<long long>(random()) - (1LL << 31);
                 else if (k == 1)
-                    body[field] = junk(5);
-                else if (k == 2)
                     body[field] = json::array({static_cast<int>(random() % 1000) - 500});
-                else if (k == 3)
-                    body[field] = nullptr;
-            }
-            a = post(posts[random() % 5], body);
+            r = {"POST", bad[random() % bad.size()].path, body.dump(), 0, ""};
         }
-        // Random requests may happen to be valid; none may fail the server.
+        const Answer a = send(r);
         EXPECT_TRUE(a.status > 0 && a.status < 500) << "request " << i << ": " << a.status << " " << a.raw;
     }
     for (const std::string& raw :
          {std::string("\r\n\r\n"), std::string("GARBAGE\r\n\r\n"), std::string("GET\r\n\r\n"),
           std::string("GET /api/model HTTP/9.9\r\n\r\n"),
-          std::string("POST /api/select HTTP/1.1\r\nContent-Length: "
-                      "99999999999999999999\r\n\r\n{}"),
+          std::string("POST /api/select HTTP/1.1\r\nContent-Length: 99999999999999999999\r\n\r\n{}"),
           std::string("POST /api/select HTTP/1.1\r\nContent-Length: -5\r\n\r\n"),
-          std::string("GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n"),
-          std::string("GET /api/state?t=1 HTTP/1.1\r\nHost: x\r\n") + std::string(9000, 'h') + "\r\n\r\n",
-          std::string("POST /api/select HTTP/1.1\r\nTransfer-Encoding: "
-                      "chunked\r\n\r\nzz\r\n{}\r\n0\r\n\r\n"),
+          "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n",
+          "GET /api/state?t=1 HTTP/1.1\r\nHost: x\r\n" + std::string(9000, 'h') + "\r\n\r\n",
+          std::string("POST /api/select HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n{}\r\n0\r\n\r\n"),
           std::string(1000, '\0')})
         sendRaw(served().port, raw);
     Answer good = get("/api/state?t=60");
     ASSERT_EQ(good.status, 200) << good.raw;
     EXPECT_EQ(good.body["time"], 60);
-    EXPECT_EQ(get("/api/model").status, 200);
 
     const auto idle = loadSampleServer(); // stopped before it runs, it returns at once
     ASSERT_GT(idle->Bind("127.0.0.1", 0), 0);
@@ -673,11 +640,12 @@ TEST(ServeCommand, PrintsItsAddressAnswersRefusesAPortInUseAndStopsOnSignals)
         EXPECT_GT(json::parse(model->body)["counts"]["vessels"].get<int>(), 0);
         // Loading is told on stderr, the address only once it listens.
         const CommandResult twice = runCommand(serve + " --port " + port);
-        EXPECT_EQ(twice.exitCode, 1);
-        EXPECT_NE(twice.err.find("cannot listen on 127.0.0.1:" + port + ": address in use\n"), std::string::npos)
+        EXPECT_TRUE(
+            twice.exitCode == 1 && twice.out.empty() &&
+            std::regex_search(twice.err, std::regex("batchplant serve: loading the plant[\\s\\S]*cannot listen on "
+                                                    "127\\.0\\.0\\.1:" +
+                                                    port + ": address in use\n")))
             << twice.err;
-        EXPECT_NE(twice.err.find("batchplant serve: loading the plant"), std::string::npos) << twice.err;
-        EXPECT_EQ(twice.out, "");
         ::kill(std::exchange(child.pid, 0), signal);
         const int status = ::pclose(std::exchange(child.pipe, nullptr));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "signal " << signal << ": " << status;

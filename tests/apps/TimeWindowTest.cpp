@@ -140,23 +140,22 @@ TEST(TimeAxis, TicksFallOnRoundDatesAndValues)
 
 TEST(Utilisation, TheFourSharesAddUpToTheSpan)
 {
-    struct Case {
-        std::vector<LodBlock> blocks;
-        std::vector<LodStretch> inUse, off;
-        std::array<double, 4> want; // running, holding, idle, non-working over [0, 100]
-    };
-    // Nothing; an operation across a non-working stretch; in use over the
-    // edge and under an operation; overlaps and stretches beyond the span.
-    const std::vector<Case> cases = {
-        {{}, {}, {}, {0, 0, 1, 0}},
-        {{{10, 50, 1, false}}, {}, {{40, 60, 1}}, {0.4, 0, 0.5, 0.1}},
-        {{{80, 90, 2, false}}, {{70, 130, 1}}, {}, {0.1, 0.2, 0.7, 0}},
-        {{{-20, 10, 1, false}, {5, 30, 1, false}, {150, 200, 3, false}}, {}, {{90, 300, 1}}, {0.3, 0, 0.6, 0.1}}};
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const Shares s = ShareOfSpan(cases[i].blocks, cases[i].inUse, cases[i].off, 0, 100);
-        const std::array<double, 4> got = {s.running, s.holding, s.idle, s.nonWorking};
-        for (int k = 0; k < 4; ++k)
-            EXPECT_NEAR(got[k], cases[i].want[k], 1e-12) << "share " << k << " of case " << i;
+    // Running, holding, idle and non-working over [0, 100]: nothing; an
+    // operation across a non-working stretch; in use over the edge and under
+    // an operation; overlaps and stretches beyond the span.
+    using Case = std::tuple<std::vector<LodBlock>, std::vector<LodStretch>, std::vector<LodStretch>, Shares>;
+    for (const auto& [blocks, inUse, off, want] :
+         std::vector<Case>{{{}, {}, {}, {0, 0, 1, 0}},
+                           {{{10, 50, 1, false}}, {}, {{40, 60, 1}}, {0.4, 0, 0.5, 0.1}},
+                           {{{80, 90, 2, false}}, {{70, 130, 1}}, {}, {0.1, 0.2, 0.7, 0}},
+                           {{{-20, 10, 1, false}, {5, 30, 1, false}, {150, 200, 3, false}},
+                            {},
+                            {{90, 300, 1}},
+                            {0.3, 0, 0.6, 0.1}}}) {
+        const Shares s = ShareOfSpan(blocks, inUse, off, 0, 100);
+        for (const auto& [got, expected] : {std::pair(s.running, want.running), std::pair(s.holding, want.holding),
+                                            std::pair(s.idle, want.idle), std::pair(s.nonWorking, want.nonWorking)})
+            EXPECT_NEAR(got, expected, 1e-12) << blocks.size() << " blocks, " << off.size() << " off";
     }
 }
 
