@@ -279,21 +279,6 @@ void loadSchedule(const fs::path& path, LoadOutcome& out)
     check.messages(recorder, out.scheduleMessages);
 }
 
-// Loads in both views; the file must be the same byte for byte afterwards,
-// with no -journal, -wal or -shm file beside it.
-LoadOutcome LoadAndCheck(const fs::path& path, bool readOnly)
-{
-    LoadOutcome out;
-    const std::string before = test::ReadFile(path);
-    loadPlant(path, readOnly, out);
-    loadSchedule(path, out);
-    if (test::ReadFile(path) != before) out.failures.push_back("the file changed while it was read");
-    for (const char* suffix : {"-journal", "-wal", "-shm"})
-        if (std::error_code ec; fs::exists(path.string() + suffix, ec))
-            out.failures.push_back(std::string("a ") + suffix + " file was left beside it");
-    return out;
-}
-
 // ------------------------------------------------------------ what the queries read
 
 struct ReadColumn {
@@ -476,9 +461,9 @@ const Unopenable kUnopenable[] = {
     {"CDaoEquipConts", "Failed to open database at equipmentConts", &LoadOutcome::units, true},
     {"CDaoStreamSet", "Failed to open database at streamSet", &LoadOutcome::processStreams, false}};
 
-void checkExpectations(const Case& c, const fs::path& file, const LoadOutcome& o, Strings& failures)
+void checkExpectations(const Case& c, const fs::path& file, LoadOutcome& o)
 {
-    const auto fail = [&](const std::string& what) { failures.push_back(what); };
+    const auto fail = [&](const std::string& what) { o.failures.push_back(what); };
     if (c.nothingReadable && !(o.plantOpenFailed || o.plantAborted)) fail("3-D view: a non-results file was read");
     if (c.nothingReadable && o.scheduleRead && !o.scheduleAborted) fail("schedule view: read a non-results file");
     if (c.clean &&
@@ -535,13 +520,21 @@ void RunCases(const std::vector<Case>& cases)
                 fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write);
                 if (const std::string error = applySql(copy, c); !error.empty()) return "setting up: " + error;
                 if (c.edit) c.edit(copy);
-                const LoadOutcome o = LoadAndCheck(copy, c.readOnly);
-                Strings failures = o.failures;
-                if (failures.empty()) checkExpectations(c, copy, o, failures);
+                // Loaded in both views, the file must be the same byte for byte,
+                // with no -journal, -wal or -shm file beside it.
+                LoadOutcome o;
+                const std::string before = test::ReadFile(copy);
+                loadPlant(copy, c.readOnly, o);
+                loadSchedule(copy, o);
+                if (test::ReadFile(copy) != before) o.failures.push_back("the file changed while it was read");
+                for (const char* suffix : {"-journal", "-wal", "-shm"})
+                    if (std::error_code ec; fs::exists(copy.string() + suffix, ec))
+                        o.failures.push_back(std::string("a ") + suffix + " file was left beside it");
+                if (o.failures.empty()) checkExpectations(c, copy, o);
                 // One bad value tends to show in many answers: the first few say enough.
                 std::string report;
-                for (std::size_t i = 0; i < failures.size() && i < 6; ++i)
-                    report += failures[i] + "\n";
+                for (std::size_t i = 0; i < o.failures.size() && i < 6; ++i)
+                    report += o.failures[i] + "\n";
                 if (report.empty()) return report;
                 report += "outcome: " + std::to_string(o.vessels) + " vessels; " + o.plantException + "; boxes:";
                 for (const Strings* box : {&o.plantMessages, &o.scheduleMessages})
