@@ -77,14 +77,13 @@ void CheckField(CDaoRecordset& rs, int i)
     }
 }
 
-// The five members bound to one column hold what their texts say: whole
-// numbers and doubles exactly, a date to the half second its text rounds to.
+// The double and the date-time bound to one column hold what their texts
+// say: the double exactly, the date to the half second its text rounds to.
+// (A whole number's text is printed from the member itself.)
 void CheckValues(AnyColumnSet& rs)
 {
     if (rs.IsFieldNullAt(0)) return;
-    const std::string l = rs.GetFieldText(1).str(), h = rs.GetFieldText(2).str(), d = rs.GetFieldText(3).str();
-    Check(std::strtol(l.c_str(), nullptr, 10) == rs.m_long, "a long field's text is not its value", l);
-    Check(std::strtol(h.c_str(), nullptr, 10) == rs.m_short, "a short field's text is not its value", h);
+    const std::string d = rs.GetFieldText(3).str();
     const double back = std::strtod(d.c_str(), nullptr);
     Check(back == rs.m_double || (std::isnan(back) && std::isnan(rs.m_double)),
           "a double field's text is not its value", d);
@@ -133,13 +132,8 @@ void Walk(CDaoRecordset& rs, FuzzedDataProvider& in, long maxRows)
 
 void OpenAndWalk(CDaoRecordset& rs, FuzzedDataProvider& in)
 {
-    for (const CString& name : rs.GetParamNames()) {
-        try {
-            rs.SetParamValue(name, CString(std::to_string(in.ConsumeIntegralInRange<int>(-1, 4))));
-        } catch (const CDaoException&) {
-            Fail("a small whole number is refused as a parameter value", name.str());
-        }
-    }
+    for (const CString& name : rs.GetParamNames()) // a small whole number is never refused
+        rs.SetParamValue(name, CString(std::to_string(in.ConsumeIntegralInRange<int>(-1, 4))));
     try {
         rs.Open();
     } catch (const CDaoException& e) {
@@ -165,7 +159,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 16 * 1024) return -1;
     FuzzedDataProvider in(data, size);
     MemoryResultsDb mem(in.ConsumeBool());
-    if (!mem.Ok()) Fail("cannot make the in-memory database");
     const std::vector<TableShape>& tables = SchemaTables();
     const TableShape& table = tables[in.ConsumeIntegralInRange<std::size_t>(0, tables.size() - 1)];
     const std::string& column = table.columns[in.ConsumeIntegralInRange<std::size_t>(0, table.columns.size() - 1)];
@@ -174,11 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (in.ConsumeBool()) mem.AddSkeleton();
     mem.FillFrom(in, 40);
     CDaoDatabase db;
-    try {
-        db.Open(CString(mem.Uri()), false, true);
-    } catch (const CDaoException& e) {
-        Fail("the in-memory database does not open", e.GetDescription().str());
-    }
+    db.Open(CString(mem.Uri()), false, true);
     AnyColumnSet any(&db, column);
     try {
         any.Open(AFX_DAO_USE_DEFAULT_TYPE, ("SELECT [" + column + "] FROM [" + table.name + "]").c_str());

@@ -49,6 +49,8 @@ Step setPermissions(fs::perms perms, bool directory = false)
     };
 }
 
+// A file-size limit stands for a full disk: hundreds of new calendars need
+// many more pages, and the transaction rolls back from its journal.
 Step fileSizeLimit(bool limited)
 {
     return [=](const fs::path& f) {
@@ -62,6 +64,11 @@ std::vector<SaveCase> saveCases()
 {
     const Step dropTrigger = [](const fs::path& f) { return execSql(f, "DROP TRIGGER stop_the_save"); };
     const auto holder = std::make_shared<sqlite::Connection>();
+    const auto lock = [holder](const fs::path& f) {
+        *holder = sqlite::Connection(f.string(), SQLITE_OPEN_READWRITE);
+        holder->exec("BEGIN IMMEDIATE");
+        return std::string();
+    };
     const auto rw = fs::perms::owner_read | fs::perms::owner_write;
     std::vector<SaveCase> cases = {
         {"read-only file", "", setPermissions(fs::perms::owner_read), setPermissions(rw), "write-protected"},
@@ -69,18 +76,11 @@ std::vector<SaveCase> saveCases()
          "CREATE TRIGGER stop_the_save BEFORE DELETE ON CalendarWeekShifts BEGIN SELECT RAISE(ABORT, 'old shifts "
          "may not be removed'); END;",
          nullptr, dropTrigger, "old shifts may not be removed"},
-        {"locked by another writer", "",
-         [holder](const fs::path& f) {
-             *holder = sqlite::Connection(f.string(), SQLITE_OPEN_READWRITE);
-             holder->exec("BEGIN IMMEDIATE");
-             return std::string();
-         },
+        {"locked by another writer", "", lock,
          [holder](const fs::path&) { return *holder = sqlite::Connection(), std::string(); }, "locked"},
         // The journal cannot be created beside the file.
         {"read-only directory", "", setPermissions(fs::perms::owner_read | fs::perms::owner_exec, true),
          setPermissions(fs::perms::owner_all, true), "unable to open"},
-        // A file-size limit stands for a full disk: hundreds of new calendars
-        // need many more pages, and the transaction rolls back from its journal.
         {"disk full", "", fileSizeLimit(true), fileSizeLimit(false), "disk", 400}};
     // A trigger refusing the first or a later insert into a table: the rows
     // before it were written in the same transaction. The sample may have no
@@ -127,17 +127,15 @@ std::string runSaveCase(const SaveCase& sc, const fs::path& file)
                 .Add(CWorkShift::TimeOfDay(8 * 3600), CWorkShift::TimeOfDay(12 * 3600));
     }
     const int inMemory = calendar.GetNumCalendars();
-    if (sc.obstruct)
-        if (const std::string error = sc.obstruct(file); !error.empty()) return "setting up the obstacle: " + error;
+    if (const std::string error = sc.obstruct ? sc.obstruct(file) : ""; !error.empty())
+        return "setting up the obstacle: " + error;
     const std::string before = test::ReadFile(file);
-    {
-        test::MessageRecorder recorder;
-        if (calendar.SaveCalendars()) fail("SaveCalendars reported success although the write failed");
-        const std::string text = recorder.count() == 1 ? recorder.texts()[0] : "";
-        if (text.rfind("The calendars could not be saved: ", 0) != 0 || text.find(sc.reason) == std::string::npos)
-            fail(std::to_string(recorder.count()) + " message boxes, expected one saying why (\"" + sc.reason +
-                 "\"): \"" + text + "\"");
-    }
+    if (test::MessageRecorder recorder; calendar.SaveCalendars() || recorder.count() != 1 ||
+                                        !recorder.texts()[0].starts_with("The calendars could not be saved: ") ||
+                                        recorder.texts()[0].find(sc.reason) == std::string::npos)
+        fail("the failed save gave success or " + std::to_string(recorder.count()) +
+             " message boxes, expected one saying why (\"" + sc.reason + "\"): \"" +
+             (recorder.count() ? recorder.texts()[0] : "") + "\"");
     if (test::ReadFile(file) != before) fail("the file changed although the save failed");
     for (const char* suffix : {"-journal", "-wal", "-shm"})
         if (fs::exists(fs::path(file.string() + suffix))) fail(std::string("a ") + suffix + " file was left behind");
@@ -161,7 +159,7 @@ TEST_P(CalendarSaveInterrupted, LeavesTheFileAsItWasAndSavesOnceCleared)
         GTEST_SKIP() << "directory permissions do not bind the super-user";
     test::SampleDatabasePath(); // generated before the fork, once
     test::TempDir dir;
-    EXPECT_EQ(test::RunGuarded([&] { return runSaveCase(GetParam(), dir.file("results.db")); }, 120), "");
+    test::ExpectGuarded([&] { return runSaveCase(GetParam(), dir.file("results.db")); }, 120, GetParam().name);
 }
 
 INSTANTIATE_TEST_SUITE_P(FailurePoints, CalendarSaveInterrupted, testing::ValuesIn(saveCases()),
