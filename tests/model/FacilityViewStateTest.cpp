@@ -82,27 +82,20 @@ TEST_F(SelectionTest, ClicksReplaceOrToggleAndFireUpdates)
     }
     f.SetThreeDAnimCtrlCtrl(nullptr); // no control, no events
     control.events.clear();
-    f.AttachMouse(1);
-    f.SelectAll();
+    f.AttachMouse(1), f.SelectAll();
     EXPECT_TRUE(control.events.empty());
 }
 
 TEST_F(SelectionTest, SelectAllKindsTheSelectedFloorAndWhatTheSelectionChanges)
 {
-    f.SelectAllFloors();
-    EXPECT_EQ(state(), "0001 0010");
-    f.SelectAllVessels();
-    f.SelectAllPipes();
-    EXPECT_EQ(state(), "1111 1110");
-    f.ClearAllSelections();
-    EXPECT_EQ(state(), "0000 0001");
-    f.SelectAll();
-    EXPECT_EQ(state(), "1111 1110");
+    std::string states;
+    for (void (Facility::*select)() : {&Facility::SelectAllFloors, &Facility::SelectAllVessels,
+                                       &Facility::SelectAllPipes, &Facility::ClearAllSelections, &Facility::SelectAll})
+        (f.*select)(), states += state() + ",";
+    EXPECT_EQ(states, "0001 0010,1101 1010,1111 1110,0000 0001,1111 1110,");
     EXPECT_EQ(arguments(control), (std::vector<short>{1, 2, 3, 0, 0}));
 
-    a->DisableHighlight();
-    b->DisableHighlight();
-    floor->DisableHighlight();
+    a->DisableHighlight(), b->DisableHighlight(), floor->DisableHighlight();
     EXPECT_EQ(state(), "0010 1110"); // a summary, stale until refreshed
     f.UpdateSelectionStatus();
     EXPECT_EQ(state(), "0010 0100");
@@ -133,10 +126,8 @@ TEST_F(SelectionTest, SelectAllKindsTheSelectedFloorAndWhatTheSelectionChanges)
     EXPECT_EQ(a->IsPinned(), 0);
 
     // The select colour is shown once deselected.
-    pipe->EnableHighlight();
-    floor->EnableHighlight();
-    f.SetSelectColor(1, 2, 3);
-    f.SetSelectLabelColor(4, 5, 6);
+    pipe->EnableHighlight(), floor->EnableHighlight();
+    f.SetSelectColor(1, 2, 3), f.SetSelectLabelColor(4, 5, 6);
     f.ClearAllSelections();
     EXPECT_EQ((std::vector<int>{a->GetColor(), pipe->GetColor(), floor->GetColor(), b->GetColor()}),
               (std::vector<int>{0x010203, 0x010203, 0x010203, 0xB2B2B2}));
@@ -197,10 +188,8 @@ TEST(FloorEditingTest, NewFloorsAreNamedPastShownNamesAndStandAboveTheTallestVes
 TEST(FloorEditingTest, DeletingRefusesFloorsWithVesselsRemovesAdjacentEmptyOnesAndTellsTheDocument)
 {
     TestFacility f;
-    Plane* busy = f.AddFloor(1, 0.0);
-    Plane* empty1 = f.AddFloor(2, 6.0);
-    Plane* empty2 = f.AddFloor(3, 12.0);
-    Plane* kept = f.AddFloor(4, 18.0);
+    Plane *busy = f.AddFloor(1), *empty1 = f.AddFloor(2, 6.0), *empty2 = f.AddFloor(3, 12.0),
+          *kept = f.AddFloor(4, 18.0);
     f.AddVessel(busy, 10, "A");
     for (Plane* p : {busy, empty1, empty2})
         p->EnableHighlight();
@@ -225,15 +214,12 @@ TEST(FloorEditingTest, MovingVesselsGoesToTheNearestVisibleFloorOfThePlant)
     TestFacility f;
     Plane* ground = f.AddFloor(1, 0.0, 7);
     f.AddFloor(2, 3.0, 7)->SetVisible(false);
-    Plane* upper = f.AddFloor(3, 6.0, 7);
-    f.AddFloor(4, 4.0, 8); // another plant's
-    Plane* anyPlant = f.AddFloor(5, 9.0);
-    Vessel* v = f.AddVessel(ground, 10, "A", "Reactor", 7);
-    Vessel* w = f.AddVessel(ground, 20, "B", "Reactor", 7);
+    Plane *upper = f.AddFloor(3, 6.0, 7), *other = f.AddFloor(4, 4.0, 8), *anyPlant = f.AddFloor(5, 9.0);
+    Vessel *v = f.AddVessel(ground, 10, "A", "Reactor", 7), *w = f.AddVessel(ground, 20, "B", "Reactor", 7);
     // Plant -1 belongs to every plant.
     EXPECT_EQ((std::vector<Plane*>{f.GetHigherFloor(ground), f.GetLowerFloor(upper), f.GetHigherFloor(upper),
-                                   f.GetLowerFloor(ground)}),
-              (std::vector<Plane*>{upper, ground, anyPlant, nullptr}));
+                                   f.GetLowerFloor(ground), f.GetHigherFloor(other)}),
+              (std::vector<Plane*>{upper, ground, anyPlant, nullptr, anyPlant}));
     // The floors of v and w and the modified flag after each move; from the lowest floor v stays, still marked.
     v->EnableHighlight();
     std::string moves;
@@ -248,8 +234,7 @@ TEST(FloorEditingTest, MovingVesselsGoesToTheNearestVisibleFloorOfThePlant)
     f.MarkModified(0);
     v->DisableHighlight();
     MessageRecorder messages;
-    f.MoveSelectedVesselsUp();
-    f.MoveSelectedVesselsDown();
+    f.MoveSelectedVesselsUp(), f.MoveSelectedVesselsDown();
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{kNoVesselSelected, kNoVesselSelected}));
     EXPECT_EQ(f.IsModified(), 0);
 }
@@ -258,8 +243,7 @@ TEST(FloorEditingTest, MovingVesselsGoesToTheNearestVisibleFloorOfThePlant)
 TEST(FacilityTest, LookupsOutsideTheCollectionsTheFirstMatchAndTheStepProcList)
 {
     TestFacility f;
-    Plane* p1 = f.AddFloor(5, 0.0, 7);
-    Plane* p2 = f.AddFloor(5, 6.0, 8);
+    Plane *p1 = f.AddFloor(5, 0.0, 7), *p2 = f.AddFloor(5, 6.0, 8);
     Vessel* first = f.AddVessel(p1, 10, "First");
     f.AddVessel(p2, 10, "Second", "Inventory Location");
     Stream* s = f.Connect(first, f.AddVessel(p2, 20, "Other"));
