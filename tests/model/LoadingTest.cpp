@@ -364,34 +364,7 @@ const char* const kPlanEmpty = "Failed to open database at PlanSummary";
 const char* const kStartInvalid = "Start time is invalid. Using Current time.";
 const char* const kNoSteps = "There were no results found for this step";
 
-// A results database with the calendar tables and plant 1; steps carry their own dates.
-struct StepRun {
-    StepRun() { file.AddPlant(1, "North"); }
-    void addStep(long id, const std::string& name, const std::string& version, const std::string& start,
-                 const std::string& simulated)
-    {
-        auto text = [](const std::string& v) { return v.empty() ? std::string("NULL") : "'" + v + "'"; };
-        file.exec("INSERT INTO StepSummary (StepID, StepName, StepVersionName, NumberOfBatches, StartDateTime, "
-                  "SimulationDateTime, PlantID) VALUES (" +
-                  std::to_string(id) + ", '" + name + "', " + text(version) + ", 3, " + text(start) + ", " +
-                  text(simulated) + ", 1);");
-    }
-    void open()
-    {
-        database.Open(file.path().c_str());
-        f.SetGanttChartCtrlCtrl(&gantt);
-    }
-
-    test::ResultsDb file{test::ResultsDb::Tables::ResultsAndCalendars};
-    CDaoDatabase database;
-    TestFacility f;
-    RecordingGanttControl gantt;
-    MessageRecorder messages;
-};
-
-class StepLoadingTest : public ::testing::Test, protected StepRun {};
-
-TEST_F(StepLoadingTest, StartTimeFromThePlanElseTheLastStepRow)
+TEST(StepLoadingTest, StartTimeFromThePlanElseTheLastStepRow)
 {
     // plan: the plan row's start, nullptr for no row, "drop" for no table; steps likewise "rows", none or "drop". "now"
     // is about the current time; a message "*" is the database's own error text. Without steps the load stops and what
@@ -414,39 +387,46 @@ TEST_F(StepLoadingTest, StartTimeFromThePlanElseTheLastStepRow)
     for (const auto& c : cases) {
         const std::string plan = c.plan ? c.plan : "(none)", steps = c.steps;
         SCOPED_TRACE(plan + " " + steps);
-        StepRun t;
+        ResultsDb file{ResultsDb::Tables::ResultsAndCalendars};
+        file.AddPlant(1, "North");
         if (plan == "drop")
-            t.file.exec("DROP TABLE ProductionPlanSummary;");
+            file.exec("DROP TABLE ProductionPlanSummary;");
         else if (c.plan)
-            t.file.AddPlan(plan, 3);
-        if (steps == "drop") t.file.exec("DROP TABLE StepSummary;");
-        if (steps == "rows") t.addStep(1, "Reaction", "B", "2020-01-01T00:00:00", "2024-02-01T10:00:00");
-        if (steps == "rows") t.addStep(2, "Workup", "", "2021-01-01T00:00:00", "");
-        t.open();
-        t.f.SetStartTimeForTest(COleDateTime(2000, 1, 1, 0, 0, 0));
-        t.f.loadPlanSummary(&t.database);
+            file.AddPlan(plan, 3);
+        if (steps == "drop") file.exec("DROP TABLE StepSummary;");
         if (steps == "rows")
-            t.f.loadStepSummary(&t.database);
+            file.exec("INSERT INTO StepSummary (StepID, StepName, StepVersionName, NumberOfBatches, StartDateTime, "
+                      "SimulationDateTime, PlantID) VALUES (1, 'Reaction', 'B', 3, '2020-01-01T00:00:00', "
+                      "'2024-02-01T10:00:00', 1), (2, 'Workup', NULL, 3, '2021-01-01T00:00:00', NULL, 1);");
+        CDaoDatabase database;
+        database.Open(file.path().c_str());
+        TestFacility f;
+        RecordingGanttControl gantt;
+        MessageRecorder messages;
+        f.SetGanttChartCtrlCtrl(&gantt);
+        f.SetStartTimeForTest(COleDateTime(2000, 1, 1, 0, 0, 0));
+        f.loadPlanSummary(&database);
+        if (steps == "rows")
+            f.loadStepSummary(&database);
         else
-            EXPECT_THROW(t.f.loadStepSummary(&t.database), CFacilityAbort);
+            EXPECT_THROW(f.loadStepSummary(&database), CFacilityAbort);
         std::string events;
-        for (const auto& e : t.gantt.events)
+        for (const auto& e : gantt.events)
             events += std::to_string(e.dispid * 10 + e.argument);
         EXPECT_EQ(events, c.events);
-        ASSERT_LE(t.messages.count(), 1u);
-        const std::string m = t.messages.count() ? t.messages.texts()[0] : "";
+        ASSERT_LE(messages.count(), 1u);
+        const std::string m = messages.count() ? messages.texts()[0] : "";
         EXPECT_EQ(m.empty() || m == kPlanEmpty || m == kStartInvalid || m == kNoSteps ? m : "*", c.message);
-        EXPECT_EQ(t.f.IsPlan() * 10 + t.f.GetNumSteps(), c.isPlan * 10 + (steps == "rows") * 2);
-        const COleDateTime start = t.f.GetStartTime();
+        EXPECT_EQ(f.IsPlan() * 10 + f.GetNumSteps(), c.isPlan * 10 + (steps == "rows") * 2);
+        const COleDateTime start = f.GetStartTime();
         const double now = COleDateTime::GetCurrentTime().m_dt;
         const bool near = start.GetStatus() == COleDateTime::valid && start.m_dt <= now && start.m_dt > now - 1.0;
         EXPECT_TRUE(std::string(c.start) == "now" ? near : start.ToIso().str() == c.start) << start.ToIso().str();
         // The last simulation date that is not null; names with and without a version; no key output material.
         if (steps != "rows") continue;
-        EXPECT_EQ(t.f.GetSimulationTime().ToIso() + "|" + t.f.GetPlanName() + "|" +
-                      t.f.GetStepByIndex(0).GetFullName() + "|" + t.f.GetStepByIndex(1).GetFullName() + "|" +
-                      t.f.GetStepFacilityName(1) + "|" + t.f.GetStepKeyOutputName(1) + t.f.GetStepKeyOutputName(9) +
-                      t.f.GetStepFacilityName(9),
+        EXPECT_EQ(f.GetSimulationTime().ToIso() + "|" + f.GetPlanName() + "|" + f.GetStepByIndex(0).GetFullName() +
+                      "|" + f.GetStepByIndex(1).GetFullName() + "|" + f.GetStepFacilityName(1) + "|" +
+                      f.GetStepKeyOutputName(1) + f.GetStepKeyOutputName(9) + f.GetStepFacilityName(9),
                   CString(c.isPlan ? "2024-02-01T10:00:00|Campaign|Reaction (B)|Workup|North|"
                                    : "2024-02-01T10:00:00||Reaction (B)|Workup|North|"));
     }
