@@ -1,3 +1,4 @@
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -122,10 +123,9 @@ TEST(VesselTest, NeighboursFollowStreamDirectionAndCountOnce)
 {
     TestFacility f;
     Plane* floor = f.AddFloor(1);
-    Vessel *a = f.AddVessel(floor, 10), *b = f.AddVessel(floor, 20), *c = f.AddVessel(floor, 30);
-    Vessel* lone = f.AddVessel(floor, 40);
-    f.Connect(a, b);
-    f.Connect(b, c);
+    Vessel *a = f.AddVessel(floor, 10), *b = f.AddVessel(floor, 20), *c = f.AddVessel(floor, 30),
+           *lone = f.AddVessel(floor, 40);
+    f.Connect(a, b), f.Connect(b, c);
     EXPECT_EQ((std::vector<const void*>{b->GetConnectingVessel(0), b->GetConnectingVessel(1), b->GetConnectingVessel(2),
                                         b->GetConnectingVessel(-1), b->GetStreamByIndex(1), b->GetStreamByIndex(2),
                                         b->GetStreamByIndex(-1)}),
@@ -231,10 +231,8 @@ TEST(StreamTest, EndsDrawableRadiusStepsAndPathEndPoints)
     TestFacility f;
     Plane* two = f.AddFloor(2, 5.0);
     Plane* one = f.AddFloor(1);
-    Vessel* a = f.AddVessel(one, 10, "A");
-    Vessel* b = f.AddVessel(one, 20, "B");
-    a->SetRadius(0.9);
-    b->SetRadius(0.6);
+    Vessel *a = f.AddVessel(one, 10, "A"), *b = f.AddVessel(one, 20, "B");
+    a->SetRadius(0.9), b->SetRadius(0.6);
     Stream* vapor = f.AddVapor(a, b); // a process stream of both
     EXPECT_EQ(a->GetNumStreams() + b->GetNumStreams() + (a->GetVaporStream() == vapor) * 10, 12);
     EXPECT_NEAR(vapor->GetRadius(), 0.2, 1e-12);
@@ -253,15 +251,13 @@ TEST(StreamTest, EndsDrawableRadiusStepsAndPathEndPoints)
     EXPECT_EQ(drawable, "110100");
     EXPECT_EQ(same->IsCrossFloor() * 10 + cross->IsCrossFloor(), 1);
 
-    // Radius steps of five per cent, not below a hundredth.
-    same->SetRadius(1.0);
-    same->IncrementRadius(1.0);
-    EXPECT_DOUBLE_EQ(same->GetRadius(), 1.05);
-    same->IncrementRadius(0.0); // not positive: shrink
-    EXPECT_DOUBLE_EQ(same->GetRadius(), 1.05 * 0.95);
-    same->SetRadius(0.0105);
-    same->IncrementRadius(-1.0); // 0.009975 is refused
-    EXPECT_DOUBLE_EQ(same->GetRadius(), 0.0105);
+    // Radius steps of five per cent, a step that is not positive shrinks, not below a hundredth (0.009975 is refused).
+    const std::array<double, 3> steps[] = {{1.0, 1.0, 1.05}, {1.0, 0.0, 0.95}, {0.0105, -1.0, 0.0105}};
+    for (auto [from, by, to] : steps) {
+        same->SetRadius(from);
+        same->IncrementRadius(by);
+        EXPECT_DOUBLE_EQ(same->GetRadius(), to);
+    }
 
     // Path end points; a feed comes in along +Y, a vent rises.
     a->SetCoords(0.0, 0.0);
@@ -357,8 +353,7 @@ TEST(PlaneTest, VesselRegistryPlantTallestVesselZoomPlacementAndShifts)
 {
     Plane p(2.0, 1.0);
     test::TestVessel a, b;
-    a.Init(&p);
-    b.Init(&p);
+    a.Init(&p), b.Init(&p);
     // The plant comes from the first vessel and is kept once it leaves.
     a.SetIdentity(1, "Reactor", "R-1", 7);
     a.SetPlantNameForTest("North");
@@ -373,15 +368,12 @@ TEST(PlaneTest, VesselRegistryPlantTallestVesselZoomPlacementAndShifts)
     a.SetCoords(1.0, -2.0);
     p.Zoom(2.0);
     EXPECT_EQ((std::vector<double>{a.GetRelX(), a.GetRelY()}), (std::vector<double>{2.0, -4.0}));
-    a.SetPositionFlag(1);
-    b.SetPositionFlag(1);
-    b.EnableHighlight();
+    a.SetPositionFlag(1), b.SetPositionFlag(1), b.EnableHighlight();
     p.ClearSelectedVesselPlacement();
     EXPECT_EQ(a.GetPositionFlag() * 10 + b.GetPositionFlag(), 10);
     p.ClearVesselPlacement();
     EXPECT_EQ(a.GetPositionFlag(), 0);
-    p.UnRegisterVessel(&a);
-    p.UnRegisterVessel(&b);
+    p.UnRegisterVessel(&a), p.UnRegisterVessel(&b);
     EXPECT_EQ(p.GetPlantName() + CString::Formatted(" %d %d", p.GetPlantID(), p.IsEmpty()), CString("North 7 1"));
 
     // A shift moves the height, or the rectangle by a fiftieth.
