@@ -114,11 +114,8 @@ TEST_F(SelectionTest, SelectAllKindsTheSelectedFloorAndWhatTheSelectionChanges)
     EXPECT_FALSE(floor->IsVisible() || twin->IsVisible());
 
     // Labels, pins and connections of the selected vessels.
-    f.ShowAllLabels(0);
-    a->EnableHighlight();
-    f.ShowSelectedLabels(1);
-    f.ShowSelectedVesselStreams(0);
-    f.ToggleSelectedVesselPins();
+    f.ShowAllLabels(0), a->EnableHighlight();
+    f.ShowSelectedLabels(1), f.ShowSelectedVesselStreams(0), f.ToggleSelectedVesselPins();
     EXPECT_EQ((std::vector<int>{a->GetShowLabel(), b->GetShowLabel(), a->IsShowConnections(), b->IsShowConnections(),
                                 a->IsPinned(), b->IsPinned()}),
               (std::vector<int>{1, 0, 0, 1, 1, 0}));
@@ -138,7 +135,7 @@ TEST_F(SelectionTest, SelectAllKindsTheSelectedFloorAndWhatTheSelectionChanges)
 TEST(BackgroundTest, CornersByBitAndPackedValue)
 {
     Facility f;
-    f.SetBackgroundCornerColor(static_cast<Facility::BackCorner>(3), (16 << 16) | (32 << 8) | 48);
+    f.SetBackgroundCornerColor(static_cast<Facility::BackCorner>(3), 0x102030);
     auto corners = [&] {
         std::vector<int> out{f.IsBackgroundSolid()};
         for (int bits : {1, 2, 4, 8, 3})
@@ -204,8 +201,7 @@ TEST(FloorEditingTest, DeletingRefusesFloorsWithVesselsRemovesAdjacentEmptyOnesA
     EXPECT_EQ(messages.types()[0] & MB_TYPEMASK, static_cast<unsigned>(MB_OK));
     EXPECT_EQ(f.GetNumFloors() * 100 + f.planesDeleted * 10 + f.IsModified(), 221);
     EXPECT_EQ(f.GetFloorByIndex(1), kept);
-    f.MarkLoadedFromDatabase(); // the document hears of changes until loaded
-    f.MarkModified(0);
+    f.MarkLoadedFromDatabase(), f.MarkModified(0);    // the document hears of changes until loaded
     EXPECT_EQ(doc.flags, std::vector<bool>(2, true)); // one per floor removed
 }
 

@@ -40,8 +40,7 @@ TEST_F(VesselOnFloor, InitRegistersRunsBothHooksOnceAndSizesByCapacity)
 {
     EXPECT_EQ(v.preInitCalls * 10 + v.initCalls + v.GetZ() * 100, 311);
     Plane other;
-    v.SwitchFloor(&other);
-    v.SwitchFloor(&other); // same floor: no second registration
+    v.SwitchFloor(&other), v.SwitchFloor(&other); // the same floor again: no second registration
     EXPECT_EQ(floor.FindVessel(&v) * 10 + other.GetNumVessels() + (v.GetFloor() == &other) * 100, 101);
 
     Vessel lone;
@@ -59,11 +58,9 @@ TEST_F(VesselOnFloor, InitRegistersRunsBothHooksOnceAndSizesByCapacity)
     v.ChangeSize(30.0, 0.0); // wider, at the same volume
     EXPECT_LT(v.GetHeight() / v.GetRadius(), 2.0);
     EXPECT_NEAR(cylinderVolume(v), 10.0, 10.0 * 1e-3);
-    v.SetRadius(0.0);
-    v.set_size(); // no division by zero: default proportions
+    v.SetRadius(0.0), v.set_size(); // no division by zero: default proportions
     EXPECT_NEAR(v.GetHeight() / v.GetRadius(), 2.0, 1e-12);
-    v.SetCapacityForTest(-5.0);
-    v.set_size();
+    v.SetCapacityForTest(-5.0), v.set_size();
     EXPECT_DOUBLE_EQ(v.GetRadius() + v.GetHeight(), 0.0);
 }
 
@@ -109,13 +106,11 @@ TEST_F(VesselOnFloor, ColourComponentsOutsideByteRangeAreRefused)
 {
     v.SetColor((255 << 16) | (128 << 8)); // 128 / 255 packs back to 128
     EXPECT_EQ(shown(v), 0xFF8000);
-    v.SetCurrentCol(256, 0, 0);
-    v.SetCurrentCol(0, -1, 0);
+    v.SetCurrentCol(256, 0, 0), v.SetCurrentCol(0, -1, 0);
     v.SetColor(-1); // splits into negative components
     EXPECT_EQ(v.GetColor(), 0xFF8000);
     v.SetLabelColor(0x010203);
-    v.SetLabelColor(1, -5, 3);
-    v.SetLabelColor(1, 2, 256);
+    v.SetLabelColor(1, -5, 3), v.SetLabelColor(1, 2, 256);
     EXPECT_EQ(v.GetLabelColor(), 0x010203);
 }
 
@@ -144,8 +139,7 @@ TEST(VesselTest, NeighboursFollowStreamDirectionAndCountOnce)
     // A repeated pair is one neighbour; a stream that is not connecting registers twice and adds 2.
     f.Connect(a, b);
     EXPECT_EQ(a->GetNumStreams() * 10 + a->GetNumUniqueStreams(), 21);
-    Stream* util = f.AddUtility(a);
-    Stream* feed = f.AddFeed(a);
+    Stream *util = f.AddUtility(a), *feed = f.AddFeed(a);
     EXPECT_EQ(a->GetNumUniqueStreams() * 10 + a->GetNumInputAndOutputStreams(), 52);
     EXPECT_TRUE(a->GetUtilityStream() == util && a->GetInputStream() == feed);
     f.Connect(c, a); // a new neighbour
@@ -157,8 +151,7 @@ TEST(VesselTest, AttachmentPointsStackConnectionsFeedsAndUtilities)
     TestFacility f;
     Plane* floor = f.AddFloor(1, 2.0);
     Vessel *a = f.AddVessel(floor, 10), *b = f.AddVessel(floor, 20);
-    a->SetHeight(6.0);
-    a->SetCoords(1.0, 1.0);
+    a->SetHeight(6.0), a->SetCoords(1.0, 1.0);
     Stream *s1 = f.Connect(a, b), *s2 = f.Connect(b, a), *feed = f.AddFeed(a), *util = f.AddUtility(a);
     // n = 2 process streams, h = 6, base 2: steps of 6 / 6 = 1; a stream that is not one of a's at the base.
     EXPECT_EQ((std::vector<double>{a->GetZ(s1), a->GetZ(s2), a->GetZ(feed), a->GetZ(util), a->GetZ(f.Connect(b, b)),
@@ -186,8 +179,7 @@ TEST(VesselTest, VisibilityActivityAndTheVesselsTheWizardMustLeave)
     v->SetPositionFlag(0);
     floor->SetVisible(false);
     EXPECT_EQ(left + std::to_string(v->IsVisible()) + std::to_string(v->PositionAssigned(floor)), "011101");
-    v->SetActiveForTest(1);
-    inv->SetActiveForTest(1);
+    v->SetActiveForTest(1), inv->SetActiveForTest(1);
     EXPECT_EQ(v->IsVisible() * 10 + inv->IsActive(), 10);
     static_cast<test::TestStream*>(f.Connect(inv, v))->SetFlowingForTest(1);
     EXPECT_EQ(inv->IsActive() * 10 + inv->IsVisible(), 11);
@@ -212,8 +204,7 @@ TEST_F(VesselOnFloor, PropertiesByTimeHeatThenCoolThenNothing)
     EXPECT_EQ(states, "0101 7F7FFF 1001 FF7F00 0011 B2B2B2 0010 B2B2B2 ");
     EXPECT_EQ(v.GetCurrentTime(), 400);
     EXPECT_NEAR(v.GetVolume(), 0.5 / v.Capacity(), 1e-9); // the 0.5 cubic metres left, as a level
-    v.SetVolume(0.0);
-    v.SetVolumeByTime(400); // the level alone
+    v.SetVolume(0.0), v.SetVolumeByTime(400);             // the level alone
     EXPECT_NEAR(v.GetVolume(), 0.5 / v.Capacity(), 1e-9);
 }
 
@@ -260,8 +251,7 @@ TEST(StreamTest, EndsDrawableRadiusStepsAndPathEndPoints)
     }
 
     // Path end points; a feed comes in along +Y, a vent rises.
-    a->SetCoords(0.0, 0.0);
-    b->SetCoords(4.0, 0.0);
+    a->SetCoords(0.0, 0.0), b->SetCoords(4.0, 0.0);
     EXPECT_EQ(endpoints(same),
               (std::vector<double>{0.0, a->GetY(same), a->GetZ(same), 4.0, b->GetY(same), b->GetZ(same)}));
     const double y = a->GetY(feed), z = a->GetZ(feed);
@@ -313,13 +303,10 @@ TEST(PlaneTest, BoundariesFitTheCentreAndShownVesselsAndWithinIsStrict)
         BoundaryPlane p;
         std::vector<Vessel> vessels(c.vessels.size());
         for (std::size_t k = 0; k < vessels.size(); ++k) {
-            vessels[k].Init(&p);
-            vessels[k].SetCoords(c.vessels[k][0], c.vessels[k][1]);
+            vessels[k].Init(&p), vessels[k].SetCoords(c.vessels[k][0], c.vessels[k][1]);
             vessels[k].SetVisible(c.vessels[k][2] != 0.0);
         }
-        p.SetCenterX(c.centreX);
-        p.SetCenterY(c.centreY);
-        p.set_boundaries();
+        p.SetCenterX(c.centreX), p.SetCenterY(c.centreY), p.set_boundaries();
         const std::vector<double> got = p.Corners();
         for (std::size_t k = 0; k < 4; ++k)
             EXPECT_NEAR(got[k], c.corners[k], 1e-9) << k;
@@ -365,8 +352,7 @@ TEST(PlaneTest, VesselRegistryPlantTallestVesselZoomPlacementAndShifts)
                                    double(p.FindVessel(&stranger)), double(p.GetVesselIndex(&stranger))}),
               (std::vector<double>{5.5, 1, 1, 0, -1}));
     EXPECT_EQ(p.GetVesselByIndex(2), nullptr);
-    a.SetCoords(1.0, -2.0);
-    p.Zoom(2.0);
+    a.SetCoords(1.0, -2.0), p.Zoom(2.0);
     EXPECT_EQ((std::vector<double>{a.GetRelX(), a.GetRelY()}), (std::vector<double>{2.0, -4.0}));
     a.SetPositionFlag(1), b.SetPositionFlag(1), b.EnableHighlight();
     p.ClearSelectedVesselPlacement();
@@ -378,8 +364,7 @@ TEST(PlaneTest, VesselRegistryPlantTallestVesselZoomPlacementAndShifts)
 
     // A shift moves the height, or the rectangle by a fiftieth.
     Plane q;
-    q.IncrementCoords(5.0);
-    q.IncrementCoords(50.0, -100.0);
+    q.IncrementCoords(5.0), q.IncrementCoords(50.0, -100.0);
     EXPECT_EQ((std::vector<double>{q.GetHeight(), q.GetCenterX(), q.GetCenterY(), q.GetCornerX(), q.GetCorner2Y()}),
               (std::vector<double>{0.1, 1.0, -2.0, 1.0, -2.0}));
 }
