@@ -37,11 +37,9 @@ protected:
     std::string state() const
     {
         std::string s;
-        for (int flag : {a->IsSelected(), b->IsSelected(), pipe->IsSelected(), floor->IsSelected()})
-            s += std::to_string(flag);
-        s += ' ';
-        for (int flag : {f.VesselSelected(), f.PipeSelected(), f.FloorSelected(), f.SceneSelected()})
-            s += std::to_string(flag);
+        for (int flag : {a->IsSelected(), b->IsSelected(), pipe->IsSelected(), floor->IsSelected(), -1,
+                         f.VesselSelected(), f.PipeSelected(), f.FloorSelected(), f.SceneSelected()})
+            s += flag < 0 ? " " : std::to_string(flag);
         return s;
     }
 

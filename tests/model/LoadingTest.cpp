@@ -156,22 +156,18 @@ TEST_F(LoadingTest, OneFloorPerPlantAndContentsToTheUnitOfTheirStream)
     db.AddEquipment(2, "T-101", "Storage Tank", 1);
     db.AddEquipment(3, "R-201", "Reactor", 2);
     db.AddStreamPhase(1, 82, 7);
-    db.AddStreamPhase(2, 83, 8); // of a stream whose ends match no stream: ignored
-    f.ReadVisioDatabase(nullptr);
-    EXPECT_EQ(f.GetCalendar(), nullptr);
-    f.MarkModified(1); // not loaded: floor editing still marks it modified
-    EXPECT_EQ(f.IsModified(), 1);
+    db.AddStreamPhase(2, 83, 8);                     // of a stream whose ends match no stream: ignored
+    f.ReadVisioDatabase(nullptr), f.MarkModified(1); // not loaded: floor editing still marks it modified
+    EXPECT_TRUE(f.GetCalendar() == nullptr && f.IsModified());
     f.MarkModified(0);
     load(0, "S 81 1 2, S 82 1 2 1 10 20, S 83 n n -5");
     EXPECT_TRUE(messages.texts().empty() && f.GetNumUniStreams() == 0);
     ASSERT_EQ(f.GetNumFloors(), 2);
-    Plane* north = f.GetFloorByIndex(0);
-    Plane* south = f.GetFloorByIndex(1);
-    EXPECT_EQ(north->GetName() + "/" + north->GetPlantName() + " " + south->GetName() + "/" + south->GetPlantName(),
-              CString("Floor 1/North Floor 2/South"));
-    // Loaded from a database: floor editing no longer marks it modified.
-    f.MarkModified(1);
-    EXPECT_EQ(f.IsModified(), 0);
+    Plane *north = f.GetFloorByIndex(0), *south = f.GetFloorByIndex(1);
+    f.MarkModified(1); // loaded from a database: floor editing no longer marks it modified
+    EXPECT_EQ(north->GetName() + "/" + north->GetPlantName() + " " + south->GetName() + "/" + south->GetPlantName() +
+                  CString::Formatted(" %d", f.IsModified()),
+              CString("Floor 1/North Floor 2/South 0"));
 
     ASSERT_EQ(f.GetNumConnectingStreams(), 1);
     const CProcedure* proc = f.GetStreamByIndex(0)->GetProc();
@@ -300,12 +296,11 @@ TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
              "FROM EquipmentSummary AS e",
              [&](const sqlite::Statement& row) {
                  SCOPED_TRACE(row.text(1));
+                 Vessel* v = f.FindVesselWithId(static_cast<int>(row.integer(0)));
                  int at = 0;
-                 while (at < f.GetNumVessels() && f.GetVesselByIndex(at)->GetID() != row.integer(0))
+                 while (at < f.GetNumVessels() && f.GetVesselByIndex(at) != v)
                      ++at;
-                 Vessel* v = f.GetVesselByIndex(at);
-                 ASSERT_NE(v, nullptr);
-                 EXPECT_EQ(f.FindVesselWithId(static_cast<int>(row.integer(0))), v);
+                 ASSERT_TRUE(v && v->GetID() == row.integer(0));
                  const bool cont = row.integer(3) != 0;
                  continuous += cont;
                  EXPECT_EQ(unitsOf(v), row.integer(9));
@@ -319,10 +314,10 @@ TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
                  EXPECT_NEAR(cylinderVolume(*v), drawn, drawn * 1e-3); // exponent 0.3333, not 1/3
                  EXPECT_EQ(v->GetCalendarID(), row.integer(7) > 0 ? row.integer(7) : -1);
                  EXPECT_EQ(v->GetFloor()->GetPlantID() * 10 + v->GetFloor()->FindVessel(v), row.integer(6) * 10 + 1);
-                 EXPECT_EQ(f.GetItemName(at) + "|" + f.GetVesselName(at), v->GetFullName() + "|" + v->GetName());
                  ASSERT_EQ(f.GetInfoForBox(at + 1, name, procs, capacity), 1);
-                 EXPECT_EQ(name + "|" + procs + "|" + capacity,
-                           v->GetFullName() + "|" + v->PrintProcs() + "|" + v->GetCapacity());
+                 EXPECT_EQ(f.GetItemName(at) + "|" + f.GetVesselName(at) + "|" + name + "|" + procs + "|" + capacity,
+                           v->GetFullName() + "|" + v->GetName() + "|" + v->GetFullName() + "|" + v->PrintProcs() +
+                               "|" + v->GetCapacity());
              });
     EXPECT_GT(continuous, 0);
 

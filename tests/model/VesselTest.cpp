@@ -1,5 +1,4 @@
 #include <array>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -92,10 +91,7 @@ TEST_F(VesselOnFloor, TemporaryColoursComeBackInAnyOrder)
                                                  [&] { w.DisableCool(); },      [&] { w.SetCurrentCol(10, 20, 30); },
                                                  [&] { w.SetColor(0x00FF00); }, [&] { w.SetVisible(false); }};
             act[keys.find(*op)]();
-            char step[24];
-            std::snprintf(step, sizeof step, shown(w) == w.GetColor() ? "%06X " : "%06X(%06X) ", shown(w),
-                          w.GetColor());
-            got += step;
+            got += CString::Formatted(shown(w) == w.GetColor() ? "%06X " : "%06X(%06X) ", shown(w), w.GetColor()).str();
         }
         got += std::to_string(w.IsSelected()) + std::to_string(w.IsHeating()) + std::to_string(w.IsCooling());
         EXPECT_EQ(got, want);
