@@ -153,9 +153,7 @@ TEST(FloorEditingTest, NewFloorsAreNamedPastShownNamesAndStandAboveTheTallestVes
     Plane* first = f.CreateNewFloor(1, "", -1, "");
     EXPECT_EQ(shown(first) + std::to_string(first->GetID()), "Floor 1@01");
     f.AddVessel(first, 10, "Tall")->SetHeight(20.0);
-    f.AddFloor(3, 10.0)->SetName("Floor 3");
-    f.AddFloor(4, 0.0); // unnamed: shows "Floor 4"
-    f.MarkModified(0);
+    f.AddFloor(3, 10.0)->SetName("Floor 3"), f.AddFloor(4), f.MarkModified(0); // the unnamed one shows "Floor 4"
     // Named "Floor n" for n floors and on past taken names.
     Plane* made = f.CreateNewFloor(-1, "", 7, "North");
     EXPECT_EQ(shown(made) + " " + made->GetPlantName().str() + std::to_string(made->GetPlantID()), "Floor 5@26 North7");
@@ -172,8 +170,7 @@ TEST(FloorEditingTest, NewFloorsAreNamedPastShownNamesAndStandAboveTheTallestVes
     MessageRecorder messages;
     GuidGenerator previous = SetGuidGenerator([](GUID* g) { return *g = GUID{}, -1L; });
     TestFacility g;
-    g.AddFloor(250, 0.0);
-    g.AddFloor(40, 0.0);
+    g.AddFloor(250), g.AddFloor(40);
     EXPECT_EQ(g.CreateNewFloor(-1, "", -1, "")->GetID(), 251);
     EXPECT_EQ(messages.count(), 1u); // the GUID failure is reported once, not per retry
     EXPECT_EQ(TestFacility().CreateNewFloor(-5, "", -1, "")->GetID(), 100);
@@ -249,8 +246,7 @@ TEST(FacilityTest, LookupsOutsideTheCollectionsTheFirstMatchAndTheStepProcList)
     EXPECT_EQ(f.IsVesselInventory(-1) * 10 + f.IsVesselInventory(3), 11); // out of range counts as an inventory
     // The unchecked accessor gives a placeholder out of range; a write to it changes no collection.
     f.getStream(7) = s;
-    EXPECT_EQ(f.getStream(7), nullptr);
-    EXPECT_EQ(f.GetNumConnectingStreams(), 1);
+    EXPECT_TRUE(f.getStream(7) == nullptr && f.GetNumConnectingStreams() == 1);
     EXPECT_EQ((std::vector<const void*>{f.FindVesselWithId(10), f.FindPlaneWithId(5), f.getFloorWithPlantID(8),
                                         f.getFloorWithPlantID(9), f.FindStreamWithVesselIds(20, 10)}),
               (std::vector<const void*>{first, p1, p2, nullptr, nullptr}));

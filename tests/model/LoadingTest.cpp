@@ -192,8 +192,7 @@ TEST_F(LoadingTest, FailuresReachTheUserOrTheCaller)
 {
     {
         Loaded t;
-        t.db.exec("DELETE FROM EquipmentSchedule;");
-        t.load();
+        t.db.exec("DELETE FROM EquipmentSchedule;"), t.load();
         EXPECT_EQ(t.messages.texts(), (std::vector<std::string>{kNoEquipment, kNoOperations}));
         EXPECT_EQ(t.f.GetNumVessels() * 100 + t.f.GetNumFloors() * 10 + t.f.GetNumSteps(), 1);
         EXPECT_NE(t.f.GetCalendar(), nullptr); // the calendars are still read, last
@@ -226,8 +225,7 @@ TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
     Facility f;
     f.ReadVisioDatabase(&database);
     const long messages = static_cast<long>(recorder.count());
-    const std::string from = isVessel("ss.FromEquipmentID");
-    const std::string to = isVessel("ss.ToEquipmentID");
+    const std::string from = isVessel("ss.FromEquipmentID"), to = isVessel("ss.ToEquipmentID");
     const std::string streams = " FROM StreamSummary AS ss JOIN TextRecipe AS tr ON tr.OperationID = ss.OperationID ";
     // The sample names outside ends NULL only, so input and output runs are one per vessel.
     ASSERT_EQ(sql.count("SELECT COUNT(*) FROM StreamSummary AS ss WHERE (ss.FromEquipmentID IS NOT NULL AND NOT " +

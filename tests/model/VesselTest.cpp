@@ -43,8 +43,7 @@ TEST_F(VesselOnFloor, InitRegistersRunsBothHooksOnceAndSizesByCapacity)
     EXPECT_EQ(floor.FindVessel(&v) * 10 + other.GetNumVessels() + (v.GetFloor() == &other) * 100, 101);
 
     Vessel lone;
-    lone.Init(nullptr);
-    lone.SetCoords(2.0, 3.0);
+    lone.Init(nullptr), lone.SetCoords(2.0, 3.0);
     EXPECT_EQ(lone.GetFloorID() * 10 + lone.IsVisible() + lone.GetX() + lone.GetZ(), -8.0); // relative, at height 0
     EXPECT_TRUE(lone.GetFloorName().IsEmpty() && lone.GetFullName().IsEmpty());             // no class, no name
 
@@ -168,12 +167,10 @@ TEST(VesselTest, VisibilityActivityAndTheVesselsTheWizardMustLeave)
     Plane other;
     std::string left = std::to_string(v->PositionAssigned(floor)) + std::to_string(v->PositionAssigned(&other));
     for (int flag : {0, 1}) {
-        v->SetShowConnections(flag);
-        v->SetPositionFlag(flag);
+        v->SetShowConnections(flag), v->SetPositionFlag(flag);
         left += std::to_string(v->PositionAssigned(floor));
     }
-    v->SetPositionFlag(0);
-    floor->SetVisible(false);
+    v->SetPositionFlag(0), floor->SetVisible(false);
     EXPECT_EQ(left + std::to_string(v->IsVisible()) + std::to_string(v->PositionAssigned(floor)), "011101");
     v->SetActiveForTest(1), inv->SetActiveForTest(1);
     EXPECT_EQ(v->IsVisible() * 10 + inv->IsActive(), 10);
@@ -227,8 +224,7 @@ TEST(StreamTest, EndsDrawableRadiusStepsAndPathEndPoints)
     Stream* feed = f.AddFeed(a);
     EXPECT_EQ(feed->IsInputVessel(a) * 10 + feed->IsConnectingAndDrawable(), 10);
 
-    Stream* same = f.Connect(a, b);
-    Stream* cross = f.Connect(a, f.AddVessel(two, 30, "C"));
+    Stream *same = f.Connect(a, b), *cross = f.Connect(a, f.AddVessel(two, 30, "C"));
     std::string drawable;
     for (auto hide : {+[](Vessel*, Plane*) {}, +[](Vessel*v, Plane*) { v->SetShowConnections(0); },
                       +[](Vessel*, Plane*p) { p->SetVisible(false); }}) {
@@ -312,8 +308,7 @@ TEST(PlaneTest, BoundariesFitTheCentreAndShownVesselsAndWithinIsStrict)
     // by (-3.25, -2.25).
     BoundaryPlane p;
     Vessel a, b;
-    for (auto [v, x, y] : {std::tuple{&a, 2.0, 2.0}, std::tuple{&b, 6.0, 4.0}})
-        v->Init(&p), v->SetCoords(x, y);
+    a.Init(&p), a.SetCoords(2.0, 2.0), b.Init(&p), b.SetCoords(6.0, 4.0);
     p.ReCenter();
     EXPECT_EQ((std::vector<double>{p.GetCenterX(), p.GetCenterY(), a.GetX(), b.GetY()}),
               (std::vector<double>{-3.25, -2.25, -1.25, 1.75}));
