@@ -12,9 +12,7 @@
 namespace batchplant {
 namespace {
 
-using test::MessageRecorder;
-using test::RecordingControl;
-using test::TestFacility;
+using namespace test;
 
 const char* const kFloorNotEmpty =
     "A floor containing vessels cannot be deleted.\nYou must first move the vessels to a different floor.";

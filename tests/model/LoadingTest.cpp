@@ -22,11 +22,7 @@
 namespace batchplant {
 namespace {
 
-using test::kNull;
-using test::MessageRecorder;
-using test::RecordingGanttControl;
-using test::ResultsDb;
-using test::TestFacility;
+using namespace test;
 
 const char* const kNoEquipment = "Failed to open database at equipmentSet !!!";
 const char* const kNoOperations = "Failed to open database at equipmentConts";
@@ -241,8 +237,7 @@ TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
                                       sql.count("SELECT COUNT(*) FROM StepSummary"),
                                       sql.count("SELECT COUNT(*) FROM Calendars")}));
 
-    // Every stream as "type:from>to" with its number of units, against the rows that make it; one stream per key. Then
-    // the components of process streams.
+    // Every stream as "type:from>to" with its number of units, against the rows that make it; one stream per key.
     const std::string loaded =
         "(" + from + " AND " + to + ") OR ((" + from + " OR " + to + ") AND ss.StreamCategoryID <> -5)";
     const std::string vaporTo = isVessel("aes.ToEquipmentID");
@@ -279,9 +274,8 @@ TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
                                     "puc ON puc.MaterialID = pc.ComponentID WHERE " +
                                     loaded + ")"));
 
-    // Every vessel: its own operations; a name only with a class; an inventory by the class's wording (case-sensitive);
-    // no calendar for NULL; its plant's floor; a cylinder twice as high as wide of its capacity (continuous equipment
-    // drawn as 600 litres); its item and info box.
+    // Every vessel: its operations, a name only with a class, an inventory by the class's wording (case-sensitive), no
+    // calendar for NULL, its plant's floor, a 2:1 cylinder of its capacity (continuous drawn as 600 l), item, info box.
     ASSERT_EQ(sql.count("SELECT COUNT(*) FROM EquipmentSummary WHERE CapacityUOM NOT IN ('liter', 'gal', 'Cubic m')"),
               0);
     int continuous = 0;
@@ -354,9 +348,8 @@ const char* const kNoSteps = "There were no results found for this step";
 
 TEST(StepLoadingTest, StartTimeFromThePlanElseTheLastStepRow)
 {
-    // plan: the plan row's start, nullptr for no row, "drop" for no table; steps likewise "rows", none or "drop". "now"
-    // is about the current time; a message "*" is the database's own error text. Without steps the load stops and what
-    // was read before stays.
+    // plan: the row's start, nullptr for no row, "drop" for no table; steps "rows", none or "drop". "now" is about the
+    // current time, "*" the database's own error text. Without steps the load stops, keeping what was read before.
     const struct {
         const char *plan, *steps;
         std::string message;

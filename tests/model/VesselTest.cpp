@@ -14,9 +14,7 @@
 namespace batchplant {
 namespace {
 
-using test::TestFacility;
-using test::TestStream;
-using test::TestVessel;
+using namespace test;
 
 double cylinderVolume(const Vessel& v) { return 3.14159265359 * v.GetRadius() * v.GetRadius() * v.GetHeight(); }
 
