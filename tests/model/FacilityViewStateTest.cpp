@@ -181,8 +181,7 @@ TEST(FloorEditingTest, DeletingRefusesFloorsWithVesselsRemovesAdjacentEmptyOnesA
     Plane *busy = f.AddFloor(1), *empty1 = f.AddFloor(2, 6.0), *empty2 = f.AddFloor(3, 12.0),
           *kept = f.AddFloor(4, 18.0);
     f.AddVessel(busy, 10, "A");
-    for (Plane* p : {busy, empty1, empty2})
-        p->EnableHighlight();
+    busy->EnableHighlight(), empty1->EnableHighlight(), empty2->EnableHighlight();
     struct RecordingDocument : CDocument {
         std::vector<bool> flags;
         void SetModifiedFlag(bool modified) override { flags.push_back(modified); }
@@ -220,8 +219,7 @@ TEST(FloorEditingTest, MovingVesselsGoesToTheNearestVisibleFloorOfThePlant)
     EXPECT_EQ(moves, "311111111");
     EXPECT_EQ(upper->FindVessel(v) * 10 + ground->FindVessel(v), 1);
     // Without a selection the user is told, and nothing is modified.
-    f.MarkModified(0);
-    v->DisableHighlight();
+    f.MarkModified(0), v->DisableHighlight();
     MessageRecorder messages;
     f.MoveSelectedVesselsUp(), f.MoveSelectedVesselsDown();
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{kNoVesselSelected, kNoVesselSelected}));
@@ -240,8 +238,8 @@ TEST(FacilityTest, LookupsOutsideTheCollectionsTheFirstMatchAndTheStepProcList)
                                         f.GetUniStreamByIndex(0), f.GetUtilStreamByIndex(0),
                                         f.GetVaporStreamByIndex(-3), f.getUtilStream(0), f.FindPlaneWithId(6)}),
               std::vector<const void*>(8, nullptr));
-    EXPECT_TRUE(f.GetVesselName(3).IsEmpty());
-    EXPECT_EQ(f.IsVesselInventory(-1) * 10 + f.IsVesselInventory(3), 11); // out of range counts as an inventory
+    // Out of range a vessel has no name and counts as an inventory.
+    EXPECT_EQ(f.GetVesselName(3).IsEmpty() * 100 + f.IsVesselInventory(-1) * 10 + f.IsVesselInventory(3), 111);
     // The unchecked accessor gives a placeholder out of range; a write to it changes no collection.
     f.getStream(7) = s;
     EXPECT_TRUE(f.getStream(7) == nullptr && f.GetNumConnectingStreams() == 1);

@@ -46,12 +46,10 @@ TEST_F(VesselOnFloor, InitRegistersRunsBothHooksOnceAndSizesByCapacity)
     EXPECT_TRUE(lone.GetFloorName().IsEmpty() && lone.GetFullName().IsEmpty());             // no class, no name
 
     // The size follows the capacity at unchanged proportions; a radius or height at or below a tenth is refused.
-    v.ChangeSize(-50.0, 0.0); // 0.5 - 0.5
-    v.ChangeSize(0.0, -95.0); // 1.0 - 0.95
+    v.ChangeSize(-50.0, 0.0), v.ChangeSize(0.0, -95.0); // refused: a radius of 0.5 - 0.5, a height of 1.0 - 0.95
     EXPECT_NEAR(v.GetRadius(), 0.5, 1e-4);
     EXPECT_NEAR(v.GetHeight() / v.GetRadius(), 2.0, 1e-12);
-    v.SetCapacityForTest(10.0);
-    v.ChangeSize(30.0, 0.0); // wider, at the same volume
+    v.SetCapacityForTest(10.0), v.ChangeSize(30.0, 0.0); // wider, at the same volume
     EXPECT_LT(v.GetHeight() / v.GetRadius(), 2.0);
     EXPECT_NEAR(cylinderVolume(v), 10.0, 10.0 * 1e-3);
     v.SetRadius(0.0), v.set_size(); // no division by zero: default proportions
@@ -331,11 +329,9 @@ TEST(PlaneTest, VesselRegistryPlantTallestVesselZoomPlacementAndShifts)
     test::TestVessel a, b;
     a.Init(&p), b.Init(&p);
     // The plant comes from the first vessel and is kept once it leaves.
-    a.SetIdentity(1, "Reactor", "R-1", 7);
-    a.SetPlantNameForTest("North");
+    a.SetIdentity(1, "Reactor", "R-1", 7), a.SetPlantNameForTest("North");
     EXPECT_EQ(p.GetPlantName() + CString::Formatted(" %d", p.GetPlantID()), CString("North 7"));
-    b.SetHeight(3.5);
-    b.SetVisible(false); // visibility does not matter here
+    b.SetHeight(3.5), b.SetVisible(false); // visibility does not matter here
     Vessel stranger;
     EXPECT_EQ((std::vector<double>{p.GetTallestVesselHeight(), double(p.GetVesselIndex(&b)), double(p.FindVessel(&a)),
                                    double(p.FindVessel(&stranger)), double(p.GetVesselIndex(&stranger))}),
