@@ -12,9 +12,7 @@
 namespace batchplant {
 namespace {
 
-using test::MessageRecorder;
-using test::RecordingControl;
-using test::TestFacility;
+using namespace test;
 
 const char* const kFloorNotEmpty =
     "A floor containing vessels cannot be deleted.\nYou must first move the vessels to a different floor.";
@@ -37,11 +35,9 @@ protected:
     std::string state() const
     {
         std::string s;
-        for (int flag : {a->IsSelected(), b->IsSelected(), pipe->IsSelected(), floor->IsSelected()})
-            s += std::to_string(flag);
-        s += ' ';
-        for (int flag : {f.VesselSelected(), f.PipeSelected(), f.FloorSelected(), f.SceneSelected()})
-            s += std::to_string(flag);
+        for (int flag : {a->IsSelected(), b->IsSelected(), pipe->IsSelected(), floor->IsSelected(), -1,
+                         f.VesselSelected(), f.PipeSelected(), f.FloorSelected(), f.SceneSelected()})
+            s += flag < 0 ? " " : std::to_string(flag);
         return s;
     }
 
@@ -82,27 +78,20 @@ TEST_F(SelectionTest, ClicksReplaceOrToggleAndFireUpdates)
     }
     f.SetThreeDAnimCtrlCtrl(nullptr); // no control, no events
     control.events.clear();
-    f.AttachMouse(1);
-    f.SelectAll();
+    f.AttachMouse(1), f.SelectAll();
     EXPECT_TRUE(control.events.empty());
 }
 
 TEST_F(SelectionTest, SelectAllKindsTheSelectedFloorAndWhatTheSelectionChanges)
 {
-    f.SelectAllFloors();
-    EXPECT_EQ(state(), "0001 0010");
-    f.SelectAllVessels();
-    f.SelectAllPipes();
-    EXPECT_EQ(state(), "1111 1110");
-    f.ClearAllSelections();
-    EXPECT_EQ(state(), "0000 0001");
-    f.SelectAll();
-    EXPECT_EQ(state(), "1111 1110");
+    std::string states;
+    for (void (Facility::*select)() : {&Facility::SelectAllFloors, &Facility::SelectAllVessels,
+                                       &Facility::SelectAllPipes, &Facility::ClearAllSelections, &Facility::SelectAll})
+        (f.*select)(), states += state() + ",";
+    EXPECT_EQ(states, "0001 0010,1101 1010,1111 1110,0000 0001,1111 1110,");
     EXPECT_EQ(arguments(control), (std::vector<short>{1, 2, 3, 0, 0}));
 
-    a->DisableHighlight();
-    b->DisableHighlight();
-    floor->DisableHighlight();
+    a->DisableHighlight(), b->DisableHighlight(), floor->DisableHighlight();
     EXPECT_EQ(state(), "0010 1110"); // a summary, stale until refreshed
     f.UpdateSelectionStatus();
     EXPECT_EQ(state(), "0010 0100");
@@ -121,11 +110,8 @@ TEST_F(SelectionTest, SelectAllKindsTheSelectedFloorAndWhatTheSelectionChanges)
     EXPECT_FALSE(floor->IsVisible() || twin->IsVisible());
 
     // Labels, pins and connections of the selected vessels.
-    f.ShowAllLabels(0);
-    a->EnableHighlight();
-    f.ShowSelectedLabels(1);
-    f.ShowSelectedVesselStreams(0);
-    f.ToggleSelectedVesselPins();
+    f.ShowAllLabels(0), a->EnableHighlight();
+    f.ShowSelectedLabels(1), f.ShowSelectedVesselStreams(0), f.ToggleSelectedVesselPins();
     EXPECT_EQ((std::vector<int>{a->GetShowLabel(), b->GetShowLabel(), a->IsShowConnections(), b->IsShowConnections(),
                                 a->IsPinned(), b->IsPinned()}),
               (std::vector<int>{1, 0, 0, 1, 1, 0}));
@@ -133,10 +119,8 @@ TEST_F(SelectionTest, SelectAllKindsTheSelectedFloorAndWhatTheSelectionChanges)
     EXPECT_EQ(a->IsPinned(), 0);
 
     // The select colour is shown once deselected.
-    pipe->EnableHighlight();
-    floor->EnableHighlight();
-    f.SetSelectColor(1, 2, 3);
-    f.SetSelectLabelColor(4, 5, 6);
+    pipe->EnableHighlight(), floor->EnableHighlight();
+    f.SetSelectColor(1, 2, 3), f.SetSelectLabelColor(4, 5, 6);
     f.ClearAllSelections();
     EXPECT_EQ((std::vector<int>{a->GetColor(), pipe->GetColor(), floor->GetColor(), b->GetColor()}),
               (std::vector<int>{0x010203, 0x010203, 0x010203, 0xB2B2B2}));
@@ -147,7 +131,7 @@ TEST_F(SelectionTest, SelectAllKindsTheSelectedFloorAndWhatTheSelectionChanges)
 TEST(BackgroundTest, CornersByBitAndPackedValue)
 {
     Facility f;
-    f.SetBackgroundCornerColor(static_cast<Facility::BackCorner>(3), (16 << 16) | (32 << 8) | 48);
+    f.SetBackgroundCornerColor(static_cast<Facility::BackCorner>(3), 0x102030);
     auto corners = [&] {
         std::vector<int> out{f.IsBackgroundSolid()};
         for (int bits : {1, 2, 4, 8, 3})
@@ -167,9 +151,7 @@ TEST(FloorEditingTest, NewFloorsAreNamedPastShownNamesAndStandAboveTheTallestVes
     Plane* first = f.CreateNewFloor(1, "", -1, "");
     EXPECT_EQ(shown(first) + std::to_string(first->GetID()), "Floor 1@01");
     f.AddVessel(first, 10, "Tall")->SetHeight(20.0);
-    f.AddFloor(3, 10.0)->SetName("Floor 3");
-    f.AddFloor(4, 0.0); // unnamed: shows "Floor 4"
-    f.MarkModified(0);
+    f.AddFloor(3, 10.0)->SetName("Floor 3"), f.AddFloor(4), f.MarkModified(0); // the unnamed one shows "Floor 4"
     // Named "Floor n" for n floors and on past taken names.
     Plane* made = f.CreateNewFloor(-1, "", 7, "North");
     EXPECT_EQ(shown(made) + " " + made->GetPlantName().str() + std::to_string(made->GetPlantID()), "Floor 5@26 North7");
@@ -186,8 +168,7 @@ TEST(FloorEditingTest, NewFloorsAreNamedPastShownNamesAndStandAboveTheTallestVes
     MessageRecorder messages;
     GuidGenerator previous = SetGuidGenerator([](GUID* g) { return *g = GUID{}, -1L; });
     TestFacility g;
-    g.AddFloor(250, 0.0);
-    g.AddFloor(40, 0.0);
+    g.AddFloor(250), g.AddFloor(40);
     EXPECT_EQ(g.CreateNewFloor(-1, "", -1, "")->GetID(), 251);
     EXPECT_EQ(messages.count(), 1u); // the GUID failure is reported once, not per retry
     EXPECT_EQ(TestFacility().CreateNewFloor(-5, "", -1, "")->GetID(), 100);
@@ -197,13 +178,10 @@ TEST(FloorEditingTest, NewFloorsAreNamedPastShownNamesAndStandAboveTheTallestVes
 TEST(FloorEditingTest, DeletingRefusesFloorsWithVesselsRemovesAdjacentEmptyOnesAndTellsTheDocument)
 {
     TestFacility f;
-    Plane* busy = f.AddFloor(1, 0.0);
-    Plane* empty1 = f.AddFloor(2, 6.0);
-    Plane* empty2 = f.AddFloor(3, 12.0);
-    Plane* kept = f.AddFloor(4, 18.0);
+    Plane *busy = f.AddFloor(1), *empty1 = f.AddFloor(2, 6.0), *empty2 = f.AddFloor(3, 12.0),
+          *kept = f.AddFloor(4, 18.0);
     f.AddVessel(busy, 10, "A");
-    for (Plane* p : {busy, empty1, empty2})
-        p->EnableHighlight();
+    busy->EnableHighlight(), empty1->EnableHighlight(), empty2->EnableHighlight();
     struct RecordingDocument : CDocument {
         std::vector<bool> flags;
         void SetModifiedFlag(bool modified) override { flags.push_back(modified); }
@@ -215,8 +193,7 @@ TEST(FloorEditingTest, DeletingRefusesFloorsWithVesselsRemovesAdjacentEmptyOnesA
     EXPECT_EQ(messages.types()[0] & MB_TYPEMASK, static_cast<unsigned>(MB_OK));
     EXPECT_EQ(f.GetNumFloors() * 100 + f.planesDeleted * 10 + f.IsModified(), 221);
     EXPECT_EQ(f.GetFloorByIndex(1), kept);
-    f.MarkLoadedFromDatabase(); // the document hears of changes until loaded
-    f.MarkModified(0);
+    f.MarkLoadedFromDatabase(), f.MarkModified(0);    // the document hears of changes until loaded
     EXPECT_EQ(doc.flags, std::vector<bool>(2, true)); // one per floor removed
 }
 
@@ -225,15 +202,12 @@ TEST(FloorEditingTest, MovingVesselsGoesToTheNearestVisibleFloorOfThePlant)
     TestFacility f;
     Plane* ground = f.AddFloor(1, 0.0, 7);
     f.AddFloor(2, 3.0, 7)->SetVisible(false);
-    Plane* upper = f.AddFloor(3, 6.0, 7);
-    f.AddFloor(4, 4.0, 8); // another plant's
-    Plane* anyPlant = f.AddFloor(5, 9.0);
-    Vessel* v = f.AddVessel(ground, 10, "A", "Reactor", 7);
-    Vessel* w = f.AddVessel(ground, 20, "B", "Reactor", 7);
+    Plane *upper = f.AddFloor(3, 6.0, 7), *other = f.AddFloor(4, 4.0, 8), *anyPlant = f.AddFloor(5, 9.0);
+    Vessel *v = f.AddVessel(ground, 10, "A", "Reactor", 7), *w = f.AddVessel(ground, 20, "B", "Reactor", 7);
     // Plant -1 belongs to every plant.
     EXPECT_EQ((std::vector<Plane*>{f.GetHigherFloor(ground), f.GetLowerFloor(upper), f.GetHigherFloor(upper),
-                                   f.GetLowerFloor(ground)}),
-              (std::vector<Plane*>{upper, ground, anyPlant, nullptr}));
+                                   f.GetLowerFloor(ground), f.GetHigherFloor(other)}),
+              (std::vector<Plane*>{upper, ground, anyPlant, nullptr, anyPlant}));
     // The floors of v and w and the modified flag after each move; from the lowest floor v stays, still marked.
     v->EnableHighlight();
     std::string moves;
@@ -245,11 +219,9 @@ TEST(FloorEditingTest, MovingVesselsGoesToTheNearestVisibleFloorOfThePlant)
     EXPECT_EQ(moves, "311111111");
     EXPECT_EQ(upper->FindVessel(v) * 10 + ground->FindVessel(v), 1);
     // Without a selection the user is told, and nothing is modified.
-    f.MarkModified(0);
-    v->DisableHighlight();
+    f.MarkModified(0), v->DisableHighlight();
     MessageRecorder messages;
-    f.MoveSelectedVesselsUp();
-    f.MoveSelectedVesselsDown();
+    f.MoveSelectedVesselsUp(), f.MoveSelectedVesselsDown();
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{kNoVesselSelected, kNoVesselSelected}));
     EXPECT_EQ(f.IsModified(), 0);
 }
@@ -258,8 +230,7 @@ TEST(FloorEditingTest, MovingVesselsGoesToTheNearestVisibleFloorOfThePlant)
 TEST(FacilityTest, LookupsOutsideTheCollectionsTheFirstMatchAndTheStepProcList)
 {
     TestFacility f;
-    Plane* p1 = f.AddFloor(5, 0.0, 7);
-    Plane* p2 = f.AddFloor(5, 6.0, 8);
+    Plane *p1 = f.AddFloor(5, 0.0, 7), *p2 = f.AddFloor(5, 6.0, 8);
     Vessel* first = f.AddVessel(p1, 10, "First");
     f.AddVessel(p2, 10, "Second", "Inventory Location");
     Stream* s = f.Connect(first, f.AddVessel(p2, 20, "Other"));
@@ -267,12 +238,11 @@ TEST(FacilityTest, LookupsOutsideTheCollectionsTheFirstMatchAndTheStepProcList)
                                         f.GetUniStreamByIndex(0), f.GetUtilStreamByIndex(0),
                                         f.GetVaporStreamByIndex(-3), f.getUtilStream(0), f.FindPlaneWithId(6)}),
               std::vector<const void*>(8, nullptr));
-    EXPECT_TRUE(f.GetVesselName(3).IsEmpty());
-    EXPECT_EQ(f.IsVesselInventory(-1) * 10 + f.IsVesselInventory(3), 11); // out of range counts as an inventory
+    // Out of range a vessel has no name and counts as an inventory.
+    EXPECT_EQ(f.GetVesselName(3).IsEmpty() * 100 + f.IsVesselInventory(-1) * 10 + f.IsVesselInventory(3), 111);
     // The unchecked accessor gives a placeholder out of range; a write to it changes no collection.
     f.getStream(7) = s;
-    EXPECT_EQ(f.getStream(7), nullptr);
-    EXPECT_EQ(f.GetNumConnectingStreams(), 1);
+    EXPECT_TRUE(f.getStream(7) == nullptr && f.GetNumConnectingStreams() == 1);
     EXPECT_EQ((std::vector<const void*>{f.FindVesselWithId(10), f.FindPlaneWithId(5), f.getFloorWithPlantID(8),
                                         f.getFloorWithPlantID(9), f.FindStreamWithVesselIds(20, 10)}),
               (std::vector<const void*>{first, p1, p2, nullptr, nullptr}));

@@ -1,6 +1,5 @@
 #pragma once
-// A facility that tests lay out by hand through its own factories, as a host's derived facility would; a vessel and a
-// stream that open their hooks.
+// A facility laid out by hand through its own factories, as a host's derived one would; a vessel and stream opened.
 
 #include "batchplant/model/Facility.h"
 #include "batchplant/model/Plane.h"
@@ -51,7 +50,6 @@ public:
     using Facility::getFloorWithPlantID;
     using Facility::getStream;
     using Facility::getUtilStream;
-    using Facility::loadCalendars;
     using Facility::loadPlanSummary;
     using Facility::loadStepSummary;
 
