@@ -341,12 +341,10 @@ struct TwoVessels : ::testing::Test {
     ForcePlane* p = f.AddForceFloor(1);
     Vessel* v = f.AddVessel(p, 1, "V");
     Vessel* u = f.AddVessel(p, 2, "U");
-    void SetUp() override { u->SetCoords(2.0, 0.0); }
-    double repulsionAt(double d)
-    {
-        u->SetCoords(d, 0.0);
-        return p->getRepulsiveForce(v).x;
-    }
+    void SetUp() override { place(); }
+    void place() { v->SetCoords(0.0, 0.0), u->SetCoords(2.0, 0.0); }
+    double repulsionAt(double d) { return u->SetCoords(d, 0.0), p->getRepulsiveForce(v).x; }
+    double attractionAt(double d) { return u->SetCoords(d, 0.0), p->getAttractiveForce(v).x; }
     std::vector<double> at() const { return {v->GetRelX(), v->GetRelY(), u->GetRelX(), u->GetRelY()}; }
 };
 
@@ -363,8 +361,7 @@ TEST_F(TwoVessels, ConnectedPairMovesAsWorkedByHandOnTheSelectedFloor)
     p->MoveVesselsByForce();
     ExpectNear(at(), {-0.0266, -1.0, 2.0266, 1.0}, 1e-4);
     // A pinned vessel stays but pulls, pushes and gets a request; a step moves the only (visible) floor.
-    v->SetCoords(0.0, 0.0);
-    u->SetCoords(2.0, 0.0);
+    place();
     v->SetPin(1);
     f.IncrementVesselPositions();
     ExpectNear(at(), {0.0, 0.0, 2.0266, 1.0}, 1e-4);
@@ -385,10 +382,7 @@ TEST_F(TwoVessels, ConnectedPairMovesAsWorkedByHandOnTheSelectedFloor)
 TEST_F(TwoVessels, ForceWindowsOrdersOfZeroAndBelowAndHiddenVessels)
 {
     // No pull closer than a hundredth, a weak one from an unconnected vessel.
-    u->SetCoords(0.005, 0.0);
-    const double none = p->getAttractiveForce(v).x;
-    u->SetCoords(0.02, 0.0);
-    ExpectNear({none, p->getAttractiveForce(v).x}, {0.0, -0.1 / 0.02}, 1e-9);
+    ExpectNear({attractionAt(0.005), attractionAt(0.02)}, {0.0, -0.1 / 0.02}, 1e-9);
     // Order 2 repels from 0.1 to about 3.16; orders of 0 and below leave out coincident vessels.
     for (const auto& [d, repels] :
          std::vector<std::pair<double, bool>>{{3.1, true}, {3.17, false}, {0.11, true}, {0.09, false}, {0.0, false}})
@@ -398,8 +392,7 @@ TEST_F(TwoVessels, ForceWindowsOrdersOfZeroAndBelowAndHiddenVessels)
     p->SetRepulsiveOrder(-2);
     ExpectNear({repulsionAt(0.0), repulsionAt(2.0)}, {0.0, kCapacityFactor / 0.25 / 2.0 * 2.0}, 1e-12);
     // A hidden vessel exerts no force but gets a request.
-    v->SetCoords(0.0, 0.0);
-    u->SetCoords(2.0, 0.0);
+    place();
     u->SetVisible(false);
     p->DistributeVessels();
     EXPECT_DOUBLE_EQ(std::abs(v->GetForceVector().x) + std::abs(v->GetForceVector().y), 0.0);
@@ -411,9 +404,8 @@ TEST(MoveByForce, MovesAFifthUpToFiveRadiiPerAxis)
     LayoutFacility f;
     Vessel* v = f.AddVessel(f.AddFloor(1), 1);
     // Requests and the position after each; a NaN moves nothing on its axis.
-    const std::vector<std::vector<double>> steps = {
-        {40.0, -40.0, -2.5, 2.5}, {4.0, -1.0, -3.3, 2.7}, {std::nan(""), 5.0, -3.3, 1.7}};
-    for (const auto& s : steps) {
+    for (const auto& s : std::vector<std::vector<double>>{
+             {40.0, -40.0, -2.5, 2.5}, {4.0, -1.0, -3.3, 2.7}, {std::nan(""), 5.0, -3.3, 1.7}}) {
         v->SetForceVector({s[0], s[1], 0.0});
         v->MoveByForce();
         ExpectNear({v->GetRelX(), v->GetRelY()}, {s[2], s[3]}, 1e-12);
