@@ -218,9 +218,8 @@ TEST(CompositeProfileOps, BuilderMatchesOneAtATimeOperations)
         a.Store(viaStore);
         b.StoreAndClear(viaStoreAndClear);
         SCOPED_TRACE(testing::Message() << "round " << round);
-        EXPECT_TRUE(b.IsEmpty());
-        ASSERT_EQ(viaStore.GetCount(), reference.GetCount());
-        ASSERT_EQ(viaStoreAndClear.GetCount(), reference.GetCount());
+        ASSERT_TRUE(b.IsEmpty() && viaStore.GetCount() == reference.GetCount() &&
+                    viaStoreAndClear.GetCount() == reference.GetCount());
         for (int i = 0; i < reference.GetCount(); ++i) {
             const CompVals &got = viaStore.GetAt(i), &want = reference.GetAt(i);
             ASSERT_TRUE(viaStore.GetKeyAt(i) == reference.GetKeyAt(i) && viaStoreAndClear.GetAt(i) == got &&
@@ -234,10 +233,9 @@ TEST(CompositeProfileOps, BuilderMatchesOneAtATimeOperations)
 TEST(CompositeProfileOps, BuilderLeavesUncoveredEntriesExactlyZeroAndStoreAndClearOnlyTheSweptTimes)
 {
     ProfileBuilder<double> builder;
-    builder.AddInterval(0, 10, 0.1);
-    builder.AddInterval(0, 10, 0.2);
-    builder.AddInterval(3, 10, -0.3);
-    builder.AddInterval(20, 30, 0.7);
+    for (const auto& [t0, t1, v] :
+         std::vector<std::tuple<long, long, double>>{{0, 10, 0.1}, {0, 10, 0.2}, {3, 10, -0.3}, {20, 30, 0.7}})
+        builder.AddInterval(t0, t1, v);
     EXPECT_EQ(builder.Entries().at(2), (std::pair<long, double>{10, 0.0})); // no rounding rest
     // Into a profile it was not loaded from: the swept times are replaced, the others stay.
     Hash<long, CompVals> h;
