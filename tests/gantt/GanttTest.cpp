@@ -142,8 +142,7 @@ TEST(GanttSampleTest, TheScheduleHoldsWhatTheDatabaseHolds)
     RecordingDocument document;
     f.SetDocument(&document);
     ASSERT_TRUE(f.ReadGanttDatabase(CString(path.c_str())));
-    // The loaded-from-database flag stays unset: each new floor marked the
-    // facility modified and told the document.
+    // Each new floor marks the facility modified and tells the document (the loaded flag stays unset).
     EXPECT_TRUE(messages.texts().empty() && f.IsModified() == 1);
     EXPECT_EQ(document.flags, std::vector<bool>(static_cast<std::size_t>(f.GetNumFloors()), true));
     EXPECT_EQ(f.GetNumFloors(), sql.count("SELECT COUNT(DISTINCT PlantID) FROM EquipmentSummary"));
@@ -340,8 +339,7 @@ protected:
 
 TEST_F(CompositeLoadingTest, ContentsLevelsSkipGasAndDropMissingMaterialsToZero)
 {
-    // Two operations of the reactor: the first holds materials 7 (liquid) and
-    // 9 (gas only), the second only material 8.
+    // Two operations: the first holds materials 7 (liquid) and 9 (gas only), the second only material 8.
     db.AddOperation(2, "Charge");
     db.AddSchedule(2, 1, 1, 0.0, 1.0);
     db.AddSchedule(2, 1, 2, 1.0, 2.0);
