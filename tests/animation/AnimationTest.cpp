@@ -1,5 +1,4 @@
-// The animation clock against a clock by hand; the facility's clock and the
-// vessels' and streams' state at a time, on facilities built by hand.
+// The animation clock against a clock by hand; the facility's clock and its items' state at a time.
 
 #include <gtest/gtest.h>
 
@@ -121,8 +120,7 @@ TEST(AnimTimelineTest, TimesAtTheEndsOfTheRangeOfLongDoNotOverflow)
     EXPECT_EQ(clock.GetFrame(), 16383);
 }
 
-// One operation from start to end seconds holding `volume` cubic metres at
-// its end. Operation types are shared texts, so each type gets its own ID.
+// One operation from start to end seconds holding `volume` cubic metres at its end; one ID per shared type text.
 void AddUnit(CProcedure* p, long batch, long start, long end, double volume = 0.0, const char* opType = "Charge",
              const char* label = "op")
 {
@@ -195,9 +193,7 @@ protected:
 
 TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStreamsAndTheTextsRunningOnce)
 {
-    AnimVessel* a = f.Add(floor, 1, "A");
-    AnimVessel* b = f.Add(floor, 2, "B");
-    AnimVessel* c = f.Add(floor, 3, "C");
+    AnimVessel *a = f.Add(floor, 1, "A"), *b = f.Add(floor, 2, "B"), *c = f.Add(floor, 3, "C");
     AddUnit(a->GetProc(), 1, 0, 100, 0.0, "Charge", "1.1 Charge");
     AddUnit(b->GetProc(), 1, 0, 100, 0.0, "Charge", "1.1 Charge"); // the same text as a's: shown once
     AddUnit(c->GetProc(), 1, 0, 100, 0.0, "Heat", "1.2 Heat");
@@ -221,10 +217,9 @@ TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStre
     f.InitAnim();
     const AnimTimeline* clock = f.Timeline();
     ASSERT_NE(clock, nullptr);
-    std::vector<long> points;
-    for (int i = 0; i < clock->GetNumPoints(); ++i)
-        points.push_back(clock->GetPoint(i));
-    EXPECT_EQ(points, (std::vector<long>{0, 40, 60, 100, 200}));
+    EXPECT_EQ((std::vector{long{clock->GetNumPoints()}, clock->GetPoint(0), clock->GetPoint(1), clock->GetPoint(2),
+                           clock->GetPoint(3), clock->GetPoint(4)}),
+              (std::vector<long>{5, 0, 40, 60, 100, 200}));
     AddUnit(a->GetProc(), 2, 300, 400); // later calls keep the timeline
     f.InitAnim(Facility::Forward);
     EXPECT_TRUE(f.Timeline() == clock && clock->GetNumPoints() == 5);
@@ -239,7 +234,6 @@ TEST_F(FacilityAnimationTest, TheTimelineHoldsTheTimesOfVesselsAndConnectingStre
     EXPECT_FALSE(a->GetCurrentOp(100).IsEmpty());
     EXPECT_EQ(ops, a->GetCurrentOp(100) + c->GetCurrentOp(100));
     EXPECT_EQ(a->IsSelected() + s->IsInUse() * 10 + c->IsHeating() * 100, 100);
-    EXPECT_EQ(f.Timeline()->GetFramesPerInterval(), 4);
     f.setStreamTimes(8); // every kind of stream follows the facility's stream times
     for (Stream* x : others)
         EXPECT_EQ(x->GetCurrentTime() * 10 + x->IsInUse(), x == others[0] ? 81 : 80);
@@ -319,24 +313,19 @@ TEST_F(FacilityAnimationTest, ContentsColourFollowsTheRunningBatchAndTheKindOfSt
     for (Stream* s : streams)
         for (long batch : {1, 3, 10})
             AddUnit(s->GetProc(), batch, 10 * batch, 10 * batch + 10, 0.0, "Transfer");
-    // Where nothing of its own runs, an item keeps its colour; vapor and
-    // utility streams keep their own whatever runs.
-    const std::vector<long> red{255, 0, 0}, green{0, 192, 0}, purple{128, 0, 255};
-    const struct {
-        long t;
-        std::vector<long> vessel, pipe;
-    } cases[] = {{15, red, red},      {25, {0, 0, 255}, red}, {35, green, green},
-                 {95, purple, green}, {500, purple, green},   {105, red, red}};
-    for (const auto& c : cases) {
-        v->SetPropertiesByTime(c.t);
+    // Where nothing of its own runs an item keeps its colour; vapor and utility streams always keep theirs.
+    using Rgb = std::vector<long>;
+    const Rgb red{255, 0, 0}, green{0, 192, 0}, purple{128, 0, 255};
+    const std::tuple<long, Rgb, Rgb> cases[] = {{15, red, red},      {25, {0, 0, 255}, red}, {35, green, green},
+                                                {95, purple, green}, {500, purple, green},   {105, red, red}};
+    for (const auto& [t, vessel, pipe] : cases) {
+        v->SetPropertiesByTime(t);
         v->set_conts_color();
-        for (AnimStream* s : streams) {
-            s->SetPropertiesByTime(c.t);
-            s->set_conts_color();
-        }
+        for (AnimStream* s : streams)
+            s->SetPropertiesByTime(t), s->set_conts_color();
         EXPECT_EQ((std::vector{rgb(v), rgb(streams[0]), rgb(streams[1]), rgb(streams[2])}),
-                  (std::vector<std::vector<long>>{c.vessel, c.pipe, {0, 255, 0}, {255, 255, 255}}))
-            << c.t;
+                  (std::vector<std::vector<long>>{vessel, pipe, {0, 255, 0}, {255, 255, 255}}))
+            << t;
     }
 }
 
@@ -361,8 +350,7 @@ TEST_F(FacilityAnimationTest, AStreamFlowsWhileATransferRunsAndCountsItsFrames)
 
 TEST_F(FacilityAnimationTest, TheSlugStaysInItsRangesAndCoversItsPartOfThePath)
 {
-    AnimVessel* a = vesselWith(1, {});
-    AnimVessel* b = vesselWith(2, {});
+    AnimVessel *a = vesselWith(1, {}), *b = vesselWith(2, {});
     a->SetCoords(-3.0, 0.0);
     b->SetCoords(3.0, 1.0);
     auto* pipe = static_cast<AnimStream*>(f.Connect(a, b));

@@ -1,7 +1,6 @@
 #pragma once
-// The three profile operations applied to a Hash directly, one pass over the
-// hash each: the slow, obvious reference that ProfileBuilder must agree with
-// (it may sum the rates covering an entry in another order: rounding only).
+// The profile operations on a Hash directly, one pass each: the obvious reference for ProfileBuilder
+// (which may sum the rates covering an entry in another order: rounding only).
 
 #include "batchplant/foundation/Hash.h"
 
@@ -17,18 +16,13 @@ template <class V> int LastKeyBefore(const Hash<long, V>& h, long t)
     return i;
 }
 
-// Makes an entry at t when there is none: a copy of the latest entry
-// before t, or a zero value when `zeroWhenFirst` and there is none.
+// Makes an entry at t when there is none: a copy of the latest entry before t, or zero if `zeroWhenFirst`.
 template <class V> void EnsureEntry(Hash<long, V>& h, long t, bool zeroWhenFirst)
 {
-    if (h.Contains(t)) return;
-    const int before = LastKeyBefore(h, t);
-    if (before >= 0) {
-        const V copy = h.GetAt(before);
-        h[t] = copy;
-    } else if (zeroWhenFirst) {
-        h[t] = V{};
-    }
+    const int before = h.Contains(t) ? -2 : LastKeyBefore(h, t);
+    if (before == -2 || (before < 0 && !zeroWhenFirst)) return;
+    const V value = before >= 0 ? h.GetAt(before) : V{}; // copied before h[t] may move the entries
+    h[t] = value;
 }
 } // namespace detail
 

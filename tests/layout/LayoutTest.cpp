@@ -1,5 +1,4 @@
-// The layout wizard and the force-directed arrangement on small floors built
-// by hand (worked positions and forces, limits), and the wizard on the sample.
+// The layout wizard and the force-directed arrangement on floors built by hand, and the wizard on the sample.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +7,7 @@
 #include <memory>
 #include <numbers>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -92,8 +92,7 @@ std::vector<Vessel*> Build(LayoutFacility& f, Plane* p, int n, const std::vector
     return v;
 }
 
-// Each vessel of a tree ends at its {x, y} or, with kStays, where it started;
-// `prepare` sets the exceptions.
+// Each vessel ends at its {x, y} or, with kStays, where it started; `prepare` sets the exceptions.
 struct Tree {
     const char* name;
     int vessels;
@@ -127,8 +126,7 @@ TEST_P(WizardTree, PlacesAsWorkedByHand)
     }
 }
 
-// Distances are (r + r') x (neighbours of the child + 1), radii 0.5. Products
-// stand on the +Y side, feeds on the -Y side.
+// Distances (r + r') x (the child's neighbours + 1), radii 0.5; products on the +Y side, feeds on the -Y side.
 constexpr double kS = 2 * 0.5, kC = 2 * 0.86602540378; // 2 sin 30, 2 cos 30
 INSTANTIATE_TEST_SUITE_P(
     Layout, WizardTree,
@@ -136,17 +134,14 @@ INSTANTIATE_TEST_SUITE_P(
         Tree{"OneProductStraightUp", 2, {{0, 1}}, {{0, 0}, {0, 2}}},
         Tree{"OneFeedStraightDown", 2, {{1, 0}}, {{0, 0}, {0, -2}}},
         Tree{"TwoEqualProductsSixtyDegreesApart", 3, {{0, 1}, {0, 2}}, {{0, 0}, {-kS, kC}, {kS, kC}}},
-        // 0 and 1 both have two neighbours and score 3, so 0 (first) is the
-        // centre; 1 outranks 2 and goes first, farther out; 2 avoids 1's
-        // direction (m = 2: -30 first); 1 puts its feed 3 at 150, as 180 is
-        // the way back to 0.
+        // 0 (first of two equals) is the centre; 1 outranks 2, goes first and farther out; 2 avoids its
+        // direction (-30 first); 1 puts its feed 3 at 150, as 180 is the way back to 0.
         Tree{"LaterPassesAvoidTakenDirections", 4, {{0, 1}, {0, 2}, {3, 1}}, {{0, 0}, {0, 3}, {-kS, kC}, {kS, 3 - kC}}},
         Tree{"IslandsStayWhereTheyAre",
              5,
              {{0, 1}, {0, 4}, {2, 3}},
              {{0, 0}, {-kS, kC}, {kStays, 0}, {kStays, 0}, {kS, kC}}},
-        // Hidden, on another floor, connections off, already placed: all
-        // stay; the one candidate goes straight up.
+        // Hidden, on another floor, connections off, already placed: all stay; the last goes straight up.
         Tree{"LeavesAloneWhatItMust",
              6,
              {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}},
@@ -163,8 +158,7 @@ TEST(LayoutWizard, CentreIsTheMostConnectedThenBestScoredAndBadArgumentsAreHarml
 {
     LayoutFacility f;
     Plane* p = f.AddFloor(1);
-    // 0: two leaves, score 2. 1: a leaf and 2 (itself with two neighbours),
-    // score 3. Both have two neighbours; 1 wins on score though 0 is first.
+    // 0 and 1 have two neighbours each; 1 wins on score (a leaf and a vessel with two) though 0 is first.
     const std::vector<Vessel*> v = Build(f, p, 7, {{0, 3}, {0, 4}, {1, 5}, {1, 2}, {2, 6}});
     EXPECT_EQ(f.SetCenter(p), 1);
     EXPECT_EQ(v[0]->GetPositionFlag(), 0);
@@ -191,8 +185,7 @@ TEST(LayoutWizard, UnplacedIslandsAreSelectedAndLaidOutByASecondRun)
     f.SelectUnplacedVessels(p);
     EXPECT_EQ(v[2]->IsSelected() + v[3]->IsSelected() + v[0]->IsSelected() * 10 + f.VesselSelected() * 100, 102);
     f.CalculateLayout(p); // without clearing, the island gets a centre of its own
-    EXPECT_EQ(v[2]->GetPositionFlag() + v[3]->GetPositionFlag(), 2);
-    EXPECT_NEAR(distance(v[2], v[3]), 2.0, 1e-9);
+    EXPECT_TRUE(v[2]->GetPositionFlag() + v[3]->GetPositionFlag() == 2 && std::abs(distance(v[2], v[3]) - 2.0) < 1e-9);
     f.LayoutFloor(p); // starts over
     EXPECT_EQ(v[2]->GetPositionFlag() + v[3]->GetPositionFlag() + f.IsModified() * 10, 10);
 }
@@ -221,8 +214,8 @@ TEST(LayoutWizard, AngleListTakesFreeDirectionsRecordsThemOrFails)
     EXPECT_EQ(f.Record(0).count, 4);
 }
 
-// A hub with more neighbours than a list or a record holds: the listed ones
-// are placed more than 2 degrees apart, the rest stay, one message each run.
+// A hub with more neighbours than a list or a record holds: the listed ones are placed more than 2 degrees
+// apart, the rest stay, one message each run.
 TEST(LayoutWizard, NeighboursBeyondTheListsStayUnplaced)
 {
     for (const bool ranked : {true, false}) {
@@ -249,9 +242,8 @@ TEST(LayoutWizard, NeighboursBeyondTheListsStayUnplaced)
     }
 }
 
-// A host that starts the floor over whenever the wizard reports a failure
-// keeps placing the two vessels back under it: the run still ends, each
-// vessel spreading its neighbours at most once per stream and once more.
+// A host that starts the floor over on each reported failure: the run still ends, each vessel spreading its
+// neighbours at most once per stream and once more.
 TEST(LayoutWizard, PlacementUndoneWhileRunningStillEnds)
 {
     LayoutFacility f;
@@ -272,39 +264,32 @@ TEST(LayoutWizard, PlacementUndoneWhileRunningStillEnds)
     EXPECT_EQ(v[0]->GetPositionFlag() * 10 + v[1]->GetPositionFlag(), 10); // the hub placed back by the child
 }
 
-// An inventory location feeding three reactors: the wizard offers to hide
-// such locations, on a single floor only, and lays out again if told yes.
+// An inventory location feeding three reactors: hidden, on a single floor only, if the user says yes.
 TEST(InventoryQuestion, AskedOnOneFloorForInventoryLocationsAndFollowed)
 {
-    const struct {
-        int floors;
-        const char* cls;
-        int answer;
-        bool asked, hidden;
-    } cases[] = {{1, "inventory LOCATION", IDYES, true, true},
-                 {1, "inventory LOCATION", IDNO, true, false},
-                 {2, "inventory LOCATION", IDYES, false, false},
-                 {1, "Inventory Tank", IDYES, false, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.floors << " floor(s), " << c.cls << ", answer " << c.answer);
-        MessageRecorder messages(c.answer);
+    for (const auto& [floors, cls, answer, asked, hidden] :
+         std::vector<std::tuple<int, const char*, int, bool, bool>>{{1, "inventory LOCATION", IDYES, true, true},
+                                                                    {1, "inventory LOCATION", IDNO, true, false},
+                                                                    {2, "inventory LOCATION", IDYES, false, false},
+                                                                    {1, "Inventory Tank", IDYES, false, false}}) {
+        SCOPED_TRACE(testing::Message() << floors << " floor(s), " << cls << ", answer " << answer);
+        MessageRecorder messages(answer);
         LayoutFacility f;
         Plane* p = f.AddFloor(1);
-        if (c.floors == 2) f.AddFloor(2, 3.0);
+        if (floors == 2) f.AddFloor(2, 3.0);
         const std::vector<Vessel*> v = Build(f, p, 4, {{0, 1}, {0, 2}, {0, 3}, {1, 2}});
-        static_cast<TestVessel*>(v[0])->SetIdentity(1, c.cls, "INV");
+        static_cast<TestVessel*>(v[0])->SetIdentity(1, cls, "INV");
         f.MoveInventoryLocations();
-        ASSERT_EQ(messages.count(), c.asked ? 1u : 0u);
-        EXPECT_TRUE(!c.asked || (messages.types()[0] & MB_TYPEMASK) == MB_YESNO);
+        ASSERT_EQ(messages.count(), asked ? 1u : 0u);
+        EXPECT_TRUE(!asked || (messages.types()[0] & MB_TYPEMASK) == MB_YESNO);
         // Laid out again, 1 becomes the centre.
-        EXPECT_TRUE(v[0]->IsVisible() != c.hidden && v[1]->GetPositionFlag() == c.hidden &&
-                    v[1]->GetRelX() == (c.hidden ? 0.0 : 11.0));
+        EXPECT_TRUE(v[0]->IsVisible() != hidden && v[1]->GetPositionFlag() == hidden &&
+                    v[1]->GetRelX() == (hidden ? 0.0 : 11.0));
     }
 }
 
-// The wizard on each floor of the sample: whatever is joined to a placed
-// vessel is placed, nothing lands on another's spot, a child stays clear of
-// its parent (separate branches may still cross), positions stay finite.
+// The wizard on each floor of the sample: what is joined to a placed vessel is placed, finite, on no other's
+// spot, clear of the vessels it joins (separate branches may still cross).
 TEST(SampleLayout, WizardPlacesEveryConnectedVesselWithoutOverlap)
 {
     LayoutFacility f;
@@ -353,20 +338,17 @@ struct TwoVessels : ::testing::Test {
     ForcePlane* p = f.AddForceFloor(1);
     Vessel* v = f.AddVessel(p, 1, "V");
     Vessel* u = f.AddVessel(p, 2, "U");
-    void SetUp() override { u->SetCoords(2.0, 0.0); }
-    double repulsionAt(double d)
-    {
-        u->SetCoords(d, 0.0);
-        return p->getRepulsiveForce(v).x;
-    }
+    void SetUp() override { place(); }
+    void place() { v->SetCoords(0.0, 0.0), u->SetCoords(2.0, 0.0); }
+    double repulsionAt(double d) { return u->SetCoords(d, 0.0), p->getRepulsiveForce(v).x; }
+    double attractionAt(double d) { return u->SetCoords(d, 0.0), p->getAttractiveForce(v).x; }
     std::vector<double> at() const { return {v->GetRelX(), v->GetRelY(), u->GetRelX(), u->GetRelY()}; }
 };
 
 TEST_F(TwoVessels, ConnectedPairMovesAsWorkedByHandOnTheSelectedFloor)
 {
     f.Connect(v, u);
-    // A pull of 2^3 / 100 towards u, a push of the capacity factor / 2^2 / 2
-    // x 2, and 10 / 2 for a product (v) or a feed (u).
+    // A pull of 2^3 / 100 towards u, a push of the capacity factor / 2^2 / 2 x 2, 10 / 2 for a product or feed.
     ExpectNear({p->getAttractiveForce(v).x, p->getAttractiveForce(v).y, p->getRepulsiveForce(v).x,
                 p->getLeftRightForce(v).y, p->getLeftRightForce(u).y},
                {-0.08, 0.0, kCapacityFactor / 4.0, 5.0, -5.0}, 1e-12);
@@ -375,10 +357,8 @@ TEST_F(TwoVessels, ConnectedPairMovesAsWorkedByHandOnTheSelectedFloor)
                {0.1328, -0.1328, -5.0, 0.0}, 1e-4);
     p->MoveVesselsByForce();
     ExpectNear(at(), {-0.0266, -1.0, 2.0266, 1.0}, 1e-4);
-    // A pinned vessel stays but still pulls and pushes, and gets a request;
-    // the only floor is the visible one, and a step of the facility moves it.
-    v->SetCoords(0.0, 0.0);
-    u->SetCoords(2.0, 0.0);
+    // A pinned vessel stays but pulls, pushes and gets a request; a step moves the only (visible) floor.
+    place();
     v->SetPin(1);
     f.IncrementVesselPositions();
     ExpectNear(at(), {0.0, 0.0, 2.0266, 1.0}, 1e-4);
@@ -399,12 +379,8 @@ TEST_F(TwoVessels, ConnectedPairMovesAsWorkedByHandOnTheSelectedFloor)
 TEST_F(TwoVessels, ForceWindowsOrdersOfZeroAndBelowAndHiddenVessels)
 {
     // No pull closer than a hundredth, a weak one from an unconnected vessel.
-    u->SetCoords(0.005, 0.0);
-    const double none = p->getAttractiveForce(v).x;
-    u->SetCoords(0.02, 0.0);
-    ExpectNear({none, p->getAttractiveForce(v).x}, {0.0, -0.1 / 0.02}, 1e-9);
-    // Order 2 repels from 0.1 to about 3.16; orders of 0 and below leave out
-    // coincident vessels (d^0 = 1 is inside the window).
+    ExpectNear({attractionAt(0.005), attractionAt(0.02)}, {0.0, -0.1 / 0.02}, 1e-9);
+    // Order 2 repels from 0.1 to about 3.16; orders of 0 and below leave out coincident vessels.
     for (const auto& [d, repels] :
          std::vector<std::pair<double, bool>>{{3.1, true}, {3.17, false}, {0.11, true}, {0.09, false}, {0.0, false}})
         EXPECT_EQ(repulsionAt(d) > 0.0, repels) << d;
@@ -413,8 +389,7 @@ TEST_F(TwoVessels, ForceWindowsOrdersOfZeroAndBelowAndHiddenVessels)
     p->SetRepulsiveOrder(-2);
     ExpectNear({repulsionAt(0.0), repulsionAt(2.0)}, {0.0, kCapacityFactor / 0.25 / 2.0 * 2.0}, 1e-12);
     // A hidden vessel exerts no force but gets a request.
-    v->SetCoords(0.0, 0.0);
-    u->SetCoords(2.0, 0.0);
+    place();
     u->SetVisible(false);
     p->DistributeVessels();
     EXPECT_DOUBLE_EQ(std::abs(v->GetForceVector().x) + std::abs(v->GetForceVector().y), 0.0);
@@ -426,9 +401,8 @@ TEST(MoveByForce, MovesAFifthUpToFiveRadiiPerAxis)
     LayoutFacility f;
     Vessel* v = f.AddVessel(f.AddFloor(1), 1);
     // Requests and the position after each; a NaN moves nothing on its axis.
-    const std::vector<std::vector<double>> steps = {
-        {40.0, -40.0, -2.5, 2.5}, {4.0, -1.0, -3.3, 2.7}, {std::nan(""), 5.0, -3.3, 1.7}};
-    for (const auto& s : steps) {
+    for (const auto& s : std::vector<std::vector<double>>{
+             {40.0, -40.0, -2.5, 2.5}, {4.0, -1.0, -3.3, 2.7}, {std::nan(""), 5.0, -3.3, 1.7}}) {
         v->SetForceVector({s[0], s[1], 0.0});
         v->MoveByForce();
         ExpectNear({v->GetRelX(), v->GetRelY()}, {s[2], s[3]}, 1e-12);
@@ -439,12 +413,12 @@ TEST(LeftRightForce, CountsOnlyVisibleNeighboursOfThisFloor)
 {
     LayoutFacility f;
     ForcePlane* p = f.AddForceFloor(1);
-    // 0 has feeds 2, 3, 4 (hidden), products 5 and one upstairs; 1 a feed from nowhere.
+    // 0 has feeds 2, 3, 4 (hidden), products 5 and one upstairs; 1 a feed from nowhere. Out 1 - in 2, over
+    // the six vessels registered on the floor.
     const std::vector<Vessel*> v = Build(f, p, 6, {{2, 0}, {3, 0}, {4, 0}, {0, 5}});
     f.Connect(v[0], f.AddVessel(f.AddForceFloor(2), 7), 5);
     f.AddFeed(v[1], 6);
     v[4]->SetVisible(false);
-    // out 1 - in 2, over the six vessels registered on the floor.
     ExpectNear({p->getLeftRightForce(v[0]).y, p->getLeftRightForce(v[0]).x, p->getLeftRightForce(v[1]).y},
                {-10.0 / 6.0, 0.0, 0.0}, 1e-12);
     p->SetLRForce(3.0);
@@ -457,8 +431,8 @@ TEST(Crawl, MarksTheConnectedGroupOnTheFloor)
     Plane* p = f.AddFloor(1);
     const std::vector<Vessel*> v = Build(f, p, 4, {{0, 1}, {2, 1}});
     Vessel* e = f.AddVessel(f.AddFloor(2), 5);
-    f.Connect(v[2], e, 3);              // the group goes on upstairs,
-    f.Connect(e, f.AddVessel(p, 6), 4); // but the crawl stops at the floor's edge
+    f.Connect(v[2], e, 3); // the group goes on upstairs, but the crawl stops at the floor's edge
+    f.Connect(e, f.AddVessel(p, 6), 4);
     f.AddUtility(v[3], 5);
     const std::pair<Vessel*, std::vector<short>> cases[] = {
         {v[2], {1, 1, 1, 0, 0}}, {v[3], {0, 0, 0, 1, 0}}, {e, {1, 1, 1, 0, 1}}}; // e is not on this floor itself
