@@ -5,14 +5,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <map>
 #include <tuple>
-#include <vector>
 
 #include "DbFixture.h"
-#include "batchplant/db/Dao.h"
 #include "db/Sqlite.h"
 
 using namespace batchplant;
@@ -242,13 +238,12 @@ TEST_F(ThreeRows, BindingsAreDescribedAndMissingTablesColumnsAndBindingsNamed)
         EXPECT_TRUE(mentions(describe([&] { sql[0] == '[' ? p.Open() : rs.Open(dbOpenDynaset, sql); }), parts)) << sql;
         EXPECT_FALSE(rs.IsOpen() || p.IsOpen()) << sql;
     }
-    // The bound columns, and past them nothing.
-    const std::pair<std::string, short> expected[] = {{"id", dbLong}, {"name", dbText},     {"qty", dbDouble},
-                                                      {"at", dbDate}, {"small", dbInteger}, {"", 0}};
+    // The bound columns' types (boundRows reads their names), and past them nothing.
+    const short types[] = {dbLong, dbText, dbDouble, dbDate, dbInteger, 0};
     for (int i = 0; i < 6; ++i) {
         CDaoFieldInfo info{CString("stale"), dbText};
         rs.GetFieldInfo(i, info);
-        EXPECT_EQ(std::pair(info.m_strName.str(), info.m_nType), expected[i]);
+        EXPECT_TRUE(info.m_nType == types[i] && info.m_strName.IsEmpty() == (i == 5)) << i;
     }
     EXPECT_TRUE(rs.GetFieldText(-1).IsEmpty() && rs.GetFieldText(9).IsEmpty());
     rs.m_nFields = 4;

@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "DbFixture.h"
-#include "db/SqlDialect.h"
 #include "db/Sqlite.h"
 
 using namespace batchplant;
