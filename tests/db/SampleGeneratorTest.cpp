@@ -32,11 +32,9 @@ const test::Sql& sample()
 TEST(SampleGenerator, GrowsWithTheScaleReportsProgressAndRefusesBadScalesAndExistingFiles)
 {
     test::TempDir dir;
-    SampleOptions two;
-    two.scale = 2;
     std::vector<double> shares;
-    two.progress = [&](double share) { shares.push_back(share); };
-    const SampleSummary summary = GenerateSampleDatabase(dir.file("two.db"), two);
+    const SampleSummary summary = GenerateSampleDatabase(
+        dir.file("two.db"), {.scale = 2, .progress = [&](double share) { shares.push_back(share); }});
     test::Sql db(dir.file("two.db"), true);
     const long long streams = sample().count("SELECT count(*) FROM StreamSummary");
     EXPECT_EQ(db.count("SELECT count(*) FROM StreamSummary"), 2 * streams);
@@ -53,10 +51,8 @@ TEST(SampleGenerator, GrowsWithTheScaleReportsProgressAndRefusesBadScalesAndExis
     for (const auto& [scale, file, why] :
          {std::tuple{0, "bad.db", "scale"}, std::tuple{-1, "bad.db", "scale"},
           std::tuple{SampleOptions::kMaxScale + 1, "bad.db", "scale"}, std::tuple{1, "taken.db", "already exists"}}) {
-        SampleOptions o;
-        o.scale = scale;
         try {
-            GenerateSampleDatabase(dir.file(file), o);
+            GenerateSampleDatabase(dir.file(file), {.scale = scale, .progress = {}});
             ADD_FAILURE() << "scale " << scale << " into " << file << " accepted";
         } catch (const SampleGeneratorError& e) {
             EXPECT_NE(std::string(e.what()).find(why), std::string::npos) << e.what();

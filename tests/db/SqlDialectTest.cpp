@@ -24,16 +24,14 @@ public:
              "CREATE TABLE \"odd \"\"name\"\"\" (\"my col\" INTEGER); INSERT INTO \"odd \"\"name\"\"\" VALUES (7)");
     }
 
-    // Runs `sql`, binding `args` to ?1, ?2, …; the rows as "a|b;c|d", or "!" and SQLite's error.
+    // Runs `sql`, binding `args` to ?1, ?2, …; the rows as "a|b;c|d".
     std::string run(const std::string& sql, const std::vector<std::string>& args = {}) const
     {
-        int rc = SQLITE_OK;
-        sqlite::Statement st = sqlite::Statement::tryPrepare(*this, sql, rc);
-        if (!st) return "!" + error();
+        sqlite::Statement st(*this, sql);
         for (std::size_t i = 0; i < args.size(); ++i)
             st.bind(static_cast<int>(i) + 1, args[i]);
         std::string out;
-        while (st.stepCode() == SQLITE_ROW) {
+        while (st.step()) {
             if (!out.empty()) out += ';';
             for (int c = 0; c < st.columnCount(); ++c)
                 out += (c ? "|" : "") + (st.isNull(c) ? std::string("NULL") : st.text(c));
