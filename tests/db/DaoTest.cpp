@@ -17,8 +17,7 @@ using batchplant::test::ResultsDb;
 
 namespace {
 
-// A recordset over the table t, a member of each type; with a parameter,
-// minId is bound to it.
+// A recordset over the table t, a member of each type; minId is its parameter.
 class TestSet : public CDaoRecordset {
 public:
     explicit TestSet(CDaoDatabase* db = nullptr, CString sql = "SELECT id, name, qty, at, small FROM t ORDER BY id",
@@ -28,12 +27,11 @@ public:
         m_nFields = 5;
         m_nParams = params;
     }
-    long m_id = 0;
-    CString m_name;
+    long m_id = 0, m_minId = 0;
+    CString m_name, sql_;
     double m_qty = 0.0;
     COleDateTime m_at;
     short m_small = 0;
-    long m_minId = 0;
     CString GetDefaultSQL() override { return sql_; }
     void DoFieldExchange(CDaoFieldExchange* pFX) override
     {
@@ -47,7 +45,6 @@ public:
         pFX->SetFieldType(CDaoFieldExchange::param);
         DFX_Long(pFX, "minId", m_minId);
     }
-    CString sql_;
 };
 
 // t with three ordinary rows, and saved queries on it.

@@ -17,11 +17,9 @@
 
 namespace batchplant::test {
 
-// A small results database whose rows exercise the edge cases of the
-// queries: two plants, a continuous condenser, inventory locations, streams
-// with null ends and without phases, a vapor emission of mass 0 and one
-// "After Condenser", a labor grade without category. Rows are inserted out
-// of order so that the queries' ORDER BY clauses are what orders them.
+// Rows for the queries' edge cases (two plants, a continuous condenser, inventory,
+// streams with null ends or no phases, a vapor emission of mass 0 and one "After
+// Condenser", a labor grade without category), out of order for the ORDER BYs.
 inline void fillResultsFixture(ResultsDb& f)
 {
     f.exec(R"sql(

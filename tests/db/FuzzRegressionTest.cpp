@@ -46,8 +46,7 @@ test::NameMap resolver(const SavedQueries& queries)
 
 class Refusal : public testing::TestWithParam<bool> {};
 
-// Each text's translation is refused for the reason given ('|' between the
-// parts it must mention).
+// Each text's translation is refused for the reason given (parts between '|').
 TEST_P(Refusal, SavedQueriesThatCannotBePutInAreRefused)
 {
     const auto copies = wide(kMaxTranslatedSqlLength / wide(1).first[0].second.size() + 1);
@@ -85,8 +84,7 @@ TEST_P(Refusal, SavedQueriesThatCannotBePutInAreRefused)
     }
 }
 
-// By the translator itself, and when a recordset opens on a results database
-// holding the same saved queries.
+// By the translator, and by a recordset on a database holding the same saved queries.
 INSTANTIATE_TEST_SUITE_P(ByResolverAndDatabase, Refusal, testing::Bool());
 
 // Below the limits every copy is put in: 255 of the fanning queries, two of the long one.

@@ -31,11 +31,9 @@ protected:
 
 } // namespace
 
-// Every recordset on the fixture and the rows it yields. The first entry
-// names the recordset, the parameter it is opened with (name=value) if any,
-// and the columns shown; the rows come in the order of the columns before
-// '/' (rows that tie on them in any order). Entries of one recordset in a row
-// open it again on the same database.
+// Every recordset on the fixture and its rows. The first entry names it, its
+// parameter (name=value) if any, and the columns shown; rows come in the order of
+// those before '/', ties in any order. A recordset's next entry opens it again.
 TEST_F(RecordsetsOnFixture, EveryRecordsetYieldsItsRowsInOrder)
 {
     const Rows cases[] = {

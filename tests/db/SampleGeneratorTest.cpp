@@ -1,5 +1,5 @@
-// The sample results database: schema, saved queries, determinism, and the
-// physical consistency of the simulated campaign.
+// The sample results database: its generation, determinism, and the physical
+// consistency of the simulated campaign.
 
 #include <gtest/gtest.h>
 
@@ -62,8 +62,7 @@ TEST(SampleGenerator, GrowsWithTheScaleReportsProgressAndRefusesBadScalesAndExis
     EXPECT_EQ(test::ReadFile(dir.file("taken.db")), "keep me");
 }
 
-// What the sample holds, as counts: each entry is the count expected and the
-// query; a query without SELECT counts its rows.
+// What the sample holds: each entry is the count expected and the query (without SELECT, its rows are counted).
 TEST(SampleConsistency, TheRunKeepsItsInvariants)
 {
     // Capacity in liters, from the units the sample uses.
@@ -71,13 +70,13 @@ TEST(SampleConsistency, TheRunKeepsItsInvariants)
                                "'Cubic m' THEN 1000.0 END)",
                       process = " c JOIN EquipmentSummary e USING (EquipmentID) WHERE ";
     // Rows of one operation agree on its interval, whatever their time unit; contents are reported at its end.
-    const auto agrees = [](const std::string& table, const char* start, const char* end, const char* unit,
-                           const char* seconds) {
+    const auto agrees = [](const std::string& table, const std::string& seconds, bool contents = false) {
+        const std::string end = contents ? "Time" : "EndTime", start = contents ? "NULL" : "x.StartTime";
         return "0 " + table +
                " x LEFT JOIN EquipmentSchedule es ON es.OperationID = x.OperationID AND es.BatchNumber = "
                "x.BatchNumber AND es.StepID = x.StepID AND abs(es.EndTime * 3600 - x." +
                end + " * " + seconds + ") < 0.5 AND abs(es.StartTime * 3600 - coalesce(" + start + " * " + seconds +
-               ", es.StartTime * 3600)) < 0.5 WHERE es.OperationID IS NULL OR coalesce(x." + unit + ", '') = ''";
+               ", es.StartTime * 3600)) < 0.5 WHERE es.OperationID IS NULL OR coalesce(x." + end + "UOM, '') = ''";
     };
     // Operations in one vessel do not overlap but for samples taken during reactions (a continuous unit serves two
     // reactors and may run for both at once).
@@ -144,11 +143,8 @@ TEST(SampleConsistency, TheRunKeepsItsInvariants)
         "1 SELECT max(EndTime) / 24 > 50 FROM EquipmentSchedule", "0 SELECT min(StartTime) FROM EquipmentSchedule",
         "0 (SELECT StartTimeUOM <> EndTimeUOM AS d FROM StreamSummary UNION ALL SELECT StartTimeUOM <> EndTimeUOM FROM "
         "AirEmissionSummary UNION ALL SELECT StartTimeUOM <> EndTimeUOM FROM UtilitySummary) WHERE d",
-        agrees("StreamSummary", "x.StartTime", "EndTime", "EndTimeUOM", "60"),
-        agrees("AirEmissionSummary", "x.StartTime", "EndTime", "EndTimeUOM", "60"),
-        agrees("UtilitySummary", "x.StartTime", "EndTime", "EndTimeUOM", "1"),
-        agrees("LaborSummary", "x.StartTime", "EndTime", "EndTimeUOM", "3600"),
-        agrees("EquipmentContents", "NULL", "Time", "TimeUOM", "60")};
+        agrees("StreamSummary", "60"), agrees("AirEmissionSummary", "60"), agrees("UtilitySummary", "1"),
+        agrees("LaborSummary", "3600"), agrees("EquipmentContents", "60", true)};
     for (const std::string& entry : counts) {
         const std::string query = entry.substr(2);
         EXPECT_EQ(sample().count(query.rfind("SELECT", 0) == 0 ? query : "SELECT count(*) FROM " + query),

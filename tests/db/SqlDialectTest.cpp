@@ -42,9 +42,8 @@ public:
 
 } // namespace
 
-// Each Jet text with what SQLite gives for its translation ("text => result"):
-// the rows, or after "!" the parts of the refusal ('|' between them). The host
-// parameters are exactly the arguments bound.
+// Each Jet text => what SQLite gives for its translation: the rows, or after "!"
+// the parts of the refusal ('|' between them). Host parameters are the arguments.
 TEST(SqlDialect, JetTextsGiveWhatJetWould)
 {
     struct Case {
