@@ -4,15 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <iterator>
-#include <map>
 #include <tuple>
-#include <vector>
 
 #include "DbFixture.h"
-#include "batchplant/db/Dao.h"
 #include "db/Sqlite.h"
 
 using namespace batchplant;
@@ -22,8 +17,7 @@ using batchplant::test::ResultsDb;
 
 namespace {
 
-// A recordset over the table t, a member of each type; with a parameter,
-// minId is bound to it.
+// A recordset over the table t, a member of each type; minId is its parameter.
 class TestSet : public CDaoRecordset {
 public:
     explicit TestSet(CDaoDatabase* db = nullptr, CString sql = "SELECT id, name, qty, at, small FROM t ORDER BY id",
@@ -33,12 +27,11 @@ public:
         m_nFields = 5;
         m_nParams = params;
     }
-    long m_id = 0;
-    CString m_name;
+    long m_id = 0, m_minId = 0;
+    CString m_name, sql_;
     double m_qty = 0.0;
     COleDateTime m_at;
     short m_small = 0;
-    long m_minId = 0;
     CString GetDefaultSQL() override { return sql_; }
     void DoFieldExchange(CDaoFieldExchange* pFX) override
     {
@@ -52,7 +45,6 @@ public:
         pFX->SetFieldType(CDaoFieldExchange::param);
         DFX_Long(pFX, "minId", m_minId);
     }
-    CString sql_;
 };
 
 // t with three ordinary rows, and saved queries on it.
@@ -63,8 +55,7 @@ void fillThreeRows(ResultsDb& f)
            " (3, 'three', 3.25, '2024-03-01 00:00:00', -2);"
            "CREATE TABLE SavedQueries(Name TEXT PRIMARY KEY, SqlText TEXT NOT NULL, Parameters TEXT);"
            "INSERT INTO SavedQueries VALUES ('QryByMin', 'SELECT * FROM t WHERE id >= [minId] ORDER BY id;', "
-           "'minId Long'), ('QryNested', 'SELECT q.* FROM [QryByMin] AS q WHERE q.id < 3', NULL),"
-           " ('QryNoParam', 'SELECT * FROM t', '  '),"
+           "'minId Long'), ('QryNoParam', 'SELECT * FROM t', '  '),"
            " ('QryTwoParams', 'SELECT * FROM t WHERE id >= [minId] AND id <= [maxId]', '[minId] Long, maxId Text "
            "(255)');");
 }
@@ -83,7 +74,7 @@ protected:
 
 } // namespace
 
-TEST(DaoDatabase, MissingTextAndTruncatedFilesAreReportedAtOpen)
+TEST(DaoDatabase, MissingAndTruncatedFilesAreReportedAtOpen)
 {
     ResultsDb f{ResultsDb::Tables::None};
     f.exec("CREATE TABLE big(id INTEGER PRIMARY KEY, payload TEXT);"
@@ -91,11 +82,10 @@ TEST(DaoDatabase, MissingTextAndTruncatedFilesAreReportedAtOpen)
            "INSERT INTO big SELECT i, printf('%0200d', i) FROM n;");
     f.finish();
     std::filesystem::resize_file(f.path(), std::filesystem::file_size(f.path()) / 2);
-    const auto text = f.path().parent_path() / "notes.db", missing = f.path().parent_path() / "nothing-here.db";
-    std::ofstream(text) << std::string(4096, 'x') << "\n";
+    const auto missing = f.path().parent_path() / "nothing-here.db";
     for (const auto& [path, word, readOnly] :
-         {std::tuple{f.path(), "malformed", true}, std::tuple{text, "not a database", true},
-          std::tuple{missing, "unable to open", true}, std::tuple{missing, "unable to open", false}}) {
+         {std::tuple{f.path(), "malformed", true}, std::tuple{missing, "unable to open", true},
+          std::tuple{missing, "unable to open", false}}) {
         CDaoDatabase db;
         EXPECT_TRUE(
             mentions(describe([&] { db.Open(CString(path.string()), false, readOnly); }), path.string() + "|" + word));
@@ -178,11 +168,9 @@ TEST_F(ThreeRows, WalksForwardAndBackLikeADynaset)
     EXPECT_TRUE(mentions(describe([&] { closed.Requery(); }), "not open"));
 }
 
-// Each stored row (id, name, qty, at, small) => the members' texts joined by
-// '|', a null as "~"; or after "!" the parts of the refusal.
-// A date that does not parse (its forms are the platform's) or lies outside
-// years 100 to 9999 is invalid, not an error and not null; a valid one reads
-// back from its text to the second.
+// Each stored row (id, name, qty, at, small) => the members' texts, a null as
+// "~"; or after "!" the parts of the refusal. A date that does not parse or lies
+// outside years 100 to 9999 is invalid, not an error; a valid one reads back.
 TEST_F(ThreeRows, ValuesAreConvertedOrRefusedByName)
 {
     const std::string cases[] = {
@@ -202,17 +190,13 @@ TEST_F(ThreeRows, ValuesAreConvertedOrRefusedByName)
         "0, '', 0, NULL, 40000 => ![small]|40000|16-bit", "0, '', 0, NULL, -32769 => ![small]|16-bit",
         "0, '', 0, NULL, 32768.0 => ![small]|16-bit", "0, '', 'lots', NULL, 0 => ![qty]|raw.qty|'lots'|not a number",
         "0, '', 1e999, NULL, 0 => ![qty]|not a finite number"};
-    f.exec("CREATE TABLE raw(k, id, name, qty, at, small)");
-    for (std::size_t k = 0; k < std::size(cases); ++k)
-        f.exec("INSERT INTO raw VALUES (" + std::to_string(k) + ", " + cases[k].substr(0, cases[k].find(" => ")) + ")");
-    for (std::size_t k = 0; k < std::size(cases); ++k) {
-        const std::string want = cases[k].substr(cases[k].find(" => ") + 4);
-        SCOPED_TRACE(cases[k]);
+    f.exec("CREATE TABLE raw(id, name, qty, at, small)");
+    for (const std::string& c : cases) {
+        SCOPED_TRACE(c);
+        const std::string want = c.substr(c.find(" => ") + 4);
+        f.exec("DELETE FROM raw; INSERT INTO raw VALUES (" + c.substr(0, c.find(" => ")) + ")");
         TestSet row(&db);
-        const std::string got = describe([&] {
-            row.Open(dbOpenSnapshot,
-                     ("SELECT id, name, qty, at, small FROM raw WHERE k = " + std::to_string(k)).c_str());
-        });
+        const std::string got = describe([&] { row.Open(dbOpenSnapshot, "SELECT id, name, qty, at, small FROM raw"); });
         if (want[0] == '!') {
             // On the first row the open itself fails and leaves the recordset closed.
             EXPECT_FALSE(row.IsOpen());
@@ -242,13 +226,12 @@ TEST_F(ThreeRows, BindingsAreDescribedAndMissingTablesColumnsAndBindingsNamed)
         EXPECT_TRUE(mentions(describe([&] { sql[0] == '[' ? p.Open() : rs.Open(dbOpenDynaset, sql); }), parts)) << sql;
         EXPECT_FALSE(rs.IsOpen() || p.IsOpen()) << sql;
     }
-    // The bound columns, and past them nothing.
-    const std::pair<std::string, short> expected[] = {{"id", dbLong}, {"name", dbText},     {"qty", dbDouble},
-                                                      {"at", dbDate}, {"small", dbInteger}, {"", 0}};
+    // The bound columns' types (boundRows reads their names), and past them nothing.
+    const short types[] = {dbLong, dbText, dbDouble, dbDate, dbInteger, 0};
     for (int i = 0; i < 6; ++i) {
         CDaoFieldInfo info{CString("stale"), dbText};
         rs.GetFieldInfo(i, info);
-        EXPECT_EQ(std::pair(info.m_strName.str(), info.m_nType), expected[i]);
+        EXPECT_TRUE(info.m_nType == types[i] && info.m_strName.IsEmpty() == (i == 5)) << i;
     }
     EXPECT_TRUE(rs.GetFieldText(-1).IsEmpty() && rs.GetFieldText(9).IsEmpty());
     rs.m_nFields = 4;
@@ -264,7 +247,7 @@ TEST_F(ThreeRows, ASavedQueryRunsWithItsParameterBoundByName)
     EXPECT_TRUE(db.HasTableOrView(CString("T")));
     EXPECT_FALSE(db.HasTableOrView(CString("nowhere")));
 
-    TestSet p(&db, "[QryByMin]", 1), nested(&db, "[QryNested]", 1);
+    TestSet p(&db, "[QryByMin]", 1);
     p.m_minId = 2;
     p.Open();
     EXPECT_EQ(test::boundRows(p, "id"), (std::vector<std::string>{"2", "3"}));
@@ -273,9 +256,6 @@ TEST_F(ThreeRows, ASavedQueryRunsWithItsParameterBoundByName)
     p.Requery();
     EXPECT_EQ(p.m_id, 3);
     EXPECT_EQ(p.GetRecordCount(), 1);
-    nested.m_minId = 1;
-    nested.Open();
-    EXPECT_EQ(test::boundRows(nested, "id"), (std::vector<std::string>{"1", "2"}));
 
     // Set from text: a whole number under the name, in any case.
     EXPECT_EQ(p.GetParamNames(), std::vector<CString>{CString("minId")});
@@ -288,7 +268,6 @@ TEST_F(ThreeRows, ASavedQueryRunsWithItsParameterBoundByName)
 
     // The bad parameter list of any saved query is reported when the list is read.
     p.Close();
-    nested.Close();
     f.exec("INSERT INTO SavedQueries VALUES ('QryBadList', 'SELECT 1', '1 Long')");
     db.Open(CString(f.path()), false, true);
     EXPECT_TRUE(mentions(describe([&] { db.FindSavedQuery(CString("QryByMin")); }), "QryBadList"));

@@ -17,11 +17,9 @@
 
 namespace batchplant::test {
 
-// A small results database whose rows exercise the edge cases of the
-// queries: two plants, a continuous condenser, inventory locations, streams
-// with null ends and without phases, a vapor emission of mass 0 and one
-// "After Condenser", a labor grade without category. Rows are inserted out
-// of order so that the queries' ORDER BY clauses are what orders them.
+// Rows for the queries' edge cases (two plants, a continuous condenser, inventory,
+// streams with null ends or no phases, a vapor emission of mass 0 and one "After
+// Condenser", a labor grade without category), out of order for the ORDER BYs.
 inline void fillResultsFixture(ResultsDb& f)
 {
     f.exec(R"sql(
@@ -116,18 +114,16 @@ inline std::vector<std::string> boundRows(CDaoRecordset& rs, const std::string& 
         rs.GetFieldInfo(i, info);
         bound[info.m_strName.str()] = i;
     }
-    std::vector<int> idx;
-    std::stringstream names(columns);
-    for (std::string n; std::getline(names, n, ',');) {
-        EXPECT_TRUE(bound.count(n)) << "no bound column " << n;
-        idx.push_back(bound.count(n) ? bound[n] : -1);
-    }
     std::vector<std::string> out;
     for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
         std::string row;
-        for (std::size_t k = 0; k < idx.size(); ++k)
-            row += (k ? "|" : "") + (rs.IsFieldNullAt(idx[k]) ? std::string("~") : rs.GetFieldText(idx[k]).str());
-        out.push_back(row);
+        std::stringstream names(columns);
+        for (std::string n; std::getline(names, n, ',');) {
+            EXPECT_TRUE(bound.count(n)) << "no bound column " << n;
+            const int i = bound.count(n) ? bound[n] : -1;
+            row += "|" + (rs.IsFieldNullAt(i) ? std::string("~") : rs.GetFieldText(i).str());
+        }
+        out.push_back(row.substr(1));
     }
     return out;
 }

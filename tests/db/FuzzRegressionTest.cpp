@@ -1,16 +1,9 @@
-// Cases the fuzzers in tests/fuzz found, kept as ordinary tests so that the
-// faults stay mended in every build, with the other saved queries that cannot
-// be put in.
+// Cases the fuzzers in tests/fuzz found, kept so that they stay mended in
+// every build, with the other saved queries that cannot be put in.
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "DbFixture.h"
-#include "batchplant/db/Dao.h"
-#include "db/SqlDialect.h"
 
 using namespace batchplant;
 
@@ -53,8 +46,7 @@ test::NameMap resolver(const SavedQueries& queries)
 
 class Refusal : public testing::TestWithParam<bool> {};
 
-// Each text's translation is refused for the reason given ('|' between the
-// parts it must mention).
+// Each text's translation is refused for the reason given (parts between '|').
 TEST_P(Refusal, SavedQueriesThatCannotBePutInAreRefused)
 {
     const auto copies = wide(kMaxTranslatedSqlLength / wide(1).first[0].second.size() + 1);
@@ -92,14 +84,13 @@ TEST_P(Refusal, SavedQueriesThatCannotBePutInAreRefused)
     }
 }
 
-// By the translator itself, and when a recordset opens on a results database
-// holding the same saved queries.
+// By the translator, and by a recordset on a database holding the same saved queries.
 INSTANTIATE_TEST_SUITE_P(ByResolverAndDatabase, Refusal, testing::Bool());
 
 // Below the limits every copy is put in: 255 of the fanning queries, two of the long one.
 TEST(FuzzRegressionTest, SavedQueriesBelowTheLimitsArePutInWhole)
 {
-    test::NameMap shallow = resolver(fanOut(8));
+    test::NameMap shallow = resolver(fanOut(8)), names = resolver(wide(2).first);
     const std::string sql = TranslateJetSql("SELECT * FROM Q0", &shallow).sql;
     for (const std::string alias : {"Q8 AS a", "Q8 AS b"}) {
         std::size_t n = 0;
@@ -107,7 +98,5 @@ TEST(FuzzRegressionTest, SavedQueriesBelowTheLimitsArePutInWhole)
             ++n;
         EXPECT_EQ(n, 128u) << alias;
     }
-    const auto two = wide(2);
-    test::NameMap names = resolver(two.first);
-    EXPECT_EQ(test::describe([&] { TranslateJetSql(two.second, &names); }), "no exception");
+    EXPECT_EQ(test::describe([&] { TranslateJetSql(wide(2).second, &names); }), "no exception");
 }

@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "DbFixture.h"
-#include "db/SqlDialect.h"
 #include "db/Sqlite.h"
 
 using namespace batchplant;
@@ -27,16 +24,14 @@ public:
              "CREATE TABLE \"odd \"\"name\"\"\" (\"my col\" INTEGER); INSERT INTO \"odd \"\"name\"\"\" VALUES (7)");
     }
 
-    // Runs `sql`, binding `args` to ?1, ?2, …; the rows as "a|b;c|d", or "!" and SQLite's error.
+    // Runs `sql`, binding `args` to ?1, ?2, …; the rows as "a|b;c|d".
     std::string run(const std::string& sql, const std::vector<std::string>& args = {}) const
     {
-        int rc = SQLITE_OK;
-        sqlite::Statement st = sqlite::Statement::tryPrepare(*this, sql, rc);
-        if (!st) return "!" + error();
+        sqlite::Statement st(*this, sql);
         for (std::size_t i = 0; i < args.size(); ++i)
             st.bind(static_cast<int>(i) + 1, args[i]);
         std::string out;
-        while (st.stepCode() == SQLITE_ROW) {
+        while (st.step()) {
             if (!out.empty()) out += ';';
             for (int c = 0; c < st.columnCount(); ++c)
                 out += (c ? "|" : "") + (st.isNull(c) ? std::string("NULL") : st.text(c));
@@ -47,9 +42,8 @@ public:
 
 } // namespace
 
-// Each Jet text with what SQLite gives for its translation ("text => result"):
-// the rows, or after "!" the parts of the refusal ('|' between them). The host
-// parameters are exactly the arguments bound.
+// Each Jet text => what SQLite gives for its translation: the rows, or after "!"
+// the parts of the refusal ('|' between them). Host parameters are the arguments.
 TEST(SqlDialect, JetTextsGiveWhatJetWould)
 {
     struct Case {
