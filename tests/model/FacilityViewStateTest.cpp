@@ -78,7 +78,8 @@ TEST_F(SelectionTest, ClicksReplaceOrToggleAndFireUpdates)
     }
     f.SetThreeDAnimCtrlCtrl(nullptr); // no control, no events
     control.events.clear();
-    f.AttachMouse(1), f.SelectAll();
+    f.AttachMouse(1);
+    f.SelectAll();
     EXPECT_TRUE(control.events.empty());
 }
 
@@ -91,7 +92,9 @@ TEST_F(SelectionTest, SelectAllKindsTheSelectedFloorAndWhatTheSelectionChanges)
     EXPECT_EQ(states, "0001 0010,1101 1010,1111 1110,0000 0001,1111 1110,");
     EXPECT_EQ(arguments(control), (std::vector<short>{1, 2, 3, 0, 0}));
 
-    a->DisableHighlight(), b->DisableHighlight(), floor->DisableHighlight();
+    a->DisableHighlight();
+    b->DisableHighlight();
+    floor->DisableHighlight();
     EXPECT_EQ(state(), "0010 1110"); // a summary, stale until refreshed
     f.UpdateSelectionStatus();
     EXPECT_EQ(state(), "0010 0100");
@@ -110,8 +113,11 @@ TEST_F(SelectionTest, SelectAllKindsTheSelectedFloorAndWhatTheSelectionChanges)
     EXPECT_FALSE(floor->IsVisible() || twin->IsVisible());
 
     // Labels, pins and connections of the selected vessels.
-    f.ShowAllLabels(0), a->EnableHighlight();
-    f.ShowSelectedLabels(1), f.ShowSelectedVesselStreams(0), f.ToggleSelectedVesselPins();
+    f.ShowAllLabels(0);
+    a->EnableHighlight();
+    f.ShowSelectedLabels(1);
+    f.ShowSelectedVesselStreams(0);
+    f.ToggleSelectedVesselPins();
     EXPECT_EQ((std::vector<int>{a->GetShowLabel(), b->GetShowLabel(), a->IsShowConnections(), b->IsShowConnections(),
                                 a->IsPinned(), b->IsPinned()}),
               (std::vector<int>{1, 0, 0, 1, 1, 0}));
@@ -119,8 +125,10 @@ TEST_F(SelectionTest, SelectAllKindsTheSelectedFloorAndWhatTheSelectionChanges)
     EXPECT_EQ(a->IsPinned(), 0);
 
     // The select colour is shown once deselected.
-    pipe->EnableHighlight(), floor->EnableHighlight();
-    f.SetSelectColor(1, 2, 3), f.SetSelectLabelColor(4, 5, 6);
+    pipe->EnableHighlight();
+    floor->EnableHighlight();
+    f.SetSelectColor(1, 2, 3);
+    f.SetSelectLabelColor(4, 5, 6);
     f.ClearAllSelections();
     EXPECT_EQ((std::vector<int>{a->GetColor(), pipe->GetColor(), floor->GetColor(), b->GetColor()}),
               (std::vector<int>{0x010203, 0x010203, 0x010203, 0xB2B2B2}));
@@ -151,7 +159,9 @@ TEST(FloorEditingTest, NewFloorsAreNamedPastShownNamesAndStandAboveTheTallestVes
     Plane* first = f.CreateNewFloor(1, "", -1, "");
     EXPECT_EQ(shown(first) + std::to_string(first->GetID()), "Floor 1@01");
     f.AddVessel(first, 10, "Tall")->SetHeight(20.0);
-    f.AddFloor(3, 10.0)->SetName("Floor 3"), f.AddFloor(4), f.MarkModified(0); // the unnamed one shows "Floor 4"
+    f.AddFloor(3, 10.0)->SetName("Floor 3");
+    f.AddFloor(4);
+    f.MarkModified(0); // the unnamed one shows "Floor 4"
     // Named "Floor n" for n floors and on past taken names.
     Plane* made = f.CreateNewFloor(-1, "", 7, "North");
     EXPECT_EQ(shown(made) + " " + made->GetPlantName().str() + std::to_string(made->GetPlantID()), "Floor 5@26 North7");
@@ -168,7 +178,8 @@ TEST(FloorEditingTest, NewFloorsAreNamedPastShownNamesAndStandAboveTheTallestVes
     MessageRecorder messages;
     GuidGenerator previous = SetGuidGenerator([](GUID* g) { return *g = GUID{}, -1L; });
     TestFacility g;
-    g.AddFloor(250), g.AddFloor(40);
+    g.AddFloor(250);
+    g.AddFloor(40);
     EXPECT_EQ(g.CreateNewFloor(-1, "", -1, "")->GetID(), 251);
     EXPECT_EQ(messages.count(), 1u); // the GUID failure is reported once, not per retry
     EXPECT_EQ(TestFacility().CreateNewFloor(-5, "", -1, "")->GetID(), 100);
@@ -181,7 +192,9 @@ TEST(FloorEditingTest, DeletingRefusesFloorsWithVesselsRemovesAdjacentEmptyOnesA
     Plane *busy = f.AddFloor(1), *empty1 = f.AddFloor(2, 6.0), *empty2 = f.AddFloor(3, 12.0),
           *kept = f.AddFloor(4, 18.0);
     f.AddVessel(busy, 10, "A");
-    busy->EnableHighlight(), empty1->EnableHighlight(), empty2->EnableHighlight();
+    busy->EnableHighlight();
+    empty1->EnableHighlight();
+    empty2->EnableHighlight();
     struct RecordingDocument : CDocument {
         std::vector<bool> flags;
         void SetModifiedFlag(bool modified) override { flags.push_back(modified); }
@@ -193,7 +206,8 @@ TEST(FloorEditingTest, DeletingRefusesFloorsWithVesselsRemovesAdjacentEmptyOnesA
     EXPECT_EQ(messages.types()[0] & MB_TYPEMASK, static_cast<unsigned>(MB_OK));
     EXPECT_EQ(f.GetNumFloors() * 100 + f.planesDeleted * 10 + f.IsModified(), 221);
     EXPECT_EQ(f.GetFloorByIndex(1), kept);
-    f.MarkLoadedFromDatabase(), f.MarkModified(0);    // the document hears of changes until loaded
+    f.MarkLoadedFromDatabase();
+    f.MarkModified(0);                                // the document hears of changes until loaded
     EXPECT_EQ(doc.flags, std::vector<bool>(2, true)); // one per floor removed
 }
 
@@ -219,9 +233,11 @@ TEST(FloorEditingTest, MovingVesselsGoesToTheNearestVisibleFloorOfThePlant)
     EXPECT_EQ(moves, "311111111");
     EXPECT_EQ(upper->FindVessel(v) * 10 + ground->FindVessel(v), 1);
     // Without a selection the user is told, and nothing is modified.
-    f.MarkModified(0), v->DisableHighlight();
+    f.MarkModified(0);
+    v->DisableHighlight();
     MessageRecorder messages;
-    f.MoveSelectedVesselsUp(), f.MoveSelectedVesselsDown();
+    f.MoveSelectedVesselsUp();
+    f.MoveSelectedVesselsDown();
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{kNoVesselSelected, kNoVesselSelected}));
     EXPECT_EQ(f.IsModified(), 0);
 }

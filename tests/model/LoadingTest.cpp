@@ -152,8 +152,9 @@ TEST_F(LoadingTest, OneFloorPerPlantAndContentsToTheUnitOfTheirStream)
     db.AddEquipment(2, "T-101", "Storage Tank", 1);
     db.AddEquipment(3, "R-201", "Reactor", 2);
     db.AddStreamPhase(1, 82, 7);
-    db.AddStreamPhase(2, 83, 8);                     // of a stream whose ends match no stream: ignored
-    f.ReadVisioDatabase(nullptr), f.MarkModified(1); // not loaded: floor editing still marks it modified
+    db.AddStreamPhase(2, 83, 8); // of a stream whose ends match no stream: ignored
+    f.ReadVisioDatabase(nullptr);
+    f.MarkModified(1); // not loaded: floor editing still marks it modified
     EXPECT_TRUE(f.GetCalendar() == nullptr && f.IsModified());
     f.MarkModified(0);
     load(0, "S 81 1 2, S 82 1 2 1 10 20, S 83 n n -5");
@@ -398,7 +399,8 @@ TEST(StepLoadingTest, StartTimeFromThePlanElseTheLastStepRow)
         ASSERT_LE(messages.count(), 1u);
         const std::string m = messages.count() ? messages.texts()[0] : "";
         EXPECT_EQ(m.empty() || m == kPlanEmpty || m == kStartInvalid || m == kNoSteps ? m : "*", c.message);
-        EXPECT_EQ(f.IsPlan() * 10 + f.GetNumSteps(), c.isPlan * 10 + (steps == "rows") * 2);
+        EXPECT_EQ(f.IsPlan(), c.isPlan);
+        EXPECT_EQ(f.GetNumSteps(), steps == "rows" ? 2 : 0);
         const COleDateTime start = f.GetStartTime();
         const double now = COleDateTime::GetCurrentTime().m_dt;
         const bool near = start.GetStatus() == COleDateTime::valid && start.m_dt <= now && start.m_dt > now - 1.0;

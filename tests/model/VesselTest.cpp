@@ -37,24 +37,30 @@ TEST_F(VesselOnFloor, InitRegistersRunsBothHooksOnceAndSizesByCapacity)
 {
     EXPECT_EQ(v.preInitCalls * 10 + v.initCalls + v.GetZ() * 100, 311);
     Plane other;
-    v.SwitchFloor(&other), v.SwitchFloor(&other); // the same floor again: no second registration
+    v.SwitchFloor(&other);
+    v.SwitchFloor(&other); // the same floor again: no second registration
     EXPECT_EQ(floor.FindVessel(&v) * 10 + other.GetNumVessels() + (v.GetFloor() == &other) * 100, 101);
 
     Vessel lone;
-    lone.Init(nullptr), lone.SetCoords(2.0, 3.0);
+    lone.Init(nullptr);
+    lone.SetCoords(2.0, 3.0);
     EXPECT_EQ(lone.GetFloorID() * 10 + lone.IsVisible() + lone.GetX() + lone.GetZ(), -8.0); // relative, at height 0
     EXPECT_TRUE(lone.GetFloorName().IsEmpty() && lone.GetFullName().IsEmpty());             // no class, no name
 
     // The size follows the capacity at unchanged proportions; a radius or height at or below a tenth is refused.
-    v.ChangeSize(-50.0, 0.0), v.ChangeSize(0.0, -95.0); // refused: a radius of 0.5 - 0.5, a height of 1.0 - 0.95
+    v.ChangeSize(-50.0, 0.0);
+    v.ChangeSize(0.0, -95.0); // refused: a radius of 0.5 - 0.5, a height of 1.0 - 0.95
     EXPECT_NEAR(v.GetRadius(), 0.5, 1e-4);
     EXPECT_NEAR(v.GetHeight() / v.GetRadius(), 2.0, 1e-12);
-    v.SetCapacityForTest(10.0), v.ChangeSize(30.0, 0.0); // wider, at the same volume
+    v.SetCapacityForTest(10.0);
+    v.ChangeSize(30.0, 0.0); // wider, at the same volume
     EXPECT_LT(v.GetHeight() / v.GetRadius(), 2.0);
     EXPECT_NEAR(cylinderVolume(v), 10.0, 10.0 * 1e-3);
-    v.SetRadius(0.0), v.set_size(); // no division by zero: default proportions
+    v.SetRadius(0.0);
+    v.set_size(); // no division by zero: default proportions
     EXPECT_NEAR(v.GetHeight() / v.GetRadius(), 2.0, 1e-12);
-    v.SetCapacityForTest(-5.0), v.set_size();
+    v.SetCapacityForTest(-5.0);
+    v.set_size();
     EXPECT_DOUBLE_EQ(v.GetRadius() + v.GetHeight(), 0.0);
 }
 
@@ -97,11 +103,13 @@ TEST_F(VesselOnFloor, ColourComponentsOutsideByteRangeAreRefused)
 {
     v.SetColor((255 << 16) | (128 << 8)); // 128 / 255 packs back to 128
     EXPECT_EQ(shown(v), 0xFF8000);
-    v.SetCurrentCol(256, 0, 0), v.SetCurrentCol(0, -1, 0);
+    v.SetCurrentCol(256, 0, 0);
+    v.SetCurrentCol(0, -1, 0);
     v.SetColor(-1); // splits into negative components
     EXPECT_EQ(v.GetColor(), 0xFF8000);
     v.SetLabelColor(0x010203);
-    v.SetLabelColor(1, -5, 3), v.SetLabelColor(1, 2, 256);
+    v.SetLabelColor(1, -5, 3);
+    v.SetLabelColor(1, 2, 256);
     EXPECT_EQ(v.GetLabelColor(), 0x010203);
 }
 
@@ -111,7 +119,8 @@ TEST(VesselTest, NeighboursFollowStreamDirectionAndCountOnce)
     Plane* floor = f.AddFloor(1);
     Vessel *a = f.AddVessel(floor, 10), *b = f.AddVessel(floor, 20), *c = f.AddVessel(floor, 30),
            *lone = f.AddVessel(floor, 40);
-    f.Connect(a, b), f.Connect(b, c);
+    f.Connect(a, b);
+    f.Connect(b, c);
     EXPECT_EQ((std::vector<const void*>{b->GetConnectingVessel(0), b->GetConnectingVessel(1), b->GetConnectingVessel(2),
                                         b->GetConnectingVessel(-1), b->GetStreamByIndex(1), b->GetStreamByIndex(2),
                                         b->GetStreamByIndex(-1)}),
@@ -142,7 +151,8 @@ TEST(VesselTest, AttachmentPointsStackConnectionsFeedsAndUtilities)
     TestFacility f;
     Plane* floor = f.AddFloor(1, 2.0);
     Vessel *a = f.AddVessel(floor, 10), *b = f.AddVessel(floor, 20);
-    a->SetHeight(6.0), a->SetCoords(1.0, 1.0);
+    a->SetHeight(6.0);
+    a->SetCoords(1.0, 1.0);
     Stream *s1 = f.Connect(a, b), *s2 = f.Connect(b, a), *feed = f.AddFeed(a), *util = f.AddUtility(a);
     // n = 2 process streams, h = 6, base 2: steps of 6 / 6 = 1; a stream that is not one of a's at the base.
     EXPECT_EQ((std::vector<double>{a->GetZ(s1), a->GetZ(s2), a->GetZ(feed), a->GetZ(util), a->GetZ(f.Connect(b, b)),
@@ -163,12 +173,15 @@ TEST(VesselTest, VisibilityActivityAndTheVesselsTheWizardMustLeave)
     Plane other;
     std::string left = std::to_string(v->PositionAssigned(floor)) + std::to_string(v->PositionAssigned(&other));
     for (int flag : {0, 1}) {
-        v->SetShowConnections(flag), v->SetPositionFlag(flag);
+        v->SetShowConnections(flag);
+        v->SetPositionFlag(flag);
         left += std::to_string(v->PositionAssigned(floor));
     }
-    v->SetPositionFlag(0), floor->SetVisible(false);
+    v->SetPositionFlag(0);
+    floor->SetVisible(false);
     EXPECT_EQ(left + std::to_string(v->IsVisible()) + std::to_string(v->PositionAssigned(floor)), "011101");
-    v->SetActiveForTest(1), inv->SetActiveForTest(1);
+    v->SetActiveForTest(1);
+    inv->SetActiveForTest(1);
     EXPECT_EQ(v->IsVisible() * 10 + inv->IsActive(), 10);
     static_cast<test::TestStream*>(f.Connect(inv, v))->SetFlowingForTest(1);
     EXPECT_EQ(inv->IsActive() * 10 + inv->IsVisible(), 11);
@@ -193,7 +206,8 @@ TEST_F(VesselOnFloor, PropertiesByTimeHeatThenCoolThenNothing)
     EXPECT_EQ(states, "0101 7F7FFF 1001 FF7F00 0011 B2B2B2 0010 B2B2B2 ");
     EXPECT_EQ(v.GetCurrentTime(), 400);
     EXPECT_NEAR(v.GetVolume(), 0.5 / v.Capacity(), 1e-9); // the 0.5 cubic metres left, as a level
-    v.SetVolume(0.0), v.SetVolumeByTime(400);             // the level alone
+    v.SetVolume(0.0);
+    v.SetVolumeByTime(400); // the level alone
     EXPECT_NEAR(v.GetVolume(), 0.5 / v.Capacity(), 1e-9);
 }
 
@@ -212,7 +226,8 @@ TEST(StreamTest, EndsDrawableRadiusStepsAndPathEndPoints)
     Plane* two = f.AddFloor(2, 5.0);
     Plane* one = f.AddFloor(1);
     Vessel *a = f.AddVessel(one, 10, "A"), *b = f.AddVessel(one, 20, "B");
-    a->SetRadius(0.9), b->SetRadius(0.6);
+    a->SetRadius(0.9);
+    b->SetRadius(0.6);
     Stream* vapor = f.AddVapor(a, b); // a process stream of both
     EXPECT_EQ(a->GetNumStreams() + b->GetNumStreams() + (a->GetVaporStream() == vapor) * 10, 12);
     EXPECT_NEAR(vapor->GetRadius(), 0.2, 1e-12);
@@ -239,7 +254,8 @@ TEST(StreamTest, EndsDrawableRadiusStepsAndPathEndPoints)
     }
 
     // Path end points; a feed comes in along +Y, a vent rises.
-    a->SetCoords(0.0, 0.0), b->SetCoords(4.0, 0.0);
+    a->SetCoords(0.0, 0.0);
+    b->SetCoords(4.0, 0.0);
     EXPECT_EQ(endpoints(same),
               (std::vector<double>{0.0, a->GetY(same), a->GetZ(same), 4.0, b->GetY(same), b->GetZ(same)}));
     const double y = a->GetY(feed), z = a->GetZ(feed);
@@ -291,10 +307,13 @@ TEST(PlaneTest, BoundariesFitTheCentreAndShownVesselsAndWithinIsStrict)
         BoundaryPlane p;
         std::vector<Vessel> vessels(c.vessels.size());
         for (std::size_t k = 0; k < vessels.size(); ++k) {
-            vessels[k].Init(&p), vessels[k].SetCoords(c.vessels[k][0], c.vessels[k][1]);
+            vessels[k].Init(&p);
+            vessels[k].SetCoords(c.vessels[k][0], c.vessels[k][1]);
             vessels[k].SetVisible(c.vessels[k][2] != 0.0);
         }
-        p.SetCenterX(c.centreX), p.SetCenterY(c.centreY), p.set_boundaries();
+        p.SetCenterX(c.centreX);
+        p.SetCenterY(c.centreY);
+        p.set_boundaries();
         const std::vector<double> got = p.Corners();
         for (std::size_t k = 0; k < 4; ++k)
             EXPECT_NEAR(got[k], c.corners[k], 1e-9) << k;
@@ -304,7 +323,10 @@ TEST(PlaneTest, BoundariesFitTheCentreAndShownVesselsAndWithinIsStrict)
     // by (-3.25, -2.25).
     BoundaryPlane p;
     Vessel a, b;
-    a.Init(&p), a.SetCoords(2.0, 2.0), b.Init(&p), b.SetCoords(6.0, 4.0);
+    a.Init(&p);
+    a.SetCoords(2.0, 2.0);
+    b.Init(&p);
+    b.SetCoords(6.0, 4.0);
     p.ReCenter();
     EXPECT_EQ((std::vector<double>{p.GetCenterX(), p.GetCenterY(), a.GetX(), b.GetY()}),
               (std::vector<double>{-3.25, -2.25, -1.25, 1.75}));
@@ -327,29 +349,37 @@ TEST(PlaneTest, VesselRegistryPlantTallestVesselZoomPlacementAndShifts)
 {
     Plane p(2.0, 1.0);
     test::TestVessel a, b;
-    a.Init(&p), b.Init(&p);
+    a.Init(&p);
+    b.Init(&p);
     // The plant comes from the first vessel and is kept once it leaves.
-    a.SetIdentity(1, "Reactor", "R-1", 7), a.SetPlantNameForTest("North");
+    a.SetIdentity(1, "Reactor", "R-1", 7);
+    a.SetPlantNameForTest("North");
     EXPECT_EQ(p.GetPlantName() + CString::Formatted(" %d", p.GetPlantID()), CString("North 7"));
-    b.SetHeight(3.5), b.SetVisible(false); // visibility does not matter here
+    b.SetHeight(3.5);
+    b.SetVisible(false); // visibility does not matter here
     Vessel stranger;
     EXPECT_EQ((std::vector<double>{p.GetTallestVesselHeight(), double(p.GetVesselIndex(&b)), double(p.FindVessel(&a)),
                                    double(p.FindVessel(&stranger)), double(p.GetVesselIndex(&stranger))}),
               (std::vector<double>{5.5, 1, 1, 0, -1}));
     EXPECT_EQ(p.GetVesselByIndex(2), nullptr);
-    a.SetCoords(1.0, -2.0), p.Zoom(2.0);
+    a.SetCoords(1.0, -2.0);
+    p.Zoom(2.0);
     EXPECT_EQ((std::vector<double>{a.GetRelX(), a.GetRelY()}), (std::vector<double>{2.0, -4.0}));
-    a.SetPositionFlag(1), b.SetPositionFlag(1), b.EnableHighlight();
+    a.SetPositionFlag(1);
+    b.SetPositionFlag(1);
+    b.EnableHighlight();
     p.ClearSelectedVesselPlacement();
     EXPECT_EQ(a.GetPositionFlag() * 10 + b.GetPositionFlag(), 10);
     p.ClearVesselPlacement();
     EXPECT_EQ(a.GetPositionFlag(), 0);
-    p.UnRegisterVessel(&a), p.UnRegisterVessel(&b);
+    p.UnRegisterVessel(&a);
+    p.UnRegisterVessel(&b);
     EXPECT_EQ(p.GetPlantName() + CString::Formatted(" %d %d", p.GetPlantID(), p.IsEmpty()), CString("North 7 1"));
 
     // A shift moves the height, or the rectangle by a fiftieth.
     Plane q;
-    q.IncrementCoords(5.0), q.IncrementCoords(50.0, -100.0);
+    q.IncrementCoords(5.0);
+    q.IncrementCoords(50.0, -100.0);
     EXPECT_EQ((std::vector<double>{q.GetHeight(), q.GetCenterX(), q.GetCenterY(), q.GetCornerX(), q.GetCorner2Y()}),
               (std::vector<double>{0.1, 1.0, -2.0, 1.0, -2.0}));
 }
