@@ -245,15 +245,14 @@ TEST(ProcedureCommand, PrintsEveryOperationWhatRunsAndTheVolumeAsTheLibraryReads
     ASSERT_EQ(static_cast<int>(lines.size()), proc.GetNumProcs());
     const std::regex line(
         R"(^batch \d+ +\d{4}-\d\d-\d\d \d\d:\d\d to \d{4}-\d\d-\d\d \d\d:\d\d  \(\d+d [ \d]\d:\d\d:\d\d\) - \(\d+d [ \d]\d:\d\d:\d\d\)   .+ \(.*\) $)");
-    for (const std::string& l : lines)
-        EXPECT_TRUE(std::regex_match(l, line)) << l;
-    EXPECT_EQ(lines[0].rfind("batch " + std::to_string(proc.GetProcUnit(0).GetBatchNum()) + " ", 0), 0u) << lines[0];
-    EXPECT_NE(lines[0].find(proc.GetOpNameAt(0).str()), std::string::npos);
+    for (int i = 0; i < proc.GetNumProcs(); ++i)
+        EXPECT_TRUE(std::regex_match(lines[i], line) && lines[i].find(proc.GetOpNameAt(i).str()) != std::string::npos &&
+                    lines[i].rfind("batch " + std::to_string(proc.GetProcUnit(i).GetBatchNum()) + " ", 0) == 0)
+            << lines[i];
     const std::string tail = r.out.substr(at + running.size());
-    EXPECT_NE(tail.find(unit.GetOp().str() + "\n"), std::string::npos) << tail;
-    EXPECT_NE(tail.find("Volume: " + FormatQuantity(proc.GetVolume(t), eq.m_CapacityUOM).str() + "\n"),
-              std::string::npos)
-        << tail;
+    for (const std::string& part :
+         {unit.GetOp().str() + "\n", "Volume: " + FormatQuantity(proc.GetVolume(t), eq.m_CapacityUOM).str() + "\n"})
+        EXPECT_NE(tail.find(part), std::string::npos) << tail;
 }
 
 TEST(AnimateCommand, EachVesselShowsWhatTheLibrarySetsAndFramesStepItsClock)
