@@ -20,7 +20,6 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <optional>
 #include <random>
 #include <regex>
@@ -151,15 +150,13 @@ TEST(ServeApi, ModelMatchesTheFacility)
         EXPECT_EQ(m["floors"][i]["item"], vessels + connecting + i + 1);
     int seen = 0;
     for (json s : m["streams"]) {
-        if (s["kind"] != "connecting") {
-            EXPECT_TRUE(s["item"].is_null()) << s.dump();
-            continue;
-        }
-        const Stream* stream = f.GetStreamByIndex(s["index"].get<int>());
-        EXPECT_EQ(s["item"], vessels + s["index"].get<int>() + 1);
-        EXPECT_EQ(f.GetVesselByIndex(s["from"].get<int>()), stream->GetInputVessel()) << s.dump();
-        EXPECT_EQ(f.GetVesselByIndex(s["to"].get<int>()), stream->GetOutputVessel()) << s.dump();
-        ++seen;
+        const bool joins = s["kind"] == "connecting";
+        EXPECT_EQ(s["item"], joins ? json(vessels + s["index"].get<int>() + 1) : json()) << s.dump();
+        const Stream* stream = joins ? f.GetStreamByIndex(s["index"].get<int>()) : nullptr;
+        EXPECT_TRUE(!joins || (f.GetVesselByIndex(s["from"].get<int>()) == stream->GetInputVessel() &&
+                               f.GetVesselByIndex(s["to"].get<int>()) == stream->GetOutputVessel()))
+            << s.dump();
+        seen += joins;
     }
     EXPECT_EQ(seen, connecting);
 }
@@ -233,7 +230,6 @@ TEST(ServeApi, SelectionInfoVisibilityLayoutAndFloors)
     ASSERT_EQ(a.status, 200) << a.raw;
     EXPECT_EQ(a.body["selected"], (json{{"vessels", {2}}, {"streams", json::array()}, {"floors", json::array()}}));
     EXPECT_TRUE(a.body["vesselSelected"].get<bool>() && !a.body["sceneSelected"].get<bool>());
-    EXPECT_EQ(a.body["events"][0]["dispid"], 1);
     EXPECT_TRUE(model()["vessels"][2]["selected"].get<bool>());
     CString name, procs, capacity;
     ASSERT_TRUE(f.GetInfoForBox(3, name, procs, capacity));
@@ -289,11 +285,9 @@ TEST(ServeApi, GanttEntriesAreTheScheduleBlocksInTheWindow)
     ASSERT_TRUE(g.ReadGanttDatabase(CString(SampleDatabasePath().string())));
     auto blockAt = [&](int v, int b) {
         const ScheduleBlock k = g.GetScheduleBlock(v, b).value_or(ScheduleBlock{});
-        return json{{"start", k.start},
-                    {"end", k.end},
-                    {"batch", k.batch},
-                    {"operation", k.op.str()},
-                    {"step", k.stepName.str()}};
+        json j = {{"start", k.start}, {"end", k.end}, {"batch", k.batch}};
+        j["operation"] = k.op.str(), j["step"] = k.stepName.str();
+        return j;
     };
     const long end = model()["run"]["end"].get<long>();
     // The whole run at the default width, and a day zoomed in: each entry is
