@@ -19,7 +19,7 @@ namespace {
 // Binds one column as text, long, short, double and date-time together.
 class AnyColumnSet : public CDaoRecordset {
 public:
-    AnyColumnSet(CDaoDatabase* db, std::string column) : CDaoRecordset(db), column_("[" + column + "]")
+    AnyColumnSet(CDaoDatabase* db, const std::string& column) : CDaoRecordset(db), column_("[" + column + "]")
     {
         m_nFields = 5;
     }

@@ -5,6 +5,7 @@
 // translation must be deterministic, UTF-8 for UTF-8, plain SQLite outside
 // literals with ?1..?n once per listed name, and one statement.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -59,9 +60,8 @@ public:
     }
     bool HasTableOrView(const CString& name) override
     {
-        for (const TableShape& t : SchemaTables())
-            if (jet::iequals(t.name, name.str())) return true;
-        return false;
+        return std::ranges::any_of(SchemaTables(),
+                                   [&](const TableShape& t) { return jet::iequals(t.name, name.str()); });
     }
 };
 
@@ -165,9 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> parts(1);
     for (std::size_t i = 0; i < size; ++i)
         data[i] ? parts.back() += static_cast<char>(data[i]) : parts.emplace_back();
-    bool utf8In = true;
-    for (const std::string& p : parts)
-        utf8In = utf8In && IsValidUtf8(p);
+    const bool utf8In = std::ranges::all_of(parts, IsValidUtf8);
     const CString text(parts[0]);
     FuzzResolver resolver;
     std::vector<CString> callerNames;

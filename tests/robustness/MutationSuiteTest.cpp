@@ -1,9 +1,7 @@
-// The mutation suite: each case damages a copy of a cut-down sample in one
-// way, loads it in a child as the hosts do and checks that the load reads
-// what it can or says why in the documented words, with no crash, hang, NaN
-// or infinity in any answer and no change to the file. The columns damaged
-// are those the queries read, found by asking SQLite where each recordset's
-// bound columns come from.
+// Each case damages a copy of a cut-down sample one way and loads it in a
+// child as the hosts do: the load reads what it can or says why in the
+// documented words, with no crash, hang, NaN or infinity and no change to the
+// file. The damaged columns are those SQLite says the recordsets bind.
 
 #include <gtest/gtest.h>
 
@@ -18,6 +16,7 @@
 #include <set>
 
 #include "GuardedRun.h"
+#include "ResultsDb.h"
 #include "SampleDatabase.h"
 #include "TestSupport.h"
 #include "batchplant/db/Dao.h"
@@ -94,16 +93,8 @@ struct Checker {
     }
     template <class Fn> static void eachStream(const Facility& f, Fn fn)
     {
-        using Count = int (Facility::*)() const;
-        using Get = Stream* (Facility::*)(int) const;
-        static const std::tuple<const char*, Count, Get> kinds[] = {
-            {"connecting", &Facility::GetNumConnectingStreams, &Facility::GetStreamByIndex},
-            {"input/output", &Facility::GetNumUniStreams, &Facility::GetUniStreamByIndex},
-            {"utility", &Facility::GetNumUtilStreams, &Facility::GetUtilStreamByIndex},
-            {"vapor", &Facility::GetNumVaporStreams, &Facility::GetVaporStreamByIndex}};
-        for (const auto& [kind, count, get] : kinds)
-            for (int i = 0; i < (f.*count)(); ++i)
-                if (const Stream* s = (f.*get)(i)) fn(*s, std::string(kind) + " stream " + std::to_string(i));
+        int i = 0;
+        f.ForEachStream([&](const Stream& s) { fn(s, "stream " + std::to_string(i++)); });
     }
     // What the views draw and show at the current time.
     void drawn(const Facility& f)
@@ -283,14 +274,13 @@ void loadSchedule(const fs::path& path, LoadOutcome& out)
 
 struct ReadColumn {
     std::string table, column;
-    std::set<short> types; // DAO type codes of the bindings that read it
-    std::set<std::string> readers;
+    std::set<short> types{}; // DAO type codes of the bindings that read it
+    std::set<std::string> readers{};
 
     bool real() const { return types.count(dbDouble) > 0; }
     bool whole() const { return types.count(dbLong) || types.count(dbInteger); }
     bool numeric() const { return whole() || real(); }
     bool date() const { return types.count(dbDate) > 0; }
-    bool endsWith(const std::string& s) const { return column.ends_with(s); }
 };
 
 struct Schema {
@@ -332,9 +322,8 @@ Schema discoverSchema(const fs::path& sample)
             const char *name = q.columnName(c), *table = q.columnTable(c), *origin = q.columnOrigin(c);
             const auto b = name ? bound.find(jet::upper(name)) : bound.end();
             if (!table || !origin || b == bound.end()) continue;
-            ReadColumn& rc = s.read[{table, origin}];
-            rc.table = table;
-            rc.column = origin;
+            ReadColumn& rc =
+                s.read.try_emplace({table, origin}, ReadColumn{.table = table, .column = origin}).first->second;
             rc.types.insert(b->second);
             rc.readers.insert(entry.name);
             s.readersOf[table].insert(entry.name);
@@ -350,26 +339,21 @@ const fs::path& SmallSample()
 {
     static test::TempDir dir;
     static const fs::path path = [] {
-        const fs::path to = dir.file("small-sample.db");
-        fs::copy_file(test::SampleDatabasePath(), to);
-        fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write);
-        std::string sql;
-        for (const char* t : {"EquipmentSchedule", "EquipmentContents", "StreamSummary", "UtilitySummary",
-                              "AirEmissionSummary", "LaborSummary"})
-            sql += std::string("DELETE FROM ") + t + " WHERE BatchNumber > 2;\n";
-        // A phase row belongs to one owner; rows of owners gone go with them.
-        for (const auto& [id, owner] : {std::pair{"ContentsID", "EquipmentContents"},
-                                        {"StreamID", "StreamSummary"},
-                                        {"UtilityID", "UtilitySummary"},
-                                        {"AirEmissionID", "AirEmissionSummary"},
-                                        {"CompositeContentsID", "CompositeContents"}})
-            sql += std::string("DELETE FROM ThermodynamicPhase WHERE ") + id + " IS NOT NULL AND " + id +
-                   " NOT IN (SELECT " + id + " FROM " + owner + ");\n";
-        sqlite::Connection(to.string(), SQLITE_OPEN_READWRITE).exec(R"sql(
+        const fs::path to = test::CopySampleDatabase(dir.file("small-sample.db"));
+        test::Sql(to).exec(R"sql(
             DELETE FROM CompositeContents WHERE CompositeContentsID IN (
                 SELECT CompositeContentsID FROM (SELECT CompositeContentsID,
                     row_number() OVER (PARTITION BY EquipmentID ORDER BY Time) AS n FROM CompositeContents)
-                WHERE n > 24);)sql" + sql + R"sql(
+                WHERE n > 24);
+            DELETE FROM EquipmentSchedule WHERE BatchNumber > 2; DELETE FROM EquipmentContents WHERE BatchNumber > 2;
+            DELETE FROM StreamSummary WHERE BatchNumber > 2; DELETE FROM UtilitySummary WHERE BatchNumber > 2;
+            DELETE FROM AirEmissionSummary WHERE BatchNumber > 2; DELETE FROM LaborSummary WHERE BatchNumber > 2;
+            -- A phase row belongs to one owner; rows of owners gone go with them.
+            DELETE FROM ThermodynamicPhase WHERE ContentsID NOT IN (SELECT ContentsID FROM EquipmentContents)
+                OR StreamID NOT IN (SELECT StreamID FROM StreamSummary)
+                OR UtilityID NOT IN (SELECT UtilityID FROM UtilitySummary)
+                OR AirEmissionID NOT IN (SELECT AirEmissionID FROM AirEmissionSummary)
+                OR CompositeContentsID NOT IN (SELECT CompositeContentsID FROM CompositeContents);
             DELETE FROM PhaseComponents WHERE PhaseID NOT IN (SELECT PhaseID FROM ThermodynamicPhase);
             VACUUM;)sql");
         fs::permissions(to, fs::perms::owner_read);
@@ -398,6 +382,12 @@ struct Case {
     bool clean = false;                               // the file is intact: a silent, full load
 };
 
+Strings withoutConstraints(const std::string& t)
+{
+    return {"CREATE TABLE mutation_copy AS SELECT * FROM " + t, "DROP TABLE " + t,
+            "ALTER TABLE mutation_copy RENAME TO " + t};
+}
+
 // A statement refused by a constraint is retried once the table has been
 // rebuilt without them (the damage a writer without them could do).
 std::string applySql(const fs::path& file, const Case& c)
@@ -415,8 +405,7 @@ std::string applySql(const fs::path& file, const Case& c)
     for (const std::string& sql : c.sql) {
         int rc = run(sql);
         if (rc != SQLITE_OK && !unconstrained && ((rc & 0xff) == SQLITE_CONSTRAINT || rc == SQLITE_MISMATCH)) {
-            for (const std::string& s : {"CREATE TABLE mutation_copy AS SELECT * FROM " + c.table,
-                                         "DROP TABLE " + c.table, "ALTER TABLE mutation_copy RENAME TO " + c.table})
+            for (const std::string& s : withoutConstraints(c.table))
                 run(s);
             unconstrained = true;
             rc = run(sql);
@@ -535,11 +524,8 @@ void RunCases(const std::vector<Case>& cases)
                 std::string report;
                 for (std::size_t i = 0; i < o.failures.size() && i < 6; ++i)
                     report += o.failures[i] + "\n";
-                if (report.empty()) return report;
-                report += "outcome: " + std::to_string(o.vessels) + " vessels; " + o.plantException + "; boxes:";
-                for (const Strings* box : {&o.plantMessages, &o.scheduleMessages})
-                    for (const std::string& m : *box)
-                        report += " \"" + m.substr(0, 70) + "\"";
+                for (const std::string& m : o.plantMessages)
+                    report += report.empty() ? "" : "3-D view said \"" + m.substr(0, 70) + "\"\n";
                 return report;
             },
             120, c.name);
@@ -577,8 +563,8 @@ std::string expand(std::string sql, const ReadColumn& rc)
 bool any(const ReadColumn&) { return true; }
 bool numberOrDate(const ReadColumn& rc) { return rc.numeric() || rc.date(); }
 bool realOrDate(const ReadColumn& rc) { return rc.real() || rc.date(); }
-bool time(const ReadColumn& rc) { return rc.real() && rc.endsWith("Time"); }
-bool unit(const ReadColumn& rc) { return rc.endsWith("UOM"); }
+bool time(const ReadColumn& rc) { return rc.real() && rc.column.ends_with("Time"); }
+bool unit(const ReadColumn& rc) { return rc.column.ends_with("UOM"); }
 bool never(const ReadColumn&, double) { return false; }
 // Whole-number columns hold no fraction or huge number, and no column holds
 // an infinity. NaN is stored by SQLite as NULL.
@@ -589,7 +575,7 @@ bool textRefused(const ReadColumn& rc, double) { return rc.numeric(); }
 bool foreignId(const ReadColumn& rc)
 {
     const auto key = SampleSchema().primaryKey.find(rc.table);
-    return rc.whole() && rc.endsWith("ID") &&
+    return rc.whole() && rc.column.ends_with("ID") &&
            !(key != SampleSchema().primaryKey.end() && key->second.count(rc.column) && key->second.size() == 1);
 }
 
@@ -632,36 +618,30 @@ std::vector<Case> tableCases(const std::string& kind)
 {
     std::vector<Case> cases;
     const Schema& s = SampleSchema();
+    const auto add = [&](const std::string& name, const std::string& t, Strings sql) -> Case& {
+        return cases.emplace_back(Case{.name = name, .table = t, .sql = std::move(sql)});
+    };
     for (const auto& [t, columns] : s.columns) {
         const std::string q = quoted(t);
         const auto has = [&](const char* col) { return std::ranges::count(columns, col) > 0; };
         if (kind == "drop table") {
-            const auto readers = s.readersOf.find(t);
-            cases.push_back({.name = "drop table " + t,
-                             .table = t,
-                             .sql = {"DROP TABLE " + q},
-                             .unopenable = readers == s.readersOf.end() ? std::set<std::string>{} : readers->second,
-                             .subject = t});
+            add("drop table " + t, t, {"DROP TABLE " + q}).subject = t;
+            if (const auto r = s.readersOf.find(t); r != s.readersOf.end()) cases.back().unopenable = r->second;
         } else if (kind == "every row twice" && t != "SavedQueries") { // one saved query is one row
-            cases.push_back({kind + " in " + t,
-                             t,
-                             {"CREATE TABLE mutation_copy AS SELECT * FROM " + q, "DROP TABLE " + q,
-                              "ALTER TABLE mutation_copy RENAME TO " + q, "INSERT INTO " + q + " SELECT * FROM " + q}});
+            add(kind + " in " + t, t, withoutConstraints(q)).sql.push_back("INSERT INTO " + q + " SELECT * FROM " + q);
         } else if (kind == "no rows") {
-            cases.push_back({.name = "no rows in " + t, .table = t, .sql = {"DELETE FROM " + q}});
+            add("no rows in " + t, t, {"DELETE FROM " + q});
             if (t == "StepSummary" || t == "FacilitySummary") cases.back().unopenable = {"CDaoStepSummary"};
         } else if (kind == "zero durations" && has("StartTime") && has("EndTime")) {
-            cases.push_back({"zero durations in " + t, t, {"UPDATE " + q + " SET EndTime = StartTime"}});
+            add("zero durations in " + t, t, {"UPDATE " + q + " SET EndTime = StartTime"});
         } else if (kind == "zero durations" && has("Time")) {
-            cases.push_back({"one instant for all rows of " + t, t, {"UPDATE " + q + " SET Time = 0"}});
+            add("one instant for all rows of " + t, t, {"UPDATE " + q + " SET Time = 0"});
         }
     }
     // The calendar tables are read by the calendar component, not a query.
-    if (kind == "dangling calendars")
-        for (const char* t : {"EquipmentSummary", "CalendarWeekShifts", "CalendarExceptionShifts"})
-            cases.push_back({std::string("dangling ") + t + ".CalendarID",
-                             t,
-                             {std::string("UPDATE ") + t + " SET CalendarID = 4242"}});
+    for (const std::string t : {"EquipmentSummary", "CalendarWeekShifts", "CalendarExceptionShifts"})
+        if (kind == "dangling calendars")
+            add("dangling " + t + ".CalendarID", t, {"UPDATE " + t + " SET CalendarID = 4242"});
     return cases;
 }
 
