@@ -26,7 +26,7 @@ TEST(WorkShift, SecondOfDayReadsTheTimeOfAnyDateAndRejectsInvalidOnes)
     const std::pair<COleDateTime, int> cases[] = {
         {CWorkShift::TimeOfDay(59), 59},
         {CWorkShift::TimeOfDay(86399), 86399},
-        {CWorkShift::TimeOfDay(86400 + 60), 60},
+        {CWorkShift::TimeOfDay(86460), 60},
         {CWorkShift::TimeOfDay(-60), 86340},
         {At(2024, 3, 15, 22, 30, 5), 81005},
         {At(1899, 12, 29, 6), 21600},                  // before the epoch
