@@ -149,15 +149,11 @@ Answers walk(const CProcedure& p, long t)
             if (op.empty()) op = u.GetOp().str(), type = u.OpType().str(), batch = u.GetBatchNum();
             reacting |= u.OpType() == "React";
         }
-        if (t >= u.GetEnd()) {
-            volume = base = u.GetVol();
-        } else if (t >= u.GetStart()) {
-            volume = previous + (u.GetVol() - base) * static_cast<double>(t - u.GetStart()) /
-                                    static_cast<double>(u.GetEnd() - u.GetStart());
-        } else {
-            continue;
-        }
-        previous = volume;
+        if (t >= u.GetEnd())
+            previous = volume = base = u.GetVol();
+        else if (t >= u.GetStart())
+            previous = volume = previous + (u.GetVol() - base) * static_cast<double>(t - u.GetStart()) /
+                                               static_cast<double>(u.GetEnd() - u.GetStart());
     }
     return {volume, volume, printed, op, type, batch, reacting, op};
 }
