@@ -149,7 +149,6 @@ TEST_F(CalendarStore, BadRowsAreRefusedByName)
 
 TEST_F(CalendarStore, TheFacilityLoadsAndSavesByNameAfterTheHostClosedItsDatabaseAndShowsWhyNot)
 {
-    namespace fs = std::filesystem;
     saveSample();
     auto db = std::make_unique<CDaoDatabase>();
     db->Open(path.string().c_str(), false, true); // the host only reads
@@ -171,7 +170,7 @@ TEST_F(CalendarStore, TheFacilityLoadsAndSavesByNameAfterTheHostClosedItsDatabas
     Database(path).exec("INSERT INTO CalendarExceptionShifts VALUES (3, '2024-12-26', 0, 0, 60)");
     EXPECT_FALSE(fresh.LoadCalendars());
     EXPECT_EQ(fresh.GetNumCalendars(), 0);
-    fs::remove(path);
+    std::filesystem::remove(path);
     EXPECT_FALSE(fresh.LoadCalendars());
     CDaoDatabase closed;
     CFacilityCalendar none(&closed);

@@ -67,10 +67,6 @@ protected:
                  flow, flowUOM);
         return u;
     }
-    static std::string texts(const CProcUnit& u)
-    {
-        return (u.OpType() + "|" + u.GetRecText() + "|" + u.GetStepName()).str();
-    }
 
     CDaoDatabase db;
 };
@@ -316,6 +312,7 @@ TEST_F(ProcedureTest, LoadFromDBKeysComponentsByEquipmentPairAndStreamMaterialPh
 // keeps what is shared, except for unit procedure names.
 TEST_F(ProcedureTest, SharedTextsAndUnitsAreSharedByKeyAndEmptyTextsKeepThem)
 {
+    auto texts = [](const CProcUnit& u) { return (u.OpType() + "|" + u.GetRecText() + "|" + u.GetStepName()).str(); };
     const CProcUnit first = unit(1, "Charge", "Charge 100 kg of water");
     EXPECT_EQ(texts(unit(1, "", "")), "Charge|Charge 100 kg of water|Step A");
     EXPECT_EQ(CProcUnit::GetUnitProcName(1, 2) + "|" + CProcUnit::GetUnitProcName(99, 98), "P-1|");
