@@ -19,14 +19,14 @@ using test::Blocks;
 using test::Describe;
 using test::Shift;
 
-TEST(WorkShift, SecondOfDayReadsTheTimeOfAnyDateAndRejectsInvalidOnes)
+TEST(WorkShift, SecondOfDayReadsAnyDateAndShiftListsReportBadIndexes)
 {
     COleDateTime bad = At(2024, 1, 1);
     bad.SetStatus(COleDateTime::invalid);
     const std::pair<COleDateTime, int> cases[] = {
         {CWorkShift::TimeOfDay(59), 59},
         {CWorkShift::TimeOfDay(86399), 86399},
-        {CWorkShift::TimeOfDay(86400 + 60), 60},
+        {CWorkShift::TimeOfDay(86460), 60},
         {CWorkShift::TimeOfDay(-60), 86340},
         {At(2024, 3, 15, 22, 30, 5), 81005},
         {At(1899, 12, 29, 6), 21600},                  // before the epoch
@@ -36,10 +36,8 @@ TEST(WorkShift, SecondOfDayReadsTheTimeOfAnyDateAndRejectsInvalidOnes)
         {COleDateTime(1e12), -1}};
     for (const auto& [t, second] : cases)
         EXPECT_EQ(CWorkShift::SecondOfDay(t), second) << t.m_dt;
-}
 
-TEST(MultiWorkShift, BadIndexesAreReportedAndRemovalKeepsTheOrder)
-{
+    // Bad indexes of a shift list are reported; removal keeps the order.
     test::MessageRecorder messages;
     CMultiWorkShift a;
     for (const CWorkShift& s : {Shift(1, 0, 2, 0), Shift(3, 0, 4, 0), Shift(22, 0, 6, 0)})
@@ -55,7 +53,7 @@ TEST(MultiWorkShift, BadIndexesAreReportedAndRemovalKeepsTheOrder)
     EXPECT_EQ(Describe(a), "3600-7200;79200-21600;");
 }
 
-TEST(SingleCalendar, BadPositionsYieldAFreshStandInAndExceptionsAreKeyedByDate)
+TEST(SingleCalendar, BadPositionsYieldAStandInExceptionsAreKeyedByDateAndTheGridFillsTheMonth)
 {
     CSingleCalendar calendar;
     calendar.GetDay(5).Shifts().Add(Shift(8, 0, 16, 0)); // Fridays
@@ -78,23 +76,21 @@ TEST(SingleCalendar, BadPositionsYieldAFreshStandInAndExceptionsAreKeyedByDate)
     EXPECT_TRUE(calendar.Exception(bad).IsEmpty() && calendar.Exceptions().GetCount() == 1);
     EXPECT_TRUE(CSingleCalendar::DateOf(At(1899, 12, 29, 18)) == At(1899, 12, 29));
     EXPECT_EQ(CSingleCalendar::DateOf(COleDateTime(1e9)).GetStatus(), COleDateTime::invalid);
-}
 
-TEST(Calendar, UpdateCellsFillsSixWeeksOfTheCurrentMonthAndCellsCopyThroughTheBase)
-{
-    CCalendar calendar;
-    CSingleCalendar& c = calendar.Calendar(1);
-    calendar.SetCurrentDate(At(2024, 1, 20, 13));
-    calendar.UpdateCells();         // no current calendar yet
-    calendar.SetCurrentCalendar(5); // not loaded
-    calendar.UpdateCells();
+    // The grid holds six weeks of the current month; cells copy through the base.
+    CCalendar calendars;
+    CSingleCalendar& c = calendars.Calendar(1);
+    calendars.SetCurrentDate(At(2024, 1, 20, 13));
+    calendars.UpdateCells();         // no current calendar yet
+    calendars.SetCurrentCalendar(5); // not loaded
+    calendars.UpdateCells();
     EXPECT_EQ(c.Grid(0).GetDate().m_dt, 0.0);
 
     c.GetDay(1).Shifts().Add(Shift(6, 0, 14, 0)); // Mondays
     c.Exception(At(2024, 1, 15)).Add(Shift(9, 0, 10, 0));
     c.Exception(At(2024, 1, 15)).Add(Shift(11, 0, 12, 0));
-    calendar.SetCurrentCalendar(1);
-    calendar.UpdateCells();
+    calendars.SetCurrentCalendar(1);
+    calendars.UpdateCells();
     // January 2024 starts on a Monday: the grid starts on Sunday 31 December.
     EXPECT_EQ(c.Grid(0).GetDate().Format("%Y-%m-%d") + c.Grid(41).GetDate().Format(" %Y-%m-%d"),
               "2023-12-31 2024-02-10");

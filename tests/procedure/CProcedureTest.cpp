@@ -10,9 +10,7 @@
 #include <limits>
 #include <map>
 #include <random>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "SampleDatabase.h"
 #include "batchplant/db/EquipmentRecordsets.h"
@@ -69,10 +67,6 @@ protected:
                  flow, flowUOM);
         return u;
     }
-    static std::string texts(const CProcUnit& u)
-    {
-        return (u.OpType() + "|" + u.GetRecText() + "|" + u.GetStepName()).str();
-    }
 
     CDaoDatabase db;
 };
@@ -102,6 +96,9 @@ TEST_F(ProcedureTest, PositionsFollowTheTimesAndEqualTimesKeepTheNewestFirst)
                   "");
         EXPECT_EQ(p.GetStepIdAt(bad) + p.GetUnitProcIdAt(bad) + p.GetProcComponentsAt(bad).Size(), 0);
     }
+    // Touching units leave no in-use block; the gaps are checked through a loaded facility's schedule.
+    const CProcedure touching = of({{.startTime = 0, .endTime = 100, .vol = 10}, {.startTime = 100, .endTime = 200}});
+    EXPECT_EQ(touching.CalcInUseBlocks().GetSize() + of({}).CalcInUseBlocks().GetSize(), 0);
 }
 
 // Seconds truncated toward zero, and held at the limits of 32 bits.
@@ -148,23 +145,13 @@ Answers walk(const CProcedure& p, long t)
             if (op.empty()) op = u.GetOp().str(), type = u.OpType().str(), batch = u.GetBatchNum();
             reacting |= u.OpType() == "React";
         }
-        if (t >= u.GetEnd()) {
-            volume = base = u.GetVol();
-        } else if (t >= u.GetStart()) {
-            volume = previous + (u.GetVol() - base) * static_cast<double>(t - u.GetStart()) /
-                                    static_cast<double>(u.GetEnd() - u.GetStart());
-        } else {
-            continue;
-        }
-        previous = volume;
+        if (t >= u.GetEnd())
+            previous = volume = base = u.GetVol();
+        else if (t >= u.GetStart())
+            previous = volume = previous + (u.GetVol() - base) * static_cast<double>(t - u.GetStart()) /
+                                               static_cast<double>(u.GetEnd() - u.GetStart());
     }
     return {volume, volume, printed, op, type, batch, reacting, op};
-}
-
-void expectMatchesWalk(const CProcedure& p, int round)
-{
-    for (long t = -5; t <= 1250; ++t)
-        ASSERT_EQ(indexed(p, t), walk(p, t)) << "round " << round << " t " << t;
 }
 
 TEST_F(ProcedureTest, IndexedTimeQueriesMatchAWalkOverAllUnits)
@@ -175,12 +162,14 @@ TEST_F(ProcedureTest, IndexedTimeQueriesMatchAWalkOverAllUnits)
     std::mt19937 rng(12345);
     const char* types[] = {"React", "react", "Charge", ""};
     auto addRandom = [&](CProcedure& p, int i) {
-        const long s = static_cast<long>(rng() % 1000);
-        const long e = rng() % 10 == 0 ? s - static_cast<long>(rng() % 50) : s + static_cast<long>(rng() % 200);
+        const double s = rng() % 1000, e = rng() % 10 == 0 ? s - rng() % 50 : s + rng() % 200;
         const std::string name = "u" + std::to_string(i), rec = "r" + std::to_string(i);
-        p.AddNewProc(i + 1, i + 1, 1, 1, static_cast<double>(s), static_cast<double>(e), "s",
-                     static_cast<double>(rng() % 100), "Cubic m", 0, 0, "", 0, 0, "", "", "", "", name.c_str(),
-                     types[rng() % 4], rec.c_str(), "", -1, 0, "");
+        p.AddNewProc(i + 1, i + 1, 1, 1, s, e, "s", rng() % 100, "Cubic m", 0, 0, "", 0, 0, "", "", "", "",
+                     name.c_str(), types[rng() % 4], rec.c_str(), "", -1, 0, "");
+    };
+    auto expectMatchesWalk = [](const CProcedure& p, int round) {
+        for (long t = -5; t <= 1250; ++t)
+            ASSERT_EQ(indexed(p, t), walk(p, t)) << "round " << round << " t " << t;
     };
     for (int round = 0; round < 16; ++round) {
         CProcedure p;
@@ -201,46 +190,35 @@ TEST_F(ProcedureTest, IndexedTimeQueriesMatchAWalkOverAllUnits)
     }
 }
 
-// The gaps themselves are checked through the schedule of a loaded facility.
-TEST_F(ProcedureTest, TouchingUnitsLeaveNoInUseBlock)
-{
-    const CProcedure p = of({{.startTime = 0, .endTime = 100, .vol = 10}, {.startTime = 100, .endTime = 200}});
-    EXPECT_EQ(p.CalcInUseBlocks().GetSize() + of({}).CalcInUseBlocks().GetSize(), 0);
-}
-
-TEST_F(ProcedureTest, ComponentsReachTheFirstUnitOfTheirStream)
+TEST_F(ProcedureTest, UnitsAddedLaterAreSeenByComponentsAndStepQueries)
 {
     CProcedure p = of({{.startTime = 0, .endTime = 10, .streamID = 5},
                        {.startTime = 20, .endTime = 30, .streamID = 6},
                        {.startTime = 40, .endTime = 50, .streamID = 6}});
-    auto counts = [&] {
+    // The components held per unit after adding one of `stream`.
+    auto addTo = [&](long stream) {
+        CProcComponent c;
+        c.SetStreamID(stream);
+        p.AddComponent(c);
         std::string out;
         for (int i = 0; i < p.GetNumProcs(); ++i)
             out += std::to_string(p.GetProcUnit(i).GetNumComponents());
         return out;
     };
-    CProcComponent water, stray;
-    water.SetStreamID(6);
-    stray.SetStreamID(99);
-    p.AddComponent(water);
-    p.AddComponent(stray);
-    EXPECT_EQ(counts(), "010");
+    EXPECT_EQ(addTo(6), "010");
+    EXPECT_EQ(addTo(99), "010");
     EXPECT_EQ(p.GetProcComponentsAt(1)[0].GetOwner(), &p.GetProcComponentsAt(1));
-    // A unit of the stream added later at an earlier time becomes the first.
+    // A unit of the stream added later at an earlier time becomes the first to take components.
     p.AddNewProc({.startTime = 15, .endTime = 18, .streamID = 6});
-    p.AddComponent(water);
-    EXPECT_EQ(counts(), "0110");
-}
+    EXPECT_EQ(addTo(6), "0110");
 
-// The counts per step and unit procedure are checked through the facility's list.
-TEST_F(ProcedureTest, StepsAndUnitProceduresAddedAfterAQueryAreSeen)
-{
-    CProcedure p = of({{.procID = 10, .stepID = 1}});
-    EXPECT_FALSE(p.ContainsStep(2));
+    // Steps and unit procedures added after a query are seen; the counts are checked through the facility's list.
+    CProcedure q = of({{.procID = 10, .stepID = 1}});
+    EXPECT_FALSE(q.ContainsStep(2));
     for (long proc : {11, 20, 20})
-        p.AddNewProc({.procID = proc, .stepID = proc / 10});
-    EXPECT_TRUE(p.ContainsStep(2) && p.ContainsStepAndProcedure(1, 11)) << "units added after a query are seen";
-    EXPECT_FALSE(p.ContainsStepAndProcedure(1, 12) || p.ContainsStepAndProcedure(2, 10));
+        q.AddNewProc({.procID = proc, .stepID = proc / 10});
+    EXPECT_TRUE(q.ContainsStep(2) && q.ContainsStepAndProcedure(1, 11));
+    EXPECT_FALSE(q.ContainsStepAndProcedure(1, 12) || q.ContainsStepAndProcedure(2, 10));
 }
 
 TEST_F(ProcedureTest, EquipmentRowsTakeTheEndTimesUnitAndRowsWithoutContentsAreEmpty)
@@ -248,10 +226,8 @@ TEST_F(ProcedureTest, EquipmentRowsTakeTheEndTimesUnitAndRowsWithoutContentsAreE
     openSample();
     CDaoEquipConts rows(&db);
     ASSERT_TRUE(rows.OpenOnDatabase(&db));
-    const long equipment = rows.m_EquipmentID;
     int withoutContents = 0;
     for (; !rows.IsEOF(); rows.MoveNext()) {
-        if (rows.m_EquipmentID != equipment) continue;
         CProcedure p;
         p.AddNewProc(rows);
         const CProcUnit& u = p.GetProcUnit(0);
@@ -301,19 +277,16 @@ TEST_F(ProcedureTest, LoadFromDBKeysComponentsByEquipmentPairAndStreamMaterialPh
     using Key = std::tuple<int, int, int, int, int, int>;
     using Value = std::tuple<double, double, double, CString>;
     std::map<Key, Value> expected, loaded;
-    bool outside = false;
     CDaoStreamContents rs(&db);
     ASSERT_TRUE(rs.OpenOnDatabase(&db));
     for (; !rs.IsEOF(); rs.MoveNext()) {
         auto end = [&](long& id) { return (rs.IsFieldNull(&id) || id == 0) ? -1 : static_cast<int>(id); };
-        outside = outside || end(rs.m_FromEquipmentID) < 0 || end(rs.m_ToEquipmentID) < 0;
         expected[{end(rs.m_FromEquipmentID), end(rs.m_ToEquipmentID), 0, static_cast<int>(rs.m_StreamID),
                   static_cast<int>(rs.m_MaterialID), CProcComponent::GetPhaseNum(rs.m_Phase)}] = {
             rs.m_MassPhaseFraction * rs.m_Mass * rs.m_MassFraction,
             rs.m_Volume * rs.m_VolumePhaseFraction * rs.m_VolumeFraction,
             rs.m_MolarPhaseFraction * rs.m_Moles * rs.m_MoleFraction, rs.m_MaterialName};
     }
-    ASSERT_TRUE(outside) << "the sample has streams from or to outside the plant";
     rs.MoveFirst(); // the unit names come from the current row
     Hash<CTripleIntKey, Hash<CTripleIntKey, CProcComponent>> out;
     CProcComponent::LoadFromDB(rs, out);
@@ -339,6 +312,7 @@ TEST_F(ProcedureTest, LoadFromDBKeysComponentsByEquipmentPairAndStreamMaterialPh
 // keeps what is shared, except for unit procedure names.
 TEST_F(ProcedureTest, SharedTextsAndUnitsAreSharedByKeyAndEmptyTextsKeepThem)
 {
+    auto texts = [](const CProcUnit& u) { return (u.OpType() + "|" + u.GetRecText() + "|" + u.GetStepName()).str(); };
     const CProcUnit first = unit(1, "Charge", "Charge 100 kg of water");
     EXPECT_EQ(texts(unit(1, "", "")), "Charge|Charge 100 kg of water|Step A");
     EXPECT_EQ(CProcUnit::GetUnitProcName(1, 2) + "|" + CProcUnit::GetUnitProcName(99, 98), "P-1|");
@@ -367,25 +341,14 @@ TEST_F(ProcedureTest, SharedTextsAndUnitsAreSharedByKeyAndEmptyTextsKeepThem)
 
 // Identifiers are held in 32 bits where they fit; one that does not must
 // keep all of them, through copies too, and turning narrow again drops them.
-TEST_F(ProcedureTest, IdentifiersBeyond32BitsAreKeptWhole)
+// Copied components belong to the unit holding them; only copy construction
+// copies the list's showPhase.
+TEST_F(ProcedureTest, CopiesKeepWideIdentifiersAndTheirComponentsBelongToTheCopy)
 {
     const long big = 1L << 33;
     CProcUnit u(-big, big);
     EXPECT_TRUE(u.IsEmpty() && u.GetStart() == -big);
     u.assign(big + 1, 3, -big, 1, 60, 120, "s", 0.5, "", 0, 0, "", 0, 0, "", "", "", "", "", "", "", "", 0, 0, "");
-    const CProcUnit copy(u);
-    for (const CProcUnit* x : std::initializer_list<const CProcUnit*>{&u, &copy})
-        EXPECT_EQ(std::vector<long>({x->GetBatchNum(), x->GetOpID(), x->GetProcID(), x->GetStepID(), x->GetEnd()}),
-                  std::vector<long>({big + 1, 3, -big, 1, 120}));
-    u.assign(4, 3, 2, 1, 60, 120, "s", 0.5, "", 0, 0, "", 0, 0, "", "", "", "", "", "", "", "", 0, 0, "");
-    EXPECT_EQ(std::vector<long>({u.GetBatchNum(), u.GetProcID(), u.GetEnd()}), std::vector<long>({4, 2, 120}));
-}
-
-// Copied components belong to the unit holding them; only copy construction
-// copies the list's showPhase.
-TEST_F(ProcedureTest, ComponentsBelongToTheUnitAndFollowCopies)
-{
-    CProcUnit u = unit(1, "", "");
     const CProcComponent water = make("Water", {});
     u.AddComponent(water);
     u.GetComponents().SetShowPhase(true);
@@ -393,15 +356,21 @@ TEST_F(ProcedureTest, ComponentsBelongToTheUnitAndFollowCopies)
     EXPECT_EQ(u.GetComponentAt(3).GetName(), "") << "bad position: a default component";
     const CProcUnit copy(u);
     CProcUnit assigned = unit(2, "", "");
-    assigned.AddComponent(make("old", {}));
+    assigned.AddComponent(water);
     assigned = u;
+    auto ids = [](const CProcUnit& x) {
+        return std::vector<long>({x.GetBatchNum(), x.GetOpID(), x.GetProcID(), x.GetStepID(), x.GetEnd()});
+    };
     for (const CProcUnit* x : std::initializer_list<const CProcUnit*>{&u, &copy, &assigned})
-        EXPECT_TRUE(x->GetNumComponents() == 1 && x->GetComponentAt(0).GetName() == "Water" &&
+        EXPECT_TRUE(ids(*x) == std::vector<long>({big + 1, 3, -big, 1, 120}) && x->GetNumComponents() == 1 &&
+                    x->GetComponentAt(0).GetName() == "Water" &&
                     x->GetComponentAt(0).GetOwner() == &x->GetComponents());
     EXPECT_TRUE(copy.GetComponents().GetShowPhase() && !assigned.GetComponents().GetShowPhase());
+    u.assign(4, 3, 2, 1, 60, 120, "s", 0.5, "", 0, 0, "", 0, 0, "", "", "", "", "", "", "", "", 0, 0, "");
+    EXPECT_EQ(ids(u), std::vector<long>({4, 3, 2, 1, 120}));
 }
 
-TEST_F(ProcedureTest, PhaseNamesIgnoreCaseAndAbbreviationsJoinTheSetBits)
+TEST_F(ProcedureTest, PhasesByNameAndLetterAndInSums)
 {
     const std::pair<const char*, int> phases[] = {{"Liquid2", 4}, {"GAS", 1},    {"liquid1", 2}, {"Solid", 8},
                                                   {"cell1", 16},  {"CELL2", 32}, {"vapor", 0},   {"", 0}};
@@ -410,10 +379,8 @@ TEST_F(ProcedureTest, PhaseNamesIgnoreCaseAndAbbreviationsJoinTheSetBits)
     const std::pair<int, const char*> letters[] = {{1 | 8, "g+s"}, {2 | 8, "l+s"}, {4, "l"}, {63, "g+l+l+s+c+c"}};
     for (const auto& [bits, text] : letters)
         EXPECT_EQ(make("a", {.phase = bits}).GetAbbreviatedPhase(), text) << bits;
-}
 
-TEST_F(ProcedureTest, SumsAddAmountsTakeTheIdentityAndJoinOnlyDisjointPhases)
-{
+    // Sums add the amounts, take the identity and join only disjoint phases.
     CProcComponent gas = make("Air", {1.5, 2, 3, 4, 1, 2, CProcComponent::Gas}), total;
     CProcComponent liquid = make("Water", {0.5, 1, 1, -1, 10, 20, CProcComponent::Liquid1});
     liquid.SetMaterialID(9);
