@@ -321,9 +321,10 @@ TEST_F(FacilityAnimationTest, ContentsColourFollowsTheRunningBatchAndTheKindOfSt
     for (const auto& [t, vessel, pipe] : cases) {
         v->SetPropertiesByTime(t);
         v->set_conts_color();
-        for (AnimStream* s : streams)
+        for (AnimStream* s : streams) {
             s->SetPropertiesByTime(t);
-        s->set_conts_color();
+            s->set_conts_color();
+        }
         EXPECT_EQ((std::vector{rgb(v), rgb(streams[0]), rgb(streams[1]), rgb(streams[2])}),
                   (std::vector<std::vector<long>>{vessel, pipe, {0, 255, 0}, {255, 255, 255}}))
             << t;
