@@ -25,6 +25,7 @@
 #include "batchplant/procedure/CProcComponent.h"
 #include "batchplant/procedure/CProcedure.h"
 #include "FacilityLoadingDetail.h"
+#include "procedure/StreamPositions.h"
 
 namespace batchplant {
 
@@ -310,7 +311,7 @@ void attachContents(CDaoBaseContents& rs, CDaoDatabase* db, const std::vector<St
     // in it, the unit that AddComponent would give a component to.
     struct Target {
         CProcedure* proc;
-        std::unordered_map<long, int> firstOf;
+        detail::StreamPositions firstOf;
     };
     std::map<CTripleIntKey, std::vector<Target>> byEnds;
     std::unordered_set<const Stream*> seen;
@@ -318,10 +319,8 @@ void attachContents(CDaoBaseContents& rs, CDaoDatabase* db, const std::vector<St
     for (Stream* s : streams) {
         if (!s || !s->GetProc()) continue;
         placeAsRead = seen.insert(s).second && placeAsRead;
-        Target target{s->GetProc(), {}};
-        for (int i = 0; i < target.proc->GetNumProcs(); ++i)
-            target.firstOf.emplace(target.proc->GetProcUnit(i).GetStreamID(), i);
-        byEnds[CTripleIntKey(s->GetFromID(), s->GetToID(), 0)].push_back(std::move(target));
+        byEnds[CTripleIntKey(s->GetFromID(), s->GetToID(), 0)].push_back(
+            Target{s->GetProc(), detail::StreamPositions(*s->GetProc())});
     }
     if (placeAsRead) {
         CProcComponent::TakeUnitNames(rs);
@@ -336,8 +335,8 @@ void attachContents(CDaoBaseContents& rs, CDaoDatabase* db, const std::vector<St
             const auto at = byEnds.find(outer);
             if (at == byEnds.end()) continue;
             for (const Target& target : at->second) {
-                const auto unit = target.firstOf.find(c.GetStreamID());
-                if (unit != target.firstOf.end()) target.proc->GetProcUnit(unit->second).GetComponents().Merge(c);
+                const int unit = target.firstOf.Find(c.GetStreamID());
+                if (unit >= 0) target.proc->GetProcUnit(unit).GetComponents().Merge(c);
             }
         }
         if (placeAsRead) {

@@ -6,12 +6,12 @@
 #include <functional>
 #include <limits>
 #include <string>
-#include <unordered_map>
 
 #include "batchplant/db/EquipmentRecordsets.h"
 #include "batchplant/db/StreamRecordsets.h"
 #include "batchplant/foundation/Units.h"
 #include "ProcRowOf.h"
+#include "StreamPositions.h"
 
 namespace batchplant {
 
@@ -357,14 +357,9 @@ void CProcedure::AddNewProc(CDaoVaporSummary& row)
 
 void CProcedure::AddComponent(const CProcComponent& c)
 {
-    if (!firstOfStream) {
-        firstOfStream = std::make_unique<std::unordered_map<long, int>>();
-        for (int i = 0; i < units.GetCount(); ++i)
-            firstOfStream->emplace(units.GetAt(i).GetStreamID(), i); // keeps the first position
-    }
-    const auto it = firstOfStream->find(c.GetStreamID());
-    if (it == firstOfStream->end()) return;
-    units.GetAt(it->second).AddComponent(c);
+    if (!firstOfStream) firstOfStream = std::make_unique<detail::StreamPositions>(*this);
+    const int at = firstOfStream->Find(c.GetStreamID());
+    if (at >= 0) units.GetAt(at).AddComponent(c);
 }
 
 // ---------------------------------------------------------------------------

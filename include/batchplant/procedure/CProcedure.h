@@ -17,7 +17,6 @@
 // in position order.
 
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "batchplant/foundation/Array.h"
@@ -27,6 +26,10 @@
 #include "batchplant/procedure/CProcUnit.h"
 
 namespace batchplant {
+
+namespace detail {
+class StreamPositions;
+}
 
 class CDaoEquipConts;
 class CDaoStreamSet;
@@ -172,7 +175,7 @@ private:
     // Built from `units` on demand; dropped by every AddNewProc.
     mutable std::unique_ptr<TimeIndex> index;
     // Stream id -> lowest position, for AddComponent only; built on its first call.
-    std::unique_ptr<std::unordered_map<long, int>> firstOfStream;
+    std::unique_ptr<detail::StreamPositions> firstOfStream;
 };
 
 } // namespace batchplant
