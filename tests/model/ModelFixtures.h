@@ -8,6 +8,8 @@
 
 namespace batchplant::test {
 
+inline double cylinderVolume(const Vessel& v) { return 3.14159265359 * v.GetRadius() * v.GetRadius() * v.GetHeight(); }
+
 // Identity without a database row; counts the hook calls of Init and of the time-driven state.
 class TestVessel : public Vessel {
 public:
