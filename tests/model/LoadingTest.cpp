@@ -210,8 +210,6 @@ std::string isVessel(const std::string& column)
     return "coalesce(" + column + ", -1) IN (SELECT EquipmentID FROM EquipmentSummary)";
 }
 
-double cylinderVolume(const Vessel& v) { return 3.14159265359 * v.GetRadius() * v.GetRadius() * v.GetHeight(); }
-
 // The generated sample against counts of our own SQL, then every vessel and stream against its rows.
 TEST(SampleLoadingTest, TheModelHoldsWhatTheDatabaseHolds)
 {

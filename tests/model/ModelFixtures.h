@@ -8,17 +8,19 @@
 
 namespace batchplant::test {
 
+inline double cylinderVolume(const Vessel& v) { return 3.14159265359 * v.GetRadius() * v.GetRadius() * v.GetHeight(); }
+
 // Identity without a database row; counts the hook calls of Init and of the time-driven state.
 class TestVessel : public Vessel {
 public:
-    void SetIdentity(long id, const CString& cls, const CString& tag, int plantID = 0)
+    void SetIdentity(long id, const CString& cls, const CString& tag, int plantID = 0, const CString& plantName = "")
     {
         m_id = id;
         m_class = cls;
         m_tag = tag;
         m_plantID = plantID;
+        m_plantName = plantName;
     }
-    void SetPlantNameForTest(const CString& name) { m_plantName = name; }
     void SetCapacityForTest(double capacity) { m_capacity = capacity; }
     void SetActiveForTest(int active) { m_active = active; }
 
