@@ -71,13 +71,14 @@ const std::vector<std::string>& rows()
             "2 procedure {db} R-101 --at 5parsec|bad time \"5parsec\"",
             "2 procedure {db} R-101 --at 1e300h|bad time \"1e300h\"",
             // animate: the run's last instant belongs to it, the next second does not
-            "0 animate {db} --at 1.5d|^Time 129600 s \\(1d 12:00:00\\)", "0 animate {db} --frame 0|^Frame 0\nTime 0 s",
+            "0 animate {db} --at 1.5d|^Time 129600 s \\(1d 12:00:00\\)",
+            "0 animate {db} --at 2024-05-05T02:00|^Time 2923200 s \\(33d 20:00:00\\)",
+            "0 animate {db} --frame 0|^Frame 0\nTime 0 s",
             "0 animate {db} --frame 100000000 --frames-per-op 1|^Frame [0-9]+ \\(the end of the run was "
             "reached[^\n]*\nTime 5850180 s [^\n]* of 5850180 s",
             "2 animate {db} --at abc|bad time \"[^\"]*\": give seconds, a number with a time unit",
-            "2 animate {db} --at 99999h|is outside the run: give 0 to ",
             "0 animate {db} --at 5850180|^Time 5850180 s \\(67d 17:03:00\\) of 5850180",
-            "2 animate {db} --at 5850181|\\(5850181 s\\) is outside the run",
+            "2 animate {db} --at 5850181|\\(5850181 s\\) is outside the run: give 0 to ",
             "2 animate {db} --at -1s|\\(-1 s\\) is outside the run",
             "2 animate {db}|exactly one of --at TIME and --frame N", "2 animate {db} --frame -3|bad frame -3",
             "2 animate {db} --frame 1 --frames-per-op 0|bad frames per operation 0",
@@ -266,13 +267,6 @@ TEST(AnimateCommand, EachVesselShowsWhatTheLibrarySetsAndFramesStepItsClock)
     const auto r = cli("animate" + kSample + "--at 812h");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Time " + std::to_string(t) + " s"), std::string::npos) << r.out;
-    // A date of the run names the same instant.
-    COleDateTime at = f.GetStartTime();
-    at.m_dt += static_cast<double>(t) / 86400.0;
-    const std::string date = CString::Formatted("%04d-%02d-%02dT%02d:%02d", at.GetYear(), at.GetMonth(), at.GetDay(),
-                                                at.GetHour(), at.GetMinute())
-                                 .str();
-    EXPECT_EQ(cli("animate" + kSample + "--at " + date).out.substr(0, 40), r.out.substr(0, 40));
     // Each vessel's block: a "TAG (...)" line, then indented lines.
     std::map<std::string, std::vector<std::string>> shown;
     std::string current;
@@ -354,13 +348,8 @@ std::size_t countOf(const std::string& text, const std::string& what)
 std::vector<std::vector<std::string>> csvRows(const std::string& text)
 {
     std::vector<std::vector<std::string>> rows;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream cells(line);
-        auto& fields = rows.emplace_back();
-        for (std::string cell; std::getline(cells, cell, ',');)
-            fields.push_back(cell);
-    }
+    for (const std::string& line : split(text, '\n'))
+        rows.push_back(split(line, ','));
     return rows;
 }
 
@@ -513,7 +502,10 @@ TEST(UtilisationCommand, SharesAddUpTheBottleneckRunsTheMostAndStepsAreMeasured)
         EXPECT_NEAR(running + std::stod(rows[i][2]) + std::stod(rows[i][3]) + std::stod(rows[i][4]), 1.0, 1e-5)
             << rows[i][0];
         working += std::stoi(rows[i][5]) > 0;
-        if (running > most) most = running, busiest = rows[i][0].substr(1, rows[i][0].size() - 2);
+        if (running > most) {
+            most = running;
+            busiest = rows[i][0].substr(1, rows[i][0].size() - 2);
+        }
     }
     EXPECT_GT(working, 0);
     // Holding material is no work: the bottleneck is the vessel running the largest share.

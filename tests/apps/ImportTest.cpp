@@ -114,9 +114,10 @@ std::vector<std::vector<CsvField>> mdbExport(const fs::path& file, const std::st
         const char c = r.out[i];
         if (inQuotes && c == '"' && i + 1 < r.out.size() && r.out[i + 1] == '"')
             field.text += r.out[i++];
-        else if (c == '"')
-            inQuotes = !inQuotes, field.quoted = true;
-        else if (inQuotes || (c != ',' && c != '\n'))
+        else if (c == '"') {
+            inQuotes = !inQuotes;
+            field.quoted = true;
+        } else if (inQuotes || (c != ',' && c != '\n'))
             field.text += c;
         else {
             row.push_back(std::exchange(field, {}));
@@ -200,10 +201,10 @@ using ColumnSet = std::set<std::pair<std::string, std::string>>; // lower-case (
 // bound. Columns read only through a "*" are left out.
 ColumnSet columnsTheQueriesNeed()
 {
-    TempDir dir;
-    Db(dir.file("schema.db")).exec(ResultsSchemaSql());
+    ResultsDb schema;
+    schema.finish();
     CDaoDatabase dao;
-    dao.Open(CString(dir.file("schema.db").string()), false, true);
+    dao.Open(CString(schema.pathString()), false, true);
     SchemaNames names(dao);
     ColumnSet out;
     for (const auto& entry : RecordsetCatalog()) {

@@ -283,52 +283,51 @@ TEST(ServeApi, GanttEntriesAreTheScheduleBlocksInTheWindow)
 {
     GanttFacility g;
     ASSERT_TRUE(g.ReadGanttDatabase(CString(SampleDatabasePath().string())));
-    auto blockAt = [&](int v, int b) {
-        const ScheduleBlock k = g.GetScheduleBlock(v, b).value_or(ScheduleBlock{});
-        json j = {{"start", k.start}, {"end", k.end}, {"batch", k.batch}};
-        j["operation"] = k.op.str(), j["step"] = k.stepName.str();
-        return j;
-    };
     const long end = model()["run"]["end"].get<long>();
     // The whole run at the default width, and a day zoomed in: each entry is
-    // the row's next block as it is, or a span of the next `count`.
+    // the row's next block in the window as it is, or a span of the next `count`.
     for (const std::string& window :
          {std::string(), "?from=" + std::to_string(end / 2) + "&to=" + std::to_string(end / 2 + 86400) + "&px=4000"}) {
         Answer a = get("/api/gantt" + window);
         ASSERT_EQ(a.body["rows"].size(), static_cast<std::size_t>(g.GetNumSchedVessels())) << a.raw.substr(0, 200);
-        const long from = a.body["from"], to = a.body["to"];
+        const long from = a.body["from"];
+        const long to = a.body["to"];
         EXPECT_EQ(to, window.empty() ? end : end / 2 + 86400);
-        int exact = 0, spans = 0;
+        int exact = 0;
+        int spans = 0;
         for (int v = 0; v < g.GetNumSchedVessels(); ++v) {
             json& row = a.body["rows"][v];
             EXPECT_EQ(row["name"], g.GetVesselByIndex(v)->GetName().str());
-            int b = 0;
-            auto skipOutside = [&] {
-                while (b < g.GetNumTimeBlocks(v) && (blockAt(v, b)["end"] < from || blockAt(v, b)["start"] > to))
-                    ++b;
-            };
+            std::vector<ScheduleBlock> blocks;
+            for (int b = 0; b < g.GetNumTimeBlocks(v); ++b)
+                if (auto k = g.GetScheduleBlock(v, b); k && k->end >= from && k->start <= to) blocks.push_back(*k);
+            std::size_t next = 0;
             for (json& entry : row["blocks"]) {
-                skipOutside();
-                ASSERT_LT(b, g.GetNumTimeBlocks(v)) << entry.dump();
+                ASSERT_LT(next, blocks.size()) << entry.dump();
                 EXPECT_TRUE(isHexColour(entry["colour"]));
-                json want = blockAt(v, b);
+                const ScheduleBlock& k = blocks[next];
+                json want = {{"start", k.start},
+                             {"end", k.end},
+                             {"batch", k.batch},
+                             {"operation", k.op.str()},
+                             {"step", k.stepName.str()}};
                 if (entry.contains("count")) { // the span's blocks' batches, to the last one's end
                     std::set<int> batches;
                     long until = 0;
-                    for (int n = 0; n < entry["count"].get<int>(); ++n, ++b) {
-                        batches.insert(blockAt(v, b)["batch"].get<int>());
-                        until = std::max(until, blockAt(v, b)["end"].get<long>());
+                    for (int n = 0; n < entry["count"].get<int>() && next < blocks.size(); ++n) {
+                        batches.insert(blocks[next].batch);
+                        until = std::max(until, blocks[next++].end);
                     }
-                    want = {{"start", want["start"]}, {"end", until}, {"batches", batches}};
+                    want = {{"start", k.start}, {"end", until}, {"batches", batches}};
                     ++spans;
                 } else {
-                    ++b, ++exact;
+                    ++next;
+                    ++exact;
                 }
                 for (auto it = want.begin(); it != want.end(); ++it)
                     EXPECT_EQ(entry[it.key()], *it) << it.key() << " " << entry.dump();
             }
-            skipOutside();
-            EXPECT_EQ(b, g.GetNumTimeBlocks(v)) << "row " << v << " misses blocks in " << window;
+            EXPECT_EQ(next, blocks.size()) << "row " << v << " misses blocks in " << window;
         }
         EXPECT_GT(exact, 0) << window;
         EXPECT_EQ(spans > 0, window.empty()) << "spans only where blocks are narrower than a pixel";

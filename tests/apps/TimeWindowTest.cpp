@@ -70,14 +70,6 @@ TEST(TimeWindow, MergedEntriesStandForExactlyTheirBlocks)
         skipOutside(blocks.size());
         EXPECT_LE(entries.size(), 2u * static_cast<std::size_t>(window.px) + 2u) << window.from << ".." << window.to;
     }
-    // Every block at least a pixel wide: the blocks, each as it is.
-    std::vector<LodBlock> wide;
-    std::copy_if(blocks.begin(), blocks.begin() + 200, std::back_inserter(wide),
-                 [](const LodBlock& b) { return b.end - b.start >= 1000; });
-    const std::vector<LodEntry> exact = MergeBlocks(wide, TimeWindow{0, wide.back().end, 8192});
-    ASSERT_EQ(exact.size(), wide.size());
-    for (std::size_t i = 0; i < exact.size(); ++i)
-        EXPECT_EQ(exact[i].first, i);
 }
 
 TEST(TimeWindow, StretchesCloserThanAPixelJoinAndStepProfilesKeepWhatEachColumnShows)
