@@ -21,17 +21,14 @@ using test::Shift;
 
 TEST(WorkShift, SecondOfDayReadsAnyDateAndShiftListsReportBadIndexes)
 {
-    COleDateTime bad = At(2024, 1, 1);
-    bad.SetStatus(COleDateTime::invalid);
     const std::pair<COleDateTime, int> cases[] = {
-        {CWorkShift::TimeOfDay(59), 59},
         {CWorkShift::TimeOfDay(86399), 86399},
         {CWorkShift::TimeOfDay(86460), 60},
         {CWorkShift::TimeOfDay(-60), 86340},
         {At(2024, 3, 15, 22, 30, 5), 81005},
         {At(1899, 12, 29, 6), 21600},                  // before the epoch
         {COleDateTime(45000.0 - 0.0005 / 86400.0), 0}, // half a millisecond before midnight, as the fields say
-        {bad, -1},
+        {At(2024, 13, 1), -1},                         // refused, so invalid
         {COleDateTime(std::numeric_limits<double>::quiet_NaN()), -1},
         {COleDateTime(1e12), -1}};
     for (const auto& [t, second] : cases)
@@ -70,8 +67,7 @@ TEST(SingleCalendar, BadPositionsYieldAStandInExceptionsAreKeyedByDateAndTheGrid
     calendar.Exception(At(2024, 1, 12)).Add(Shift(9, 0, 11, 0));
     // Same date, any time: one entry, preferred to the Friday.
     EXPECT_EQ(Describe(calendar.ShiftsOn(At(2024, 1, 12, 8))), "32400-39600;");
-    COleDateTime bad = At(2024, 1, 6);
-    bad.SetStatus(COleDateTime::invalid);
+    const COleDateTime bad = At(2024, 13, 1); // refused, so invalid
     calendar.Exception(bad).Add(Shift(1, 0, 2, 0));
     EXPECT_TRUE(calendar.Exception(bad).IsEmpty() && calendar.Exceptions().GetCount() == 1);
     EXPECT_TRUE(CSingleCalendar::DateOf(At(1899, 12, 29, 18)) == At(1899, 12, 29));
@@ -92,8 +88,8 @@ TEST(SingleCalendar, BadPositionsYieldAStandInExceptionsAreKeyedByDateAndTheGrid
     calendars.SetCurrentCalendar(1);
     calendars.UpdateCells();
     // January 2024 starts on a Monday: the grid starts on Sunday 31 December.
-    EXPECT_EQ(c.Grid(0).GetDate().Format("%Y-%m-%d") + c.Grid(41).GetDate().Format(" %Y-%m-%d"),
-              "2023-12-31 2024-02-10");
+    EXPECT_EQ(c.Grid(0).GetDate().Format("%Y-%m-%d"), "2023-12-31");
+    EXPECT_EQ(c.Grid(41).GetDate().Format("%Y-%m-%d"), "2024-02-10");
     for (int i = 0; i < CSingleCalendar::kGridCells; ++i) {
         EXPECT_EQ(c.Grid(i).IsInMonth(), i >= 1 && i <= 31) << i;
         EXPECT_EQ(c.Grid(i).IsException(), i == 15) << i;
@@ -126,6 +122,7 @@ TEST(CalendarTimeList, BlocksMergeWhereTheyTouchAndAreCutAtTheBounds)
     bad.SetStatus(COleDateTime::invalid);
     calendar.Calendar(5).GetDay(Monday).Shifts().Add(CWorkShift(At(2030, 6, 1, 9), At(1999, 2, 3, 17)));
     calendar.Calendar(5).GetDay(Tuesday).Shifts().Add(CWorkShift(At(2030, 6, 1, 9), bad));
+    calendar.Calendar(-1); // an entry under -1, made by mistake, does not make -1 a calendar
     const std::tuple<int, COleDateTime, COleDateTime, const char*> cases[] = {
         // 1899-12-25 was a Monday, before the epoch.
         {4, At(1899, 12, 25), At(1900, 1, 2),
@@ -133,23 +130,19 @@ TEST(CalendarTimeList, BlocksMergeWhereTheyTouchAndAreCutAtTheBounds)
         {4, At(1899, 12, 30, 3), At(1899, 12, 30, 6, 30), "12-30 03:00 12-30 06:30"},
         // Boundaries count by their time of day, whatever their date part; an invalid one works nothing.
         {5, At(2024, 1, 1), At(2024, 1, 3), "01-01 09:00 01-01 17:00"},
-        // Reversed, empty, invalid and unrepresentable ranges, also of a missing calendar.
+        // Reversed, invalid and unrepresentable ranges, also of a missing calendar.
         {4, At(2024, 1, 8), At(2024, 1, 1), ""},
-        {4, At(2024, 1, 1, 8), At(2024, 1, 1, 8), ""},
         {4, bad, At(2024, 1, 8), ""},
         {4, At(2024, 1, 1), bad, ""},
         {4, At(2024, 1, 1), COleDateTime(1e300), ""},
         {99, At(2024, 1, 8), At(2024, 1, 1), ""},
-        // A missing calendar, or none, works around the clock.
+        // A missing calendar, or none, works around the clock; looking one up adds no calendar.
         {99, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30), "01-01 10:00 01-03 10:30"},
         {-1, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30), "01-01 10:00 01-03 10:30"},
     };
     for (const auto& [id, from, to, blocks] : cases)
         EXPECT_EQ(Blocks(calendar, id, from, to), blocks)
             << id << " " << from.Format().str() << " " << to.Format().str();
-    // Even when something created an entry under -1; looking up a missing id adds no calendar.
-    calendar.Calendar(-1);
-    EXPECT_EQ(Blocks(calendar, -1, At(2024, 1, 1, 10), At(2024, 1, 3, 10, 30)), "01-01 10:00 01-03 10:30");
     EXPECT_FALSE(calendar.Calendars().Contains(99));
 }
 
