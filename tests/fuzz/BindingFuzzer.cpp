@@ -148,11 +148,7 @@ void OpenAndWalk(CDaoRecordset& rs, FuzzedDataProvider& in)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    InitLoaderFuzzing();
-    return 0;
-}
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return InitFuzzing(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -164,7 +160,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& column = table.columns[in.ConsumeIntegralInRange<std::size_t>(0, table.columns.size() - 1)];
     // About three in four recordsets per input: more inputs per second.
     const std::uint32_t pick = in.ConsumeIntegral<std::uint32_t>() | in.ConsumeIntegral<std::uint32_t>();
-    if (in.ConsumeBool()) mem.AddSkeleton();
     mem.FillFrom(in, 40);
     CDaoDatabase db;
     db.Open(CString(mem.Uri()), false, true);

@@ -154,7 +154,7 @@ std::vector<CString> ParametersOrNone(const std::string& text)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    InitSqliteForFuzzing();
+    InitFuzzing();
     (void)RealSavedQueries();
     return 0;
 }
@@ -175,12 +175,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)ParametersOrNone(parts[0]);
     } else {
         std::size_t k = 1;
-        for (int index = 0; k + 1 < parts.size(); k += 3, ++index)
-            resolver.queries.emplace(
-                upper(parts[k].empty() ? "Q" + std::to_string(index) : parts[k]),
-                CDaoSavedQuery{parts[k].empty() ? CString("Q" + std::to_string(index)) : CString(parts[k]),
-                               CString(parts[k + 1]),
-                               k + 2 < parts.size() ? ParametersOrNone(parts[k + 2]) : std::vector<CString>{}});
+        for (; k + 1 < parts.size(); k += 3) {
+            const std::string name = parts[k].empty() ? "Q" + std::to_string(k / 3) : parts[k];
+            const auto params = k + 2 < parts.size() ? ParametersOrNone(parts[k + 2]) : std::vector<CString>{};
+            resolver.queries.emplace(upper(name), CDaoSavedQuery{CString(name), CString(parts[k + 1]), params});
+        }
         if (k + 1 == parts.size()) callerNames = ParametersOrNone(parts[k]); // a part left over: the caller's names
     }
     CheckTranslation(text, &resolver, callerNames, utf8In);

@@ -109,14 +109,14 @@ inline const std::vector<std::string>& InterestingWords()
     return words;
 }
 
-// Lets Open take "file:" names; must run before anything else touches SQLite.
-inline void InitSqliteForFuzzing() { sqlite::enableUriNames(); }
-// For the fuzzers that load: silent message boxes, the word list made up front.
-inline void InitLoaderFuzzing()
+// Lets Open take "file:" names, before anything else touches SQLite; then
+// silences the message boxes and makes the word list up front.
+inline int InitFuzzing()
 {
-    InitSqliteForFuzzing();
+    sqlite::enableUriNames();
     SetMessageBoxHandler([](const CString&, unsigned type) { return DefaultMessageBoxAnswer(type); });
     (void)InterestingWords();
+    return 0;
 }
 
 inline void ExecQuietly(const sqlite::Connection& db, const char* sql)
@@ -153,9 +153,11 @@ public:
             const sqlite::Connection strict = SchemaConnection();
             sqlite::Statement read(strict, "SELECT Name, SqlText, Parameters FROM SavedQueries");
             sqlite::Statement write(db_, "INSERT INTO SavedQueries (Name, SqlText, Parameters) VALUES (?1, ?2, ?3)");
-            for (; read.step(); write.step(), write.reset())
+            for (; read.step(); write.reset()) {
                 for (int c = 0; c < 3; ++c)
                     write.bindValue(c + 1, read.value(c));
+                write.step();
+            }
         }
         for (const TableShape& t : SchemaTables())
             for (const char* verb : {"INSERT", "INSERT OR REPLACE"})
@@ -168,13 +170,17 @@ public:
 
     const std::string& Uri() const { return uri_; }
 
-    // A small coherent run (a plant, two vessels and an inventory, a step,
-    // an operation each with contents, streams, utility, vapor, composite and
-    // labor rows), so that fuzzed rows on top of it reach the deeper paths.
-    void AddSkeleton()
+    // Maybe a small coherent run (a plant, two vessels and an inventory, a
+    // step, an operation each with contents, streams, utility, vapor,
+    // composite and labor rows), so that fuzzed rows on top of it reach the
+    // deeper paths; then up to `maxRows` rows whose tables and values come
+    // from `in`. A row that breaks a constraint of the strict schema is skipped.
+    void FillFrom(FuzzedDataProvider& in, int maxRows)
     {
+        const bool skeleton = in.ConsumeBool();
         if (!db_) return;
-        db_.exec(R"sql(
+        if (skeleton)
+            db_.exec(R"sql(
 INSERT INTO FacilitySummary (PlantID, PlantName) VALUES (1, 'Plant');
 INSERT INTO EquipmentSummary (EquipmentID, QLTag, Category, EquipmentClassID, EquipmentType, Capacity, CapacityUOM,
   MaxFillFactor, PlantID) VALUES (1, 'V-1', 'Vessel', 0, 'Batch', 1000, 'liter', 1, 1), (2, 'V-2', 'Vessel', 0,
@@ -214,13 +220,6 @@ INSERT INTO PhaseComponents (PhaseID, ComponentID, MassFraction, MoleFraction, V
 INSERT INTO LaborCategory (LaborGradeID, LaborGrade) VALUES (1, 'Operator');
 INSERT INTO LaborSummary (LaborSummaryID, StepID, BatchNumber, UnitProcedureID, OperationID, EquipmentID, LaborGradeID,
   StartTime, EndTime, EndTimeUOM, NumberOfOperators) VALUES (1, 1, 1, 1, 1, 1, 1, 0, 1, 'h', 2);)sql");
-    }
-
-    // Up to `maxRows` rows whose tables and values come from `in`; a row that
-    // breaks a constraint of the strict schema is skipped.
-    void FillFrom(FuzzedDataProvider& in, int maxRows)
-    {
-        if (!db_) return;
         const std::vector<TableShape>& tables = SchemaTables();
         ExecQuietly(db_, "BEGIN");
         for (int row = 0; row < maxRows && in.remaining_bytes() > 0; ++row) {

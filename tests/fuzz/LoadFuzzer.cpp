@@ -13,11 +13,7 @@
 using namespace batchplant;
 using namespace batchplant::fuzz;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    InitLoaderFuzzing();
-    return 0;
-}
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return InitFuzzing(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -25,7 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     MemoryResultsDb mem(in.ConsumeBool());
     const long when = in.ConsumeIntegralInRange<long>(-100000, 1000000);
-    if (in.ConsumeBool()) mem.AddSkeleton();
     mem.FillFrom(in, 60);
     {
         CDaoDatabase db;
