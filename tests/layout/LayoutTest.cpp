@@ -138,12 +138,11 @@ constexpr double kS = 2 * 0.5, kC = 2 * 0.86602540378; // 2 sin 30, 2 cos 30
 INSTANTIATE_TEST_SUITE_P(
     Layout, WizardTree,
     ::testing::Values(
-        Tree{"OneProductStraightUp", 2, {{0, 1}}, {{0, 0}, {0, 2}}},
         Tree{"OneFeedStraightDown", 2, {{1, 0}}, {{0, 0}, {0, -2}}},
-        Tree{"TwoEqualProductsSixtyDegreesApart", 3, {{0, 1}, {0, 2}}, {{0, 0}, {-kS, kC}, {kS, kC}}},
         // 0 (first of two equals) is the centre; 1 outranks 2, goes first and farther out; 2 avoids its
         // direction (-30 first); 1 puts its feed 3 at 150, as 180 is the way back to 0.
         Tree{"LaterPassesAvoidTakenDirections", 4, {{0, 1}, {0, 2}, {3, 1}}, {{0, 0}, {0, 3}, {-kS, kC}, {kS, 3 - kC}}},
+        // Two equal products 60 degrees apart; the island 2-3 stays.
         Tree{"IslandsStayWhereTheyAre",
              5,
              {{0, 1}, {0, 4}, {2, 3}},
