@@ -49,6 +49,14 @@ protected:
     Plane* addPlane() override { return new ForcePlane(); }
 };
 
+// Floor 1 of a facility of its own.
+struct OneFloor {
+    LayoutFacility f;
+    Plane* p = f.AddFloor(1);
+};
+
+class LayoutWizard : public ::testing::Test, protected OneFloor {};
+
 double distance(const Vessel* a, const Vessel* b)
 {
     return std::hypot(a->GetRelX() - b->GetRelX(), a->GetRelY() - b->GetRelY());
@@ -74,8 +82,9 @@ TEST(AngleHelpers, NormaliseCollideAndRecord)
         EXPECT_EQ(AnglesCollide(180.0, b), want) << b;
     AngleRecord record;
     FillRecord(record);
-    EXPECT_EQ(record.Add(180.0, 1) * 100 + record.count, AngleRecord::kMaxAngles); // a full record takes no more
-    EXPECT_EQ(record.Collides(300.0) * 10 + record.Collides(180.0), 10);
+    EXPECT_EQ(record.Add(180.0, 1), 0); // a full record takes no more
+    EXPECT_EQ(record.count, AngleRecord::kMaxAngles);
+    EXPECT_EQ(std::pair(record.Collides(300.0), record.Collides(180.0)), std::pair(1, 0));
 }
 
 // Vessels 1.. on floor p, the k-th at (10k + 1, 10k + 2), joined by `links`.
@@ -103,13 +112,11 @@ struct Tree {
 
 void PrintTo(const Tree& t, std::ostream* os) { *os << t.name; }
 
-class WizardTree : public ::testing::TestWithParam<Tree> {};
+class WizardTree : public ::testing::TestWithParam<Tree>, protected OneFloor {};
 
 TEST_P(WizardTree, PlacesAsWorkedByHand)
 {
     const Tree& t = GetParam();
-    LayoutFacility f;
-    Plane* p = f.AddFloor(1);
     std::vector<Vessel*> v = Build(f, p, t.vessels, t.links);
     if (t.prepare) t.prepare(f, v);
     std::vector<int> flags;
@@ -131,12 +138,11 @@ constexpr double kS = 2 * 0.5, kC = 2 * 0.86602540378; // 2 sin 30, 2 cos 30
 INSTANTIATE_TEST_SUITE_P(
     Layout, WizardTree,
     ::testing::Values(
-        Tree{"OneProductStraightUp", 2, {{0, 1}}, {{0, 0}, {0, 2}}},
         Tree{"OneFeedStraightDown", 2, {{1, 0}}, {{0, 0}, {0, -2}}},
-        Tree{"TwoEqualProductsSixtyDegreesApart", 3, {{0, 1}, {0, 2}}, {{0, 0}, {-kS, kC}, {kS, kC}}},
         // 0 (first of two equals) is the centre; 1 outranks 2, goes first and farther out; 2 avoids its
         // direction (-30 first); 1 puts its feed 3 at 150, as 180 is the way back to 0.
         Tree{"LaterPassesAvoidTakenDirections", 4, {{0, 1}, {0, 2}, {3, 1}}, {{0, 0}, {0, 3}, {-kS, kC}, {kS, 3 - kC}}},
+        // Two equal products 60 degrees apart; the island 2-3 stays.
         Tree{"IslandsStayWhereTheyAre",
              5,
              {{0, 1}, {0, 4}, {2, 3}},
@@ -154,10 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
              }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LayoutWizard, CentreIsTheMostConnectedThenBestScoredAndBadArgumentsAreHarmless)
+TEST_F(LayoutWizard, CentreIsTheMostConnectedThenBestScoredAndBadArgumentsAreHarmless)
 {
-    LayoutFacility f;
-    Plane* p = f.AddFloor(1);
     // 0 and 1 have two neighbours each; 1 wins on score (a leaf and a vessel with two) though 0 is first.
     const std::vector<Vessel*> v = Build(f, p, 7, {{0, 3}, {0, 4}, {1, 5}, {1, 2}, {2, 6}});
     EXPECT_EQ(f.SetCenter(p), 1);
@@ -173,28 +177,27 @@ TEST(LayoutWizard, CentreIsTheMostConnectedThenBestScoredAndBadArgumentsAreHarml
     int streams[1] = {0};
     f.AssignVesselPosition(1, streams, 9, 1, Facility::Outgoing);
     f.AssignVesselPosition(1, streams, 7, 1, Facility::Outgoing); // no stream 0
-    EXPECT_DOUBLE_EQ(lone->GetRelX() * 10 + lone->GetRelY(), 34.0);
+    EXPECT_EQ(std::pair(lone->GetRelX(), lone->GetRelY()), std::pair(3.0, 4.0));
 }
 
-TEST(LayoutWizard, UnplacedIslandsAreSelectedAndLaidOutByASecondRun)
+TEST_F(LayoutWizard, UnplacedIslandsAreSelectedAndLaidOutByASecondRun)
 {
-    LayoutFacility f;
-    Plane* p = f.AddFloor(1);
     const std::vector<Vessel*> v = Build(f, p, 4, {{0, 1}, {2, 3}});
     f.LayoutFloor(p);
     f.SelectUnplacedVessels(p);
-    EXPECT_EQ(v[2]->IsSelected() + v[3]->IsSelected() + v[0]->IsSelected() * 10 + f.VesselSelected() * 100, 102);
+    EXPECT_EQ((std::vector{v[0]->IsSelected(), v[2]->IsSelected(), v[3]->IsSelected(), f.VesselSelected()}),
+              (std::vector{0, 1, 1, 1}));
     f.CalculateLayout(p); // without clearing, the island gets a centre of its own
-    EXPECT_TRUE(v[2]->GetPositionFlag() + v[3]->GetPositionFlag() == 2 && std::abs(distance(v[2], v[3]) - 2.0) < 1e-9);
+    EXPECT_EQ(std::pair(v[2]->GetPositionFlag(), v[3]->GetPositionFlag()), std::pair(1, 1));
+    EXPECT_NEAR(distance(v[2], v[3]), 2.0, 1e-9);
     f.LayoutFloor(p); // starts over
-    EXPECT_EQ(v[2]->GetPositionFlag() + v[3]->GetPositionFlag() + f.IsModified() * 10, 10);
+    EXPECT_EQ((std::vector{v[2]->GetPositionFlag(), v[3]->GetPositionFlag(), f.IsModified()}), (std::vector{0, 0, 1}));
 }
 
-TEST(LayoutWizard, AngleListTakesFreeDirectionsRecordsThemOrFails)
+TEST_F(LayoutWizard, AngleListTakesFreeDirectionsRecordsThemOrFails)
 {
     MessageRecorder messages;
-    LayoutFacility f;
-    Build(f, f.AddFloor(1), 2, {});
+    Build(f, p, 2, {});
     f.InstallRecords();
     f.Record(0).Add(180.0, 1);
     double out[4] = {};
@@ -204,7 +207,7 @@ TEST(LayoutWizard, AngleListTakesFreeDirectionsRecordsThemOrFails)
     EXPECT_EQ((std::vector<double>(out, out + 3)), (std::vector<double>{150.0, -30.0, 30.0}));
     EXPECT_EQ((std::vector<double>(f.Record(0).angles, f.Record(0).angles + f.Record(0).count)),
               (std::vector<double>{180.0, 150.0, 330.0, 30.0}));
-    EXPECT_EQ(f.Record(0).tags[1] + messages.count(), 7u);
+    EXPECT_EQ(std::pair(int{f.Record(0).tags[1]}, messages.count()), std::pair(7, std::size_t{0}));
     // No free direction, or more than a list holds: a message, nothing recorded.
     FillRecord(f.Record(1));
     EXPECT_EQ(f.GetAngleList(1, 1, out, 1, Facility::Outgoing), nullptr);
@@ -216,7 +219,7 @@ TEST(LayoutWizard, AngleListTakesFreeDirectionsRecordsThemOrFails)
 
 // A hub with more neighbours than a list or a record holds: the listed ones are placed more than 2 degrees
 // apart, the rest stay, one message each run.
-TEST(LayoutWizard, NeighboursBeyondTheListsStayUnplaced)
+TEST(WizardLimits, NeighboursBeyondTheListsStayUnplaced)
 {
     for (const bool ranked : {true, false}) {
         SCOPED_TRACE(ranked ? "64 ranked above a last one" : "70 equal ones");
@@ -244,10 +247,8 @@ TEST(LayoutWizard, NeighboursBeyondTheListsStayUnplaced)
 
 // A host that starts the floor over on each reported failure: the run still ends, each vessel spreading its
 // neighbours at most once per stream and once more.
-TEST(LayoutWizard, PlacementUndoneWhileRunningStillEnds)
+TEST_F(LayoutWizard, PlacementUndoneWhileRunningStillEnds)
 {
-    LayoutFacility f;
-    Plane* p = f.AddFloor(1);
     const std::vector<Vessel*> v = Build(f, p, 2, {{0, 1}});
     int failures = 0;
     const MessageBoxHandler previous = SetMessageBoxHandler([&](const CString&, unsigned) {
@@ -261,7 +262,8 @@ TEST(LayoutWizard, PlacementUndoneWhileRunningStillEnds)
     f.PlaceChildVessels(0, 1, p);
     SetMessageBoxHandler(previous);
     EXPECT_EQ(failures, 2);
-    EXPECT_EQ(v[0]->GetPositionFlag() * 10 + v[1]->GetPositionFlag(), 10); // the hub placed back by the child
+    // The hub placed back by the child.
+    EXPECT_EQ(std::pair(v[0]->GetPositionFlag(), v[1]->GetPositionFlag()), std::pair(1, 0));
 }
 
 // An inventory location feeding three reactors: hidden, on a single floor only, if the user says yes.
@@ -339,9 +341,17 @@ struct TwoVessels : ::testing::Test {
     Vessel* v = f.AddVessel(p, 1, "V");
     Vessel* u = f.AddVessel(p, 2, "U");
     void SetUp() override { place(); }
-    void place() { v->SetCoords(0.0, 0.0), u->SetCoords(2.0, 0.0); }
-    double repulsionAt(double d) { return u->SetCoords(d, 0.0), p->getRepulsiveForce(v).x; }
-    double attractionAt(double d) { return u->SetCoords(d, 0.0), p->getAttractiveForce(v).x; }
+    void place()
+    {
+        v->SetCoords(0.0, 0.0);
+        u->SetCoords(2.0, 0.0);
+    }
+    // The x of a force on v with u at (d, 0).
+    double forceAt(double d, Vector (Plane::*force)(Vessel*) = &ForcePlane::getRepulsiveForce)
+    {
+        u->SetCoords(d, 0.0);
+        return (p->*force)(v).x;
+    }
     std::vector<double> at() const { return {v->GetRelX(), v->GetRelY(), u->GetRelX(), u->GetRelY()}; }
 };
 
@@ -379,15 +389,16 @@ TEST_F(TwoVessels, ConnectedPairMovesAsWorkedByHandOnTheSelectedFloor)
 TEST_F(TwoVessels, ForceWindowsOrdersOfZeroAndBelowAndHiddenVessels)
 {
     // No pull closer than a hundredth, a weak one from an unconnected vessel.
-    ExpectNear({attractionAt(0.005), attractionAt(0.02)}, {0.0, -0.1 / 0.02}, 1e-9);
+    const auto pull = &ForcePlane::getAttractiveForce;
+    ExpectNear({forceAt(0.005, pull), forceAt(0.02, pull)}, {0.0, -0.1 / 0.02}, 1e-9);
     // Order 2 repels from 0.1 to about 3.16; orders of 0 and below leave out coincident vessels.
     for (const auto& [d, repels] :
          std::vector<std::pair<double, bool>>{{3.1, true}, {3.17, false}, {0.11, true}, {0.09, false}, {0.0, false}})
-        EXPECT_EQ(repulsionAt(d) > 0.0, repels) << d;
+        EXPECT_EQ(forceAt(d) > 0.0, repels) << d;
     p->SetRepulsiveOrder(0);
-    ExpectNear({repulsionAt(0.0), repulsionAt(0.005), repulsionAt(1.0)}, {0.0, 0.0, kCapacityFactor}, 1e-12);
+    ExpectNear({forceAt(0.0), forceAt(0.005), forceAt(1.0)}, {0.0, 0.0, kCapacityFactor}, 1e-12);
     p->SetRepulsiveOrder(-2);
-    ExpectNear({repulsionAt(0.0), repulsionAt(2.0)}, {0.0, kCapacityFactor / 0.25 / 2.0 * 2.0}, 1e-12);
+    ExpectNear({forceAt(0.0), forceAt(2.0)}, {0.0, kCapacityFactor / 0.25 / 2.0 * 2.0}, 1e-12);
     // A hidden vessel exerts no force but gets a request.
     place();
     u->SetVisible(false);
@@ -396,10 +407,8 @@ TEST_F(TwoVessels, ForceWindowsOrdersOfZeroAndBelowAndHiddenVessels)
     EXPECT_NE(u->GetForceVector().x, 0.0);
 }
 
-TEST(MoveByForce, MovesAFifthUpToFiveRadiiPerAxis)
+TEST_F(TwoVessels, MoveByForceMovesAFifthUpToFiveRadiiPerAxis)
 {
-    LayoutFacility f;
-    Vessel* v = f.AddVessel(f.AddFloor(1), 1);
     // Requests and the position after each; a NaN moves nothing on its axis.
     for (const auto& s : std::vector<std::vector<double>>{
              {40.0, -40.0, -2.5, 2.5}, {4.0, -1.0, -3.3, 2.7}, {std::nan(""), 5.0, -3.3, 1.7}}) {
@@ -425,10 +434,8 @@ TEST(LeftRightForce, CountsOnlyVisibleNeighboursOfThisFloor)
     EXPECT_NEAR(p->getLeftRightForce(v[0]).y, -5.0, 1e-12);
 }
 
-TEST(Crawl, MarksTheConnectedGroupOnTheFloor)
+TEST_F(LayoutWizard, CrawlMarksTheConnectedGroupOnTheFloor)
 {
-    LayoutFacility f;
-    Plane* p = f.AddFloor(1);
     const std::vector<Vessel*> v = Build(f, p, 4, {{0, 1}, {2, 1}});
     Vessel* e = f.AddVessel(f.AddFloor(2), 5);
     f.Connect(v[2], e, 3); // the group goes on upstairs, but the crawl stops at the floor's edge
@@ -443,7 +450,7 @@ TEST(Crawl, MarksTheConnectedGroupOnTheFloor)
     }
     p->FindVesselClusters();
     f.DebugVesselCrawl();
-    EXPECT_EQ(v[0]->GetRelX() + v[0]->GetPositionFlag(), 1.0);
+    EXPECT_EQ(std::pair(v[0]->GetRelX(), v[0]->GetPositionFlag()), std::pair(1.0, 0));
 }
 
 } // namespace

@@ -83,22 +83,24 @@ TEST_F(ProcedureTest, PositionsFollowTheTimesAndEqualTimesKeepTheNewestFirst)
                                     "(0d  0:01:40) - (0d  0:03:20)   b () \r\n"
                                     "(0d  0:03:20) - (0d  0:05:00)   c (Heat) \r\n");
     const Array<long> list = p.GetTimeList();
-    std::string times;
+    std::vector<long> times;
     for (int i = 0; i < list.GetSize(); ++i)
-        times += std::to_string(list[i]) + " ";
-    EXPECT_EQ(times, "0 59 0 59 100 200 200 300 ");
-    EXPECT_EQ(CProcedure::FormatTime(93784) + "|" + CProcedure::FormatTime(345549), "1d  2:03:04|3d 23:59:09");
+        times.push_back(list[i]);
+    EXPECT_EQ(times, (std::vector<long>{0, 59, 0, 59, 100, 200, 200, 300}));
+    EXPECT_EQ(std::pair(CProcedure::FormatTime(93784), CProcedure::FormatTime(345549)),
+              std::pair(CString("1d  2:03:04"), CString("3d 23:59:09")));
     // Bad positions give empty answers.
     for (int bad : {-1, 4}) {
-        EXPECT_EQ(p.GetOpNameAt(bad) + p.GetContentsAt(bad) + p.GetOpNumberAt(bad) + p.GetStartTimeStrAt(bad) +
-                      p.GetPressureBStrAt(bad) + p.GetFlowRateAt(bad, CProcedure::VolumetricFlowRate) +
-                      p.GetProcUnit(bad).GetOp(),
-                  "");
-        EXPECT_EQ(p.GetStepIdAt(bad) + p.GetUnitProcIdAt(bad) + p.GetProcComponentsAt(bad).Size(), 0);
+        EXPECT_EQ((std::vector{p.GetOpNameAt(bad), p.GetContentsAt(bad), p.GetOpNumberAt(bad), p.GetStartTimeStrAt(bad),
+                               p.GetPressureBStrAt(bad), p.GetFlowRateAt(bad, CProcedure::VolumetricFlowRate),
+                               p.GetProcUnit(bad).GetOp()}),
+                  std::vector<CString>(7));
+        EXPECT_EQ((std::vector<long>{p.GetStepIdAt(bad), p.GetUnitProcIdAt(bad), p.GetProcComponentsAt(bad).Size()}),
+                  std::vector<long>(3));
     }
     // Touching units leave no in-use block; the gaps are checked through a loaded facility's schedule.
     const CProcedure touching = of({{.startTime = 0, .endTime = 100, .vol = 10}, {.startTime = 100, .endTime = 200}});
-    EXPECT_EQ(touching.CalcInUseBlocks().GetSize() + of({}).CalcInUseBlocks().GetSize(), 0);
+    EXPECT_EQ(std::pair(touching.CalcInUseBlocks().GetSize(), of({}).CalcInUseBlocks().GetSize()), std::pair(0, 0));
 }
 
 // Seconds truncated toward zero, and held at the limits of 32 bits.
@@ -116,7 +118,8 @@ TEST_F(ProcedureTest, TimesBecomeWholeSecondsWithinTheRangeOfInt32)
         EXPECT_EQ(std::pair(u.GetStart(), u.GetEnd()), std::pair(wantStart, wantEnd)) << start << " " << uom;
     }
     const CProcedure p = of({{.startTime = -1e300, .endTime = 1e300, .op = "op"}});
-    EXPECT_EQ(p.GetCurrentOp(std::numeric_limits<long>::max()) + "|" + p.GetCurrentOp(hi), "|op");
+    EXPECT_EQ(std::pair(p.GetCurrentOp(std::numeric_limits<long>::max()), p.GetCurrentOp(hi)),
+              std::pair(CString(), CString("op")));
     EXPECT_DOUBLE_EQ(p.GetVolume(std::numeric_limits<long>::min()), 0.0);
 }
 
@@ -135,14 +138,14 @@ Answers indexed(const CProcedure& p, long t)
 Answers walk(const CProcedure& p, long t)
 {
     double volume = 0.0, previous = 0.0, base = 0.0;
-    std::string printed, op, type;
-    long batch = 0;
+    std::string printed;
+    const CProcUnit* first = nullptr;
     int reacting = 0;
     for (int i = 0; i < p.GetNumProcs(); ++i) {
         const CProcUnit& u = p.GetProcUnit(i);
         if (u.GetStart() < t && t <= u.GetEnd()) {
             printed += u.GetOp().str() + "\r\n" + u.GetRecText().str() + "\r\n";
-            if (op.empty()) op = u.GetOp().str(), type = u.OpType().str(), batch = u.GetBatchNum();
+            if (!first) first = &u;
             reacting |= u.OpType() == "React";
         }
         if (t >= u.GetEnd())
@@ -151,7 +154,9 @@ Answers walk(const CProcedure& p, long t)
             previous = volume = previous + (u.GetVol() - base) * static_cast<double>(t - u.GetStart()) /
                                                static_cast<double>(u.GetEnd() - u.GetStart());
     }
-    return {volume, volume, printed, op, type, batch, reacting, op};
+    const std::string op = first ? first->GetOp().str() : "";
+    return {volume,   volume, printed, op, first ? first->OpType().str() : "", first ? first->GetBatchNum() : 0,
+            reacting, op};
 }
 
 TEST_F(ProcedureTest, IndexedTimeQueriesMatchAWalkOverAllUnits)
@@ -200,17 +205,17 @@ TEST_F(ProcedureTest, UnitsAddedLaterAreSeenByComponentsAndStepQueries)
         CProcComponent c;
         c.SetStreamID(stream);
         p.AddComponent(c);
-        std::string out;
+        std::vector<int> out;
         for (int i = 0; i < p.GetNumProcs(); ++i)
-            out += std::to_string(p.GetProcUnit(i).GetNumComponents());
+            out.push_back(p.GetProcUnit(i).GetNumComponents());
         return out;
     };
-    EXPECT_EQ(addTo(6), "010");
-    EXPECT_EQ(addTo(99), "010");
+    EXPECT_EQ(addTo(6), (std::vector{0, 1, 0}));
+    EXPECT_EQ(addTo(99), (std::vector{0, 1, 0}));
     EXPECT_EQ(p.GetProcComponentsAt(1)[0].GetOwner(), &p.GetProcComponentsAt(1));
     // A unit of the stream added later at an earlier time becomes the first to take components.
     p.AddNewProc({.startTime = 15, .endTime = 18, .streamID = 6});
-    EXPECT_EQ(addTo(6), "0110");
+    EXPECT_EQ(addTo(6), (std::vector{0, 1, 1, 0}));
 
     // Steps and unit procedures added after a query are seen; the counts are checked through the facility's list.
     CProcedure q = of({{.procID = 10, .stepID = 1}});
@@ -260,8 +265,8 @@ TEST_F(ProcedureTest, StreamUtilityAndVaporRowsAreLabelled)
     utility.m_EndTime = 1;
     p.AddNewProc(utility);
     // Newest first among equal times, without a label the operation name; utilities carry no primary material.
-    EXPECT_EQ(p.GetOpNameAt(0) + "|" + p.GetOpNameAt(1) + "|" + p.GetOpNameAt(2) + "|" + p.GetContentsAt(2),
-              "S-12|Transfer|Cooling Water|");
+    EXPECT_EQ((std::vector{p.GetOpNameAt(0), p.GetOpNameAt(1), p.GetOpNameAt(2), p.GetContentsAt(2)}),
+              (std::vector<CString>{"S-12", "Transfer", "Cooling Water", ""}));
     CDaoVaporSummary vapor;
     vapor.m_TemperatureUOM = "C";
     CProcedure vapors;
@@ -312,29 +317,33 @@ TEST_F(ProcedureTest, LoadFromDBKeysComponentsByEquipmentPairAndStreamMaterialPh
 // keeps what is shared, except for unit procedure names.
 TEST_F(ProcedureTest, SharedTextsAndUnitsAreSharedByKeyAndEmptyTextsKeepThem)
 {
-    auto texts = [](const CProcUnit& u) { return (u.OpType() + "|" + u.GetRecText() + "|" + u.GetStepName()).str(); };
+    auto texts = [](const CProcUnit& u) { return std::vector{u.OpType(), u.GetRecText(), u.GetStepName()}; };
+    const std::vector<CString> charge{"Charge", "Charge 100 kg of water", "Step A"};
     const CProcUnit first = unit(1, "Charge", "Charge 100 kg of water");
-    EXPECT_EQ(texts(unit(1, "", "")), "Charge|Charge 100 kg of water|Step A");
-    EXPECT_EQ(CProcUnit::GetUnitProcName(1, 2) + "|" + CProcUnit::GetUnitProcName(99, 98), "P-1|");
-    EXPECT_EQ(texts(unit(7, "", "")), "||");
+    EXPECT_EQ(texts(unit(1, "", "")), charge);
+    EXPECT_EQ(std::pair(CProcUnit::GetUnitProcName(1, 2), CProcUnit::GetUnitProcName(99, 98)),
+              std::pair(CString("P-1"), CString()));
+    EXPECT_EQ(texts(unit(7, "", "")), std::vector<CString>(3));
     CProcUnit u = unit(1, "", "");
     u.set_optype("");
     u.set_rectext("");
     u.setStepName("");
-    EXPECT_EQ(texts(first), "Charge|Charge 100 kg of water|Step A");
+    EXPECT_EQ(texts(first), charge);
     u.set_optype("React");
     EXPECT_EQ(first.OpType(), "React");
     u.set_unit_proc_name("");
     EXPECT_EQ(u.GetUnitProcName(), "");
     // Quantities show in the shared units.
-    EXPECT_EQ(u.GetStartTimeStr() + "|" + u.GetEndTimeStr() + "|" + u.GetTempAStr() + "|" + u.GetTempBStr() + "|" +
-                  u.GetPressureAStr() + "|" + u.GetPressureBStr() + "|" + u.GetFlowRateStr(),
-              "1.000 min|120.000 min|25.000 C|36.850 C|2.000 bar|1.500 bar|2.000 liter/s");
+    EXPECT_EQ((std::vector{u.GetStartTimeStr(), u.GetEndTimeStr(), u.GetTempAStr(), u.GetTempBStr(),
+                           u.GetPressureAStr(), u.GetPressureBStr(), u.GetFlowRateStr()}),
+              (std::vector<CString>{"1.000 min", "120.000 min", "25.000 C", "36.850 C", "2.000 bar", "1.500 bar",
+                                    "2.000 liter/s"}));
     EXPECT_EQ(unit(1, "", "", 1e308).GetFlowRateStr(), "N/A") << "too large to show is not printed as infinity";
     // The names are class-wide: an equipment unit, without pressure or flow
     // units, clears them, and the internal value shows as it is.
     unit(1, "", "", 0.0, "", "");
-    EXPECT_EQ(first.GetPressureAStr() + "|" + CProcUnit::GetFlowRateUOM(), "200000.000 |");
+    EXPECT_EQ(std::pair(first.GetPressureAStr(), CProcUnit::GetFlowRateUOM()),
+              std::pair(CString("200000.000 "), CString()));
     CProcUnit::set_temp_uom("K");
     EXPECT_EQ(u.GetTempAStr(), "298.150 K");
 }
@@ -437,9 +446,9 @@ TEST_F(ProcedureTest, CellTextsOfHeadingsValuesAndRates)
     EXPECT_EQ(list.GetLongestString(CProcComponents::ComponentName), "Component") << "a tie with 'backwards'";
     EXPECT_EQ(list.GetLongestString(CProcComponents::Mass), list.GetStringAt(3, CProcComponents::Mass, false));
     list.SetShowPhase(true);
-    EXPECT_EQ(list.GetStringAt(0, CProcComponents::ComponentName, false) + "|" +
-                  list.GetStringAt(1, CProcComponents::ComponentName, false),
-              "Water (g+s)|Acid");
+    EXPECT_EQ(std::pair(list.GetStringAt(0, CProcComponents::ComponentName, false),
+                        list.GetStringAt(1, CProcComponents::ComponentName, false)),
+              std::pair(CString("Water (g+s)"), CString("Acid")));
     EXPECT_EQ(list.GetLongestString(CProcComponents::ComponentName), "Water (g+s)");
 }
 
