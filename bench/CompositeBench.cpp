@@ -106,18 +106,18 @@ const bool registered = [] {
     for (int type = 0; type < kNumCompTypes; ++type)
         for (int scale : Scales()) {
             auto* b = benchmark::RegisterBenchmark("BM_CompositeProfile", BM_CompositeProfile);
-            b->Args({type, scale})->Unit(benchmark::kMillisecond);
+            b->Args({type, scale})->Unit(benchmark::kMillisecond)->Repetitions(3);
             if (scale >= 100) b->Iterations(1);
         }
     for (int scale : Scales()) {
         auto* b = benchmark::RegisterBenchmark("BM_CompositeStreamKinds", BM_CompositeStreamKinds);
-        b->Arg(scale)->Unit(benchmark::kMillisecond);
+        b->Arg(scale)->Unit(benchmark::kMillisecond)->Repetitions(3);
         if (scale >= 100) b->Iterations(1);
     }
     for (int type : {static_cast<int>(Labor), static_cast<int>(Inventory)})
         for (int scale : Scales()) {
             auto* b = benchmark::RegisterBenchmark("BM_CompositeProfileFloor", BM_CompositeProfileFloor);
-            b->Args({type, scale})->Unit(benchmark::kMillisecond);
+            b->Args({type, scale})->Unit(benchmark::kMillisecond)->Repetitions(3);
             if (scale >= 100) b->Iterations(1);
         }
     return true;

@@ -314,7 +314,8 @@ TEST(ServeApi, GanttEntriesAreTheScheduleBlocksInTheWindow)
                 if (entry.contains("count")) { // the span's blocks' batches, to the last one's end
                     std::set<int> batches;
                     long until = 0;
-                    for (int n = 0; n < entry["count"].get<int>() && next < blocks.size(); ++n) {
+                    ASSERT_LE(next + entry["count"].get<std::size_t>(), blocks.size()) << entry.dump();
+                    for (int n = 0; n < entry["count"].get<int>(); ++n) {
                         batches.insert(blocks[next].batch);
                         until = std::max(until, blocks[next++].end);
                     }
