@@ -18,8 +18,8 @@ public:
         ids.reserve(static_cast<std::size_t>(proc.GetNumProcs()));
         for (int i = 0; i < proc.GetNumProcs(); ++i)
             ids.emplace_back(proc.GetProcUnit(i).GetStreamID(), i);
-        // Positions are added in order, so the first of equal ids is the lowest.
-        std::stable_sort(ids.begin(), ids.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        // Pairs sort by id, then by position: the first of equal ids is the lowest.
+        std::sort(ids.begin(), ids.end());
         ids.erase(std::unique(ids.begin(), ids.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
                   ids.end());
     }
