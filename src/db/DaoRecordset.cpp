@@ -568,8 +568,16 @@ long CDaoRecordset::GetRecordCount() const noexcept
 
 bool CDaoRecordset::IsFieldNull(const void* member) const
 {
-    for (const Binding& b : m_fields)
-        if (b.member == member) return b.isNull;
+    // Loaders ask about the same one or two members on every row (a
+    // stream's two ends): the last two fields found are tried first.
+    for (const std::size_t i : m_nullProbes)
+        if (i < m_fields.size() && m_fields[i].member == member) return m_fields[i].isNull;
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i].member != member) continue;
+        m_nullProbes[1] = m_nullProbes[0];
+        m_nullProbes[0] = i;
+        return m_fields[i].isNull;
+    }
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace batchplant {
 
@@ -31,10 +32,17 @@ thread_local TextPool* current = nullptr;
 SharedText TextPool::Intern(std::string_view text)
 {
     if (text.empty()) return {};
-    if (auto it = texts.find(text); it != texts.end()) return it->second;
-    SharedText shared(text);
-    texts.emplace(shared.view(), shared);
-    return shared;
+    const std::size_t slot =
+        (text.size() * 31 + static_cast<unsigned char>(text.front()) * 7 + static_cast<unsigned char>(text.back())) %
+        kRecent;
+    if (const SharedText* last = recent[slot]; last && last->view() == text) return *last;
+    auto it = texts.find(text);
+    if (it == texts.end()) {
+        SharedText shared(text);
+        it = texts.emplace(shared.view(), std::move(shared)).first;
+    }
+    recent[slot] = &it->second;
+    return it->second;
 }
 
 SharedText TextPool::Share(std::string_view text) { return current ? current->Intern(text) : SharedText(text); }

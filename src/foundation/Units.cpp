@@ -2,11 +2,15 @@
 // quantity, and identifiers made from GUIDs.
 
 #include "batchplant/foundation/Units.h"
+#include "foundation/InwardConversion.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "batchplant/platform/AmbientPressure.h"
 #include "batchplant/platform/Guid.h"
@@ -71,26 +75,27 @@ int FindUnit(const CString& name)
 namespace {
 
 // What the inward conversion needs of a unit name, resolved once: the
-// loaders convert several values of every row, in the same few units.
+// loaders convert several values of every row, in the same dozen units. The
+// name is held inline so that the per-thread table needs no destructor (and
+// so no guard on every access); longer names are resolved every time.
 struct InwardUnit {
-    std::string name;
-    int row = -1;             // -1: no row (unknown, or a relative amount)
+    static constexpr std::size_t kLongest = 22;
+    unsigned char size = 0; // 0: an empty slot
+    char name[kLongest] = {};
     bool passThrough = false; // a relative amount: the value is kept as it is
     bool gauge = false;
+    int row = -1; // -1: no row (unknown, or a relative amount)
     const UnitRow* unit = nullptr;
+
+    bool holds(std::string_view s) const noexcept
+    {
+        return size == s.size() && std::memcmp(name, s.data(), s.size()) == 0;
+    }
 };
 
-const InwardUnit& inwardUnit(const CString& name)
+InwardUnit resolveInward(const CString& name)
 {
-    // Direct-mapped on length and end letters, so a lookup is one compare.
-    constexpr std::size_t kSlots = 32;
-    thread_local InwardUnit slots[kSlots];
-    const std::string& s = name.str();
-    const std::size_t slot =
-        (s.size() * 7 + static_cast<unsigned char>(s.front()) * 3 + static_cast<unsigned char>(s.back())) % kSlots;
-    InwardUnit& u = slots[slot];
-    if (u.unit && u.name == s) return u;
-    u.name = s;
+    InwardUnit u;
     u.passThrough = name.CompareNoCase("Vessel-Volume") == 0 || name.CompareNoCase("Bed Volume") == 0 ||
                     name.CompareNoCase("% max") == 0;
     u.row = u.passThrough ? -1 : FindUnit(name);
@@ -99,25 +104,60 @@ const InwardUnit& inwardUnit(const CString& name)
     return u;
 }
 
+// Two ways per set, the newer first: a row's units ("s" and "C", say) can
+// share a set without pushing each other out on every row.
+const InwardUnit& inwardUnit(const CString& name)
+{
+    constexpr std::size_t kSets = 32;
+    thread_local InwardUnit slots[kSets][2];
+    thread_local InwardUnit uncached;
+    const std::string& s = name.str();
+    if (s.size() > InwardUnit::kLongest) return uncached = resolveInward(name);
+    const std::size_t set =
+        (s.size() * 7 + static_cast<unsigned char>(s.front()) * 3 + static_cast<unsigned char>(s.back())) % kSets;
+    InwardUnit* ways = slots[set];
+    if (ways[0].holds(s)) return ways[0];
+    if (!ways[1].holds(s)) {
+        ways[1] = resolveInward(name);
+        ways[1].size = static_cast<unsigned char>(s.size());
+        std::memcpy(ways[1].name, s.data(), s.size());
+    }
+    std::swap(ways[0], ways[1]);
+    return ways[0];
+}
+
 } // namespace
 
-double ToInternalUnits(const CString& unit, double value, double molecularWeight, double molarDensity)
+InwardConversion::InwardConversion(const CString& unit) : unit(unit)
+{
+    // Relative amounts that have no row of their own pass through.
+    if (unit.IsEmpty()) return;
+    const InwardUnit& u = inwardUnit(unit);
+    if (u.passThrough) return;
+    known = u.row >= 0;
+    gauge = u.gauge;
+    if (known) row = u.unit;
+}
+
+double InwardConversion::operator()(double value) const
 {
     if (value == kNoValue) return value;
-    // Relative amounts that have no row of their own pass through.
-    if (unit.IsEmpty()) return value;
-    const InwardUnit& u = inwardUnit(unit);
-    if (u.passThrough) return value;
-
-    if (u.row < 0) {
+    if (!known) {
         AfxMessageBox(CString("Could not convert user units to internal units.  Unit String = \"") + unit + "\"",
                       MB_OK);
         return value;
     }
+    if (!row) return value;
+    return row->factor * value + (gauge ? GetAmbientPressure() : row->offset);
+}
 
-    const UnitRow& r = *u.unit;
-    double v = r.factor * value + (u.gauge ? GetAmbientPressure() : r.offset);
-    switch (r.kind) {
+double ToInternalUnits(const CString& unit, double value, double molecularWeight, double molarDensity)
+{
+    if (value == kNoValue || unit.IsEmpty()) return value;
+    const InwardConversion in(unit);
+    double v = in(value);
+    if (!in.Row()) return v;
+    switch (in.Row()->kind) {
     case kUnitMassBased:
         if (molecularWeight > 0) v /= molecularWeight;
         break;

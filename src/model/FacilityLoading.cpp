@@ -11,6 +11,7 @@
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "batchplant/db/EquipmentRecordsets.h"
@@ -324,6 +325,21 @@ void attachContents(CDaoBaseContents& rs, CDaoDatabase* db, const std::vector<St
     }
     if (placeAsRead) {
         CProcComponent::TakeUnitNames(rs);
+        // The rows come in stream order, one per material and phase: a
+        // stream's rows are gathered and handed to its units together, so a
+        // unit's list grows once per stream.
+        std::vector<CProcComponents*> units;
+        std::vector<CProcComponent> run;
+        CTripleIntKey runOuter;
+        long runStream = 0;
+        const auto placeRun = [&units, &run] {
+            if (!units.empty() && !run.empty()) {
+                for (std::size_t i = 0; i + 1 < units.size(); ++i)
+                    units[i]->Merge(std::vector<CProcComponent>(run));
+                units.back()->Merge(std::move(run));
+            }
+            run.clear();
+        };
         for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
             if (!detail::fitsInt32(rs.m_StreamID) || !detail::fitsInt32(rs.m_MaterialID) ||
                 !detail::fitsInt32(rs.m_FromEquipmentID) || !detail::fitsInt32(rs.m_ToEquipmentID)) {
@@ -331,15 +347,21 @@ void attachContents(CDaoBaseContents& rs, CDaoDatabase* db, const std::vector<St
                 break;
             }
             CTripleIntKey outer;
-            const CProcComponent c = CProcComponent::FromRow(rs, outer);
-            const auto at = byEnds.find(outer);
-            if (at == byEnds.end()) continue;
-            for (const Target& target : at->second) {
-                const int unit = target.firstOf.Find(c.GetStreamID());
-                if (unit >= 0) target.proc->GetProcUnit(unit).GetComponents().Merge(c);
+            CProcComponent c = CProcComponent::FromRow(rs, outer);
+            if (run.empty() || !(outer == runOuter) || c.GetStreamID() != runStream) {
+                placeRun();
+                units.clear();
+                if (const auto at = byEnds.find(outer); at != byEnds.end())
+                    for (const Target& target : at->second)
+                        if (const int unit = target.firstOf.Find(c.GetStreamID()); unit >= 0)
+                            units.push_back(&target.proc->GetProcUnit(unit).GetComponents());
+                runOuter = outer;
+                runStream = c.GetStreamID();
             }
+            run.push_back(std::move(c));
         }
         if (placeAsRead) {
+            placeRun();
             rs.CloseIfOpen();
             return;
         }

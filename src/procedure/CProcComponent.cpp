@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <string_view>
+#include <utility>
 
 #include "StagedTables.h"
 #include "batchplant/db/StreamRecordsets.h"
@@ -70,14 +73,18 @@ void CProcComponent::SetPhaseName(const CString& text)
 
 CProcComponent::PhaseType CProcComponent::GetPhaseNum(const CString& phaseName)
 {
-    static const struct {
-        const char* name;
+    static constexpr struct {
+        std::string_view name;
         PhaseType bit;
     } kPhases[] = {
         {"gas", Gas}, {"liquid1", Liquid1}, {"liquid2", Liquid2}, {"solid", Solid}, {"cell1", Cell1}, {"cell2", Cell2},
     };
+    // Every contents row names its phase, nearly always as spelled here: the
+    // length and the exact spelling are tried before the case-blind compare.
+    const std::string& name = phaseName.str();
     for (const auto& p : kPhases) {
-        if (phaseName.CompareNoCase(p.name) == 0) return p.bit;
+        if (name.size() != p.name.size()) continue;
+        if (name == p.name || phaseName.CompareNoCase(p.name.data()) == 0) return p.bit;
     }
     return NoPhase;
 }
@@ -205,18 +212,32 @@ CProcComponents& CProcComponents::operator+=(const CProcComponent& c)
 
 void CProcComponents::Merge(const CProcComponent& c)
 {
+    // Grown one at a time: a unit's list is built once and then kept, so it
+    // holds no spare room.
+    if (items.size() == items.capacity()) items.reserve(items.size() + 1);
+    mergeOne(CProcComponent(c));
+}
+
+void CProcComponents::Merge(std::vector<CProcComponent>&& run)
+{
+    items.reserve(items.size() + run.size());
+    for (CProcComponent& c : run)
+        mergeOne(std::move(c));
+    // A row that replaced an earlier one left room unused.
+    if (items.capacity() > items.size()) items.shrink_to_fit();
+}
+
+void CProcComponents::mergeOne(CProcComponent&& c)
+{
     const auto before = [](const CProcComponent& a, const CProcComponent& b) {
         if (a.GetMaterialID() != b.GetMaterialID()) return a.GetMaterialID() < b.GetMaterialID();
         return a.GetPhaseNum() < b.GetPhaseNum();
     };
-    // Grown one at a time: a unit's list is built once and then kept, so it
-    // holds no spare room.
-    if (items.size() == items.capacity()) items.reserve(items.size() + 1);
     auto at = std::lower_bound(items.begin(), items.end(), c, before);
     if (at != items.end() && !before(c, *at))
-        *at = c;
+        *at = std::move(c);
     else
-        at = items.insert(at, c);
+        at = items.insert(at, std::move(c));
     at->SetOwner(this);
 }
 

@@ -59,24 +59,43 @@ const std::pair<unsigned, CString SharedTables::*> kUoms[] = {{kFlowSet, &Shared
 void setUom(CString SharedTables::*member, unsigned bit, const CString& uom)
 {
     SharedTables& t = shared();
-    t.*member = uom;
+    if (t.*member != uom) t.*member = uom;
     t.uomsSet |= bit;
 }
 
 // A lookup that adds nothing: reading must not write, so that a staged set
 // holds only what its load wrote.
-CString textAt(const TextTable& table, long step, long proc, long op)
+const CString* textIn(const TextTable& table, long step, long proc, long op)
 {
     if (const auto* procs = table.Lookup(step))
-        if (const auto* ops = procs->Lookup(proc))
-            if (const CString* text = ops->Lookup(op)) return *text;
-    return CString();
+        if (const auto* ops = procs->Lookup(proc)) return ops->Lookup(op);
+    return nullptr;
+}
+
+CString textAt(const TextTable& table, long step, long proc, long op)
+{
+    const CString* text = textIn(table, step, proc, op);
+    return text ? *text : CString();
 }
 
 CString textAt(const Hash<long, CString>& table, long step)
 {
     const CString* text = table.Lookup(step);
     return text ? *text : CString();
+}
+
+// Every batch repeats the texts of the first under the same keys: a plain
+// descent that finds the text already there is cheaper than the insert's.
+void putText(TextTable& table, long step, long proc, long op, const CString& text)
+{
+    const CString* held = textIn(table, step, proc, op);
+    if (!held || *held != text) table[step][proc][op] = text;
+}
+
+void putText(Hash<long, CString>& table, long step, const CString& text)
+{
+    const CString* held = table.Lookup(step);
+    if (!held || *held != text) table[step] = text;
 }
 
 void publishTexts(const TextTable& from, TextTable& into)
@@ -252,30 +271,33 @@ CString CProcUnit::GetTimeUOM() { return shared().timeUOM; }
 
 void CProcUnit::set_opname(const CString& text)
 {
-    if (!text.IsEmpty()) shared().opName[GetStepID()][GetProcID()][GetOpID()] = text;
+    if (!text.IsEmpty()) putText(shared().opName, GetStepID(), GetProcID(), GetOpID(), text);
 }
 
 void CProcUnit::set_optype(const CString& text)
 {
-    if (!text.IsEmpty()) shared().opType[GetStepID()][GetProcID()][GetOpID()] = text;
+    if (!text.IsEmpty()) putText(shared().opType, GetStepID(), GetProcID(), GetOpID(), text);
 }
 
 void CProcUnit::set_rectext(const CString& text)
 {
-    if (!text.IsEmpty()) shared().recText[GetStepID()][GetProcID()][GetOpID()] = text;
+    if (!text.IsEmpty()) putText(shared().recText, GetStepID(), GetProcID(), GetOpID(), text);
 }
 
 void CProcUnit::setStepName(const CString& text)
 {
-    if (!text.IsEmpty()) shared().stepName[GetStepID()] = text;
+    if (!text.IsEmpty()) putText(shared().stepName, GetStepID(), text);
 }
 
 void CProcUnit::setStepVersion(const CString& text)
 {
-    if (!text.IsEmpty()) shared().stepVersion[GetStepID()] = text;
+    if (!text.IsEmpty()) putText(shared().stepVersion, GetStepID(), text);
 }
 
-void CProcUnit::set_unit_proc_name(const CString& text) { shared().unitProcName[GetStepID()][GetProcID()][0] = text; }
+void CProcUnit::set_unit_proc_name(const CString& text)
+{
+    putText(shared().unitProcName, GetStepID(), GetProcID(), 0, text);
+}
 
 void CProcUnit::set_flow_uom(const CString& uom) { setUom(&SharedTables::flowUOM, kFlowSet, uom); }
 void CProcUnit::set_vol_uom(const CString& uom) { setUom(&SharedTables::volUOM, kVolSet, uom); }

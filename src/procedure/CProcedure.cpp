@@ -10,6 +10,7 @@
 #include "batchplant/db/EquipmentRecordsets.h"
 #include "batchplant/db/StreamRecordsets.h"
 #include "batchplant/foundation/Units.h"
+#include "foundation/InwardConversion.h"
 #include "ProcRowOf.h"
 #include "StreamPositions.h"
 
@@ -20,9 +21,9 @@ namespace {
 // Simulated seconds of a row time: converted, truncated toward zero and held
 // within the 32-bit range that process keys carry (a double outside the
 // range of the integer type would otherwise make the conversion undefined).
-long toSeconds(const CString& timeUOM, double value)
+long toSeconds(const InwardConversion& timeUnit, double value)
 {
-    const double seconds = ToInternalUnits(timeUOM, value, 1.0, 1.0);
+    const double seconds = timeUnit(value);
     if (std::isnan(seconds)) return 0;
     constexpr double lo = std::numeric_limits<std::int32_t>::min();
     constexpr double hi = std::numeric_limits<std::int32_t>::max();
@@ -243,15 +244,18 @@ void CProcedure::AddNewProc(const ProcRow& row)
     index.reset();
     firstOfStream.reset();
 
-    const long start = toSeconds(row.timeUOM, row.startTime);
-    const long end = toSeconds(row.timeUOM, row.endTime);
+    const InwardConversion time(row.timeUOM);
+    const long start = toSeconds(time, row.startTime);
+    const long end = toSeconds(time, row.endTime);
     ProcRow values = row;
-    values.flowRate = ToInternalUnits(row.flowUOM, row.flowRate, 1.0, 1.0);
-    values.pressB = ToInternalUnits(row.pressUOM, row.pressB, 1.0, 1.0);
-    values.pressA = ToInternalUnits(row.pressUOM, row.pressA, 1.0, 1.0);
-    values.tempB = ToInternalUnits(row.tempUOM, row.tempB, 1.0, 1.0);
-    values.tempA = ToInternalUnits(row.tempUOM, row.tempA, 1.0, 1.0);
-    values.vol = ToInternalUnits(row.volUOM, row.vol, 1.0, 1.0);
+    values.flowRate = InwardConversion(row.flowUOM)(row.flowRate);
+    const InwardConversion press(row.pressUOM);
+    values.pressB = press(row.pressB);
+    values.pressA = press(row.pressA);
+    const InwardConversion temp(row.tempUOM);
+    values.tempB = temp(row.tempB);
+    values.tempA = temp(row.tempA);
+    values.vol = InwardConversion(row.volUOM)(row.vol);
 
     // The multi-map adds a new entry for every key, equal keys included.
     units[CProcKey(start, end)].assign(values, start, end);

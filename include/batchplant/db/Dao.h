@@ -248,6 +248,7 @@ private:
     void detachFromDatabase() noexcept;
 
     std::vector<Binding> m_fields;
+    mutable std::size_t m_nullProbes[2] = {}; // the fields IsFieldNull found last
     std::vector<Binding> m_params;
     bool m_bound = false;
     std::unique_ptr<sqlite::Statement> m_stmt;

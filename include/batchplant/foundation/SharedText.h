@@ -7,6 +7,7 @@
 // SharedText, one pointer each; loading puts a TextPool in scope so that every
 // row naming "Water" points at one "Water".
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <memory>
@@ -83,6 +84,11 @@ public:
 private:
     // Keys view the buffers of the texts they map to.
     std::unordered_map<std::string_view, SharedText> texts;
+    // The last text interned in each of a few slots, picked by length and
+    // end letters: rows name the same materials and labels over and over,
+    // and most are answered here without hashing. Map values do not move.
+    static constexpr std::size_t kRecent = 64;
+    std::array<const SharedText*, kRecent> recent{};
 };
 
 } // namespace batchplant

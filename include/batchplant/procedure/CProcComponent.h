@@ -151,6 +151,9 @@ public:
     // bits, replacing the element with the same two (loading builds each
     // unit's list this way, as the rows are read).
     void Merge(const CProcComponent& c);
+    // Merges the elements of `run` in their order, taking them over and
+    // growing the list once (loading passes one stream's rows at a time).
+    void Merge(std::vector<CProcComponent>&& run);
 
     // Element i (0 .. Size() - 1). A bad position yields a default component
     // kept per thread for that purpose (reset on every such call); nothing
@@ -178,6 +181,7 @@ public:
     CString GetLongestString(Type type) const;
 
 private:
+    void mergeOne(CProcComponent&& c);
     void quickSort(int lo, int hi);
     void swap(int a, int b) { std::swap(items[static_cast<std::size_t>(a)], items[static_cast<std::size_t>(b)]); }
 
