@@ -379,15 +379,22 @@ void CDaoRecordset::readRow()
     // held as text, values out of range) and answer exactly as before.
     const sqlite::Statement& st = *m_stmt;
     for (Binding& b : m_fields) {
+        // Any stored value but a null reads as text, as the full rules read
+        // it, and only a null comes back without one: a text field needs
+        // no question about the value's type first.
+        if (b.kind == CDaoFieldExchange::Kind::Text) {
+            if (const std::optional<std::string_view> text = st.textIfNotNull(b.column)) {
+                static_cast<CString*>(b.member)->SetString(text->data(), text->size());
+                b.isNull = false;
+                b.invalid = false;
+            } else {
+                readColumn(b, st.type(b.column));
+            }
+            continue;
+        }
         const int type = st.type(b.column);
         bool plain = false;
         switch (b.kind) {
-        case CDaoFieldExchange::Kind::Text:
-            if ((plain = type == SQLITE_TEXT)) {
-                const std::string_view text = st.textView(b.column);
-                static_cast<CString*>(b.member)->SetString(text.data(), text.size());
-            }
-            break;
         case CDaoFieldExchange::Kind::Double:
             if (type == SQLITE_FLOAT) {
                 const double d = st.real(b.column);

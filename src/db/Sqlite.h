@@ -157,6 +157,8 @@ public:
     double real(int column) const noexcept { return sqlite3_column_double(stmt_, column); }
     // The column as text; empty for null.
     std::string_view textView(int column) const noexcept;
+    // The column as text, nothing for a null (any other value converts).
+    std::optional<std::string_view> textIfNotNull(int column) const noexcept;
     std::string text(int column) const { return std::string(textView(column)); }
     std::string_view blobView(int column) const noexcept;
     // The column's value as it is, for binding to another statement.
