@@ -167,7 +167,32 @@ void ReadRowBare(const sqlite::Statement& st, int columns, double& sum, std::str
     }
 }
 
-FloorCount ReplayStatements(const std::string& path, const std::vector<std::string>& statements)
+void ReadRowInPlace(const sqlite::Statement& st, int columns, double& sum, std::string& text)
+{
+    for (int c = 0; c < columns; ++c) {
+        sqlite3_value* cell = st.cell(c);
+        switch (sqlite3_value_type(cell)) {
+        case SQLITE_INTEGER:
+            sum += static_cast<double>(sqlite3_value_int64(cell));
+            break;
+        case SQLITE_FLOAT:
+            sum += sqlite3_value_double(cell);
+            break;
+        case SQLITE_TEXT:
+            if (const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(cell)))
+                text.assign(p, static_cast<std::size_t>(sqlite3_value_bytes(cell)));
+            break;
+        case SQLITE_BLOB:
+            if (const auto* p = static_cast<const char*>(sqlite3_value_blob(cell)))
+                text.assign(p, static_cast<std::size_t>(sqlite3_value_bytes(cell)));
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+FloorCount ReplayStatements(const std::string& path, const std::vector<std::string>& statements, Reading reading)
 {
     // Opened as the library opens a database.
     const sqlite::Connection db(path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
@@ -180,7 +205,10 @@ FloorCount ReplayStatements(const std::string& path, const std::vector<std::stri
         const int columns = st.columnCount();
         while (st.step()) {
             ++count.rows;
-            ReadRowBare(st, columns, sum, text);
+            if (reading == Reading::InPlace)
+                ReadRowInPlace(st, columns, sum, text);
+            else
+                ReadRowBare(st, columns, sum, text);
             count.values += columns;
         }
     }

@@ -43,16 +43,23 @@ struct FloorCount {
     long values = 0;
 };
 
+// How a floor reads a value: with the typed getters after sqlite3_column_type,
+// as a reader that knows nothing of the columns does, or in place through
+// sqlite3_column_value and sqlite3_value_*, as the library's recordsets read.
+enum class Reading { Getters, InPlace };
+
 // Opens `path` read-only with the SQLite C API, prepares and steps every
 // statement to its end, reads every column of every row into a value of its
 // kind (text and blobs copied), and closes. Nothing is built. Throws
 // std::runtime_error when a statement fails.
-FloorCount ReplayStatements(const std::string& path, const std::vector<std::string>& statements);
+FloorCount ReplayStatements(const std::string& path, const std::vector<std::string>& statements,
+                            Reading reading = Reading::Getters);
 
 // Reads every column of the row `st` stands on into a value of its kind:
 // numbers summed into `sum`, text and blobs copied into `text`. The floor's
 // unit of work.
 void ReadRowBare(const sqlite::Statement& st, int columns, double& sum, std::string& text);
+void ReadRowInPlace(const sqlite::Statement& st, int columns, double& sum, std::string& text);
 
 // Resident set of this process now, and its peak, in kB.
 long ResidentKb();

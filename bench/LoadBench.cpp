@@ -100,21 +100,25 @@ void BM_LoadSchedule(benchmark::State& state)
     state.counters["time_blocks"] = static_cast<double>(blocks);
 }
 
-void runFloor(benchmark::State& state, bool schedule)
+void runFloor(benchmark::State& state, bool schedule, Reading reading)
 {
     const int scale = static_cast<int>(state.range(0));
     const std::string& path = SamplePath(scale);
     const Recorded& recorded = recordedLoad(schedule, scale);
     FloorCount count;
     for (auto _ : state)
-        count = ReplayStatements(path, recorded.statements);
+        count = ReplayStatements(path, recorded.statements, reading);
     state.counters["statements"] = static_cast<double>(count.statements);
     state.counters["rows"] = static_cast<double>(count.rows);
     state.counters["values"] = static_cast<double>(count.values);
 }
 
-void BM_LoadPlantFloor(benchmark::State& state) { runFloor(state, false); }
-void BM_LoadScheduleFloor(benchmark::State& state) { runFloor(state, true); }
+void BM_LoadPlantFloor(benchmark::State& state) { runFloor(state, false, Reading::Getters); }
+void BM_LoadScheduleFloor(benchmark::State& state) { runFloor(state, true, Reading::Getters); }
+// The same floors reading each value in place, as the recordsets do: what is
+// left over them is the building of the model alone.
+void BM_LoadPlantFloorInPlace(benchmark::State& state) { runFloor(state, false, Reading::InPlace); }
+void BM_LoadScheduleFloorInPlace(benchmark::State& state) { runFloor(state, true, Reading::InPlace); }
 
 const bool registered = [] {
     for (int scale : Scales()) {
@@ -126,8 +130,10 @@ const bool registered = [] {
         };
         tune(benchmark::RegisterBenchmark("BM_LoadPlant", BM_LoadPlant));
         tune(benchmark::RegisterBenchmark("BM_LoadPlantFloor", BM_LoadPlantFloor));
+        tune(benchmark::RegisterBenchmark("BM_LoadPlantFloorInPlace", BM_LoadPlantFloorInPlace));
         tune(benchmark::RegisterBenchmark("BM_LoadSchedule", BM_LoadSchedule));
         tune(benchmark::RegisterBenchmark("BM_LoadScheduleFloor", BM_LoadScheduleFloor));
+        tune(benchmark::RegisterBenchmark("BM_LoadScheduleFloorInPlace", BM_LoadScheduleFloorInPlace));
     }
     return true;
 }();

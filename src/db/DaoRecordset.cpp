@@ -379,33 +379,32 @@ void CDaoRecordset::readRow()
     // held as text, values out of range) and answer exactly as before.
     const sqlite::Statement& st = *m_stmt;
     for (Binding& b : m_fields) {
-        // Any stored value but a null reads as text, as the full rules read
-        // it, and only a null comes back without one: a text field needs
-        // no question about the value's type first.
-        if (b.kind == CDaoFieldExchange::Kind::Text) {
-            if (const std::optional<std::string_view> text = st.textIfNotNull(b.column)) {
-                static_cast<CString*>(b.member)->SetString(text->data(), text->size());
-                b.isNull = false;
-                b.invalid = false;
-            } else {
-                readColumn(b, st.type(b.column));
-            }
-            continue;
-        }
-        const int type = st.type(b.column);
+        sqlite3_value* cell = st.cell(b.column);
+        const int type = sqlite3_value_type(cell);
         bool plain = false;
         switch (b.kind) {
+        case CDaoFieldExchange::Kind::Text:
+            // Any stored value but a null reads as text, by the conversion
+            // the full rules use too.
+            if (type != SQLITE_NULL) {
+                if (const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(cell))) {
+                    static_cast<CString*>(b.member)->SetString(text,
+                                                               static_cast<std::size_t>(sqlite3_value_bytes(cell)));
+                    plain = true;
+                }
+            }
+            break;
         case CDaoFieldExchange::Kind::Double:
             if (type == SQLITE_FLOAT) {
-                const double d = st.real(b.column);
+                const double d = sqlite3_value_double(cell);
                 if ((plain = std::isfinite(d))) *static_cast<double*>(b.member) = d;
             } else if ((plain = type == SQLITE_INTEGER)) {
-                *static_cast<double*>(b.member) = static_cast<double>(st.integer(b.column));
+                *static_cast<double*>(b.member) = static_cast<double>(sqlite3_value_int64(cell));
             }
             break;
         case CDaoFieldExchange::Kind::Long:
             if (type == SQLITE_INTEGER) {
-                const std::int64_t i = st.integer(b.column);
+                const std::int64_t i = sqlite3_value_int64(cell);
                 if ((plain = i >= INT32_MIN && i <= INT32_MAX)) *static_cast<long*>(b.member) = static_cast<long>(i);
             }
             break;

@@ -201,13 +201,6 @@ std::string_view Statement::textView(int column) const noexcept
     return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : std::string_view();
 }
 
-std::optional<std::string_view> Statement::textIfNotNull(int column) const noexcept
-{
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-    if (!p) return std::nullopt;
-    return std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
-}
-
 std::string_view Statement::blobView(int column) const noexcept
 {
     const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, column));

@@ -157,8 +157,11 @@ public:
     double real(int column) const noexcept { return sqlite3_column_double(stmt_, column); }
     // The column as text; empty for null.
     std::string_view textView(int column) const noexcept;
-    // The column as text, nothing for a null (any other value converts).
-    std::optional<std::string_view> textIfNotNull(int column) const noexcept;
+    // The column's value to be read in place with sqlite3_value_*, as the
+    // getters above read it but without their checks on every call; valid
+    // until the next step or reset. A connection is used by one thread at a
+    // time, which is all that reading such a value asks.
+    sqlite3_value* cell(int column) const noexcept { return sqlite3_column_value(stmt_, column); }
     std::string text(int column) const { return std::string(textView(column)); }
     std::string_view blobView(int column) const noexcept;
     // The column's value as it is, for binding to another statement.
