@@ -56,9 +56,8 @@ const std::pair<unsigned, CString SharedTables::*> kUoms[] = {{kFlowSet, &Shared
                                                               {kPressSet, &SharedTables::pressUOM},
                                                               {kTimeSet, &SharedTables::timeUOM}};
 
-void setUom(CString SharedTables::*member, unsigned bit, const CString& uom)
+void setUom(SharedTables& t, CString SharedTables::*member, unsigned bit, const CString& uom)
 {
-    SharedTables& t = shared();
     if (t.*member != uom) t.*member = uom;
     t.uomsSet |= bit;
 }
@@ -235,16 +234,20 @@ void CProcUnit::assign(const ProcRow& r, long start, long end)
         x.primaryMaterialName = TextPool::Share(r.primaryMaterial.str());
     }
 
-    set_optype(r.opType);
-    setStepName(r.stepName);
-    setStepVersion(r.stepVersion);
-    set_rectext(r.recText);
-    set_time_uom(r.timeUOM);
-    set_flow_uom(r.flowUOM);
-    set_temp_uom(r.tempUOM);
-    set_press_uom(r.pressUOM);
-    set_vol_uom(r.volUOM);
-    set_unit_proc_name(r.unitProcName);
+    // What the setters below write, with the tables looked up once a row.
+    SharedTables& t = shared();
+    const long step = GetStepID();
+    const long proc = GetProcID();
+    if (!r.opType.IsEmpty()) putText(t.opType, step, proc, GetOpID(), r.opType);
+    if (!r.stepName.IsEmpty()) putText(t.stepName, step, r.stepName);
+    if (!r.stepVersion.IsEmpty()) putText(t.stepVersion, step, r.stepVersion);
+    if (!r.recText.IsEmpty()) putText(t.recText, step, proc, GetOpID(), r.recText);
+    setUom(t, &SharedTables::timeUOM, kTimeSet, r.timeUOM);
+    setUom(t, &SharedTables::flowUOM, kFlowSet, r.flowUOM);
+    setUom(t, &SharedTables::tempUOM, kTempSet, r.tempUOM);
+    setUom(t, &SharedTables::pressUOM, kPressSet, r.pressUOM);
+    setUom(t, &SharedTables::volUOM, kVolSet, r.volUOM);
+    putText(t.unitProcName, step, proc, 0, r.unitProcName);
 }
 
 CString CProcUnit::OpType() const { return textAt(shared().opType, GetStepID(), GetProcID(), GetOpID()); }
@@ -299,11 +302,11 @@ void CProcUnit::set_unit_proc_name(const CString& text)
     putText(shared().unitProcName, GetStepID(), GetProcID(), 0, text);
 }
 
-void CProcUnit::set_flow_uom(const CString& uom) { setUom(&SharedTables::flowUOM, kFlowSet, uom); }
-void CProcUnit::set_vol_uom(const CString& uom) { setUom(&SharedTables::volUOM, kVolSet, uom); }
-void CProcUnit::set_temp_uom(const CString& uom) { setUom(&SharedTables::tempUOM, kTempSet, uom); }
-void CProcUnit::set_press_uom(const CString& uom) { setUom(&SharedTables::pressUOM, kPressSet, uom); }
-void CProcUnit::set_time_uom(const CString& uom) { setUom(&SharedTables::timeUOM, kTimeSet, uom); }
+void CProcUnit::set_flow_uom(const CString& uom) { setUom(shared(), &SharedTables::flowUOM, kFlowSet, uom); }
+void CProcUnit::set_vol_uom(const CString& uom) { setUom(shared(), &SharedTables::volUOM, kVolSet, uom); }
+void CProcUnit::set_temp_uom(const CString& uom) { setUom(shared(), &SharedTables::tempUOM, kTempSet, uom); }
+void CProcUnit::set_press_uom(const CString& uom) { setUom(shared(), &SharedTables::pressUOM, kPressSet, uom); }
+void CProcUnit::set_time_uom(const CString& uom) { setUom(shared(), &SharedTables::timeUOM, kTimeSet, uom); }
 
 void CProcUnit::ResetSharedTables()
 {
