@@ -97,6 +97,18 @@ void putText(Hash<long, CString>& table, long step, const CString& text)
     if (!held || *held != text) table[step] = text;
 }
 
+// The rule of the text setters but the unit procedure's name: an empty text
+// leaves what the table holds.
+void putNonEmpty(TextTable& table, long step, long proc, long op, const CString& text)
+{
+    if (!text.IsEmpty()) putText(table, step, proc, op, text);
+}
+
+void putNonEmpty(Hash<long, CString>& table, long step, const CString& text)
+{
+    if (!text.IsEmpty()) putText(table, step, text);
+}
+
 void publishTexts(const TextTable& from, TextTable& into)
 {
     for (int i = 0; i < from.GetCount(); ++i) {
@@ -238,10 +250,10 @@ void CProcUnit::assign(const ProcRow& r, long start, long end)
     SharedTables& t = shared();
     const long step = GetStepID();
     const long proc = GetProcID();
-    if (!r.opType.IsEmpty()) putText(t.opType, step, proc, GetOpID(), r.opType);
-    if (!r.stepName.IsEmpty()) putText(t.stepName, step, r.stepName);
-    if (!r.stepVersion.IsEmpty()) putText(t.stepVersion, step, r.stepVersion);
-    if (!r.recText.IsEmpty()) putText(t.recText, step, proc, GetOpID(), r.recText);
+    putNonEmpty(t.opType, step, proc, GetOpID(), r.opType);
+    putNonEmpty(t.stepName, step, r.stepName);
+    putNonEmpty(t.stepVersion, step, r.stepVersion);
+    putNonEmpty(t.recText, step, proc, GetOpID(), r.recText);
     setUom(t, &SharedTables::timeUOM, kTimeSet, r.timeUOM);
     setUom(t, &SharedTables::flowUOM, kFlowSet, r.flowUOM);
     setUom(t, &SharedTables::tempUOM, kTempSet, r.tempUOM);
@@ -274,28 +286,22 @@ CString CProcUnit::GetTimeUOM() { return shared().timeUOM; }
 
 void CProcUnit::set_opname(const CString& text)
 {
-    if (!text.IsEmpty()) putText(shared().opName, GetStepID(), GetProcID(), GetOpID(), text);
+    putNonEmpty(shared().opName, GetStepID(), GetProcID(), GetOpID(), text);
 }
 
 void CProcUnit::set_optype(const CString& text)
 {
-    if (!text.IsEmpty()) putText(shared().opType, GetStepID(), GetProcID(), GetOpID(), text);
+    putNonEmpty(shared().opType, GetStepID(), GetProcID(), GetOpID(), text);
 }
 
 void CProcUnit::set_rectext(const CString& text)
 {
-    if (!text.IsEmpty()) putText(shared().recText, GetStepID(), GetProcID(), GetOpID(), text);
+    putNonEmpty(shared().recText, GetStepID(), GetProcID(), GetOpID(), text);
 }
 
-void CProcUnit::setStepName(const CString& text)
-{
-    if (!text.IsEmpty()) putText(shared().stepName, GetStepID(), text);
-}
+void CProcUnit::setStepName(const CString& text) { putNonEmpty(shared().stepName, GetStepID(), text); }
 
-void CProcUnit::setStepVersion(const CString& text)
-{
-    if (!text.IsEmpty()) putText(shared().stepVersion, GetStepID(), text);
-}
+void CProcUnit::setStepVersion(const CString& text) { putNonEmpty(shared().stepVersion, GetStepID(), text); }
 
 void CProcUnit::set_unit_proc_name(const CString& text)
 {
