@@ -18,12 +18,15 @@
 // ProfileBuilder applies a whole run of them in about n log n: interval
 // additions are gathered and laid onto the entries in one sweep (a segment
 // tree over the entry times) the next time the entries are needed, so long
-// overlapping intervals do not cost a pass each.
+// overlapping intervals do not cost a pass each. The entries are a sorted
+// array while the times come in order or close to it, as a query's rows
+// do; a time that lands far behind the latest moves them to a tree.
 
 #include <algorithm>
 #include <cstddef>
 #include <iterator>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "batchplant/foundation/Hash.h"
@@ -53,6 +56,94 @@ struct CompVals {
     friend bool operator==(const CompVals&, const CompVals&) = default;
 };
 
+namespace detail {
+
+// Entries keyed by time, in time order. Appending and changing the latest
+// entries is what building a profile from ordered rows does, and a sorted
+// array does it without a node allocation and a tree descent per entry; an
+// insertion further back than a few entries moves everything to a map, so
+// that rows in any order cost no more than a tree.
+template <class E> class TimeEntries {
+public:
+    // The entry at t, or nullptr; `before` is set to the latest entry before
+    // t, or nullptr when there is none.
+    E* find(long t, const E** before = nullptr)
+    {
+        if (!tree.empty()) {
+            auto at = tree.lower_bound(t);
+            if (before) *before = at == tree.begin() ? nullptr : &std::prev(at)->second;
+            return at != tree.end() && at->first == t ? &at->second : nullptr;
+        }
+        auto at = lowerBound(t);
+        if (before) *before = at == flat.begin() ? nullptr : &std::prev(at)->second;
+        return at != flat.end() && at->first == t ? &at->second : nullptr;
+    }
+
+    // Inserts an entry at t, which must be absent.
+    E& insert(long t, const E& e)
+    {
+        if (!tree.empty()) return tree.emplace(t, e).first->second;
+        if (flat.empty() || flat.back().first < t) return flat.emplace_back(t, e).second;
+        auto at = lowerBound(t);
+        if (flat.end() - at <= kNearEnd) return flat.emplace(at, t, e)->second;
+        tree.insert(flat.begin(), flat.end());
+        flat = {};
+        return tree.emplace(t, e).first->second;
+    }
+
+    E& operator[](long t)
+    {
+        E* e = find(t);
+        return e ? *e : insert(t, E{});
+    }
+
+    // f(time, entry) over every entry in time order.
+    template <class F> void forEach(F&& f) { visit(*this, f); }
+    template <class F> void forEach(F&& f) const { visit(*this, f); }
+
+    // Replaces the entries with `sorted`, in strictly increasing time.
+    void assign(std::vector<std::pair<long, E>>&& sorted)
+    {
+        tree.clear();
+        flat = std::move(sorted);
+    }
+
+    std::size_t size() const { return tree.empty() ? flat.size() : tree.size(); }
+    bool empty() const { return size() == 0; }
+    // Gives the memory back: a builder is cleared once its profile is stored.
+    void clear()
+    {
+        flat = {};
+        tree.clear();
+    }
+
+private:
+    static constexpr std::ptrdiff_t kNearEnd = 32;
+
+    typename std::vector<std::pair<long, E>>::iterator lowerBound(long t)
+    {
+        // Most searches are for one of the latest times.
+        if (flat.empty() || flat.back().first < t) return flat.end();
+        return std::lower_bound(flat.begin(), flat.end(), t,
+                                [](const std::pair<long, E>& p, long key) { return p.first < key; });
+    }
+
+    template <class Self, class F> static void visit(Self& self, F& f)
+    {
+        if (!self.tree.empty())
+            for (auto& [t, e] : self.tree)
+                f(t, e);
+        else
+            for (auto& [t, e] : self.flat)
+                f(t, e);
+    }
+
+    std::vector<std::pair<long, E>> flat; // used while `tree` is empty
+    std::map<long, E> tree;
+};
+
+} // namespace detail
+
 // Builds a profile from a run of the three operations; Store writes the
 // result into a Hash. See the top of this file.
 template <class V> class ProfileBuilder {
@@ -61,8 +152,11 @@ public:
     void Load(const Hash<long, V>& h)
     {
         Clear();
+        std::vector<std::pair<long, Entry>> sorted;
+        sorted.reserve(static_cast<std::size_t>(h.GetCount()));
         for (int i = 0; i < h.GetCount(); ++i)
-            points.emplace_hint(points.end(), h.GetKeyAt(i), Entry{h.GetAt(i), false});
+            sorted.emplace_back(h.GetKeyAt(i), Entry{h.GetAt(i), false});
+        points.assign(std::move(sorted));
     }
 
     void Clear()
@@ -86,8 +180,8 @@ public:
             Entry& e = points[t1];
             e.value += v;
             e.dirty = true;
-        } else if (points.find(t1) == points.end()) {
-            points[t1] = Entry{v, true};
+        } else if (!points.find(t1)) {
+            points.insert(t1, Entry{v, true});
         }
     }
 
@@ -107,11 +201,11 @@ public:
     void Store(Hash<long, V>& h)
     {
         flush();
-        for (auto& [t, e] : points) {
-            if (!e.dirty) continue;
+        points.forEach([&h](long t, Entry& e) {
+            if (!e.dirty) return;
             h[t] = e.value;
             e.dirty = false;
-        }
+        });
     }
 
     // Store, then Clear. When the builder holds nothing but intervals (the
@@ -139,8 +233,7 @@ public:
         flush();
         std::vector<std::pair<long, V>> out;
         out.reserve(points.size());
-        for (const auto& [t, e] : points)
-            out.emplace_back(t, e.value);
+        points.forEach([&out](long t, const Entry& e) { out.emplace_back(t, e.value); });
         return out;
     }
 
@@ -157,13 +250,13 @@ private:
 
     void ensureEntry(long t, bool zeroWhenFirst)
     {
-        auto at = points.lower_bound(t);
-        if (at != points.end() && at->first == t) return;
-        if (at != points.begin()) {
-            const V copy = std::prev(at)->second.value;
-            points.emplace_hint(at, t, Entry{copy, true});
+        const Entry* before = nullptr;
+        if (points.find(t, &before)) return;
+        if (before) {
+            const V copy = before->value; // the insertion may move it
+            points.insert(t, Entry{copy, true});
         } else if (zeroWhenFirst) {
-            points.emplace_hint(at, t, Entry{V{}, true});
+            points.insert(t, Entry{V{}, true});
         }
     }
 
@@ -176,16 +269,20 @@ private:
         if (pending.empty()) return;
         const Sweep s = sweep();
         const std::size_t n = s.times.size();
-        std::map<long, Entry> merged;
-        auto old = points.begin();
+        std::vector<std::pair<long, Entry>> old;
+        old.reserve(points.size());
+        points.forEach([&old](long t, const Entry& e) { old.emplace_back(t, e); });
+        std::vector<std::pair<long, Entry>> merged;
+        merged.reserve(n);
+        std::size_t j = 0;
         V step{}; // step value of the existing entries at the current time
         for (std::size_t i = 0; i < n; ++i) {
             const long t = s.times[i];
             Entry e;
-            if (old != points.end() && old->first == t) {
-                e = old->second;
+            if (j < old.size() && old[j].first == t) {
+                e = old[j].second;
                 step = e.value;
-                ++old;
+                ++j;
             } else {
                 e = Entry{step, true};
             }
@@ -193,9 +290,9 @@ private:
                 e.value += s.tag[n + i];
                 e.dirty = true;
             }
-            merged.emplace_hint(merged.end(), t, e);
+            merged.emplace_back(t, e);
         }
-        points.swap(merged);
+        points.assign(std::move(merged));
         pending.clear();
     }
 
@@ -214,8 +311,7 @@ private:
         std::vector<V>& tag = s.tag;
         std::vector<unsigned char>& covered = s.covered;
         times.reserve(points.size() + 2 * pending.size());
-        for (const auto& [t, e] : points)
-            times.push_back(t);
+        points.forEach([&times](long t, const Entry&) { times.push_back(t); });
         for (const Pending& p : pending) {
             times.push_back(p.t0);
             times.push_back(p.t1);
@@ -253,7 +349,7 @@ private:
         return s;
     }
 
-    std::map<long, Entry> points;
+    detail::TimeEntries<Entry> points;
     std::vector<Pending> pending;
 };
 
