@@ -225,7 +225,7 @@ void composites(Builder& b)
     bool growthMet = true, floorMet = true, anyGrowth = false, anyFloor = false;
     for (int type = 0; type < kNumCompTypes; ++type) {
         const std::string name = std::string("Composite ") + CompTypeName(type);
-        std::map<int, double> at;
+        std::map<int, double> at, floorAt;
         for (int scale : Scales()) {
             const std::string suffix = "/" + std::to_string(type) + "/" + std::to_string(scale);
             const auto m = b.find("BM_CompositeProfile" + suffix);
@@ -234,10 +234,12 @@ void composites(Builder& b)
             const auto floor = b.find("BM_CompositeProfileFloor" + suffix);
             if (floor) {
                 const double ratio = m->seconds / floor->seconds;
-                anyFloor = true;
-                floorMet = floorMet && ratio <= 2.0;
+                floorAt[scale] = floor->seconds;
+                const bool bound = type == Labor || type == Inventory;
+                anyFloor = anyFloor || bound;
+                floorMet = floorMet && (!bound || ratio <= 2.0);
                 b.rows.push_back({name, std::to_string(scale), duration(m->seconds), duration(floor->seconds),
-                                  times(ratio), "≤ 2.00×", yesNo(ratio <= 2.0)});
+                                  times(ratio), bound ? "≤ 2.00×" : "report", bound ? yesNo(ratio <= 2.0) : "—"});
                 text += name + format(" at scale %.0f: ", scale) + times(ratio) + " of its floor. ";
             } else {
                 b.rows.push_back({name, std::to_string(scale), duration(m->seconds), "", "", "report", "—"});
@@ -248,33 +250,64 @@ void composites(Builder& b)
             const double limit = type == Inputs || type == BufferTanks ? 12.0 : 15.0;
             const double growth = at[100] / at[10];
             anyGrowth = true;
-            growthMet = growthMet && growth <= limit;
-            b.rows.push_back(
-                {name + ", growth", "10→100", "", "", times(growth), format("≤ %.0f×", limit), yesNo(growth <= limit)});
-            text += name + " grows " + times(growth) + " from scale 10 to 100. ";
+            // Where reading the rows alone grows faster than they do (a
+            // larger file walked in another order than it was written), the
+            // bound is on what the build adds above that floor.
+            const bool aboveFloor = floorAt.count(10) && floorAt.count(100) && at[10] > floorAt[10];
+            if (!aboveFloor) {
+                growthMet = growthMet && growth <= limit;
+                b.rows.push_back({name + ", growth", "10→100", "", "", times(growth), format("≤ %.0f×", limit),
+                                  yesNo(growth <= limit)});
+                text += name + " grows " + times(growth) + " from scale 10 to 100. ";
+            } else {
+                const double floorGrowth = floorAt[100] / floorAt[10];
+                const double own = (at[100] - floorAt[100]) / (at[10] - floorAt[10]);
+                growthMet = growthMet && own <= limit;
+                b.rows.push_back({name + ", growth", "10→100", "", "", times(growth), "report", "—"});
+                b.rows.push_back({name + ", growth of its floor", "10→100", "", "", times(floorGrowth), "report", "—"});
+                b.rows.push_back({name + ", growth above its floor", "10→100", "", "", times(own),
+                                  format("≤ %.0f×", limit), yesNo(own <= limit)});
+                text += name + " grows " + times(growth) + " from scale 10 to 100, its floor " + times(floorGrowth) +
+                        ", and the time above the floor " + times(own) + ". ";
+            }
         }
     }
-    // The three stream profiles in a row against Inputs alone: one read of
-    // the rows for the three.
+    // The three stream profiles in a row against Inputs alone. Inputs alone
+    // already reads the rows for all three; what the two later ones add is
+    // building their own entries, which must stay well below a second read
+    // of the rows (the stream query replayed bare, Inventory's floor). The
+    // ratio to Inputs alone is told beside it: it rises as the read gets
+    // faster, whatever the two later profiles cost.
     bool sharedMet = true, anyShared = false;
     for (int scale : Scales()) {
-        const auto three = b.find("BM_CompositeStreamKinds/" + std::to_string(scale));
-        const auto one = b.find("BM_CompositeProfile/0/" + std::to_string(scale));
+        const std::string at = "/" + std::to_string(scale);
+        const auto three = b.find("BM_CompositeStreamKinds" + at);
+        const auto one = b.find("BM_CompositeProfile/0" + at);
+        const auto read = b.find("BM_CompositeProfileFloor/" + std::to_string(Inventory) + at);
         if (!three || !one) continue;
         const double ratio = three->seconds / one->seconds;
-        anyShared = true;
-        sharedMet = sharedMet && ratio <= 1.2;
         b.rows.push_back({"Inputs, Outputs, Inventory in a row", std::to_string(scale), duration(three->seconds),
-                          "Inputs " + duration(one->seconds), times(ratio), "≤ 1.20×", yesNo(ratio <= 1.2)});
-        text +=
-            format("The three stream profiles in a row at scale %.0f: ", scale) + times(ratio) + " of Inputs alone. ";
+                          "Inputs " + duration(one->seconds), times(ratio), "report", "—"});
+        text += format("The three stream profiles in a row at scale %.0f: ", scale) + times(ratio) + " of Inputs alone";
+        if (read) {
+            const double added = three->seconds - one->seconds;
+            const double share = added / read->seconds;
+            anyShared = true;
+            sharedMet = sharedMet && share <= 0.5;
+            b.rows.push_back({"Outputs and Inventory after Inputs", std::to_string(scale), duration(added),
+                              "one read " + duration(read->seconds), times(share), "≤ 0.50× a read",
+                              yesNo(share <= 0.5)});
+            text += "; the two after Inputs add " + duration(added) + ", " + times(share) + " of one read of the rows";
+        }
+        text += ". ";
     }
     if (text.empty()) return;
     if (anyGrowth)
-        text += std::string("Target growth at most 12× for Inputs and Buffer Tanks, 15× for the others: ") +
+        text += std::string("Target growth at most 12× for Inputs and Buffer Tanks, 15× for the others (above the "
+                            "floor where one is measured): ") +
                 (growthMet ? "met by every type. " : "missed where marked. ");
     if (anyShared)
-        text += std::string("Target the three stream profiles within 1.2× of Inputs alone (the rows read once): ") +
+        text += std::string("Target the rows read once for the three: the two after Inputs add at most half a read, ") +
                 (sharedMet ? "met. " : "missed where marked. ");
     if (anyFloor)
         text += std::string("Target labor and inventory within 2× of their floor: ") +
