@@ -87,7 +87,7 @@ public:
         auto at = lowerBound(t);
         if (flat.end() - at <= kNearEnd) return flat.emplace(at, t, e)->second;
         tree.insert(flat.begin(), flat.end());
-        flat = {};
+        std::vector<std::pair<long, E>>().swap(flat);
         return tree.emplace(t, e).first->second;
     }
 
@@ -113,7 +113,7 @@ public:
     // Gives the memory back: a builder is cleared once its profile is stored.
     void clear()
     {
-        flat = {};
+        std::vector<std::pair<long, E>>().swap(flat);
         tree.clear();
     }
 
