@@ -122,9 +122,14 @@ private:
 
     typename std::vector<std::pair<long, E>>::iterator lowerBound(long t)
     {
-        // Most searches are for one of the latest times.
-        if (flat.empty() || flat.back().first < t) return flat.end();
-        return std::lower_bound(flat.begin(), flat.end(), t,
+        // Most searches are for one of the latest few times: look there
+        // before bisecting the rest.
+        auto at = flat.end();
+        for (int k = 0; k < 4 && at != flat.begin(); ++k) {
+            if (std::prev(at)->first < t) return at;
+            --at;
+        }
+        return std::lower_bound(flat.begin(), at, t,
                                 [](const std::pair<long, E>& p, long key) { return p.first < key; });
     }
 
