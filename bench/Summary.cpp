@@ -235,11 +235,11 @@ void composites(Builder& b)
             if (floor) {
                 const double ratio = m->seconds / floor->seconds;
                 floorAt[scale] = floor->seconds;
-                const bool bound = type == Labor || type == Inventory;
-                anyFloor = anyFloor || bound;
-                floorMet = floorMet && (!bound || ratio <= 2.0);
+                const bool bounded = type == Labor || type == Inventory;
+                anyFloor = anyFloor || bounded;
+                floorMet = floorMet && (!bounded || ratio <= 2.0);
                 b.rows.push_back({name, std::to_string(scale), duration(m->seconds), duration(floor->seconds),
-                                  times(ratio), bound ? "≤ 2.00×" : "report", bound ? yesNo(ratio <= 2.0) : "—"});
+                                  times(ratio), bounded ? "≤ 2.00×" : "report", bounded ? yesNo(ratio <= 2.0) : "—"});
                 text += name + format(" at scale %.0f: ", scale) + times(ratio) + " of its floor. ";
             } else {
                 b.rows.push_back({name, std::to_string(scale), duration(m->seconds), "", "", "report", "—"});

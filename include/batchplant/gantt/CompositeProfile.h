@@ -101,6 +101,21 @@ public:
     template <class F> void forEach(F&& f) { visit(*this, f); }
     template <class F> void forEach(F&& f) const { visit(*this, f); }
 
+    // Moves the entries out in time order, leaving none.
+    std::vector<std::pair<long, E>> take()
+    {
+        std::vector<std::pair<long, E>> out;
+        if (tree.empty()) {
+            out.swap(flat);
+        } else {
+            out.reserve(tree.size());
+            for (const auto& [t, e] : tree)
+                out.emplace_back(t, e);
+            tree.clear();
+        }
+        return out;
+    }
+
     // Replaces the entries with `sorted`, in strictly increasing time.
     void assign(std::vector<std::pair<long, E>>&& sorted)
     {
@@ -274,11 +289,9 @@ private:
         if (pending.empty()) return;
         const Sweep s = sweep();
         const std::size_t n = s.times.size();
-        std::vector<std::pair<long, Entry>> old;
-        old.reserve(points.size());
-        points.forEach([&old](long t, const Entry& e) { old.emplace_back(t, e); });
         std::vector<std::pair<long, Entry>> merged;
         merged.reserve(n);
+        const std::vector<std::pair<long, Entry>> old = points.take();
         std::size_t j = 0;
         V step{}; // step value of the existing entries at the current time
         for (std::size_t i = 0; i < n; ++i) {
