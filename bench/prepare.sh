@@ -1,7 +1,7 @@
 # Sourced by bench/run and bench/viewer: picks the Release build tree,
 # builds the given targets there and generates the sample databases of
-# $scales (comma-separated) once, in <build>/bench-data. Needs $root; sets
-# build, cli and data.
+# $scales (comma-separated) once per version of the generator and schema,
+# in <build>/bench-data. Needs $root; sets build, cli and data.
 #
 #   prepare_bench WHO TARGET...   (WHO names the caller in errors)
 prepare_bench() {
@@ -29,6 +29,14 @@ prepare_bench() {
     bench=$build/bench/batchplant_bench
     data=$build/bench-data
     mkdir -p "$data"
+    # Samples written by an older generator or schema are written again: the
+    # figures are only comparable over the same files.
+    local stamp
+    stamp=$(cat "$root"/src/sample/* "$root"/schema/*.sql | sha1sum | cut -d' ' -f1)
+    if [[ $(cat "$data/generator" 2>/dev/null) != "$stamp" ]]; then
+        rm -f "$data"/sample-*.db
+        echo "$stamp" >"$data/generator"
+    fi
     IFS=, read -r -a scale_list <<<"$scales"
     for scale in "${scale_list[@]}"; do
         file=$data/sample-$scale.db
