@@ -90,7 +90,6 @@ public:
 
     const std::filesystem::path& path() const { return ScratchFile::path; }
     std::string pathString() const { return ScratchFile::path.string(); }
-    const TempDir& dir() const { return ScratchFile::dir; }
     // Closes the connection, so that the file is complete on disk.
     void finish() { static_cast<sqlite::Connection&>(*this) = sqlite::Connection(); }
 

@@ -30,7 +30,6 @@ public:
         texts_.clear();
         types_.clear();
     }
-    void setAnswer(int answer) { answer_ = answer; }
 
 private:
     std::vector<std::string> texts_;
