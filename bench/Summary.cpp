@@ -257,9 +257,9 @@ void composites(Builder& b)
                                   yesNo(growth <= limit)});
                 text += name + " grows " + times(growth) + " from scale 10 to 100. ";
             } else {
-                // Where reading the rows alone grows faster than the bound (a
-                // larger file walked in another order than it was written),
-                // the bound is on what the build adds above that floor.
+                // Where reading the rows alone grows faster than the bound
+                // (SQLite's plan for the query, not the library's work), the
+                // bound is on what the build adds above that floor.
                 const double floorGrowth = floorAt[100] / floorAt[10];
                 const double own = (at[100] - floorAt[100]) / (at[10] - floorAt[10]);
                 const bool byOwn = floorGrowth > limit;
