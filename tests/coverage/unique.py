@@ -94,16 +94,18 @@ def sizes():
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("build", nargs="?", default=ROOT + "/build-coverage")
-    parser.add_argument("-j", type=int, default=2)
+    parser.add_argument("build", nargs="?", default=ROOT + "/build-coverage", metavar="BUILD_DIR",
+                        help="a --coverage build (default: %(default)s)")
+    parser.add_argument("-j", type=int, default=2, metavar="N", help="tests run at once (default: %(default)s)")
     args = parser.parse_args()
     build = os.path.realpath(args.build)
     if not glob.glob(build + "/**/*.gcno", recursive=True):
-        sys.exit(f"unique.py: no --coverage build in {build} (tests/coverage/run makes one)")
+        print(f"unique.py: no --coverage build in {build} (tests/coverage/run makes one)", file=sys.stderr)
+        sys.exit(2)
     tests = groups(build)
     with tempfile.TemporaryDirectory() as scratch, ThreadPoolExecutor(args.j) as pool:
         runs = {n: pool.submit(reached, build, n, c, d, scratch) for n, (c, d) in tests.items()}
-        cover = {n: r.result() for n, r in runs.items() if r.result() is not None}
+        cover = {n: c for n, r in runs.items() if (c := r.result()) is not None}
     lines, branches = Counter(), Counter()
     for reached_lines, reached_branches in cover.values():
         lines.update(reached_lines)
